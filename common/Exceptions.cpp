@@ -1,0 +1,39 @@
+// Exception classes and the file-error message helpers.
+#include "Exceptions.h"
+
+#include "Format.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace norrvik {
+
+namespace {
+
+std::string BaseName(const char* sourceFile)
+{
+    return std::filesystem::path(sourceFile).filename().string();
+}
+
+} // namespace
+
+EAssertionFailed::EAssertionFailed(const std::string& text, const char* sourceFile, int line)
+    : Exception(Format("%s (%s, line %d)", text.c_str(), BaseName(sourceFile).c_str(), line))
+{
+}
+
+std::string FileErrorMessage(const std::string& what, const std::string& path,
+                             const std::string& reason)
+{
+    return what + " " + path + ": " + reason;
+}
+
+void ThrowFileError(const std::string& what, const std::string& path)
+{
+    const int error = errno;
+    const std::string reason = error != 0 ? std::strerror(error) : "unknown error";
+    throw EInOutError(FileErrorMessage(what, path, reason));
+}
+
+} // namespace norrvik

@@ -1,0 +1,14 @@
+// printf-style formatting into std::string ("%4.4d", "%5.3f", "%s"), built on
+// std::snprintf so that no output can overrun a buffer.
+#pragma once
+
+#include <string>
+
+namespace norrvik {
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+std::string Format(const char* format, ...);
+
+} // namespace norrvik

@@ -1,0 +1,24 @@
+// Progress reports of long operations (a conversion, the index rebuild). The
+// core has no user interface: the front ends pass a callback that shows the
+// report and lets their event loop run.
+#pragma once
+
+#include <functional>
+
+namespace norrvik {
+
+struct Progress {
+    enum class Stage {
+        Converting,     // entry `done` of `total` source entries
+        WritingIndexes, // pattern `done` of `total` during the index rebuild
+    };
+    Stage stage = Stage::Converting;
+    long done = 0;
+    long total = 0;
+};
+
+// May throw to stop a conversion between entries (the drivers let it pass);
+// it must not throw for Stage::WritingIndexes, which always runs to the end.
+using ProgressCallback = std::function<void(const Progress&)>;
+
+} // namespace norrvik

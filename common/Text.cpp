@@ -1,0 +1,146 @@
+// Trimming, ASCII case changes and the Windows-1252 code page.
+#include "Text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace norrvik {
+
+namespace {
+
+// Unicode code points of the Windows-1252 bytes 0x80..0x9F; 0 where the byte
+// has no character.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char EncodeWindows1252(char32_t codePoint)
+{
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
+        return static_cast<char>(static_cast<unsigned char>(codePoint));
+    for (std::size_t i = 0; i < kHighControls.size(); ++i)
+        if (kHighControls[i] != 0 && kHighControls[i] == codePoint)
+            return static_cast<char>(static_cast<unsigned char>(0x80 + i));
+    return '?';
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+} // namespace
+
+std::string TrimLeft(std::string_view text)
+{
+    std::size_t first = 0;
+    while (first < text.size() && IsBlankOrControl(text[first]))
+        ++first;
+    return std::string(text.substr(first));
+}
+
+std::string TrimRight(std::string_view text)
+{
+    std::size_t end = text.size();
+    while (end > 0 && IsBlankOrControl(text[end - 1]))
+        --end;
+    return std::string(text.substr(0, end));
+}
+
+std::string Trim(std::string_view text)
+{
+    return TrimLeft(TrimRight(text));
+}
+
+std::string UpperCaseAscii(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+std::string LowerCaseAscii(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return result;
+}
+
+bool SameTextAscii(std::string_view a, std::string_view b)
+{
+    return UpperCaseAscii(a) == UpperCaseAscii(b);
+}
+
+std::string Utf8ToWindows1252(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        std::size_t length = 0;
+        char32_t cp = 0;
+        if (lead < 0x80) {
+            length = 1;
+            cp = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            cp = lead & 0x1Fu;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            cp = lead & 0x0Fu;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            cp = lead & 0x07u;
+        }
+        bool valid = length > 0 && i + length <= utf8.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + k]);
+            if ((next & 0xC0) != 0x80)
+                valid = false;
+            else
+                cp = (cp << 6) | (next & 0x3Fu);
+        }
+        if (!valid) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        out += EncodeWindows1252(cp);
+        i += length;
+    }
+    return out;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80 || b >= 0xA0) {
+            AppendUtf8(out, b);
+        } else {
+            const char32_t cp = kHighControls[b - 0x80u];
+            AppendUtf8(out, cp != 0 ? cp : char32_t{0xFFFD});
+        }
+    }
+    return out;
+}
+
+} // namespace norrvik

@@ -1,0 +1,38 @@
+// Text helpers shared by the readers and the store: trimming of blanks and
+// control characters, ASCII-only upper-casing, and the conversion of texts
+// typed by the user (UTF-8) into the 8-bit code page of the target files.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace norrvik {
+
+// True for the characters trimming removes: every byte whose code is 32 or less.
+constexpr bool IsBlankOrControl(char c)
+{
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+// Removes every character with code <= 32 at both ends.
+std::string Trim(std::string_view text);
+// Removes every character with code <= 32 at the start only.
+std::string TrimLeft(std::string_view text);
+// Removes every character with code <= 32 at the end only.
+std::string TrimRight(std::string_view text);
+
+// Changes only the ASCII letters a..z into A..Z; every other byte stays.
+std::string UpperCaseAscii(std::string_view text);
+// Changes only the ASCII letters A..Z into a..z; every other byte stays.
+std::string LowerCaseAscii(std::string_view text);
+// True when the two texts are equal after ASCII upper-casing.
+bool SameTextAscii(std::string_view a, std::string_view b);
+
+// Converts UTF-8 into Windows-1252; a character without a Windows-1252 byte,
+// and any malformed UTF-8 sequence, becomes "?".
+std::string Utf8ToWindows1252(std::string_view utf8);
+// Converts Windows-1252 bytes into UTF-8 (for showing 8-bit texts to people);
+// the five bytes that have no character in the code page become U+FFFD.
+std::string Windows1252ToUtf8(std::string_view bytes);
+
+} // namespace norrvik

@@ -1,0 +1,165 @@
+// Tests of the shared helpers: byte order, fixed-width fields, text, numbers,
+// elements, formatting, exceptions and source-file lookup.
+#include "common/ByteOrder.h"
+#include "common/Elements.h"
+#include "common/Exceptions.h"
+#include "common/Files.h"
+#include "common/FixedChars.h"
+#include "common/Format.h"
+#include "common/Numbers.h"
+#include "common/Text.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+using namespace norrvik;
+
+TEST(ByteOrder, ValuesAreLittleEndianAndPinnedToTheirBytes)
+{
+    std::array<std::uint8_t, 16> bytes{};
+    WriteU32LE(bytes, 0, 0x04030201u);
+    EXPECT_EQ((std::array<std::uint8_t, 4>{1, 2, 3, 4}),
+              (std::array<std::uint8_t, 4>{bytes[0], bytes[1], bytes[2], bytes[3]}));
+    WriteI16LE(bytes, 4, -2);
+    EXPECT_EQ(bytes[4], 0xFE);
+    EXPECT_EQ(bytes[5], 0xFF);
+    EXPECT_EQ(ReadI16LE(bytes, 4), -2);
+    WriteF32LE(bytes, 6, 1.0f);
+    EXPECT_EQ(ReadU32LE(bytes, 6), 0x3F800000u);
+    WriteF64LE(bytes, 8, -2.0);
+    EXPECT_EQ(bytes[15], 0xC0);
+    EXPECT_EQ(ReadF64LE(bytes, 8), -2.0);
+}
+
+TEST(ByteOrder, NoAccessOutsideTheBuffer)
+{
+    std::array<std::uint8_t, 4> bytes{};
+    EXPECT_THROW(ReadU32LE(bytes, 1), EAssertionFailed);
+    EXPECT_THROW(ReadU8(bytes, 4), EAssertionFailed);
+    EXPECT_THROW(WriteU16LE(bytes, 3, 1), EAssertionFailed);
+    EXPECT_THROW(ReadBytesAsString(bytes, 2, static_cast<std::size_t>(-1)), EAssertionFailed);
+    EXPECT_NO_THROW(ReadU32LE(bytes, 0));
+}
+
+TEST(FixedChars, ShorterValuesGetOneTerminatorFullWidthNone)
+{
+    std::array<std::uint8_t, 9> field;
+    field.fill('x');
+    WriteFixedChars(field, 9, "12345");
+    EXPECT_EQ(ReadBytesAsString(field, 0, 9), std::string("12345\0xxx", 9));
+    WriteFixedChars(field, 9, "123456789");
+    EXPECT_EQ(ReadBytesAsString(field, 0, 9), "123456789");
+    EXPECT_EQ(ReadFixedChars(field, 9), "123456789");
+    EXPECT_EQ(ReadFixedChars(field, 4), "1234");
+}
+
+TEST(FixedChars, TooLongValueIsRefusedAndLeavesTheField)
+{
+    std::array<std::uint8_t, 9> field;
+    field.fill('x');
+    try {
+        WriteFixedChars(field, 9, "00-002-031");
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "The actual length of the string (10) is larger than the allowed length (9).");
+    }
+    EXPECT_EQ(ReadBytesAsString(field, 0, 9), "xxxxxxxxx");
+}
+
+TEST(FixedChars, ReadingTrimsBlanksAndControlsAndStopsAtNul)
+{
+    const std::array<std::uint8_t, 8> field{' ', '\t', 'A', 'b', ' ', 0, 'Z', 'Z'};
+    EXPECT_EQ(ReadFixedChars(field, 8), "Ab");
+    EXPECT_EQ(ReadFixedChars(field, 100), "Ab"); // never past the field's end
+}
+
+TEST(Text, TrimRemovesEveryCharacterUpToSpace)
+{
+    EXPECT_EQ(Trim(std::string("\x01\x1f Quartz \x7f\x20\t", 13)), "Quartz \x7f");
+    EXPECT_EQ(TrimRight("  a  "), "  a");
+    EXPECT_EQ(TrimLeft("  a  "), "a  ");
+    EXPECT_EQ(Trim("   "), "");
+}
+
+TEST(Text, UpperCasingChangesOnlyAsciiLetters)
+{
+    EXPECT_EQ(UpperCaseAscii("quartz.di \xe9"), "QUARTZ.DI \xe9");
+    EXPECT_TRUE(SameTextAscii("Pddatabs.dat", "PDDATABS.DAT"));
+}
+
+TEST(Text, Windows1252FromUtf8)
+{
+    EXPECT_EQ(Utf8ToWindows1252("C:/Daten/Probe \xc3\xa4\xe2\x82\xac"), "C:/Daten/Probe \xe4\x80");
+    EXPECT_EQ(Utf8ToWindows1252("\xe6\x97\xa5"), "?");     // no byte in the code page
+    EXPECT_EQ(Utf8ToWindows1252("a\xc3"), "a?");          // cut sequence
+    EXPECT_EQ(Windows1252ToUtf8("\xe4\x80"), "\xc3\xa4\xe2\x82\xac");
+}
+
+TEST(Numbers, RoundingTakesHalvesToEven)
+{
+    EXPECT_EQ(RoundHalfEven(12.5), 12.0);
+    EXPECT_EQ(RoundHalfEven(13.5), 14.0);
+    EXPECT_EQ(RoundHalfEven(62.5), 62.0);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2.0);
+    EXPECT_EQ(RoundHalfEven(2.4999), 2.0);
+    EXPECT_EQ(RoundHalfEvenClamped<std::int16_t>(1e9), 32767);
+    EXPECT_EQ(RoundHalfEvenClamped<std::int16_t>(-1e9), -32768);
+    EXPECT_EQ(RoundHalfEvenClamped<std::int32_t>(std::nan("")), 0);
+    EXPECT_EQ(TruncateClamped<std::uint16_t>(-3.0), 0);
+}
+
+TEST(Numbers, SineAndDSpacing)
+{
+    EXPECT_NEAR(SineOfDegrees(30.0), 0.5, 1e-15);
+    EXPECT_NEAR(DSpacingFromTwoTheta(1.5406, 20.0), 4.43598, 5e-6);
+}
+
+TEST(Elements, TableHoldsThe112Symbols)
+{
+    EXPECT_EQ(ElementSymbol(0), "?");
+    EXPECT_EQ(ElementSymbol(1), "H");
+    EXPECT_EQ(ElementSymbol(26), "Fe");
+    EXPECT_EQ(ElementSymbol(92), "U");
+    EXPECT_EQ(ElementSymbol(103), "Lr");
+    EXPECT_EQ(ElementSymbol(104), "?");
+    EXPECT_EQ(ElementSymbol(108), "D");
+    EXPECT_EQ(ElementSymbol(111), "A");
+    EXPECT_EQ(ElementSymbol(112), "?");
+    EXPECT_EQ(ElementNumber("Ln"), 110);
+    EXPECT_EQ(ElementNumber("Xx"), -1);
+}
+
+TEST(Exceptions, AssertionMessageNamesTheSourceFileAndLine)
+{
+    try {
+        NORRVIK_ASSERT(false, "Assertion failure");
+        FAIL();
+    } catch (const EAssertionFailed& e) {
+        const int line = __LINE__ - 3;
+        EXPECT_EQ(std::string(e.what()), Format("Assertion failure (CommonTests.cpp, line %d)", line));
+    }
+    EXPECT_EQ(Format("99-000-%4.4d", 13), "99-000-0013");
+    EXPECT_EQ(Format("99-000-%4.4d", 12345), "99-000-12345");
+}
+
+TEST(Files, SourceFilesAreFoundWithoutRegardToCase)
+{
+    test::TempFolder folder;
+    test::WriteFile(folder.Path() / "pddatabs.dat", std::string("abc"));
+    EXPECT_EQ(FindSourceFile(folder.Path(), "PDDATABS.DAT").filename(), "pddatabs.dat");
+    EXPECT_TRUE(SourceFileExists(folder.Path(), "PdDatabs.Dat"));
+    EXPECT_FALSE(SourceFileExists(folder.Path(), "UPLOG.PDF"));
+    EXPECT_EQ(FindSourceFile(folder.Path(), "UPLOG.PDF").filename(), "UPLOG.PDF");
+    EXPECT_EQ(ReadFileBytes(folder.Path() / "pddatabs.dat").size(), 3u);
+    try {
+        ReadFileBytes(folder.Path() / "missing.dat");
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_NE(std::string(e.what()).find("missing.dat"), std::string::npos);
+    }
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/data/db"), "/data/db/");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/data/db/"), "/data/db/");
+}

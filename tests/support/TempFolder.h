@@ -1,0 +1,32 @@
+// A temporary folder for one test, removed with everything in it when the
+// object goes; and small helpers to write and read whole files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace norrvik::test {
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // The folder (or a sub-path of it) as text, as a user would type it.
+    std::string Text(const std::string& sub = {}) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+void WriteFile(const std::filesystem::path& path, const std::string& text);
+std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
+std::string ReadFileText(const std::filesystem::path& path);
+
+} // namespace norrvik::test

@@ -1,0 +1,42 @@
+// The three conversion drivers: each converts an old database folder into a
+// Tessaly reference database folder (a new one, or an existing one the
+// patterns are added to). Both folder texts are passed exactly as the user
+// typed them. `success` is false on entry and true only when everything is
+// done; every failure leaves as an exception with its message, after the
+// source and the target have been closed (patterns added before it stay).
+#pragma once
+
+#include "common/Exceptions.h"
+#include "common/Progress.h"
+
+#include <string>
+
+namespace norrvik {
+
+// What a conversion did, filled in as it goes (so it is right after an
+// exception too).
+struct ConversionSummary {
+    long entriesTotal = 0;       // source entries (records) to go through
+    long entriesDone = 0;        // source entries gone through
+    long added = 0;              // patterns added to the target
+    long skipped = 0;            // patterns already in the target, not added again
+    long targetPatternCount = 0; // patterns in the target after the run
+};
+
+// Raised by a front end's progress callback to stop a conversion between
+// entries; the drivers let it pass like any other exception.
+class ConversionCancelled : public Exception {
+public:
+    using Exception::Exception;
+};
+
+void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                             const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr);
+
+void ConvertKandorDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                           const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr);
+
+void ConvertVeltroDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                           const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr);
+
+} // namespace norrvik

@@ -1,0 +1,82 @@
+// What the three conversion drivers share: the target database opened or
+// created in the new folder (refusing to replace a database that holds
+// patterns), the comment line that says where a pattern came from, the user
+// code of the next user pattern, the mapping of lines and texts into a target
+// pattern, and progress reports with the run's summary.
+#pragma once
+
+#include "convert/Conversion.h"
+#include "refdb/ReferenceDatabase.h"
+#include "refdb/ReferencePattern.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace norrvik {
+
+// The comment line of a converted pattern, built from the old folder text as
+// the user typed it (converted to the 8-bit code page of the target files):
+// "Imported from <folder>" up to 56 characters of folder, "From <folder>"
+// from 57 to 65, the folder alone from 66 on.
+std::string ImportCommentLine(const std::string& oldFolder);
+
+// The user code "99-000-%4.4d" of the next user pattern of the target.
+std::string NextUserCode(TReferenceDatabase& target);
+
+// Intensities of peak lists are rounded to the nearest integer, halves to even.
+std::int16_t RoundedIntensity(double intensity);
+
+// Adds a diffraction line, its d-spacing taken in single precision.
+void AddConvertedLine(TReferencePattern& pattern, double d, std::int16_t intensity,
+                      std::int16_t h, std::int16_t k, std::int16_t l);
+
+// Fills the texts every driver sets: an empty element set, the formula line,
+// the name as mineral name, the reference code, the status and the comment
+// line from the old folder.
+void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula,
+                          const std::string& name, const std::string& referenceCode,
+                          std::int16_t status, const std::string& oldFolder);
+
+// The target side of one conversion run: opens the target database in the
+// new folder (or creates a new one there), counts what is added and skipped,
+// reports progress, and closes the database at the end. When the run ends
+// by an exception the destructor closes the database (a pending index
+// rebuild still runs, so the target stays consistent).
+class TConversionTarget {
+public:
+    TConversionTarget(const std::string& newFolder, const ProgressCallback& progress,
+                      ConversionSummary* summary);
+    ~TConversionTarget();
+    TConversionTarget(const TConversionTarget&) = delete;
+    TConversionTarget& operator=(const TConversionTarget&) = delete;
+
+    TReferenceDatabase& Database() { return *database_; }
+
+    void SetEntryTotal(long total);
+    // Lets the front end show progress (and stop the run by throwing).
+    void ReportProgress(long entriesDone);
+    void CountAdded();
+    void CountSkipped();
+
+    // Closes the database, index rebuild included; errors reach the caller.
+    void Finish();
+
+private:
+    void UpdateTargetCount();
+
+    std::unique_ptr<TReferenceDatabase> database_;
+    ProgressCallback progress_;
+    ConversionSummary localSummary_;
+    ConversionSummary* summary_;
+};
+
+// Opens the database of `newFolder` for writing when the folder holds the
+// nine required files; otherwise creates a new, empty database titled "PDF2"
+// there. A folder whose ReferenceDatabase.PDB holds patterns (more than the
+// header, or a header counting patterns) but lacks a required file is
+// refused with an error naming the folder and the missing file, and nothing
+// in it is changed.
+std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder);
+
+} // namespace norrvik

@@ -1,0 +1,162 @@
+// What the three conversion drivers share.
+#include "convert/ConversionSupport.h"
+
+#include "common/Files.h"
+#include "common/Format.h"
+#include "common/Numbers.h"
+#include "common/Text.h"
+#include "refdb/ReferenceCodes.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace norrvik {
+
+namespace {
+
+constexpr std::int16_t kUserPatternStatus = 8;
+constexpr std::uintmax_t kHeaderRecordSize = 3310;
+constexpr std::size_t kPatternCountOffset = 6;
+
+// True when the folder's ReferenceDatabase.PDB holds more than a bare header:
+// creating a database there would delete patterns.
+bool HoldsStoredPatterns(const std::filesystem::path& folder)
+{
+    const std::filesystem::path mainFile = folder / "ReferenceDatabase.PDB";
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(mainFile, error))
+        return false;
+    const std::uintmax_t size = std::filesystem::file_size(mainFile, error);
+    if (error || size > kHeaderRecordSize)
+        return true;
+    const std::vector<std::uint8_t> header = ReadFileBytes(mainFile);
+    if (header.size() < kPatternCountOffset + 4)
+        return false;
+    return ReadI32LE(header, kPatternCountOffset) > 0;
+}
+
+// Raises the store's own "doesn't contain" message for the first missing
+// required file, with the reason the folder is left alone.
+[[noreturn]] void RefuseToReplace(const std::string& newFolder)
+{
+    TReferenceDatabase probe;
+    probe.SetDatabaseName(newFolder);
+    try {
+        probe.CheckDatabaseFiles();
+    } catch (const Exception& missing) {
+        throw Exception(std::string(missing.what()) +
+                        " Its reference database holds patterns and is not replaced;"
+                        " restore the missing file or choose another target folder.");
+    }
+    // Every required file exists after all (it appeared meanwhile).
+    throw Exception(Format("Folder %s changed during the conversion; nothing was converted.",
+                           newFolder.c_str()));
+}
+
+} // namespace
+
+std::string ImportCommentLine(const std::string& oldFolder)
+{
+    const std::string folder = Utf8ToWindows1252(oldFolder);
+    if (folder.size() <= 56)
+        return "Imported from " + folder;
+    if (folder.size() <= 65)
+        return "From " + folder;
+    return folder;
+}
+
+std::string NextUserCode(TReferenceDatabase& target)
+{
+    return Format("99-000-%4.4d", static_cast<int>(target.UserPatternCount()) + 1);
+}
+
+std::int16_t RoundedIntensity(double intensity)
+{
+    return RoundHalfEvenClamped<std::int16_t>(intensity);
+}
+
+void AddConvertedLine(TReferencePattern& pattern, double d, std::int16_t intensity,
+                      std::int16_t h, std::int16_t k, std::int16_t l)
+{
+    pattern.AddLine(static_cast<float>(d), intensity, h, k, l);
+}
+
+void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula,
+                          const std::string& name, const std::string& referenceCode,
+                          std::int16_t status, const std::string& oldFolder)
+{
+    pattern.SetElements(ElementSet{});
+    pattern.SetFormulaLine(formula);
+    pattern.SetMineralName(name);
+    pattern.SetReferenceCode(referenceCode);
+    pattern.SetStatus(status);
+    std::vector<std::string> comments = pattern.GetComments();
+    comments.push_back(ImportCommentLine(oldFolder));
+    pattern.SetComments(comments);
+}
+
+std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder)
+{
+    if (IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder))) {
+        auto database = std::make_unique<TReferenceDatabase>();
+        database->SetDatabaseName(newFolder);
+        database->SetReadOnly(false);
+        database->Open();
+        return database;
+    }
+    if (HoldsStoredPatterns(PathFromText(newFolder)))
+        RefuseToReplace(newFolder);
+    return TReferenceDatabase::CreateDatabase(newFolder, "PDF2");
+}
+
+TConversionTarget::TConversionTarget(const std::string& newFolder, const ProgressCallback& progress,
+                                     ConversionSummary* summary)
+    : progress_(progress), summary_(summary != nullptr ? summary : &localSummary_)
+{
+    *summary_ = ConversionSummary{};
+    database_ = OpenOrCreateTargetDatabase(newFolder);
+    database_->SetProgressCallback(progress_);
+    UpdateTargetCount();
+}
+
+TConversionTarget::~TConversionTarget()
+{
+    // The database's destructor closes it (index rebuild included) and
+    // swallows errors: an exception is already on its way out.
+}
+
+void TConversionTarget::SetEntryTotal(long total)
+{
+    summary_->entriesTotal = total;
+}
+
+void TConversionTarget::ReportProgress(long entriesDone)
+{
+    summary_->entriesDone = entriesDone;
+    if (progress_)
+        progress_(Progress{Progress::Stage::Converting, entriesDone, summary_->entriesTotal});
+}
+
+void TConversionTarget::CountAdded()
+{
+    ++summary_->added;
+    UpdateTargetCount();
+}
+
+void TConversionTarget::CountSkipped()
+{
+    ++summary_->skipped;
+}
+
+void TConversionTarget::Finish()
+{
+    UpdateTargetCount();
+    database_->Close();
+}
+
+void TConversionTarget::UpdateTargetCount()
+{
+    summary_->targetPatternCount = database_->PatternCount();
+}
+
+} // namespace norrvik

@@ -1,0 +1,155 @@
+// Tests of what the drivers share: the comment line, rounding of
+// intensities, and opening, creating or refusing the target folder.
+#include "convert/ConversionSupport.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace norrvik;
+
+namespace {
+
+const std::vector<std::string> kRequiredFiles = {
+    "ReferenceDatabase.PDB", "ReferenceCode.PDB", "Name.PDB", "MineralName.PDB", "Formula.PDB",
+    "Color.PDB", "StrongestLines.PDB", "Author.PDB", "Journal.PDB"};
+
+// Every file of the folder with its bytes, to show a refused folder is untouched.
+std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::filesystem::path& folder)
+{
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files[entry.path().filename().string()] = test::ReadFile(entry.path());
+    return files;
+}
+
+void AddUserPattern(TReferenceDatabase& database, const std::string& name)
+{
+    TReferencePattern pattern;
+    FillConvertedPattern(pattern, "Si O2", name, NextUserCode(database), 8, "/old");
+    AddConvertedLine(pattern, 3.343, 100, 0, 0, 0);
+    database.AddPattern(pattern);
+}
+
+} // namespace
+
+TEST(ImportCommentLine, FormDependsOnTheFolderLength)
+{
+    const std::string folder56(56, 'a');
+    EXPECT_EQ(ImportCommentLine(folder56), "Imported from " + folder56);
+    const std::string folder57(57, 'b');
+    EXPECT_EQ(ImportCommentLine(folder57), "From " + folder57);
+    const std::string folder65(65, 'c');
+    EXPECT_EQ(ImportCommentLine(folder65), "From " + folder65);
+    const std::string folder66(66, 'd');
+    EXPECT_EQ(ImportCommentLine(folder66), folder66);
+    EXPECT_EQ(ImportCommentLine(""), "Imported from ");
+    EXPECT_EQ(ImportCommentLine("  /data/old  "), "Imported from   /data/old  "); // untrimmed
+}
+
+TEST(ImportCommentLine, FolderIsWrittenInTheTargetCodePageAndCountedThere)
+{
+    // 55 ASCII characters and one umlaut: 57 bytes of UTF-8 but 56 characters
+    // in the target's code page, so the long form still fits.
+    const std::string folder = std::string(55, 'x') + "\xc3\xa4";
+    EXPECT_EQ(ImportCommentLine(folder), "Imported from " + std::string(55, 'x') + "\xe4");
+}
+
+TEST(RoundedIntensity, HalvesGoToTheEvenNeighbourAndHugeValuesClamp)
+{
+    EXPECT_EQ(RoundedIntensity(12.5), 12);
+    EXPECT_EQ(RoundedIntensity(13.5), 14);
+    EXPECT_EQ(RoundedIntensity(62.5), 62);
+    EXPECT_EQ(RoundedIntensity(63.5), 64);
+    EXPECT_EQ(RoundedIntensity(1e12), 32767);
+}
+
+TEST(TargetDatabase, NewFolderGetsANewDatabaseAndAnExistingOneIsOpened)
+{
+    test::TempFolder temp;
+    const std::string folder = temp.Text("target");
+    {
+        auto database = OpenOrCreateTargetDatabase(folder);
+        EXPECT_EQ(database->PatternCount(), 0);
+        AddUserPattern(*database, "Quartz");
+        EXPECT_EQ(NextUserCode(*database), "99-000-0002");
+        database->Close();
+    }
+    auto reopened = OpenOrCreateTargetDatabase(folder);
+    EXPECT_EQ(reopened->PatternCount(), 1);
+    EXPECT_FALSE(reopened->ReadOnly());
+    AddUserPattern(*reopened, "Cristobalite");
+    reopened->Close();
+    TReferenceDatabase check;
+    check.SetDatabaseName(folder);
+    EXPECT_EQ(check.PatternCount(), 2);
+    EXPECT_EQ(check.GetPattern(2).GetReferenceCode(), "99-000-0002");
+}
+
+TEST(TargetDatabase, AFolderWhoseDatabaseHoldsPatternsButLacksAFileIsNotReplaced)
+{
+    test::TempFolder temp;
+    const std::string folder = temp.Text("target");
+    {
+        auto database = OpenOrCreateTargetDatabase(folder);
+        AddUserPattern(*database, "Quartz");
+        database->Close();
+    }
+    std::filesystem::remove(temp.Path() / "target" / "Journal.PDB");
+    const auto before = Snapshot(temp.Path() / "target");
+    try {
+        OpenOrCreateTargetDatabase(folder);
+        FAIL() << "the database was replaced";
+    } catch (const Exception& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("Folder " + folder + "/ doesn't contain an index file for the journals."),
+                  std::string::npos)
+            << message;
+        EXPECT_NE(message.find("not replaced"), std::string::npos) << message;
+    }
+    EXPECT_EQ(Snapshot(temp.Path() / "target"), before);
+}
+
+TEST(TargetDatabase, AFolderWithOnlyAnEmptyDatabaseIsCreatedAnew)
+{
+    test::TempFolder temp;
+    const std::string folder = temp.Text("target");
+    {
+        auto database = OpenOrCreateTargetDatabase(folder);
+        database->Close();
+    }
+    std::filesystem::remove(temp.Path() / "target" / "Name.PDB");
+    auto database = OpenOrCreateTargetDatabase(folder);
+    EXPECT_EQ(database->PatternCount(), 0);
+    database->Close();
+    EXPECT_TRUE(std::filesystem::exists(temp.Path() / "target" / "Name.PDB"));
+}
+
+TEST(ConversionTarget, CountsAndReportsProgress)
+{
+    test::TempFolder temp;
+    std::vector<Progress> reports;
+    ConversionSummary summary;
+    {
+        TConversionTarget target(temp.Text("t"), [&](const Progress& p) { reports.push_back(p); }, &summary);
+        target.SetEntryTotal(2);
+        AddUserPattern(target.Database(), "Quartz");
+        target.CountAdded();
+        target.ReportProgress(1);
+        target.CountSkipped();
+        target.ReportProgress(2);
+        target.Finish();
+    }
+    EXPECT_EQ(summary.entriesTotal, 2);
+    EXPECT_EQ(summary.entriesDone, 2);
+    EXPECT_EQ(summary.added, 1);
+    EXPECT_EQ(summary.skipped, 1);
+    EXPECT_EQ(summary.targetPatternCount, 1);
+    ASSERT_GE(reports.size(), 2u);
+    EXPECT_EQ(reports[0].stage, Progress::Stage::Converting);
+    EXPECT_EQ(reports[0].done, 1);
+    EXPECT_EQ(reports[0].total, 2);
+    // The new database's indexes are rebuilt when it closes, pattern by pattern.
+    EXPECT_EQ(reports.back().stage, Progress::Stage::WritingIndexes);
+}

@@ -1,0 +1,539 @@
+// The index files of a target database: entry texts of a pattern, the binary
+// index records, the text-index file format, the exact quicksort and the
+// binary search over a sorted index.
+#include "Indexes.h"
+
+#include "common/Exceptions.h"
+#include "common/Format.h"
+#include "common/LengthPrefixedString.h"
+#include "common/Numbers.h"
+#include "common/Text.h"
+#include "refdb/ReferencePattern.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+namespace norrvik {
+
+namespace {
+
+// ---- offsets of the binary index records ----
+
+namespace index_layout {
+inline constexpr std::size_t Elements = 0;      // ElementSet
+inline constexpr std::size_t Subfiles = 14;     // uint32
+inline constexpr std::size_t Status = 18;       // int16
+inline constexpr std::size_t StatusByte = 20;   // uint8
+inline constexpr std::size_t ReferenceCode = 21; // length-prefixed, capacity 9
+static_assert(Elements + std::tuple_size_v<ElementSet> == Subfiles);
+static_assert(ReferenceCode + LengthPrefixedSize(IndexReferenceCodeCapacity) == IndexRecordSize);
+} // namespace index_layout
+
+namespace crystal_layout {
+inline constexpr std::size_t Values2To7 = 0;     // single[6]
+inline constexpr std::size_t Values2To7Size = 24;
+inline constexpr std::size_t Value11 = 24;       // single
+inline constexpr std::size_t Value9Or10 = 28;    // single
+inline constexpr std::size_t Value8 = 32;        // single
+inline constexpr std::size_t NumberLowByte = 36; // uint8
+inline constexpr std::size_t ClassByte = 37;     // uint8
+inline constexpr std::size_t Value1 = 38;        // single
+inline constexpr std::size_t ReferenceCode = 42; // length-prefixed, capacity 9
+static_assert(Values2To7 + Values2To7Size == Value11);
+static_assert(ReferenceCode + LengthPrefixedSize(IndexReferenceCodeCapacity) ==
+              CrystalIndexRecordSize);
+} // namespace crystal_layout
+
+namespace strongest_layout {
+inline constexpr std::size_t ReferenceNumber = 0; // int32
+inline constexpr std::size_t Count = 4;           // uint8, then one zero byte
+inline constexpr std::size_t DCodes = 6;          // int16[8]
+inline constexpr std::size_t Intensities = 22;    // int16[8], then two zero bytes
+inline constexpr std::size_t MaxLines = 8;
+static_assert(DCodes + 2 * MaxLines == Intensities);
+static_assert(Intensities + 2 * MaxLines + 2 == StrongestLinesRecordSize);
+} // namespace strongest_layout
+
+// A single-precision value of the crystal index is four record bytes copied
+// as they stand, so every bit pattern (NaNs included) survives.
+inline constexpr std::size_t SingleSize = 4;
+
+void CopyBytes(ConstBytes source, std::size_t sourceOffset, MutableBytes dest,
+               std::size_t destOffset, std::size_t size)
+{
+    CheckByteRange(source.size(), sourceOffset, size);
+    CheckByteRange(dest.size(), destOffset, size);
+    std::memcpy(dest.data() + destOffset, source.data() + sourceOffset, size);
+}
+
+void WriteIndexReferenceCode(MutableBytes record, std::size_t offset,
+                             const TReferencePattern& pattern)
+{
+    WriteLengthPrefixedString(record, offset, IndexReferenceCodeCapacity,
+                              pattern.GetStoredReferenceCode());
+}
+
+// ---- entry texts ----
+
+std::vector<std::string> SingleValue(std::string value)
+{
+    std::vector<std::string> values;
+    values.push_back(std::move(value));
+    return values;
+}
+
+// The rebuild's rule for a single value: one cleaned entry when not empty.
+std::vector<std::string> CleanedWhenNotEmpty(const std::string& value)
+{
+    if (value.empty())
+        return {};
+    return SingleValue(CleanIndexText(value));
+}
+
+std::vector<std::string> TrimmedNames(const TReferencePattern& pattern)
+{
+    std::vector<std::string> names;
+    const int count = pattern.GetNameCount();
+    names.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        names.push_back(Trim(pattern.GetNameAt(i).Text));
+    return names;
+}
+
+// The formula entries both writers share: the first formula when the
+// pattern has one, the second when it has two, and the formula line when it
+// differs from both (exact comparison). With `skipEmpty` an empty formula
+// gives no entry.
+std::vector<std::string> FormulaValues(const TReferencePattern& pattern, bool skipEmpty)
+{
+    const int count = pattern.GetFormulaCount();
+    const std::string first = pattern.GetFirstFormula();
+    const std::string second = pattern.GetSecondFormula();
+    const std::string line = pattern.GetFormulaLine();
+    std::vector<std::string> values;
+    if (count >= 1 && !(skipEmpty && first.empty()))
+        values.push_back(first);
+    if (count > 1 && !(skipEmpty && second.empty()))
+        values.push_back(second);
+    if (!line.empty() && line != first && line != second)
+        values.push_back(line);
+    return values;
+}
+
+// A line break inside a value would split its entry over two lines of the
+// index file and make the file unreadable.
+std::string WithoutLineBreaks(std::string value)
+{
+    std::replace_if(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; },
+                    ' ');
+    return value;
+}
+
+// ---- text index parsing ----
+
+std::string_view TrimView(std::string_view text)
+{
+    while (!text.empty() && IsBlankOrControl(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlankOrControl(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A decimal 32-bit number with an optional sign and nothing else.
+bool ParseDecimal(std::string_view text, std::int32_t& value)
+{
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-')
+            return false;
+    }
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// Splits a text file into lines ending with CR LF or LF alone.
+class LineReader {
+public:
+    explicit LineReader(std::string_view content) : content_(content) {}
+
+    // The next line without its line end; false when the content is used up.
+    bool Next(std::string_view& line)
+    {
+        if (position_ >= content_.size())
+            return false;
+        const std::size_t end = content_.find('\n', position_);
+        const std::size_t stop = end == std::string_view::npos ? content_.size() : end;
+        line = content_.substr(position_, stop - position_);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        position_ = end == std::string_view::npos ? content_.size() : end + 1;
+        return true;
+    }
+
+private:
+    std::string_view content_;
+    std::size_t position_ = 0;
+};
+
+[[noreturn]] void ThrowIndexFileError(const std::string& fullPath)
+{
+    throw Exception(Format("Error in index file %s", fullPath.c_str()));
+}
+
+// ---- sorting ----
+
+inline bool EntryLess(const TIndexedString& a, const TIndexedString& b)
+{
+    return IndexTextLess(a.Text, b.Text);
+}
+
+// Ranges of fewer than 11 entries: every pair i < j is exchanged unless
+// entry i is strictly smaller, so equal texts are exchanged too.
+void ExchangeSort(TIndexes::iterator base, std::ptrdiff_t lo, std::ptrdiff_t hi)
+{
+    for (std::ptrdiff_t i = lo; i < hi; ++i)
+        for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
+            if (!EntryLess(base[i], base[j]))
+                std::swap(base[i], base[j]);
+}
+
+// Hoare partition around a copy of the middle entry; on return lo..j and
+// i..hi are the two ranges still to sort (they may share one entry).
+void Partition(TIndexes::iterator base, std::ptrdiff_t lo, std::ptrdiff_t hi, std::string& pivot,
+               std::ptrdiff_t& i, std::ptrdiff_t& j)
+{
+    pivot.assign(base[(lo + hi) / 2].Text);
+    i = lo;
+    j = hi;
+    // The scans stop inside lo..hi: the first pass meets the pivot itself,
+    // later ones the entries the previous exchange left behind.
+    do {
+        while (IndexTextLess(base[i].Text, pivot))
+            ++i;
+        while (IndexTextLess(pivot, base[j].Text))
+            --j;
+        if (j >= i) {
+            std::swap(base[i], base[j]);
+            ++i;
+            --j;
+        }
+    } while (j > i);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+std::string_view TextIndexFileName(TextIndex index)
+{
+    switch (index) {
+    case TextIndex::ReferenceCode: return "ReferenceCode.PDB";
+    case TextIndex::Name: return "Name.PDB";
+    case TextIndex::MineralName: return "MineralName.PDB";
+    case TextIndex::Formula: return "Formula.PDB";
+    case TextIndex::Color: return "Color.PDB";
+    case TextIndex::Journal: return "Journal.PDB";
+    case TextIndex::Author: return "Author.PDB";
+    }
+    NORRVIK_ASSERT(false, "Unknown text index");
+    return {};
+}
+
+std::string CleanIndexText(std::string_view text)
+{
+    std::string cleaned(text);
+    for (char& c : cleaned)
+        if (static_cast<unsigned char>(c) < 32)
+            c = ' ';
+    return cleaned;
+}
+
+std::string StoredReferenceCodeText(const TReferencePattern& pattern)
+{
+    return pattern.GetStoredReferenceCode();
+}
+
+std::vector<std::string> RebuildIndexTexts(TextIndex index, TReferencePattern& pattern)
+{
+    switch (index) {
+    case TextIndex::ReferenceCode:
+        // Always one entry, taken as stored.
+        return SingleValue(pattern.GetStoredReferenceCode());
+    case TextIndex::Name: {
+        std::vector<std::string> names;
+        for (std::string& name : TrimmedNames(pattern))
+            if (!name.empty())
+                names.push_back(CleanIndexText(name));
+        return names;
+    }
+    case TextIndex::MineralName: return CleanedWhenNotEmpty(pattern.GetMineralName());
+    case TextIndex::Formula: {
+        std::vector<std::string> formulas = FormulaValues(pattern, true);
+        for (std::string& formula : formulas)
+            formula = CleanIndexText(formula);
+        return formulas;
+    }
+    case TextIndex::Color: return CleanedWhenNotEmpty(pattern.GetColor());
+    case TextIndex::Journal: return CleanedWhenNotEmpty(pattern.GetJournal());
+    case TextIndex::Author: return CleanedWhenNotEmpty(pattern.GetAuthors());
+    }
+    NORRVIK_ASSERT(false, "Unknown text index");
+    return {};
+}
+
+std::vector<std::string> AddedIndexTexts(TextIndex index, TReferencePattern& pattern)
+{
+    std::vector<std::string> values;
+    switch (index) {
+    case TextIndex::ReferenceCode: values = SingleValue(pattern.GetStoredReferenceCode()); break;
+    case TextIndex::Name: values = TrimmedNames(pattern); break;
+    case TextIndex::MineralName: values = SingleValue(pattern.GetMineralName()); break;
+    case TextIndex::Formula: values = FormulaValues(pattern, false); break;
+    case TextIndex::Color: values = SingleValue(pattern.GetColor()); break;
+    case TextIndex::Journal: values = SingleValue(pattern.GetJournal()); break;
+    case TextIndex::Author: values = SingleValue(pattern.GetAuthors()); break;
+    }
+    for (std::string& value : values)
+        value = WithoutLineBreaks(std::move(value));
+    return values;
+}
+
+// ---------------------------------------------------------------------------
+
+IndexRecord MakeIndexRecord(const TReferencePattern& pattern)
+{
+    IndexRecord record{};
+    const ElementSet elements = pattern.GetElements();
+    std::copy(elements.begin(), elements.end(), record.begin() + index_layout::Elements);
+    WriteU32LE(record, index_layout::Subfiles, pattern.GetSubfiles());
+    WriteI16LE(record, index_layout::Status, pattern.GetStatus());
+    WriteU8(record, index_layout::StatusByte, pattern.GetStatusByte());
+    WriteIndexReferenceCode(record, index_layout::ReferenceCode, pattern);
+    return record;
+}
+
+CrystalIndexRecord MakeCrystalIndexRecord(const TReferencePattern& pattern)
+{
+    namespace pl = pattern_layout;
+    const PatternRecord& source = pattern.Record();
+    CrystalIndexRecord record{};
+    CopyBytes(source, pl::CrystalValue2, record, crystal_layout::Values2To7,
+              crystal_layout::Values2To7Size);
+    CopyBytes(source, pl::CrystalValue11, record, crystal_layout::Value11, SingleSize);
+    const std::size_t value9Or10 =
+        ReadF32LE(source, pl::CrystalValue9) >= 1.0f ? pl::CrystalValue9 : pl::CrystalValue10;
+    CopyBytes(source, value9Or10, record, crystal_layout::Value9Or10, SingleSize);
+    CopyBytes(source, pl::CrystalValue8, record, crystal_layout::Value8, SingleSize);
+    // The low byte of the little-endian CrystalNumber is its first byte.
+    CopyBytes(source, pl::CrystalNumber, record, crystal_layout::NumberLowByte, 1);
+    CopyBytes(source, pl::CrystalClassByte, record, crystal_layout::ClassByte, 1);
+    CopyBytes(source, pl::CrystalValue1, record, crystal_layout::Value1, SingleSize);
+    WriteIndexReferenceCode(record, crystal_layout::ReferenceCode, pattern);
+    return record;
+}
+
+std::int16_t StrongestLineDCode(float d)
+{
+    if (d != d)
+        return 0;
+    if (d == 0.0f)
+        return std::numeric_limits<std::int16_t>::max();
+    const long double quotient = 16384.0L / static_cast<long double>(d);
+    // Narrowing to double cannot move the quotient onto or across a half:
+    // 16384 / d of a single-precision d lies at least 2^-25 away from any
+    // half, far more than a double's rounding step there.
+    return RoundHalfEvenClamped<std::int16_t>(static_cast<double>(quotient));
+}
+
+std::int16_t StrongestLineIntensityCode(float relativeIntensity)
+{
+    // A single times 10 is exact in double precision.
+    return RoundHalfEvenClamped<std::int16_t>(static_cast<double>(relativeIntensity) * 10.0);
+}
+
+StrongestLinesRecord MakeStrongestLinesRecord(TReferencePattern& pattern)
+{
+    StrongestLinesRecord record{};
+    WriteI32LE(record, strongest_layout::ReferenceNumber, pattern.GetReferenceNumber());
+    pattern.SortLinesByIntensity();
+    const int count =
+        std::min(pattern.GetLineCount(), static_cast<int>(strongest_layout::MaxLines));
+    WriteU8(record, strongest_layout::Count, static_cast<std::uint8_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const DiffractionLine line = pattern.GetLine(i);
+        const std::size_t slot = 2 * static_cast<std::size_t>(i);
+        WriteI16LE(record, strongest_layout::DCodes + slot, StrongestLineDCode(line.D));
+        WriteI16LE(record, strongest_layout::Intensities + slot,
+                   StrongestLineIntensityCode(line.RelativeIntensity));
+    }
+    pattern.SortLinesByD();
+    return record;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string FormatIndexCount(std::size_t count)
+{
+    return Format("%7zu", count);
+}
+
+void AppendIndexEntryLine(std::string& out, std::int32_t recordNumber, std::string_view text)
+{
+    char digits[16];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, recordNumber);
+    NORRVIK_ASSERT(error == std::errc(), "Record number not formatted");
+    out.append(digits, end);
+    out.push_back(' ');
+    out.append(text);
+    out.append("\r\n");
+}
+
+std::string FormatIndexEntryLine(std::int32_t recordNumber, std::string_view text)
+{
+    std::string line;
+    AppendIndexEntryLine(line, recordNumber, text);
+    return line;
+}
+
+std::string FormatTextIndex(const TIndexes& entries)
+{
+    // 11 digits and sign, the blank and the line end bound every line's frame.
+    std::size_t size = 16;
+    for (const TIndexedString& entry : entries)
+        size += entry.Text.size() + 16;
+    std::string content;
+    content.reserve(size);
+    content.append(FormatIndexCount(entries.size()));
+    content.append("\r\n");
+    for (const TIndexedString& entry : entries)
+        AppendIndexEntryLine(content, entry.RecordNumber, entry.Text);
+    return content;
+}
+
+TIndexes ParseTextIndex(std::string_view content, const std::string& fullPath)
+{
+    LineReader lines(content);
+    std::string_view line;
+    if (!lines.Next(line) || line.empty())
+        throw Exception(Format("No data in index file \"%s\".", fullPath.c_str()));
+    std::size_t blanks = 0;
+    while (blanks < line.size() && line[blanks] == ' ')
+        ++blanks;
+    std::int32_t count = 0;
+    if (!ParseDecimal(line.substr(blanks), count) || count < 0)
+        ThrowIndexFileError(fullPath);
+
+    TIndexes entries;
+    // Every entry line takes at least two bytes, so a damaged count cannot
+    // make this reserve more than the file could hold.
+    entries.reserve(std::min(static_cast<std::size_t>(count), content.size() / 2));
+    for (std::int32_t n = 0; n < count; ++n) {
+        if (!lines.Next(line))
+            ThrowIndexFileError(fullPath); // fewer entry lines than counted
+        const std::string_view trimmed = TrimView(line);
+        const std::size_t blank = trimmed.find(' ');
+        const std::string_view number = trimmed.substr(0, blank);
+        TIndexedString entry;
+        if (!ParseDecimal(number, entry.RecordNumber))
+            ThrowIndexFileError(fullPath);
+        if (blank != std::string_view::npos)
+            entry.Text.assign(trimmed.substr(blank + 1));
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+// ---------------------------------------------------------------------------
+
+bool IndexTextLess(std::string_view a, std::string_view b)
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    const int order = common == 0 ? 0 : std::memcmp(a.data(), b.data(), common);
+    return order < 0 || (order == 0 && a.size() < b.size());
+}
+
+void UpperCaseIndexTexts(TIndexes& entries)
+{
+    for (TIndexedString& entry : entries)
+        for (char& c : entry.Text)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - ('a' - 'A'));
+}
+
+void QuickSortIndexes(TIndexes& entries, std::ptrdiff_t lo, std::ptrdiff_t hi)
+{
+    if (hi < lo)
+        return;
+    NORRVIK_ASSERT(lo >= 0 && hi < static_cast<std::ptrdiff_t>(entries.size()),
+                   "Sort range outside the index");
+    const TIndexes::iterator base = entries.begin();
+    // The recursion "sort lo..j, then i..hi" with an explicit stack of the
+    // ranges still to sort, taken last in first out: the same exchanges in
+    // the same order, without deep recursion on large indexes.
+    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> pending;
+    pending.emplace_back(lo, hi);
+    std::string pivot;
+    while (!pending.empty()) {
+        const auto [first, last] = pending.back();
+        pending.pop_back();
+        if (last - first < 10) {
+            ExchangeSort(base, first, last);
+            continue;
+        }
+        std::ptrdiff_t i = 0;
+        std::ptrdiff_t j = 0;
+        Partition(base, first, last, pivot, i, j);
+        pending.emplace_back(i, last);
+        pending.emplace_back(first, j);
+    }
+}
+
+void SortIndexes(TIndexes& entries)
+{
+    UpperCaseIndexTexts(entries);
+    QuickSortIndexes(entries, 0, static_cast<std::ptrdiff_t>(entries.size()) - 1);
+}
+
+std::int32_t FindInIndex(const TIndexes& entries, std::int32_t& position, const std::string& key)
+{
+    if (entries.empty())
+        throw Exception("Indexes not read");
+    const std::string upperKey = UpperCaseAscii(key);
+    const auto size = static_cast<std::ptrdiff_t>(entries.size());
+    const auto equalsKey = [&](std::ptrdiff_t p) {
+        return p >= 0 && p < size && entries[static_cast<std::size_t>(p)].Text == upperKey;
+    };
+    // Integer division truncates towards zero, so mid stays within 0..size-1
+    // even when hi has dropped to -1.
+    std::ptrdiff_t lo = 0;
+    std::ptrdiff_t hi = size - 1;
+    std::ptrdiff_t mid = (lo + hi) / 2;
+    bool found = equalsKey(mid);
+    while (!found && lo < hi) {
+        if (IndexTextLess(upperKey, entries[static_cast<std::size_t>(mid)].Text))
+            hi = mid - 1;
+        else
+            lo = mid + 1;
+        mid = (lo + hi) / 2;
+        found = equalsKey(mid);
+    }
+    if (!found) {
+        if (equalsKey(lo))
+            mid = lo;
+        else if (equalsKey(hi))
+            mid = hi;
+        else
+            throw Exception(
+                Format("No pattern found with \"%s\".", ("Reference code " + key).c_str()));
+    }
+    while (equalsKey(mid - 1))
+        --mid;
+    position = static_cast<std::int32_t>(mid);
+    return entries[static_cast<std::size_t>(mid)].RecordNumber;
+}
+
+} // namespace norrvik

@@ -1,0 +1,357 @@
+// Reader of the Quorvane database file set (index, names, formulas, line
+// lists and the optional set table of a PDF1 reference database).
+#include "sources/quorvane/Pdf1.h"
+
+#include "common/ByteOrder.h"
+#include "common/Files.h"
+#include "common/Format.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+#include <vector>
+
+namespace norrvik::pdf1 {
+
+namespace {
+
+// QUORVANE.IND: record 0 is the header, record k describes pattern k.
+constexpr std::size_t IndexRecordSize = 72;
+using IndexRecord = std::array<std::uint8_t, IndexRecordSize>;
+
+// Header record.
+constexpr std::size_t HeaderPatternCount = 0;  // int32
+constexpr std::size_t HeaderReferenceFlag = 4; // byte, nonzero: PDF1 reference database
+constexpr std::size_t HeaderTagFirst = 5;      // two characters
+constexpr std::size_t HeaderSetValue = 7;      // int8, sign-extended
+
+// Pattern record.
+constexpr std::size_t RecordNamesOffset = 0;    // int32, into QUORVANE.NAM
+constexpr std::size_t RecordFormulaOffset = 4;  // int32, into QUORVANE.FRM
+constexpr std::size_t RecordLinesOffset = 8;    // int32, into QUORVANE.DIS
+constexpr std::size_t RecordSubfileBits = 12;   // 32-bit set
+constexpr std::size_t RecordReserved16 = 16;    // int32
+constexpr std::size_t RecordReserved20 = 20;    // 16 bytes
+constexpr std::size_t RecordReserved36 = 36;    // 26 bytes
+constexpr std::size_t RecordSetChars = 62;      // 2 characters
+constexpr std::size_t RecordSerialChars = 64;   // 4 characters
+constexpr std::size_t RecordReserved68 = 68;    // byte
+constexpr std::size_t RecordReserved69 = 69;    // byte
+constexpr std::size_t RecordPresent = 70;       // byte, 0: empty slot
+constexpr std::size_t RecordDeleted = 71;       // "D": deleted
+static_assert(RecordDeleted + 1 == IndexRecordSize);
+static_assert(RecordReserved36 + 26 == RecordSetChars);
+static_assert(RecordReserved20 + 16 == RecordReserved36);
+
+// Names and formula records: int16 length, then the text.
+constexpr std::size_t TextLengthSize = 2;
+
+// Line lists: int16 count, then entries of a double d-spacing and an int16 intensity.
+constexpr std::size_t LineCountSize = 2;
+constexpr std::size_t LineEntrySize = 10;
+constexpr std::size_t LineIntensity = 8;
+
+// QUORVANE.ILS: a skipped word, the set value, the byte count, the table.
+constexpr std::size_t IlsHeaderSize = 6;
+constexpr std::size_t IlsSetValue = 2;
+constexpr std::size_t IlsByteCount = 4;
+constexpr std::size_t SetTableBytes = SetTableSize * 4;
+static_assert(SetTableBytes == 396);
+
+constexpr const char* BaseName = "QUORVANE";
+
+// The text up to the first "~" or zero byte.
+std::string TextBeforeTilde(const std::string& text)
+{
+    return text.substr(0, text.find_first_of(std::string("~\0", 2)));
+}
+
+// The text up to the first zero byte (the records are zero-terminated strings).
+std::string TextBeforeZero(const std::string& text)
+{
+    return text.substr(0, text.find('\0'));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- pattern
+
+const TLine& TReferencePattern::Line(std::int32_t i) const
+{
+    if (i < 1 || i > MaxLines)
+        i = 1;
+    return lines_[static_cast<std::size_t>(i - 1)];
+}
+
+void TReferencePattern::Clear()
+{
+    patternNumber_.clear();
+    nameN_.clear();
+    nameC_.clear();
+    formula_.clear();
+    nameM_.clear();
+    name_.clear();
+    nameP_.clear();
+    reserved36_.fill(0);
+    reserved20_.fill(0);
+    reserved16_ = 0;
+    deleted_ = false;
+    lineCount_ = 0;
+    subfileBits_ = 0;
+    reserved69_ = 1;
+}
+
+// ---------------------------------------------------------------- names
+
+void ParseNames(const std::string& text, std::string& nameP, std::string& nameM,
+                std::string& nameC, std::string& nameN, std::string& name)
+{
+    nameP.clear();
+    nameM.clear();
+    nameC.clear();
+    nameN.clear();
+    std::size_t start = 0;
+    for (std::size_t p = 2; p < text.size(); ++p) {
+        if (text[p] != '~' || text[p - 2] != '~')
+            continue;
+        std::string* target = nullptr;
+        switch (text[p - 1]) {
+        case 'P': target = &nameP; break;
+        case 'M': target = &nameM; break;
+        case 'C': target = &nameC; break;
+        case 'N': target = &nameN; break;
+        default: break; // unknown tag: its item stays in front of the next one
+        }
+        if (target == nullptr)
+            continue;
+        // The item runs from `start` to just before the marker's first "~";
+        // markers that overlap the previous one leave an empty item.
+        const std::size_t end = p - 2;
+        *target = end > start ? TextBeforeZero(text.substr(start, end - start)) : std::string();
+        start = p + 1;
+    }
+    if (!nameM.empty())
+        name = nameM;
+    else if (!nameC.empty())
+        name = nameC;
+    else if (!nameP.empty())
+        name = nameP;
+    else if (!nameN.empty())
+        name = nameN;
+    else
+        name = TextBeforeTilde(text);
+}
+
+// ---------------------------------------------------------------- files
+
+TSourceFile::TSourceFile(const std::filesystem::path& path, std::string pathText)
+    : pathText_(std::move(pathText))
+{
+    std::error_code error;
+    size_ = std::filesystem::file_size(path, error);
+    if (error)
+        throw EInOutError(FileErrorMessage("Cannot open file", pathText_, error.message()));
+    errno = 0;
+    stream_.open(path, std::ios::binary);
+    if (!stream_)
+        ThrowFileError("Cannot open file", pathText_);
+}
+
+void TSourceFile::ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const std::string& what)
+{
+    if (offset < 0)
+        throw EInOutError(FileErrorMessage(
+            "Cannot read file", pathText_,
+            Format("%s has the offset %lld, before the start of the file", what.c_str(),
+                   static_cast<long long>(offset))));
+    if (static_cast<std::uint64_t>(offset) > size_ || size > size_ - static_cast<std::uint64_t>(offset))
+        throw EInOutError(FileErrorMessage(
+            "Cannot read file", pathText_,
+            Format("%s (%zu bytes at offset %lld) runs past the end of the file (%llu bytes)", what.c_str(),
+                   size, static_cast<long long>(offset), static_cast<unsigned long long>(size_))));
+    if (size == 0)
+        return;
+    stream_.clear();
+    stream_.seekg(static_cast<std::streamoff>(offset));
+    stream_.read(reinterpret_cast<char*>(dest), static_cast<std::streamsize>(size));
+    if (!stream_ || stream_.gcount() != static_cast<std::streamsize>(size))
+        throw EInOutError(FileErrorMessage("Cannot read file", pathText_,
+                                           Format("%s could not be read", what.c_str())));
+}
+
+// The four files of an open database, opened in the order index, line lists,
+// names, formulas and closed in reverse order.
+struct TReferenceDatabase::OpenFiles {
+    TSourceFile ind;
+    TSourceFile dis;
+    TSourceFile nam;
+    TSourceFile frm;
+};
+
+// ---------------------------------------------------------------- database
+
+TReferenceDatabase::TReferenceDatabase() = default;
+
+TReferenceDatabase::~TReferenceDatabase() = default;
+
+std::string TReferenceDatabase::FilePathText(const char* extension) const
+{
+    return IncludeTrailingPathDelimiter(databaseName_) + BaseName + extension;
+}
+
+std::filesystem::path TReferenceDatabase::FindFile(const char* extension) const
+{
+    const std::string name = std::string(BaseName) + extension;
+    if (databaseName_.empty()) {
+        // The current folder: the plain name, or its match in another letter case.
+        const std::filesystem::path found = FindSourceFile(".", name);
+        return found.filename();
+    }
+    return FindSourceFile(PathFromText(databaseName_), name);
+}
+
+void TReferenceDatabase::Open()
+{
+    Close();
+    for (const char* extension : {".IND", ".DIS", ".NAM", ".FRM"}) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(FindFile(extension), error))
+            throw ERefDBError("File " + FilePathText(extension) + " not found.");
+    }
+    const auto open = [this](const char* extension) {
+        const std::filesystem::path path = FindFile(extension);
+        return TSourceFile(path, PathText(path));
+    };
+    // A braced list runs left to right, so the files open in this order.
+    files_ = std::unique_ptr<OpenFiles>(new OpenFiles{open(".IND"), open(".DIS"), open(".NAM"), open(".FRM")});
+    try {
+        ReadHeader();
+        if (isReferenceDatabase_)
+            ReadSetTable();
+    } catch (...) {
+        files_.reset();
+        throw;
+    }
+    active_ = true;
+}
+
+void TReferenceDatabase::ReadHeader()
+{
+    if (files_->ind.Size() < IndexRecordSize)
+        throw EAssertionFailed("Assertion failure", __FILE__, __LINE__);
+    IndexRecord header{};
+    files_->ind.ReadAt(0, header.data(), header.size(), "the header record");
+    patternCount_ = ReadI32LE(header, HeaderPatternCount);
+    isReferenceDatabase_ = ReadU8(header, HeaderReferenceFlag) != 0;
+    headerTag_ = ReadBytesAsString(header, HeaderTagFirst, 2);
+    setValue_ = ReadI8(header, HeaderSetValue);
+}
+
+void TReferenceDatabase::ReadSetTable()
+{
+    const std::filesystem::path path = FindFile(".ILS");
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        UseBuiltInSetTable();
+        return;
+    }
+    TSourceFile ils(path, PathText(path));
+    std::array<std::uint8_t, IlsHeaderSize> header{};
+    ils.ReadAt(0, header.data(), header.size(), "the set table header");
+    setValue_ = ReadI16LE(header, IlsSetValue);
+    // A negative count reads nothing; more than the table holds is cut to its size.
+    const auto count = static_cast<std::size_t>(
+        std::clamp<int>(ReadI16LE(header, IlsByteCount), 0, static_cast<int>(SetTableBytes)));
+    std::array<std::uint8_t, SetTableBytes> table{};
+    ils.ReadAt(IlsHeaderSize, table.data(), count, "the set table");
+    for (std::size_t i = 0; i < setTable_.size(); ++i)
+        setTable_[i] = ReadI32LE(table, 4 * i);
+}
+
+void TReferenceDatabase::UseBuiltInSetTable()
+{
+    // Without QUORVANE.ILS every set maps to itself: entry k holds set k + 1.
+    for (std::size_t i = 0; i < setTable_.size(); ++i)
+        setTable_[i] = static_cast<std::int32_t>(i + 1);
+}
+
+void TReferenceDatabase::Close()
+{
+    files_.reset();
+    active_ = false;
+}
+
+std::string TReferenceDatabase::ReadTextRecord(TSourceFile& file, std::int32_t offset, const std::string& what)
+{
+    std::array<std::uint8_t, TextLengthSize> lengthBytes{};
+    file.ReadAt(offset, lengthBytes.data(), lengthBytes.size(), what);
+    // The text area holds at most 400 bytes: a longer record is read up to
+    // that size, a negative length gives an empty text.
+    const auto length =
+        static_cast<std::size_t>(std::clamp<int>(ReadI16LE(lengthBytes, 0), 0, MaxRecordText));
+    std::string text(length, '\0');
+    file.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(TextLengthSize),
+                reinterpret_cast<std::uint8_t*>(text.data()), length, what);
+    return text;
+}
+
+void TReferenceDatabase::ReadNames(const IndexRecord& record, std::int32_t index)
+{
+    const std::string text = ReadTextRecord(files_->nam, ReadI32LE(record, RecordNamesOffset),
+                                            Format("the names record of pattern %d", index));
+    ParseNames(text, scratch_.nameP_, scratch_.nameM_, scratch_.nameC_, scratch_.nameN_, scratch_.name_);
+}
+
+void TReferenceDatabase::ReadFormula(const IndexRecord& record, std::int32_t index)
+{
+    const std::string text = ReadTextRecord(files_->frm, ReadI32LE(record, RecordFormulaOffset),
+                                            Format("the formula record of pattern %d", index));
+    scratch_.formula_ = TextBeforeTilde(text);
+}
+
+void TReferenceDatabase::ReadLines(const IndexRecord& record, std::int32_t index)
+{
+    const std::int32_t offset = ReadI32LE(record, RecordLinesOffset);
+    const std::string what = Format("the line list of pattern %d", index);
+    std::array<std::uint8_t, LineCountSize> countBytes{};
+    files_->dis.ReadAt(offset, countBytes.data(), countBytes.size(), what);
+    // A count below 1 gives no lines; more than a pattern holds are cut.
+    const auto count = static_cast<std::size_t>(std::clamp<int>(ReadI16LE(countBytes, 0), 0, MaxLines));
+    std::vector<std::uint8_t> entries(count * LineEntrySize);
+    files_->dis.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(LineCountSize), entries.data(),
+                       entries.size(), what);
+    for (std::size_t i = 0; i < count; ++i) {
+        scratch_.lines_[i].D = ReadF64LE(entries, i * LineEntrySize);
+        scratch_.lines_[i].Intensity = ReadI16LE(entries, i * LineEntrySize + LineIntensity);
+    }
+    scratch_.lineCount_ = static_cast<std::int16_t>(count);
+}
+
+void TReferenceDatabase::ReadPattern(std::int32_t index, TReferencePattern& pattern)
+{
+    NORRVIK_ASSERT(active_, "The Quorvane database is not open");
+    NORRVIK_ASSERT(index >= 1, "Pattern index must be 1 or more");
+    scratch_.Clear();
+    IndexRecord record{};
+    files_->ind.ReadAt(std::int64_t{index} * static_cast<std::int64_t>(IndexRecordSize), record.data(),
+                       record.size(), Format("the index record of pattern %d", index));
+    scratch_.present_ = ReadU8(record, RecordPresent) != 0;
+    if (scratch_.present_) {
+        std::copy_n(record.begin() + RecordReserved20, scratch_.reserved20_.size(), scratch_.reserved20_.begin());
+        std::copy_n(record.begin() + RecordReserved36, scratch_.reserved36_.size(), scratch_.reserved36_.begin());
+        scratch_.subfileBits_ = ReadU32LE(record, RecordSubfileBits);
+        scratch_.reserved16_ = ReadI32LE(record, RecordReserved16);
+        scratch_.deleted_ = ReadU8(record, RecordDeleted) == 'D';
+        scratch_.reserved68_ = ReadU8(record, RecordReserved68);
+        scratch_.reserved69_ = ReadU8(record, RecordReserved69);
+        scratch_.patternNumber_ = "  -    ";
+        scratch_.patternNumber_.replace(0, 2, ReadBytesAsString(record, RecordSetChars, 2));
+        scratch_.patternNumber_.replace(3, 4, ReadBytesAsString(record, RecordSerialChars, 4));
+        ReadNames(record, index);
+        ReadFormula(record, index);
+        ReadLines(record, index);
+    }
+    pattern = scratch_;
+}
+
+} // namespace norrvik::pdf1

@@ -1,0 +1,175 @@
+// The index side of the target database: rebuilding all ten index files from
+// the main data file, and sorting the seven text indexes (held in memory once
+// read, see TextIndexCache.h).
+#include "refdb/ReferenceDatabase.h"
+
+#include "common/Exceptions.h"
+#include "common/Files.h"
+#include "refdb/DatabaseFiles.h"
+
+#include <exception>
+
+namespace norrvik {
+
+namespace {
+
+constexpr std::string_view kPlaceholderCountLine = "1234567\r\n";
+
+// Writes the count over the first characters of the index, where the
+// placeholder stands; a count of more than 7 digits runs over the line end,
+// as writing it over the file's first bytes would.
+void PatchCountLine(std::string& content, std::size_t count)
+{
+    const std::string text = FormatIndexCount(count);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i < content.size())
+            content[i] = text[i];
+        else
+            content.push_back(text[i]);
+    }
+}
+
+// Runs `step`, keeping the first failure for later so that the steps after
+// it still run.
+template <typename Step>
+void KeepFirstFailure(std::exception_ptr& failure, Step&& step)
+{
+    try {
+        step();
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
+}
+
+} // namespace
+
+void TReferenceDatabase::WriteTextIndex(const TIndexes& entries, std::string_view fileName)
+{
+    WriteWholeFile(PathFromText(FilePath(fileName)), FormatTextIndex(entries));
+}
+
+void TReferenceDatabase::SortTextIndexes()
+{
+    ApplyPendingIndexWork();
+    std::exception_ptr failure;
+    for (TextIndex index : SortTextIndexOrder)
+        KeepFirstFailure(failure, [&] { SortOneTextIndex(index); });
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TReferenceDatabase::SortTextIndex(const std::string& fileName)
+{
+    ApplyPendingIndexWork();
+    for (TextIndex index : SortTextIndexOrder) {
+        if (TextIndexFileName(index) == fileName) {
+            SortOneTextIndex(index);
+            return;
+        }
+    }
+    SortTextIndexFile(PathFromText(FilePath(fileName)));
+}
+
+void TReferenceDatabase::SortOneTextIndex(TextIndex index)
+{
+    const std::string_view fileName = TextIndexFileName(index);
+    if (TIndexes* cached = CachedTextIndex(index)) {
+        SortIndexes(*cached);
+        try {
+            WriteTextIndex(*cached, fileName);
+        } catch (...) {
+            textIndexCache_.Forget(index);
+            throw;
+        }
+        return;
+    }
+    std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(fileName)));
+    if (sorted && !stepByStep_)
+        textIndexCache_.Set(index, std::move(*sorted));
+}
+
+void TReferenceDatabase::RebuildIndexes()
+{
+    Open();
+    if (FileExists(kCodesFileName))
+        LoadCodeList();
+    // Everything the rebuild writes replaces what adding patterns left.
+    pendingIndexWork_.clear();
+    textIndexCache_.Clear();
+
+    std::array<std::string, TextIndexCount> contents;
+    std::array<bool, TextIndexCount> created{};
+    std::array<std::size_t, TextIndexCount> counts{};
+    TRecordFile indexFile;
+    TRecordFile strongestLinesFile;
+    TRecordFile crystalIndexFile;
+    std::exception_ptr failure;
+    KeepFirstFailure(failure, [&] {
+        for (TextIndex index : RebuildTextIndexOrder) {
+            WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), kPlaceholderCountLine);
+            contents[TextIndexSlot(index)] = kPlaceholderCountLine;
+            created[TextIndexSlot(index)] = true;
+        }
+        indexFile.Create(PathFromText(FilePath(IndexFileName)), IndexRecordSize);
+        strongestLinesFile.Create(PathFromText(FilePath(StrongestLinesFileName)), StrongestLinesRecordSize);
+        crystalIndexFile.Create(PathFromText(FilePath(CrystalIndexFileName)), CrystalIndexRecordSize);
+
+        const std::int32_t patternCount = header_.PatternCount();
+        for (std::int32_t n = 1; n <= patternCount; ++n) {
+            LoadPattern(n);
+            if (onIndexPatternMsg_)
+                onIndexPatternMsg_(currentPattern_.GetReferenceCode());
+            if (progress_)
+                progress_(Progress{Progress::Stage::WritingIndexes, n, patternCount});
+            for (TextIndex index : RebuildTextIndexOrder) {
+                for (const std::string& text : RebuildIndexTexts(index, currentPattern_)) {
+                    AppendIndexEntryLine(contents[TextIndexSlot(index)], n, text);
+                    ++counts[TextIndexSlot(index)];
+                }
+            }
+            indexFile.WriteRecord(n - 1, MakeIndexRecord(currentPattern_));
+            crystalIndexFile.WriteRecord(n - 1, MakeCrystalIndexRecord(currentPattern_));
+            strongestLinesFile.WriteRecord(n - 1, MakeStrongestLinesRecord(currentPattern_));
+        }
+    });
+    for (TRecordFile* file : {&indexFile, &strongestLinesFile, &crystalIndexFile})
+        KeepFirstFailure(failure, [file] { file->Close(); });
+
+    for (TextIndex index : RebuildTextIndexOrder)
+        if (created[TextIndexSlot(index)])
+            PatchCountLine(contents[TextIndexSlot(index)], counts[TextIndexSlot(index)]);
+
+    if (!failure && !stepByStep_) {
+        // The sort reads each index as just written: it is still in memory.
+        for (TextIndex index : SortTextIndexOrder) {
+            KeepFirstFailure(failure, [&] {
+                const std::string path = FilePath(TextIndexFileName(index));
+                TIndexes entries;
+                try {
+                    entries = ParseTextIndex(contents[TextIndexSlot(index)], path);
+                } catch (const Exception&) {
+                    WriteWholeFile(PathFromText(path), contents[TextIndexSlot(index)]); // left unsorted
+                    return;
+                }
+                SortIndexes(entries);
+                WriteTextIndex(entries, TextIndexFileName(index));
+                textIndexCache_.Set(index, std::move(entries));
+            });
+        }
+        if (failure)
+            std::rethrow_exception(failure);
+        return;
+    }
+
+    for (TextIndex index : RebuildTextIndexOrder)
+        if (created[TextIndexSlot(index)])
+            KeepFirstFailure(failure, [&] {
+                WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), contents[TextIndexSlot(index)]);
+            });
+    if (failure)
+        std::rethrow_exception(failure);
+    SortTextIndexes();
+}
+
+} // namespace norrvik

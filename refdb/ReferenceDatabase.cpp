@@ -1,0 +1,696 @@
+// The target reference database: its folder and lifecycle, the main data file
+// and the two text-line files, pattern look-up, and adding patterns.
+#include "refdb/ReferenceDatabase.h"
+
+#include "common/Exceptions.h"
+#include "common/Files.h"
+#include "common/Format.h"
+#include "common/Text.h"
+#include "refdb/DatabaseFiles.h"
+#include "refdb/ReferenceCodes.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+namespace norrvik {
+
+namespace {
+
+
+// What Open says is missing, for each of the nine required files in the
+// order of ReferenceDatabaseFileNames.
+constexpr std::array<std::string_view, 9> kRequiredFileTexts = {
+    "a reference database",
+    "an index file for the reference codes",
+    "an index file for the names",
+    "an index file for the mineral names",
+    "an index file for the formulas",
+    "an index file for the colors",
+    "an index file for the strongest lines",
+    "an index file for the authors",
+    "an index file for the journals",
+};
+
+// Every file of a database, in the order they are deleted.
+constexpr std::array<std::string_view, 15> kDatabaseFileNames = {
+    "ReferenceDatabase.PDB", "Literature.PDB",     "Comment.PDB",   "ReferenceCode.PDB",
+    "Name.PDB",              "MineralName.PDB",    "Formula.PDB",   "Color.PDB",
+    "Index.PDB",             "Subfiles.PDB",       "Codes.PDB",     "StrongestLines.PDB",
+    "Author.PDB",            "Journal.PDB",        "CrystalIndex.PDB"};
+
+// The order in which a new database writes its empty text indexes.
+constexpr std::array<TextIndex, TextIndexCount> kCreateTextIndexOrder = {
+    TextIndex::Name,    TextIndex::MineralName, TextIndex::Formula,      TextIndex::Color,
+    TextIndex::Journal, TextIndex::Author,      TextIndex::ReferenceCode};
+
+constexpr std::int32_t kMaxUserCodeNumber = 9999;
+
+// The lines of a text file: line ends CR LF, LF or CR; a line end at the end
+// of the file gives no extra empty line.
+std::vector<std::string> SplitTextLines(std::string_view content)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t end = start;
+        while (end < content.size() && content[end] != '\r' && content[end] != '\n')
+            ++end;
+        lines.emplace_back(content.substr(start, end - start));
+        if (end < content.size() && content[end] == '\r')
+            ++end;
+        if (end < content.size() && content[end] == '\n')
+            ++end;
+        start = end;
+    }
+    return lines;
+}
+
+std::string JoinTextLines(const std::vector<std::string>& lines)
+{
+    std::string content;
+    for (const std::string& line : lines)
+        content += line + "\r\n";
+    return content;
+}
+
+// The code of a "code=description" line, upper-cased; empty without "=".
+std::string SubfileCode(std::string_view line)
+{
+    const std::size_t equals = line.find('=');
+    return equals == std::string_view::npos ? std::string() : UpperCaseAscii(line.substr(0, equals));
+}
+
+std::vector<std::string> DefaultSubfileList()
+{
+    return {SubfileTable.begin(), SubfileTable.begin() + kDefaultSubfileCount};
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Lifecycle
+
+TReferenceDatabase::TReferenceDatabase() : databaseName_("Unknown")
+{
+    commentFile_.FileName = kCommentFileName;
+    literatureFile_.FileName = kLiteratureFileName;
+    currentPattern_.SetDatabaseLink(this);
+    ResetState();
+}
+
+TReferenceDatabase::~TReferenceDatabase()
+{
+    try {
+        Close();
+    } catch (...) {
+        // A destructor must not throw; callers that need to see a failed
+        // close call Close() themselves first.
+    }
+    currentPattern_.SetDatabaseLink(nullptr);
+}
+
+std::unique_ptr<TReferenceDatabase> TReferenceDatabase::CreateDatabase(const std::string& folder,
+                                                                       const std::string& title)
+{
+    const std::string name = IncludeTrailingPathDelimiter(folder);
+    auto database = std::make_unique<TReferenceDatabase>();
+    DeleteDatabaseFiles(name);
+    database->ResetState();
+    database->databaseName_ = name;
+    std::error_code ignored; // a folder that cannot be made fails at the first file below
+    std::filesystem::create_directories(PathFromText(name), ignored);
+
+    database->dataFile_.Create(PathFromText(database->FilePath(kMainDataFileName)), kPatternRecordSize);
+    database->header_ = DatabaseHeader::NewDatabase(title);
+    database->dataFile_.WriteRecord(0, database->header_.Record());
+    database->opened_ = true;
+    database->readOnly_ = false;
+
+    for (std::string_view empty : {kCommentFileName, kLiteratureFileName, kCodesFileName,
+                                   StrongestLinesFileName})
+        WriteWholeFile(PathFromText(database->FilePath(empty)), {});
+    for (TextIndex index : kCreateTextIndexOrder) {
+        database->WriteTextIndex({}, TextIndexFileName(index));
+        database->textIndexCache_.Set(index, {});
+    }
+    database->indexRebuildPending_ = true;
+    database->SaveDefaultSubfileList();
+    return database;
+}
+
+void TReferenceDatabase::ResetState()
+{
+    opened_ = false;
+    indexRebuildPending_ = false;
+    oldRecordFormat_ = false;
+    readOnly_ = true;
+    referenceCodeIndex_.clear();
+    currentPattern_.SetRecordNumber(0);
+    header_.Clear();
+    currentPattern_.Clear();
+    textIndexCache_.Clear();
+    pendingIndexWork_.clear();
+}
+
+std::string TReferenceDatabase::FilePath(std::string_view fileName) const
+{
+    return databaseName_ + std::string(fileName);
+}
+
+bool TReferenceDatabase::FileExists(std::string_view fileName) const
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(PathFromText(FilePath(fileName)), error);
+}
+
+void TReferenceDatabase::SetDatabaseName(const std::string& folder)
+{
+    if (folder == databaseName_)
+        return;
+    Close(); // a pending rebuild still writes to the old folder
+    databaseName_ = IncludeTrailingPathDelimiter(folder);
+}
+
+void TReferenceDatabase::SetReadOnly(bool value)
+{
+    if (value == readOnly_)
+        return;
+    readOnly_ = value;
+    if (opened_) {
+        Close();
+        readOnly_ = value;
+        Open();
+    }
+}
+
+void TReferenceDatabase::CheckDatabaseFiles()
+{
+    std::error_code error;
+    if (!std::filesystem::is_directory(PathFromText(databaseName_), error))
+        throw Exception(Format("Folder %s doesn't exist.", databaseName_.c_str()));
+    for (std::size_t i = 0; i < ReferenceDatabaseFileNames.size(); ++i)
+        if (!FileExists(ReferenceDatabaseFileNames[i]))
+            throw Exception(Format("Folder %s doesn't contain %s.", databaseName_.c_str(),
+                                   std::string(kRequiredFileTexts[i]).c_str()));
+}
+
+void TReferenceDatabase::Open()
+{
+    if (opened_)
+        return;
+    CheckDatabaseFiles();
+    opened_ = true;
+    ReadIndexFile(referenceCodeIndex_, TextIndex::ReferenceCode);
+    LoadCodeList();
+    OpenMainDataFile();
+    if (header_.PatternCount() > 0)
+        LoadPattern(1);
+    LoadSubfileList();
+    CheckSubfiles();
+}
+
+void TReferenceDatabase::OpenMainDataFile()
+{
+    const std::string path = FilePath(kMainDataFileName);
+    dataFile_.Open(PathFromText(path), kPatternRecordSize, readOnly_);
+    dataFile_.ReadRecord(0, header_.Record());
+    if (header_.IsOlderRecordFormat(path)) {
+        dataFile_.Close();
+        dataFile_.Open(PathFromText(path), kOldPatternRecordSize, readOnly_);
+        oldRecordFormat_ = true;
+    }
+}
+
+void TReferenceDatabase::LoadCodeList()
+{
+    // A folder without Codes.PDB has no journal codes: none are kept from a
+    // database opened before.
+    const std::optional<std::string> content = ReadWholeFile(PathFromText(FilePath(kCodesFileName)));
+    codeList_ = content ? SplitTextLines(*content) : std::vector<std::string>();
+}
+
+void TReferenceDatabase::LoadSubfileList()
+{
+    const std::optional<std::string> content = ReadWholeFile(PathFromText(FilePath(kSubfilesFileName)));
+    subfileList_ = content ? SplitTextLines(*content) : DefaultSubfileList();
+}
+
+void TReferenceDatabase::SaveDefaultSubfileList()
+{
+    subfileList_ = DefaultSubfileList();
+    WriteWholeFile(PathFromText(FilePath(kSubfilesFileName)), JoinTextLines(subfileList_));
+}
+
+void TReferenceDatabase::CheckSubfiles()
+{
+    // Lines beyond the table's rows have no row to compare with: kept as they are.
+    const std::size_t compared = std::min(subfileList_.size(), SubfileTable.size());
+    for (std::size_t i = 0; i < compared; ++i)
+        if (SubfileCode(subfileList_[i]) != SubfileCode(SubfileTable[i]))
+            throw Exception("Incorrect entry in the file with subfiles.");
+}
+
+void TReferenceDatabase::Close()
+{
+    if (!opened_)
+        return;
+    std::exception_ptr failure;
+    const auto closeFile = [&failure](TRecordFile& file) {
+        try {
+            file.Close();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    };
+    closeFile(commentFile_.File);
+    closeFile(literatureFile_.File);
+    if (indexRebuildPending_ && !failure) {
+        try {
+            RebuildIndexes();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    // The rebuild reads text lines, which opens the side files again.
+    closeFile(commentFile_.File);
+    closeFile(literatureFile_.File);
+    closeFile(dataFile_);
+    ResetState();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+std::int32_t TReferenceDatabase::PatternCount()
+{
+    Open();
+    return header_.PatternCount();
+}
+
+std::int32_t TReferenceDatabase::UserPatternCount()
+{
+    Open();
+    return header_.UserPatternCount();
+}
+
+int TReferenceDatabase::SubfileCount()
+{
+    Open();
+    return static_cast<int>(subfileList_.size());
+}
+
+std::string TReferenceDatabase::Version()
+{
+    Open();
+    return header_.Version();
+}
+
+std::string TReferenceDatabase::Title()
+{
+    Open();
+    return header_.Title();
+}
+
+bool TReferenceDatabase::HasReadOnlyFiles()
+{
+    const std::string folder = IncludeTrailingPathDelimiter(databaseName_);
+    for (std::string_view name : ReferenceDatabaseFileNames) {
+        std::error_code error;
+        const auto status = std::filesystem::status(PathFromText(folder + std::string(name)), error);
+        if (error || !std::filesystem::exists(status))
+            return true;
+        if ((status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+            return true;
+    }
+    return false;
+}
+
+void TReferenceDatabase::DeleteDatabaseFiles(const std::string& folderWithDelimiter)
+{
+    for (std::string_view name : kDatabaseFileNames) {
+        std::error_code ignored; // a file that cannot be deleted is passed over
+        std::filesystem::remove(PathFromText(folderWithDelimiter + std::string(name)), ignored);
+    }
+}
+
+void TReferenceDatabase::SetOnIndexPatternMsg(std::function<void(const std::string&)> handler)
+{
+    onIndexPatternMsg_ = std::move(handler);
+}
+
+void TReferenceDatabase::SetProgressCallback(ProgressCallback callback)
+{
+    progress_ = std::move(callback);
+}
+
+void TReferenceDatabase::SetPreferences(const TPreferencesForReferenceDatabase* preferences)
+{
+    preferences_ = preferences;
+}
+
+// ---------------------------------------------------------------------------
+// Text-line files
+
+TReferenceDatabase::TStringFile& TReferenceDatabase::StringFileFor(TextSideFile file)
+{
+    return file == TextSideFile::Comment ? commentFile_ : literatureFile_;
+}
+
+void TReferenceDatabase::OpenStringFile(TStringFile& file)
+{
+    if (file.File.IsOpen())
+        return;
+    const auto path = PathFromText(FilePath(file.FileName));
+    if (FileExists(file.FileName))
+        file.File.Open(path, kTextLineSize, readOnly_);
+    else
+        file.File.Create(path, kTextLineSize);
+}
+
+TextRange TReferenceDatabase::WriteTextLines(TStringFile& file, const std::vector<std::string>& lines)
+{
+    if (lines.empty())
+        return {};
+    OpenStringFile(file);
+    const std::int64_t first = file.File.RecordCount();
+    if (lines.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max()) ||
+        first + static_cast<std::int64_t>(lines.size()) > std::numeric_limits<std::int32_t>::max())
+        throw EInOutError(FileErrorMessage("Cannot add text lines to", file.File.FileText(),
+                                           "too many lines for a pattern's text range"));
+    std::array<std::uint8_t, kTextLineSize> record;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        record.fill(' ');
+        const std::size_t length = std::min(lines[i].size(), kTextLineSize);
+        std::copy_n(lines[i].begin(), length, record.begin());
+        file.File.WriteRecord(first + static_cast<std::int64_t>(i), record);
+    }
+    return {static_cast<std::int32_t>(first), static_cast<std::int16_t>(lines.size())};
+}
+
+void TReferenceDatabase::ReadTextLines(TextSideFile side, std::int32_t first,
+                                       std::vector<std::string>& lines, std::int32_t count)
+{
+    if (count <= 0 || first < 0) {
+        lines.clear();
+        return;
+    }
+    TStringFile& file = StringFileFor(side);
+    OpenStringFile(file);
+    const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(first) + count,
+                                                    file.File.RecordCount());
+    std::array<std::uint8_t, kTextLineSize> record;
+    for (std::int64_t n = first; n < end; ++n) {
+        file.File.ReadRecord(n, record);
+        lines.push_back(TrimRight(std::string_view(reinterpret_cast<const char*>(record.data()),
+                                                   record.size())));
+    }
+}
+
+std::string TReferenceDatabase::JournalName(const std::string& code)
+{
+    // Journal codes are matched without regard to letter case, first line first.
+    for (const std::string& line : codeList_) {
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos && SameTextAscii(std::string_view(line).substr(0, equals), code))
+            return line.substr(equals + 1);
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------------------
+// Patterns by record number and by reference code
+
+TReferencePattern& TReferenceDatabase::GetPattern(std::int32_t n)
+{
+    if (n != currentPattern_.GetRecordNumber() || n <= 0)
+        LoadPattern(n);
+    return currentPattern_;
+}
+
+void TReferenceDatabase::LoadPattern(std::int32_t n)
+{
+    // Record number 0 names no pattern, also while nothing is current.
+    if (n > 0 && n == currentPattern_.GetRecordNumber())
+        return;
+    Open();
+    if (n <= 0 || n > header_.PatternCount())
+        throw Exception("Invalid index");
+    currentPattern_.Clear();
+    if (oldRecordFormat_) {
+        OldPatternRecord old{};
+        dataFile_.ReadRecord(n, old);
+        currentPattern_.Record() = ConvertOldPatternRecord(old);
+    } else {
+        dataFile_.ReadRecord(n, currentPattern_.Record());
+    }
+    currentPattern_.SetDatabaseLink(this);
+    currentPattern_.SetPreferences(preferences_);
+}
+
+TReferencePattern& TReferenceDatabase::FindPattern(const std::string& code)
+{
+    return GetPattern(FindRecordNumber(code));
+}
+
+std::int32_t TReferenceDatabase::FindRecordNumber(const std::string& code)
+{
+    NORRVIK_ASSERT(code.size() == kStoredCodeLength || code.size() == kDisplayCodeLength,
+                   "Length of the reference code should be 9 or 11 (with 2 \"-\")");
+    const std::string key = StoredCodeFromDisplayCode(code);
+    Open();
+    LoadReferenceCodeIndex();
+    std::int32_t position = 0;
+    return FindInIndex(referenceCodeIndex_, position, key);
+}
+
+void TReferenceDatabase::LoadReferenceCodeIndex()
+{
+    if (!referenceCodeIndex_.empty())
+        return;
+    // Index work left to the rebuild is done now, so that the index file
+    // holds what it would hold had every pattern updated it at once.
+    ApplyPendingIndexWork();
+    ReadIndexFile(referenceCodeIndex_, TextIndex::ReferenceCode);
+}
+
+void TReferenceDatabase::ReadIndexFile(TIndexes& entries, TextIndex index)
+{
+    if (!entries.empty())
+        return;
+    if (const TIndexes* cached = CachedTextIndex(index)) {
+        entries = *cached;
+        return;
+    }
+    const std::string path = FilePath(TextIndexFileName(index));
+    const std::optional<std::string> content = ReadWholeFile(PathFromText(path));
+    if (!content)
+        return;
+    entries = ParseTextIndex(*content, path);
+    if (!stepByStep_ && FormatTextIndex(entries) == *content)
+        textIndexCache_.Set(index, entries);
+}
+
+TIndexes* TReferenceDatabase::CachedTextIndex(TextIndex index)
+{
+    return stepByStep_ ? nullptr : textIndexCache_.Find(index);
+}
+
+// ---------------------------------------------------------------------------
+// Adding patterns
+
+void TReferenceDatabase::CheckPatternCanBeWritten(const TReferencePattern& pattern)
+{
+    const std::string path = FilePath(kMainDataFileName);
+    if (oldRecordFormat_)
+        throw EInOutError(FileErrorMessage("Cannot add a pattern to", path,
+                                           "the file has the older record format"));
+    if (dataFile_.IsReadOnly())
+        throw EInOutError(FileErrorMessage("Cannot add a pattern to", path,
+                                           "the database is open for reading only"));
+    if (header_.PatternCount() >= std::numeric_limits<std::int32_t>::max() - 1 ||
+        dataFile_.RecordCount() <= header_.PatternCount())
+        throw EInOutError(FileErrorMessage("Cannot add a pattern to", path,
+                                           "the file holds fewer records than its header counts"));
+    if (pattern.IsUserPattern() && pattern.GetReferenceCode().empty() &&
+        header_.UserPatternCount() >= kMaxUserCodeNumber)
+        throw Exception(Format("The database already holds %d user patterns: no user reference "
+                               "code is left for another pattern without a code.",
+                               header_.UserPatternCount()));
+}
+
+void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
+{
+    Open();
+    // Every check that can refuse the pattern comes before anything is written.
+    CheckPatternCanBeWritten(pattern);
+    const std::int32_t patternCount = header_.PatternCount() + 1;
+    const std::int32_t userPatternCount = header_.UserPatternCount() + (pattern.IsUserPattern() ? 1 : 0);
+
+    pattern.SetElements(ElementSet{});
+    pattern.SetElementsFromFormula(pattern.GetFormulaLine());
+    pattern.SetElementsFromFormula(pattern.GetFirstFormula());
+    pattern.SetElementsFromFormula(pattern.GetSecondFormula());
+    pattern.SortLinesByD();
+
+    pattern.SetTextRange(TextList::CodedComments, WriteTextLines(commentFile_, pattern.GetCodedComments()));
+    pattern.SetTextRange(TextList::Comments, WriteTextLines(commentFile_, pattern.GetComments()));
+    pattern.SetTextRange(TextList::References, WriteTextLines(literatureFile_, pattern.GetReferences()));
+    pattern.SetTextRange(TextList::SupplementLines,
+                         WriteTextLines(literatureFile_, pattern.GetSupplementLines()));
+
+    currentPattern_.Assign(pattern);
+    currentPattern_.SetDatabaseLink(this);
+    if (currentPattern_.IsUserPattern() && currentPattern_.GetReferenceCode().empty())
+        currentPattern_.SetReferenceCode(UserStoredCode(userPatternCount));
+    currentPattern_.UpdateMaxIntensity();
+    currentPattern_.SetRecordNumber(patternCount);
+
+    // The record goes in before the header that counts it, at the place the
+    // header's count gives: a failure in between leaves a record the header
+    // does not count, which the next pattern overwrites.
+    DatabaseHeader updated = header_;
+    updated.SetCounts(patternCount, userPatternCount);
+    try {
+        dataFile_.WriteRecord(patternCount, currentPattern_.Record());
+        dataFile_.WriteRecord(0, updated.Record());
+    } catch (...) {
+        currentPattern_.Clear();
+        currentPattern_.SetRecordNumber(0);
+        throw;
+    }
+    header_ = updated;
+}
+
+void TReferenceDatabase::AppendPattern(TReferencePattern& pattern)
+{
+    WritePatternRecord(pattern);
+    indexRebuildPending_ = true;
+}
+
+void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
+{
+    if (HasReadOnlyFiles())
+        throw Exception("One or more database files have the Read-only attribute set");
+    pattern.SetStatus(static_cast<std::int16_t>(pattern.GetStatus() | kUserPatternStatus));
+    WritePatternRecord(pattern);
+    PendingIndexWork work = CollectIndexWork();
+    // A pending rebuild rewrites every index file from the main data file at
+    // Close: the work is kept and done only if an index file is needed first.
+    if (indexRebuildPending_ && !stepByStep_)
+        pendingIndexWork_.push_back(std::move(work));
+    else
+        ApplyIndexWork(work);
+}
+
+TReferenceDatabase::PendingIndexWork TReferenceDatabase::CollectIndexWork()
+{
+    PendingIndexWork work;
+    work.RecordNumber = currentPattern_.GetRecordNumber();
+    work.PatternCount = header_.PatternCount();
+    for (TextIndex index : AddPatternTextIndexOrder)
+        work.Texts[TextIndexSlot(index)] = AddedIndexTexts(index, currentPattern_);
+    work.Index = MakeIndexRecord(currentPattern_);
+    work.Crystal = MakeCrystalIndexRecord(currentPattern_);
+    work.StrongestLines = MakeStrongestLinesRecord(currentPattern_);
+    currentPattern_.SortLinesByD();
+    return work;
+}
+
+void TReferenceDatabase::ApplyPendingIndexWork()
+{
+    std::vector<PendingIndexWork> pending = std::move(pendingIndexWork_);
+    pendingIndexWork_.clear();
+    for (const PendingIndexWork& work : pending)
+        ApplyIndexWork(work);
+}
+
+void TReferenceDatabase::ApplyIndexWork(const PendingIndexWork& work)
+{
+    try {
+        for (TextIndex index : AddPatternTextIndexOrder)
+            AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
+        AppendIndexRecord(IndexFileName, work.Index);
+        if (FileExists(CrystalIndexFileName) || work.PatternCount < 2)
+            AppendIndexRecord(CrystalIndexFileName, work.Crystal);
+        AppendIndexRecord(StrongestLinesFileName, work.StrongestLines);
+    } catch (...) {
+        // The entries appended in memory go to their files, unsorted, as
+        // appending them to the files would have left them.
+        for (TextIndex index : AddPatternTextIndexOrder) {
+            if (const TIndexes* entries = CachedTextIndex(index)) {
+                try {
+                    WriteTextIndex(*entries, TextIndexFileName(index));
+                } catch (...) {
+                }
+                textIndexCache_.Forget(index);
+            }
+        }
+        throw;
+    }
+    SortTextIndexes();
+}
+
+void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
+                                            const std::vector<std::string>& values)
+{
+    // In memory only when every entry provably reads back from the file as
+    // it is appended, and the file is known to hold exactly the held entries.
+    std::vector<TIndexedString> readBack;
+    bool inMemory = true;
+    for (const std::string& value : values) {
+        if (Trim(value).empty())
+            continue; // nothing is written for it either way
+        std::optional<TIndexedString> entry = ReadBackIndexEntry(recordNumber, value);
+        if (!entry)
+            inMemory = false;
+        else
+            readBack.push_back(std::move(*entry));
+    }
+    if (readBack.empty() && inMemory)
+        return;
+    TIndexes* cached = inMemory ? LoadedTextIndex(index) : nullptr;
+    if (cached != nullptr) {
+        for (TIndexedString& entry : readBack)
+            cached->push_back(std::move(entry));
+        return;
+    }
+    textIndexCache_.Forget(index);
+    for (const std::string& value : values)
+        AppendIndexEntry(index, recordNumber, value);
+}
+
+TIndexes* TReferenceDatabase::LoadedTextIndex(TextIndex index)
+{
+    if (stepByStep_)
+        return nullptr;
+    if (TIndexes* cached = textIndexCache_.Find(index))
+        return cached;
+    const std::string path = FilePath(TextIndexFileName(index));
+    if (const std::optional<std::string> content = ReadWholeFile(PathFromText(path)))
+        if (std::optional<TIndexes> entries = ParseExactTextIndex(*content, path))
+            textIndexCache_.Set(index, std::move(*entries));
+    return textIndexCache_.Find(index);
+}
+
+void TReferenceDatabase::AppendIndexEntry(TextIndex index, std::int32_t recordNumber,
+                                          const std::string& value)
+{
+    AppendIndexEntryToFile(PathFromText(FilePath(TextIndexFileName(index))), recordNumber, value);
+}
+
+void TReferenceDatabase::AppendIndexRecord(std::string_view fileName, ConstBytes record)
+{
+    TRecordFile file;
+    const auto path = PathFromText(FilePath(fileName));
+    if (FileExists(fileName))
+        file.Open(path, record.size(), readOnly_);
+    else
+        file.Create(path, record.size());
+    file.WriteRecord(file.RecordCount(), record);
+    file.Close();
+}
+
+} // namespace norrvik

@@ -1,0 +1,206 @@
+// The target reference database: one folder of .PDB files, created anew or
+// opened, patterns added to it (each updating every index at once) or
+// appended (the indexes rebuilt when it closes), patterns read back by record
+// number or reference code, and the index rebuild and sorting.
+//
+// Closing writes files (a pending index rebuild), so it can fail. The
+// destructor closes the database too but, as destructors must not throw, it
+// swallows any failure: callers that must see a failed close (a conversion on
+// its normal path) call Close() explicitly before the object goes.
+//
+// Speed: the seven text indexes are held in memory once read, so adding a
+// pattern sorts them in memory and writes each file once; while a full
+// rebuild is pending anyway (a new database, or after AppendPattern), adding
+// a pattern leaves the index files to that rebuild. The files are the same,
+// byte for byte, as those of doing every step on the files themselves, which
+// SetStepByStepIndexWork(true) does (for comparison in tests).
+#pragma once
+
+#include "common/Progress.h"
+#include "refdb/DatabaseHeader.h"
+#include "refdb/Indexes.h"
+#include "refdb/PatternDatabaseLink.h"
+#include "refdb/RecordFile.h"
+#include "refdb/ReferencePattern.h"
+#include "refdb/TextIndexCache.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace norrvik {
+
+class TReferenceDatabase : public TPatternDatabaseLink {
+public:
+    // A closed database named "Unknown", read-only.
+    TReferenceDatabase();
+    // Deletes the database files in `folder` (created when missing) and
+    // creates a new, empty database there, left open for writing with an
+    // index rebuild pending. The title keeps its first 30 characters.
+    static std::unique_ptr<TReferenceDatabase> CreateDatabase(const std::string& folder,
+                                                              const std::string& title);
+    // Closes the database; a failure is swallowed (see the file comment).
+    ~TReferenceDatabase() override;
+
+    TReferenceDatabase(const TReferenceDatabase&) = delete;
+    TReferenceDatabase& operator=(const TReferenceDatabase&) = delete;
+
+    // The folder, with a trailing path delimiter. Setting another value
+    // closes the database first (a pending rebuild still writes to the old
+    // folder); the database is not opened.
+    const std::string& DatabaseName() const { return databaseName_; }
+    void SetDatabaseName(const std::string& folder);
+
+    // True after construction and after every Close. Changing it on an open
+    // database closes and reopens it in the new mode.
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool value);
+
+    // Opens the database named by DatabaseName unless it is open. Raises
+    // "Folder %s doesn't exist.", "Folder %s doesn't contain %s.", the index
+    // file messages, "Incorrect entry in the file with subfiles." and file
+    // errors.
+    void Open();
+    // Closes the files (running a pending index rebuild first) and forgets
+    // the state. The database is closed afterwards even when this raises.
+    void Close();
+
+    std::int32_t PatternCount();
+    std::int32_t UserPatternCount();
+    int SubfileCount();
+    // True when one of the nine required files is missing or has no write
+    // permission for its owner.
+    bool HasReadOnlyFiles();
+    bool IndexRebuildPending() const { return indexRebuildPending_; }
+    bool Opened() const { return opened_; }
+
+    // The header's version and title (opens the database).
+    std::string Version();
+    std::string Title();
+
+    // Deletes each of the fifteen database files that exists; files that
+    // cannot be deleted are passed over.
+    static void DeleteDatabaseFiles(const std::string& folderWithDelimiter);
+    void CheckDatabaseFiles();
+    void CheckSubfiles();
+
+    // Makes pattern n (1..PatternCount) current; "Invalid index" otherwise.
+    TReferencePattern& GetPattern(std::int32_t n);
+    void LoadPattern(std::int32_t n);
+    // The pattern with a 9-digit or 11-character (dashed) reference code.
+    TReferencePattern& FindPattern(const std::string& code);
+    std::int32_t FindRecordNumber(const std::string& code);
+    // The last pattern read or written.
+    TReferencePattern& CurrentPattern() { return currentPattern_; }
+
+    // Stores the pattern as a user pattern and brings every index up to date.
+    // The pattern is changed (status, elements, line order, text ranges).
+    void AddPattern(TReferencePattern& pattern);
+    // Stores the pattern and its text lines; the indexes are rebuilt at Close.
+    void AppendPattern(TReferencePattern& pattern);
+
+    // Rewrites all ten index files from the main data file, then sorts.
+    void RebuildIndexes();
+    // Sorts the seven text index files.
+    void SortTextIndexes();
+    // Sorts one text index file of the folder; a file that cannot be read
+    // as a text index is left as it is.
+    void SortTextIndex(const std::string& fileName);
+
+    // Called once per pattern during RebuildIndexes with its display code.
+    void SetOnIndexPatternMsg(std::function<void(const std::string& referenceCode)> handler);
+    // Stage::WritingIndexes, done = n, total = PatternCount, per pattern of RebuildIndexes.
+    void SetProgressCallback(ProgressCallback callback);
+    // Not owned; handed to every pattern LoadPattern reads. nullptr for none.
+    void SetPreferences(const TPreferencesForReferenceDatabase* preferences);
+
+    const std::vector<std::string>& SubfileList() const { return subfileList_; }
+    const std::vector<std::string>& CodeList() const { return codeList_; }
+
+    // Does every index step on the files themselves, as slowly as that is:
+    // no text index held in memory, no index work left to a pending rebuild.
+    void SetStepByStepIndexWork(bool value) { stepByStep_ = value; }
+
+    // TPatternDatabaseLink
+    void ReadTextLines(TextSideFile file, std::int32_t first, std::vector<std::string>& lines,
+                       std::int32_t count) override;
+    std::string JournalName(const std::string& code) override;
+
+private:
+    // A text-line file (Comment.PDB or Literature.PDB), opened on first use.
+    struct TStringFile {
+        std::string FileName;
+        TRecordFile File;
+    };
+
+    // The index entries and records one added pattern gives, kept while a
+    // rebuild is pending and applied only when the index files are needed.
+    struct PendingIndexWork {
+        std::int32_t RecordNumber = 0;
+        std::int32_t PatternCount = 0;
+        std::array<std::vector<std::string>, TextIndexCount> Texts;
+        IndexRecord Index{};
+        CrystalIndexRecord Crystal{};
+        StrongestLinesRecord StrongestLines{};
+    };
+
+    void ResetState();
+    std::string FilePath(std::string_view fileName) const;
+    bool FileExists(std::string_view fileName) const;
+
+    void OpenMainDataFile();
+    void LoadSubfileList();
+    void LoadCodeList();
+    void SaveDefaultSubfileList();
+
+    TStringFile& StringFileFor(TextSideFile file);
+    void OpenStringFile(TStringFile& file);
+    TextRange WriteTextLines(TStringFile& file, const std::vector<std::string>& lines);
+
+    void CheckPatternCanBeWritten(const TReferencePattern& pattern);
+    void WritePatternRecord(TReferencePattern& pattern);
+
+    void ReadIndexFile(TIndexes& entries, TextIndex index);
+    void LoadReferenceCodeIndex();
+
+    PendingIndexWork CollectIndexWork();
+    void ApplyIndexWork(const PendingIndexWork& work);
+    void ApplyPendingIndexWork();
+    void AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
+                            const std::vector<std::string>& values);
+    void AppendIndexEntry(TextIndex index, std::int32_t recordNumber, const std::string& value);
+    void AppendIndexRecord(std::string_view fileName, ConstBytes record);
+    void SortCachedTextIndexes();
+    void SortOneTextIndex(TextIndex index);
+    void WriteTextIndex(const TIndexes& entries, std::string_view fileName);
+    TIndexes* CachedTextIndex(TextIndex index);
+    TIndexes* LoadedTextIndex(TextIndex index);
+
+    void WriteRebuiltIndexes(std::int32_t patternCount);
+
+    std::vector<std::string> codeList_;
+    TStringFile commentFile_;
+    bool opened_ = false;
+    std::string databaseName_;
+    bool indexRebuildPending_ = false;
+    bool oldRecordFormat_ = false;
+    TStringFile literatureFile_;
+    std::function<void(const std::string&)> onIndexPatternMsg_;
+    ProgressCallback progress_;
+    TRecordFile dataFile_; // current or older record size, see oldRecordFormat_
+    const TPreferencesForReferenceDatabase* preferences_ = nullptr;
+    bool readOnly_ = true;
+    DatabaseHeader header_;
+    TIndexes referenceCodeIndex_;
+    TReferencePattern currentPattern_;
+    std::vector<std::string> subfileList_;
+
+    bool stepByStep_ = false;
+    TTextIndexCache textIndexCache_;
+    std::vector<PendingIndexWork> pendingIndexWork_;
+};
+
+} // namespace norrvik

@@ -1,0 +1,339 @@
+// The Kandor pattern file: loading, header checks, typed reads and writes,
+// angular values and peak records.
+#include "sources/kandor/KandorFiles.h"
+
+#include "common/ByteOrder.h"
+#include "common/Files.h"
+#include "common/Format.h"
+#include "common/Numbers.h"
+#include "common/Text.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+namespace norrvik {
+
+using namespace kandor;
+
+namespace {
+
+constexpr std::array<std::string_view, 4> Revisions{"V5", "V3", "D3", "V4"};
+constexpr std::array<std::string_view, 6> ScanFileTypes{"RD", "A2", "BK", "PK", "2D", "SM"};
+constexpr std::string_view PeakListFileType = "DI";
+constexpr std::string_view ExtendedRevision = "V5";
+constexpr std::uint8_t NewHeaderFiller = 0xFF;
+constexpr std::array<int, 11> NewHeaderDoubles{94, 102, 110, 172, 180, 188, 196, 214, 222, 230, 239};
+
+struct BlankField {
+    int offset;
+    int width;
+};
+constexpr std::array<BlankField, 4> NewHeaderTexts{{{4, 40}, {44, 40}, {138, 8}, {146, 20}}};
+
+constexpr const char* CannotRead = "Cannot read information from the Kandor pattern.";
+constexpr const char* CannotWrite = "Cannot write information to the Kandor pattern.";
+constexpr const char* OutOfRange = "Index is out of range.";
+constexpr const char* TooSmall = "Corrupted - File size too small";
+
+// Angles are stored in words of 1/200 degree.
+constexpr double WordsPerDegree = 200.0;
+
+template <std::size_t N>
+bool IsOneOf(const std::array<std::string_view, N>& values, std::string_view text)
+{
+    return std::find(values.begin(), values.end(), text) != values.end();
+}
+
+// The square-root encoding of heights and backgrounds: the word holds ten
+// times the square root of the value.
+float DecodeSquared(std::uint16_t word)
+{
+    const double value = static_cast<double>(word);
+    return static_cast<float>(value * value / 100.0);
+}
+
+} // namespace
+
+TKandorpattern::TKandorpattern()
+{
+    NewHeader();
+    pointCount_ = 0;
+    peakCount_ = 0;
+}
+
+void TKandorpattern::Fail(const std::string& text) const
+{
+    if (filename_.empty())
+        throw eKandor(text);
+    throw eKandor(text + " (" + filename_ + ")");
+}
+
+int TKandorpattern::HeaderLimit() const
+{
+    return extended_ ? ExtendedHeaderSize : HeaderSize;
+}
+
+void TKandorpattern::NewHeader()
+{
+    valid_ = true;
+    extended_ = false;
+    buffer_.assign(HeaderSize, NewHeaderFiller);
+    WriteString(RevisionOffset, 2, "V3");
+    WriteString(FileTypeOffset, 2, "RD");
+    for (const BlankField& field : NewHeaderTexts)
+        WriteString(field.offset, field.width, "");
+    for (const int offset : NewHeaderDoubles)
+        WriteDouble(offset, UndefinedValue);
+}
+
+void TKandorpattern::LoadFromFile(const std::string& fileName)
+{
+    filename_ = fileName;
+    valid_ = false;
+    const std::filesystem::path path = PathFromText(fileName);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        Fail("Kandor file not found.");
+    const std::uintmax_t expectedSize = std::filesystem::file_size(path, error);
+    std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    if (!error && bytes.size() < expectedSize)
+        Fail(CannotRead);
+    buffer_ = std::move(bytes);
+    Validate();
+}
+
+void TKandorpattern::Validate()
+{
+    valid_ = false;
+    extended_ = false;
+    isPeakList_ = false;
+    peakCount_ = 0;
+    pointCount_ = 0;
+    if (buffer_.size() < static_cast<std::size_t>(HeaderSize))
+        Fail(TooSmall);
+    const std::string revision = ReadBytesAsString(buffer_, RevisionOffset, 2);
+    const std::string fileType = ReadBytesAsString(buffer_, FileTypeOffset, 2);
+    if (!IsOneOf(Revisions, revision))
+        Fail("Incorrect revision: \"" + revision + "\"");
+    if (fileType == PeakListFileType)
+        isPeakList_ = true;
+    else if (!IsOneOf(ScanFileTypes, fileType))
+        Fail("Incorrect file type: \"" + fileType + "\"");
+    valid_ = true;
+
+    if (revision == ExtendedRevision && !isPeakList_) {
+        extended_ = buffer_.size() >= static_cast<std::size_t>(ExtendedHeaderSize);
+        if (!extended_) {
+            valid_ = false;
+            Fail(TooSmall);
+        }
+    }
+
+    if (isPeakList_) {
+        peakCount_ = static_cast<std::int16_t>(ReadWord(PeakCountOffset));
+        return;
+    }
+    pointCount_ = static_cast<long>((buffer_.size() - static_cast<std::size_t>(HeaderLimit())) / 2);
+    // Without points there is nothing to correct the range against; checked
+    // first so that such a file is reported as what it is.
+    if (pointCount_ <= 0) {
+        valid_ = false;
+        Fail("No scan points");
+    }
+    CorrectScanEndPosition();
+}
+
+// Points the header's end position at the last point present when the file
+// holds fewer points than its range and step announce.
+void TKandorpattern::CorrectScanEndPosition()
+{
+    const double step = StepSize();
+    const double start = StartPosition();
+    if (!(step > 0.0)) {
+        valid_ = false;
+        Fail("Corrupted - The step size of the scan is 0");
+    }
+    const double steps = (EndPosition() - start) / step - 0.001;
+    if (!std::isfinite(steps)) {
+        valid_ = false;
+        Fail("Corrupted - The angular range of the scan is not a number");
+    }
+    const double expected = RoundHalfEven(steps) + 1.0;
+    if (expected > static_cast<double>(pointCount_))
+        SetEndPosition(start + step * static_cast<double>(pointCount_ - 1));
+}
+
+void TKandorpattern::CheckReadable() const
+{
+    if (!valid_)
+        Fail(CannotRead);
+}
+
+void TKandorpattern::CheckHeaderRange(int offset, int length) const
+{
+    if (offset < 0 || offset > HeaderLimit() - length)
+        Fail(OutOfRange);
+}
+
+std::uint8_t TKandorpattern::ReadByte(int offset) const
+{
+    CheckReadable();
+    CheckHeaderRange(offset, 1);
+    return ReadU8(buffer_, static_cast<std::size_t>(offset));
+}
+
+std::uint16_t TKandorpattern::ReadWord(int offset) const
+{
+    CheckReadable();
+    CheckHeaderRange(offset, 2);
+    return ReadU16LE(buffer_, static_cast<std::size_t>(offset));
+}
+
+double TKandorpattern::ReadDouble(int offset) const
+{
+    CheckReadable();
+    CheckHeaderRange(offset, 8);
+    return ReadF64LE(buffer_, static_cast<std::size_t>(offset));
+}
+
+std::string TKandorpattern::ReadString(int offset, int width) const
+{
+    CheckReadable();
+    if (offset < 0 || width <= 0 || offset > HeaderLimit() - width)
+        return {};
+    std::string text = ReadBytesAsString(buffer_, static_cast<std::size_t>(offset),
+                                         static_cast<std::size_t>(width));
+    text.erase(std::find(text.begin(), text.end(), '\0'), text.end());
+    std::erase_if(text, [](char c) { return static_cast<unsigned char>(c) < 32; });
+    return Trim(text);
+}
+
+void TKandorpattern::WriteWord(int offset, std::uint16_t value)
+{
+    if (!valid_)
+        Fail(CannotWrite);
+    if (offset < 0 || offset > HeaderLimit() - 2)
+        throw Exception(OutOfRange);
+    WriteU16LE(buffer_, static_cast<std::size_t>(offset), value);
+}
+
+void TKandorpattern::WriteDouble(int offset, double value)
+{
+    if (!valid_)
+        Fail(CannotWrite);
+    if (offset < 0 || offset > HeaderLimit() - 8)
+        throw Exception(OutOfRange);
+    WriteF64LE(buffer_, static_cast<std::size_t>(offset), value);
+}
+
+void TKandorpattern::WriteString(int offset, int width, const std::string& text)
+{
+    if (offset < 0 || width < 0 ||
+        static_cast<std::size_t>(offset) + static_cast<std::size_t>(width) > buffer_.size())
+        throw Exception(Format("String \"%s\" doesn't fit in the header.", text.c_str()));
+    const std::size_t count = std::min(text.size(), static_cast<std::size_t>(width));
+    const auto field = buffer_.begin() + offset;
+    std::copy_n(text.begin(), count, field);
+    std::fill(field + static_cast<std::ptrdiff_t>(count), field + width, std::uint8_t{0});
+}
+
+std::string TKandorpattern::Revision() const
+{
+    return ReadString(RevisionOffset, 2);
+}
+
+bool TKandorpattern::RevisionAboveD3() const
+{
+    return Revision() > std::string("D3");
+}
+
+double TKandorpattern::WavelengthAlpha1() const { return ReadDouble(WavelengthAlpha1Offset); }
+double TKandorpattern::WavelengthAlpha2() const { return ReadDouble(WavelengthAlpha2Offset); }
+double TKandorpattern::IntensityRatio() const { return ReadDouble(IntensityRatioOffset); }
+bool TKandorpattern::HalfStepOffset() const { return ReadByte(HalfStepFlagOffset) != 0; }
+bool TKandorpattern::FixedSlit() const { return ReadByte(SlitOffset) == 'F'; }
+
+double TKandorpattern::StepSize() const
+{
+    double step = ReadWord(StepWordOffset) / WordsPerDegree;
+    if (RevisionAboveD3()) {
+        const double precise = ReadDouble(StepDoubleOffset);
+        if (precise > 0.0)
+            step = precise;
+    }
+    return step;
+}
+
+double TKandorpattern::RangeLimit(int wordOffset, int doubleOffset) const
+{
+    double value = ReadWord(wordOffset) / WordsPerDegree;
+    if (RevisionAboveD3()) {
+        const double precise = ReadDouble(doubleOffset);
+        if (precise != 0.0)
+            value = precise;
+    }
+    return value;
+}
+
+double TKandorpattern::StartPosition() const
+{
+    const double start = RangeLimit(StartWordOffset, StartDoubleOffset);
+    return HalfStepOffset() ? start + StepSize() / 2.0 : start;
+}
+
+double TKandorpattern::EndPosition() const
+{
+    const double end = RangeLimit(EndWordOffset, EndDoubleOffset);
+    return HalfStepOffset() ? end - StepSize() / 2.0 : end;
+}
+
+void TKandorpattern::SetEndPosition(double value)
+{
+    if (HalfStepOffset())
+        value += StepSize() / 2.0;
+    WriteDouble(EndDoubleOffset, value);
+    if (value >= 0.0) {
+        // Only the low 16 bits of the rounded value fit the word.
+        const auto rounded = RoundHalfEvenClamped<std::int64_t>(value * WordsPerDegree);
+        WriteWord(EndWordOffset, static_cast<std::uint16_t>(rounded & 0xFFFF));
+    }
+}
+
+int TKandorpattern::ReadPeakCount() const
+{
+    try {
+        return static_cast<std::int16_t>(ReadWord(PeakCountOffset));
+    } catch (const Exception&) {
+        return 0;
+    }
+}
+
+KandorPeak TKandorpattern::GetPeak(int index) const
+{
+    if (!isPeakList_)
+        Fail("The Kandor pattern isn't a peak list.");
+    if (index < 0 || index >= peakCount_)
+        Fail(OutOfRange);
+    const std::size_t record = static_cast<std::size_t>(HeaderLimit()) +
+                               static_cast<std::size_t>(PeakRecordSize) * static_cast<std::size_t>(index);
+    // The header may announce more peaks than the file holds.
+    if (record + PeakRecordSize > buffer_.size())
+        Fail(Format("Corrupted - Peak %d of %d lies beyond the end of the file", index + 1,
+                    peakCount_));
+    const auto word = [&](int n) {
+        return ReadU16LE(buffer_, record + 2 * static_cast<std::size_t>(n));
+    };
+    KandorPeak peak;
+    peak.Position = static_cast<float>(word(PeakPositionWord) / WordsPerDegree);
+    peak.Width = static_cast<float>(word(PeakWidthWord) / WordsPerDegree);
+    peak.Height = DecodeSquared(word(PeakHeightWord));
+    peak.Background = DecodeSquared(word(PeakBackgroundWord));
+    peak.Figure = static_cast<float>(word(PeakFigureWord) / 10.0);
+    return peak;
+}
+
+} // namespace norrvik

@@ -1,0 +1,71 @@
+// A Kandor user database: the index file PDDATABS.DAT (entry names, formulas
+// and pattern file base names) and one pattern file per entry (".di" or
+// ".rp"). Each entry is delivered with up to 255 lines of d-spacing and
+// intensity in percent of its strongest net intensity.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace norrvik {
+
+struct KandorLine {
+    double D = 0.0;         // d-spacing, Angstrom
+    double Intensity = 0.0; // percent of the entry's strongest net intensity, at least 1
+};
+
+// One entry as delivered to callers.
+struct TKandorReferencePattern {
+    static constexpr int MaxLines = 255;
+
+    std::string BaseName; // base name of the pattern file, at most 8 characters
+    std::string Formula;  // at most 20 characters
+    std::string Name;     // at most 20 characters
+    int LineCount = 0;    // valid entries of Lines, 0 .. 255
+    std::array<KandorLine, 256> Lines{}; // ascending 2-theta (descending d)
+    bool Loaded = false;  // the lines have been determined
+};
+
+namespace kandor {
+
+inline constexpr const char* IndexFileName = "PDDATABS.DAT";
+inline constexpr int IndexHeaderSize = 4;
+inline constexpr int IndexEntryCountOffset = 2; // smallint
+inline constexpr int IndexEntrySize = 50;
+inline constexpr int EntryBaseNameOffset = 0;
+inline constexpr int EntryBaseNameSize = 8;
+inline constexpr int EntryNameOffset = 10;
+inline constexpr int EntryNameSize = 20;
+inline constexpr int EntryFormulaOffset = 30;
+inline constexpr int EntryFormulaSize = 20;
+
+} // namespace kandor
+
+class TKandorUserDB {
+public:
+    TKandorUserDB() = default;
+
+    const std::string& DBName() const { return dbName_; }
+    // Sets the database folder and reads its index file at once (no pattern
+    // file is read then). Raises EInOutError naming the index file when it
+    // is missing, unreadable, or too short for the entries it announces.
+    void SetDBName(const std::string& value);
+
+    int EntryCount() const { return static_cast<int>(entries_.size()); }
+
+    // A copy of entry `index` (0-based) with its lines; the entry's pattern
+    // file is read on the first request only. Raises norrvik::Exception
+    // "Index out of range" for a bad index.
+    void GetEntry(int index, TKandorReferencePattern& entry);
+
+private:
+    void ReadIndexFile();
+    void LoadLines(TKandorReferencePattern& entry, int index) const;
+
+    std::string dbName_;
+    std::string indexPath_;
+    std::vector<TKandorReferencePattern> entries_;
+};
+
+} // namespace norrvik

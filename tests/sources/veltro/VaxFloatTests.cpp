@@ -2,7 +2,6 @@
 // worked out from the format: 0.1f x 2^(e - 128).
 #include "sources/veltro/VaxFloat.h"
 
-#include "common/Exceptions.h"
 #include "support/VeltroWriter.h"
 
 #include <gtest/gtest.h>
@@ -54,13 +53,6 @@ TEST(VaxFloat, ZeroExponentIsZeroOrTheReservedOperand)
     EXPECT_EQ(FromWords(0x007F, 0xFFFF), 0.0f);
     EXPECT_TRUE(std::isnan(FromWords(0x8000, 0x0000)));
     EXPECT_TRUE(std::isnan(FromWords(0x807F, 0x1234)));
-}
-
-TEST(VaxFloat, ReadsAtAnOffsetInsideTheBufferOnly)
-{
-    const std::array<std::uint8_t, 6> bytes{0xFF, 0xFF, 0x80, 0x40, 0x00, 0x00};
-    EXPECT_EQ(VaxFloatToSingle(bytes, 2), 1.0f);
-    EXPECT_THROW(VaxFloatToSingle(bytes, 3), EAssertionFailed);
 }
 
 } // namespace

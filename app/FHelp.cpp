@@ -1,0 +1,117 @@
+// The help dialog and its text.
+#include "app/FHelp.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace norrvik {
+
+namespace {
+
+constexpr int kClientWidth = 639;
+constexpr int kClientHeight = 413;
+
+// The files of a Quorvane-format database, in the order the help lists them.
+const QStringList kUserDatabaseExtensions{".DIS", ".FRM", ".IA0", ".IA5", ".IB0", ".IB5", ".IND", ".NAM"};
+const QStringList kReferenceDatabaseExtras{".ILS", ".SBF"};
+
+// Two indented lines "  (<opening> QUORVANE.DIS, ..., QUORVANE.X,"
+// and "  QUORVANE.Y, ..., QUORVANE.Z)": the first `onFirstLine` files on the
+// first line, the rest on the second.
+QStringList FileListLines(const QString& opening, const QStringList& extensions, int onFirstLine)
+{
+    QStringList names;
+    for (const QString& extension : extensions)
+        names << QStringLiteral("QUORVANE") + extension;
+    const QStringList first = names.mid(0, onFirstLine);
+    const QStringList second = names.mid(onFirstLine);
+    return {QStringLiteral("  (") + opening + QStringLiteral(" ") + first.join(QStringLiteral(", ")) +
+                QStringLiteral(","),
+            QStringLiteral("  ") + second.join(QStringLiteral(", ")) + QStringLiteral(")")};
+}
+
+} // namespace
+
+QStringList TfrmHelp::HelpLines()
+{
+    const QString rule = QStringLiteral("-----------------------------------");
+    QStringList lines{
+        QStringLiteral("========================="),
+        QStringLiteral("   Norrvik.EXE  "),
+        QStringLiteral("========================="),
+        QString(),
+        QStringLiteral("This is a tool to convert existing (Kandor, Veltro, Quorvane) user reference patterns "
+                       "databases into reference databases in "),
+        QStringLiteral("the Orvel Tessaly format."),
+        QString(),
+        QStringLiteral("You first need to select the format and the folder of one old user reference patterns "
+                       "database. Then you select a target folder for "),
+        QStringLiteral("the new database in Orvel Tessaly format."),
+        QString(),
+        QStringLiteral("The target folder is either:"),
+        QStringLiteral("- a new folder name;"),
+        QStringLiteral("  (in this case a new user reference patterns database is generated);"),
+        QStringLiteral("- an existing folder with an Orvel Tessaly reference database in it"),
+        QStringLiteral("  (in this case the user reference patterns are added to the existing database, make "
+                       "sure you are allowed to write to this drive.)"),
+        QString(),
+        QStringLiteral("NOTES:"),
+        QStringLiteral("- Folders need to be already present, you cannot create them in this utility."),
+        QStringLiteral("- Make sure there is enough space available on the target disk. Disk space is not checked "
+                       "by this utility."),
+        rule,
+        QString(),
+        QStringLiteral("The following formats can be converted:"),
+        QStringLiteral("- Veltro (VAX-VMS) format:"),
+        QStringLiteral("  (Uplog.PDF file plus a series of *.DI files)"),
+        QStringLiteral("- Kandor format:"),
+        QStringLiteral("  (Pddatabs.DAT file plus a series of *.RP or *.DI files)"),
+        QStringLiteral("- Quorvane / Orvel Selvane format:"),
+    };
+    lines << FileListLines(QStringLiteral("eight files per database:"), kUserDatabaseExtensions, 4);
+    lines << QStringLiteral("- PDF1 reference database in Vantrel (!) format (NOT the original ICDD-PDF1 database):");
+    lines << FileListLines(QStringLiteral("ten files per database:"),
+                           kUserDatabaseExtensions + kReferenceDatabaseExtras, 5);
+    lines << rule << QString() << QStringLiteral("ATTENTION:") << QString()
+          << QStringLiteral("Do not convert \"Tarnwell\", the example reference database delivered with the Orvel "
+                            "Selvane software.")
+          << QString()
+          << QStringLiteral("(This database consists of a few patterns, but is \"completed\" with empty patterns up "
+                            "to a total of 9999 entries.)")
+          << QString() << rule;
+    return lines;
+}
+
+TfrmHelp::TfrmHelp(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmHelp"));
+    setWindowTitle(QStringLiteral("Help"));
+    setFixedSize(kClientWidth, kClientHeight);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+
+    memMemo = new QPlainTextEdit(this);
+    memMemo->setObjectName(QStringLiteral("memMemo"));
+    memMemo->setGeometry(8, 8, 625, 369);
+    memMemo->setReadOnly(true);
+    memMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memMemo->setPlainText(HelpLines().join(QLatin1Char('\n')));
+
+    OKBtn = new QPushButton(QStringLiteral("Close"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setGeometry(560, 384, 75, 23);
+    OKBtn->setDefault(true);
+    OKBtn->setAutoDefault(true);
+    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TfrmHelp::reject()
+{
+    accept();
+}
+
+} // namespace norrvik

@@ -1,0 +1,410 @@
+// The main window and its conversion command.
+#include "app/FrmMain.h"
+
+#include "app/BusyIndicator.h"
+#include "app/FHelp.h"
+#include "app/FormDialogs.h"
+#include "common/Files.h"
+#include "common/ProgressText.h"
+#include "common/Text.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include <filesystem>
+#include <initializer_list>
+#include <system_error>
+
+namespace norrvik {
+
+namespace {
+
+constexpr int kClientWidth = 672;
+constexpr int kClientHeight = 143;
+
+// The window's font; where the first family is missing the next ones come
+// close to its widths, so the labels keep clear of the edit boxes.
+QFont WindowFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
+    font.setPointSize(8);
+    return font;
+}
+
+// Where the desktop has only wider fonts, the labels' font is made smaller
+// until every label ends before the column of the boxes they name.
+void FitLabelsBefore(int column, std::initializer_list<QLabel*> labels)
+{
+    constexpr int kGap = 4;
+    constexpr double kSmallestPointSize = 6.0;
+    for (;;) {
+        bool fit = true;
+        for (QLabel* label : labels) {
+            label->adjustSize();
+            fit = fit && label->geometry().right() < column - kGap;
+        }
+        QFont font = (*labels.begin())->font();
+        if (fit || font.pointSizeF() <= kSmallestPointSize)
+            return;
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        for (QLabel* label : labels)
+            label->setFont(font);
+    }
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, int left, int top, QWidget* buddy)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setBuddy(buddy);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const QRect& geometry)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(geometry);
+    return edit;
+}
+
+QAction* MakeAction(QObject* list, const char* name, const QString& caption)
+{
+    auto* action = new QAction(caption, list);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+// A button bound to an action: the action's caption, and a click runs it.
+void BindButton(QPushButton* button, QAction* action)
+{
+    button->setText(action->text());
+    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+}
+
+} // namespace
+
+namespace formtext {
+QString OldFolderMissing(const QString& typed)
+{
+    return QStringLiteral("Folder with the old reference database (") + typed + QStringLiteral(") doesn't exist.");
+}
+} // namespace formtext
+
+QString FolderPathText(const QString& chosen)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(chosen));
+}
+
+bool OldFolderExists(const std::string& typed)
+{
+    if (Trim(typed).empty())
+        return false;
+    std::error_code error;
+    return std::filesystem::is_directory(PathFromText(IncludeTrailingPathDelimiter(typed)), error);
+}
+
+// Keeps the window busy for as long as it lives: leaving the scope, normally
+// or by an exception, always brings the idle state back.
+class TForm1::TBusyGuard {
+public:
+    explicit TBusyGuard(TForm1& form) : form_(form) { form_.EnterBusyState(); }
+    ~TBusyGuard() { form_.LeaveBusyState(); }
+    TBusyGuard(const TBusyGuard&) = delete;
+    TBusyGuard& operator=(const TBusyGuard&) = delete;
+
+private:
+    TForm1& form_;
+};
+
+TForm1::TForm1(TConversionDrivers drivers, std::unique_ptr<TFormDialogs> dialogs, QWidget* parent)
+    : QWidget(parent), drivers_(std::move(drivers)), dialogs_(std::move(dialogs))
+{
+    if (!dialogs_)
+        dialogs_ = std::make_unique<TQtFormDialogs>();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(formtext::kCaption);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(WindowFont());
+    setFixedSize(kClientWidth, kClientHeight);
+    CreateControls();
+    SetTabOrder();
+    CenterOnScreen();
+    frmHelp = new TfrmHelp(this);
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateControls()
+{
+    CmbRefDBType = new QComboBox(this);
+    CmbRefDBType->setObjectName(QStringLiteral("CmbRefDBType"));
+    CmbRefDBType->setGeometry(232, 8, 353, 21);
+    CmbRefDBType->setEditable(false);
+    for (const QString& item : formtext::kFormatItems)
+        CmbRefDBType->addItem(item);
+    Label3 = MakeLabel(this, "Label3", QStringLiteral("&Format of the old reference database:"), 8, 11, CmbRefDBType);
+
+    EdtOldDB = MakeEdit(this, "EdtOldDB", QRect(232, 32, 353, 21));
+    Label1 = MakeLabel(this, "Label1", QStringLiteral("Folder with the &old reference database:"), 8, 35, EdtOldDB);
+    btnBrowseOld = MakeButton(this, "btnBrowseOld", QStringLiteral("&Browse..."), QRect(589, 32, 75, 23));
+
+    EdtNewDB = MakeEdit(this, "EdtNewDB", QRect(232, 56, 353, 21));
+    Label2 = MakeLabel(this, "Label2", QStringLiteral("Folder with the &Tessaly reference database:"), 8, 59,
+                       EdtNewDB);
+    btnBrowseNew = MakeButton(this, "btnBrowseNew", QStringLiteral("B&rowse..."), QRect(589, 56, 75, 23));
+
+    FitLabelsBefore(232, {Label3, Label1, Label2});
+
+    btnHelp = MakeButton(this, "btnHelp", QStringLiteral("&Help..."), QRect(8, 112, 75, 23));
+
+    ActionList1 = new QObject(this);
+    ActionList1->setObjectName(QStringLiteral("ActionList1"));
+    ActConversion = MakeAction(ActionList1, "ActConversion", QStringLiteral("&Start Conversion"));
+    ActExitProgram = MakeAction(ActionList1, "ActExitProgram", QStringLiteral("E&xit"));
+
+    BtnStart = MakeButton(this, "BtnStart", QString(), QRect(568, 88, 99, 23));
+    BindButton(BtnStart, ActConversion);
+    BtnExit = MakeButton(this, "BtnExit", QString(), QRect(568, 112, 99, 23));
+    BindButton(BtnExit, ActExitProgram);
+
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setGeometry(232, 84, 330, 52);
+    lblStatus->setWordWrap(true);
+    lblStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    aniShowWorking = new TBusyIndicator(this);
+    aniShowWorking->setObjectName(QStringLiteral("aniShowWorking"));
+    aniShowWorking->setGeometry(232, 80, 272, 60);
+
+    inputControls_ = {BtnStart, BtnExit, btnHelp, btnBrowseOld, btnBrowseNew, CmbRefDBType, EdtOldDB, EdtNewDB};
+
+    connect(btnBrowseOld, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnBrowseOldClick); });
+    connect(btnBrowseNew, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnBrowseNewClick); });
+    connect(btnHelp, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnHelpClick); });
+    connect(ActConversion, &QAction::triggered, this, [this] { RunHandler(&TForm1::ActConversionExecute); });
+    connect(ActExitProgram, &QAction::triggered, this, [this] { RunHandler(&TForm1::ActExitProgramExecute); });
+    connect(aniShowWorking, &TBusyIndicator::cancelRequested, this, &TForm1::RequestCancel);
+}
+
+void TForm1::SetTabOrder()
+{
+    const QWidget* previous = nullptr;
+    for (QWidget* control : {static_cast<QWidget*>(CmbRefDBType), static_cast<QWidget*>(EdtOldDB),
+                             static_cast<QWidget*>(btnBrowseOld), static_cast<QWidget*>(EdtNewDB),
+                             static_cast<QWidget*>(btnBrowseNew), static_cast<QWidget*>(btnHelp),
+                             static_cast<QWidget*>(BtnStart), static_cast<QWidget*>(BtnExit)}) {
+        if (previous != nullptr)
+            QWidget::setTabOrder(const_cast<QWidget*>(previous), control);
+        previous = control;
+    }
+}
+
+void TForm1::CenterOnScreen()
+{
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TForm1::FormCreate()
+{
+    CmbRefDBType->setCurrentIndex(0);
+}
+
+void TForm1::FormActivate()
+{
+    if (EdtOldDB->isEnabled())
+        EdtOldDB->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void TForm1::btnBrowseOldClick()
+{
+    BrowseInto(Label1, EdtOldDB);
+}
+
+void TForm1::btnBrowseNewClick()
+{
+    BrowseInto(Label2, EdtNewDB);
+}
+
+void TForm1::BrowseInto(QLabel* label, QLineEdit* edit)
+{
+    // The picker's title is the label's caption as it stands, ampersand included.
+    const std::optional<QString> chosen = dialogs_->ChooseFolder(this, label->text());
+    if (chosen)
+        edit->setText(FolderPathText(*chosen));
+    FormActivate();
+}
+
+void TForm1::btnHelpClick()
+{
+    frmHelp->exec();
+    FormActivate();
+}
+
+void TForm1::ActExitProgramExecute()
+{
+    close();
+    QCoreApplication::quit();
+}
+
+void TForm1::Warn(const QString& text)
+{
+    dialogs_->ShowWarning(this, text);
+    FormActivate();
+}
+
+void TForm1::ActConversionExecute()
+{
+    lblStatus->clear();
+    const QString oldText = EdtOldDB->text();
+    const QString newText = EdtNewDB->text();
+    const std::string oldFolder = oldText.toStdString();
+    const std::string newFolder = newText.toStdString();
+    if (!OldFolderExists(oldFolder)) {
+        Warn(formtext::OldFolderMissing(oldText));
+        return;
+    }
+    if (Trim(newFolder).empty()) {
+        Warn(formtext::kEmptyTarget);
+        return;
+    }
+
+    ConversionSummary summary;
+    bool success = false;
+    try {
+        TBusyGuard busy(*this);
+        success = RunDriver(CmbRefDBType->currentIndex(), oldFolder, newFolder, summary);
+        if (!success)
+            dialogs_->ShowOkCancel(this, formtext::kConversionFailed, formtext::kConversionTitle);
+    } catch (const ConversionCancelled& cancelled) {
+        lblStatus->setText(QString::fromStdString(cancelled.what()));
+        return;
+    }
+    if (success)
+        lblStatus->setText(QString::fromStdString(
+            ConversionResultText(summary.added, summary.skipped, summary.targetPatternCount)));
+}
+
+bool TForm1::RunDriver(int index, const std::string& oldFolder, const std::string& newFolder,
+                       ConversionSummary& summary)
+{
+    const ConversionDriver* driver = nullptr;
+    switch (index) {
+    case 0: driver = &drivers_.quorvane; break;
+    case 1: driver = &drivers_.kandor; break;
+    case 2: driver = &drivers_.veltro; break;
+    default: return false; // no format chosen: nothing to call
+    }
+    if (!*driver)
+        return false;
+    bool success = false;
+    (*driver)(oldFolder, newFolder, success, [this](const Progress& progress) { ConversionProgress(progress); },
+              &summary);
+    return success;
+}
+
+void TForm1::ConversionProgress(const Progress& progress)
+{
+    aniShowWorking->ShowProgress(progress);
+    // Lets the indicator move and the Cancel button be pressed.
+    QCoreApplication::processEvents();
+    if (cancelRequested_ && CanStopAt(progress))
+        throw ConversionCancelled(CancelledText(progress));
+}
+
+void TForm1::RequestCancel()
+{
+    if (busy_)
+        cancelRequested_ = true;
+}
+
+void TForm1::EnterBusyState()
+{
+    busy_ = true;
+    cancelRequested_ = false;
+    for (QWidget* control : inputControls_)
+        control->setEnabled(false);
+    aniShowWorking->Start();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TForm1::LeaveBusyState()
+{
+    for (QWidget* control : inputControls_)
+        control->setEnabled(true);
+    aniShowWorking->Stop();
+    QApplication::restoreOverrideCursor();
+    busy_ = false;
+    cancelRequested_ = false;
+    FormActivate();
+}
+
+void TForm1::RunHandler(void (TForm1::*handler)())
+{
+    // Qt must never see an exception leave an event handler.
+    try {
+        (this->*handler)();
+    } catch (const std::exception& error) {
+        ShowException(error);
+    } catch (...) {
+        ShowException(Exception("Unknown error"));
+    }
+}
+
+void TForm1::ShowException(const std::exception& error)
+{
+    QString text = QString::fromStdString(error.what());
+    if (text.isEmpty())
+        text = QStringLiteral("Unknown error");
+    dialogs_->ShowError(this, text);
+    FormActivate();
+}
+
+bool TForm1::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WindowActivate)
+        FormActivate();
+    return handled;
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // Closing while a conversion runs would pull the window away from a
+    // driver that still reports to it: stop the conversion first.
+    if (busy_) {
+        RequestCancel();
+        aniShowWorking->lblProgress->setText(QStringLiteral("Cancelling..."));
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+} // namespace norrvik

@@ -1,0 +1,144 @@
+// The main window: the format of the old database, its folder and the
+// folder of the Tessaly database, two folder pickers, the help dialog and
+// the conversion command, which checks the folders, keeps the window busy
+// while a conversion driver runs, and reports how the conversion ended.
+#pragma once
+
+#include "common/Progress.h"
+#include "convert/Conversion.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace norrvik {
+
+class TBusyIndicator;
+class TFormDialogs;
+class TfrmHelp;
+
+// One conversion driver: (old folder, new folder, out success, progress
+// callback, summary).
+using ConversionDriver = std::function<void(const std::string&, const std::string&, bool&,
+                                            const ProgressCallback&, ConversionSummary*)>;
+
+// The drivers of the three entries of the format list, in list order. The
+// program passes the real ones; tests pass their own.
+struct TConversionDrivers {
+    ConversionDriver quorvane; // index 0
+    ConversionDriver kandor;   // index 1
+    ConversionDriver veltro;   // index 2
+};
+
+// Texts the window shows; the format items in list order.
+namespace formtext {
+inline const QString kCaption = QStringLiteral("Convert Reference Database to Orvel Tessaly  Format");
+inline const QString kFormatItems[] = {
+    QStringLiteral("Quorvane (Orvel Selvane) format"),
+    QStringLiteral("Kandor format"),
+    QStringLiteral("Veltro (VAX VMS) format"),
+};
+inline const QString kEmptyTarget = QStringLiteral("Empty string for: Folder with the Tessaly reference database.");
+inline const QString kConversionFailed = QStringLiteral("Conversion failed");
+inline const QString kConversionTitle = QStringLiteral("Reference Database Conversion");
+// "Folder with the old reference database (<text as typed>) doesn't exist."
+QString OldFolderMissing(const QString& typed);
+} // namespace formtext
+
+// The text a chosen folder puts into an edit box: the full path with the
+// platform's delimiters and no trailing delimiter unless it is a root.
+QString FolderPathText(const QString& chosen);
+
+// True when `typed` is not blank and names an existing folder once a
+// trailing path delimiter is added.
+bool OldFolderExists(const std::string& typed);
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(TConversionDrivers drivers, std::unique_ptr<TFormDialogs> dialogs = nullptr,
+                    QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The event handlers of the window.
+    void FormCreate();
+    void FormActivate();
+    void btnBrowseOldClick();
+    void btnBrowseNewClick();
+    void btnHelpClick();
+    void ActExitProgramExecute();
+    // The conversion command. An exception of a driver leaves it after the
+    // window is idle again; a conversion stopped with Cancel ends quietly
+    // with its message in the status line.
+    void ActConversionExecute();
+
+    // The application's top-level handler: shows the message of an
+    // exception that ended a command.
+    void ShowException(const std::exception& error);
+
+    bool IsBusy() const { return busy_; }
+    // Asks a running conversion to stop after the entry it is working on.
+    void RequestCancel();
+
+    // The controls, named as in the window's description.
+    QLabel* Label3 = nullptr;
+    QComboBox* CmbRefDBType = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* EdtOldDB = nullptr;
+    QPushButton* btnBrowseOld = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* EdtNewDB = nullptr;
+    QPushButton* btnBrowseNew = nullptr;
+    QPushButton* btnHelp = nullptr;
+    QPushButton* BtnStart = nullptr;
+    QPushButton* BtnExit = nullptr;
+    TBusyIndicator* aniShowWorking = nullptr;
+    // What the last conversion did, until the next command.
+    QLabel* lblStatus = nullptr;
+    QObject* ActionList1 = nullptr;
+    QAction* ActConversion = nullptr;
+    QAction* ActExitProgram = nullptr;
+    TfrmHelp* frmHelp = nullptr;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class TBusyGuard;
+
+    void CreateControls();
+    void SetTabOrder();
+    void CenterOnScreen();
+    // Runs a handler the way the application's message loop would: an
+    // exception it raises is shown by the top-level handler.
+    void RunHandler(void (TForm1::*handler)());
+    void BrowseInto(QLabel* label, QLineEdit* edit);
+    void Warn(const QString& text);
+    // Calls the driver of list entry `index`; false for an entry without one.
+    bool RunDriver(int index, const std::string& oldFolder, const std::string& newFolder,
+                   ConversionSummary& summary);
+    void ConversionProgress(const Progress& progress);
+    void EnterBusyState();
+    void LeaveBusyState();
+
+    TConversionDrivers drivers_;
+    std::unique_ptr<TFormDialogs> dialogs_;
+    bool busy_ = false;
+    bool cancelRequested_ = false;
+    // The eight input controls, in the order the busy state disables them.
+    std::array<QWidget*, 8> inputControls_{};
+};
+
+} // namespace norrvik

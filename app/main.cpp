@@ -1,0 +1,53 @@
+// Start-up of the window program: the application, the main window with the
+// real conversion drivers (it makes the help dialog once), and the message
+// loop. An exception that escapes any event handler is shown in a box.
+#include "app/FrmMain.h"
+#include "convert/Conversion.h"
+
+#include <QApplication>
+
+#include <exception>
+
+namespace {
+
+class TNorrvikApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    void SetMainForm(norrvik::TForm1* form) { form_ = form; }
+
+    // The application's top-level handler for anything a handler let pass.
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            if (form_ != nullptr)
+                form_->ShowException(error);
+        } catch (...) {
+            if (form_ != nullptr)
+                form_->ShowException(norrvik::Exception("Unknown error"));
+        }
+        return false;
+    }
+
+private:
+    norrvik::TForm1* form_ = nullptr;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TNorrvikApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Norrvik"));
+
+    norrvik::TConversionDrivers drivers{norrvik::ConvertQuorvaneDatabase, norrvik::ConvertKandorDatabase,
+                                        norrvik::ConvertVeltroDatabase};
+    norrvik::TForm1 form(std::move(drivers));
+    application.SetMainForm(&form);
+    form.show();
+    const int status = QApplication::exec();
+    application.SetMainForm(nullptr);
+    return status;
+}

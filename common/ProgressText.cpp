@@ -1,0 +1,45 @@
+// Texts of progress reports and conversion results for the front ends.
+#include "common/ProgressText.h"
+
+#include "common/Format.h"
+
+namespace norrvik {
+
+namespace {
+
+// "N thing" or "N things".
+std::string Counted(long count, const char* singular, const char* plural)
+{
+    return Format("%ld %s", count, count == 1 ? singular : plural);
+}
+
+} // namespace
+
+std::string ProgressText(const Progress& progress)
+{
+    const bool converting = progress.stage == Progress::Stage::Converting;
+    std::string text = converting ? Format("Converting entry %ld", progress.done)
+                                  : Format("Writing indexes: %ld", progress.done);
+    if (progress.total > 0)
+        text += Format(" of %ld", progress.total);
+    return text;
+}
+
+bool CanStopAt(const Progress& progress)
+{
+    return progress.stage == Progress::Stage::Converting;
+}
+
+std::string CancelledText(const Progress& progress)
+{
+    return Format("Conversion cancelled after %ld of %ld entries", progress.done, progress.total);
+}
+
+std::string ConversionResultText(long added, long skipped, long targetPatternCount)
+{
+    return Counted(added, "pattern", "patterns") + " added, " + Format("%ld", skipped) +
+           " skipped as already present; the target database now holds " +
+           Counted(targetPatternCount, "pattern", "patterns");
+}
+
+} // namespace norrvik

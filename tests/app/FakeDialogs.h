@@ -1,0 +1,53 @@
+// Dialogs for the window tests: they record what the window asked and give
+// the answers a test set, so no person is needed; and the one application
+// object every window test shares.
+#pragma once
+
+#include "app/FormDialogs.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace norrvik::test {
+
+struct DialogLog {
+    QStringList warnings;
+    QStringList okCancelTexts;
+    QStringList okCancelTitles;
+    QStringList errors;
+    QStringList pickerTitles;
+    std::optional<QString> pickerAnswer;
+    // Called while an OK/Cancel box is "open" (to look at the window then).
+    std::function<void()> whileOkCancelOpen;
+};
+
+class FakeDialogs : public TFormDialogs {
+public:
+    explicit FakeDialogs(DialogLog& log) : log_(log) {}
+
+    void ShowWarning(QWidget*, const QString& text) override { log_.warnings << text; }
+    void ShowOkCancel(QWidget*, const QString& text, const QString& title) override
+    {
+        log_.okCancelTexts << text;
+        log_.okCancelTitles << title;
+        if (log_.whileOkCancelOpen)
+            log_.whileOkCancelOpen();
+    }
+    void ShowError(QWidget*, const QString& text) override { log_.errors << text; }
+    std::optional<QString> ChooseFolder(QWidget*, const QString& title) override
+    {
+        log_.pickerTitles << title;
+        return log_.pickerAnswer;
+    }
+
+private:
+    DialogLog& log_;
+};
+
+// Creates the application object on first use (offscreen platform).
+void EnsureApplication();
+
+} // namespace norrvik::test

@@ -1,0 +1,526 @@
+// The main window: its controls, the checks before a conversion, the busy
+// state while a driver runs, the idle state after every ending, Cancel,
+// dispatch by format, the folder pickers and where the focus goes.
+#include "app/BusyIndicator.h"
+#include "app/FHelp.h"
+#include "app/FrmMain.h"
+#include "FakeDialogs.h"
+#include "support/TempFolder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+namespace norrvik {
+namespace {
+
+const QStringList kInputControlsInBusyOrder{"BtnStart",     "BtnExit",      "btnHelp",  "btnBrowseOld",
+                                            "btnBrowseNew", "CmbRefDBType", "EdtOldDB", "EdtNewDB"};
+
+// Records the order in which widgets change their enabled state.
+class EnabledChangeRecorder : public QObject {
+public:
+    QStringList changes;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            changes << watched->objectName();
+        return false;
+    }
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override { test::EnsureApplication(); }
+
+    std::unique_ptr<TForm1> MakeForm(TConversionDrivers drivers = {})
+    {
+        return std::make_unique<TForm1>(std::move(drivers), std::make_unique<test::FakeDialogs>(log));
+    }
+
+    // A form with both folders filled in so that the checks pass.
+    std::unique_ptr<TForm1> MakeReadyForm(TConversionDrivers drivers)
+    {
+        auto form = MakeForm(std::move(drivers));
+        form->EdtOldDB->setText(QString::fromStdString(temp.Text()));
+        form->EdtNewDB->setText(QString::fromStdString(temp.Text("target")));
+        return form;
+    }
+
+    static void ShowActive(TForm1& form)
+    {
+        form.show();
+        form.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    }
+
+    static void ExpectIdle(TForm1& form)
+    {
+        for (const QString& name : kInputControlsInBusyOrder) {
+            auto* control = form.findChild<QWidget*>(name);
+            ASSERT_NE(control, nullptr) << name.toStdString();
+            EXPECT_TRUE(control->isEnabled()) << name.toStdString();
+        }
+        EXPECT_FALSE(form.aniShowWorking->isVisible());
+        EXPECT_FALSE(form.aniShowWorking->isVisibleTo(&form));
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_FALSE(form.IsBusy());
+    }
+
+    static void ExpectBusy(TForm1& form)
+    {
+        for (const QString& name : kInputControlsInBusyOrder)
+            EXPECT_FALSE(form.findChild<QWidget*>(name)->isEnabled()) << name.toStdString();
+        EXPECT_TRUE(form.aniShowWorking->isVisibleTo(&form));
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        EXPECT_TRUE(form.IsBusy());
+    }
+
+    test::DialogLog log;
+    test::TempFolder temp;
+};
+
+TEST_F(MainWindow, FrameAndControlsAsDescribed)
+{
+    auto form = MakeForm();
+    EXPECT_EQ(form->windowTitle(), "Convert Reference Database to Orvel Tessaly  Format");
+    EXPECT_EQ(form->size(), QSize(672, 143));
+    EXPECT_EQ(form->minimumSize(), QSize(672, 143));
+    EXPECT_EQ(form->maximumSize(), QSize(672, 143));
+    const Qt::WindowFlags flags = form->windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    const QPoint screenCentre = form->screen()->availableGeometry().center();
+    EXPECT_LE((form->geometry().center() - screenCentre).manhattanLength(), 2);
+
+    struct Expected {
+        const char* name;
+        const char* kind;
+        QString caption;
+        QRect geometry;
+    };
+    const std::vector<Expected> controls{
+        {"CmbRefDBType", "QComboBox", "", QRect(232, 8, 353, 21)},
+        {"EdtOldDB", "QLineEdit", "", QRect(232, 32, 353, 21)},
+        {"btnBrowseOld", "QPushButton", "&Browse...", QRect(589, 32, 75, 23)},
+        {"EdtNewDB", "QLineEdit", "", QRect(232, 56, 353, 21)},
+        {"btnBrowseNew", "QPushButton", "B&rowse...", QRect(589, 56, 75, 23)},
+        {"btnHelp", "QPushButton", "&Help...", QRect(8, 112, 75, 23)},
+        {"BtnStart", "QPushButton", "&Start Conversion", QRect(568, 88, 99, 23)},
+        {"BtnExit", "QPushButton", "E&xit", QRect(568, 112, 99, 23)},
+        {"aniShowWorking", "norrvik::TBusyIndicator", "", QRect(232, 80, 272, 60)},
+    };
+    for (const Expected& expected : controls) {
+        SCOPED_TRACE(expected.name);
+        auto* control = form->findChild<QWidget*>(expected.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_STREQ(control->metaObject()->className(), expected.kind);
+        EXPECT_EQ(control->geometry(), expected.geometry);
+        if (auto* button = qobject_cast<QPushButton*>(control)) {
+            EXPECT_EQ(button->text(), expected.caption);
+        }
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            EXPECT_TRUE(edit->text().isEmpty());
+        }
+    }
+
+    // Labels: at their place, as wide as their text, clear of the boxes, and
+    // their accelerator leads to their control.
+    struct ExpectedLabel {
+        const char* name;
+        QString caption;
+        QPoint position;
+        QWidget* buddy;
+    };
+    for (const ExpectedLabel& expected :
+         {ExpectedLabel{"Label3", "&Format of the old reference database:", {8, 11}, form->CmbRefDBType},
+          ExpectedLabel{"Label1", "Folder with the &old reference database:", {8, 35}, form->EdtOldDB},
+          ExpectedLabel{"Label2", "Folder with the &Tessaly reference database:", {8, 59}, form->EdtNewDB}}) {
+        SCOPED_TRACE(expected.name);
+        auto* label = form->findChild<QLabel*>(expected.name);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), expected.caption);
+        EXPECT_EQ(label->pos(), expected.position);
+        EXPECT_EQ(label->buddy(), expected.buddy);
+        EXPECT_GE(label->width(), label->sizeHint().width());
+        EXPECT_LT(label->geometry().right(), 232);
+    }
+
+    ASSERT_EQ(form->CmbRefDBType->count(), 3);
+    EXPECT_FALSE(form->CmbRefDBType->isEditable());
+    EXPECT_EQ(form->CmbRefDBType->itemText(0), "Quorvane (Orvel Selvane) format");
+    EXPECT_EQ(form->CmbRefDBType->itemText(1), "Kandor format");
+    EXPECT_EQ(form->CmbRefDBType->itemText(2), "Veltro (VAX VMS) format");
+    EXPECT_EQ(form->CmbRefDBType->currentIndex(), 0);
+
+    auto* list = form->findChild<QObject*>("ActionList1");
+    ASSERT_NE(list, nullptr);
+    auto* conversion = list->findChild<QAction*>("ActConversion");
+    auto* exitProgram = list->findChild<QAction*>("ActExitProgram");
+    ASSERT_NE(conversion, nullptr);
+    ASSERT_NE(exitProgram, nullptr);
+    EXPECT_EQ(conversion->text(), "&Start Conversion");
+    EXPECT_EQ(exitProgram->text(), "E&xit");
+
+    EXPECT_FALSE(form->aniShowWorking->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->lblStatus->text().isEmpty());
+}
+
+TEST_F(MainWindow, TabOrderAndAccelerators)
+{
+    auto form = MakeForm();
+    ShowActive(*form);
+    const QStringList order{"CmbRefDBType", "EdtOldDB", "btnBrowseOld", "EdtNewDB",
+                            "btnBrowseNew", "btnHelp",  "BtnStart",     "BtnExit"};
+    form->CmbRefDBType->setFocus();
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), order[i]) << "tab stop " << i;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "CmbRefDBType"); // round again
+
+    // A label's accelerator puts the focus into its control.
+    const std::pair<Qt::Key, QWidget*> accelerators[] = {
+        {Qt::Key_O, form->EdtOldDB}, {Qt::Key_T, form->EdtNewDB}, {Qt::Key_F, form->CmbRefDBType}};
+    for (const auto& [key, control] : accelerators) {
+        QTest::keyClick(form.get(), key, Qt::AltModifier);
+        EXPECT_EQ(QApplication::focusWidget(), control) << control->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindow, OldFolderMustBeAnExistingFolder)
+{
+    int calls = 0;
+    auto form = MakeForm({[&](auto&&...) { ++calls; }, {}, {}});
+    form->EdtNewDB->setText(QString::fromStdString(temp.Text("target")));
+    const QString missing = QString::fromStdString(temp.Text("no such folder")) + "  ";
+    const QString leadingBlank = " " + QString::fromStdString(temp.Text());
+    // Blanks only fail even though a lone delimiter names the root folder;
+    // the message shows the text exactly as typed.
+    for (const QString& typed : {QString(), QString("   "), missing, leadingBlank}) {
+        log.warnings.clear();
+        form->EdtOldDB->setText(typed);
+        form->ActConversionExecute();
+        ASSERT_EQ(log.warnings.size(), 1) << typed.toStdString();
+        EXPECT_EQ(log.warnings[0], "Folder with the old reference database (" + typed + ") doesn't exist.");
+        ExpectIdle(*form);
+    }
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(log.okCancelTexts.isEmpty());
+
+    // A file is not a folder.
+    test::WriteFile(temp.Path() / "plain.txt", std::string("x"));
+    form->EdtOldDB->setText(QString::fromStdString(temp.Text("plain.txt")));
+    log.warnings.clear();
+    form->ActConversionExecute();
+    EXPECT_EQ(log.warnings.size(), 1);
+
+    // The root passes the first check (and here fails the second one).
+    form->EdtOldDB->setText(QStringLiteral("/"));
+    form->EdtNewDB->setText(QStringLiteral("  "));
+    log.warnings.clear();
+    form->ActConversionExecute();
+    ASSERT_EQ(log.warnings.size(), 1);
+    EXPECT_EQ(log.warnings[0], "Empty string for: Folder with the Tessaly reference database.");
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(MainWindow, TargetTextOnlyNeedsToBeNonBlank)
+{
+    std::vector<std::pair<std::string, std::string>> calls;
+    auto driver = [&](const std::string& oldFolder, const std::string& newFolder, bool& success, auto&&...) {
+        calls.emplace_back(oldFolder, newFolder);
+        success = true;
+    };
+    auto form = MakeForm({driver, {}, {}});
+    const std::filesystem::path oldFolder = temp.Path() / std::filesystem::u8path("Pr\xC3\xB8ver \xC3\xBC");
+    std::filesystem::create_directories(oldFolder);
+    const std::string oldText = oldFolder.string() + "/";
+
+    for (const QString& blank : {QString(), QString(" "), QString("\t  ")}) {
+        log.warnings.clear();
+        form->EdtOldDB->setText(QString::fromStdString(oldText));
+        form->EdtNewDB->setText(blank);
+        form->ActConversionExecute();
+        ASSERT_EQ(log.warnings.size(), 1);
+        EXPECT_EQ(log.warnings[0], "Empty string for: Folder with the Tessaly reference database.");
+    }
+    EXPECT_TRUE(calls.empty());
+
+    // A target that does not exist passes; both texts go out exactly as
+    // typed (UTF-8, blanks and trailing delimiter kept).
+    const std::string newText = " " + temp.Text("new \xC3\xA9 target") + " ";
+    form->EdtNewDB->setText(QString::fromStdString(newText));
+    log.warnings.clear();
+    form->ActConversionExecute();
+    EXPECT_TRUE(log.warnings.isEmpty());
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].first, oldText);
+    EXPECT_EQ(calls[0].second, newText);
+}
+
+TEST_F(MainWindow, DispatchByFormatIndex)
+{
+    QStringList called;
+    auto driverNamed = [&](const QString& name) {
+        return [&called, name](const std::string&, const std::string&, bool& success, auto&&...) {
+            called << name;
+            success = true;
+        };
+    };
+    auto form = MakeReadyForm({driverNamed("quorvane"), driverNamed("kandor"), driverNamed("veltro")});
+    for (int index : {0, 1, 2}) {
+        form->CmbRefDBType->setCurrentIndex(index);
+        form->ActConversionExecute();
+    }
+    EXPECT_EQ(called, QStringList({"quorvane", "kandor", "veltro"}));
+    EXPECT_TRUE(log.okCancelTexts.isEmpty());
+
+    // No format chosen: nothing is called and the conversion counts as failed.
+    form->CmbRefDBType->setCurrentIndex(-1);
+    form->ActConversionExecute();
+    EXPECT_EQ(called.size(), 3);
+    ASSERT_EQ(log.okCancelTexts.size(), 1);
+    EXPECT_EQ(log.okCancelTexts[0], "Conversion failed");
+    EXPECT_EQ(log.okCancelTitles[0], "Reference Database Conversion");
+    ExpectIdle(*form);
+}
+
+TEST_F(MainWindow, BusyWhileTheDriverRunsIdleAfterSuccess)
+{
+    EnabledChangeRecorder recorder;
+    bool looked = false;
+    std::unique_ptr<TForm1> form;
+    auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                      ConversionSummary* summary) {
+        ExpectBusy(*form);
+        EXPECT_EQ(recorder.changes, kInputControlsInBusyOrder);
+        // Nothing known yet: the bar moves without an end.
+        EXPECT_EQ(form->aniShowWorking->barProgress->maximum(), 0);
+        EXPECT_TRUE(form->aniShowWorking->btnCancel->isEnabled());
+
+        progress(Progress{Progress::Stage::Converting, 12, 380});
+        EXPECT_EQ(form->aniShowWorking->lblProgress->text(), "Converting entry 12 of 380");
+        EXPECT_EQ(form->aniShowWorking->barProgress->maximum(), 380);
+        EXPECT_EQ(form->aniShowWorking->barProgress->value(), 12);
+        progress(Progress{Progress::Stage::WritingIndexes, 200, 380});
+        EXPECT_EQ(form->aniShowWorking->lblProgress->text(), "Writing indexes: 200 of 380");
+        EXPECT_EQ(form->aniShowWorking->barProgress->value(), 200);
+        ExpectBusy(*form);
+        looked = true;
+        summary->added = 3;
+        summary->skipped = 1;
+        summary->targetPatternCount = 17;
+        success = true;
+    };
+    form = MakeReadyForm({driver, {}, {}});
+    ShowActive(*form);
+    for (const QString& name : kInputControlsInBusyOrder)
+        form->findChild<QWidget*>(name)->installEventFilter(&recorder);
+    form->CmbRefDBType->setFocus();
+
+    form->ActConversion->trigger();
+    EXPECT_TRUE(looked);
+    ExpectIdle(*form);
+    EXPECT_EQ(recorder.changes.mid(8), kInputControlsInBusyOrder); // enabled again in the same order
+    EXPECT_EQ(form->lblStatus->text(),
+              "3 patterns added, 1 skipped as already present; the target database now holds 17 patterns");
+    EXPECT_TRUE(log.okCancelTexts.isEmpty());
+    EXPECT_TRUE(log.errors.isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), form->EdtOldDB);
+
+    // The next command clears the result line.
+    form->EdtNewDB->clear();
+    form->ActConversionExecute();
+    EXPECT_TRUE(form->lblStatus->text().isEmpty());
+}
+
+TEST_F(MainWindow, IdleAfterFalseResultAndAfterException)
+{
+    std::unique_ptr<TForm1> form;
+    bool busyWhileBoxOpen = false;
+    log.whileOkCancelOpen = [&] { busyWhileBoxOpen = form->IsBusy(); };
+    bool throwError = false;
+    auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                      ConversionSummary*) {
+        progress(Progress{Progress::Stage::Converting, 1, 2});
+        if (throwError)
+            throw Exception("Folder /x/ doesn't contain an index file for the journals.");
+        success = false;
+    };
+    form = MakeReadyForm({driver, {}, {}});
+
+    // A false result: the box, shown while still busy, then idle.
+    form->ActConversion->trigger();
+    ASSERT_EQ(log.okCancelTexts.size(), 1);
+    EXPECT_EQ(log.okCancelTexts[0], "Conversion failed");
+    EXPECT_EQ(log.okCancelTitles[0], "Reference Database Conversion");
+    EXPECT_TRUE(busyWhileBoxOpen);
+    EXPECT_TRUE(log.errors.isEmpty());
+    EXPECT_TRUE(form->lblStatus->text().isEmpty());
+    ExpectIdle(*form);
+
+    // An exception leaves the command after the idle state is back...
+    throwError = true;
+    log.okCancelTexts.clear();
+    EXPECT_THROW(form->ActConversionExecute(), Exception);
+    ExpectIdle(*form);
+    // ...and through the action it reaches the top-level handler's box,
+    // without the "Conversion failed" box.
+    form->ActConversion->trigger();
+    ExpectIdle(*form);
+    ASSERT_EQ(log.errors.size(), 1);
+    EXPECT_EQ(log.errors[0], "Folder /x/ doesn't contain an index file for the journals.");
+    EXPECT_TRUE(log.okCancelTexts.isEmpty());
+
+    // Clicking the bound button runs the same command.
+    form->BtnStart->click();
+    EXPECT_EQ(log.errors.size(), 2);
+    ExpectIdle(*form);
+}
+
+TEST_F(MainWindow, CancelStopsAfterTheCurrentEntry)
+{
+    std::unique_ptr<TForm1> form;
+    long entriesDone = 0;
+    bool unwound = false;
+    bool closeRefused = false;
+    struct Unwinding {
+        bool& flag;
+        ~Unwinding() { flag = true; }
+    };
+    auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                      ConversionSummary*) {
+        Unwinding unwinding{unwound};
+        for (long entry = 1; entry <= 5; ++entry) {
+            if (entry == 2) {
+                // The user presses Cancel while entry 2 is converted; the
+                // click waits in the event queue until the next report.
+                QMetaObject::invokeMethod(form->aniShowWorking->btnCancel, "click", Qt::QueuedConnection);
+                closeRefused = !form->close();
+            }
+            progress(Progress{Progress::Stage::Converting, entry, 5});
+            entriesDone = entry;
+        }
+        success = true;
+    };
+    form = MakeReadyForm({driver, {}, {}});
+    ShowActive(*form);
+    form->ActConversion->trigger();
+
+    EXPECT_EQ(entriesDone, 1);
+    EXPECT_TRUE(unwound);
+    EXPECT_TRUE(closeRefused);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->lblStatus->text(), "Conversion cancelled after 2 of 5 entries");
+    EXPECT_TRUE(log.errors.isEmpty());
+    EXPECT_TRUE(log.okCancelTexts.isEmpty());
+    ExpectIdle(*form);
+
+    // The index rebuild at the end is never stopped; a request made then is
+    // dropped, and the next conversion starts afresh.
+    int rebuildReports = 0;
+    auto finishing = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                         ConversionSummary*) {
+        progress(Progress{Progress::Stage::Converting, 1, 1});
+        form->RequestCancel();
+        for (long pattern = 1; pattern <= 3; ++pattern, ++rebuildReports)
+            progress(Progress{Progress::Stage::WritingIndexes, pattern, 3});
+        success = true;
+    };
+    form = MakeReadyForm({finishing, {}, {}});
+    form->ActConversionExecute();
+    EXPECT_EQ(rebuildReports, 3);
+    EXPECT_EQ(form->lblStatus->text(),
+              "0 patterns added, 0 skipped as already present; the target database now holds 0 patterns");
+    form->ActConversionExecute();
+    EXPECT_EQ(rebuildReports, 6);
+}
+
+TEST_F(MainWindow, FolderPickers)
+{
+    auto form = MakeForm();
+    form->EdtOldDB->setText("keep me");
+    log.pickerAnswer.reset();
+    form->btnBrowseOld->click();
+    EXPECT_EQ(form->EdtOldDB->text(), "keep me");
+
+    const std::pair<QString, QString> answers[] = {
+        {"/data/old db/", "/data/old db"}, {"/data//x/./y", "/data/x/y"}, {"/", "/"}};
+    for (const auto& [answer, shown] : answers) {
+        log.pickerAnswer = answer;
+        form->btnBrowseOld->click();
+        EXPECT_EQ(form->EdtOldDB->text(), shown);
+    }
+    log.pickerAnswer = QStringLiteral("/data/new");
+    form->btnBrowseNew->click();
+    EXPECT_EQ(form->EdtNewDB->text(), "/data/new");
+    EXPECT_EQ(form->EdtOldDB->text(), "/");
+
+    // Titled with the label's caption as it stands.
+    ASSERT_EQ(log.pickerTitles.size(), 5);
+    EXPECT_EQ(log.pickerTitles[0], "Folder with the &old reference database:");
+    EXPECT_EQ(log.pickerTitles[4], "Folder with the &Tessaly reference database:");
+}
+
+TEST_F(MainWindow, FocusReturnsToOldFolderAfterDialogs)
+{
+    auto form = MakeForm();
+    ShowActive(*form);
+    TfrmHelp* help = form->frmHelp;
+    ASSERT_NE(help, nullptr);
+
+    // The help dialog (the same one each time), closed by its button.
+    for (int round = 0; round < 2; ++round) {
+        form->btnHelp->setFocus();
+        QTimer::singleShot(0, help, [help] {
+            EXPECT_TRUE(help->isVisible());
+            EXPECT_TRUE(help->isModal());
+            help->OKBtn->click();
+        });
+        form->btnHelp->click();
+        EXPECT_FALSE(help->isVisible());
+        EXPECT_EQ(form->focusWidget(), form->EdtOldDB);
+    }
+    EXPECT_EQ(form->findChildren<TfrmHelp*>().size(), 1);
+
+    // A warning box.
+    form->CmbRefDBType->setFocus();
+    form->ActConversionExecute();
+    ASSERT_EQ(log.warnings.size(), 1);
+    EXPECT_EQ(form->focusWidget(), form->EdtOldDB);
+
+    // The window becoming active again.
+    form->BtnExit->setFocus();
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(form.get(), &activate);
+    EXPECT_EQ(form->focusWidget(), form->EdtOldDB);
+}
+
+TEST(FolderPathText, FullPathWithoutTrailingDelimiterUnlessRoot)
+{
+    EXPECT_EQ(FolderPathText("/home/lab/patterns/"), "/home/lab/patterns");
+    EXPECT_EQ(FolderPathText("/home/lab/patterns"), "/home/lab/patterns");
+    EXPECT_EQ(FolderPathText("/"), "/");
+    EXPECT_EQ(FolderPathText("/a b/c/../d"), "/a b/d");
+}
+
+} // namespace
+} // namespace norrvik

@@ -136,9 +136,9 @@ std::size_t CrystalValueOffset(int n)
     case 10: return layout::CrystalValue10;
     case 11: return layout::CrystalValue11;
     default:
-        CheckIndex(n, 8, kInvalidIndex); // 2..7 lie one after the other
-        if (n < 2)
+        if (n < 2 || n > 7)
             throw Exception(kInvalidIndex);
+        // values 2..7 lie one after the other
         return layout::CrystalValue2 + 4 * static_cast<std::size_t>(n - 2);
     }
 }

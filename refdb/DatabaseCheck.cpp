@@ -1,0 +1,497 @@
+// The database checker: every file of a target database folder read (never
+// written) and compared with the main data file, problems listed one per line.
+#include "DatabaseCheck.h"
+
+#include "common/ByteOrder.h"
+#include "common/Exceptions.h"
+#include "common/Files.h"
+#include "common/Format.h"
+#include "common/Text.h"
+#include "refdb/DatabaseFiles.h"
+#include "refdb/DatabaseHeader.h"
+#include "refdb/Indexes.h"
+#include "refdb/PatternDatabaseLink.h"
+#include "refdb/ReferenceCodes.h"
+#include "refdb/ReferencePattern.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+namespace norrvik {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Problems grouped by file, in the order the files are first named, with at
+// most a given number per file.
+class ProblemList {
+public:
+    explicit ProblemList(std::size_t maxPerFile) : maxPerFile_(maxPerFile) {}
+
+    void Add(std::string_view file, const std::string& text)
+    {
+        auto it = std::find_if(files_.begin(), files_.end(), [&](const PerFile& f) { return f.name == file; });
+        if (it == files_.end())
+            it = files_.insert(files_.end(), PerFile{std::string(file), {}, 0});
+        if (it->lines.size() < maxPerFile_)
+            it->lines.push_back(it->name + ": " + text);
+        else
+            ++it->dropped;
+    }
+
+    std::vector<std::string> Lines() const
+    {
+        std::vector<std::string> lines;
+        for (const PerFile& file : files_) {
+            lines.insert(lines.end(), file.lines.begin(), file.lines.end());
+            if (file.dropped > 0)
+                lines.push_back(Format("%s: ... and %zu more problems", file.name.c_str(), file.dropped));
+        }
+        return lines;
+    }
+
+private:
+    struct PerFile {
+        std::string name;
+        std::vector<std::string> lines;
+        std::size_t dropped;
+    };
+    std::size_t maxPerFile_;
+    std::vector<PerFile> files_;
+};
+
+std::uint64_t FileSizeOrZero(const fs::path& path)
+{
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
+// Reads `bytes.size()` bytes at `offset`; false when the file ends before.
+bool ReadAt(std::ifstream& file, std::uint64_t offset, MutableBytes bytes)
+{
+    file.clear();
+    file.seekg(static_cast<std::streamoff>(offset));
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return file.gcount() == static_cast<std::streamsize>(bytes.size());
+}
+
+std::optional<std::string> ReadText(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// The lines of a text file, CR LF or LF ended; a last line without a line
+// end counts when it is not empty.
+std::vector<std::string_view> SplitLines(std::string_view content)
+{
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        const std::size_t end = std::min(content.find('\n', start), content.size());
+        std::string_view line = content.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The two side files and the journal code list, read-only, for the text
+// lists of the records being checked.
+class SideFiles final : public TPatternDatabaseLink {
+public:
+    explicit SideFiles(const fs::path& folder)
+        : comment_(folder / kCommentFileName, std::ios::binary),
+          literature_(folder / kLiteratureFileName, std::ios::binary),
+          commentLines_(FileSizeOrZero(folder / kCommentFileName) / kTextLineSize),
+          literatureLines_(FileSizeOrZero(folder / kLiteratureFileName) / kTextLineSize)
+    {
+        if (const auto codes = ReadText(folder / kCodesFileName))
+            for (const std::string_view line : SplitLines(*codes))
+                if (const std::size_t eq = line.find('='); eq != std::string_view::npos)
+                    codes_.emplace(std::string(line.substr(0, eq)), std::string(line.substr(eq + 1)));
+    }
+
+    std::uint64_t LineCount(TextSideFile file) const
+    {
+        return file == TextSideFile::Comment ? commentLines_ : literatureLines_;
+    }
+
+    void ReadTextLines(TextSideFile file, std::int32_t first, std::vector<std::string>& lines,
+                       std::int32_t count) override
+    {
+        if (count <= 0 || first < 0) {
+            lines.clear();
+            return;
+        }
+        std::ifstream& stream = file == TextSideFile::Comment ? comment_ : literature_;
+        const std::uint64_t available = LineCount(file);
+        std::array<std::uint8_t, kTextLineSize> record{};
+        for (std::uint64_t n = static_cast<std::uint64_t>(first);
+             n < available && n < static_cast<std::uint64_t>(first) + static_cast<std::uint64_t>(count); ++n) {
+            if (!ReadAt(stream, n * kTextLineSize, record))
+                break;
+            lines.push_back(TrimRight(std::string_view(reinterpret_cast<const char*>(record.data()), record.size())));
+        }
+    }
+
+    std::string JournalName(const std::string& code) override
+    {
+        const auto it = codes_.find(code);
+        return it == codes_.end() ? std::string() : it->second;
+    }
+
+private:
+    std::ifstream comment_;
+    std::ifstream literature_;
+    std::uint64_t commentLines_;
+    std::uint64_t literatureLines_;
+    std::map<std::string, std::string> codes_;
+};
+
+// The entries of one text index by record number, after its own checks.
+struct TextIndexContent {
+    bool readable = false;
+    std::map<std::int32_t, std::vector<std::string>> byRecord;
+};
+
+std::string Quoted(const std::vector<std::string>& texts)
+{
+    std::string out;
+    for (const std::string& text : texts)
+        out += (out.empty() ? "\"" : ", \"") + text + "\"";
+    return out.empty() ? "none" : out;
+}
+
+// Texts as the sorted index holds them: upper case, trimmed, in a fixed order
+// so that two lists compare as multisets.
+std::vector<std::string> Normalised(std::vector<std::string> texts)
+{
+    std::vector<std::string> out;
+    for (std::string& text : texts) {
+        std::string t = Trim(UpperCaseAscii(text));
+        if (!t.empty())
+            out.push_back(std::move(t));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class DatabaseChecker {
+public:
+    DatabaseChecker(const std::string& folderText, const DatabaseCheckOptions& options)
+        : folder_(PathFromText(folderText)), problems_(options.MaxProblemsPerFile)
+    {
+    }
+
+    std::vector<std::string> Run()
+    {
+        std::error_code error;
+        if (!fs::is_directory(folder_, error)) {
+            problems_.Add(PathText(folder_), "the folder doesn't exist");
+            return problems_.Lines();
+        }
+        for (const std::string_view name : ReferenceDatabaseFileNames)
+            if (!fs::exists(folder_ / name, error))
+                problems_.Add(name, "missing (a reference database needs it)");
+        if (!ReadHeader())
+            return problems_.Lines();
+        CheckSubfiles();
+        for (const TextIndex index : RebuildTextIndexOrder)
+            textIndexes_[static_cast<std::size_t>(index)] = ReadTextIndex(index);
+        OpenBinaryIndexes();
+        CheckRecords();
+        return problems_.Lines();
+    }
+
+private:
+    struct BinaryIndex {
+        std::string_view name;
+        std::size_t recordSize = 0;
+        bool required = true;
+        std::ifstream file;
+        std::int64_t records = 0;
+        bool present = false;
+    };
+
+    void Problem(std::string_view file, const std::string& text) { problems_.Add(file, text); }
+
+    bool ReadHeader()
+    {
+        const fs::path path = folder_ / kMainDataFileName;
+        main_.open(path, std::ios::binary);
+        if (!main_)
+            return false; // reported as missing above
+        const std::uint64_t size = FileSizeOrZero(path);
+        DatabaseHeader header;
+        if (size < header.Record().size() || !ReadAt(main_, 0, header.Record())) {
+            Problem(kMainDataFileName, Format("%llu bytes, shorter than its header of %zu bytes",
+                                         static_cast<unsigned long long>(size), header.Record().size()));
+            return false;
+        }
+        try {
+            recordSize_ = header.IsOlderRecordFormat(PathText(path)) ? kOldPatternRecordSize : kPatternRecordSize;
+        } catch (const Exception& error) {
+            Problem(kMainDataFileName, error.what());
+            return false;
+        }
+        patternCount_ = header.PatternCount();
+        userPatternCount_ = header.UserPatternCount();
+        if (patternCount_ < 0) {
+            Problem(kMainDataFileName, Format("the header counts %d patterns", patternCount_));
+            return false;
+        }
+        if (userPatternCount_ < 0 || userPatternCount_ > patternCount_)
+            Problem(kMainDataFileName, Format("the header counts %d user patterns among %d patterns",
+                                         userPatternCount_, patternCount_));
+        const std::int64_t held = static_cast<std::int64_t>(size / recordSize_) - 1;
+        loadable_ = std::min<std::int64_t>(patternCount_, held);
+        if (held < patternCount_)
+            Problem(kMainDataFileName, Format("the header counts %d patterns, the file holds only %lld whole records",
+                                         patternCount_, static_cast<long long>(held)));
+        return true;
+    }
+
+    void CheckSubfiles()
+    {
+        const auto content = ReadText(folder_ / kSubfilesFileName);
+        if (!content)
+            return; // not required: the default rows apply
+        const auto lines = SplitLines(*content);
+        for (std::size_t i = 0; i < lines.size() && i < SubfileTable.size(); ++i) {
+            const std::string_view row = SubfileTable[i];
+            const std::string_view code = lines[i].substr(0, std::min(lines[i].find('='), lines[i].size()));
+            if (UpperCaseAscii(code) != UpperCaseAscii(row.substr(0, row.find('=')))) {
+                Problem(kSubfilesFileName, Format("line %zu has the code \"%s\" where \"%s\" belongs", i + 1,
+                                                 std::string(code).c_str(),
+                                                 std::string(row.substr(0, row.find('='))).c_str()));
+                return;
+            }
+        }
+    }
+
+    TextIndexContent ReadTextIndex(TextIndex index)
+    {
+        const std::string_view name = TextIndexFileName(index);
+        TextIndexContent result;
+        const auto content = ReadText(folder_ / name);
+        if (!content)
+            return result; // reported as missing
+        TIndexes entries;
+        try {
+            entries = ParseTextIndex(*content, PathText(folder_ / name));
+        } catch (const Exception& error) {
+            Problem(name, error.what());
+            return result;
+        }
+        const auto lines = SplitLines(*content);
+        const std::size_t entryLines = lines.size() - 1;
+        if (entryLines != entries.size())
+            Problem(name, Format("the count line says %zu entries, the file holds %zu entry lines",
+                                 entries.size(), entryLines));
+        result.readable = true;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const TIndexedString& entry = entries[i];
+            if (entry.RecordNumber < 1 || entry.RecordNumber > patternCount_)
+                Problem(name, Format("entry %zu points at record %d, the database holds %d patterns", i + 1,
+                                     entry.RecordNumber, patternCount_));
+            if (entry.Text != UpperCaseAscii(entry.Text) || (i > 0 && IndexTextLess(entry.Text, entries[i - 1].Text)))
+                Problem(name, Format("not sorted: entry %zu (\"%s\") is out of order", i + 1, entry.Text.c_str()));
+            result.byRecord[entry.RecordNumber].push_back(entry.Text);
+        }
+        return result;
+    }
+
+    void OpenBinaryIndexes()
+    {
+        binary_[0].name = IndexFileName;
+        binary_[0].recordSize = IndexRecordSize;
+        binary_[1].name = CrystalIndexFileName;
+        binary_[1].recordSize = CrystalIndexRecordSize;
+        binary_[1].required = false; // a database made without it never gets one
+        binary_[2].name = StrongestLinesFileName;
+        binary_[2].recordSize = StrongestLinesRecordSize;
+        for (BinaryIndex& index : binary_) {
+            const fs::path path = folder_ / index.name;
+            index.file.open(path, std::ios::binary);
+            index.present = static_cast<bool>(index.file);
+            if (!index.present) {
+                // StrongestLines.PDB is required and reported as missing above.
+                if (index.required && index.name == IndexFileName && patternCount_ > 0)
+                    Problem(index.name, "missing although the database holds patterns");
+                continue;
+            }
+            const std::uint64_t size = FileSizeOrZero(path);
+            index.records = static_cast<std::int64_t>(size / index.recordSize);
+            if (size % index.recordSize != 0)
+                Problem(index.name, Format("%llu bytes, not a whole number of %zu-byte records",
+                                           static_cast<unsigned long long>(size), index.recordSize));
+            if (index.records != patternCount_)
+                Problem(index.name, Format("holds %lld records, the database holds %d patterns",
+                                           static_cast<long long>(index.records), patternCount_));
+        }
+    }
+
+    std::optional<PatternRecord> LoadRecord(std::int64_t n)
+    {
+        const std::uint64_t offset = static_cast<std::uint64_t>(n) * recordSize_;
+        try {
+            if (recordSize_ == kOldPatternRecordSize) {
+                OldPatternRecord old{};
+                if (!ReadAt(main_, offset, old))
+                    throw EInOutError("the file ends inside it");
+                return ConvertOldPatternRecord(old);
+            }
+            PatternRecord record{};
+            if (!ReadAt(main_, offset, record))
+                throw EInOutError("the file ends inside it");
+            return record;
+        } catch (const Exception& error) {
+            Problem(kMainDataFileName, Format("record %lld cannot be read: %s", static_cast<long long>(n), error.what()));
+            return std::nullopt;
+        }
+    }
+
+    void CheckRecordFields(std::int64_t n, const TReferencePattern& pattern)
+    {
+        const PatternRecord& record = pattern.Record();
+        const auto recordNumber = ReadI32LE(record, pattern_layout::RecordNumber);
+        if (recordNumber != n)
+            Problem(kMainDataFileName, Format("record %lld holds the record number %d", static_cast<long long>(n),
+                                         recordNumber));
+        const struct {
+            std::size_t offset;
+            std::size_t max;
+            const char* what;
+        } counts[] = {{pattern_layout::NameCount, pattern_layout::MaxNames, "names"},
+                      {pattern_layout::FormulaCount, pattern_layout::MaxFormulas, "formulas"},
+                      {pattern_layout::LineCount, pattern_layout::MaxLines, "lines"}};
+        for (const auto& count : counts)
+            if (record[count.offset] > count.max)
+                Problem(kMainDataFileName, Format("record %lld counts %u %s, at most %zu fit", static_cast<long long>(n),
+                                             record[count.offset], count.what, count.max));
+    }
+
+    void CheckTextRanges(std::int64_t n, const TReferencePattern& pattern)
+    {
+        static constexpr const char* listNames[] = {"coded comments", "comments", "references",
+                                                    "supplementary lines"};
+        for (const TextList list : AllTextLists) {
+            const TextRange range = pattern.GetTextRange(list);
+            if (range.IsEmpty())
+                continue;
+            const TextSideFile side = SideFileOf(list);
+            const std::uint64_t available = side_->LineCount(side);
+            const std::uint64_t end = static_cast<std::uint64_t>(range.First) + static_cast<std::uint64_t>(range.Count);
+            if (end > available)
+                Problem(kMainDataFileName,
+                        Format("record %lld: its %s (lines %d to %llu) lie past the end of %s (%llu lines)",
+                               static_cast<long long>(n), listNames[static_cast<std::size_t>(list)], range.First,
+                               static_cast<unsigned long long>(end - 1),
+                               std::string(side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName).c_str(),
+                               static_cast<unsigned long long>(available)));
+        }
+    }
+
+    // The entries of record n in each text index against the texts its
+    // pattern gives, by the rebuild's rules or by those of adding one pattern.
+    void CompareTextIndexes(std::int32_t n, TReferencePattern& pattern)
+    {
+        for (const TextIndex index : RebuildTextIndexOrder) {
+            TextIndexContent& content = textIndexes_[static_cast<std::size_t>(index)];
+            if (!content.readable)
+                continue;
+            std::vector<std::string> actual;
+            if (const auto it = content.byRecord.find(n); it != content.byRecord.end()) {
+                actual = Normalised(it->second);
+                content.byRecord.erase(it);
+            }
+            const auto rebuilt = Normalised(RebuildIndexTexts(index, pattern));
+            if (actual == rebuilt || actual == Normalised(AddedIndexTexts(index, pattern)))
+                continue;
+            Problem(TextIndexFileName(index), Format("record %d has the entries %s, its pattern gives %s", n,
+                                                     Quoted(actual).c_str(), Quoted(rebuilt).c_str()));
+        }
+    }
+
+    void CompareBinaryIndexes(std::int64_t n, TReferencePattern& pattern)
+    {
+        const IndexRecord index = MakeIndexRecord(pattern);
+        const CrystalIndexRecord crystal = MakeCrystalIndexRecord(pattern);
+        const StrongestLinesRecord strongest = MakeStrongestLinesRecord(pattern);
+        const ConstBytes expected[] = {index, crystal, strongest};
+        for (std::size_t i = 0; i < binary_.size(); ++i) {
+            BinaryIndex& file = binary_[i];
+            if (!file.present || n > file.records)
+                continue;
+            std::vector<std::uint8_t> actual(file.recordSize);
+            if (!ReadAt(file.file, static_cast<std::uint64_t>(n - 1) * file.recordSize, actual) ||
+                !std::equal(actual.begin(), actual.end(), expected[i].begin(), expected[i].end()))
+                Problem(file.name, Format("record %lld does not match pattern %lld", static_cast<long long>(n - 1),
+                                          static_cast<long long>(n)));
+        }
+    }
+
+    void CheckRecords()
+    {
+        side_ = std::make_unique<SideFiles>(folder_);
+        std::int64_t userPatterns = 0;
+        for (std::int64_t n = 1; n <= loadable_; ++n) {
+            const auto record = LoadRecord(n);
+            if (!record)
+                continue;
+            TReferencePattern pattern;
+            pattern.Record() = *record;
+            pattern.SetDatabaseLink(side_.get());
+            if (pattern.IsUserPattern())
+                ++userPatterns;
+            CheckRecordFields(n, pattern);
+            CheckTextRanges(n, pattern);
+            try {
+                CompareTextIndexes(static_cast<std::int32_t>(n), pattern);
+                CompareBinaryIndexes(n, pattern);
+            } catch (const Exception& error) {
+                Problem(kMainDataFileName,
+                        Format("record %lld cannot be read: %s", static_cast<long long>(n), error.what()));
+            }
+        }
+        if (loadable_ == patternCount_ && userPatterns != userPatternCount_)
+            Problem(kMainDataFileName, Format("the header counts %d user patterns, %lld records carry the user mark",
+                                         userPatternCount_, static_cast<long long>(userPatterns)));
+    }
+
+    fs::path folder_;
+    ProblemList problems_;
+    std::ifstream main_;
+    std::size_t recordSize_ = kPatternRecordSize;
+    std::int32_t patternCount_ = 0;
+    std::int32_t userPatternCount_ = 0;
+    std::int64_t loadable_ = 0;
+    std::array<TextIndexContent, TextIndexCount> textIndexes_;
+    std::array<BinaryIndex, 3> binary_;
+    std::unique_ptr<SideFiles> side_;
+};
+
+} // namespace
+
+std::vector<std::string> CheckReferenceDatabase(const std::string& folder, const DatabaseCheckOptions& options)
+{
+    return DatabaseChecker(folder, options).Run();
+}
+
+} // namespace norrvik

@@ -140,9 +140,11 @@ void NormaliseIntensities(std::vector<TVeltroLine>& lines)
 
 void TVeltroUserDB::SetDBName(const std::string& folder)
 {
-    if (folder == dbName_)
+    // The first folder is always read, even one whose text is "<Unknown>".
+    if (folder == dbName_ && dbNameSet_)
         return;
     dbName_ = folder;
+    dbNameSet_ = true;
     entries_.clear();
     entryCount_ = 0;
     ReadLog();

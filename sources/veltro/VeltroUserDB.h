@@ -68,6 +68,7 @@ private:
 
     std::int32_t headerValue8_ = -1;
     std::string dbName_ = "<Unknown>";
+    bool dbNameSet_ = false;
     std::string folderWithPatterns_ = "<Unknown>";
     std::int32_t entryCount_ = 0;
     std::vector<TVeltroReferencePattern> entries_;

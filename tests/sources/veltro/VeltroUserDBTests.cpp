@@ -127,6 +127,19 @@ TEST(VeltroLog, LengthAndEntryCountAreChecked)
     EXPECT_EQ(EntryOf(padded, 6).LoadState, kVeltroNoPatternFile);
 }
 
+TEST(VeltroLog, AFolderNamedLikeThePlaceholderIsStillRead)
+{
+    test::TempFolder folder;
+    std::filesystem::create_directory(folder.Path() / "<Unknown>");
+    test::WriteVeltroFile(folder.Path() / "<Unknown>", "uplog.pdf", test::VeltroLogBytes(TenEntries()));
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    TVeltroUserDB db;
+    db.SetDBName("<Unknown>");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(db.EntryCount(), 10);
+}
+
 TEST(VeltroLog, PatternFileNamesLoseTheirDirectoryAndAreFoundInAnyCase)
 {
     test::TempFolder folder;

@@ -4,9 +4,8 @@
 #include "app/BusyIndicator.h"
 #include "app/FHelp.h"
 #include "app/FormDialogs.h"
-#include "common/Files.h"
+#include "common/FolderChecks.h"
 #include "common/ProgressText.h"
-#include "common/Text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,9 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include <filesystem>
 #include <initializer_list>
-#include <system_error>
 
 namespace norrvik {
 
@@ -106,24 +103,9 @@ void BindButton(QPushButton* button, QAction* action)
 
 } // namespace
 
-namespace formtext {
-QString OldFolderMissing(const QString& typed)
-{
-    return QStringLiteral("Folder with the old reference database (") + typed + QStringLiteral(") doesn't exist.");
-}
-} // namespace formtext
-
 QString FolderPathText(const QString& chosen)
 {
     return QDir::toNativeSeparators(QDir::cleanPath(chosen));
-}
-
-bool OldFolderExists(const std::string& typed)
-{
-    if (Trim(typed).empty())
-        return false;
-    std::error_code error;
-    return std::filesystem::is_directory(PathFromText(IncludeTrailingPathDelimiter(typed)), error);
 }
 
 // Keeps the window busy for as long as it lives: leaving the scope, normally
@@ -282,16 +264,14 @@ void TForm1::Warn(const QString& text)
 void TForm1::ActConversionExecute()
 {
     lblStatus->clear();
-    const QString oldText = EdtOldDB->text();
-    const QString newText = EdtNewDB->text();
-    const std::string oldFolder = oldText.toStdString();
-    const std::string newFolder = newText.toStdString();
+    const std::string oldFolder = EdtOldDB->text().toStdString();
+    const std::string newFolder = EdtNewDB->text().toStdString();
     if (!OldFolderExists(oldFolder)) {
-        Warn(formtext::OldFolderMissing(oldText));
+        Warn(QString::fromStdString(OldFolderMissingMessage(oldFolder)));
         return;
     }
-    if (Trim(newFolder).empty()) {
-        Warn(formtext::kEmptyTarget);
+    if (TargetFolderBlank(newFolder)) {
+        Warn(QString::fromStdString(std::string(kEmptyTargetMessage)));
         return;
     }
 

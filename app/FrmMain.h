@@ -49,20 +49,13 @@ inline const QString kFormatItems[] = {
     QStringLiteral("Kandor format"),
     QStringLiteral("Veltro (VAX VMS) format"),
 };
-inline const QString kEmptyTarget = QStringLiteral("Empty string for: Folder with the Tessaly reference database.");
 inline const QString kConversionFailed = QStringLiteral("Conversion failed");
 inline const QString kConversionTitle = QStringLiteral("Reference Database Conversion");
-// "Folder with the old reference database (<text as typed>) doesn't exist."
-QString OldFolderMissing(const QString& typed);
 } // namespace formtext
 
 // The text a chosen folder puts into an edit box: the full path with the
 // platform's delimiters and no trailing delimiter unless it is a root.
 QString FolderPathText(const QString& chosen);
-
-// True when `typed` is not blank and names an existing folder once a
-// trailing path delimiter is added.
-bool OldFolderExists(const std::string& typed);
 
 class TForm1 : public QWidget {
     Q_OBJECT

@@ -1,0 +1,26 @@
+// The checks both front ends make on the folder texts a user gives before a
+// conversion starts, with their messages: the old folder must exist, the
+// target text must not be blank (a target folder that does not exist yet is
+// fine: the conversion creates it).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace norrvik {
+
+// True when `typed` is not blank and names an existing folder once a
+// trailing path delimiter is added.
+bool OldFolderExists(std::string_view typed);
+
+// "Folder with the old reference database (<typed>) doesn't exist.", with
+// the text exactly as typed.
+std::string OldFolderMissingMessage(std::string_view typed);
+
+// True when the target folder text is blank.
+bool TargetFolderBlank(std::string_view typed);
+
+inline constexpr std::string_view kEmptyTargetMessage =
+    "Empty string for: Folder with the Tessaly reference database.";
+
+} // namespace norrvik

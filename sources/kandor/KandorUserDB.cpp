@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace norrvik {
@@ -38,6 +39,22 @@ std::string UntrimmedField(ConstBytes record, int offset, int size)
 [[noreturn]] void ThrowDamagedIndex(const std::string& path, const std::string& reason)
 {
     throw EInOutError(FileErrorMessage("Cannot read file", path, reason));
+}
+
+// The entry's pattern file: ".di" before ".rp". Index texts are 8-bit
+// (Windows-1252); files copied from Windows carry the name in UTF-8 or,
+// copied as raw bytes, as it stands in the index, so both are tried.
+std::optional<std::filesystem::path> FindPatternFile(const std::filesystem::path& folder,
+                                                     const std::string& baseName)
+{
+    std::vector<std::string> names{Windows1252ToUtf8(baseName)};
+    if (names.front() != baseName)
+        names.push_back(baseName);
+    for (const char* extension : {".di", ".rp"})
+        for (const std::string& name : names)
+            if (SourceFileExists(folder, name + extension))
+                return FindSourceFile(folder, name + extension);
+    return std::nullopt;
 }
 
 } // namespace
@@ -107,19 +124,12 @@ void TKandorUserDB::LoadLines(TKandorReferencePattern& entry, int index) const
         ThrowDamagedIndex(indexPath_,
                           Format("entry %d names the pattern file \"%s\", which is not a file name",
                                  index + 1, entry.BaseName.c_str()));
-    // Index texts are 8-bit (Windows); file names on this system are UTF-8.
-    const std::string baseName = Windows1252ToUtf8(entry.BaseName);
-    const std::filesystem::path folder = PathFromText(dbName_);
-    std::filesystem::path file;
-    if (SourceFileExists(folder, baseName + ".di"))
-        file = FindSourceFile(folder, baseName + ".di");
-    else if (SourceFileExists(folder, baseName + ".rp"))
-        file = FindSourceFile(folder, baseName + ".rp");
-    else
+    const std::optional<std::filesystem::path> file = FindPatternFile(PathFromText(dbName_), entry.BaseName);
+    if (!file)
         return; // an entry without pattern file has no lines
 
     TKandorPeakList peaks;
-    peaks.LoadFromFile(PathText(file));
+    peaks.LoadFromFile(PathText(*file));
     const int lineCount = std::min(peaks.Count(), TKandorReferencePattern::MaxLines);
 
     double maximum = InitialMaximum;

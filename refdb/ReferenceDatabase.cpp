@@ -577,12 +577,16 @@ void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
     pattern.SetStatus(static_cast<std::int16_t>(pattern.GetStatus() | kUserPatternStatus));
     WritePatternRecord(pattern);
     PendingIndexWork work = CollectIndexWork();
-    // A pending rebuild rewrites every index file from the main data file at
-    // Close: the work is kept and done only if an index file is needed first.
-    if (indexRebuildPending_ && !stepByStep_)
+    if (indexRebuildPending_ && !stepByStep_) {
+        // A pending rebuild rewrites every index file from the main data file
+        // at Close. The binary records cost one append each and go in now;
+        // the text index work is kept and done only if a text index is
+        // needed before that (a look-up, a sort).
+        AppendIndexRecords(work);
         pendingIndexWork_.push_back(std::move(work));
-    else
-        ApplyIndexWork(work);
+        return;
+    }
+    ApplyIndexWork(work);
 }
 
 TReferenceDatabase::PendingIndexWork TReferenceDatabase::CollectIndexWork()
@@ -603,34 +607,56 @@ void TReferenceDatabase::ApplyPendingIndexWork()
 {
     std::vector<PendingIndexWork> pending = std::move(pendingIndexWork_);
     pendingIndexWork_.clear();
-    for (const PendingIndexWork& work : pending)
-        ApplyIndexWork(work);
+    for (const PendingIndexWork& work : pending) {
+        AppendTextIndexEntries(work);
+        SortTextIndexes();
+    }
 }
 
 void TReferenceDatabase::ApplyIndexWork(const PendingIndexWork& work)
 {
+    AppendTextIndexEntries(work);
+    AppendIndexRecords(work);
+    SortTextIndexes();
+}
+
+void TReferenceDatabase::AppendTextIndexEntries(const PendingIndexWork& work)
+{
     try {
         for (TextIndex index : AddPatternTextIndexOrder)
             AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
+    } catch (...) {
+        WriteHeldTextIndexes();
+        throw;
+    }
+}
+
+void TReferenceDatabase::AppendIndexRecords(const PendingIndexWork& work)
+{
+    try {
         AppendIndexRecord(IndexFileName, work.Index);
         if (FileExists(CrystalIndexFileName) || work.PatternCount < 2)
             AppendIndexRecord(CrystalIndexFileName, work.Crystal);
         AppendIndexRecord(StrongestLinesFileName, work.StrongestLines);
     } catch (...) {
-        // The entries appended in memory go to their files, unsorted, as
-        // appending them to the files would have left them.
-        for (TextIndex index : AddPatternTextIndexOrder) {
-            if (const TIndexes* entries = CachedTextIndex(index)) {
-                try {
-                    WriteTextIndex(*entries, TextIndexFileName(index));
-                } catch (...) {
-                }
-                textIndexCache_.Forget(index);
-            }
-        }
+        WriteHeldTextIndexes();
         throw;
     }
-    SortTextIndexes();
+}
+
+void TReferenceDatabase::WriteHeldTextIndexes() noexcept
+{
+    // On a failure the entries appended in memory go to their files,
+    // unsorted, as appending them to the files would have left them.
+    for (TextIndex index : AddPatternTextIndexOrder) {
+        if (const TIndexes* entries = CachedTextIndex(index)) {
+            try {
+                WriteTextIndex(*entries, TextIndexFileName(index));
+            } catch (...) {
+            }
+            textIndexCache_.Forget(index);
+        }
+    }
 }
 
 void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t recordNumber,

@@ -136,8 +136,9 @@ private:
         TRecordFile File;
     };
 
-    // The index entries and records one added pattern gives, kept while a
-    // rebuild is pending and applied only when the index files are needed.
+    // The index entries and records one added pattern gives. While a rebuild
+    // is pending, its text entries are kept and applied only when a text
+    // index is needed before the rebuild.
     struct PendingIndexWork {
         std::int32_t RecordNumber = 0;
         std::int32_t PatternCount = 0;
@@ -168,6 +169,9 @@ private:
 
     PendingIndexWork CollectIndexWork();
     void ApplyIndexWork(const PendingIndexWork& work);
+    void AppendTextIndexEntries(const PendingIndexWork& work);
+    void AppendIndexRecords(const PendingIndexWork& work);
+    void WriteHeldTextIndexes() noexcept;
     void ApplyPendingIndexWork();
     void AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
                             const std::vector<std::string>& values);

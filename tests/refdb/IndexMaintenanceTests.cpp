@@ -1,0 +1,297 @@
+// Tests of the index files as the database store writes them: the entries
+// appended when a pattern is added, the full rebuild, the sorting, and the
+// equality of the files whether the index work is done at once, held in
+// memory, or left to the rebuild a new database runs when it closes.
+#include "refdb/ReferenceDatabase.h"
+
+#include "StoreTestPatterns.h"
+#include "common/ByteOrder.h"
+#include "common/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace norrvik {
+namespace {
+
+using test::Bytes;
+using test::TempFolder;
+using test::Text;
+
+const std::vector<std::string> kAllFiles = {
+    "ReferenceDatabase.PDB", "Literature.PDB", "Comment.PDB", "ReferenceCode.PDB",
+    "Name.PDB", "MineralName.PDB", "Formula.PDB", "Color.PDB", "Index.PDB", "Subfiles.PDB",
+    "Codes.PDB", "StrongestLines.PDB", "Author.PDB", "Journal.PDB", "CrystalIndex.PDB"};
+
+std::unique_ptr<TReferenceDatabase> OpenForWriting(const TempFolder& folder, bool stepByStep = false)
+{
+    auto db = std::make_unique<TReferenceDatabase>();
+    db->SetStepByStepIndexWork(stepByStep);
+    db->SetDatabaseName(folder.Text());
+    db->SetReadOnly(false);
+    db->Open();
+    return db;
+}
+
+TReferencePattern NamedPattern(const std::vector<std::string>& names)
+{
+    TReferencePattern pattern;
+    for (const std::string& name : names)
+        pattern.AddName(name, 0);
+    return pattern;
+}
+
+// Patterns that share names, colours, formulas and codes in several letter
+// cases, with tabs, references and crystal data: enough equal texts and
+// entries for the exact order of the sort to matter.
+TReferencePattern VariedPattern(int i)
+{
+    static const std::vector<std::string> names = {"alpha", "Alpha", "beta", "gamma\tray", "Delta",
+                                                   "alpha", "  spaced", "zeta"};
+    static const std::vector<std::string> colours = {"red", "Red", "blue"};
+    static const std::vector<std::string> formulas = {"", "Fe2O3", "SiO2", "fe2o3"};
+    TReferencePattern pattern;
+    pattern.AddName(names[static_cast<std::size_t>(i) % names.size()], 0);
+    if (i % 3 == 0)
+        pattern.AddName(names[static_cast<std::size_t>(i + 3) % names.size()], 1);
+    pattern.SetFormulaLine(formulas[static_cast<std::size_t>(i) % formulas.size()]);
+    if (i % 2 == 0)
+        pattern.SetCodedComments({test::CodedLine(colours[static_cast<std::size_t>(i) % 3], "CL")});
+    if (i % 3 == 1)
+        pattern.SetReferences({test::ReferenceLine("JACS", i % 2 ? "Smith, J." : "jones\tK.")});
+    if (i % 5 == 0)
+        pattern.SetReferenceCode("00-002-0318");
+    for (int line = 0; line < 3 + i % 12; ++line)
+        pattern.AddLine(1.0f + 0.25f * static_cast<float>(line), static_cast<std::int16_t>((line * 37 + i) % 100),
+                        static_cast<std::int16_t>(line), 0, 1);
+    pattern.SetCrystalValue(1 + i % 11, 1.5f * static_cast<float>(i));
+    pattern.SetSubfiles(static_cast<std::uint32_t>(i));
+    return pattern;
+}
+
+void ExpectSameFiles(const TempFolder& expected, const TempFolder& actual, const std::string& when)
+{
+    for (const std::string& name : kAllFiles) {
+        const bool exists = std::filesystem::exists(expected.Path() / name);
+        ASSERT_EQ(std::filesystem::exists(actual.Path() / name), exists) << name << " " << when;
+        if (exists) {
+            EXPECT_EQ(Bytes(actual, name), Bytes(expected, name)) << name << " " << when;
+        }
+    }
+}
+
+// The answer of a look-up, an error message included.
+std::string LookUp(TReferenceDatabase& db, const std::string& code)
+{
+    try {
+        return std::to_string(db.FindRecordNumber(code));
+    } catch (const Exception& error) {
+        return error.what();
+    }
+}
+
+TEST(IndexMaintenanceTest, RebuildWritesCleanedSortedTextIndexes)
+{
+    TempFolder folder;
+    auto db = TReferenceDatabase::CreateDatabase(folder.Text(), "PDF2");
+    std::vector<std::string> messages;
+    std::vector<long> progress;
+    db->SetOnIndexPatternMsg([&](const std::string& code) { messages.push_back(code); });
+    db->SetProgressCallback([&](const Progress& p) {
+        EXPECT_EQ(p.stage, Progress::Stage::WritingIndexes);
+        EXPECT_EQ(p.total, 4);
+        progress.push_back(p.done);
+    });
+    for (const char* name : {"beta", "Alpha", "alpha", "Fe\tOxide"}) {
+        TReferencePattern pattern = NamedPattern({name});
+        db->AddPattern(pattern);
+    }
+    db->Close();
+    EXPECT_EQ(Text(folder, "Name.PDB"), "      4\r\n3 ALPHA\r\n2 ALPHA\r\n1 BETA\r\n4 FE OXIDE\r\n");
+    EXPECT_EQ(Text(folder, "ReferenceCode.PDB"),
+              "      4\r\n1 990000001\r\n2 990000002\r\n3 990000003\r\n4 990000004\r\n");
+    EXPECT_EQ(Text(folder, "Formula.PDB"), "      0\r\n");
+    EXPECT_EQ(messages, (std::vector<std::string>{"99-000-0001", "99-000-0002", "99-000-0003",
+                                                  "99-000-0004"}));
+    EXPECT_EQ(progress, (std::vector<long>{1, 2, 3, 4}));
+
+    // Added to the open database, the tab stays as the name gives it. The
+    // sort of five entries exchanges the two equal ALPHA entries again, and
+    // the tab (9) sorts before the blank (32).
+    auto writer = OpenForWriting(folder);
+    TReferencePattern tabbed = NamedPattern({"Fe\tOxide"});
+    writer->AddPattern(tabbed);
+    EXPECT_EQ(Text(folder, "Name.PDB"),
+              "      5\r\n2 ALPHA\r\n3 ALPHA\r\n1 BETA\r\n5 FE\tOXIDE\r\n4 FE OXIDE\r\n");
+}
+
+TEST(IndexMaintenanceTest, AddedEntriesAreCountedAndSorted)
+{
+    for (const bool stepByStep : {false, true}) {
+        SCOPED_TRACE(stepByStep ? "step by step" : "in memory");
+        TempFolder folder;
+        {
+            auto db = TReferenceDatabase::CreateDatabase(folder.Text(), "PDF2");
+            for (const char* name : {"A", "B"}) {
+                TReferencePattern pattern = NamedPattern({name});
+                db->AddPattern(pattern);
+            }
+            db->Close();
+        }
+        test::WriteFile(folder.Path() / "Color.PDB", std::string("      2\r\n1 RED\r\n2 GREEN\r\n"));
+        auto db = OpenForWriting(folder, stepByStep);
+        TReferencePattern blue = NamedPattern({"C", "c"});
+        blue.SetCodedComments({test::CodedLine("BLUE", "CL")});
+        blue.SetFormulaLine("SiO2");
+        db->AddPattern(blue);
+        EXPECT_EQ(Text(folder, "Color.PDB"), "      3\r\n3 BLUE\r\n2 GREEN\r\n1 RED\r\n");
+        EXPECT_EQ(Text(folder, "Name.PDB"), "      4\r\n1 A\r\n2 B\r\n3 C\r\n3 C\r\n");
+        EXPECT_EQ(Text(folder, "Formula.PDB"), "      1\r\n3 SIO2\r\n");
+
+        TReferencePattern blank = NamedPattern({"D"});
+        blank.SetCodedComments({test::CodedLine("  ", "CL")});
+        db->AddPattern(blank);
+        EXPECT_EQ(Text(folder, "Color.PDB"), "      3\r\n3 BLUE\r\n2 GREEN\r\n1 RED\r\n");
+        EXPECT_EQ(Text(folder, "ReferenceCode.PDB"),
+                  "      4\r\n1 990000001\r\n2 990000002\r\n3 990000003\r\n4 990000004\r\n");
+        // A text index that is not one is left as it is.
+        db->Close();
+        test::WriteFile(folder.Path() / "Author.PDB", std::string("none\r\n"));
+        db->SortTextIndex("Author.PDB");
+        EXPECT_EQ(Text(folder, "Author.PDB"), "none\r\n");
+        db->SortTextIndex("Missing.PDB");
+        EXPECT_EQ(Text(folder, "Missing.PDB"), "      0\r\n");
+    }
+}
+
+TEST(IndexMaintenanceTest, BinaryIndexRecordsAfterAddAndRebuild)
+{
+    TempFolder folder;
+    auto db = TReferenceDatabase::CreateDatabase(folder.Text(), "PDF2");
+    TReferencePattern first = test::SimplePattern("Hematite");
+    first.SetSubfiles(5);
+    for (int n = 1; n <= 11; ++n)
+        first.SetCrystalValue(n, static_cast<float>(n));
+    first.SetCrystalValue(9, 0.5f); // below 1: value 10 goes in its place
+    first.SetCrystalNumber(0x1234);
+    first.SetCrystalClassByte(7);
+    db->AddPattern(first);
+    db->Close();
+
+    const std::vector<std::uint8_t> code = {9, '9', '9', '0', '0', '0', '0', '0', '0', '1'};
+    std::vector<std::uint8_t> index(31, 0);
+    index[1] = 0x01; // O (8)
+    index[3] = 0x04; // Fe (26)
+    WriteU32LE(index, 14, 5);
+    WriteI16LE(index, 18, 8);
+    std::copy(code.begin(), code.end(), index.begin() + 21);
+    EXPECT_EQ(Bytes(folder, "Index.PDB"), index);
+
+    std::vector<std::uint8_t> crystal(52, 0);
+    for (int n = 2; n <= 7; ++n)
+        WriteF32LE(crystal, static_cast<std::size_t>(4 * (n - 2)), static_cast<float>(n));
+    WriteF32LE(crystal, 24, 11.0f);
+    WriteF32LE(crystal, 28, 10.0f);
+    WriteF32LE(crystal, 32, 8.0f);
+    crystal[36] = 0x34;
+    crystal[37] = 7;
+    WriteF32LE(crystal, 38, 1.0f);
+    std::copy(code.begin(), code.end(), crystal.begin() + 42);
+    EXPECT_EQ(Bytes(folder, "CrystalIndex.PDB"), crystal);
+
+    std::vector<std::uint8_t> strongest(40, 0);
+    WriteI32LE(strongest, 0, 990000001);
+    strongest[4] = 3;
+    const std::vector<std::int16_t> dCodes = {8192, 4096, 16384}, intensities = {1000, 500, 250};
+    for (std::size_t i = 0; i < 3; ++i) {
+        WriteI16LE(strongest, 6 + 2 * i, dCodes[i]);
+        WriteI16LE(strongest, 22 + 2 * i, intensities[i]);
+    }
+    EXPECT_EQ(Bytes(folder, "StrongestLines.PDB"), strongest);
+
+    // Added to the open database: one more record at the end of each file.
+    auto writer = OpenForWriting(folder);
+    TReferencePattern second = test::SimplePattern("Other");
+    writer->AddPattern(second);
+    const auto indexAfter = Bytes(folder, "Index.PDB");
+    ASSERT_EQ(indexAfter.size(), 62u);
+    EXPECT_TRUE(std::equal(index.begin(), index.end(), indexAfter.begin()));
+    EXPECT_EQ(indexAfter[31 + 21 + 9], '2');
+    EXPECT_EQ(Bytes(folder, "CrystalIndex.PDB").size(), 104u);
+    const auto strongestAfter = Bytes(folder, "StrongestLines.PDB");
+    ASSERT_EQ(strongestAfter.size(), 80u);
+    EXPECT_EQ(ReadI32LE(strongestAfter, 40), 990000002);
+    writer->Close();
+
+    // An existing database of two patterns without CrystalIndex.PDB does not get it.
+    std::filesystem::remove(folder.Path() / "CrystalIndex.PDB");
+    auto third = OpenForWriting(folder);
+    TReferencePattern pattern = test::SimplePattern("Third");
+    third->AddPattern(pattern);
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "CrystalIndex.PDB"));
+    EXPECT_EQ(Bytes(folder, "Index.PDB").size(), 93u);
+}
+
+TEST(IndexMaintenanceTest, HeldAndDeferredIndexWorkGivesTheSameFiles)
+{
+    TempFolder stepwise;
+    TempFolder fast;
+    auto reference = TReferenceDatabase::CreateDatabase(stepwise.Text(), "PDF2");
+    reference->SetStepByStepIndexWork(true);
+    auto db = TReferenceDatabase::CreateDatabase(fast.Text(), "PDF2");
+    const auto addBoth = [&](int i, bool append) {
+        TReferencePattern a = VariedPattern(i);
+        TReferencePattern b = VariedPattern(i);
+        if (append) {
+            reference->AppendPattern(a);
+            db->AppendPattern(b);
+        } else {
+            reference->AddPattern(a);
+            db->AddPattern(b);
+        }
+    };
+    const auto lookUpBoth = [&](const std::string& code) {
+        EXPECT_EQ(LookUp(*db, code), LookUp(*reference, code)) << code;
+    };
+
+    // A new database: the fast one leaves its index work to the rebuild.
+    lookUpBoth("00-002-0318");
+    for (int i = 0; i < 30; ++i) {
+        addBoth(i, false);
+        if (i == 0 || i == 7)
+            lookUpBoth("00-002-0318");
+    }
+    lookUpBoth("990000007");
+    reference->Close();
+    db->Close();
+    ExpectSameFiles(stepwise, fast, "after the first close");
+
+    // Reopened: every add updates the indexes, held in memory by the fast one.
+    reference = OpenForWriting(stepwise, true);
+    db = OpenForWriting(fast);
+    for (int i = 30; i < 45; ++i) {
+        addBoth(i, false);
+        ExpectSameFiles(stepwise, fast, "after add " + std::to_string(i));
+    }
+    lookUpBoth("00-002-0318");
+
+    // An appended pattern makes a rebuild pending: later adds wait for it.
+    addBoth(45, true);
+    for (int i = 46; i < 60; ++i)
+        addBoth(i, false);
+    lookUpBoth("990000031");
+    reference->SortTextIndexes();
+    db->SortTextIndexes();
+    ExpectSameFiles(stepwise, fast, "after sorting");
+    for (int i = 60; i < 64; ++i)
+        addBoth(i, false);
+    reference->Close();
+    db->Close();
+    ExpectSameFiles(stepwise, fast, "after the second close");
+}
+
+} // namespace
+} // namespace norrvik

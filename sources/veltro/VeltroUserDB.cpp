@@ -7,6 +7,7 @@
 #include "common/FixedChars.h"
 #include "common/Format.h"
 #include "common/Numbers.h"
+#include "common/SourceFolder.h"
 #include "common/Text.h"
 #include "sources/veltro/BlockRepair.h"
 #include "sources/veltro/VaxFloat.h"
@@ -145,6 +146,7 @@ void TVeltroUserDB::SetDBName(const std::string& folder)
         return;
     dbName_ = folder;
     dbNameSet_ = true;
+    sourceFolder_ = TSourceFolder(PathFromText(folder));
     entries_.clear();
     entryCount_ = 0;
     ReadLog();
@@ -152,10 +154,10 @@ void TVeltroUserDB::SetDBName(const std::string& folder)
 
 void TVeltroUserDB::ReadLog()
 {
-    const std::filesystem::path folder = PathFromText(dbName_);
-    if (!SourceFileExists(folder, kLogFileName))
+    const auto found = sourceFolder_.Find(kLogFileName);
+    if (!found)
         return;
-    const std::filesystem::path path = FindSourceFile(folder, kLogFileName);
+    const std::filesystem::path& path = *found;
     std::vector<std::uint8_t> content = ReadFileBytes(path);
     RepairBlocks(content);
     if (content.size() % kLogRecordSize != 0)
@@ -186,15 +188,14 @@ void TVeltroUserDB::GetEntry(std::int32_t index, TVeltroReferencePattern& entry)
     entry = stored;
 }
 
-void TVeltroUserDB::LoadLines(TVeltroReferencePattern& entry) const
+void TVeltroUserDB::LoadLines(TVeltroReferencePattern& entry)
 {
-    const std::filesystem::path folder = PathFromText(dbName_);
-    const std::string fileName = entry.PatternFile + std::string(kPatternFileExtension);
-    if (!SourceFileExists(folder, fileName)) {
+    const auto found = sourceFolder_.Find(entry.PatternFile + std::string(kPatternFileExtension));
+    if (!found) {
         entry.LoadState = kVeltroNoPatternFile;
         return;
     }
-    const std::filesystem::path path = FindSourceFile(folder, fileName);
+    const std::filesystem::path& path = *found;
     std::vector<std::uint8_t> content = ReadFileBytes(path);
     // Block 0 holds the wavelength; a shorter file is damaged, and converting
     // it without lines would hide that.

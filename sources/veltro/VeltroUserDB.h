@@ -4,6 +4,8 @@
 // written on VAX/VMS in 512-byte blocks and are block-repaired before use.
 #pragma once
 
+#include "common/SourceFolder.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -64,11 +66,12 @@ public:
 
 private:
     void ReadLog();
-    void LoadLines(TVeltroReferencePattern& entry) const;
+    void LoadLines(TVeltroReferencePattern& entry);
 
     std::int32_t headerValue8_ = -1;
     std::string dbName_ = "<Unknown>";
     bool dbNameSet_ = false;
+    TSourceFolder sourceFolder_{std::filesystem::path()}; // the files of DBName
     std::string folderWithPatterns_ = "<Unknown>";
     std::int32_t entryCount_ = 0;
     std::vector<TVeltroReferencePattern> entries_;

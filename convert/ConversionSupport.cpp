@@ -67,7 +67,7 @@ std::string ImportCommentLine(const std::string& oldFolder)
 
 std::string NextUserCode(TReferenceDatabase& target)
 {
-    return Format("99-000-%4.4d", static_cast<int>(target.UserPatternCount()) + 1);
+    return UserDisplayCode(target.UserPatternCount() + 1);
 }
 
 std::int16_t RoundedIntensity(double intensity)
@@ -90,9 +90,7 @@ void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula
     pattern.SetMineralName(name);
     pattern.SetReferenceCode(referenceCode);
     pattern.SetStatus(status);
-    std::vector<std::string> comments = pattern.GetComments();
-    comments.push_back(ImportCommentLine(oldFolder));
-    pattern.SetComments(comments);
+    pattern.AddTextLine(TextList::Comments, ImportCommentLine(oldFolder));
 }
 
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder)

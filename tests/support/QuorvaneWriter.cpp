@@ -107,6 +107,17 @@ std::vector<std::uint8_t> BuildSetTable(const QuorvaneSetTable& table)
 
 } // namespace
 
+QuorvanePattern MakeQuorvanePattern(const std::string& patternNumber, const std::string& names,
+                                    const std::string& formula, std::vector<QuorvaneLine> lines)
+{
+    QuorvanePattern pattern;
+    pattern.patternNumber = patternNumber;
+    pattern.names = names;
+    pattern.formula = formula;
+    pattern.lines = std::move(lines);
+    return pattern;
+}
+
 std::string QuorvaneNames(const std::vector<std::pair<char, std::string>>& items)
 {
     std::string text;

@@ -49,6 +49,10 @@ struct QuorvaneDatabase {
     std::optional<QuorvaneSetTable> setTable; // QUORVANE.ILS, written only when set
 };
 
+// A present pattern with the given texts and lines.
+QuorvanePattern MakeQuorvanePattern(const std::string& patternNumber, const std::string& names,
+                                    const std::string& formula, std::vector<QuorvaneLine> lines);
+
 // The names record text of tagged items: {{'M', "quartz"}, {'C', "silica"}}
 // gives "quartz~M~silica~C~".
 std::string QuorvaneNames(const std::vector<std::pair<char, std::string>>& items);

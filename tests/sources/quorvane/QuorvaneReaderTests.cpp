@@ -19,12 +19,7 @@ namespace {
 QuorvanePattern MakePattern(const std::string& number, const std::string& names, const std::string& formula,
                             std::vector<QuorvaneLine> lines = {{3.3435, 100}, {4.2550, 22}})
 {
-    QuorvanePattern pattern;
-    pattern.patternNumber = number;
-    pattern.names = names;
-    pattern.formula = formula;
-    pattern.lines = std::move(lines);
-    return pattern;
+    return MakeQuorvanePattern(number, names, formula, std::move(lines));
 }
 
 // Writes `database` into `folder` and opens it.
@@ -202,8 +197,8 @@ TEST(QuorvaneOpen, AnIndexShorterThanItsHeaderIsAnAssertionFailure)
 
 TEST(QuorvaneReadPattern, TakesEveryFieldOfAPresentRecord)
 {
-    QuorvanePattern source = MakePattern("05-0490", "Quartz, syn~N~quartz~M~", "Si O2~extra",
-                                         {{3.3435, 100}, {4.2550, -22}, {1.8179, 14}});
+    QuorvanePattern source = MakePattern("05-0490", QuorvaneNames({{'N', "Quartz, syn"}, {'M', "quartz"}}),
+                                         "Si O2~extra", {{3.3435, 100}, {4.2550, -22}, {1.8179, 14}});
     source.subfileBits = 0x80010006u;
     source.deleted = true; // still read in full
     const pdf1::TReferencePattern pattern = ReadOne(source);

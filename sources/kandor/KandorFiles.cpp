@@ -56,6 +56,14 @@ float DecodeSquared(std::uint16_t word)
     return static_cast<float>(value * value / 100.0);
 }
 
+// A header code as shown in a message: control bytes (a zeroed header holds
+// NULs, which would end the message early) are shown as "?".
+std::string Printable(std::string code)
+{
+    std::replace_if(code.begin(), code.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }, '?');
+    return code;
+}
+
 } // namespace
 
 TKandorpattern::TKandorpattern()
@@ -118,11 +126,11 @@ void TKandorpattern::Validate()
     const std::string revision = ReadBytesAsString(buffer_, RevisionOffset, 2);
     const std::string fileType = ReadBytesAsString(buffer_, FileTypeOffset, 2);
     if (!IsOneOf(Revisions, revision))
-        Fail("Incorrect revision: \"" + revision + "\"");
+        Fail("Incorrect revision: \"" + Printable(revision) + "\"");
     if (fileType == PeakListFileType)
         isPeakList_ = true;
     else if (!IsOneOf(ScanFileTypes, fileType))
-        Fail("Incorrect file type: \"" + fileType + "\"");
+        Fail("Incorrect file type: \"" + Printable(fileType) + "\"");
     valid_ = true;
 
     if (revision == ExtendedRevision && !isPeakList_) {

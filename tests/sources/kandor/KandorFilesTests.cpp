@@ -95,6 +95,9 @@ TEST(KandorPattern, RevisionAndFileTypeMustBeKnown)
     const std::string suffix = " (" + folder.Text("p.di") + ")";
     EXPECT_EQ(LoadMessage(pattern, folder, Bytes(260, "v3", "DI")), "Incorrect revision: \"v3\"" + suffix);
     EXPECT_EQ(LoadMessage(pattern, folder, Bytes(260, "V3", "di")), "Incorrect file type: \"di\"" + suffix);
+    // A zeroed header: the NULs must not cut the message short.
+    EXPECT_EQ(LoadMessage(pattern, folder, Bytes(260, "", "")), "Incorrect revision: \"??\"" + suffix);
+    EXPECT_EQ(LoadMessage(pattern, folder, Bytes(260, "D3", "")), "Incorrect file type: \"??\"" + suffix);
     for (const char* revision : {"V3", "V4", "V5", "D3"})
         for (const char* type : {"DI", "RD", "A2", "BK", "PK", "2D", "SM"}) {
             std::vector<std::uint8_t> bytes = Bytes(812, revision, type);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -143,6 +144,24 @@ void ParseNames(const std::string& text, std::string& nameP, std::string& nameM,
 }
 
 // ---------------------------------------------------------------- files
+
+// One source file opened for reading at byte offsets, with its size known so
+// that every read is checked against the end before it happens.
+class TSourceFile {
+public:
+    TSourceFile(const std::filesystem::path& path, std::string pathText);
+
+    std::uint64_t Size() const { return size_; }
+
+    // Reads `size` bytes at `offset` into `dest`; `what` names the record for
+    // the message when the file does not hold them.
+    void ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const std::string& what);
+
+private:
+    std::ifstream stream_;
+    std::string pathText_;
+    std::uint64_t size_ = 0;
+};
 
 TSourceFile::TSourceFile(const std::filesystem::path& path, std::string pathText)
     : pathText_(std::move(pathText))

@@ -14,7 +14,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -93,24 +92,8 @@ inline constexpr int MaxRecordText = 400;
 // Entries of the set table.
 inline constexpr int SetTableSize = 99;
 
-// One source file opened for reading at byte offsets, with its size known so
-// that every read is checked against the end before it happens.
-class TSourceFile {
-public:
-    TSourceFile(const std::filesystem::path& path, std::string pathText);
-
-    const std::string& PathText() const { return pathText_; }
-    std::uint64_t Size() const { return size_; }
-
-    // Reads `size` bytes at `offset` into `dest`; `what` names the record for
-    // the message when the file ends before them.
-    void ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const std::string& what);
-
-private:
-    std::ifstream stream_;
-    std::string pathText_;
-    std::uint64_t size_ = 0;
-};
+// One file of the set, opened for reading at byte offsets.
+class TSourceFile;
 
 // An open Quorvane file set.
 class TReferenceDatabase {

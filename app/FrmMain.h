@@ -5,6 +5,8 @@
 #pragma once
 
 #include "common/Progress.h"
+#include "app/FormDialogs.h"
+#include "cli/ConversionDrivers.h"
 #include "convert/Conversion.h"
 
 #include <QString>
@@ -12,7 +14,6 @@
 
 #include <array>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,21 +26,7 @@ class QPushButton;
 namespace norrvik {
 
 class TBusyIndicator;
-class TFormDialogs;
 class TfrmHelp;
-
-// One conversion driver: (old folder, new folder, out success, progress
-// callback, summary).
-using ConversionDriver = std::function<void(const std::string&, const std::string&, bool&,
-                                            const ProgressCallback&, ConversionSummary*)>;
-
-// The drivers of the three entries of the format list, in list order. The
-// program passes the real ones; tests pass their own.
-struct TConversionDrivers {
-    ConversionDriver quorvane; // index 0
-    ConversionDriver kandor;   // index 1
-    ConversionDriver veltro;   // index 2
-};
 
 // Texts the window shows; the format items in list order.
 namespace formtext {

@@ -2,7 +2,7 @@
 // real conversion drivers (it makes the help dialog once), and the message
 // loop. An exception that escapes any event handler is shown in a box.
 #include "app/FrmMain.h"
-#include "convert/Conversion.h"
+#include "cli/ConversionDrivers.h"
 
 #include <QApplication>
 
@@ -42,9 +42,7 @@ int main(int argc, char** argv)
     TNorrvikApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norrvik"));
 
-    norrvik::TConversionDrivers drivers{norrvik::ConvertQuorvaneDatabase, norrvik::ConvertKandorDatabase,
-                                        norrvik::ConvertVeltroDatabase};
-    norrvik::TForm1 form(std::move(drivers));
+    norrvik::TForm1 form(norrvik::RealConversionDrivers());
     application.SetMainForm(&form);
     form.show();
     const int status = QApplication::exec();

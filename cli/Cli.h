@@ -1,0 +1,30 @@
+// The command-line front end, norrvik-cli:
+//   convert --format {quorvane|kandor|veltro} OLD NEW
+//   dump DB [--code CODE]
+//   verify DB
+//   rebuild DB
+// RunCli takes the program's arguments and its two output streams, so tests
+// run it in-process; it returns the exit status.
+#pragma once
+
+#include "cli/ConversionDrivers.h"
+
+#include <ostream>
+
+namespace norrvik {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;   // failed conversion, error, problems found
+inline constexpr int kExitUsage = 2;     // wrong arguments
+inline constexpr int kExitCancelled = 130; // stopped with Ctrl-C, as shells report SIGINT
+
+struct TCliOptions {
+    TConversionDrivers drivers = RealConversionDrivers();
+    // Draw a progress bar on `err` (the program sets it when stderr is a terminal).
+    bool drawProgress = false;
+};
+
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           const TCliOptions& options = {});
+
+} // namespace norrvik

@@ -1,0 +1,24 @@
+// `dump`: prints a Tessaly reference database for people: the header, then
+// every pattern (or the one with a given reference code) with its names,
+// formula line, status, subfiles, diffraction lines and text lines. The
+// database's 8-bit texts are shown as UTF-8.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace norrvik {
+
+class TReferenceDatabase;
+class TReferencePattern;
+
+// Opens the database in `folder` for reading and prints it; with `code`
+// only that pattern. Errors (a missing folder or file, an unknown code)
+// leave as exceptions with their messages.
+void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, std::ostream& out);
+
+void DumpHeader(TReferenceDatabase& database, std::ostream& out);
+void DumpPattern(const TReferencePattern& pattern, std::ostream& out);
+
+} // namespace norrvik

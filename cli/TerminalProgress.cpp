@@ -1,0 +1,95 @@
+// The command line's progress bar and its Ctrl-C handling.
+#include "cli/TerminalProgress.h"
+
+#include "common/ProgressText.h"
+#include "convert/Conversion.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace norrvik {
+
+namespace {
+
+std::atomic<bool> interruptRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+extern "C" void OnInterrupt(int)
+{
+    interruptRequested.store(true);
+}
+
+constexpr int kBarCells = 30;
+// A redraw at most this often, and always the last report of a stage.
+constexpr std::chrono::milliseconds kRedrawInterval{50};
+
+} // namespace
+
+TInterruptGuard::TInterruptGuard()
+{
+    interruptRequested.store(false);
+    previous_ = std::signal(SIGINT, OnInterrupt);
+}
+
+TInterruptGuard::~TInterruptGuard()
+{
+    std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+}
+
+bool InterruptRequested()
+{
+    return interruptRequested.load();
+}
+
+std::string ProgressBarLine(const Progress& progress, int cells)
+{
+    int filled = 0;
+    if (progress.total > 0) {
+        const long done = std::clamp(progress.done, 0L, progress.total);
+        filled = static_cast<int>(done * cells / progress.total);
+    }
+    return "[" + std::string(static_cast<std::size_t>(filled), '#') +
+           std::string(static_cast<std::size_t>(cells - filled), '.') + "] " + ProgressText(progress);
+}
+
+TTerminalProgress::TTerminalProgress(std::ostream& stream, bool draw) : stream_(stream), draw_(draw) {}
+
+void TTerminalProgress::Report(const Progress& progress)
+{
+    if (draw_)
+        Draw(progress);
+    if (InterruptRequested() && CanStopAt(progress)) {
+        Finish();
+        throw ConversionCancelled(CancelledText(progress));
+    }
+}
+
+ProgressCallback TTerminalProgress::Callback()
+{
+    return [this](const Progress& progress) { Report(progress); };
+}
+
+void TTerminalProgress::Draw(const Progress& progress)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const bool last = progress.done >= progress.total;
+    if (drawn_ && !last && now - lastDraw_ < kRedrawInterval)
+        return;
+    const std::string line = ProgressBarLine(progress, kBarCells);
+    // Blanks over the rest of a longer previous line.
+    const std::size_t pad = lastWidth_ > line.size() ? lastWidth_ - line.size() : 0;
+    stream_ << '\r' << line << std::string(pad, ' ') << std::flush;
+    lastWidth_ = line.size();
+    lastDraw_ = now;
+    drawn_ = true;
+}
+
+void TTerminalProgress::Finish()
+{
+    if (drawn_)
+        stream_ << '\n' << std::flush;
+    drawn_ = false;
+    lastWidth_ = 0;
+}
+
+} // namespace norrvik

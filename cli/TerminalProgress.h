@@ -1,0 +1,56 @@
+// Progress of the command line: a bar redrawn in place on a terminal, and
+// Ctrl-C, which stops a conversion after the entry it is working on (the
+// index rebuild at the end always finishes, so the target stays sound).
+#pragma once
+
+#include "common/Progress.h"
+
+#include <chrono>
+#include <csignal>
+#include <ostream>
+#include <string>
+
+namespace norrvik {
+
+// While alive, Ctrl-C (SIGINT) only sets a flag that InterruptRequested()
+// reads; the previous handling comes back when it goes.
+class TInterruptGuard {
+public:
+    TInterruptGuard();
+    ~TInterruptGuard();
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+private:
+    using Handler = void (*)(int);
+    Handler previous_;
+};
+
+bool InterruptRequested();
+
+// The progress callback of a command: draws "[#####.....] Converting entry
+// 12 of 380" on `stream` when `draw` is set, and after Ctrl-C throws
+// ConversionCancelled at the next report between entries.
+class TTerminalProgress {
+public:
+    TTerminalProgress(std::ostream& stream, bool draw);
+
+    void Report(const Progress& progress);
+    ProgressCallback Callback();
+    // Ends the bar's line, so that what follows starts on a fresh one.
+    void Finish();
+
+private:
+    void Draw(const Progress& progress);
+
+    std::ostream& stream_;
+    bool draw_;
+    bool drawn_ = false;
+    std::size_t lastWidth_ = 0;
+    std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+// The bar of a report: "[" + filled and empty cells + "] " + text.
+std::string ProgressBarLine(const Progress& progress, int cells);
+
+} // namespace norrvik

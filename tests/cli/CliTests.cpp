@@ -1,0 +1,313 @@
+// The command line: converting the bundled samples, what reaches stdout and
+// stderr with which exit status, Ctrl-C, the progress bar, dump, verify and
+// rebuild.
+#include "cli/Cli.h"
+#include "cli/TerminalProgress.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace norrvik {
+namespace {
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+CliResult RunCommand(const std::vector<std::string>& args, const TCliOptions& options = {})
+{
+    std::vector<const char*> argv{"norrvik-cli"};
+    for (const std::string& arg : args)
+        argv.push_back(arg.c_str());
+    std::ostringstream out;
+    std::ostringstream err;
+    CliResult result;
+    result.status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, options);
+    result.out = out.str();
+    result.err = err.str();
+    return result;
+}
+
+std::string Sample(const std::string& format)
+{
+    return std::string(NORRVIK_SAMPLES_DIR) + "/" + format;
+}
+
+// Options whose drivers are all `driver`.
+TCliOptions WithDriver(const ConversionDriver& driver, bool drawProgress = false)
+{
+    TCliOptions options;
+    options.drivers = {driver, driver, driver};
+    options.drawProgress = drawProgress;
+    return options;
+}
+
+TEST(CliConvert, EachBundledSampleConvertsAndDumps)
+{
+    const std::pair<std::string, std::vector<std::string>> samples[] = {
+        {"quorvane", {"Quartz", "Corundum", "Halite", "Calcite", "Silicon"}},
+        {"kandor", {"Halite", "Silicon", "Periclase", "Rutile", "Fluorite"}},
+        {"veltro", {"Quartz", "Calcite", "Zincite", "Rutile", "Corundum"}},
+    };
+    for (const auto& [format, names] : samples) {
+        SCOPED_TRACE(format);
+        test::TempFolder temp;
+        const std::string target = temp.Text("new db");
+        CliResult result = RunCommand({"convert", "--format", format, Sample(format), target});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, ""); // no bar: not a terminal
+        EXPECT_EQ(result.out, "5 patterns added, 0 skipped as already present; the target database now holds "
+                              "5 patterns\n");
+
+        result = RunCommand({"dump", target});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_NE(result.out.find("Title:     PDF2\nPatterns:  5 (5 user patterns)\n"), std::string::npos);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::string heading = "Pattern " + std::to_string(i + 1) + ": 99-000-000" + std::to_string(i + 1) +
+                                        "\n  Names:    M " + names[i] + "\n";
+            EXPECT_NE(result.out.find(heading), std::string::npos) << heading;
+        }
+        EXPECT_NE(result.out.find("    Imported from " + Sample(format) + "\n"), std::string::npos);
+
+        result = RunCommand({"verify", target});
+        EXPECT_EQ(result.status, 0) << result.out;
+        EXPECT_EQ(result.out, "No problems found.\n");
+
+        // Into the same target again: the user patterns are added again.
+        result = RunCommand({"convert", "--format", format, Sample(format), target});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out, "5 patterns added, 0 skipped as already present; the target database now holds "
+                              "10 patterns\n");
+    }
+}
+
+TEST(CliConvert, LinesOfASampleArriveInTheTarget)
+{
+    test::TempFolder temp;
+    ASSERT_EQ(RunCommand({"convert", "--format", "kandor", Sample("kandor"), temp.Text()}).status, 0);
+    // Silicon: 111 reflection at 3.1355 A as the strongest line, 220 at 55 %.
+    const CliResult result = RunCommand({"dump", temp.Text(), "--code", "99-000-0002"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("  Names:    M Silicon\n  Formula:  Si\n  Status:   8 (user pattern)\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("  Lines:    6\n"), std::string::npos);
+    EXPECT_NE(result.out.find("         3.135"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("    100     0     0     0\n"), std::string::npos);
+    EXPECT_NE(result.out.find("         1.920"), std::string::npos);
+    EXPECT_EQ(result.out.find("Pattern 1:"), std::string::npos); // only the one asked for
+}
+
+TEST(CliConvert, FailuresGoToStderrWithStatusOne)
+{
+    test::TempFolder temp;
+    const std::string target = temp.Text("target");
+
+    // An old folder that does not exist: nothing is created.
+    const std::string missing = temp.Text("no such folder") + " ";
+    CliResult result = RunCommand({"convert", "--format", "veltro", missing, target});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Folder with the old reference database (" + missing + ") doesn't exist.\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(std::filesystem::exists(target));
+
+    result = RunCommand({"convert", "--format", "kandor", Sample("kandor"), "  "});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Empty string for: Folder with the Tessaly reference database.\n");
+
+    // A real driver's error: a Kandor folder without its index file.
+    std::filesystem::create_directories(temp.Path() / "empty");
+    result = RunCommand({"convert", "--format", "kandor", temp.Text("empty"), target});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("PDDATABS.DAT"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+
+    // A driver's exception message, as it stands; a false result.
+    result = RunCommand({"convert", "--format", "quorvane", temp.Text(), target},
+                 WithDriver([](auto&&...) { throw Exception("File /x/QUORVANE.IND not found."); }));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "File /x/QUORVANE.IND not found.\n");
+    result = RunCommand({"convert", "--format", "quorvane", temp.Text(), target}, WithDriver([](auto&&...) {}));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Conversion failed\n");
+}
+
+TEST(CliConvert, FoldersAndFormatPassedOnAsGiven)
+{
+    test::TempFolder temp;
+    std::vector<std::string> called;
+    auto recording = [&](const char* name) {
+        return [&called, name](const std::string& oldFolder, const std::string& newFolder, bool& success,
+                               auto&&...) {
+            called.push_back(std::string(name) + "|" + oldFolder + "|" + newFolder);
+            success = true;
+        };
+    };
+    TCliOptions options;
+    options.drivers = {recording("q"), recording("k"), recording("v")};
+    const std::string oldFolder = temp.Text() + "/";
+    const std::string newFolder = " " + temp.Text("n\xC3\xA9w") + " ";
+    for (const char* format : {"quorvane", "kandor", "veltro", "KANDOR"})
+        EXPECT_EQ(RunCommand({"convert", "--format", format, oldFolder, newFolder}, options).status, 0);
+    EXPECT_EQ(called, (std::vector<std::string>{"q|" + oldFolder + "|" + newFolder, "k|" + oldFolder + "|" + newFolder,
+                                                "v|" + oldFolder + "|" + newFolder,
+                                                "k|" + oldFolder + "|" + newFolder}));
+}
+
+TEST(CliUsage, HelpAndWrongArguments)
+{
+    CliResult result = RunCommand({"--help"});
+    EXPECT_EQ(result.status, 0);
+    for (const char* command : {"convert", "dump", "verify", "rebuild"})
+        EXPECT_NE(result.out.find(command), std::string::npos) << command;
+    result = RunCommand({"convert", "--help"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("--format"), std::string::npos);
+    EXPECT_NE(result.out.find("quorvane"), std::string::npos);
+    result = RunCommand({"dump", "--help"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.out.find("--code"), std::string::npos);
+
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{}, {"convert", "a", "b"}, {"convert", "--format", "pdf3", "a", "b"},
+          {"convert", "--format", "kandor", "a"}, {"dump"}, {"frobnicate"}}) {
+        result = RunCommand(wrong);
+        EXPECT_EQ(result.status, 2) << (wrong.empty() ? "" : wrong[0]);
+        EXPECT_FALSE(result.err.empty());
+    }
+}
+
+TEST(CliCancel, CtrlCStopsBetweenEntriesButNeverDuringTheRebuild)
+{
+    test::TempFolder temp;
+    struct sigaction before{};
+    sigaction(SIGINT, nullptr, &before);
+
+    long entriesDone = 0;
+    auto interrupted = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                           ConversionSummary*) {
+        for (long entry = 1; entry <= 5; ++entry) {
+            if (entry == 3)
+                std::raise(SIGINT); // the user presses Ctrl-C while entry 3 is converted
+            progress(Progress{Progress::Stage::Converting, entry, 5});
+            entriesDone = entry;
+        }
+        success = true;
+    };
+    CliResult result = RunCommand({"convert", "--format", "veltro", temp.Text(), temp.Text("t")}, WithDriver(interrupted));
+    EXPECT_EQ(result.status, 130);
+    EXPECT_EQ(result.err, "Conversion cancelled after 3 of 5 entries\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(entriesDone, 2);
+
+    // Ctrl-C during the index rebuild: the rebuild and the run finish.
+    long rebuilt = 0;
+    auto rebuilding = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                          ConversionSummary* summary) {
+        progress(Progress{Progress::Stage::Converting, 1, 1});
+        std::raise(SIGINT);
+        for (long pattern = 1; pattern <= 4; ++pattern, ++rebuilt)
+            progress(Progress{Progress::Stage::WritingIndexes, pattern, 4});
+        summary->added = 1;
+        summary->targetPatternCount = 4;
+        success = true;
+    };
+    result = RunCommand({"convert", "--format", "veltro", temp.Text(), temp.Text("t")}, WithDriver(rebuilding));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(rebuilt, 4);
+    EXPECT_EQ(result.out, "1 pattern added, 0 skipped as already present; the target database now holds 4 patterns\n");
+
+    // The program's own handling of SIGINT is back afterwards.
+    struct sigaction after{};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+TEST(CliProgress, BarOnlyWhenDrawingAndEndedByANewline)
+{
+    test::TempFolder temp;
+    auto reporting = [](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                        ConversionSummary*) {
+        for (long entry = 1; entry <= 10; ++entry)
+            progress(Progress{Progress::Stage::Converting, entry, 10});
+        progress(Progress{Progress::Stage::WritingIndexes, 10, 10});
+        success = true;
+    };
+    CliResult result = RunCommand({"convert", "--format", "kandor", temp.Text(), temp.Text("t")}, WithDriver(reporting, true));
+    EXPECT_EQ(result.status, 0);
+    EXPECT_NE(result.err.find("\r[" + std::string(30, '#') + "] Converting entry 10 of 10"), std::string::npos);
+    EXPECT_NE(result.err.find("\r[" + std::string(30, '#') + "] Writing indexes: 10 of 10"), std::string::npos);
+    EXPECT_EQ(result.err.back(), '\n');
+    EXPECT_EQ(result.out.find('\r'), std::string::npos); // the summary stays clean
+
+    result = RunCommand({"convert", "--format", "kandor", temp.Text(), temp.Text("t")}, WithDriver(reporting, false));
+    EXPECT_EQ(result.err, "");
+
+    // Cells are filled in proportion; nothing known gives an empty bar.
+    EXPECT_EQ(ProgressBarLine(Progress{Progress::Stage::Converting, 12, 380}, 10), "[..........] Converting entry 12 of 380");
+    EXPECT_EQ(ProgressBarLine(Progress{Progress::Stage::Converting, 190, 380}, 10), "[#####.....] Converting entry 190 of 380");
+    EXPECT_EQ(ProgressBarLine(Progress{Progress::Stage::WritingIndexes, 7, 0}, 4), "[....] Writing indexes: 7");
+    EXPECT_EQ(ProgressBarLine(Progress{Progress::Stage::Converting, 9, 3}, 4), "[####] Converting entry 9 of 3");
+}
+
+TEST(CliDatabaseCommands, DumpVerifyAndRebuildReportErrors)
+{
+    test::TempFolder temp;
+    const std::string target = temp.Text("db");
+    ASSERT_EQ(RunCommand({"convert", "--format", "quorvane", Sample("quorvane"), target}).status, 0);
+
+    CliResult result = RunCommand({"dump", target, "--code", "99-000-0042"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("No pattern found with"), std::string::npos) << result.err;
+    result = RunCommand({"dump", temp.Text("nothing here")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Folder " + temp.Text("nothing here") + "/ doesn't exist.\n");
+
+    // A damaged index: verify names it and changes nothing; rebuild mends it.
+    const std::filesystem::path nameIndex = temp.Path() / "db" / "Name.PDB";
+    test::WriteFile(nameIndex, std::string("      3\r\n"));
+    const auto before = test::ReadFile(nameIndex);
+    result = RunCommand({"verify", target});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("Name.PDB"), std::string::npos) << result.out;
+    EXPECT_EQ(test::ReadFile(nameIndex), before);
+
+    result = RunCommand({"rebuild", target});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "Rebuilt the indexes of 5 patterns.\n");
+    result = RunCommand({"verify", target});
+    EXPECT_EQ(result.status, 0) << result.out;
+
+    result = RunCommand({"rebuild", temp.Text("nothing here")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(result.err.empty());
+}
+
+TEST(CliProgram, ConvertsWithoutABarWhenStderrIsNotATerminal)
+{
+    test::TempFolder temp;
+    const std::string command = std::string("'") + NORRVIK_CLI_PROGRAM + "' convert --format veltro '" +
+                                Sample("veltro") + "' '" + temp.Text("t") + "' 2>'" + temp.Text("err.txt") + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        out += buffer;
+    const int status = pclose(pipe);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, "5 patterns added, 0 skipped as already present; the target database now holds 5 patterns\n");
+    EXPECT_EQ(test::ReadFileText(temp.Path() / "err.txt"), "");
+}
+
+} // namespace
+} // namespace norrvik

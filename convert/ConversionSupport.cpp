@@ -7,14 +7,15 @@
 #include "common/Text.h"
 #include "refdb/ReferenceCodes.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 namespace norrvik {
 
 namespace {
 
-constexpr std::int16_t kUserPatternStatus = 8;
 constexpr std::uintmax_t kHeaderRecordSize = 3310;
 constexpr std::size_t kPatternCountOffset = 6;
 
@@ -78,7 +79,11 @@ std::int16_t RoundedIntensity(double intensity)
 void AddConvertedLine(TReferencePattern& pattern, double d, std::int16_t intensity,
                       std::int16_t h, std::int16_t k, std::int16_t l)
 {
-    pattern.AddLine(static_cast<float>(d), intensity, h, k, l);
+    // A d-spacing beyond single precision (a damaged source) is clamped: the
+    // conversion of such a double to float would be undefined.
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    const double single = d != d ? d : std::clamp(d, -kLargest, kLargest);
+    pattern.AddLine(static_cast<float>(single), intensity, h, k, l);
 }
 
 void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula,

@@ -9,7 +9,9 @@
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -78,5 +80,51 @@ private:
 // refused with an error naming the folder and the missing file, and nothing
 // in it is changed.
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder);
+
+// The conversion of a user database whose reader hands out entries with a
+// formula, a name and lines of d-spacing and percent intensity (Kandor,
+// Veltro): every entry becomes a user pattern with the next user code, its
+// intensities rounded halves to even and no Miller indices; there is no test
+// for duplicates. The target is opened first and closed last; the reader is
+// freed before the target closes; each entry's pattern is freed before the
+// second progress report of that entry.
+template <typename TSource, typename TEntry>
+void ConvertUserDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                         const ProgressCallback& progress, ConversionSummary* summary)
+{
+    constexpr std::int16_t kNoMillerIndex = 0;
+    success = false;
+    TConversionTarget target(newFolder, progress, summary);
+    {
+        TSource source;
+        source.SetDBName(oldFolder);
+        const auto count = std::max(source.EntryCount(), decltype(source.EntryCount()){0});
+        target.SetEntryTotal(static_cast<long>(count));
+        TEntry entry; // kept for the whole loop, overwritten by every entry
+        for (auto i = decltype(count){0}; i < count; ++i) {
+            source.GetEntry(i, entry);
+            {
+                TReferencePattern pattern;
+                FillConvertedPattern(pattern, entry.Formula, entry.Name, NextUserCode(target.Database()),
+                                     kUserPatternStatus, oldFolder);
+                // Never past the lines the entry holds, whatever its count says.
+                const auto lineCount = std::min<std::size_t>(
+                    static_cast<std::size_t>(std::max<long>(static_cast<long>(entry.LineCount), 0)),
+                    std::size(entry.Lines));
+                for (std::size_t j = 0; j < lineCount; ++j)
+                    AddConvertedLine(pattern, entry.Lines[j].D, RoundedIntensity(entry.Lines[j].Intensity),
+                                     kNoMillerIndex, kNoMillerIndex, kNoMillerIndex);
+                target.Database().AddPattern(pattern);
+                target.CountAdded();
+                target.ReportProgress(static_cast<long>(i) + 1);
+            }
+            // Once more after the pattern is freed: the window gets two chances
+            // per entry to keep its animation moving.
+            target.ReportProgress(static_cast<long>(i) + 1);
+        }
+    }
+    target.Finish();
+    success = true;
+}
 
 } // namespace norrvik

@@ -74,8 +74,7 @@ void TReferenceDatabase::SortTextIndex(const std::string& fileName)
 void TReferenceDatabase::SortOneTextIndex(TextIndex index)
 {
     const std::string_view fileName = TextIndexFileName(index);
-    if (TIndexes* cached = CachedTextIndex(index)) {
-        SortIndexes(*cached);
+    if (TIndexes* cached = stepByStep_ ? nullptr : textIndexCache_.Sort(index)) {
         try {
             WriteTextIndex(*cached, fileName);
         } catch (...) {
@@ -86,7 +85,7 @@ void TReferenceDatabase::SortOneTextIndex(TextIndex index)
     }
     std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(fileName)));
     if (sorted && !stepByStep_)
-        textIndexCache_.Set(index, std::move(*sorted));
+        textIndexCache_.SetSorted(index, std::move(*sorted));
 }
 
 void TReferenceDatabase::RebuildIndexes()
@@ -154,7 +153,7 @@ void TReferenceDatabase::RebuildIndexes()
                 }
                 SortIndexes(entries);
                 WriteTextIndex(entries, TextIndexFileName(index));
-                textIndexCache_.Set(index, std::move(entries));
+                textIndexCache_.SetSorted(index, std::move(entries));
             });
         }
         if (failure)

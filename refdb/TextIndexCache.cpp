@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "refdb/RecordFile.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace norrvik {
@@ -109,15 +110,95 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content, const st
     }
 }
 
+void SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
+{
+    const std::size_t count = entries.size();
+    sortedCount = std::min(sortedCount, count);
+    for (std::size_t n = sortedCount; n < count; ++n)
+        entries[n].Text = UpperCaseAscii(entries[n].Text);
+
+    // Ranks of the sorted part: one per distinct text, ascending.
+    std::vector<std::size_t> distinct; // first entry of each distinct text
+    for (std::size_t n = 0; n < sortedCount; ++n) {
+        if (n > 0 && IndexTextLess(entries[n].Text, entries[n - 1].Text)) {
+            SortIndexes(entries);
+            return; // not sorted after all: no ranks to rely on
+        }
+        if (n == 0 || IndexTextLess(entries[n - 1].Text, entries[n].Text))
+            distinct.push_back(n);
+    }
+    // A text of the sorted part has rank (d + 1) * stride; appended texts
+    // between two of them take the ranks in between, in their own order.
+    const std::uint64_t stride = count - sortedCount + 2;
+    NORRVIK_ASSERT(count <= 0xffffffffu, "Text index too large");
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(count);
+    for (std::size_t d = 0; d < distinct.size(); ++d) {
+        const std::size_t end = d + 1 < distinct.size() ? distinct[d + 1] : sortedCount;
+        for (std::size_t n = distinct[d]; n < end; ++n)
+            keyed[n] = {(d + 1) * stride, static_cast<std::uint32_t>(n)};
+    }
+    std::vector<std::size_t> appended;
+    for (std::size_t n = sortedCount; n < count; ++n)
+        appended.push_back(n);
+    std::sort(appended.begin(), appended.end(), [&entries](std::size_t a, std::size_t b) {
+        return IndexTextLess(entries[a].Text, entries[b].Text);
+    });
+    std::size_t previousGap = static_cast<std::size_t>(-1);
+    std::uint64_t offset = 0;
+    for (std::size_t k = 0; k < appended.size(); ++k) {
+        const std::string& text = entries[appended[k]].Text;
+        const auto found = std::lower_bound(distinct.begin(), distinct.end(), text,
+                                            [&entries](std::size_t n, const std::string& value) {
+                                                return IndexTextLess(entries[n].Text, value);
+                                            });
+        const auto gap = static_cast<std::size_t>(found - distinct.begin());
+        std::uint64_t key = 0;
+        if (found != distinct.end() && entries[*found].Text == text) {
+            key = (gap + 1) * stride;
+        } else {
+            if (gap != previousGap)
+                offset = 1;
+            else if (entries[appended[k - 1]].Text != text)
+                ++offset;
+            previousGap = gap;
+            key = gap * stride + offset;
+        }
+        keyed[appended[k]] = {key, static_cast<std::uint32_t>(appended[k])};
+    }
+
+    IndexQuickSort(keyed, [](const auto& a, const auto& b) { return a.first < b.first; });
+    TIndexes sorted;
+    sorted.reserve(count);
+    for (const auto& item : keyed)
+        sorted.push_back(std::move(entries[item.second]));
+    entries = std::move(sorted);
+}
+
 TIndexes* TTextIndexCache::Find(TextIndex index)
 {
-    std::optional<TIndexes>& slot = slots_[TextIndexSlot(index)];
-    return slot ? &*slot : nullptr;
+    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    return slot ? &slot->Entries : nullptr;
 }
 
 void TTextIndexCache::Set(TextIndex index, TIndexes entries)
 {
-    slots_[TextIndexSlot(index)] = std::move(entries);
+    slots_[TextIndexSlot(index)] = Slot{std::move(entries), 0};
+}
+
+void TTextIndexCache::SetSorted(TextIndex index, TIndexes entries)
+{
+    const std::size_t count = entries.size();
+    slots_[TextIndexSlot(index)] = Slot{std::move(entries), count};
+}
+
+TIndexes* TTextIndexCache::Sort(TextIndex index)
+{
+    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    if (!slot)
+        return nullptr;
+    SortAppendedIndexes(slot->Entries, slot->SortedCount);
+    slot->SortedCount = slot->Entries.size();
+    return &slot->Entries;
 }
 
 void TTextIndexCache::Forget(TextIndex index)
@@ -127,7 +208,7 @@ void TTextIndexCache::Forget(TextIndex index)
 
 void TTextIndexCache::Clear()
 {
-    for (std::optional<TIndexes>& slot : slots_)
+    for (std::optional<Slot>& slot : slots_)
         slot.reset();
 }
 

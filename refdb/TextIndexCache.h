@@ -9,6 +9,9 @@
 #include "refdb/Indexes.h"
 
 #include <array>
+#include <cstddef>
+#include <utility>
+#include <vector>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -48,16 +51,73 @@ std::optional<TIndexedString> ReadBackIndexEntry(std::int32_t recordNumber,
 std::optional<TIndexes> ParseExactTextIndex(const std::string& content,
                                             const std::string& fullPath);
 
+// Sorts like SortIndexes (upper-case, then the index files' quicksort), for
+// entries whose first `sortedCount` are a result of that sort (upper case,
+// ascending) and whose others were appended since. The quicksort runs on
+// integer ranks that compare exactly as the texts do, so it makes the same
+// exchanges, and leaves equal texts in the same order, much faster.
+void SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount);
+
+// The index files' quicksort over any values with a strict order `less`:
+// the same steps as QuickSortIndexes makes over entry texts.
+template <typename T, typename Less>
+void IndexQuickSort(std::vector<T>& items, Less less)
+{
+    if (items.size() < 2)
+        return;
+    // "Sort lo..j, then i..hi" with an explicit stack taken last in first out.
+    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> pending{
+        {0, static_cast<std::ptrdiff_t>(items.size()) - 1}};
+    const auto at = [&items](std::ptrdiff_t n) -> T& { return items[static_cast<std::size_t>(n)]; };
+    while (!pending.empty()) {
+        const auto [lo, hi] = pending.back();
+        pending.pop_back();
+        if (hi - lo < 10) {
+            for (std::ptrdiff_t i = lo; i < hi; ++i)
+                for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
+                    if (!less(at(i), at(j)))
+                        std::swap(at(i), at(j));
+            continue;
+        }
+        const T pivot = at((lo + hi) / 2);
+        std::ptrdiff_t i = lo;
+        std::ptrdiff_t j = hi;
+        do {
+            while (less(at(i), pivot))
+                ++i;
+            while (less(pivot, at(j)))
+                --j;
+            if (j >= i) {
+                std::swap(at(i), at(j));
+                ++i;
+                --j;
+            }
+        } while (j > i);
+        pending.emplace_back(i, hi);
+        pending.emplace_back(lo, j);
+    }
+}
+
 class TTextIndexCache {
 public:
     // The entries when the file is known to hold exactly them, else nullptr.
     TIndexes* Find(TextIndex index);
+    // Entries as read from a file: their order is not known to be sorted.
     void Set(TextIndex index, TIndexes entries);
+    // Entries as this program's sort left them.
+    void SetSorted(TextIndex index, TIndexes entries);
     void Forget(TextIndex index);
     void Clear();
+    // Sorts the held entries (SortIndexes) and returns them; nullptr when
+    // none are held.
+    TIndexes* Sort(TextIndex index);
 
 private:
-    std::array<std::optional<TIndexes>, TextIndexCount> slots_;
+    struct Slot {
+        TIndexes Entries;
+        std::size_t SortedCount = 0; // entries [0, SortedCount) are sorted
+    };
+    std::array<std::optional<Slot>, TextIndexCount> slots_;
 };
 
 } // namespace norrvik

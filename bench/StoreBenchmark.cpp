@@ -1,0 +1,174 @@
+// Times the database store on large databases and reports the peak memory of
+// each case: adding user patterns to a new database, appending reference
+// patterns (one index rebuild at close), and adding user patterns to a large
+// existing database. Each case runs in a child process so that its peak
+// memory is its own. Usage: norrvik_bench_store [folder] (default: a folder
+// in the system's temporary directory, removed afterwards).
+#include "common/Format.h"
+#include "refdb/ReferenceDatabase.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+const std::vector<std::string> kSyllables = {"al", "be", "cor", "dun", "ex", "fa", "gro", "hy",
+                                             "ite", "ka", "lum", "mo", "nit", "or", "pha", "qua",
+                                             "ri", "sil", "tor", "um", "vel", "wo", "xe", "zin"};
+const std::vector<std::string> kFormulas = {"Fe2O3", "SiO2", "CaCO3", "Al2O3", "NaCl", "K Al Si3 O8",
+                                            "Mg2SiO4", "(NH4)2SO4", "TiO2", "Cu Fe S2"};
+
+std::string Word(std::mt19937& random)
+{
+    std::string word;
+    const int parts = 2 + static_cast<int>(random() % 3);
+    for (int i = 0; i < parts; ++i)
+        word += kSyllables[random() % kSyllables.size()];
+    return word;
+}
+
+// About 40 lines, two names, a formula and a comment, as a conversion gives.
+norrvik::TReferencePattern MakePattern(std::mt19937& random, bool user, int number)
+{
+    norrvik::TReferencePattern pattern;
+    pattern.AddName(Word(random) + " " + Word(random), 0);
+    pattern.AddName(Word(random), 1);
+    pattern.SetFormulaLine(kFormulas[random() % kFormulas.size()]);
+    pattern.SetComments({"Imported from /data/old/" + Word(random)});
+    const int lines = 35 + static_cast<int>(random() % 11);
+    for (int i = 0; i < lines; ++i)
+        pattern.AddLine(0.8f + static_cast<float>(random() % 90000) / 10000.0f,
+                        static_cast<std::int16_t>(1 + random() % 999), static_cast<std::int16_t>(i % 7),
+                        static_cast<std::int16_t>(i % 5), static_cast<std::int16_t>(i % 3));
+    // Generated user codes end at 9999: the user patterns bring their own.
+    pattern.SetReferenceCode(norrvik::Format(user ? "98%07d" : "01%07d", number));
+    if (user)
+        pattern.SetStatus(8);
+    return pattern;
+}
+
+struct Timings {
+    double work = 0;
+    double close = 0;
+};
+
+Timings AddUserPatterns(const std::string& folder, int count, bool create)
+{
+    std::mt19937 random(12345);
+    Timings timings;
+    std::unique_ptr<norrvik::TReferenceDatabase> db;
+    if (create) {
+        db = norrvik::TReferenceDatabase::CreateDatabase(folder, "PDF2");
+    } else {
+        db = std::make_unique<norrvik::TReferenceDatabase>();
+        db->SetDatabaseName(folder);
+        db->SetReadOnly(false);
+        db->Open();
+    }
+    auto start = Clock::now();
+    const int first = create ? 1 : 500000;
+    for (int i = 0; i < count; ++i) {
+        norrvik::TReferencePattern pattern = MakePattern(random, true, first + i);
+        db->AddPattern(pattern);
+    }
+    timings.work = SecondsSince(start);
+    start = Clock::now();
+    db->Close();
+    timings.close = SecondsSince(start);
+    return timings;
+}
+
+Timings AppendReferencePatterns(const std::string& folder, int count)
+{
+    std::mt19937 random(777);
+    Timings timings;
+    auto db = norrvik::TReferenceDatabase::CreateDatabase(folder, "PDF2");
+    auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        norrvik::TReferencePattern pattern = MakePattern(random, false, i + 1);
+        db->AppendPattern(pattern);
+    }
+    timings.work = SecondsSince(start);
+    start = Clock::now();
+    db->Close();
+    timings.close = SecondsSince(start);
+    return timings;
+}
+
+// Runs `work` in a child process and prints its times and peak memory.
+void RunCase(const char* title, const std::function<Timings()>& work)
+{
+    std::fflush(stdout);
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        std::exit(1);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        Timings timings{};
+        try {
+            timings = work();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s: %s\n", title, error.what());
+            _exit(1);
+        }
+        if (write(pipeEnds[1], &timings, sizeof timings) != static_cast<ssize_t>(sizeof timings))
+            _exit(1);
+        _exit(0);
+    }
+    close(pipeEnds[1]);
+    Timings timings{};
+    const bool received = read(pipeEnds[0], &timings, sizeof timings) == static_cast<ssize_t>(sizeof timings);
+    close(pipeEnds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    if (!received || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::printf("%-62s FAILED\n", title);
+        return;
+    }
+    std::printf("%-62s %9.2f s + close %8.2f s   peak %7.1f MB\n", title, timings.work, timings.close,
+                static_cast<double>(usage.ru_maxrss) / 1024.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool ownFolder = argc < 2;
+    const std::filesystem::path base = ownFolder
+        ? std::filesystem::temp_directory_path() / ("norrvik-bench-" + std::to_string(getpid()))
+        : std::filesystem::path(argv[1]);
+    std::filesystem::create_directories(base);
+    const std::string fresh = (base / "new").string();
+    const std::string large = (base / "large").string();
+
+    std::printf("nproc %ld\n", sysconf(_SC_NPROCESSORS_ONLN));
+    RunCase("add 10,000 user patterns to a new database, close",
+            [&] { return AddUserPatterns(fresh, 10000, true); });
+    RunCase("append 100,000 reference patterns, close (one rebuild)",
+            [&] { return AppendReferencePatterns(large, 100000); });
+    RunCase("add 1,000 user patterns to the database of 100,000, close",
+            [&] { return AddUserPatterns(large, 1000, false); });
+
+    if (ownFolder)
+        std::filesystem::remove_all(base);
+    return 0;
+}

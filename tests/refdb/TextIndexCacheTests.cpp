@@ -1,0 +1,94 @@
+// Tests of the in-memory side of the text indexes: the sort of held entries
+// must leave exactly the order the index files' own sort leaves, and an
+// appended entry is held only when the file would read it back as it is.
+#include "refdb/TextIndexCache.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace norrvik {
+namespace {
+
+// Few distinct texts in several letter cases and prefixes: many equal texts.
+TIndexes RandomEntries(std::mt19937& random, std::size_t count, std::int32_t firstNumber)
+{
+    static const std::vector<std::string> texts = {"a", "A", "ab", "AB", "b", "abc", "B", "", "z z",
+                                                   "Z\tZ", "quartz", "QUARTZ"};
+    TIndexes entries;
+    for (std::size_t n = 0; n < count; ++n)
+        entries.push_back({texts[random() % texts.size()] + (random() % 4 == 0 ? std::to_string(random() % 50) : ""),
+                           firstNumber + static_cast<std::int32_t>(n)});
+    return entries;
+}
+
+void ExpectSameOrder(const TIndexes& expected, const TIndexes& actual)
+{
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t n = 0; n < expected.size(); ++n) {
+        EXPECT_EQ(actual[n].Text, expected[n].Text) << n;
+        EXPECT_EQ(actual[n].RecordNumber, expected[n].RecordNumber) << n;
+    }
+}
+
+TEST(TextIndexCacheTest, SortOfAppendedEntriesMatchesTheFileSort)
+{
+    std::mt19937 random(42);
+    for (const std::size_t sortedSize : {0u, 1u, 5u, 9u, 10u, 11u, 25u, 200u, 1500u}) {
+        for (const std::size_t appendedSize : {0u, 1u, 3u, 12u, 60u}) {
+            SCOPED_TRACE(std::to_string(sortedSize) + " sorted, " + std::to_string(appendedSize) + " appended");
+            TIndexes entries = RandomEntries(random, sortedSize, 1);
+            SortIndexes(entries);
+            const TIndexes appended = RandomEntries(random, appendedSize, 100000);
+            entries.insert(entries.end(), appended.begin(), appended.end());
+            TIndexes expected = entries;
+            SortIndexes(expected);
+            SortAppendedIndexes(entries, sortedSize);
+            ExpectSameOrder(expected, entries);
+        }
+    }
+    // A first part that is not in order after all falls back to the full sort.
+    TIndexes unsorted = RandomEntries(random, 40, 1);
+    TIndexes expected = unsorted;
+    SortIndexes(expected);
+    SortAppendedIndexes(unsorted, 40);
+    ExpectSameOrder(expected, unsorted);
+}
+
+TEST(TextIndexCacheTest, GenericQuickSortMakesTheSameExchanges)
+{
+    std::mt19937 random(7);
+    for (const std::size_t size : {2u, 10u, 11u, 30u, 700u}) {
+        TIndexes entries = RandomEntries(random, size, 1);
+        TIndexes expected = entries;
+        QuickSortIndexes(expected, 0, static_cast<std::ptrdiff_t>(size) - 1);
+        IndexQuickSort(entries, [](const TIndexedString& a, const TIndexedString& b) {
+            return IndexTextLess(a.Text, b.Text);
+        });
+        ExpectSameOrder(expected, entries);
+    }
+}
+
+TEST(TextIndexCacheTest, AppendedEntryIsHeldOnlyWhenItReadsBackAsWritten)
+{
+    const auto plain = ReadBackIndexEntry(7, "Red");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->Text, "Red");
+    EXPECT_EQ(plain->RecordNumber, 7);
+    // Blanks and control characters at the end go when the line is read.
+    EXPECT_EQ(ReadBackIndexEntry(7, "Red\t ")->Text, "Red");
+    // Leading blanks stay part of the text after the separating blank.
+    EXPECT_EQ(ReadBackIndexEntry(7, "  Red")->Text, "  Red");
+    EXPECT_FALSE(ReadBackIndexEntry(7, "two\nlines"));
+    EXPECT_FALSE(ReadBackIndexEntry(7, "two\r\n8 lines"));
+
+    const std::string exact = "      2\r\n1 A\r\n2 B\r\n";
+    ASSERT_TRUE(ParseExactTextIndex(exact, "x"));
+    EXPECT_FALSE(ParseExactTextIndex("      2\n1 A\n2 B\n", "x"));        // other line ends
+    EXPECT_FALSE(ParseExactTextIndex(exact + "3 C\r\n", "x"));             // beyond the count
+    EXPECT_FALSE(ParseExactTextIndex("bad\r\n", "x"));
+}
+
+} // namespace
+} // namespace norrvik

@@ -4,6 +4,8 @@
 #include "common/Exceptions.h"
 #include "common/Numbers.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace norrvik {
@@ -21,12 +23,30 @@ void StoreIfDifferent(T& field, T value)
         field = value;
 }
 
+// Ascending position; a position that is not a number sorts after all
+// numbers, so the order is a strict weak order whatever the values.
+bool PositionBefore(const TXRDPeak& a, const TXRDPeak& b)
+{
+    const bool aIsNumber = !std::isnan(a.Position());
+    const bool bIsNumber = !std::isnan(b.Position());
+    if (!aIsNumber || !bIsNumber)
+        return aIsNumber && !bIsNumber;
+    return a.Position() < b.Position();
+}
+
 } // namespace
 
 void TXRDPeak::SetMarked(bool value) { StoreIfDifferent(marked_, value); }
 void TXRDPeak::SetBackground(double value) { StoreIfDifferent(background_, value); }
 void TXRDPeak::SetHeight(double value) { StoreIfDifferent(height_, value); }
-void TXRDPeak::SetPosition(double value) { StoreIfDifferent(position_, value); }
+void TXRDPeak::SetPosition(double value)
+{
+    if (owner_ != nullptr)
+        owner_->SortPendingPeaks();
+    StoreIfDifferent(position_, value);
+    if (owner_ != nullptr)
+        owner_->positionChanged_ = true;
+}
 void TXRDPeak::SetFigure(float value) { StoreIfDifferent(figure_, value); }
 void TXRDPeak::SetWidth(float value) { StoreIfDifferent(width_, value); }
 
@@ -63,6 +83,7 @@ void TXRDPeakList::CheckIndex(int index) const
 TXRDPeak& TXRDPeakList::Peaks(int index) const
 {
     CheckIndex(index);
+    SortPendingPeaks();
     return *peaks_[static_cast<std::size_t>(index)];
 }
 
@@ -97,26 +118,32 @@ void TXRDPeakList::SetPeaks(int index, std::unique_ptr<TXRDPeak> peak)
 {
     CheckIndex(index);
     NORRVIK_ASSERT(peak != nullptr, "SetPeaks needs a peak");
+    SortPendingPeaks(); // the index counts in position order
     peak->SetOwner(this);
     auto& slot = peaks_[static_cast<std::size_t>(index)];
     replacedPeaks_.reserve(replacedPeaks_.size() + 1);
     replacedPeaks_.push_back(std::exchange(slot, std::move(peak)));
-    SortByPosition();
+    sortPending_ = true;
     Changed();
 }
 
 void TXRDPeakList::AddPeak(bool marked, double position, double height, double background,
                            double width, double figure)
 {
-    auto peak = std::make_unique<TXRDPeak>(this);
+    // Filled before it joins the list, so that setting its position does
+    // not sort the list's pending appends.
+    auto peak = std::make_unique<TXRDPeak>(nullptr);
     peak->SetPosition(position);
     peak->SetHeight(height);
     peak->SetBackground(background);
     peak->SetWidth(static_cast<float>(width));
     peak->SetFigure(static_cast<float>(figure));
     peak->SetMarked(marked);
+    peak->SetOwner(this);
+    // A peak at or after the last one keeps an ordered list in order.
+    if (positionChanged_ || (!peaks_.empty() && PositionBefore(*peak, *peaks_.back())))
+        sortPending_ = true;
     peaks_.push_back(std::move(peak));
-    SortByPosition();
     Changed();
 }
 
@@ -168,21 +195,26 @@ void TXRDPeakList::Assign(const TXRDPeakList& source)
 void TXRDPeakList::Clear()
 {
     peaks_.clear();
+    sortPending_ = false;
+    positionChanged_ = false;
     Changed();
 }
 
 void TXRDPeakList::SortByPosition()
 {
-    // Insertion sort moving a peak only past strictly greater positions:
-    // stable, linear on the nearly sorted array AddPeak leaves, and well
-    // defined whatever the positions hold.
-    for (std::size_t i = 1; i < peaks_.size(); ++i) {
-        std::size_t j = i;
-        while (j > 0 && peaks_[j - 1]->Position() > peaks_[j]->Position()) {
-            std::swap(peaks_[j - 1], peaks_[j]);
-            --j;
-        }
-    }
+    sortPending_ = true;
+    SortPendingPeaks();
+}
+
+void TXRDPeakList::SortPendingPeaks() const
+{
+    if (!sortPending_)
+        return;
+    // Stable: peaks of equal position keep the order they were added in.
+    std::stable_sort(peaks_.begin(), peaks_.end(),
+                     [](const auto& a, const auto& b) { return PositionBefore(*a, *b); });
+    sortPending_ = false;
+    positionChanged_ = false;
 }
 
 void TXRDPeakList::BeginUpdate()

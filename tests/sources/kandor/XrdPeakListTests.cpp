@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
 #include <numbers>
 
 using namespace norrvik;
@@ -48,6 +52,48 @@ TEST(XrdPeakList, PeaksStaySortedAndEqualPositionsKeepTheirOrder)
 
     list.Clear();
     EXPECT_EQ(list.Count(), 0);
+}
+
+// The order must be what re-sorting the whole list after every AddPeak
+// gives, with position changes of single peaks taking effect only at the
+// next AddPeak. A model list does exactly that, step by step.
+TEST(XrdPeakList, OrderMatchesSortingAfterEveryAdd)
+{
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::uint32_t range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % range;
+    };
+    TXRDPeakList list;
+    std::vector<std::pair<double, int>> model; // position, id (the height)
+    const auto modelSort = [&] {
+        std::stable_sort(model.begin(), model.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    };
+    for (int step = 0; step < 400; ++step) {
+        const std::uint32_t action = next(10);
+        if (action < 7 || model.empty()) {
+            const double position = static_cast<double>(next(40)) / 2.0;
+            list.AddPeak(false, position, step, 0.0, 0.0, -1.0);
+            model.emplace_back(position, step);
+            modelSort();
+        } else if (action < 9) {
+            const std::size_t index = next(static_cast<std::uint32_t>(model.size()));
+            const double position = static_cast<double>(next(40)) / 2.0;
+            list.Peaks(static_cast<int>(index)).SetPosition(position);
+            model[index].first = position; // no re-sort until the next add
+        } else {
+            list.Clear();
+            model.clear();
+        }
+        if (step % 3 == 0 || step == 399) {
+            ASSERT_EQ(list.Count(), static_cast<int>(model.size()));
+            for (std::size_t i = 0; i < model.size(); ++i) {
+                ASSERT_EQ(list.Peaks(static_cast<int>(i)).Height(), model[i].second) << step;
+                ASSERT_EQ(list.Peaks(static_cast<int>(i)).Position(), model[i].first) << step;
+            }
+        }
+    }
 }
 
 TEST(XrdPeakList, ObserversHearOfChangesOnceUpdatesEnd)

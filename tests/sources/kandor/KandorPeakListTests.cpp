@@ -111,6 +111,11 @@ TEST(KandorPeakList, EmptyAndRefusedFiles)
     const std::string high = PutFile(folder, "high.di", KandorPeakListFile({}, {at180}));
     EXPECT_THROW(list.LoadFromFile(high), EInvalidPeak);
     EXPECT_EQ(list.UpdateCount(), 0);
+    KandorPeakWords lowest = KandorPeakAt(20, 1);
+    lowest.position = 1; // 0.005 degrees
+    list.LoadFromFile(PutFile(folder, "low.di", KandorPeakListFile({}, {lowest})));
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Peaks(0).Position(), static_cast<double>(0.005f));
 }
 
 TEST(KandorPeakList, FailedFileLoadKeepsThePeaks)

@@ -3,7 +3,8 @@
 // patterns (one index rebuild at close), and adding user patterns to a large
 // existing database. Each case runs in a child process so that its peak
 // memory is its own. Usage: norrvik_bench_store [folder] (default: a folder
-// in the system's temporary directory, removed afterwards).
+// in the system's temporary directory, removed afterwards); a second argument
+// 1, 2 or 3 runs that case alone (case 3 needs the database case 2 leaves).
 #include "common/Format.h"
 #include "refdb/ReferenceDatabase.h"
 
@@ -160,13 +161,17 @@ int main(int argc, char** argv)
     const std::string fresh = (base / "new").string();
     const std::string large = (base / "large").string();
 
+    const std::string only = argc > 2 ? argv[2] : "";
     std::printf("nproc %ld\n", sysconf(_SC_NPROCESSORS_ONLN));
-    RunCase("add 10,000 user patterns to a new database, close",
-            [&] { return AddUserPatterns(fresh, 10000, true); });
-    RunCase("append 100,000 reference patterns, close (one rebuild)",
-            [&] { return AppendReferencePatterns(large, 100000); });
-    RunCase("add 1,000 user patterns to the database of 100,000, close",
-            [&] { return AddUserPatterns(large, 1000, false); });
+    if (only.empty() || only == "1")
+        RunCase("add 10,000 user patterns to a new database, close",
+                [&] { return AddUserPatterns(fresh, 10000, true); });
+    if (only.empty() || only == "2")
+        RunCase("append 100,000 reference patterns, close (one rebuild)",
+                [&] { return AppendReferencePatterns(large, 100000); });
+    if (only.empty() || only == "3")
+        RunCase("add 1,000 user patterns to the database of 100,000, close",
+                [&] { return AddUserPatterns(large, 1000, false); });
 
     if (ownFolder)
         std::filesystem::remove_all(base);

@@ -74,7 +74,10 @@ void TReferenceDatabase::SortTextIndex(const std::string& fileName)
 void TReferenceDatabase::SortOneTextIndex(TextIndex index)
 {
     const std::string_view fileName = TextIndexFileName(index);
-    if (TIndexes* cached = stepByStep_ ? nullptr : textIndexCache_.Sort(index)) {
+    bool changed = true;
+    if (TIndexes* cached = stepByStep_ ? nullptr : textIndexCache_.Sort(index, changed)) {
+        if (!changed)
+            return; // the file already holds exactly these entries
         try {
             WriteTextIndex(*cached, fileName);
         } catch (...) {

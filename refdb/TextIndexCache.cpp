@@ -110,10 +110,11 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content, const st
     }
 }
 
-void SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
+bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
 {
     const std::size_t count = entries.size();
     sortedCount = std::min(sortedCount, count);
+    bool changed = sortedCount < count; // entries were appended
     for (std::size_t n = sortedCount; n < count; ++n)
         entries[n].Text = UpperCaseAscii(entries[n].Text);
 
@@ -122,15 +123,17 @@ void SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
     for (std::size_t n = 0; n < sortedCount; ++n) {
         if (n > 0 && IndexTextLess(entries[n].Text, entries[n - 1].Text)) {
             SortIndexes(entries);
-            return; // not sorted after all: no ranks to rely on
+            return true; // not sorted after all: no ranks to rely on
         }
         if (n == 0 || IndexTextLess(entries[n - 1].Text, entries[n].Text))
             distinct.push_back(n);
     }
+    bool allDistinct = distinct.size() == sortedCount;
+
     // A text of the sorted part has rank (d + 1) * stride; appended texts
     // between two of them take the ranks in between, in their own order.
-    const std::uint64_t stride = count - sortedCount + 2;
     NORRVIK_ASSERT(count <= 0xffffffffu, "Text index too large");
+    const std::uint64_t stride = count - sortedCount + 2;
     std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(count);
     for (std::size_t d = 0; d < distinct.size(); ++d) {
         const std::size_t end = d + 1 < distinct.size() ? distinct[d + 1] : sortedCount;
@@ -155,10 +158,13 @@ void SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
         std::uint64_t key = 0;
         if (found != distinct.end() && entries[*found].Text == text) {
             key = (gap + 1) * stride;
+            allDistinct = false;
         } else {
+            const bool sameAsPrevious = k > 0 && gap == previousGap && entries[appended[k - 1]].Text == text;
+            allDistinct = allDistinct && !sameAsPrevious;
             if (gap != previousGap)
                 offset = 1;
-            else if (entries[appended[k - 1]].Text != text)
+            else if (!sameAsPrevious)
                 ++offset;
             previousGap = gap;
             key = gap * stride + offset;
@@ -166,12 +172,33 @@ void SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
         keyed[appended[k]] = {key, static_cast<std::uint32_t>(appended[k])};
     }
 
+    if (allDistinct) {
+        // The unique ascending order: the appended entries merged into place.
+        if (appended.empty())
+            return changed;
+        TIndexes tail;
+        for (std::size_t n : appended)
+            tail.push_back(std::move(entries[n]));
+        entries.resize(sortedCount);
+        const auto byText = [](const TIndexedString& a, const TIndexedString& b) {
+            return IndexTextLess(a.Text, b.Text);
+        };
+        for (TIndexedString& entry : tail) {
+            const auto place = std::upper_bound(entries.begin(), entries.end(), entry, byText);
+            entries.insert(place, std::move(entry));
+        }
+        return true;
+    }
+
     IndexQuickSort(keyed, [](const auto& a, const auto& b) { return a.first < b.first; });
     TIndexes sorted;
     sorted.reserve(count);
-    for (const auto& item : keyed)
-        sorted.push_back(std::move(entries[item.second]));
+    for (std::size_t k = 0; k < count; ++k) {
+        changed = changed || keyed[k].second != k;
+        sorted.push_back(std::move(entries[keyed[k].second]));
+    }
     entries = std::move(sorted);
+    return changed;
 }
 
 TIndexes* TTextIndexCache::Find(TextIndex index)
@@ -191,12 +218,12 @@ void TTextIndexCache::SetSorted(TextIndex index, TIndexes entries)
     slots_[TextIndexSlot(index)] = Slot{std::move(entries), count};
 }
 
-TIndexes* TTextIndexCache::Sort(TextIndex index)
+TIndexes* TTextIndexCache::Sort(TextIndex index, bool& changed)
 {
     std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
     if (!slot)
         return nullptr;
-    SortAppendedIndexes(slot->Entries, slot->SortedCount);
+    changed = SortAppendedIndexes(slot->Entries, slot->SortedCount);
     slot->SortedCount = slot->Entries.size();
     return &slot->Entries;
 }

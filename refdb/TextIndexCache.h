@@ -55,8 +55,11 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content,
 // entries whose first `sortedCount` are a result of that sort (upper case,
 // ascending) and whose others were appended since. The quicksort runs on
 // integer ranks that compare exactly as the texts do, so it makes the same
-// exchanges, and leaves equal texts in the same order, much faster.
-void SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount);
+// exchanges, and leaves equal texts in the same order, much faster. When all
+// texts differ, the ascending order is the only one any correct sort can
+// leave, and the appended entries are merged into place without a sort.
+// Returns false when the order of the entries is unchanged.
+bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount);
 
 // The index files' quicksort over any values with a strict order `less`:
 // the same steps as QuickSortIndexes makes over entry texts.
@@ -109,8 +112,8 @@ public:
     void Forget(TextIndex index);
     void Clear();
     // Sorts the held entries (SortIndexes) and returns them; nullptr when
-    // none are held.
-    TIndexes* Sort(TextIndex index);
+    // none are held. `changed` tells whether the order or the texts changed.
+    TIndexes* Sort(TextIndex index, bool& changed);
 
 private:
     struct Slot {

@@ -48,6 +48,16 @@ TEST(TextIndexCacheTest, SortOfAppendedEntriesMatchesTheFileSort)
             ExpectSameOrder(expected, entries);
         }
     }
+    // Distinct texts: the appended entries are merged into place.
+    TIndexes distinct = {{"B", 1}, {"D", 2}, {"F", 3}, {"e", 4}, {"a", 5}, {"g", 6}};
+    EXPECT_TRUE(SortAppendedIndexes(distinct, 3));
+    ExpectSameOrder({{"A", 5}, {"B", 1}, {"D", 2}, {"E", 4}, {"F", 3}, {"G", 6}}, distinct);
+    EXPECT_FALSE(SortAppendedIndexes(distinct, 6));
+    // Two equal texts are exchanged by every sort: the order changes each time.
+    TIndexes equal = {{"A", 1}, {"A", 2}};
+    EXPECT_TRUE(SortAppendedIndexes(equal, 2));
+    ExpectSameOrder({{"A", 2}, {"A", 1}}, equal);
+
     // A first part that is not in order after all falls back to the full sort.
     TIndexes unsorted = RandomEntries(random, 40, 1);
     TIndexes expected = unsorted;

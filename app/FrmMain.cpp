@@ -251,8 +251,8 @@ void TForm1::btnHelpClick()
 
 void TForm1::ActExitProgramExecute()
 {
+    // The program ends when its main window closes (main.cpp).
     close();
-    QCoreApplication::quit();
 }
 
 void TForm1::Warn(const QString& text)

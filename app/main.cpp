@@ -41,6 +41,8 @@ int main(int argc, char** argv)
 {
     TNorrvikApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norrvik"));
+    // Exit closes the main window, which ends the message loop.
+    QApplication::setQuitOnLastWindowClosed(true);
 
     norrvik::TForm1 form(norrvik::RealConversionDrivers());
     application.SetMainForm(&form);

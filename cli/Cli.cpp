@@ -111,6 +111,9 @@ int RunVerify(const std::string& folder, std::ostream& out)
 
 int RunRebuild(const std::string& folder, std::ostream& out, std::ostream& err, const TCliOptions& options)
 {
+    // Index files left half-written would be worse than waiting: Ctrl-C
+    // does not stop a rebuild.
+    TInterruptGuard interrupt;
     TTerminalProgress progress(err, options.drawProgress);
     TReferenceDatabase database;
     database.SetDatabaseName(folder);

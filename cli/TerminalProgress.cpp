@@ -58,9 +58,17 @@ void TTerminalProgress::Report(const Progress& progress)
 {
     if (draw_)
         Draw(progress);
-    if (InterruptRequested() && CanStopAt(progress)) {
+    if (!InterruptRequested())
+        return;
+    if (CanStopAt(progress)) {
         Finish();
         throw ConversionCancelled(CancelledText(progress));
+    }
+    if (!toldToWait_) {
+        Finish();
+        stream_ << "Interrupted: the index files are written to the end first, so that the database stays sound.\n"
+                << std::flush;
+        toldToWait_ = true;
     }
 }
 

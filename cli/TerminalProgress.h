@@ -30,7 +30,8 @@ bool InterruptRequested();
 
 // The progress callback of a command: draws "[#####.....] Converting entry
 // 12 of 380" on `stream` when `draw` is set, and after Ctrl-C throws
-// ConversionCancelled at the next report between entries.
+// ConversionCancelled at the next report between entries. Ctrl-C while the
+// indexes are written only says that the program finishes them first.
 class TTerminalProgress {
 public:
     TTerminalProgress(std::ostream& stream, bool draw);
@@ -46,6 +47,7 @@ private:
     std::ostream& stream_;
     bool draw_;
     bool drawn_ = false;
+    bool toldToWait_ = false;
     std::size_t lastWidth_ = 0;
     std::chrono::steady_clock::time_point lastDraw_{};
 };

@@ -514,12 +514,12 @@ TEST_F(MainWindow, FocusReturnsToOldFolderAfterDialogs)
     EXPECT_EQ(form->focusWidget(), form->EdtOldDB);
 }
 
-TEST(FolderPathText, FullPathWithoutTrailingDelimiterUnlessRoot)
+TEST_F(MainWindow, ExitClosesTheWindow)
 {
-    EXPECT_EQ(FolderPathText("/home/lab/patterns/"), "/home/lab/patterns");
-    EXPECT_EQ(FolderPathText("/home/lab/patterns"), "/home/lab/patterns");
-    EXPECT_EQ(FolderPathText("/"), "/");
-    EXPECT_EQ(FolderPathText("/a b/c/../d"), "/a b/d");
+    auto form = MakeForm();
+    ShowActive(*form);
+    form->BtnExit->click();
+    EXPECT_FALSE(form->isVisible());
 }
 
 } // namespace

@@ -70,47 +70,34 @@ struct Timings {
     double close = 0;
 };
 
-Timings AddUserPatterns(const std::string& folder, int count, bool create)
+// Adds (user patterns) or appends (reference patterns) `count` patterns
+// numbered from `first`, then closes the database.
+Timings StorePatterns(norrvik::TReferenceDatabase& db, int count, bool user, int first)
 {
-    std::mt19937 random(12345);
+    std::mt19937 random(static_cast<unsigned>(first));
     Timings timings;
-    std::unique_ptr<norrvik::TReferenceDatabase> db;
-    if (create) {
-        db = norrvik::TReferenceDatabase::CreateDatabase(folder, "PDF2");
-    } else {
-        db = std::make_unique<norrvik::TReferenceDatabase>();
-        db->SetDatabaseName(folder);
-        db->SetReadOnly(false);
-        db->Open();
-    }
     auto start = Clock::now();
-    const int first = create ? 1 : 500000;
     for (int i = 0; i < count; ++i) {
-        norrvik::TReferencePattern pattern = MakePattern(random, true, first + i);
-        db->AddPattern(pattern);
+        norrvik::TReferencePattern pattern = MakePattern(random, user, first + i);
+        if (user)
+            db.AddPattern(pattern);
+        else
+            db.AppendPattern(pattern);
     }
     timings.work = SecondsSince(start);
     start = Clock::now();
-    db->Close();
+    db.Close();
     timings.close = SecondsSince(start);
     return timings;
 }
 
-Timings AppendReferencePatterns(const std::string& folder, int count)
+std::unique_ptr<norrvik::TReferenceDatabase> OpenForWriting(const std::string& folder)
 {
-    std::mt19937 random(777);
-    Timings timings;
-    auto db = norrvik::TReferenceDatabase::CreateDatabase(folder, "PDF2");
-    auto start = Clock::now();
-    for (int i = 0; i < count; ++i) {
-        norrvik::TReferencePattern pattern = MakePattern(random, false, i + 1);
-        db->AppendPattern(pattern);
-    }
-    timings.work = SecondsSince(start);
-    start = Clock::now();
-    db->Close();
-    timings.close = SecondsSince(start);
-    return timings;
+    auto db = std::make_unique<norrvik::TReferenceDatabase>();
+    db->SetDatabaseName(folder);
+    db->SetReadOnly(false);
+    db->Open();
+    return db;
 }
 
 // Runs `work` in a child process and prints its times and peak memory.
@@ -165,13 +152,13 @@ int main(int argc, char** argv)
     std::printf("nproc %ld\n", sysconf(_SC_NPROCESSORS_ONLN));
     if (only.empty() || only == "1")
         RunCase("add 10,000 user patterns to a new database, close",
-                [&] { return AddUserPatterns(fresh, 10000, true); });
+                [&] { return StorePatterns(*norrvik::TReferenceDatabase::CreateDatabase(fresh, "PDF2"), 10000, true, 1); });
     if (only.empty() || only == "2")
         RunCase("append 100,000 reference patterns, close (one rebuild)",
-                [&] { return AppendReferencePatterns(large, 100000); });
+                [&] { return StorePatterns(*norrvik::TReferenceDatabase::CreateDatabase(large, "PDF2"), 100000, false, 1); });
     if (only.empty() || only == "3")
         RunCase("add 1,000 user patterns to the database of 100,000, close",
-                [&] { return AddUserPatterns(large, 1000, false); });
+                [&] { return StorePatterns(*OpenForWriting(large), 1000, true, 500000); });
 
     if (ownFolder)
         std::filesystem::remove_all(base);

@@ -177,8 +177,15 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path)
 
 namespace {
 
-void WriteThrough(std::ofstream& file, const std::filesystem::path& path, std::string_view content)
+// Opens the file in `mode` (binary, for writing) and writes `content` from
+// where the mode puts the stream: the start, or the end when appending.
+void WriteFileInMode(const std::filesystem::path& path, std::ios::openmode mode, const char* what,
+                     std::string_view content)
 {
+    errno = 0;
+    std::fstream file(path, mode | std::ios::binary | std::ios::out);
+    if (!file)
+        ThrowFileError(what, PathText(path));
     file.write(content.data(), StreamSize(content.size()));
     file.close();
     if (file.fail())
@@ -189,33 +196,18 @@ void WriteThrough(std::ofstream& file, const std::filesystem::path& path, std::s
 
 void WriteWholeFile(const std::filesystem::path& path, std::string_view content)
 {
-    errno = 0;
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file)
-        ThrowFileError("Cannot create file", PathText(path));
-    WriteThrough(file, path, content);
+    WriteFileInMode(path, std::ios::trunc, "Cannot create file", content);
 }
 
 void AppendToFile(const std::filesystem::path& path, std::string_view content)
 {
-    errno = 0;
-    std::ofstream file(path, std::ios::binary | std::ios::app);
-    if (!file)
-        ThrowFileError("Cannot open file", PathText(path));
-    WriteThrough(file, path, content);
+    WriteFileInMode(path, std::ios::app, "Cannot open file", content);
 }
 
 void OverwriteFileStart(const std::filesystem::path& path, std::string_view content)
 {
-    errno = 0;
-    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
-    if (!file)
-        ThrowFileError("Cannot open file", PathText(path));
-    file.seekp(0);
-    file.write(content.data(), StreamSize(content.size()));
-    file.close();
-    if (file.fail())
-        ThrowFileError("Cannot write file", PathText(path));
+    // Reading and writing without truncation: the stream starts at byte 0.
+    WriteFileInMode(path, std::ios::in, "Cannot open file", content);
 }
 
 } // namespace norrvik

@@ -1,6 +1,8 @@
 // The help dialog and its text.
 #include "app/FHelp.h"
 
+#include "app/WindowFont.h"
+
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -87,6 +89,7 @@ TfrmHelp::TfrmHelp(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Help"));
+    setFont(WindowFont());
     setFixedSize(kClientWidth, kClientHeight);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -96,6 +99,8 @@ TfrmHelp::TfrmHelp(QWidget* parent) : QDialog(parent)
     memMemo->setGeometry(8, 8, 625, 369);
     memMemo->setReadOnly(true);
     memMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     memMemo->setPlainText(HelpLines().join(QLatin1Char('\n')));
 
     OKBtn = new QPushButton(QStringLiteral("Close"), this);

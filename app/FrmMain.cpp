@@ -4,6 +4,7 @@
 #include "app/BusyIndicator.h"
 #include "app/FHelp.h"
 #include "app/FormDialogs.h"
+#include "app/WindowFont.h"
 #include "common/FolderChecks.h"
 #include "common/ProgressText.h"
 
@@ -12,7 +13,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,18 +26,6 @@ namespace {
 
 constexpr int kClientWidth = 672;
 constexpr int kClientHeight = 143;
-
-// The window's font; where the first family is missing the next ones come
-// close to its widths, so the labels keep clear of the edit boxes.
-QFont WindowFont()
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
-    font.setPointSize(8);
-    return font;
-}
 
 // Where the desktop has only wider fonts, the labels' font is made smaller
 // until every label ends before the column of the boxes they name.

@@ -1,0 +1,54 @@
+// A database left by a run that stopped between a pattern and its index
+// entries (tests/data/faults/indexes-behind-records: the records of four
+// patterns, the indexes of three) is brought back in step by the next
+// conversion into it, and nothing it held is lost.
+#include "convert/Conversion.h"
+#include "refdb/DatabaseCheck.h"
+#include "refdb/ReferenceDatabase.h"
+#include "support/KandorWriter.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace norrvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(StoreRecovery, IndexesBehindTheRecordsAreRebuiltByTheNextConversion)
+{
+    test::TempFolder dir;
+    const fs::path target = dir.Path() / "target";
+    fs::copy(fs::path(NORRVIK_TEST_DATA) / "faults" / "indexes-behind-records", target);
+    ASSERT_FALSE(CheckReferenceDatabase(target.string()).empty()) << "the sample is expected to be out of step";
+    const auto before = test::ReadFile(target / "ReferenceDatabase.PDB");
+
+    std::vector<test::KandorEntryData> entries(2);
+    entries[0].entry = {"GYPSUM", "gypsum", "Ca S O4"};
+    entries[0].peaks = {test::KandorPeakAt(11.6, 400, 4)};
+    entries[1].entry = {"HALITE", "halite", "Na Cl"};
+    entries[1].peaks = {test::KandorPeakAt(31.7, 900, 9)};
+    test::WriteKandorDatabase(dir.Path() / "old", entries);
+    bool success = false;
+    ConvertKandorDatabase((dir.Path() / "old").string(), target.string(), success);
+    ASSERT_TRUE(success);
+
+    std::string problems;
+    for (const auto& problem : CheckReferenceDatabase(target.string()))
+        problems += problem + "\n";
+    EXPECT_EQ(problems, "");
+    const auto after = test::ReadFile(target / "ReferenceDatabase.PDB");
+    ASSERT_EQ(after.size(), before.size() + 2 * 3310);
+    // Records 1 to 4 as they were; only the header's counts changed.
+    EXPECT_TRUE(std::equal(before.begin() + 3310, before.end(), after.begin() + 3310));
+    TReferenceDatabase database;
+    database.SetDatabaseName(target.string());
+    EXPECT_EQ(database.PatternCount(), 6);
+    EXPECT_EQ(database.UserPatternCount(), 6);
+}
+
+} // namespace
+} // namespace norrvik

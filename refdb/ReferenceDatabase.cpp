@@ -346,6 +346,16 @@ void TReferenceDatabase::SetProgressCallback(ProgressCallback callback)
     progress_ = std::move(callback);
 }
 
+void TReferenceDatabase::SetStepByStepIndexWork(bool value)
+{
+    if (value == stepByStep_)
+        return;
+    // Whatever is held or kept was meant for the other way of working.
+    ApplyPendingIndexWork();
+    textIndexCache_.Clear();
+    stepByStep_ = value;
+}
+
 void TReferenceDatabase::SetPreferences(const TPreferencesForReferenceDatabase* preferences)
 {
     preferences_ = preferences;

@@ -122,7 +122,7 @@ public:
 
     // Does every index step on the files themselves, as slowly as that is:
     // no text index held in memory, no index work left to a pending rebuild.
-    void SetStepByStepIndexWork(bool value) { stepByStep_ = value; }
+    void SetStepByStepIndexWork(bool value);
 
     // TPatternDatabaseLink
     void ReadTextLines(TextSideFile file, std::int32_t first, std::vector<std::string>& lines,

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 namespace norrvik {
 
@@ -173,20 +174,23 @@ bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
     }
 
     if (allDistinct) {
-        // The unique ascending order: the appended entries merged into place.
+        // The unique ascending order: the appended entries (in text order
+        // already) merged with the sorted part.
         if (appended.empty())
             return changed;
         TIndexes tail;
+        tail.reserve(appended.size());
         for (std::size_t n : appended)
             tail.push_back(std::move(entries[n]));
         entries.resize(sortedCount);
-        const auto byText = [](const TIndexedString& a, const TIndexedString& b) {
-            return IndexTextLess(a.Text, b.Text);
-        };
-        for (TIndexedString& entry : tail) {
-            const auto place = std::upper_bound(entries.begin(), entries.end(), entry, byText);
-            entries.insert(place, std::move(entry));
-        }
+        TIndexes merged;
+        merged.reserve(count);
+        std::merge(std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()),
+                   std::make_move_iterator(tail.begin()), std::make_move_iterator(tail.end()),
+                   std::back_inserter(merged), [](const TIndexedString& a, const TIndexedString& b) {
+                       return IndexTextLess(a.Text, b.Text);
+                   });
+        entries = std::move(merged);
         return true;
     }
 

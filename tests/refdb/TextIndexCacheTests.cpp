@@ -53,6 +53,9 @@ TEST(TextIndexCacheTest, SortOfAppendedEntriesMatchesTheFileSort)
     EXPECT_TRUE(SortAppendedIndexes(distinct, 3));
     ExpectSameOrder({{"A", 5}, {"B", 1}, {"D", 2}, {"E", 4}, {"F", 3}, {"G", 6}}, distinct);
     EXPECT_FALSE(SortAppendedIndexes(distinct, 6));
+    TIndexes unknownOrder = {{"c", 1}, {"a", 2}, {"b", 3}};
+    EXPECT_TRUE(SortAppendedIndexes(unknownOrder, 0));
+    ExpectSameOrder({{"A", 2}, {"B", 3}, {"C", 1}}, unknownOrder);
     // Two equal texts are exchanged by every sort: the order changes each time.
     TIndexes equal = {{"A", 1}, {"A", 2}};
     EXPECT_TRUE(SortAppendedIndexes(equal, 2));

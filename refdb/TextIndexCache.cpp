@@ -111,35 +111,50 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content, const st
     }
 }
 
-bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
+bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount, std::vector<std::uint32_t>* groups)
 {
     const std::size_t count = entries.size();
     sortedCount = std::min(sortedCount, count);
     bool changed = sortedCount < count; // entries were appended
     for (std::size_t n = sortedCount; n < count; ++n)
         entries[n].Text = UpperCaseAscii(entries[n].Text);
+    const auto fullSort = [&] {
+        SortIndexes(entries);
+        if (groups != nullptr)
+            groups->clear();
+        return true;
+    };
 
-    // Ranks of the sorted part: one per distinct text, ascending.
-    std::vector<std::size_t> distinct; // first entry of each distinct text
-    for (std::size_t n = 0; n < sortedCount; ++n) {
-        if (n > 0 && IndexTextLess(entries[n].Text, entries[n - 1].Text)) {
-            SortIndexes(entries);
-            return true; // not sorted after all: no ranks to rely on
+    // The first entry of each distinct text of the sorted part, ascending;
+    // from the groups of the last sort when they are known.
+    std::vector<std::size_t> distinct;
+    if (groups != nullptr && groups->size() == sortedCount) {
+        for (std::size_t n = 0; n < sortedCount; ++n)
+            if (n == 0 || (*groups)[n] != (*groups)[n - 1])
+                distinct.push_back(n);
+    } else {
+        for (std::size_t n = 0; n < sortedCount; ++n) {
+            if (n > 0 && IndexTextLess(entries[n].Text, entries[n - 1].Text))
+                return fullSort(); // not sorted after all: no ranks to rely on
+            if (n == 0 || IndexTextLess(entries[n - 1].Text, entries[n].Text))
+                distinct.push_back(n);
         }
-        if (n == 0 || IndexTextLess(entries[n - 1].Text, entries[n].Text))
-            distinct.push_back(n);
     }
     bool allDistinct = distinct.size() == sortedCount;
 
     // A text of the sorted part has rank (d + 1) * stride; appended texts
     // between two of them take the ranks in between, in their own order.
-    NORRVIK_ASSERT(count <= 0xffffffffu, "Text index too large");
+    // Rank and position share one 64-bit value; ranks that do not fit 32
+    // bits (a long unsorted tail) leave the work to the plain sort.
     const std::uint64_t stride = count - sortedCount + 2;
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed(count);
+    if (count > 0xffffffffu || (distinct.size() + 1) * stride > 0xffffffffu)
+        return fullSort();
+    std::vector<std::uint64_t> keyed(count);
+    const auto keyOf = [](std::uint64_t rank, std::size_t n) { return (rank << 32) | n; };
     for (std::size_t d = 0; d < distinct.size(); ++d) {
         const std::size_t end = d + 1 < distinct.size() ? distinct[d + 1] : sortedCount;
         for (std::size_t n = distinct[d]; n < end; ++n)
-            keyed[n] = {(d + 1) * stride, static_cast<std::uint32_t>(n)};
+            keyed[n] = keyOf((d + 1) * stride, n);
     }
     std::vector<std::size_t> appended;
     for (std::size_t n = sortedCount; n < count; ++n)
@@ -156,9 +171,9 @@ bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
                                                 return IndexTextLess(entries[n].Text, value);
                                             });
         const auto gap = static_cast<std::size_t>(found - distinct.begin());
-        std::uint64_t key = 0;
+        std::uint64_t rank = 0;
         if (found != distinct.end() && entries[*found].Text == text) {
-            key = (gap + 1) * stride;
+            rank = (gap + 1) * stride;
             allDistinct = false;
         } else {
             const bool sameAsPrevious = k > 0 && gap == previousGap && entries[appended[k - 1]].Text == text;
@@ -168,14 +183,19 @@ bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
             else if (!sameAsPrevious)
                 ++offset;
             previousGap = gap;
-            key = gap * stride + offset;
+            rank = gap * stride + offset;
         }
-        keyed[appended[k]] = {key, static_cast<std::uint32_t>(appended[k])};
+        keyed[appended[k]] = keyOf(rank, appended[k]);
     }
 
     if (allDistinct) {
         // The unique ascending order: the appended entries (in text order
         // already) merged with the sorted part.
+        if (groups != nullptr) {
+            groups->resize(count);
+            for (std::size_t n = 0; n < count; ++n)
+                (*groups)[n] = static_cast<std::uint32_t>(n);
+        }
         if (appended.empty())
             return changed;
         TIndexes tail;
@@ -194,12 +214,20 @@ bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount)
         return true;
     }
 
-    IndexQuickSort(keyed, [](const auto& a, const auto& b) { return a.first < b.first; });
+    IndexQuickSort(keyed, [](std::uint64_t a, std::uint64_t b) { return (a >> 32) < (b >> 32); });
     TIndexes sorted;
     sorted.reserve(count);
+    if (groups != nullptr)
+        groups->resize(count);
+    std::uint32_t group = 0;
     for (std::size_t k = 0; k < count; ++k) {
-        changed = changed || keyed[k].second != k;
-        sorted.push_back(std::move(entries[keyed[k].second]));
+        const auto n = static_cast<std::size_t>(keyed[k] & 0xffffffffu);
+        changed = changed || n != k;
+        if (k > 0 && (keyed[k] >> 32) != (keyed[k - 1] >> 32))
+            ++group;
+        if (groups != nullptr)
+            (*groups)[k] = group;
+        sorted.push_back(std::move(entries[n]));
     }
     entries = std::move(sorted);
     return changed;
@@ -213,13 +241,13 @@ TIndexes* TTextIndexCache::Find(TextIndex index)
 
 void TTextIndexCache::Set(TextIndex index, TIndexes entries)
 {
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), 0};
+    slots_[TextIndexSlot(index)] = Slot{std::move(entries), 0, {}};
 }
 
 void TTextIndexCache::SetSorted(TextIndex index, TIndexes entries)
 {
     const std::size_t count = entries.size();
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), count};
+    slots_[TextIndexSlot(index)] = Slot{std::move(entries), count, {}};
 }
 
 TIndexes* TTextIndexCache::Sort(TextIndex index, bool& changed)
@@ -227,7 +255,7 @@ TIndexes* TTextIndexCache::Sort(TextIndex index, bool& changed)
     std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
     if (!slot)
         return nullptr;
-    changed = SortAppendedIndexes(slot->Entries, slot->SortedCount);
+    changed = SortAppendedIndexes(slot->Entries, slot->SortedCount, &slot->Groups);
     slot->SortedCount = slot->Entries.size();
     return &slot->Entries;
 }

@@ -58,8 +58,12 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content,
 // exchanges, and leaves equal texts in the same order, much faster. When all
 // texts differ, the ascending order is the only one any correct sort can
 // leave, and the appended entries are merged into place without a sort.
-// Returns false when the order of the entries is unchanged.
-bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount);
+// Returns false when the order of the entries is unchanged. `groups`, when
+// given, carries from one sort to the next which entries have equal texts
+// (one number per distinct text, ascending), so that the sorted part need
+// not be compared again; a size other than sortedCount means not known.
+bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount,
+                         std::vector<std::uint32_t>* groups = nullptr);
 
 // The index files' quicksort over any values with a strict order `less`:
 // the same steps as QuickSortIndexes makes over entry texts.
@@ -119,6 +123,7 @@ private:
     struct Slot {
         TIndexes Entries;
         std::size_t SortedCount = 0; // entries [0, SortedCount) are sorted
+        std::vector<std::uint32_t> Groups; // equal texts of the sorted part
     };
     std::array<std::optional<Slot>, TextIndexCount> slots_;
 };

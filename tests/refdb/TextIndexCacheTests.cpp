@@ -44,8 +44,15 @@ TEST(TextIndexCacheTest, SortOfAppendedEntriesMatchesTheFileSort)
             entries.insert(entries.end(), appended.begin(), appended.end());
             TIndexes expected = entries;
             SortIndexes(expected);
+            TIndexes withGroups = entries;
             SortAppendedIndexes(entries, sortedSize);
             ExpectSameOrder(expected, entries);
+            // Sorting twice more, the second time from the groups the first left.
+            std::vector<std::uint32_t> groups;
+            SortAppendedIndexes(withGroups, sortedSize, &groups);
+            SortAppendedIndexes(withGroups, withGroups.size(), &groups);
+            SortIndexes(expected);
+            ExpectSameOrder(expected, withGroups);
         }
     }
     // Distinct texts: the appended entries are merged into place.

@@ -391,6 +391,23 @@ TEST(ReferenceDatabaseTest, OrphanedRecordIsOverwrittenByTheNextPattern)
     EXPECT_EQ(Bytes(folder, "ReferenceDatabase.PDB"), shortFile);
 }
 
+TEST(ReferenceDatabaseTest, FailedRebuildIsReportedAndLeavesTheDatabaseClosed)
+{
+    TempFolder folder;
+    auto db = TReferenceDatabase::CreateDatabase(folder.Text(), "PDF2");
+    TReferencePattern pattern = test::SimplePattern("A");
+    db->AppendPattern(pattern);
+    // A folder where an index file belongs: the rebuild cannot write it.
+    std::filesystem::remove(folder.Path() / "Formula.PDB");
+    std::filesystem::create_directory(folder.Path() / "Formula.PDB");
+    EXPECT_NE(Message([&] { db->Close(); }).find("Formula.PDB"), std::string::npos);
+    EXPECT_FALSE(db->Opened());
+    EXPECT_FALSE(db->IndexRebuildPending());
+    // The indexes created before the failing one keep a valid count line.
+    EXPECT_EQ(Text(folder, "Name.PDB"), "      0\r\n");
+    EXPECT_NO_THROW(db->Close());
+}
+
 TEST(ReferenceDatabaseTest, UserCodesEndAtNineThousandNineHundredNinetyNine)
 {
     TempFolder folder;

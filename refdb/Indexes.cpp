@@ -191,39 +191,6 @@ inline bool EntryLess(const TIndexedString& a, const TIndexedString& b)
     return IndexTextLess(a.Text, b.Text);
 }
 
-// Ranges of fewer than 11 entries: every pair i < j is exchanged unless
-// entry i is strictly smaller, so equal texts are exchanged too.
-void ExchangeSort(TIndexes::iterator base, std::ptrdiff_t lo, std::ptrdiff_t hi)
-{
-    for (std::ptrdiff_t i = lo; i < hi; ++i)
-        for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
-            if (!EntryLess(base[i], base[j]))
-                std::swap(base[i], base[j]);
-}
-
-// Hoare partition around a copy of the middle entry; on return lo..j and
-// i..hi are the two ranges still to sort (they may share one entry).
-void Partition(TIndexes::iterator base, std::ptrdiff_t lo, std::ptrdiff_t hi, std::string& pivot,
-               std::ptrdiff_t& i, std::ptrdiff_t& j)
-{
-    pivot.assign(base[(lo + hi) / 2].Text);
-    i = lo;
-    j = hi;
-    // The scans stop inside lo..hi: the first pass meets the pivot itself,
-    // later ones the entries the previous exchange left behind.
-    do {
-        while (IndexTextLess(base[i].Text, pivot))
-            ++i;
-        while (IndexTextLess(pivot, base[j].Text))
-            --j;
-        if (j >= i) {
-            std::swap(base[i], base[j]);
-            ++i;
-            --j;
-        }
-    } while (j > i);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -470,26 +437,7 @@ void QuickSortIndexes(TIndexes& entries, std::ptrdiff_t lo, std::ptrdiff_t hi)
         return;
     NORRVIK_ASSERT(lo >= 0 && hi < static_cast<std::ptrdiff_t>(entries.size()),
                    "Sort range outside the index");
-    const TIndexes::iterator base = entries.begin();
-    // The recursion "sort lo..j, then i..hi" with an explicit stack of the
-    // ranges still to sort, taken last in first out: the same exchanges in
-    // the same order, without deep recursion on large indexes.
-    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> pending;
-    pending.emplace_back(lo, hi);
-    std::string pivot;
-    while (!pending.empty()) {
-        const auto [first, last] = pending.back();
-        pending.pop_back();
-        if (last - first < 10) {
-            ExchangeSort(base, first, last);
-            continue;
-        }
-        std::ptrdiff_t i = 0;
-        std::ptrdiff_t j = 0;
-        Partition(base, first, last, pivot, i, j);
-        pending.emplace_back(i, last);
-        pending.emplace_back(first, j);
-    }
+    IndexQuickSort(entries, lo, hi, EntryLess);
 }
 
 void SortIndexes(TIndexes& entries)

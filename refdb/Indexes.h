@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace norrvik {
@@ -162,6 +163,60 @@ bool IndexTextLess(std::string_view a, std::string_view b);
 
 // Upper-cases every entry text in place (ASCII letters a..z only).
 void UpperCaseIndexTexts(TIndexes& entries);
+
+// The index files' quicksort over lo..hi of any values with a strict order
+// `less`, exactly as the search software's files are sorted: ranges of fewer
+// than 11 values exchange every pair i < j unless value i is strictly smaller
+// (so equal values are exchanged too); larger ranges are partitioned around a
+// copy of the middle value (scan up while below it, down while above it,
+// exchange while j >= i, repeat while j > i), then lo..j is sorted before
+// i..hi. An explicit stack taken last in first out makes the same exchanges
+// in the same order without deep recursion. The order of equal values is part
+// of the file format.
+template <typename T, typename Less>
+void IndexQuickSort(std::vector<T>& items, std::ptrdiff_t first, std::ptrdiff_t last, Less less)
+{
+    if (last <= first)
+        return;
+    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> pending{{first, last}};
+    const auto at = [&items](std::ptrdiff_t n) -> T& { return items[static_cast<std::size_t>(n)]; };
+    while (!pending.empty()) {
+        const auto [lo, hi] = pending.back();
+        pending.pop_back();
+        if (hi - lo < 10) {
+            for (std::ptrdiff_t i = lo; i < hi; ++i)
+                for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
+                    if (!less(at(i), at(j)))
+                        std::swap(at(i), at(j));
+            continue;
+        }
+        const T pivot = at((lo + hi) / 2);
+        std::ptrdiff_t i = lo;
+        std::ptrdiff_t j = hi;
+        // The scans stop inside lo..hi: the first pass meets the pivot
+        // itself, later ones the values the previous exchange left behind.
+        do {
+            while (less(at(i), pivot))
+                ++i;
+            while (less(pivot, at(j)))
+                --j;
+            if (j >= i) {
+                std::swap(at(i), at(j));
+                ++i;
+                --j;
+            }
+        } while (j > i);
+        pending.emplace_back(i, hi);
+        pending.emplace_back(lo, j);
+    }
+}
+
+// The same over all values.
+template <typename T, typename Less>
+void IndexQuickSort(std::vector<T>& items, Less less)
+{
+    IndexQuickSort(items, 0, static_cast<std::ptrdiff_t>(items.size()) - 1, less);
+}
 
 // Sorts entries lo..hi by text with the index files' own quicksort (ranges of
 // fewer than 11 entries by an exchange step that also exchanges equal texts,

@@ -65,46 +65,6 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content,
 bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount,
                          std::vector<std::uint32_t>* groups = nullptr);
 
-// The index files' quicksort over any values with a strict order `less`:
-// the same steps as QuickSortIndexes makes over entry texts.
-template <typename T, typename Less>
-void IndexQuickSort(std::vector<T>& items, Less less)
-{
-    if (items.size() < 2)
-        return;
-    // "Sort lo..j, then i..hi" with an explicit stack taken last in first out.
-    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> pending{
-        {0, static_cast<std::ptrdiff_t>(items.size()) - 1}};
-    const auto at = [&items](std::ptrdiff_t n) -> T& { return items[static_cast<std::size_t>(n)]; };
-    while (!pending.empty()) {
-        const auto [lo, hi] = pending.back();
-        pending.pop_back();
-        if (hi - lo < 10) {
-            for (std::ptrdiff_t i = lo; i < hi; ++i)
-                for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
-                    if (!less(at(i), at(j)))
-                        std::swap(at(i), at(j));
-            continue;
-        }
-        const T pivot = at((lo + hi) / 2);
-        std::ptrdiff_t i = lo;
-        std::ptrdiff_t j = hi;
-        do {
-            while (less(at(i), pivot))
-                ++i;
-            while (less(pivot, at(j)))
-                --j;
-            if (j >= i) {
-                std::swap(at(i), at(j));
-                ++i;
-                --j;
-            }
-        } while (j > i);
-        pending.emplace_back(i, hi);
-        pending.emplace_back(lo, j);
-    }
-}
-
 class TTextIndexCache {
 public:
     // The entries when the file is known to hold exactly them, else nullptr.

@@ -408,6 +408,10 @@ void TReferenceDatabase::ReadTextLines(TextSideFile side, std::int32_t first,
         return;
     }
     TStringFile& file = StringFileFor(side);
+    // A database opened for reading is never changed: a missing side file
+    // holds no lines and is not created.
+    if (!file.File.IsOpen() && readOnly_ && !FileExists(file.FileName))
+        return;
     OpenStringFile(file);
     const std::int64_t end = std::min<std::int64_t>(static_cast<std::int64_t>(first) + count,
                                                     file.File.RecordCount());

@@ -109,7 +109,11 @@ void TReferenceDatabase::RebuildIndexes()
     std::exception_ptr failure;
     KeepFirstFailure(failure, [&] {
         for (TextIndex index : RebuildTextIndexOrder) {
-            WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), kPlaceholderCountLine);
+            // The contents are built in memory and written at the end; the
+            // placeholder on disk would only leave unreadable indexes behind
+            // a rebuild that fails.
+            if (stepByStep_)
+                WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), kPlaceholderCountLine);
             contents[TextIndexSlot(index)] = kPlaceholderCountLine;
             created[TextIndexSlot(index)] = true;
         }
@@ -164,7 +168,7 @@ void TReferenceDatabase::RebuildIndexes()
         return;
     }
 
-    for (TextIndex index : RebuildTextIndexOrder)
+    for (TextIndex index : SortTextIndexOrder)
         if (created[TextIndexSlot(index)])
             KeepFirstFailure(failure, [&] {
                 WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), contents[TextIndexSlot(index)]);

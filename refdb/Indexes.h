@@ -48,14 +48,20 @@ inline constexpr std::array<TextIndex, TextIndexCount> RebuildTextIndexOrder{
     TextIndex::Color,         TextIndex::Journal, TextIndex::Author};
 
 // Order in which the store sorts the seven text index files.
+// ReferenceCode.PDB, which holds exactly one entry per pattern, is written
+// last: its count equals the header's pattern count only when every index
+// write of the last addition or rebuild went through, which is how an
+// interrupted run is recognised when the database is opened again. The order
+// of the files changes no byte of any of them.
 inline constexpr std::array<TextIndex, TextIndexCount> SortTextIndexOrder{
-    TextIndex::ReferenceCode, TextIndex::Name,   TextIndex::MineralName, TextIndex::Formula,
-    TextIndex::Color,         TextIndex::Author, TextIndex::Journal};
+    TextIndex::Name,   TextIndex::MineralName, TextIndex::Formula,      TextIndex::Color,
+    TextIndex::Author, TextIndex::Journal,     TextIndex::ReferenceCode};
 
-// Order in which adding one pattern appends its text entries.
+// Order in which adding one pattern appends its text entries (each file
+// receives its own entries in their order; ReferenceCode.PDB last, as above).
 inline constexpr std::array<TextIndex, TextIndexCount> AddPatternTextIndexOrder{
-    TextIndex::ReferenceCode, TextIndex::Color, TextIndex::MineralName, TextIndex::Journal,
-    TextIndex::Author,        TextIndex::Name,  TextIndex::Formula};
+    TextIndex::Color, TextIndex::MineralName, TextIndex::Journal,      TextIndex::Author,
+    TextIndex::Name,  TextIndex::Formula,     TextIndex::ReferenceCode};
 
 // ---------------------------------------------------------------------------
 // The three binary indexes: file names and record sizes

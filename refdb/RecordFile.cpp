@@ -196,7 +196,27 @@ void WriteFileInMode(const std::filesystem::path& path, std::ios::openmode mode,
 
 void WriteWholeFile(const std::filesystem::path& path, std::string_view content)
 {
-    WriteFileInMode(path, std::ios::trunc, "Cannot create file", content);
+    // The new content goes to a file beside the old one and replaces it only
+    // once it is wholly written: a full disk leaves the previous file as it
+    // was, never a truncated index that would keep the database from opening.
+    if (std::filesystem::exists(path) && !std::ofstream(path, std::ios::binary | std::ios::app))
+        ThrowFileError("Cannot create file", PathText(path)); // a write-protected file stays as it is
+    std::filesystem::path temporary = path;
+    temporary += ".new";
+    try {
+        WriteFileInMode(temporary, std::ios::trunc, "Cannot create file", content);
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        throw;
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        throw EInOutError(FileErrorMessage("Cannot write file", PathText(path), error.message()));
+    }
 }
 
 void AppendToFile(const std::filesystem::path& path, std::string_view content)

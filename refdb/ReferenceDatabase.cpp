@@ -210,6 +210,36 @@ void TReferenceDatabase::Open()
         LoadPattern(1);
     LoadSubfileList();
     CheckSubfiles();
+    // A run that stopped between a pattern and its index entries (a full
+    // disk) left indexes behind the main data file; adding to them would put
+    // every later pattern's entries out of step for good. Opened for writing,
+    // such a database has its indexes rebuilt when it closes.
+    if (!readOnly_ && !IndexesInStep())
+        indexRebuildPending_ = true;
+}
+
+bool TReferenceDatabase::IndexesInStep() const
+{
+    const auto patterns = static_cast<std::uintmax_t>(std::max(header_.PatternCount(), 0));
+    if (referenceCodeIndex_.size() != patterns)
+        return false;
+    const std::pair<std::string_view, std::size_t> binaryIndexes[] = {
+        {IndexFileName, IndexRecordSize},
+        {StrongestLinesFileName, StrongestLinesRecordSize},
+        {CrystalIndexFileName, CrystalIndexRecordSize}};
+    for (const auto& [name, recordSize] : binaryIndexes) {
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(PathFromText(FilePath(name)), error);
+        if (error) {
+            // CrystalIndex.PDB may be absent for good, Index.PDB only while empty.
+            if (name == IndexFileName && patterns > 0)
+                return false;
+            continue;
+        }
+        if (size != patterns * recordSize)
+            return false;
+    }
+    return true;
 }
 
 void TReferenceDatabase::OpenMainDataFile()

@@ -153,6 +153,9 @@ private:
     bool FileExists(std::string_view fileName) const;
 
     void OpenMainDataFile();
+    // True when ReferenceCode.PDB counts one entry per pattern and the binary
+    // indexes hold one record per pattern.
+    bool IndexesInStep() const;
     void LoadSubfileList();
     void LoadCodeList();
     void SaveDefaultSubfileList();

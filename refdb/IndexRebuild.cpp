@@ -42,6 +42,15 @@ void KeepFirstFailure(std::exception_ptr& failure, Step&& step)
     }
 }
 
+// ReferenceCode.PDB, written last, marks a complete index write: after a
+// failed write of another index it is left as it was, so that its count still
+// shows the indexes out of step with the records when the database is opened
+// again (see TReferenceDatabase::Open).
+bool KeepReferenceCodeIndex(const std::exception_ptr& failure, TextIndex index)
+{
+    return failure && index == TextIndex::ReferenceCode;
+}
+
 } // namespace
 
 void TReferenceDatabase::WriteTextIndex(const TIndexes& entries, std::string_view fileName)
@@ -54,7 +63,8 @@ void TReferenceDatabase::SortTextIndexes()
     ApplyPendingIndexWork();
     std::exception_ptr failure;
     for (TextIndex index : SortTextIndexOrder)
-        KeepFirstFailure(failure, [&] { SortOneTextIndex(index); });
+        if (!KeepReferenceCodeIndex(failure, index))
+            KeepFirstFailure(failure, [&] { SortOneTextIndex(index); });
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -149,6 +159,8 @@ void TReferenceDatabase::RebuildIndexes()
     if (!failure && !stepByStep_) {
         // The sort reads each index as just written: it is still in memory.
         for (TextIndex index : SortTextIndexOrder) {
+            if (KeepReferenceCodeIndex(failure, index))
+                continue;
             KeepFirstFailure(failure, [&] {
                 const std::string path = FilePath(TextIndexFileName(index));
                 TIndexes entries;
@@ -169,7 +181,7 @@ void TReferenceDatabase::RebuildIndexes()
     }
 
     for (TextIndex index : SortTextIndexOrder)
-        if (created[TextIndexSlot(index)])
+        if (created[TextIndexSlot(index)] && !KeepReferenceCodeIndex(failure, index))
             KeepFirstFailure(failure, [&] {
                 WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), contents[TextIndexSlot(index)]);
             });

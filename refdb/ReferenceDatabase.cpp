@@ -247,6 +247,12 @@ void TReferenceDatabase::OpenMainDataFile()
     const std::string path = FilePath(kMainDataFileName);
     dataFile_.Open(PathFromText(path), kPatternRecordSize, readOnly_);
     dataFile_.ReadRecord(0, header_.Record());
+    // Negative counts (a damaged header) would make record positions before
+    // the file's start.
+    if (header_.PatternCount() < 0 || header_.UserPatternCount() < 0)
+        throw EInOutError(FileErrorMessage("Cannot read file", path,
+                                           Format("the header counts %d patterns and %d user patterns",
+                                                  header_.PatternCount(), header_.UserPatternCount())));
     if (header_.IsOlderRecordFormat(path)) {
         dataFile_.Close();
         dataFile_.Open(PathFromText(path), kOldPatternRecordSize, readOnly_);

@@ -2,6 +2,7 @@
 // entries (tests/data/faults/indexes-behind-records: the records of four
 // patterns, the indexes of three) is brought back in step by the next
 // conversion into it, and nothing it held is lost.
+#include "common/Exceptions.h"
 #include "convert/Conversion.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/ReferenceDatabase.h"
@@ -48,6 +49,34 @@ TEST(StoreRecovery, IndexesBehindTheRecordsAreRebuiltByTheNextConversion)
     database.SetDatabaseName(target.string());
     EXPECT_EQ(database.PatternCount(), 6);
     EXPECT_EQ(database.UserPatternCount(), 6);
+}
+
+// A header whose pattern count is negative (found by fuzzing:
+// tests/data/fuzz/fuzz_target_database/negative-pattern-count) is refused
+// when the database is opened, with an error naming the file, instead of an
+// assertion when the next pattern is written.
+TEST(StoreRecovery, NegativeCountsInTheHeaderAreRefusedAtOpen)
+{
+    test::TempFolder dir;
+    TReferenceDatabase::CreateDatabase(dir.Text(), "PDF2")->Close();
+    const fs::path main = dir.Path() / "ReferenceDatabase.PDB";
+    for (const std::size_t offset : {std::size_t{6}, std::size_t{10}}) { // PatternCount, UserPatternCount
+        auto bytes = test::ReadFile(main);
+        bytes[offset] = 0xFD; // -3
+        std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(offset) + 1,
+                  bytes.begin() + static_cast<std::ptrdiff_t>(offset) + 4, 0xFF);
+        test::WriteFile(main, bytes);
+        TReferenceDatabase database;
+        database.SetDatabaseName(dir.Text());
+        database.SetReadOnly(false);
+        try {
+            database.Open();
+            ADD_FAILURE() << "a negative count was accepted";
+        } catch (const EInOutError& error) {
+            EXPECT_NE(std::string(error.what()).find(main.string()), std::string::npos) << error.what();
+            EXPECT_NE(std::string(error.what()).find("-3"), std::string::npos) << error.what();
+        }
+    }
 }
 
 } // namespace

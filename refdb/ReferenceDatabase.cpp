@@ -492,7 +492,13 @@ void TReferenceDatabase::LoadPattern(std::int32_t n)
     if (oldRecordFormat_) {
         OldPatternRecord old{};
         dataFile_.ReadRecord(n, old);
-        currentPattern_.Record() = ConvertOldPatternRecord(old);
+        try {
+            currentPattern_.Record() = ConvertOldPatternRecord(old);
+        } catch (const EConvertError& error) {
+            // Say which file and record hold the bad code.
+            throw EConvertError(FileErrorMessage("Cannot read file", dataFile_.FileText(),
+                                                 Format("record %d: %s", static_cast<int>(n), error.what())));
+        }
     } else {
         dataFile_.ReadRecord(n, currentPattern_.Record());
     }

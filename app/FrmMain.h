@@ -6,7 +6,7 @@
 
 #include "common/Progress.h"
 #include "app/FormDialogs.h"
-#include "cli/ConversionDrivers.h"
+#include "convert/ConversionDrivers.h"
 #include "convert/Conversion.h"
 
 #include <QString>

@@ -2,7 +2,7 @@
 // real conversion drivers (it makes the help dialog once), and the message
 // loop. An exception that escapes any event handler is shown in a box.
 #include "app/FrmMain.h"
-#include "cli/ConversionDrivers.h"
+#include "convert/ConversionDrivers.h"
 
 #include <QApplication>
 

@@ -7,7 +7,7 @@
 // run it in-process; it returns the exit status.
 #pragma once
 
-#include "cli/ConversionDrivers.h"
+#include "convert/ConversionDrivers.h"
 
 #include <ostream>
 

@@ -5,6 +5,8 @@
 #include "common/Format.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
+#include "refdb/DatabaseFiles.h"
+#include "refdb/DatabaseHeader.h"
 #include "refdb/ReferenceCodes.h"
 
 #include <algorithm>
@@ -16,24 +18,22 @@ namespace norrvik {
 
 namespace {
 
-constexpr std::uintmax_t kHeaderRecordSize = 3310;
-constexpr std::size_t kPatternCountOffset = 6;
 
 // True when the folder's ReferenceDatabase.PDB holds more than a bare header:
 // creating a database there would delete patterns.
 bool HoldsStoredPatterns(const std::filesystem::path& folder)
 {
-    const std::filesystem::path mainFile = folder / "ReferenceDatabase.PDB";
+    const std::filesystem::path mainFile = folder / PathFromText(kMainDataFileName);
     std::error_code error;
     if (!std::filesystem::is_regular_file(mainFile, error))
         return false;
     const std::uintmax_t size = std::filesystem::file_size(mainFile, error);
-    if (error || size > kHeaderRecordSize)
+    if (error || size > kPatternRecordSize)
         return true;
     const std::vector<std::uint8_t> header = ReadFileBytes(mainFile);
-    if (header.size() < kPatternCountOffset + 4)
+    if (header.size() < header_layout::PatternCount + 4)
         return false;
-    return ReadI32LE(header, kPatternCountOffset) > 0;
+    return ReadI32LE(header, header_layout::PatternCount) > 0;
 }
 
 // Raises the store's own "doesn't contain" message for the first missing

@@ -1,11 +1,13 @@
 // Argument parsing and the commands of norrvik-cli.
 #include "cli/Cli.h"
 
+#include "cli/ConvertCommand.h"
 #include "cli/DumpCommand.h"
+#include "cli/JsonOutput.h"
 #include "cli/TerminalProgress.h"
+#include "common/Files.h"
 #include "common/FolderChecks.h"
-#include "common/ProgressText.h"
-#include "common/Text.h"
+#include "convert/Formats.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/ReferenceDatabase.h"
 
@@ -42,75 +44,71 @@ int RunReportingErrors(std::ostream& err, const std::function<int()>& command)
     return kExitFailure;
 }
 
-// The driver of a format name (any letter case); nullptr for an unknown one.
-const ConversionDriver* DriverFor(const std::string& format, const TConversionDrivers& drivers)
+// A database folder given as a file: the message, or nothing.
+std::optional<std::string> DatabaseFolderProblem(const std::string& folder)
 {
-    const std::string name = LowerCaseAscii(format);
-    if (name == "quorvane")
-        return &drivers.quorvane;
-    if (name == "kandor")
-        return &drivers.kandor;
-    if (name == "veltro")
-        return &drivers.veltro;
-    return nullptr;
+    if (NamesAFile(folder))
+        return NotAFolderMessage(kNewFolderWhat, folder);
+    return std::nullopt;
 }
 
-int RunConvert(const std::string& format, const std::string& oldFolder, const std::string& newFolder,
-               std::ostream& out, std::ostream& err, const TCliOptions& options)
+// One problem line of the checker ("Name.PDB: entry 3 ...") with its file
+// and, where the line starts with one, the record, entry or line it names.
+nlohmann::json ProblemJson(const std::string& line)
 {
-    // The same checks as the window's, before anything is created.
-    if (!OldFolderExists(oldFolder)) {
-        err << OldFolderMissingMessage(oldFolder) << '\n';
-        return kExitFailure;
+    const std::size_t colon = line.find(": ");
+    nlohmann::json problem;
+    problem["file"] = colon == std::string::npos ? std::string() : line.substr(0, colon);
+    const std::string text = colon == std::string::npos ? line : line.substr(colon + 2);
+    problem["text"] = text;
+    for (const char* place : {"record", "entry", "line"}) {
+        const std::string prefix = std::string(place) + ' ';
+        if (text.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::size_t digits = prefix.size();
+        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
+            ++digits;
+        if (digits > prefix.size())
+            problem[place] = std::stoll(text.substr(prefix.size(), digits - prefix.size()));
     }
-    if (TargetFolderBlank(newFolder)) {
-        err << kEmptyTargetMessage << '\n';
-        return kExitFailure;
-    }
-    const ConversionDriver* driver = DriverFor(format, options.drivers);
-    if (driver == nullptr || !*driver) {
-        err << "Conversion failed\n";
-        return kExitFailure;
-    }
+    return problem;
+}
 
-    TInterruptGuard interrupt;
-    TTerminalProgress progress(err, options.drawProgress);
-    ConversionSummary summary;
-    bool success = false;
+// Exit status 0: sound; 1: problems found; 2: the database could not be checked.
+int RunVerify(const std::string& folder, bool json, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::string> problems;
     try {
-        (*driver)(oldFolder, newFolder, success, progress.Callback(), &summary);
-        progress.Finish();
-    } catch (const ConversionCancelled& cancelled) {
-        progress.Finish();
-        err << cancelled.what() << '\n';
-        return kExitCancelled;
-    } catch (...) {
-        progress.Finish();
-        throw;
+        if (std::optional<std::string> problem = DatabaseFolderProblem(folder))
+            throw Exception(*problem);
+        std::error_code error;
+        if (!std::filesystem::is_directory(PathFromText(folder), error))
+            throw Exception("Folder " + folder + " doesn't exist.");
+        problems = CheckReferenceDatabase(folder);
+    } catch (const std::exception& error) {
+        err << MessageOf(error) << '\n';
+        return kExitVerifyNotChecked;
     }
-    if (!success) {
-        err << "Conversion failed\n";
-        return kExitFailure;
+    if (json) {
+        nlohmann::json list = nlohmann::json::array();
+        for (const std::string& problem : problems)
+            list.push_back(ProblemJson(problem));
+        WriteJson(out, {{"folder", folder}, {"sound", problems.empty()}, {"problems", list}});
+    } else {
+        for (const std::string& problem : problems)
+            out << problem << '\n';
+        if (problems.empty())
+            out << "No problems found.\n";
+        else
+            out << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found.\n";
     }
-    out << ConversionResultText(summary.added, summary.skipped, summary.targetPatternCount) << '\n';
-    return kExitSuccess;
-}
-
-int RunVerify(const std::string& folder, std::ostream& out)
-{
-    const std::vector<std::string> problems = CheckReferenceDatabase(folder);
-    for (const std::string& problem : problems)
-        out << problem << '\n';
-    if (problems.empty()) {
-        out << "No problems found.\n";
-        return kExitSuccess;
-    }
-    out << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found.\n";
-    return kExitFailure;
+    return problems.empty() ? kExitSuccess : kExitFailure;
 }
 
 int RunRebuild(const std::string& folder, std::ostream& out, std::ostream& err, const TCliOptions& options)
 {
+    if (std::optional<std::string> problem = DatabaseFolderProblem(folder))
+        throw Exception(*problem);
     // Index files left half-written would be worse than waiting: Ctrl-C
     // does not stop a rebuild.
     TInterruptGuard interrupt;
@@ -129,6 +127,18 @@ int RunRebuild(const std::string& folder, std::ostream& out, std::ostream& err, 
     return kExitSuccess;
 }
 
+// A failed write to stdout (a full disk, a closed pipe) must not pass for
+// success: the status of the command, or the failure status with a message.
+int CheckOutputWritten(int status, std::ostream& out, std::ostream& err)
+{
+    out.flush();
+    if (out.good())
+        return status;
+    err << "Cannot write to standard output: what was printed there is incomplete (a full disk or a closed "
+           "pipe). Free space or keep the reader open, and run the command again.\n";
+    return status == kExitSuccess ? kExitFailure : status;
+}
+
 } // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const TCliOptions& options)
@@ -138,27 +148,42 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                  "norrvik-cli"};
     app.require_subcommand(1, 1);
 
-    std::string format;
-    std::string oldFolder;
-    std::string newFolder;
+    TConvertRequest request;
     CLI::App* convert = app.add_subcommand(
         "convert", "Convert an old database into a Tessaly database: a new one when NEW holds none, "
                    "otherwise the patterns are added to the one in NEW");
-    convert->add_option("--format", format, "Format of the old database")
-        ->required()
-        ->check(CLI::IsMember({"quorvane", "kandor", "veltro"}, CLI::ignore_case));
-    convert->add_option("OLD", oldFolder, "Folder of the old database")->required();
-    convert->add_option("NEW", newFolder, "Folder of the Tessaly database (created when missing)")->required();
+    std::vector<std::string> formatNames{"auto"};
+    for (const FormatInfo& info : kFormats)
+        formatNames.emplace_back(info.cliName);
+    convert->add_option("--format", request.format,
+                        "Format of the old database; auto (the default) takes the one its files show")
+        ->check(CLI::IsMember(formatNames, CLI::ignore_case));
+    convert->add_option("OLD", request.oldFolder, "Folder of the old database")->required();
+    convert->add_option("NEW", request.newFolder, "Folder of the Tessaly database (created when missing)")->required();
+    convert->add_flag("--dry-run", request.dryRun,
+                      "Read both databases and print what the conversion would do; write nothing");
+    convert->add_flag("--skip-reimport", request.skipReimport,
+                      "Refuse, changing nothing, when NEW already holds patterns imported from OLD");
+    convert->add_flag("--json", request.json, "Print the summary as JSON");
+
+    std::string detectFolder;
+    bool json = false;
+    CLI::App* detect = app.add_subcommand("detect", "Tell which old database format a folder holds");
+    detect->add_option("OLD", detectFolder, "Folder of the old database")->required();
+    detect->add_flag("--json", json, "Print as JSON");
 
     std::string databaseFolder;
     std::optional<std::string> code;
     CLI::App* dump = app.add_subcommand("dump", "Print a Tessaly database: header, patterns, lines and texts");
     dump->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
     dump->add_option("--code", code, "Print only the pattern with this reference code (00-002-0318 or 000020318)");
+    dump->add_flag("--json", json, "Print as JSON");
 
     CLI::App* verify = app.add_subcommand(
-        "verify", "Check a Tessaly database without changing it; prints each problem, exit status 1 if any");
+        "verify", "Check a Tessaly database without changing it; prints each problem. Exit status 0: sound, "
+                  "1: problems found, 2: could not check");
     verify->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
+    verify->add_flag("--json", json, "Print the problems as JSON");
 
     CLI::App* rebuild = app.add_subcommand("rebuild", "Rewrite every index file of a Tessaly database from its patterns");
     rebuild->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
@@ -167,20 +192,29 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error, out, err);
-        return status == 0 ? kExitSuccess : kExitUsage;
+        return CheckOutputWritten(status == 0 ? kExitSuccess : kExitUsage, out, err);
     }
 
-    return RunReportingErrors(err, [&]() -> int {
+    const int status = RunReportingErrors(err, [&]() -> int {
         if (convert->parsed())
-            return RunConvert(format, oldFolder, newFolder, out, err, options);
+            return RunConvert(request, out, err, options);
+        if (detect->parsed())
+            return RunDetect(detectFolder, json, out, err);
         if (dump->parsed()) {
-            DumpDatabase(databaseFolder, code, out);
+            if (code && !IsReferenceCodeForm(*code)) {
+                err << ReferenceCodeFormMessage(*code) << '\n';
+                return kExitUsage;
+            }
+            if (std::optional<std::string> problem = DatabaseFolderProblem(databaseFolder))
+                throw Exception(*problem);
+            DumpDatabase(databaseFolder, code, json, out);
             return kExitSuccess;
         }
         if (verify->parsed())
-            return RunVerify(databaseFolder, out);
+            return RunVerify(databaseFolder, json, out, err);
         return RunRebuild(databaseFolder, out, err, options);
     });
+    return CheckOutputWritten(status, out, err);
 }
 
 } // namespace norrvik

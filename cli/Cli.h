@@ -1,7 +1,8 @@
 // The command-line front end, norrvik-cli:
-//   convert --format {quorvane|kandor|veltro} OLD NEW
-//   dump DB [--code CODE]
-//   verify DB
+//   convert [--format {auto|quorvane|kandor|veltro}] [--dry-run] [--skip-reimport] [--json] OLD NEW
+//   detect [--json] OLD
+//   dump [--json] DB [--code CODE]
+//   verify [--json] DB
 //   rebuild DB
 // RunCli takes the program's arguments and its two output streams, so tests
 // run it in-process; it returns the exit status.
@@ -16,6 +17,7 @@ namespace norrvik {
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;   // failed conversion, error, problems found
 inline constexpr int kExitUsage = 2;     // wrong arguments
+inline constexpr int kExitVerifyNotChecked = 2; // verify: the database could not be checked
 inline constexpr int kExitCancelled = 130; // stopped with Ctrl-C, as shells report SIGINT
 
 struct TCliOptions {

@@ -1,8 +1,10 @@
 // Printing a target database for people.
 #include "cli/DumpCommand.h"
 
+#include "cli/JsonOutput.h"
 #include "common/Format.h"
 #include "common/Text.h"
+#include "refdb/ReferenceCodes.h"
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
 
@@ -18,19 +20,38 @@ std::string Shown(std::string_view bytes)
     return Windows1252ToUtf8(bytes);
 }
 
-std::string SubfileCodes(std::uint32_t mask)
+std::vector<std::string> SubfileCodeList(std::uint32_t mask)
 {
-    std::string codes;
+    std::vector<std::string> codes;
     for (std::size_t bit = 0; bit < kSubfileCount; ++bit) {
         if ((mask & (std::uint32_t{1} << bit)) == 0)
             continue;
         const std::string_view row = SubfileTable[bit];
-        if (!codes.empty())
-            codes += ' ';
-        codes += row.substr(0, row.find('='));
+        codes.emplace_back(row.substr(0, row.find('=')));
     }
+    return codes;
+}
+
+std::string SubfileCodes(std::uint32_t mask)
+{
+    std::string codes;
+    for (const std::string& code : SubfileCodeList(mask))
+        codes += (codes.empty() ? "" : " ") + code;
     return codes.empty() ? "none" : codes;
 }
+
+// The four text lists of a pattern with their titles and JSON names.
+struct TextListName {
+    TextList list;
+    const char* title;
+    const char* key;
+};
+constexpr TextListName kTextLists[] = {
+    {TextList::Comments, "Comments", "comments"},
+    {TextList::CodedComments, "Coded comments", "coded_comments"},
+    {TextList::References, "References", "references"},
+    {TextList::SupplementLines, "Supplementary lines", "supplementary_lines"},
+};
 
 void DumpNames(const TReferencePattern& pattern, std::ostream& out)
 {
@@ -57,13 +78,7 @@ void DumpLines(const TReferencePattern& pattern, std::ostream& out)
 
 void DumpTextLists(const TReferencePattern& pattern, std::ostream& out)
 {
-    const std::pair<TextList, const char*> lists[] = {
-        {TextList::Comments, "Comments"},
-        {TextList::CodedComments, "Coded comments"},
-        {TextList::References, "References"},
-        {TextList::SupplementLines, "Supplementary lines"},
-    };
-    for (const auto& [list, title] : lists) {
+    for (const auto& [list, title, key] : kTextLists) {
         const std::vector<std::string>& lines = pattern.GetTextList(list);
         if (lines.empty())
             continue;
@@ -73,7 +88,76 @@ void DumpTextLists(const TReferencePattern& pattern, std::ostream& out)
     }
 }
 
+nlohmann::json HeaderJson(TReferenceDatabase& database)
+{
+    return {{"database", database.DatabaseName()},
+            {"version", Shown(database.Version())},
+            {"title", Shown(database.Title())},
+            {"pattern_count", database.PatternCount()},
+            {"user_pattern_count", database.UserPatternCount()}};
+}
+
+nlohmann::json PatternJson(const TReferencePattern& pattern)
+{
+    nlohmann::json names = nlohmann::json::array();
+    for (int i = 0; i < pattern.GetNameCount(); ++i) {
+        const PatternName name = pattern.GetNameAt(i);
+        names.push_back({{"type", std::string(1, name.TypeLetter)}, {"text", Shown(name.Text)}});
+    }
+    nlohmann::json lines = nlohmann::json::array();
+    for (int i = 0; i < pattern.GetLineCount(); ++i)
+        lines.push_back({{"d", static_cast<double>(pattern.GetD(i))},
+                         {"intensity", pattern.GetIntensity(i)},
+                         {"h", pattern.GetH(i)},
+                         {"k", pattern.GetK(i)},
+                         {"l", pattern.GetL(i)}});
+    nlohmann::json result = {{"record", pattern.GetRecordNumber()},
+                             {"code", Shown(pattern.GetReferenceCode())},
+                             {"names", names},
+                             {"formula", Shown(pattern.GetFormulaLine())},
+                             {"status", pattern.GetStatus()},
+                             {"user_pattern", pattern.IsUserPattern()},
+                             {"subfiles", SubfileCodeList(pattern.GetSubfiles())},
+                             {"lines", lines}};
+    for (const auto& [list, title, key] : kTextLists) {
+        nlohmann::json texts = nlohmann::json::array();
+        for (const std::string& line : pattern.GetTextList(list))
+            texts.push_back(Shown(line));
+        result[key] = texts;
+    }
+    return result;
+}
+
+// One document, written pattern by pattern so that a large database is
+// never held in memory as a whole: the header's fields, then "patterns".
+void DumpDatabaseJson(TReferenceDatabase& database, const std::optional<std::string>& code, std::ostream& out)
+{
+    std::string header = JsonText(HeaderJson(database));
+    header.pop_back(); // the closing brace; the pattern list follows
+    out << header << ",\"patterns\":[";
+    if (code) {
+        out << JsonText(PatternJson(database.FindPattern(*code)));
+    } else {
+        const std::int32_t count = database.PatternCount();
+        for (std::int32_t n = 1; n <= count; ++n)
+            out << (n > 1 ? "," : "") << JsonText(PatternJson(database.GetPattern(n)));
+    }
+    out << "]}\n";
+}
+
 } // namespace
+
+bool IsReferenceCodeForm(const std::string& code)
+{
+    if (code.size() == kDisplayCodeLength && (code[2] != '-' || code[6] != '-'))
+        return false;
+    return IsNineDigitCode(StoredCodeFromDisplayCode(code));
+}
+
+std::string ReferenceCodeFormMessage(const std::string& code)
+{
+    return "\"" + code + "\" is not a reference code: give its nine digits (000020318) or the form 00-002-0318.";
+}
 
 void DumpHeader(TReferenceDatabase& database, std::ostream& out)
 {
@@ -94,11 +178,16 @@ void DumpPattern(const TReferencePattern& pattern, std::ostream& out)
     DumpTextLists(pattern, out);
 }
 
-void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, std::ostream& out)
+void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, bool json,
+                  std::ostream& out)
 {
     TReferenceDatabase database;
     database.SetDatabaseName(folder);
     database.Open();
+    if (json) {
+        DumpDatabaseJson(database, code, out);
+        return;
+    }
     DumpHeader(database, out);
     if (code) {
         DumpPattern(database.FindPattern(*code), out);

@@ -1,7 +1,8 @@
 // `dump`: prints a Tessaly reference database for people: the header, then
 // every pattern (or the one with a given reference code) with its names,
 // formula line, status, subfiles, diffraction lines and text lines. The
-// database's 8-bit texts are shown as UTF-8.
+// database's 8-bit texts are shown as UTF-8. `--json` gives the same fields
+// as one JSON document.
 #pragma once
 
 #include <optional>
@@ -13,10 +14,17 @@ namespace norrvik {
 class TReferenceDatabase;
 class TReferencePattern;
 
-// Opens the database in `folder` for reading and prints it; with `code`
-// only that pattern. Errors (a missing folder or file, an unknown code)
-// leave as exceptions with their messages.
-void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, std::ostream& out);
+// Opens the database in `folder` for reading and prints it, as text or as
+// one JSON document with the same fields; with `code` only that pattern.
+// Errors (a missing folder or file, an unknown code) leave as exceptions
+// with their messages.
+void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, bool json,
+                  std::ostream& out);
+
+// True for a reference code in one of the two forms a look-up takes: nine
+// digits (000020318) or eleven characters with dashes (00-002-0318).
+bool IsReferenceCodeForm(const std::string& code);
+std::string ReferenceCodeFormMessage(const std::string& code);
 
 void DumpHeader(TReferenceDatabase& database, std::ostream& out);
 void DumpPattern(const TReferencePattern& pattern, std::ostream& out);

@@ -22,6 +22,24 @@ std::string OldFolderMissingMessage(std::string_view typed)
     return "Folder with the old reference database (" + std::string(typed) + ") doesn't exist.";
 }
 
+bool NamesAFile(std::string_view typed)
+{
+    std::string_view name = typed;
+    while (name.size() > 1 && name.back() == '/')
+        name.remove_suffix(1);
+    if (Trim(name).empty())
+        return false;
+    std::error_code error;
+    const auto status = std::filesystem::status(PathFromText(name), error);
+    return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+std::string NotAFolderMessage(std::string_view what, std::string_view typed)
+{
+    return std::string(what) + " (" + std::string(typed) +
+           ") is a file, not a folder. Choose the folder that holds the database.";
+}
+
 bool TargetFolderBlank(std::string_view typed)
 {
     return Trim(typed).empty();

@@ -20,6 +20,16 @@ std::string OldFolderMissingMessage(std::string_view typed);
 // True when the target folder text is blank.
 bool TargetFolderBlank(std::string_view typed);
 
+// True when `typed` names something that exists but is not a folder (a
+// file given where a folder is expected); a trailing delimiter is ignored.
+bool NamesAFile(std::string_view typed);
+
+// "<what> (<typed>) is a file, not a folder. Choose the folder that holds it."
+std::string NotAFolderMessage(std::string_view what, std::string_view typed);
+
+inline constexpr std::string_view kOldFolderWhat = "Folder with the old reference database";
+inline constexpr std::string_view kNewFolderWhat = "Folder with the Tessaly reference database";
+
 inline constexpr std::string_view kEmptyTargetMessage =
     "Empty string for: Folder with the Tessaly reference database.";
 

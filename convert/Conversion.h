@@ -21,6 +21,7 @@ struct ConversionSummary {
     long added = 0;              // patterns added to the target
     long skipped = 0;            // patterns already in the target, not added again
     long targetPatternCount = 0; // patterns in the target after the run
+    long entriesWithoutLines = 0;
 };
 
 // Raised by a front end's progress callback to stop a conversion between

@@ -107,9 +107,27 @@ std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string
         database->Open();
         return database;
     }
+    CheckTargetCanBeCreated(newFolder);
+    return TReferenceDatabase::CreateDatabase(newFolder, "PDF2");
+}
+
+void CheckTargetCanBeCreated(const std::string& newFolder)
+{
     if (HoldsStoredPatterns(PathFromText(newFolder)))
         RefuseToReplace(newFolder);
-    return TReferenceDatabase::CreateDatabase(newFolder, "PDF2");
+}
+
+bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code)
+{
+    try {
+        const TReferencePattern& found = target.FindPattern(code);
+        static_cast<void>(found.GetMineralName());
+        return true;
+    } catch (const ConversionCancelled&) {
+        throw;
+    } catch (const Exception&) {
+        return false;
+    }
 }
 
 TConversionTarget::TConversionTarget(const std::string& newFolder, const ProgressCallback& progress,

@@ -81,6 +81,15 @@ private:
 // in it is changed.
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder);
 
+// Raises the refusal above for a folder that holds no complete database but
+// whose ReferenceDatabase.PDB holds patterns; does nothing otherwise.
+void CheckTargetCanBeCreated(const std::string& newFolder);
+
+// True when the target already holds a pattern with this code. Any failure
+// of the look-up (no such code, no index yet, a damaged index) counts as
+// absent, so the pattern is added.
+bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code);
+
 // The conversion of a user database whose reader hands out entries with a
 // formula, a name and lines of d-spacing and percent intensity (Kandor,
 // Veltro): every entry becomes a user pattern with the next user code, its

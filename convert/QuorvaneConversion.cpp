@@ -84,22 +84,6 @@ void FillPattern(TReferencePattern& pattern, const pdf1::TReferencePattern& from
     pattern.SetSubfiles(pattern.GetSubfiles() | TargetSubfiles(from.SubfileBits()));
 }
 
-// True when the target already holds a pattern with this code. Any failure
-// of the look-up (no such code, no index yet, a damaged index) counts as
-// absent, so the pattern is added.
-bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code)
-{
-    try {
-        const TReferencePattern& found = target.FindPattern(code);
-        static_cast<void>(found.GetMineralName());
-        return true;
-    } catch (const ConversionCancelled&) {
-        throw;
-    } catch (const Exception&) {
-        return false;
-    }
-}
-
 void ConvertPresentPattern(const pdf1::TReferencePattern& from, const pdf1::TReferenceDatabase& source,
                            TConversionTarget& target, const std::string& oldFolder)
 {

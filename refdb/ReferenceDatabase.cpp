@@ -19,6 +19,16 @@ namespace norrvik {
 
 namespace {
 
+// The store's own text, then which files and what to do about them.
+std::string ReadOnlyFilesMessage(const std::string& folder, const std::vector<std::string>& files)
+{
+    std::string names;
+    for (const std::string& name : files)
+        names += (names.empty() ? "" : ", ") + name;
+    return "One or more database files have the Read-only attribute set: " + names + " in " +
+           IncludeTrailingPathDelimiter(folder) +
+           ". Make them writable (for example chmod u+w), restore a missing one, or choose another target folder.";
+}
 
 // What Open says is missing, for each of the nine required files in the
 // order of ReferenceDatabaseFileNames.
@@ -352,16 +362,23 @@ std::string TReferenceDatabase::Title()
 
 bool TReferenceDatabase::HasReadOnlyFiles()
 {
+    return !ReadOnlyFiles(true).empty();
+}
+
+std::vector<std::string> TReferenceDatabase::ReadOnlyFiles(bool firstOnly) const
+{
+    std::vector<std::string> files;
     const std::string folder = IncludeTrailingPathDelimiter(databaseName_);
     for (std::string_view name : ReferenceDatabaseFileNames) {
         std::error_code error;
         const auto status = std::filesystem::status(PathFromText(folder + std::string(name)), error);
-        if (error || !std::filesystem::exists(status))
-            return true;
-        if ((status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
-            return true;
+        if (error || !std::filesystem::exists(status) ||
+            (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+            files.emplace_back(name);
+        if (firstOnly && !files.empty())
+            break;
     }
-    return false;
+    return files;
 }
 
 void TReferenceDatabase::DeleteDatabaseFiles(const std::string& folderWithDelimiter)
@@ -629,7 +646,7 @@ void TReferenceDatabase::AppendPattern(TReferencePattern& pattern)
 void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
 {
     if (HasReadOnlyFiles())
-        throw Exception("One or more database files have the Read-only attribute set");
+        throw Exception(ReadOnlyFilesMessage(databaseName_, ReadOnlyFiles(false)));
     pattern.SetStatus(static_cast<std::int16_t>(pattern.GetStatus() | kUserPatternStatus));
     WritePatternRecord(pattern);
     PendingIndexWork work = CollectIndexWork();

@@ -74,6 +74,8 @@ public:
     // True when one of the nine required files is missing or has no write
     // permission for its owner.
     bool HasReadOnlyFiles();
+    // The required files that are missing or not writable by their owner.
+    std::vector<std::string> ReadOnlyFiles(bool firstOnly) const;
     bool IndexRebuildPending() const { return indexRebuildPending_; }
     bool Opened() const { return opened_; }
 

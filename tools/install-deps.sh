@@ -2,7 +2,7 @@
 # ./test and ./run; runs apt-get (through sudo when not root) only when a
 # package is missing.
 norrvik_install_deps() {
-    local wanted=(cmake g++ make libgtest-dev qt6-base-dev libcli11-dev)
+    local wanted=(cmake g++ make libgtest-dev qt6-base-dev libcli11-dev nlohmann-json3-dev)
     local missing=()
     local p
     for p in "${wanted[@]}"; do

@@ -161,7 +161,7 @@ TEST(CliUsage, HelpAndWrongArguments)
     EXPECT_NE(result.out.find("--code"), std::string::npos);
 
     for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{}, {"convert", "a", "b"}, {"convert", "--format", "pdf3", "a", "b"},
+         {std::vector<std::string>{}, {"convert", "--format"}, {"convert", "--format", "pdf3", "a", "b"},
           {"convert", "--format", "kandor", "a"}, {"dump"}, {"frobnicate"}}) {
         result = RunCommand(wrong);
         EXPECT_EQ(result.status, 2) << (wrong.empty() ? "" : wrong[0]);
@@ -221,7 +221,8 @@ TEST(CliProgress, BarOnlyWhenDrawingAndEndedByANewline)
 {
     test::TempFolder temp;
     auto reporting = [](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                        ConversionSummary*) {
+                        ConversionSummary* summary) {
+        summary->added = 10;
         for (long entry = 1; entry <= 10; ++entry)
             progress(Progress{Progress::Stage::Converting, entry, 10});
         progress(Progress{Progress::Stage::WritingIndexes, 10, 10});

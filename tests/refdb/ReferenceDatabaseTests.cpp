@@ -317,7 +317,9 @@ TEST(ReferenceDatabaseTest, AddPatternRefusesReadOnlyFilesAndOlderFormat)
     EXPECT_TRUE(db->HasReadOnlyFiles());
     TReferencePattern pattern = test::SimplePattern("B");
     EXPECT_EQ(Message([&] { db->AddPattern(pattern); }),
-              "One or more database files have the Read-only attribute set");
+              "One or more database files have the Read-only attribute set: Journal.PDB in " + folder.Text() +
+                  "/. Make them writable (for example chmod u+w), restore a missing one, or choose another "
+                  "target folder.");
     db->Close();
     EXPECT_EQ(Bytes(folder, "ReferenceDatabase.PDB"), before);
 }

@@ -1,0 +1,137 @@
+// The dry run of a conversion and the count of earlier imports.
+#include "convert/DryRun.h"
+
+#include "common/Files.h"
+#include "convert/ConversionSupport.h"
+#include "refdb/ReferenceCodes.h"
+#include "sources/kandor/KandorUserDB.h"
+#include "sources/quorvane/Pdf1.h"
+#include "sources/veltro/VeltroUserDB.h"
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+namespace norrvik {
+
+namespace {
+
+// The target database opened for reading, or nothing when the folder holds
+// none (a run would create one; the folder is left as it is).
+std::unique_ptr<TReferenceDatabase> OpenTargetForReading(const std::string& newFolder)
+{
+    if (!IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder)))
+        return nullptr;
+    auto database = std::make_unique<TReferenceDatabase>();
+    database->SetDatabaseName(newFolder);
+    database->Open();
+    return database;
+}
+
+long CountImportsIn(TReferenceDatabase& database, const std::string& oldFolder)
+{
+    const std::string comment = ImportCommentLine(oldFolder);
+    long count = 0;
+    const std::int32_t patterns = database.PatternCount();
+    for (std::int32_t n = 1; n <= patterns; ++n) {
+        const TReferencePattern& pattern = database.GetPattern(n);
+        const std::vector<std::string>& comments = pattern.GetTextList(TextList::Comments);
+        if (std::find(comments.begin(), comments.end(), comment) != comments.end())
+            ++count;
+    }
+    return count;
+}
+
+// Kandor and Veltro: every entry is added under a new user code.
+template <typename TSource>
+void PreviewUserEntries(const std::string& oldFolder, ConversionPreview& preview)
+{
+    TSource source;
+    source.SetDBName(oldFolder);
+    preview.entries = std::max<long>(static_cast<long>(source.EntryCount()), 0);
+    preview.wouldAdd = preview.entries;
+}
+
+// Quorvane: present records only; a pattern whose code the target (or an
+// earlier record of the same run) already holds is skipped, as the run does.
+void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, ConversionPreview& preview)
+{
+    pdf1::TReferenceDatabase source;
+    source.SetDatabaseName(oldFolder);
+    source.Open();
+    preview.userDatabase = !source.IsReferenceDatabase();
+    const std::int32_t userBefore = target != nullptr ? target->UserPatternCount() : 0;
+    std::set<std::string> added;
+    for (std::int32_t i = 1; i <= source.PatternCount(); ++i) {
+        pdf1::TReferencePattern from;
+        source.ReadPattern(i, from);
+        if (!from.Present())
+            continue;
+        ++preview.entries;
+        if (preview.userDatabase && userBefore + preview.wouldAdd >= kMaxUserPatterns) {
+            ++preview.wouldAdd; // beyond the last user code: the run stops there
+            continue;
+        }
+        TReferencePattern pattern;
+        pattern.SetReferenceCode(source.IsReferenceDatabase()
+                                     ? ConvertOldReferenceCode(from.PatternNumber())
+                                     : UserDisplayCode(userBefore + static_cast<std::int32_t>(preview.wouldAdd) + 1));
+        const std::string code = StoredCodeFromDisplayCode(pattern.GetReferenceCode());
+        if (added.count(code) != 0 || (target != nullptr && TargetHoldsCode(*target, code))) {
+            ++preview.wouldSkip;
+            continue;
+        }
+        added.insert(code);
+        ++preview.wouldAdd;
+    }
+}
+
+} // namespace
+
+ConversionPreview PreviewConversion(const FormatInfo& format, const std::string& oldFolder,
+                                    const std::string& newFolder)
+{
+    ConversionPreview preview;
+    std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder);
+    if (target == nullptr)
+        CheckTargetCanBeCreated(newFolder);
+    preview.targetExists = target != nullptr;
+    preview.targetBefore = target != nullptr ? target->PatternCount() : 0;
+    preview.userDatabase = format.alwaysUserDatabase;
+    switch (format.format) {
+    case SourceFormat::Quorvane: PreviewQuorvane(oldFolder, target.get(), preview); break;
+    case SourceFormat::Kandor: PreviewUserEntries<TKandorUserDB>(oldFolder, preview); break;
+    case SourceFormat::Veltro: PreviewUserEntries<TVeltroUserDB>(oldFolder, preview); break;
+    }
+    if (target != nullptr && preview.userDatabase)
+        preview.earlierImports = CountImportsIn(*target, oldFolder);
+    const long userBefore = target != nullptr ? target->UserPatternCount() : 0;
+    if (preview.userDatabase && userBefore + preview.wouldAdd > kMaxUserPatterns) {
+        preview.userLimitReached = true;
+        preview.wouldAdd = std::max(kMaxUserPatterns - userBefore, 0L);
+    }
+    preview.targetAfter = preview.targetBefore + preview.wouldAdd;
+    return preview;
+}
+
+bool IsUserDatabaseConversion(const FormatInfo& format, const std::string& oldFolder)
+{
+    if (format.alwaysUserDatabase)
+        return true;
+    try {
+        pdf1::TReferenceDatabase source;
+        source.SetDatabaseName(oldFolder);
+        source.Open();
+        return !source.IsReferenceDatabase();
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+long CountEarlierImports(const std::string& newFolder, const std::string& oldFolder)
+{
+    std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder);
+    return target != nullptr ? CountImportsIn(*target, oldFolder) : 0;
+}
+
+} // namespace norrvik

@@ -1,0 +1,47 @@
+// The three formats of old databases, in the order of the window's format
+// list: the name the command line takes, the window's item, the name used in
+// messages, the file whose presence marks a folder as holding such a
+// database, and the conversion driver. The window and the command line both
+// take their formats from this one table.
+#pragma once
+
+#include "convert/ConversionDrivers.h"
+
+#include <array>
+#include <string_view>
+
+namespace norrvik {
+
+enum class SourceFormat { Quorvane, Kandor, Veltro };
+
+struct FormatInfo {
+    SourceFormat format;
+    std::string_view cliName;     // "kandor"
+    std::string_view windowLabel; // "Kandor format"
+    std::string_view displayName; // "Kandor"
+    std::string_view markerFile;  // looked up without regard to letter case
+    // Every entry becomes a new user pattern (no duplicate test); a Quorvane
+    // database is one when its index header says so.
+    bool alwaysUserDatabase;
+    ConversionDriver TConversionDrivers::*driver;
+};
+
+inline constexpr std::array<FormatInfo, 3> kFormats{{
+    {SourceFormat::Quorvane, "quorvane", "Quorvane (Orvel Selvane) format", "Quorvane", "QUORVANE.IND", false,
+     &TConversionDrivers::quorvane},
+    {SourceFormat::Kandor, "kandor", "Kandor format", "Kandor", "PDDATABS.DAT", true, &TConversionDrivers::kandor},
+    {SourceFormat::Veltro, "veltro", "Veltro (VAX VMS) format", "Veltro", "uplog.pdf", true,
+     &TConversionDrivers::veltro},
+}};
+
+// The format with this command-line name (any letter case), or nullptr.
+const FormatInfo* FormatByCliName(std::string_view name);
+
+// The format at this position of the table (the window's list index), or
+// nullptr for a position outside it.
+const FormatInfo* FormatAt(int index);
+
+// The position of the format in the table.
+int FormatIndex(const FormatInfo& format);
+
+} // namespace norrvik

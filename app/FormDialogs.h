@@ -1,6 +1,8 @@
 // The dialogs the main window asks the user through: warnings, the
 // "Conversion failed" box, the error box of the application's top-level
-// handler and the folder picker. The window talks to them through this
+// handler, the folder picker, and the two questions before a conversion (a
+// folder that holds another format than the one chosen; a target that
+// already holds patterns imported from the same folder). The window talks to them through this
 // interface so that tests can answer them without a person.
 #pragma once
 
@@ -11,6 +13,9 @@
 class QWidget;
 
 namespace norrvik {
+
+// The answers to a format that does not match the old folder.
+enum class FormatChoice { AsChosen, AsFound, GoBack };
 
 class TFormDialogs {
 public:
@@ -23,9 +28,17 @@ public:
     virtual void ShowOkCancel(QWidget* parent, const QString& text, const QString& title) = 0;
     // The error box of the application's top-level handler.
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
-    // A picker of existing folders, titled `title`, starting with nothing
-    // selected; the chosen folder, or nothing when the user cancels.
-    virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title) = 0;
+    // A picker of existing folders, titled `title`, opened at `startFolder`
+    // (the platform's default when empty); the chosen folder, or nothing
+    // when the user cancels.
+    virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
+                                                const QString& startFolder) = 0;
+    // Asks whether to convert as the format chosen, as the one found, or to
+    // go back to the window; `chosen` and `found` are the formats' names.
+    virtual FormatChoice AskFormatMismatch(QWidget* parent, const QString& title, const QString& text,
+                                           const QString& chosen, const QString& found) = 0;
+    // Asks whether to add the entries again; true to go on.
+    virtual bool AskAddAgain(QWidget* parent, const QString& title, const QString& text) = 0;
 
 protected:
     TFormDialogs() = default;
@@ -39,7 +52,10 @@ public:
     void ShowWarning(QWidget* parent, const QString& text) override;
     void ShowOkCancel(QWidget* parent, const QString& text, const QString& title) override;
     void ShowError(QWidget* parent, const QString& text) override;
-    std::optional<QString> ChooseFolder(QWidget* parent, const QString& title) override;
+    std::optional<QString> ChooseFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
+    FormatChoice AskFormatMismatch(QWidget* parent, const QString& title, const QString& text, const QString& chosen,
+                                   const QString& found) override;
+    bool AskAddAgain(QWidget* parent, const QString& title, const QString& text) override;
 };
 
 } // namespace norrvik

@@ -7,17 +7,24 @@
 #include "app/WindowFont.h"
 #include "common/FolderChecks.h"
 #include "common/ProgressText.h"
+#include "convert/ConversionReport.h"
+#include "convert/DryRun.h"
+#include "convert/FormatDetection.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QShortcut>
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace norrvik {
@@ -82,6 +89,25 @@ QAction* MakeAction(QObject* list, const char* name, const QString& caption)
     return action;
 }
 
+QString FromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Keys of the remembered choices.
+const QString kFormatKey = QStringLiteral("format");
+const QString kOldFolderKey = QStringLiteral("oldFolder");
+const QString kNewFolderKey = QStringLiteral("newFolder");
+
+// The wait cursor for as long as it lives.
+class TWaitCursor {
+public:
+    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
 // A button bound to an action: the action's caption, and a click runs it.
 void BindButton(QPushButton* button, QAction* action)
 {
@@ -94,6 +120,18 @@ void BindButton(QPushButton* button, QAction* action)
 QString FolderPathText(const QString& chosen)
 {
     return QDir::toNativeSeparators(QDir::cleanPath(chosen));
+}
+
+QString PickerStartFolder(const QString& typed)
+{
+    QString folder = typed.trimmed();
+    while (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder || parent == QStringLiteral("."))
+            return {};
+        folder = parent;
+    }
+    return folder;
 }
 
 // Keeps the window busy for as long as it lives: leaving the scope, normally
@@ -109,8 +147,9 @@ private:
     TForm1& form_;
 };
 
-TForm1::TForm1(TConversionDrivers drivers, std::unique_ptr<TFormDialogs> dialogs, QWidget* parent)
-    : QWidget(parent), drivers_(std::move(drivers)), dialogs_(std::move(dialogs))
+TForm1::TForm1(TConversionDrivers drivers, std::unique_ptr<TFormDialogs> dialogs,
+               std::unique_ptr<QSettings> settings, QWidget* parent)
+    : QWidget(parent), drivers_(std::move(drivers)), dialogs_(std::move(dialogs)), settings_(std::move(settings))
 {
     if (!dialogs_)
         dialogs_ = std::make_unique<TQtFormDialogs>();
@@ -125,6 +164,7 @@ TForm1::TForm1(TConversionDrivers drivers, std::unique_ptr<TFormDialogs> dialogs
     CenterOnScreen();
     frmHelp = new TfrmHelp(this);
     FormCreate();
+    LoadSettings();
 }
 
 TForm1::~TForm1() = default;
@@ -135,8 +175,8 @@ void TForm1::CreateControls()
     CmbRefDBType->setObjectName(QStringLiteral("CmbRefDBType"));
     CmbRefDBType->setGeometry(232, 8, 353, 21);
     CmbRefDBType->setEditable(false);
-    for (const QString& item : formtext::kFormatItems)
-        CmbRefDBType->addItem(item);
+    for (const FormatInfo& format : kFormats)
+        CmbRefDBType->addItem(FromUtf8(format.windowLabel));
     Label3 = MakeLabel(this, "Label3", QStringLiteral("&Format of the old reference database:"), 8, 11, CmbRefDBType);
 
     EdtOldDB = MakeEdit(this, "EdtOldDB", QRect(232, 32, 353, 21));
@@ -180,6 +220,11 @@ void TForm1::CreateControls()
     connect(ActConversion, &QAction::triggered, this, [this] { RunHandler(&TForm1::ActConversionExecute); });
     connect(ActExitProgram, &QAction::triggered, this, [this] { RunHandler(&TForm1::ActExitProgramExecute); });
     connect(aniShowWorking, &TBusyIndicator::cancelRequested, this, &TForm1::RequestCancel);
+
+    // Escape while a conversion runs is the busy indicator's Cancel.
+    escapeCancels_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escapeCancels_->setEnabled(false);
+    connect(escapeCancels_, &QShortcut::activated, this, &TForm1::RequestCancel);
 }
 
 void TForm1::SetTabOrder()
@@ -224,8 +269,10 @@ void TForm1::btnBrowseNewClick()
 
 void TForm1::BrowseInto(QLabel* label, QLineEdit* edit)
 {
-    // The picker's title is the label's caption as it stands, ampersand included.
-    const std::optional<QString> chosen = dialogs_->ChooseFolder(this, label->text());
+    // The picker's title is the label's caption as it stands, ampersand
+    // included; it opens at the folder already typed.
+    const std::optional<QString> chosen =
+        dialogs_->ChooseFolder(this, label->text(), PickerStartFolder(edit->text()));
     if (chosen)
         edit->setText(FolderPathText(*chosen));
     FormActivate();
@@ -254,47 +301,129 @@ void TForm1::ActConversionExecute()
     lblStatus->clear();
     const std::string oldFolder = EdtOldDB->text().toStdString();
     const std::string newFolder = EdtNewDB->text().toStdString();
+    if (!FoldersAcceptable(oldFolder, newFolder))
+        return;
+    const FormatInfo* format = FormatAt(CmbRefDBType->currentIndex());
+    if (format != nullptr &&
+        (!ConfirmFormat(format, oldFolder) || !ConfirmReimport(*format, oldFolder, newFolder)))
+        return;
+    SaveSettings();
+    RunConversion(format, oldFolder, newFolder);
+}
+
+bool TForm1::FoldersAcceptable(const std::string& oldFolder, const std::string& newFolder)
+{
+    if (NamesAFile(oldFolder)) {
+        Warn(QString::fromStdString(NotAFolderMessage(kOldFolderWhat, oldFolder)));
+        return false;
+    }
     if (!OldFolderExists(oldFolder)) {
         Warn(QString::fromStdString(OldFolderMissingMessage(oldFolder)));
-        return;
+        return false;
     }
     if (TargetFolderBlank(newFolder)) {
         Warn(QString::fromStdString(std::string(kEmptyTargetMessage)));
-        return;
+        return false;
     }
+    if (NamesAFile(newFolder)) {
+        Warn(QString::fromStdString(NotAFolderMessage(kNewFolderWhat, newFolder)));
+        return false;
+    }
+    return true;
+}
 
+bool TForm1::ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder)
+{
+    const std::vector<const FormatInfo*> found = DetectFormats(oldFolder);
+    if (found.empty() || std::find(found.begin(), found.end(), format) != found.end())
+        return true;
+    const FormatChoice choice = dialogs_->AskFormatMismatch(
+        this, formtext::kConversionTitle, QString::fromStdString(FormatMismatchText(oldFolder, *format, found)),
+        FromUtf8(format->displayName), FromUtf8(found.front()->displayName));
+    FormActivate();
+    if (choice == FormatChoice::AsFound) {
+        format = found.front();
+        CmbRefDBType->setCurrentIndex(FormatIndex(*format));
+    }
+    return choice != FormatChoice::GoBack;
+}
+
+bool TForm1::ConfirmReimport(const FormatInfo& format, const std::string& oldFolder, const std::string& newFolder)
+{
+    long earlier = 0;
+    {
+        TWaitCursor wait;
+        if (!IsUserDatabaseConversion(format, oldFolder))
+            return true;
+        try {
+            earlier = CountEarlierImports(newFolder, oldFolder);
+        } catch (const Exception&) {
+            return true; // the conversion itself says what is wrong with the target
+        }
+    }
+    if (earlier == 0)
+        return true;
+    const bool addAgain = dialogs_->AskAddAgain(
+        this, formtext::kConversionTitle, QString::fromStdString(EarlierImportsText(earlier, oldFolder, newFolder)));
+    FormActivate();
+    return addAgain;
+}
+
+void TForm1::RunConversion(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder)
+{
     ConversionSummary summary;
     bool success = false;
     try {
         TBusyGuard busy(*this);
-        success = RunDriver(CmbRefDBType->currentIndex(), oldFolder, newFolder, summary);
+        success = RunDriver(format, oldFolder, newFolder, summary);
         if (!success)
             dialogs_->ShowOkCancel(this, formtext::kConversionFailed, formtext::kConversionTitle);
     } catch (const ConversionCancelled& cancelled) {
-        lblStatus->setText(QString::fromStdString(cancelled.what()));
+        lblStatus->setText(QString::fromStdString(StoppedResultLine(cancelled.what(), summary)));
         return;
+    } catch (...) {
+        // The top-level handler shows the message; the line says what the target holds.
+        lblStatus->setText(QString::fromStdString(StoppedResultLine(formtext::kConversionFailed.toStdString(), summary)));
+        throw;
     }
-    if (success)
-        lblStatus->setText(QString::fromStdString(
-            ConversionResultText(summary.added, summary.skipped, summary.targetPatternCount)));
+    lblStatus->setText(QString::fromStdString(success ? ResultLine(summary)
+                                                      : StoppedResultLine(formtext::kConversionFailed.toStdString(),
+                                                                          summary)));
 }
 
-bool TForm1::RunDriver(int index, const std::string& oldFolder, const std::string& newFolder,
+bool TForm1::RunDriver(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder,
                        ConversionSummary& summary)
 {
-    const ConversionDriver* driver = nullptr;
-    switch (index) {
-    case 0: driver = &drivers_.quorvane; break;
-    case 1: driver = &drivers_.kandor; break;
-    case 2: driver = &drivers_.veltro; break;
-    default: return false; // no format chosen: nothing to call
-    }
-    if (!*driver)
+    if (format == nullptr)
+        return false; // no format chosen: nothing to call
+    const ConversionDriver& driver = drivers_.*(format->driver);
+    if (!driver)
         return false;
     bool success = false;
-    (*driver)(oldFolder, newFolder, success, [this](const Progress& progress) { ConversionProgress(progress); },
-              &summary);
+    driver(oldFolder, newFolder, success, [this](const Progress& progress) { ConversionProgress(progress); },
+           &summary);
     return success;
+}
+
+void TForm1::LoadSettings()
+{
+    if (!settings_)
+        return;
+    if (const FormatInfo* format = FormatByCliName(settings_->value(kFormatKey).toString().toStdString()))
+        CmbRefDBType->setCurrentIndex(FormatIndex(*format));
+    EdtOldDB->setText(settings_->value(kOldFolderKey).toString());
+    EdtNewDB->setText(settings_->value(kNewFolderKey).toString());
+}
+
+void TForm1::SaveSettings()
+{
+    if (!settings_)
+        return;
+    if (const FormatInfo* format = FormatAt(CmbRefDBType->currentIndex()))
+        settings_->setValue(kFormatKey, FromUtf8(format->cliName));
+    settings_->setValue(kOldFolderKey, EdtOldDB->text());
+    settings_->setValue(kNewFolderKey, EdtNewDB->text());
+    settings_->sync();
 }
 
 void TForm1::ConversionProgress(const Progress& progress)
@@ -319,6 +448,7 @@ void TForm1::EnterBusyState()
     for (QWidget* control : inputControls_)
         control->setEnabled(false);
     aniShowWorking->Start();
+    escapeCancels_->setEnabled(true);
     QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
@@ -327,6 +457,7 @@ void TForm1::LeaveBusyState()
     for (QWidget* control : inputControls_)
         control->setEnabled(true);
     aniShowWorking->Stop();
+    escapeCancels_->setEnabled(false);
     QApplication::restoreOverrideCursor();
     busy_ = false;
     cancelRequested_ = false;
@@ -357,8 +488,13 @@ void TForm1::ShowException(const std::exception& error)
 bool TForm1::event(QEvent* event)
 {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::WindowActivate)
+    // Only the first activation moves the focus: coming back from another
+    // application leaves it where the user had it. After the window's own
+    // dialogs the handlers call FormActivate themselves.
+    if (event->type() == QEvent::WindowActivate && !activatedOnce_) {
+        activatedOnce_ = true;
         FormActivate();
+    }
     return handled;
 }
 
@@ -372,6 +508,7 @@ void TForm1::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    SaveSettings();
     QWidget::closeEvent(event);
 }
 

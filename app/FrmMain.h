@@ -1,15 +1,20 @@
 // The main window: the format of the old database, its folder and the
 // folder of the Tessaly database, two folder pickers, the help dialog and
-// the conversion command, which checks the folders, keeps the window busy
-// while a conversion driver runs, and reports how the conversion ended.
+// the conversion command, which checks the folders, asks before converting a
+// folder that holds another format than the one chosen or that the target
+// already holds patterns from, keeps the window busy while a conversion
+// driver runs, and reports how the conversion ended. The last format and
+// folders are remembered in the settings given to it.
 #pragma once
 
 #include "common/Progress.h"
 #include "app/FormDialogs.h"
 #include "convert/ConversionDrivers.h"
 #include "convert/Conversion.h"
+#include "convert/Formats.h"
 
 #include <QString>
+#include <QSettings>
 #include <QWidget>
 
 #include <array>
@@ -23,19 +28,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+class QShortcut;
+
 namespace norrvik {
 
 class TBusyIndicator;
 class TfrmHelp;
 
-// Texts the window shows; the format items in list order.
+// Texts the window shows (the format items come from the table of formats).
 namespace formtext {
 inline const QString kCaption = QStringLiteral("Convert Reference Database to Orvel Tessaly  Format");
-inline const QString kFormatItems[] = {
-    QStringLiteral("Quorvane (Orvel Selvane) format"),
-    QStringLiteral("Kandor format"),
-    QStringLiteral("Veltro (VAX VMS) format"),
-};
 inline const QString kConversionFailed = QStringLiteral("Conversion failed");
 inline const QString kConversionTitle = QStringLiteral("Reference Database Conversion");
 } // namespace formtext
@@ -44,11 +46,16 @@ inline const QString kConversionTitle = QStringLiteral("Reference Database Conve
 // platform's delimiters and no trailing delimiter unless it is a root.
 QString FolderPathText(const QString& chosen);
 
+// Where a folder picker opens for a typed folder text: the folder itself, or
+// its nearest existing parent; empty when nothing of it exists.
+QString PickerStartFolder(const QString& typed);
+
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
+    // Without `settings` nothing is remembered between runs.
     explicit TForm1(TConversionDrivers drivers, std::unique_ptr<TFormDialogs> dialogs = nullptr,
-                    QWidget* parent = nullptr);
+                    std::unique_ptr<QSettings> settings = nullptr, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The event handlers of the window.
@@ -106,15 +113,27 @@ private:
     void RunHandler(void (TForm1::*handler)());
     void BrowseInto(QLabel* label, QLineEdit* edit);
     void Warn(const QString& text);
-    // Calls the driver of list entry `index`; false for an entry without one.
-    bool RunDriver(int index, const std::string& oldFolder, const std::string& newFolder,
+    // The folder checks; false after a warning.
+    bool FoldersAcceptable(const std::string& oldFolder, const std::string& newFolder);
+    // The questions before a conversion; false when the user goes back.
+    // The format may become the one the folder holds.
+    bool ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder);
+    bool ConfirmReimport(const FormatInfo& format, const std::string& oldFolder, const std::string& newFolder);
+    void RunConversion(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder);
+    // Calls the driver of the format; false for no format or no driver.
+    bool RunDriver(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder,
                    ConversionSummary& summary);
+    void LoadSettings();
+    void SaveSettings();
     void ConversionProgress(const Progress& progress);
     void EnterBusyState();
     void LeaveBusyState();
 
     TConversionDrivers drivers_;
     std::unique_ptr<TFormDialogs> dialogs_;
+    std::unique_ptr<QSettings> settings_;
+    QShortcut* escapeCancels_ = nullptr;
+    bool activatedOnce_ = false;
     bool busy_ = false;
     bool cancelRequested_ = false;
     // The eight input controls, in the order the busy state disables them.

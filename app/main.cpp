@@ -5,8 +5,10 @@
 #include "convert/ConversionDrivers.h"
 
 #include <QApplication>
+#include <QSettings>
 
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -44,7 +46,9 @@ int main(int argc, char** argv)
     // Exit closes the main window, which ends the message loop.
     QApplication::setQuitOnLastWindowClosed(true);
 
-    norrvik::TForm1 form(norrvik::RealConversionDrivers());
+    // The last format and folders are remembered in the user's settings.
+    norrvik::TForm1 form(norrvik::RealConversionDrivers(), nullptr,
+                         std::make_unique<QSettings>(QStringLiteral("Norrvik"), QStringLiteral("Norrvik")));
     application.SetMainForm(&form);
     form.show();
     const int status = QApplication::exec();

@@ -19,7 +19,11 @@ struct DialogLog {
     QStringList okCancelTitles;
     QStringList errors;
     QStringList pickerTitles;
+    QStringList pickerStarts;
     std::optional<QString> pickerAnswer;
+    QStringList questions; // the texts of the two questions before a conversion
+    FormatChoice formatAnswer = FormatChoice::GoBack;
+    bool addAgainAnswer = false;
     // Called while an OK/Cancel box is "open" (to look at the window then).
     std::function<void()> whileOkCancelOpen;
 };
@@ -37,10 +41,22 @@ public:
             log_.whileOkCancelOpen();
     }
     void ShowError(QWidget*, const QString& text) override { log_.errors << text; }
-    std::optional<QString> ChooseFolder(QWidget*, const QString& title) override
+    std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString& startFolder) override
     {
         log_.pickerTitles << title;
+        log_.pickerStarts << startFolder;
         return log_.pickerAnswer;
+    }
+    FormatChoice AskFormatMismatch(QWidget*, const QString&, const QString& text, const QString& chosen,
+                                   const QString& found) override
+    {
+        log_.questions << text + " [" + found + "|" + chosen + "]";
+        return log_.formatAnswer;
+    }
+    bool AskAddAgain(QWidget*, const QString&, const QString& text) override
+    {
+        log_.questions << text;
+        return log_.addAgainAnswer;
     }
 
 private:

@@ -374,7 +374,7 @@ TEST_F(MainWindow, IdleAfterFalseResultAndAfterException)
     EXPECT_EQ(log.okCancelTitles[0], "Reference Database Conversion");
     EXPECT_TRUE(busyWhileBoxOpen);
     EXPECT_TRUE(log.errors.isEmpty());
-    EXPECT_TRUE(form->lblStatus->text().isEmpty());
+    EXPECT_EQ(form->lblStatus->text(), "Conversion failed; no patterns were added");
     ExpectIdle(*form);
 
     // An exception leaves the command after the idle state is back...
@@ -429,7 +429,7 @@ TEST_F(MainWindow, CancelStopsAfterTheCurrentEntry)
     EXPECT_TRUE(unwound);
     EXPECT_TRUE(closeRefused);
     EXPECT_TRUE(form->isVisible());
-    EXPECT_EQ(form->lblStatus->text(), "Conversion cancelled after 2 of 5 entries");
+    EXPECT_EQ(form->lblStatus->text(), "Conversion cancelled after 2 of 5 entries; no patterns were added");
     EXPECT_TRUE(log.errors.isEmpty());
     EXPECT_TRUE(log.okCancelTexts.isEmpty());
     ExpectIdle(*form);
@@ -448,8 +448,8 @@ TEST_F(MainWindow, CancelStopsAfterTheCurrentEntry)
     form = MakeReadyForm({finishing, {}, {}});
     form->ActConversionExecute();
     EXPECT_EQ(rebuildReports, 3);
-    EXPECT_EQ(form->lblStatus->text(),
-              "0 patterns added, 0 skipped as already present; the target database now holds 0 patterns");
+    EXPECT_EQ(form->lblStatus->text(), "0 patterns added, 0 skipped as already present; the target database now "
+                                       "holds 0 patterns. The old folder held nothing to convert.");
     form->ActConversionExecute();
     EXPECT_EQ(rebuildReports, 6);
 }
@@ -507,11 +507,12 @@ TEST_F(MainWindow, FocusReturnsToOldFolderAfterDialogs)
     ASSERT_EQ(log.warnings.size(), 1);
     EXPECT_EQ(form->focusWidget(), form->EdtOldDB);
 
-    // The window becoming active again.
+    // The window becoming active again (back from another application)
+    // leaves the focus where the user had it.
     form->BtnExit->setFocus();
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(form.get(), &activate);
-    EXPECT_EQ(form->focusWidget(), form->EdtOldDB);
+    EXPECT_EQ(form->focusWidget(), form->BtnExit);
 }
 
 TEST_F(MainWindow, ExitClosesTheWindow)

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <set>
 
 namespace norrvik {
 
@@ -52,8 +51,10 @@ void PreviewUserEntries(const std::string& oldFolder, ConversionPreview& preview
     preview.wouldAdd = preview.entries;
 }
 
-// Quorvane: present records only; a pattern whose code the target (or an
-// earlier record of the same run) already holds is skipped, as the run does.
+// Quorvane: present records only; a pattern whose code the target already
+// holds is skipped, as the run does. (Reference patterns appended by the run
+// itself reach the code index only when the target closes, so a number that
+// repeats within the old database is added each time, here as in the run.)
 void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, ConversionPreview& preview)
 {
     pdf1::TReferenceDatabase source;
@@ -61,7 +62,6 @@ void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, C
     source.Open();
     preview.userDatabase = !source.IsReferenceDatabase();
     const std::int32_t userBefore = target != nullptr ? target->UserPatternCount() : 0;
-    std::set<std::string> added;
     for (std::int32_t i = 1; i <= source.PatternCount(); ++i) {
         pdf1::TReferencePattern from;
         source.ReadPattern(i, from);
@@ -76,13 +76,10 @@ void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, C
         pattern.SetReferenceCode(source.IsReferenceDatabase()
                                      ? ConvertOldReferenceCode(from.PatternNumber())
                                      : UserDisplayCode(userBefore + static_cast<std::int32_t>(preview.wouldAdd) + 1));
-        const std::string code = StoredCodeFromDisplayCode(pattern.GetReferenceCode());
-        if (added.count(code) != 0 || (target != nullptr && TargetHoldsCode(*target, code))) {
+        if (target != nullptr && TargetHoldsCode(*target, pattern.GetReferenceCode()))
             ++preview.wouldSkip;
-            continue;
-        }
-        added.insert(code);
-        ++preview.wouldAdd;
+        else
+            ++preview.wouldAdd;
     }
 }
 

@@ -27,15 +27,28 @@ std::unique_ptr<TReferenceDatabase> OpenTargetForReading(const std::string& newF
     return database;
 }
 
+// The comment lines an earlier run gave the patterns of `oldFolder`, the
+// folder typed with or without a trailing delimiter.
+std::vector<std::string> ImportCommentLines(const std::string& oldFolder)
+{
+    std::string bare = oldFolder;
+    while (bare.size() > 1 && bare.back() == '/')
+        bare.pop_back();
+    std::vector<std::string> lines{ImportCommentLine(bare)};
+    const std::string withDelimiter = ImportCommentLine(IncludeTrailingPathDelimiter(bare));
+    if (withDelimiter != lines.front())
+        lines.push_back(withDelimiter);
+    return lines;
+}
+
 long CountImportsIn(TReferenceDatabase& database, const std::string& oldFolder)
 {
-    const std::string comment = ImportCommentLine(oldFolder);
+    const std::vector<std::string> lines = ImportCommentLines(oldFolder);
     long count = 0;
     const std::int32_t patterns = database.PatternCount();
     for (std::int32_t n = 1; n <= patterns; ++n) {
-        const TReferencePattern& pattern = database.GetPattern(n);
-        const std::vector<std::string>& comments = pattern.GetTextList(TextList::Comments);
-        if (std::find(comments.begin(), comments.end(), comment) != comments.end())
+        const std::vector<std::string>& comments = database.GetPattern(n).GetTextList(TextList::Comments);
+        if (std::find_first_of(comments.begin(), comments.end(), lines.begin(), lines.end()) != comments.end())
             ++count;
     }
     return count;

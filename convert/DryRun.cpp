@@ -47,7 +47,12 @@ long CountImportsIn(TReferenceDatabase& database, const std::string& oldFolder)
     long count = 0;
     const std::int32_t patterns = database.PatternCount();
     for (std::int32_t n = 1; n <= patterns; ++n) {
-        const std::vector<std::string>& comments = database.GetPattern(n).GetTextList(TextList::Comments);
+        // Imports of user databases are user patterns; the text lines of
+        // reference patterns (most of a licensed collection) are not read.
+        const TReferencePattern& pattern = database.GetPattern(n);
+        if (!pattern.IsUserPattern())
+            continue;
+        const std::vector<std::string>& comments = pattern.GetTextList(TextList::Comments);
         if (std::find_first_of(comments.begin(), comments.end(), lines.begin(), lines.end()) != comments.end())
             ++count;
     }

@@ -2,6 +2,7 @@
 // files, the dry run, the re-import guard, JSON output parsed back, the exit
 // status of verify, and a failed write to stdout.
 #include "cli/Cli.h"
+#include "CliRun.h"
 #include "support/QuorvaneWriter.h"
 #include "support/TempFolder.h"
 
@@ -20,30 +21,15 @@
 namespace norrvik {
 namespace {
 
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
+using test::Sample;
+
+struct CliResult : test::CliResult {
     nlohmann::json Json() const { return nlohmann::json::parse(out); }
 };
 
 CliResult RunCliWith(const std::vector<std::string>& args, std::ostream* out = nullptr)
 {
-    std::vector<const char*> argv{"norrvik-cli"};
-    for (const std::string& arg : args)
-        argv.push_back(arg.c_str());
-    std::ostringstream text;
-    std::ostringstream err;
-    CliResult result;
-    result.status = RunCli(static_cast<int>(argv.size()), argv.data(), out != nullptr ? *out : text, err);
-    result.out = text.str();
-    result.err = err.str();
-    return result;
-}
-
-std::string Sample(const std::string& format)
-{
-    return std::string(NORRVIK_SAMPLES_DIR) + "/" + format;
+    return {test::RunCommand(args, {}, out)};
 }
 
 // Every file of a folder with its bytes; empty for a folder that is absent.

@@ -2,6 +2,7 @@
 // stderr with which exit status, Ctrl-C, the progress bar, dump, verify and
 // rebuild.
 #include "cli/Cli.h"
+#include "CliRun.h"
 #include "cli/TerminalProgress.h"
 #include "support/TempFolder.h"
 
@@ -17,30 +18,9 @@
 namespace norrvik {
 namespace {
 
-struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-CliResult RunCommand(const std::vector<std::string>& args, const TCliOptions& options = {})
-{
-    std::vector<const char*> argv{"norrvik-cli"};
-    for (const std::string& arg : args)
-        argv.push_back(arg.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    CliResult result;
-    result.status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, options);
-    result.out = out.str();
-    result.err = err.str();
-    return result;
-}
-
-std::string Sample(const std::string& format)
-{
-    return std::string(NORRVIK_SAMPLES_DIR) + "/" + format;
-}
+using test::CliResult;
+using test::RunCommand;
+using test::Sample;
 
 // Options whose drivers are all `driver`.
 TCliOptions WithDriver(const ConversionDriver& driver, bool drawProgress = false)

@@ -1,0 +1,41 @@
+// Running norrvik-cli in-process for the command-line tests: the exit status
+// and what reached stdout and stderr.
+#pragma once
+
+#include "cli/Cli.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace norrvik::test {
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// `out` replaces the captured stdout when given (its text is then not kept).
+inline CliResult RunCommand(const std::vector<std::string>& args, const TCliOptions& options = {},
+                            std::ostream* out = nullptr)
+{
+    std::vector<const char*> argv{"norrvik-cli"};
+    for (const std::string& arg : args)
+        argv.push_back(arg.c_str());
+    std::ostringstream text;
+    std::ostringstream err;
+    CliResult result;
+    result.status =
+        RunCli(static_cast<int>(argv.size()), argv.data(), out != nullptr ? *out : text, err, options);
+    result.out = text.str();
+    result.err = err.str();
+    return result;
+}
+
+inline std::string Sample(const std::string& format)
+{
+    return std::string(NORRVIK_SAMPLES_DIR) + "/" + format;
+}
+
+} // namespace norrvik::test

@@ -47,16 +47,14 @@ class EachSample : public ::testing::TestWithParam<std::string> {};
 TEST_P(EachSample, FoundDryRunGuardAndJsonSummary)
 {
     const std::string format = GetParam();
-    const std::string name = format == "quorvane" ? "Quorvane (QUORVANE.IND)"
-                             : format == "kandor" ? "Kandor (PDDATABS.DAT)"
-                                                  : "Veltro (uplog.pdf)";
     test::TempFolder temp;
     const std::filesystem::path target = temp.Path() / "db";
 
     CliResult result = RunCliWith({"detect", "--json", Sample(format)});
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.Json()["formats"].size(), 1u);
+    ASSERT_EQ(result.Json()["formats"].size(), 1u);
     EXPECT_EQ(result.Json()["formats"][0]["format"], format);
+    const std::string name = result.Json()["formats"][0]["file"];
 
     // A dry run into a folder that does not exist leaves it absent.
     result = RunCliWith({"convert", "--dry-run", "--json", Sample(format), temp.Text("db")});
@@ -72,7 +70,7 @@ TEST_P(EachSample, FoundDryRunGuardAndJsonSummary)
     // Without --format the format is found and named.
     result = RunCliWith({"convert", "--json", Sample(format), temp.Text("db")});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.err, "Format: " + name + ", found in " + Sample(format) + "\n");
+    EXPECT_NE(result.err.find("(" + name + "), found in " + Sample(format) + "\n"), std::string::npos) << result.err;
     nlohmann::json summary = result.Json();
     EXPECT_EQ(summary["added"], 5);
     EXPECT_EQ(summary["skipped"], 0);
@@ -153,7 +151,7 @@ TEST(CliFormat, AutoRefusesNoneOrSeveralAndExplicitMismatchWarns)
         << result.err;
     EXPECT_FALSE(std::filesystem::exists(temp.Path() / "db"));
 
-    // The wrong format named: converted as asked (the Parts' outcome), but
+    // The wrong format named: converted as asked, as before, but
     // the user hears what the folder holds and that nothing was found.
     result = RunCliWith({"convert", "--format", "veltro", Sample("kandor"), temp.Text("db")});
     EXPECT_EQ(result.status, 0);

@@ -15,7 +15,6 @@
 
 #include <exception>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 

@@ -136,14 +136,18 @@ TEST(KandorUserDB, PatternFilesAreFoundByNameAndExtension)
     EXPECT_EQ(EntryOf(db, 0).LineCount, 1);
 }
 
-TEST(KandorUserDB, BaseNameWithPathDelimiterIsRefused)
+TEST(KandorUserDB, BaseNameWithPathDelimiterGivesAnEntryWithoutLines)
 {
     TempFolder folder;
     WriteFile(folder.Path() / "sub" / "X.di", KandorPeakListFile({}, {KandorPeakAt(40, 100)}));
-    WriteFile(folder.Path() / "PDDATABS.DAT", KandorIndexFile({{"sub/X", "N", "F"}}));
+    WriteFile(folder.Path() / "PDDATABS.DAT", KandorIndexFile({{"sub/X", "N", "F"}, {"sub\\X", "N", "F"}}));
     TKandorUserDB db;
     db.SetDBName(folder.Text());
-    EXPECT_THROW(EntryOf(db, 0), EInOutError);
+    for (int i = 0; i < 2; ++i) {
+        const TKandorReferencePattern entry = EntryOf(db, i);
+        EXPECT_EQ(entry.LineCount, 0);
+        EXPECT_TRUE(entry.NoPatternFile);
+    }
 }
 
 TEST(KandorUserDB, IntensitiesArePercentOfTheStrongestNetIntensity)

@@ -2,13 +2,29 @@
 #include "Files.h"
 
 #include "Exceptions.h"
-#include "Text.h"
 
 #include <cerrno>
 #include <fstream>
 #include <system_error>
 
 namespace norrvik {
+
+namespace {
+
+// What stands in the place of a file that is not a regular one.
+std::string NotRegularFileReason(std::filesystem::file_type type)
+{
+    switch (type) {
+    case std::filesystem::file_type::directory: return "it is a folder, not a file";
+    case std::filesystem::file_type::fifo: return "it is a pipe (FIFO), not a regular file";
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character: return "it is a device, not a regular file";
+    case std::filesystem::file_type::socket: return "it is a socket, not a regular file";
+    default: return "it is not a regular file";
+    }
+}
+
+} // namespace
 
 std::filesystem::path PathFromText(std::string_view utf8)
 {
@@ -30,47 +46,67 @@ std::string IncludeTrailingPathDelimiter(std::string_view folder)
     return result;
 }
 
-std::filesystem::path FindSourceFile(const std::filesystem::path& folder, std::string_view name)
+void ThrowCannotReadFile(const std::string& pathText, const std::string& reason)
 {
-    const std::filesystem::path exact = folder / PathFromText(name);
+    throw EInOutError(FileErrorMessage("Cannot read file", pathText, reason));
+}
+
+bool FileMissing(const std::filesystem::path& path)
+{
     std::error_code error;
-    if (std::filesystem::exists(exact, error))
-        return exact;
-    std::filesystem::directory_iterator it(folder, error);
+    return !std::filesystem::exists(path, error) && !error;
+}
+
+std::uintmax_t RegularFileSize(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        ThrowCannotReadFile(PathText(path), std::make_error_code(std::errc::no_such_file_or_directory).message());
     if (error)
-        return exact;
-    for (const std::filesystem::directory_iterator end; it != end; it.increment(error)) {
-        if (error)
-            break;
-        if (SameTextAscii(PathText(it->path().filename()), name))
-            return it->path();
-    }
-    return exact;
+        ThrowCannotReadFile(PathText(path), error.message());
+    if (status.type() != std::filesystem::file_type::regular)
+        ThrowCannotReadFile(PathText(path), NotRegularFileReason(status.type()));
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error)
+        ThrowCannotReadFile(PathText(path), error.message());
+    return size;
 }
 
-bool SourceFileExists(const std::filesystem::path& folder, std::string_view name)
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, std::uintmax_t* sizeWhenOpened)
 {
-    std::error_code error;
-    return std::filesystem::is_regular_file(FindSourceFile(folder, name), error);
-}
-
-std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path)
-{
+    const std::uintmax_t size = RegularFileSize(path);
+    if (sizeWhenOpened != nullptr)
+        *sizeWhenOpened = size;
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file)
-        ThrowFileError("Cannot open file", PathText(path));
-    std::vector<std::uint8_t> bytes;
-    char buffer[65536];
-    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
-        bytes.insert(bytes.end(), reinterpret_cast<std::uint8_t*>(buffer),
-                     reinterpret_cast<std::uint8_t*>(buffer) + file.gcount());
-        if (file.eof())
-            break;
-    }
+        ThrowFileError("Cannot read file", PathText(path));
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (file.bad())
         ThrowFileError("Cannot read file", PathText(path));
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
     return bytes;
+}
+
+bool PathTooLong(const std::filesystem::path& path)
+{
+    std::error_code error;
+    static_cast<void>(std::filesystem::status(path, error));
+    return error == std::errc::filename_too_long;
+}
+
+std::string PathTooLongMessage(std::string_view pathText)
+{
+    return "The path " + std::string(pathText) +
+           " is too long for the system; move the folder to a place with a shorter path.";
+}
+
+void ThrowIfPathTooLong(const std::filesystem::path& path, std::string_view pathText)
+{
+    if (PathTooLong(path))
+        throw EInOutError(PathTooLongMessage(pathText));
 }
 
 } // namespace norrvik

@@ -1,7 +1,8 @@
 // File-system helpers shared by the readers and the store: paths from the
-// folder texts users type, the trailing path delimiter, finding source files
-// whose letter case differs (databases copied from Windows), and reading a
-// whole file with an error that names it.
+// folder texts users type, the trailing path delimiter, reading a whole
+// source file (only a regular file, never more than it holds) with an error
+// that names it, and the message for a path longer than the system takes.
+// Source files whose letter case differs are found by SourceFolder.h.
 #pragma once
 
 #include <cstdint>
@@ -21,17 +22,37 @@ std::string PathText(const std::filesystem::path& path);
 // not end with one (an empty text stays empty).
 std::string IncludeTrailingPathDelimiter(std::string_view folder);
 
-// The file `name` in `folder`: the exact name when it exists, otherwise the
-// first entry of the folder whose name equals `name` without regard to ASCII
-// letter case, otherwise the exact name (which does not exist), so that the
-// caller's "not found" message names the file it looked for.
-std::filesystem::path FindSourceFile(const std::filesystem::path& folder, std::string_view name);
+// Raises EInOutError "Cannot read file <path>: <reason>", the one shape of
+// the message for a source file that cannot be read or is damaged.
+[[noreturn]] void ThrowCannotReadFile(const std::string& pathText, const std::string& reason);
 
-// True when FindSourceFile finds an existing regular file.
-bool SourceFileExists(const std::filesystem::path& folder, std::string_view name);
+// True when nothing has the name (a symbolic link to nothing counts as
+// nothing). False when the system cannot look (a path too long): the read
+// that follows then reports why.
+bool FileMissing(const std::filesystem::path& path);
 
-// The whole content of a file. Raises EInOutError naming the file when it
-// cannot be opened or read.
-std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
+// The size of the regular file at `path` (a symbolic link is followed).
+// Raises EInOutError naming it when nothing has the name, when a folder, a
+// pipe or a device stands in its place (reading one could block or never
+// end), or when the system cannot look (a path too long, no permission).
+std::uintmax_t RegularFileSize(const std::filesystem::path& path);
+
+// The whole content of a regular file (see RegularFileSize for what is
+// refused). No more is read than the file held when it was looked at, so a
+// file cannot make the program allocate more than that; `sizeWhenOpened`,
+// when given, receives that size (the content is shorter only when the file
+// shrank meanwhile).
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path,
+                                        std::uintmax_t* sizeWhenOpened = nullptr);
+
+// True when the system refuses the path for its length (the whole path, or
+// one name in it, is longer than it takes).
+bool PathTooLong(const std::filesystem::path& path);
+
+// "The path <pathText> is too long for the system; ...": a folder that cannot
+// be reached for that reason is reported as such, not as one that does not
+// exist. ThrowIfPathTooLong raises it as EInOutError when PathTooLong(path).
+std::string PathTooLongMessage(std::string_view pathText);
+void ThrowIfPathTooLong(const std::filesystem::path& path, std::string_view pathText);
 
 } // namespace norrvik

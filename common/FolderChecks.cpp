@@ -19,6 +19,8 @@ bool OldFolderExists(std::string_view typed)
 
 std::string OldFolderMissingMessage(std::string_view typed)
 {
+    if (PathTooLong(PathFromText(IncludeTrailingPathDelimiter(typed))))
+        return PathTooLongMessage(typed);
     return "Folder with the old reference database (" + std::string(typed) + ") doesn't exist.";
 }
 

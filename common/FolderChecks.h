@@ -14,7 +14,8 @@ namespace norrvik {
 bool OldFolderExists(std::string_view typed);
 
 // "Folder with the old reference database (<typed>) doesn't exist.", with
-// the text exactly as typed.
+// the text exactly as typed; for a path longer than the system takes, the
+// message that says so (PathTooLongMessage).
 std::string OldFolderMissingMessage(std::string_view typed);
 
 // True when the target folder text is blank.

@@ -1,6 +1,7 @@
 // Source files looked up by name in a folder listed once.
 #include "SourceFolder.h"
 
+#include "Exceptions.h"
 #include "Files.h"
 #include "Text.h"
 
@@ -11,27 +12,38 @@ namespace norrvik {
 
 namespace {
 
-bool IsRegularFile(const std::filesystem::path& path)
+// What has the name (a symbolic link followed): not_found when nothing does.
+std::filesystem::file_type TypeOf(const std::filesystem::path& path)
 {
     std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error && status.type() != std::filesystem::file_type::not_found)
+        ThrowCannotReadFile(PathText(path), error.message());
+    return status.type();
 }
 
 } // namespace
 
 TSourceFolder::TSourceFolder(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
-std::optional<std::filesystem::path> TSourceFolder::Find(std::string_view name)
+std::filesystem::path TSourceFolder::Locate(std::string_view name)
 {
     std::filesystem::path exact = folder_ / PathFromText(name);
-    std::error_code error;
-    if (std::filesystem::exists(exact, error))
-        return IsRegularFile(exact) ? std::optional(std::move(exact)) : std::nullopt;
+    if (TypeOf(exact) != std::filesystem::file_type::not_found)
+        return exact;
     ListOnce();
     const auto it = byUpperName_.find(UpperCaseAscii(name));
-    if (it == byUpperName_.end() || !IsRegularFile(it->second))
+    return it == byUpperName_.end() ? exact : it->second;
+}
+
+std::optional<std::filesystem::path> TSourceFolder::Find(std::string_view name)
+{
+    if (name.find_first_of("/\\") != std::string_view::npos)
         return std::nullopt;
-    return it->second;
+    std::filesystem::path path = Locate(name);
+    if (TypeOf(path) != std::filesystem::file_type::regular)
+        return std::nullopt;
+    return path;
 }
 
 void TSourceFolder::ListOnce()
@@ -42,13 +54,18 @@ void TSourceFolder::ListOnce()
     std::error_code error;
     std::filesystem::directory_iterator it(folder_, error);
     if (error)
-        return;
+        return; // a folder that cannot be listed offers no other letter case
     for (const std::filesystem::directory_iterator end; it != end; it.increment(error)) {
         if (error)
             break;
-        // emplace keeps the first entry of a name, as FindSourceFile takes it.
+        // emplace keeps the first entry of a name.
         byUpperName_.emplace(UpperCaseAscii(PathText(it->path().filename())), it->path());
     }
+}
+
+std::filesystem::path FindSourceFile(const std::filesystem::path& folder, std::string_view name)
+{
+    return TSourceFolder(folder).Locate(name);
 }
 
 } // namespace norrvik

@@ -1,6 +1,7 @@
 // Trimming, ASCII case changes and the Windows-1252 code page.
 #include "Text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -141,6 +142,12 @@ std::string Windows1252ToUtf8(std::string_view bytes)
         }
     }
     return out;
+}
+
+std::string LineBreaksAsBlanks(std::string text)
+{
+    std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return text;
 }
 
 } // namespace norrvik

@@ -35,4 +35,8 @@ std::string Utf8ToWindows1252(std::string_view utf8);
 // the five bytes that have no character in the code page become U+FFFD.
 std::string Windows1252ToUtf8(std::string_view bytes);
 
+// The text with every line feed and carriage return changed into a blank, so
+// that it stays one line of a text file.
+std::string LineBreaksAsBlanks(std::string text);
+
 } // namespace norrvik

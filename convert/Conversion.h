@@ -21,6 +21,9 @@ struct ConversionSummary {
     long added = 0;              // patterns added to the target
     long skipped = 0;            // patterns already in the target, not added again
     long targetPatternCount = 0; // patterns in the target after the run
+    // User-database entries converted without lines because their pattern
+    // file was missing or unreadable (not a file, or a name that is no file
+    // name of the folder).
     long entriesWithoutLines = 0;
 };
 

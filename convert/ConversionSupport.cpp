@@ -58,7 +58,7 @@ bool HoldsStoredPatterns(const std::filesystem::path& folder)
 
 std::string ImportCommentLine(const std::string& oldFolder)
 {
-    const std::string folder = Utf8ToWindows1252(oldFolder);
+    const std::string folder = LineBreaksAsBlanks(Utf8ToWindows1252(oldFolder));
     if (folder.size() <= 56)
         return "Imported from " + folder;
     if (folder.size() <= 65)
@@ -167,6 +167,11 @@ void TConversionTarget::CountAdded()
 void TConversionTarget::CountSkipped()
 {
     ++summary_->skipped;
+}
+
+void TConversionTarget::CountWithoutLines()
+{
+    ++summary_->entriesWithoutLines;
 }
 
 void TConversionTarget::Finish()

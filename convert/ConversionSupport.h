@@ -20,7 +20,9 @@ namespace norrvik {
 // The comment line of a converted pattern, built from the old folder text as
 // the user typed it (converted to the 8-bit code page of the target files):
 // "Imported from <folder>" up to 56 characters of folder, "From <folder>"
-// from 57 to 65, the folder alone from 66 on.
+// from 57 to 65, the folder alone from 66 on. A line feed or carriage return
+// in the folder text becomes a blank (the comment stays one line); lengths
+// are counted after that.
 std::string ImportCommentLine(const std::string& oldFolder);
 
 // The user code "99-000-%4.4d" of the next user pattern of the target.
@@ -60,6 +62,7 @@ public:
     void ReportProgress(long entriesDone);
     void CountAdded();
     void CountSkipped();
+    void CountWithoutLines();
 
     // Closes the database, index rebuild included; errors reach the caller.
     void Finish();
@@ -94,7 +97,8 @@ bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code);
 // formula, a name and lines of d-spacing and percent intensity (Kandor,
 // Veltro): every entry becomes a user pattern with the next user code, its
 // intensities rounded halves to even and no Miller indices; there is no test
-// for duplicates. The target is opened first and closed last; the reader is
+// for duplicates. Entries the reader delivers without lines for want of a
+// pattern file (DeliveredWithoutPatternFile) are counted in the summary. The target is opened first and closed last; the reader is
 // freed before the target closes; each entry's pattern is freed before the
 // second progress report of that entry.
 template <typename TSource, typename TEntry>
@@ -112,6 +116,8 @@ void ConvertUserDatabase(const std::string& oldFolder, const std::string& newFol
         TEntry entry; // kept for the whole loop, overwritten by every entry
         for (auto i = decltype(count){0}; i < count; ++i) {
             source.GetEntry(i, entry);
+            if (DeliveredWithoutPatternFile(entry))
+                target.CountWithoutLines();
             {
                 TReferencePattern pattern;
                 FillConvertedPattern(pattern, entry.Formula, entry.Name, NextUserCode(target.Database()),

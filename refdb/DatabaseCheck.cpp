@@ -203,7 +203,8 @@ public:
     {
         std::error_code error;
         if (!fs::is_directory(folder_, error)) {
-            problems_.Add(PathText(folder_), "the folder doesn't exist");
+            problems_.Add(PathText(folder_), PathTooLong(folder_) ? "the path is too long for the system"
+                                                                  : "the folder doesn't exist");
             return problems_.Lines();
         }
         for (const std::string_view name : ReferenceDatabaseFileNames)

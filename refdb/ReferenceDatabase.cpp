@@ -199,8 +199,10 @@ void TReferenceDatabase::SetReadOnly(bool value)
 void TReferenceDatabase::CheckDatabaseFiles()
 {
     std::error_code error;
-    if (!std::filesystem::is_directory(PathFromText(databaseName_), error))
+    if (!std::filesystem::is_directory(PathFromText(databaseName_), error)) {
+        ThrowIfPathTooLong(PathFromText(databaseName_), databaseName_);
         throw Exception(Format("Folder %s doesn't exist.", databaseName_.c_str()));
+    }
     for (std::size_t i = 0; i < ReferenceDatabaseFileNames.size(); ++i)
         if (!FileExists(ReferenceDatabaseFileNames[i]))
             throw Exception(Format("Folder %s doesn't contain %s.", databaseName_.c_str(),

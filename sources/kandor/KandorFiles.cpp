@@ -13,7 +13,6 @@
 #include <cmath>
 #include <filesystem>
 #include <string_view>
-#include <system_error>
 
 namespace norrvik {
 
@@ -103,12 +102,13 @@ void TKandorpattern::LoadFromFile(const std::string& fileName)
     filename_ = fileName;
     valid_ = false;
     const std::filesystem::path path = PathFromText(fileName);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error))
+    if (FileMissing(path))
         Fail("Kandor file not found.");
-    const std::uintmax_t expectedSize = std::filesystem::file_size(path, error);
-    std::vector<std::uint8_t> bytes = ReadFileBytes(path);
-    if (!error && bytes.size() < expectedSize)
+    // Anything but a regular file (a folder, a pipe, a device) is refused
+    // with an error naming it; no more is read than the file holds.
+    std::uintmax_t expectedSize = 0;
+    std::vector<std::uint8_t> bytes = ReadFileBytes(path, &expectedSize);
+    if (bytes.size() < expectedSize)
         Fail(CannotRead);
     buffer_ = std::move(bytes);
     Validate();

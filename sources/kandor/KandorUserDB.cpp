@@ -9,9 +9,6 @@
 #include "sources/kandor/KandorPeakList.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <optional>
-#include <system_error>
 
 namespace norrvik {
 
@@ -36,32 +33,12 @@ std::string UntrimmedField(ConstBytes record, int offset, int size)
     return text;
 }
 
-[[noreturn]] void ThrowDamagedIndex(const std::string& path, const std::string& reason)
-{
-    throw EInOutError(FileErrorMessage("Cannot read file", path, reason));
-}
-
-// The entry's pattern file: ".di" before ".rp". Index texts are 8-bit
-// (Windows-1252); files copied from Windows carry the name in UTF-8 or,
-// copied as raw bytes, as it stands in the index, so both are tried.
-std::optional<std::filesystem::path> FindPatternFile(const std::filesystem::path& folder,
-                                                     const std::string& baseName)
-{
-    std::vector<std::string> names{Windows1252ToUtf8(baseName)};
-    if (names.front() != baseName)
-        names.push_back(baseName);
-    for (const char* extension : {".di", ".rp"})
-        for (const std::string& name : names)
-            if (SourceFileExists(folder, name + extension))
-                return FindSourceFile(folder, name + extension);
-    return std::nullopt;
-}
-
 } // namespace
 
 void TKandorUserDB::SetDBName(const std::string& value)
 {
     dbName_ = value;
+    folder_ = TSourceFolder(PathFromText(value));
     entries_.clear();
     indexPath_.clear();
     ReadIndexFile();
@@ -69,24 +46,23 @@ void TKandorUserDB::SetDBName(const std::string& value)
 
 void TKandorUserDB::ReadIndexFile()
 {
-    const std::filesystem::path path = FindSourceFile(PathFromText(dbName_), IndexFileName);
+    const std::filesystem::path path = folder_.Locate(IndexFileName);
     indexPath_ = PathText(path);
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error && bytes.size() < size)
+    std::uintmax_t size = 0;
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(path, &size);
+    if (bytes.size() < size)
         throw EAssertionFailed("Assertion failure", "KandorUserDB", IndexSizeAssertionLine);
 
     if (bytes.size() < static_cast<std::size_t>(IndexHeaderSize))
-        ThrowDamagedIndex(indexPath_, Format("the file holds %zu bytes, too few for its entry count",
+        ThrowCannotReadFile(indexPath_, Format("the file holds %zu bytes, too few for its entry count",
                                              bytes.size()));
     const int count = ReadI16LE(bytes, IndexEntryCountOffset);
     if (count < 0)
-        ThrowDamagedIndex(indexPath_, Format("the entry count %d is negative", count));
+        ThrowCannotReadFile(indexPath_, Format("the entry count %d is negative", count));
     const std::size_t needed = static_cast<std::size_t>(IndexHeaderSize) +
                                static_cast<std::size_t>(IndexEntrySize) * static_cast<std::size_t>(count);
     if (bytes.size() < needed)
-        ThrowDamagedIndex(indexPath_,
+        ThrowCannotReadFile(indexPath_,
                           Format("the file holds %zu bytes, too few for its %d entries (%zu bytes)",
                                  bytes.size(), count, needed));
 
@@ -110,23 +86,35 @@ void TKandorUserDB::GetEntry(int index, TKandorReferencePattern& entry)
         throw Exception("Index out of range");
     TKandorReferencePattern& stored = entries_[static_cast<std::size_t>(index)];
     if (!stored.Loaded) {
-        LoadLines(stored, index);
+        LoadLines(stored);
         stored.Loaded = true;
     }
     entry = stored;
 }
 
-void TKandorUserDB::LoadLines(TKandorReferencePattern& entry, int index) const
+// The entry's pattern file: ".di" before ".rp". Index texts are 8-bit
+// (Windows-1252); files copied from Windows carry the name in UTF-8 or,
+// copied as raw bytes, as it stands in the index, so both are tried. A base
+// name holding a path delimiter finds nothing (never a file outside).
+std::optional<std::filesystem::path> TKandorUserDB::FindPatternFile(const std::string& baseName)
+{
+    std::vector<std::string> names{Windows1252ToUtf8(baseName)};
+    if (names.front() != baseName)
+        names.push_back(baseName);
+    for (const char* extension : {".di", ".rp"})
+        for (const std::string& name : names)
+            if (std::optional<std::filesystem::path> file = folder_.Find(name + extension))
+                return file;
+    return std::nullopt;
+}
+
+void TKandorUserDB::LoadLines(TKandorReferencePattern& entry)
 {
     entry.LineCount = 0;
-    // A base name holding a path delimiter would reach outside the folder.
-    if (entry.BaseName.find_first_of("/\\") != std::string::npos)
-        ThrowDamagedIndex(indexPath_,
-                          Format("entry %d names the pattern file \"%s\", which is not a file name",
-                                 index + 1, entry.BaseName.c_str()));
-    const std::optional<std::filesystem::path> file = FindPatternFile(PathFromText(dbName_), entry.BaseName);
+    const std::optional<std::filesystem::path> file = FindPatternFile(entry.BaseName);
+    entry.NoPatternFile = !file;
     if (!file)
-        return; // an entry without pattern file has no lines
+        return; // an entry without a pattern file has no lines
 
     TKandorPeakList peaks;
     peaks.LoadFromFile(PathText(*file));

@@ -4,7 +4,11 @@
 // intensity in percent of its strongest net intensity.
 #pragma once
 
+#include "common/SourceFolder.h"
+
 #include <array>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +29,18 @@ struct TKandorReferencePattern {
     int LineCount = 0;    // valid entries of Lines, 0 .. 255
     std::array<KandorLine, 256> Lines{}; // ascending 2-theta (descending d)
     bool Loaded = false;  // the lines have been determined
+    // Loaded without lines because no pattern file could be read: none of
+    // that name, something other than a file in its place, or a base name
+    // that is not a file name (it holds a path delimiter).
+    bool NoPatternFile = false;
 };
+
+// True when the entry was delivered without lines for want of a readable
+// pattern file (a conversion counts these entries).
+inline bool DeliveredWithoutPatternFile(const TKandorReferencePattern& entry)
+{
+    return entry.NoPatternFile;
+}
 
 namespace kandor {
 
@@ -56,14 +71,18 @@ public:
 
     // A copy of entry `index` (0-based) with its lines; the entry's pattern
     // file is read on the first request only. Raises norrvik::Exception
-    // "Index out of range" for a bad index.
+    // "Index out of range" for a bad index. An entry without a pattern file
+    // that can be read is delivered without lines (NoPatternFile); a
+    // pattern file that is there but damaged raises an error naming it.
     void GetEntry(int index, TKandorReferencePattern& entry);
 
 private:
     void ReadIndexFile();
-    void LoadLines(TKandorReferencePattern& entry, int index) const;
+    void LoadLines(TKandorReferencePattern& entry);
+    std::optional<std::filesystem::path> FindPatternFile(const std::string& baseName);
 
     std::string dbName_;
+    TSourceFolder folder_{std::filesystem::path()}; // the files of DBName
     std::string indexPath_;
     std::vector<TKandorReferencePattern> entries_;
 };

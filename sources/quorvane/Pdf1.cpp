@@ -5,11 +5,11 @@
 #include "common/ByteOrder.h"
 #include "common/Files.h"
 #include "common/Format.h"
+#include "common/SourceFolder.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
-#include <system_error>
 #include <vector>
 
 namespace norrvik::pdf1 {
@@ -166,36 +166,32 @@ private:
 TSourceFile::TSourceFile(const std::filesystem::path& path, std::string pathText)
     : pathText_(std::move(pathText))
 {
-    std::error_code error;
-    size_ = std::filesystem::file_size(path, error);
-    if (error)
-        throw EInOutError(FileErrorMessage("Cannot open file", pathText_, error.message()));
+    // A folder, pipe or device in the file's place is refused before it is
+    // opened (opening a pipe would wait for a writer).
+    size_ = RegularFileSize(path);
     errno = 0;
     stream_.open(path, std::ios::binary);
     if (!stream_)
-        ThrowFileError("Cannot open file", pathText_);
+        ThrowFileError("Cannot read file", pathText_);
 }
 
 void TSourceFile::ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const std::string& what)
 {
     if (offset < 0)
-        throw EInOutError(FileErrorMessage(
-            "Cannot read file", pathText_,
-            Format("%s has the offset %lld, before the start of the file", what.c_str(),
-                   static_cast<long long>(offset))));
+        ThrowCannotReadFile(pathText_, Format("%s has the offset %lld, before the start of the file",
+                                              what.c_str(), static_cast<long long>(offset)));
     if (static_cast<std::uint64_t>(offset) > size_ || size > size_ - static_cast<std::uint64_t>(offset))
-        throw EInOutError(FileErrorMessage(
-            "Cannot read file", pathText_,
-            Format("%s (%zu bytes at offset %lld) runs past the end of the file (%llu bytes)", what.c_str(),
-                   size, static_cast<long long>(offset), static_cast<unsigned long long>(size_))));
+        ThrowCannotReadFile(pathText_,
+                            Format("%s (%zu bytes at offset %lld) runs past the end of the file (%llu bytes)",
+                                   what.c_str(), size, static_cast<long long>(offset),
+                                   static_cast<unsigned long long>(size_)));
     if (size == 0)
         return;
     stream_.clear();
     stream_.seekg(static_cast<std::streamoff>(offset));
     stream_.read(reinterpret_cast<char*>(dest), static_cast<std::streamsize>(size));
     if (!stream_ || stream_.gcount() != static_cast<std::streamsize>(size))
-        throw EInOutError(FileErrorMessage("Cannot read file", pathText_,
-                                           Format("%s could not be read", what.c_str())));
+        ThrowCannotReadFile(pathText_, Format("%s could not be read", what.c_str()));
 }
 
 // The four files of an open database, opened in the order index, line lists,
@@ -232,11 +228,11 @@ std::filesystem::path TReferenceDatabase::FindFile(const char* extension) const
 void TReferenceDatabase::Open()
 {
     Close();
-    for (const char* extension : {".IND", ".DIS", ".NAM", ".FRM"}) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(FindFile(extension), error))
+    // Something other than a file in a file's place is no missing file: the
+    // opening below refuses it with an error naming it.
+    for (const char* extension : {".IND", ".DIS", ".NAM", ".FRM"})
+        if (FileMissing(FindFile(extension)))
             throw ERefDBError("File " + FilePathText(extension) + " not found.");
-    }
     const auto open = [this](const char* extension) {
         const std::filesystem::path path = FindFile(extension);
         return TSourceFile(path, PathText(path));
@@ -269,8 +265,7 @@ void TReferenceDatabase::ReadHeader()
 void TReferenceDatabase::ReadSetTable()
 {
     const std::filesystem::path path = FindFile(".ILS");
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
+    if (FileMissing(path)) {
         UseBuiltInSetTable();
         return;
     }

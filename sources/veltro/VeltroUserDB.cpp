@@ -154,10 +154,11 @@ void TVeltroUserDB::SetDBName(const std::string& folder)
 
 void TVeltroUserDB::ReadLog()
 {
-    const auto found = sourceFolder_.Find(kLogFileName);
-    if (!found)
+    // No log: no entries. Anything else of that name (a folder, a pipe, a
+    // device) is refused by the read with an error naming it.
+    const std::filesystem::path path = sourceFolder_.Locate(kLogFileName);
+    if (FileMissing(path))
         return;
-    const std::filesystem::path& path = *found;
     std::vector<std::uint8_t> content = ReadFileBytes(path);
     RepairBlocks(content);
     if (content.size() % kLogRecordSize != 0)
@@ -166,8 +167,8 @@ void TVeltroUserDB::ReadLog()
     const std::int16_t count = ReadI16LE(log, kEntryCountOffset);
     const std::size_t recordsHeld = content.size() / kLogRecordSize - 1;
     if (count < 0 || static_cast<std::size_t>(count) > recordsHeld)
-        throw Exception(Format("The log %s counts %d entries but holds %zu entry records.",
-                               PathText(path).c_str(), count, recordsHeld));
+        ThrowCannotReadFile(PathText(path), Format("the header counts %d entries but the file holds %zu entry records",
+                                                   count, recordsHeld));
     std::vector<TVeltroReferencePattern> entries;
     entries.reserve(static_cast<std::size_t>(count));
     for (std::size_t e = 1; e <= static_cast<std::size_t>(count); ++e)
@@ -200,13 +201,12 @@ void TVeltroUserDB::LoadLines(TVeltroReferencePattern& entry)
     // Block 0 holds the wavelength; a shorter file is damaged, and converting
     // it without lines would hide that.
     if (content.size() < kVaxBlockSize)
-        throw Exception(Format("The pattern file %s is shorter than one block (%zu of 512 bytes).",
-                               PathText(path).c_str(), content.size()));
+        ThrowCannotReadFile(PathText(path), Format("the file is shorter than one block (%zu of 512 bytes)",
+                                                   content.size()));
     RepairBlocks(content);
     const float wavelength = VaxFloatToSingle(content, kWavelengthOffset);
     if (std::isnan(wavelength))
-        throw Exception(Format("The wavelength in the pattern file %s is not a number (a VAX reserved operand).",
-                               PathText(path).c_str()));
+        ThrowCannotReadFile(PathText(path), "the wavelength is not a number (a VAX reserved operand)");
     std::vector<TVeltroLine> lines = ReadLines(content, wavelength);
     NormaliseIntensities(lines);
     entry.LineCount = static_cast<std::int32_t>(std::min<std::size_t>(lines.size(), std::numeric_limits<std::int32_t>::max()));

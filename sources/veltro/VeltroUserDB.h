@@ -38,6 +38,14 @@ struct TVeltroReferencePattern {
     std::uint8_t LoadState = kVeltroLinesNotLoaded;
 };
 
+// True when the entry was delivered without lines for want of a pattern
+// file: it names none, none of that name is there, or something other than
+// a file stands in its place (a conversion counts these entries).
+inline bool DeliveredWithoutPatternFile(const TVeltroReferencePattern& entry)
+{
+    return entry.LoadState == kVeltroNoPatternFile;
+}
+
 class TVeltroUserDB {
 public:
     TVeltroUserDB() = default;
@@ -45,8 +53,9 @@ public:
     const std::string& DBName() const { return dbName_; }
     // Setting a different folder reads its log (no log: no entries). Raises
     // "Incorrect length of file UPLOG.PDF." for a log that is not a whole
-    // number of records, and an error naming the log when its header counts
-    // more entries than it holds. After an error the reader has no entries.
+    // number of records, and EInOutError naming the log when its header
+    // counts more entries than it holds or something other than a file has
+    // its name. After an error the reader has no entries.
     void SetDBName(const std::string& folder);
 
     // Stored only; pattern files are always looked for in DBName.

@@ -7,6 +7,7 @@
 #include "common/FixedChars.h"
 #include "common/Format.h"
 #include "common/Numbers.h"
+#include "common/SourceFolder.h"
 #include "common/Text.h"
 #include "support/TempFolder.h"
 
@@ -150,8 +151,8 @@ TEST(Files, SourceFilesAreFoundWithoutRegardToCase)
     test::TempFolder folder;
     test::WriteFile(folder.Path() / "pddatabs.dat", std::string("abc"));
     EXPECT_EQ(FindSourceFile(folder.Path(), "PDDATABS.DAT").filename(), "pddatabs.dat");
-    EXPECT_TRUE(SourceFileExists(folder.Path(), "PdDatabs.Dat"));
-    EXPECT_FALSE(SourceFileExists(folder.Path(), "UPLOG.PDF"));
+    EXPECT_TRUE(TSourceFolder(folder.Path()).Find("PdDatabs.Dat"));
+    EXPECT_FALSE(TSourceFolder(folder.Path()).Find("UPLOG.PDF"));
     EXPECT_EQ(FindSourceFile(folder.Path(), "UPLOG.PDF").filename(), "UPLOG.PDF");
     EXPECT_EQ(ReadFileBytes(folder.Path() / "pddatabs.dat").size(), 3u);
     try {

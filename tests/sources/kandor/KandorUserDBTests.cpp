@@ -136,14 +136,15 @@ TEST(KandorUserDB, PatternFilesAreFoundByNameAndExtension)
     EXPECT_EQ(EntryOf(db, 0).LineCount, 1);
 }
 
-TEST(KandorUserDB, BaseNameWithPathDelimiterIsRefused)
+TEST(KandorUserDB, BaseNameWithPathDelimiterGivesAnEntryWithoutLines)
 {
     TempFolder folder;
     WriteFile(folder.Path() / "sub" / "X.di", KandorPeakListFile({}, {KandorPeakAt(40, 100)}));
-    WriteFile(folder.Path() / "PDDATABS.DAT", KandorIndexFile({{"sub/X", "N", "F"}}));
+    WriteFile(folder.Path() / "PDDATABS.DAT", KandorIndexFile({{"sub/X", "N", "F"}, {"sub\\X", "N", "F"}}));
     TKandorUserDB db;
     db.SetDBName(folder.Text());
-    EXPECT_THROW(EntryOf(db, 0), EInOutError);
+    EXPECT_TRUE(EntryOf(db, 0).NoPatternFile);
+    EXPECT_TRUE(EntryOf(db, 1).NoPatternFile);
 }
 
 TEST(KandorUserDB, IntensitiesArePercentOfTheStrongestNetIntensity)

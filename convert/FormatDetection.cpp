@@ -2,6 +2,7 @@
 #include "convert/FormatDetection.h"
 
 #include "common/Files.h"
+#include "common/SourceFolder.h"
 #include "common/Text.h"
 
 namespace norrvik {
@@ -30,9 +31,9 @@ int FormatIndex(const FormatInfo& format)
 std::vector<const FormatInfo*> DetectFormats(const std::string& oldFolder)
 {
     std::vector<const FormatInfo*> found;
-    const std::filesystem::path folder = PathFromText(oldFolder);
+    TSourceFolder folder(PathFromText(oldFolder));
     for (const FormatInfo& format : kFormats)
-        if (SourceFileExists(folder, format.markerFile))
+        if (folder.Find(format.markerFile))
             found.push_back(&format);
     return found;
 }

@@ -7,6 +7,7 @@
 #include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
+#include "refdb/JournalCodes.h"
 #include "refdb/ReferenceCodes.h"
 
 #include <algorithm>
@@ -45,28 +46,6 @@ constexpr std::array<std::string_view, 15> kDatabaseFileNames = {
 constexpr std::array<TextIndex, TextIndexCount> kCreateTextIndexOrder = {
     TextIndex::Name,    TextIndex::MineralName, TextIndex::Formula,      TextIndex::Color,
     TextIndex::Journal, TextIndex::Author,      TextIndex::ReferenceCode};
-
-constexpr std::int32_t kMaxUserCodeNumber = 9999;
-
-// The lines of a text file: line ends CR LF, LF or CR; a line end at the end
-// of the file gives no extra empty line.
-std::vector<std::string> SplitTextLines(std::string_view content)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < content.size()) {
-        std::size_t end = start;
-        while (end < content.size() && content[end] != '\r' && content[end] != '\n')
-            ++end;
-        lines.emplace_back(content.substr(start, end - start));
-        if (end < content.size() && content[end] == '\r')
-            ++end;
-        if (end < content.size() && content[end] == '\n')
-            ++end;
-        start = end;
-    }
-    return lines;
-}
 
 std::string JoinTextLines(const std::vector<std::string>& lines)
 {
@@ -461,13 +440,7 @@ void TReferenceDatabase::ReadTextLines(TextSideFile side, std::int32_t first,
 
 std::string TReferenceDatabase::JournalName(const std::string& code)
 {
-    // Journal codes are matched without regard to letter case, first line first.
-    for (const std::string& line : codeList_) {
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos && SameTextAscii(std::string_view(line).substr(0, equals), code))
-            return line.substr(equals + 1);
-    }
-    return {};
+    return JournalNameInCodeList(codeList_, code);
 }
 
 // ---------------------------------------------------------------------------
@@ -572,9 +545,7 @@ void TReferenceDatabase::CheckPatternCanBeWritten(const TReferencePattern& patte
                                            "the file holds fewer records than its header counts"));
     if (pattern.IsUserPattern() && pattern.GetReferenceCode().empty() &&
         header_.UserPatternCount() >= kMaxUserCodeNumber)
-        throw Exception(Format("The database already holds %d user patterns: no user reference "
-                               "code is left for another pattern without a code.",
-                               header_.UserPatternCount()));
+        throw Exception(NoUserCodeLeftMessage(header_.UserPatternCount()));
 }
 
 void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)

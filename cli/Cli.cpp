@@ -7,6 +7,7 @@
 #include "common/ProgressText.h"
 #include "common/Text.h"
 #include "refdb/DatabaseCheck.h"
+#include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceDatabase.h"
 
 #include <CLI/CLI.hpp>
@@ -83,7 +84,7 @@ int RunConvert(const std::string& format, const std::string& oldFolder, const st
     } catch (const ConversionCancelled& cancelled) {
         progress.Finish();
         err << cancelled.what() << '\n';
-        return kExitCancelled;
+        return CancelledExitStatus();
     } catch (...) {
         progress.Finish();
         throw;
@@ -98,6 +99,7 @@ int RunConvert(const std::string& format, const std::string& oldFolder, const st
 
 int RunVerify(const std::string& folder, std::ostream& out)
 {
+    const TDatabaseLock lock = TDatabaseLock::Shared(folder);
     const std::vector<std::string> problems = CheckReferenceDatabase(folder);
     for (const std::string& problem : problems)
         out << problem << '\n';
@@ -113,6 +115,7 @@ int RunRebuild(const std::string& folder, std::ostream& out, std::ostream& err, 
 {
     // Index files left half-written would be worse than waiting: Ctrl-C
     // does not stop a rebuild.
+    const TDatabaseLock lock = TDatabaseLock::Exclusive(folder);
     TInterruptGuard interrupt;
     TTerminalProgress progress(err, options.drawProgress);
     TReferenceDatabase database;

@@ -3,6 +3,7 @@
 
 #include "common/Format.h"
 #include "common/Text.h"
+#include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
 
@@ -96,6 +97,7 @@ void DumpPattern(const TReferencePattern& pattern, std::ostream& out)
 
 void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, std::ostream& out)
 {
+    const TDatabaseLock lock = TDatabaseLock::Shared(folder);
     TReferenceDatabase database;
     database.SetDatabaseName(folder);
     database.Open();

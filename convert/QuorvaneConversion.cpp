@@ -124,7 +124,7 @@ void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& ne
 {
     success = false;
     TConversionTarget target(newFolder, progress, summary);
-    {
+    target.Run([&] {
         pdf1::TReferenceDatabase source;
         source.SetDatabaseName(oldFolder);
         source.Open();
@@ -139,8 +139,7 @@ void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& ne
             }
             target.ReportProgress(i + 1);
         }
-    }
-    target.Finish();
+    });
     success = true;
 }
 

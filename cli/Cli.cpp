@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 
 #include "cli/DumpCommand.h"
+#include "cli/RecoverCommand.h"
 #include "cli/TerminalProgress.h"
 #include "common/FolderChecks.h"
 #include "common/ProgressText.h"
@@ -132,6 +133,17 @@ int RunRebuild(const std::string& folder, std::ostream& out, std::ostream& err, 
     return kExitSuccess;
 }
 
+int RunRecoverWithProgress(const std::string& folder, std::ostream& out, std::ostream& err,
+                           const TCliOptions& options)
+{
+    // As for rebuild, Ctrl-C does not stop the salvage half-way.
+    TInterruptGuard interrupt;
+    TTerminalProgress progress(err, options.drawProgress);
+    const int status = RunRecover(folder, out, progress.Callback());
+    progress.Finish();
+    return status;
+}
+
 } // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const TCliOptions& options)
@@ -166,6 +178,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     CLI::App* rebuild = app.add_subcommand("rebuild", "Rewrite every index file of a Tessaly database from its patterns");
     rebuild->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
 
+    CLI::App* recover = app.add_subcommand(
+        "recover", "Salvage a damaged Tessaly database: keep every whole pattern with its own text lines, rebuild the "
+                   "rest; the replaced files are copied into recover-backup-<time> inside DB first");
+    recover->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -182,6 +199,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         }
         if (verify->parsed())
             return RunVerify(databaseFolder, out);
+        if (recover->parsed())
+            return RunRecoverWithProgress(databaseFolder, out, err, options);
         return RunRebuild(databaseFolder, out, err, options);
     });
 }

@@ -3,6 +3,7 @@
 //   dump DB [--code CODE]
 //   verify DB
 //   rebuild DB
+//   recover DB
 // RunCli takes the program's arguments and its two output streams, so tests
 // run it in-process; it returns the exit status.
 #pragma once

@@ -10,7 +10,7 @@
 #include "refdb/DatabaseFiles.h"
 #include "refdb/DatabaseHeader.h"
 #include "refdb/Indexes.h"
-#include "refdb/JournalCodes.h"
+#include "refdb/SupportLists.h"
 #include "refdb/PatternDatabaseLink.h"
 #include "refdb/RecordFile.h"
 #include "refdb/ReferenceCodes.h"
@@ -274,17 +274,11 @@ private:
         const auto content = ReadTextReporting(kSubfilesFileName);
         if (!content)
             return; // not required: the default rows apply
-        const auto lines = SplitTextLines(*content);
-        for (std::size_t i = 0; i < lines.size() && i < SubfileTable.size(); ++i) {
-            const std::string_view row = SubfileTable[i];
-            const std::string_view code = std::string_view(lines[i]).substr(0, lines[i].find('='));
-            if (UpperCaseAscii(code) != UpperCaseAscii(row.substr(0, row.find('=')))) {
-                Problem(kSubfilesFileName, Format("line %zu has the code \"%s\" where \"%s\" belongs", i + 1,
-                                                 std::string(code).c_str(),
-                                                 std::string(row.substr(0, row.find('='))).c_str()));
-                return;
-            }
-        }
+        const std::vector<std::string> lines = SplitTextLines(*content);
+        if (const auto wrong = FirstWrongSubfileLine(lines))
+            Problem(kSubfilesFileName, Format("line %zu has the code \"%s\" where \"%s\" belongs", *wrong + 1,
+                                             SubfileCode(lines[*wrong]).c_str(),
+                                             SubfileCode(SubfileTable[*wrong]).c_str()));
     }
 
     TextIndexContent ReadTextIndex(TextIndex index)

@@ -7,7 +7,7 @@
 #include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
-#include "refdb/JournalCodes.h"
+#include "refdb/SupportLists.h"
 #include "refdb/ReferenceCodes.h"
 
 #include <algorithm>
@@ -53,13 +53,6 @@ std::string JoinTextLines(const std::vector<std::string>& lines)
     for (const std::string& line : lines)
         content += line + "\r\n";
     return content;
-}
-
-// The code of a "code=description" line, upper-cased; empty without "=".
-std::string SubfileCode(std::string_view line)
-{
-    const std::size_t equals = line.find('=');
-    return equals == std::string_view::npos ? std::string() : UpperCaseAscii(line.substr(0, equals));
 }
 
 std::vector<std::string> DefaultSubfileList()
@@ -261,11 +254,8 @@ void TReferenceDatabase::SaveDefaultSubfileList()
 
 void TReferenceDatabase::CheckSubfiles()
 {
-    // Lines beyond the table's rows have no row to compare with: kept as they are.
-    const std::size_t compared = std::min(subfileList_.size(), SubfileTable.size());
-    for (std::size_t i = 0; i < compared; ++i)
-        if (SubfileCode(subfileList_[i]) != SubfileCode(SubfileTable[i]))
-            throw Exception("Incorrect entry in the file with subfiles.");
+    if (FirstWrongSubfileLine(subfileList_))
+        throw Exception("Incorrect entry in the file with subfiles.");
 }
 
 void TReferenceDatabase::Close()

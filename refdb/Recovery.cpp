@@ -79,10 +79,9 @@ std::string WhyNotWhole(const PatternRecord& record, std::int64_t n)
 fs::path MakeBackupFolder(const fs::path& folder)
 {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    char stamp[32] = "unknown-time";
+    if (const std::tm* local = std::localtime(&now)) // one thread: the shared result is safe to use
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", local);
     const std::string base = std::string(kBackupPrefix) + stamp;
     for (int attempt = 1;; ++attempt) {
         const fs::path candidate = folder / (attempt == 1 ? base : base + "-" + std::to_string(attempt));

@@ -177,12 +177,6 @@ std::vector<std::string> Normalised(std::vector<std::string> texts)
     return out;
 }
 
-const char* TextListName(TextList list)
-{
-    static constexpr const char* names[] = {"coded comments", "comments", "references", "supplementary lines"};
-    return names[static_cast<std::size_t>(list)];
-}
-
 class DatabaseChecker {
 public:
     DatabaseChecker(const std::string& folderText, const DatabaseCheckOptions& options)
@@ -368,22 +362,8 @@ private:
 
     void CheckRecordFields(std::int64_t n, const TReferencePattern& pattern)
     {
-        const PatternRecord& record = pattern.Record();
-        const auto recordNumber = ReadI32LE(record, pattern_layout::RecordNumber);
-        if (recordNumber != n)
-            Problem(kMainDataFileName, Format("record %lld holds the record number %d", static_cast<long long>(n),
-                                         recordNumber));
-        const struct {
-            std::size_t offset;
-            std::size_t max;
-            const char* what;
-        } counts[] = {{pattern_layout::NameCount, pattern_layout::MaxNames, "names"},
-                      {pattern_layout::FormulaCount, pattern_layout::MaxFormulas, "formulas"},
-                      {pattern_layout::LineCount, pattern_layout::MaxLines, "lines"}};
-        for (const auto& count : counts)
-            if (record[count.offset] > count.max)
-                Problem(kMainDataFileName, Format("record %lld counts %u %s, at most %zu fit", static_cast<long long>(n),
-                                             record[count.offset], count.what, count.max));
+        for (const std::string& problem : RecordFieldProblems(pattern.Record(), n))
+            Problem(kMainDataFileName, Format("record %lld %s", static_cast<long long>(n), problem.c_str()));
     }
 
     void CheckTextRanges(std::int64_t n, const TReferencePattern& pattern)
@@ -552,6 +532,32 @@ std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TextRangeUse>& 
         lines.emplace(first, Claim{end, use.record});
     }
     return owners;
+}
+
+const char* TextListName(TextList list)
+{
+    static constexpr const char* names[] = {"coded comments", "comments", "references", "supplementary lines"};
+    return names[static_cast<std::size_t>(list)];
+}
+
+std::vector<std::string> RecordFieldProblems(const PatternRecord& record, std::int64_t n)
+{
+    std::vector<std::string> problems;
+    const auto recordNumber = ReadI32LE(record, pattern_layout::RecordNumber);
+    if (recordNumber != n)
+        problems.push_back(Format("holds the record number %d", recordNumber));
+    const struct {
+        std::size_t offset;
+        std::size_t max;
+        const char* what;
+    } counts[] = {{pattern_layout::NameCount, pattern_layout::MaxNames, "names"},
+                  {pattern_layout::FormulaCount, pattern_layout::MaxFormulas, "formulas"},
+                  {pattern_layout::LineCount, pattern_layout::MaxLines, "lines"}};
+    for (const auto& count : counts)
+        if (record[count.offset] > count.max)
+            problems.push_back(Format("counts %u %s, at most %zu fit", static_cast<unsigned>(record[count.offset]),
+                                      count.what, count.max));
+    return problems;
 }
 
 } // namespace norrvik

@@ -31,6 +31,14 @@ struct DatabaseCheckOptions {
 std::vector<std::string> CheckReferenceDatabase(const std::string& folder,
                                                 const DatabaseCheckOptions& options = {});
 
+// What makes record n of the main data file no whole pattern, each as
+// "holds the record number 0" or "counts 9 names, at most 5 fit"; empty
+// for a whole one.
+std::vector<std::string> RecordFieldProblems(const PatternRecord& record, std::int64_t n);
+
+// "coded comments", "comments", "references" or "supplementary lines".
+const char* TextListName(TextList list);
+
 // One text list of one record: `count` lines from line `first` of its side file.
 struct TextRangeUse {
     std::int64_t record = 0;

@@ -49,32 +49,6 @@ std::string_view SideFileName(TextSideFile side)
     return side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName;
 }
 
-const char* ListName(TextList list)
-{
-    static constexpr const char* names[] = {"coded comments", "comments", "references", "supplementary lines"};
-    return names[static_cast<std::size_t>(list)];
-}
-
-// Why a record of the main data file is not a whole pattern; empty when it is.
-std::string WhyNotWhole(const PatternRecord& record, std::int64_t n)
-{
-    const std::int32_t number = ReadI32LE(record, pattern_layout::RecordNumber);
-    if (number != n)
-        return Format("it holds the record number %d", static_cast<int>(number));
-    const struct {
-        std::size_t offset;
-        std::size_t max;
-        const char* what;
-    } counts[] = {{pattern_layout::NameCount, pattern_layout::MaxNames, "names"},
-                  {pattern_layout::FormulaCount, pattern_layout::MaxFormulas, "formulas"},
-                  {pattern_layout::LineCount, pattern_layout::MaxLines, "lines"}};
-    for (const auto& count : counts)
-        if (record[count.offset] > count.max)
-            return Format("it counts %u %s, at most %zu fit", static_cast<unsigned>(record[count.offset]), count.what,
-                          count.max);
-    return {};
-}
-
 // "recover-backup-20261208-063412" in local time, made unique in `folder`.
 fs::path MakeBackupFolder(const fs::path& folder)
 {
@@ -166,12 +140,12 @@ private:
         PatternRecord record{};
         for (std::int64_t n = 1; n <= held_; ++n) {
             main_.ReadRecord(n, record);
-            const std::string why = WhyNotWhole(record, n);
-            if (why.empty())
+            const std::vector<std::string> problems = RecordFieldProblems(record, n);
+            if (problems.empty())
                 kept_.push_back({n, {}});
             else
-                Say(kMainDataFileName, Format("dropped record %lld: %s, so it is not a whole pattern",
-                                              static_cast<long long>(n), why.c_str()));
+                Say(kMainDataFileName, Format("dropped record %lld: it %s, so it is not a whole pattern",
+                                              static_cast<long long>(n), problems.front().c_str()));
         }
     }
 
@@ -195,7 +169,7 @@ private:
     {
         KeptRecord& kept = kept_[keptIndex];
         kept.cleared.push_back(list);
-        Say(kMainDataFileName, Format("%s is kept without its %s: %s", Describe(kept).c_str(), ListName(list),
+        Say(kMainDataFileName, Format("%s is kept without its %s: %s", Describe(kept).c_str(), TextListName(list),
                                       why.c_str()));
     }
 

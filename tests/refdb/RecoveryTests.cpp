@@ -165,16 +165,6 @@ TEST(SharedTextLines, TheLaterRecordOwnsLinesTwoRecordsClaim)
     EXPECT_EQ(SharedTextLineOwners(uses), (std::vector<std::int64_t>{3, 0, 0, 0, 0, 0}));
 }
 
-TEST(SharedTextLines, TheCheckerReportsTheRecordThatShares)
-{
-    test::TempFolder temp;
-    const fs::path folder = temp.Path() / "db";
-    WriteDatabase(folder);
-    PointCommentsAt(folder, 1, 1);
-    EXPECT_EQ(Joined(CheckReferenceDatabase(folder.string())),
-              "ReferenceDatabase.PDB: record 1: its comments (lines 1 to 1) are text lines of record 2\n");
-}
-
 // The store opens exactly the Subfiles.PDB the checker passes, whatever
 // the line ends.
 TEST(DatabaseTextLines, StoreAndCheckerSplitSubfilesAlike)

@@ -3,6 +3,8 @@
 // on the folder for its whole run, and those that only read it (dump,
 // verify) a shared one. A lock that cannot be had is refused at once, before
 // anything is read or written. Taken by the operations, never by the store.
+// On a file system without such locks (some network shares) the operations
+// run unlocked, as they did before there was a lock.
 #pragma once
 
 #include "common/FolderLock.h"

@@ -2,7 +2,7 @@
 // each recovery the checker finds nothing, the expected patterns are kept,
 // the report names what happened, and every file copied aside holds the
 // damaged bytes exactly. Also the line rule shared by the store and the
-// checker, and the rule for text lines that two records claim.
+// checker.
 #include "common/ByteOrder.h"
 #include "common/Exceptions.h"
 #include "refdb/DatabaseCheck.h"
@@ -68,12 +68,7 @@ void SetPatternCount(const fs::path& folder, std::int32_t count)
 
 void PointCommentsAt(const fs::path& folder, std::size_t record, std::int32_t first)
 {
-    PatchMain(folder, [&](auto& bytes) {
-        TReferencePattern pattern;
-        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(record * kRecord), kRecord, pattern.Record().begin());
-        pattern.SetTextRange(TextList::Comments, TextRange{first, 1});
-        std::copy(pattern.Record().begin(), pattern.Record().end(), bytes.begin() + static_cast<std::ptrdiff_t>(record * kRecord));
-    });
+    PatchMain(folder, [&](auto& bytes) { WriteI32LE(bytes, record * kRecord + pattern_layout::CommentsStart, first); });
 }
 
 struct Damage {
@@ -98,16 +93,14 @@ const Damage kDamages[] = {
      "record 1 (99-000-0001) is kept without its comments: its lines 1 to 1 are the text lines of record 2"},
     {"GarbledReferenceCodeIndex", [](const fs::path& f) { WriteFile(f / "ReferenceCode.PDB", std::string("x1\r\n")); },
      4, "ReferenceCode.PDB: rebuilt from the patterns"},
-    {"TruncatedStrongestLines", [](const fs::path& f) { fs::resize_file(f / "StrongestLines.PDB", 50); }, 4,
-     "StrongestLines.PDB: rebuilt from the patterns"},
     {"MissingNameIndex", [](const fs::path& f) { fs::remove(f / "Name.PDB"); }, 4,
      "Name.PDB: re-created from the patterns: it was missing"},
-    {"MissingSubfiles", [](const fs::path& f) { fs::remove(f / "Subfiles.PDB"); }, 4,
-     "Subfiles.PDB: re-created with the standard subfiles"},
-    {"MissingCodes", [](const fs::path& f) { fs::remove(f / "Codes.PDB"); }, 4, "Codes.PDB: re-created (empty"},
-    {"SubfileEndedByALoneCarriageReturn",
-     [](const fs::path& f) { WriteFile(f / "Subfiles.PDB", std::string("I=Inorganic\rX=Unknown\r\n")); }, 4,
-     "Subfiles.PDB: line 2 has the code \"X\""},
+    {"MissingSubfilesAndCodes",
+     [](const fs::path& f) {
+         fs::remove(f / "Subfiles.PDB");
+         fs::remove(f / "Codes.PDB");
+     },
+     4, "Subfiles.PDB: re-created with the standard subfiles: it was missing\nCodes.PDB: re-created (empty"},
 };
 
 class Recovery : public ::testing::TestWithParam<Damage> {};
@@ -151,19 +144,6 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
 
 INSTANTIATE_TEST_SUITE_P(Damages, Recovery, ::testing::ValuesIn(kDamages),
                          [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
-
-TEST(SharedTextLines, TheLaterRecordOwnsLinesTwoRecordsClaim)
-{
-    const std::vector<TextRangeUse> uses = {
-        {1, TextList::Comments, 0, 2},       // shares line 1 with record 3
-        {1, TextList::CodedComments, 0, 1},  // its own lists may overlap
-        {2, TextList::References, 0, 1},     // another side file: no clash
-        {3, TextList::Comments, 1, 1},
-        {4, TextList::Comments, 2, 1},       // next to record 3's, not on it
-        {5, TextList::Comments, 5, 0},       // empty
-    };
-    EXPECT_EQ(SharedTextLineOwners(uses), (std::vector<std::int64_t>{3, 0, 0, 0, 0, 0}));
-}
 
 // The store opens exactly the Subfiles.PDB the checker passes, whatever
 // the line ends.

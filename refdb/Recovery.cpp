@@ -14,9 +14,11 @@
 #include "refdb/DatabaseHeader.h"
 #include "refdb/Indexes.h"
 #include "refdb/RecordFile.h"
+#include "refdb/ReferenceCodes.h"
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/SupportLists.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <ctime>
@@ -33,6 +35,8 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kBackupPrefix = "recover-backup-";
 constexpr std::string_view kTemporarySuffix = ".recovering";
+// The stored user codes 99000nnnn are the reference numbers above this one.
+constexpr std::int32_t kFirstUserNumber = 990000000;
 
 // The ten index files, rebuilt from the kept patterns in every case.
 std::vector<std::string_view> IndexFileNames()
@@ -216,14 +220,23 @@ private:
     bool MainDataFileChanges()
     {
         std::int32_t users = 0;
+        std::int32_t highestUserCode = 0;
         bool recordsChange = tornBytes_ != 0 || static_cast<std::int64_t>(kept_.size()) != held_;
         PatternRecord record{};
         for (const KeptRecord& kept : kept_) {
             main_.ReadRecord(kept.original, record);
             pattern_.Record() = record;
             users += pattern_.IsUserPattern() ? 1 : 0;
+            const std::int32_t number = ReferenceNumberFromStoredCode(pattern_.GetStoredReferenceCode());
+            if (pattern_.IsUserPattern() && number > kFirstUserNumber && number <= kFirstUserNumber + kMaxUserCodeNumber)
+                highestUserCode = std::max(highestUserCode, number - kFirstUserNumber);
             recordsChange = recordsChange || !kept.cleared.empty();
         }
+        if (highestUserCode > users)
+            Say(kMainDataFileName, Format("the kept patterns hold user codes up to %s but count only %d user "
+                                          "patterns: a later conversion into this database would hand out codes "
+                                          "that are taken",
+                                          UserDisplayCode(highestUserCode).c_str(), users));
         const auto patterns = static_cast<std::int32_t>(kept_.size());
         if (header_.PatternCount() != patterns || header_.UserPatternCount() != users) {
             Say(kMainDataFileName, Format("the header counted %d patterns (%d user patterns); it now counts the %d "

@@ -86,7 +86,8 @@ const Damage kDamages[] = {
     {"HeaderCountsFewer", [](const fs::path& f) { SetPatternCount(f, 2); }, 4, "it now counts the 4 kept"},
     {"ZeroedRecord",
      [](const fs::path& f) { PatchMain(f, [](auto& b) { std::fill_n(b.begin() + 3 * kRecord, kRecord, 0); }); }, 3,
-     "dropped record 3: it holds the record number 0"},
+     "dropped record 3: it holds the record number 0, so it is not a whole pattern\nReferenceDatabase.PDB: the kept "
+     "patterns hold user codes up to 99-000-0004 but count only 3 user patterns"},
     {"CommentsPastTheEnd", [](const fs::path& f) { fs::resize_file(f / "Comment.PDB", 2 * 70 + 30); }, 4,
      "record 3 (99-000-0003) is kept without its comments: its lines 2 to 2 lie past the end of Comment.PDB"},
     {"CommentsOfAnotherRecord", [](const fs::path& f) { PointCommentsAt(f, 1, 1); }, 4,

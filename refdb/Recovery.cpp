@@ -123,18 +123,21 @@ private:
             throw EInOutError(FileErrorMessage("Cannot recover file", PathText(path),
                                                "it is shorter than its header; nothing can be recovered from it"));
         main_.ReadRecord(0, header_.Record());
+        bool older = false;
         try {
-            if (header_.IsOlderRecordFormat(PathText(path)))
-                throw EInOutError(FileErrorMessage("Cannot recover file", PathText(path),
-                                                   "it has the older record format, which recover does not rewrite"));
+            older = header_.IsOlderRecordFormat(PathText(path));
         } catch (const EConvertError&) {
             Say(kMainDataFileName, Format("the header's version \"%s\" is not a number; it is set to %s",
                                           Windows1252ToUtf8(header_.Version()).c_str(),
                                           std::string(kCurrentDatabaseVersion).c_str()));
-            const DatabaseHeader fresh = DatabaseHeader::NewDatabase(header_.Title());
+            DatabaseHeader fresh = DatabaseHeader::NewDatabase(header_.Title());
+            fresh.SetCounts(header_.PatternCount(), header_.UserPatternCount());
             header_ = fresh;
             headerChanged_ = true;
         }
+        if (older)
+            throw EInOutError(FileErrorMessage("Cannot recover file", PathText(path),
+                                               "it has the older record format, which recover does not rewrite"));
         const std::uint64_t size = fs::file_size(path);
         tornBytes_ = size % kPatternRecordSize;
         held_ = main_.RecordCount() - 1;

@@ -2,6 +2,7 @@
 // real conversion drivers (it makes the help dialog once), and the message
 // loop. An exception that escapes any event handler is shown in a box.
 #include "app/FrmMain.h"
+#include "app/StopSignalWatcher.h"
 #include "convert/ConversionDrivers.h"
 
 #include <QApplication>
@@ -50,6 +51,8 @@ int main(int argc, char** argv)
     norrvik::TForm1 form(norrvik::RealConversionDrivers(), nullptr,
                          std::make_unique<QSettings>(QStringLiteral("Norrvik"), QStringLiteral("Norrvik")));
     application.SetMainForm(&form);
+    // SIGTERM, SIGHUP and Ctrl-C cancel a running conversion and close the window.
+    norrvik::TStopSignalWatcher stopSignals(form);
     form.show();
     const int status = QApplication::exec();
     application.SetMainForm(nullptr);

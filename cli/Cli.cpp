@@ -4,11 +4,13 @@
 #include "cli/ConvertCommand.h"
 #include "cli/DumpCommand.h"
 #include "cli/JsonOutput.h"
+#include "cli/RecoverCommand.h"
 #include "cli/TerminalProgress.h"
 #include "common/Files.h"
 #include "common/FolderChecks.h"
 #include "convert/Formats.h"
 #include "refdb/DatabaseCheck.h"
+#include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceDatabase.h"
 
 #include <CLI/CLI.hpp>
@@ -83,6 +85,7 @@ int RunVerify(const std::string& folder, bool json, std::ostream& out, std::ostr
         std::error_code error;
         if (!std::filesystem::is_directory(PathFromText(folder), error))
             throw Exception("Folder " + folder + " doesn't exist.");
+        const TDatabaseLock lock = TDatabaseLock::Shared(folder);
         problems = CheckReferenceDatabase(folder);
     } catch (const std::exception& error) {
         err << MessageOf(error) << '\n';
@@ -110,6 +113,7 @@ int RunRebuild(const std::string& folder, std::ostream& out, std::ostream& err, 
         throw Exception(*problem);
     // Index files left half-written would be worse than waiting: Ctrl-C
     // does not stop a rebuild.
+    const TDatabaseLock lock = TDatabaseLock::Exclusive(folder);
     TInterruptGuard interrupt;
     TTerminalProgress progress(err, options.drawProgress);
     TReferenceDatabase database;
@@ -124,6 +128,19 @@ int RunRebuild(const std::string& folder, std::ostream& out, std::ostream& err, 
     progress.Finish();
     out << "Rebuilt the indexes of " << count << (count == 1 ? " pattern.\n" : " patterns.\n");
     return kExitSuccess;
+}
+
+int RunRecoverWithProgress(const std::string& folder, std::ostream& out, std::ostream& err,
+                           const TCliOptions& options)
+{
+    if (std::optional<std::string> problem = DatabaseFolderProblem(folder))
+        throw Exception(*problem);
+    // As for rebuild, Ctrl-C does not stop the salvage half-way.
+    TInterruptGuard interrupt;
+    TTerminalProgress progress(err, options.drawProgress);
+    const int status = RunRecover(folder, out, progress.Callback());
+    progress.Finish();
+    return status;
 }
 
 // A failed write to stdout (a full disk, a closed pipe) must not pass for
@@ -187,6 +204,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     CLI::App* rebuild = app.add_subcommand("rebuild", "Rewrite every index file of a Tessaly database from its patterns");
     rebuild->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
 
+    CLI::App* recover = app.add_subcommand(
+        "recover", "Salvage a damaged Tessaly database: keep every whole pattern with its own text lines, rebuild the "
+                   "rest; the replaced files are copied into recover-backup-<time> inside DB first");
+    recover->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -211,6 +233,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         }
         if (verify->parsed())
             return RunVerify(databaseFolder, json, out, err);
+        if (recover->parsed())
+            return RunRecoverWithProgress(databaseFolder, out, err, options);
         return RunRebuild(databaseFolder, out, err, options);
     });
     return CheckOutputWritten(status, out, err);

@@ -4,6 +4,7 @@
 //   dump [--json] DB [--code CODE]
 //   verify [--json] DB
 //   rebuild DB
+//   recover DB
 // RunCli takes the program's arguments and its two output streams, so tests
 // run it in-process; it returns the exit status.
 #pragma once

@@ -148,7 +148,7 @@ int RunDriver(const ConversionDriver& driver, const TConvertRequest& request, Co
     } catch (const ConversionCancelled& cancelled) {
         progress.Finish();
         err << cancelled.what() << '\n';
-        return kExitCancelled;
+        return CancelledExitStatus();
     } catch (...) {
         progress.Finish();
         throw;

@@ -4,6 +4,7 @@
 #include "cli/JsonOutput.h"
 #include "common/Format.h"
 #include "common/Text.h"
+#include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
@@ -181,6 +182,7 @@ void DumpPattern(const TReferencePattern& pattern, std::ostream& out)
 void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, bool json,
                   std::ostream& out)
 {
+    const TDatabaseLock lock = TDatabaseLock::Shared(folder);
     TReferenceDatabase database;
     database.SetDatabaseName(folder);
     database.Open();

@@ -5,19 +5,11 @@
 #include "convert/Conversion.h"
 
 #include <algorithm>
-#include <atomic>
+#include <csignal>
 
 namespace norrvik {
 
 namespace {
-
-std::atomic<bool> interruptRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
-
-extern "C" void OnInterrupt(int)
-{
-    interruptRequested.store(true);
-}
 
 constexpr int kBarCells = 30;
 // A redraw at most this often, and always the last report of a stage.
@@ -25,20 +17,16 @@ constexpr std::chrono::milliseconds kRedrawInterval{50};
 
 } // namespace
 
-TInterruptGuard::TInterruptGuard()
-{
-    interruptRequested.store(false);
-    previous_ = std::signal(SIGINT, OnInterrupt);
-}
-
-TInterruptGuard::~TInterruptGuard()
-{
-    std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
-}
-
 bool InterruptRequested()
 {
-    return interruptRequested.load();
+    return TStopSignals::Requested() != 0;
+}
+
+int CancelledExitStatus()
+{
+    constexpr int kSignalExitBase = 128;
+    const int signal = TStopSignals::Requested();
+    return kSignalExitBase + (signal != 0 ? signal : SIGINT);
 }
 
 std::string ProgressBarLine(const Progress& progress, int cells)

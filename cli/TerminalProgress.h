@@ -1,32 +1,34 @@
 // Progress of the command line: a bar redrawn in place on a terminal, and
-// Ctrl-C, which stops a conversion after the entry it is working on (the
-// index rebuild at the end always finishes, so the target stays sound).
+// Ctrl-C, SIGTERM and SIGHUP, which stop a conversion after the entry it is
+// working on (the index rebuild at the end always finishes, so the target
+// stays sound).
 #pragma once
 
 #include "common/Progress.h"
+#include "common/StopSignals.h"
 
 #include <chrono>
-#include <csignal>
 #include <ostream>
 #include <string>
 
 namespace norrvik {
 
-// While alive, Ctrl-C (SIGINT) only sets a flag that InterruptRequested()
-// reads; the previous handling comes back when it goes.
+// While alive, Ctrl-C (SIGINT), SIGTERM and SIGHUP only set a flag that
+// InterruptRequested() reads (common/StopSignals.h); the previous handling
+// comes back when it goes.
 class TInterruptGuard {
 public:
-    TInterruptGuard();
-    ~TInterruptGuard();
-    TInterruptGuard(const TInterruptGuard&) = delete;
-    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+    TInterruptGuard() = default;
 
 private:
-    using Handler = void (*)(int);
-    Handler previous_;
+    TStopSignals signals_;
 };
 
 bool InterruptRequested();
+// The exit status of a run stopped by a signal: 128 + its number, as a
+// shell reports a program that signal ends (130 for Ctrl-C, 143 for
+// SIGTERM, 129 for SIGHUP); 130 for a stop without a signal.
+int CancelledExitStatus();
 
 // The progress callback of a command: draws "[#####.....] Converting entry
 // 12 of 380" on `stream` when `draw` is set, and after Ctrl-C throws

@@ -1,4 +1,5 @@
-// Trimming, ASCII case changes and the Windows-1252 code page.
+// Trimming, ASCII case changes, splitting into lines and the Windows-1252
+// code page.
 #include "Text.h"
 
 #include <algorithm>
@@ -148,6 +149,32 @@ std::string LineBreaksAsBlanks(std::string text)
 {
     std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return text;
+}
+
+bool NextTextLine(std::string_view content, std::size_t& position, std::string_view& line)
+{
+    if (position >= content.size())
+        return false;
+    std::size_t end = position;
+    while (end < content.size() && content[end] != '\r' && content[end] != '\n')
+        ++end;
+    line = content.substr(position, end - position);
+    if (end < content.size() && content[end] == '\r')
+        ++end;
+    if (end < content.size() && content[end] == '\n')
+        ++end;
+    position = end;
+    return true;
+}
+
+std::vector<std::string> SplitTextLines(std::string_view content)
+{
+    std::vector<std::string> lines;
+    std::size_t position = 0;
+    std::string_view line;
+    while (NextTextLine(content, position, line))
+        lines.emplace_back(line);
+    return lines;
 }
 
 } // namespace norrvik

@@ -1,10 +1,13 @@
 // Text helpers shared by the readers and the store: trimming of blanks and
-// control characters, ASCII-only upper-casing, and the conversion of texts
-// typed by the user (UTF-8) into the 8-bit code page of the target files.
+// control characters, ASCII-only upper-casing, the one rule for splitting a
+// text file into lines, and the conversion of texts typed by the user
+// (UTF-8) into the 8-bit code page of the target files.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace norrvik {
 
@@ -27,6 +30,16 @@ std::string UpperCaseAscii(std::string_view text);
 std::string LowerCaseAscii(std::string_view text);
 // True when the two texts are equal after ASCII upper-casing.
 bool SameTextAscii(std::string_view a, std::string_view b);
+
+// The line rule of every text file of a database (Subfiles.PDB, Codes.PDB,
+// the text indexes), for the store and the checker alike: CR LF, LF alone
+// and CR alone each end a line; a line end at the end of the content gives
+// no extra empty line; a last line without a line end counts.
+// NextTextLine puts the line that starts at `position` (without its line
+// end) into `line` and moves `position` past its line end; false when the
+// content is used up.
+bool NextTextLine(std::string_view content, std::size_t& position, std::string_view& line);
+std::vector<std::string> SplitTextLines(std::string_view content);
 
 // Converts UTF-8 into Windows-1252; a character without a Windows-1252 byte,
 // and any malformed UTF-8 sequence, becomes "?".

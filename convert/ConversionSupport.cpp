@@ -69,7 +69,10 @@ std::string ImportCommentLine(const std::string& oldFolder)
 
 std::string NextUserCode(TReferenceDatabase& target)
 {
-    return UserDisplayCode(target.UserPatternCount() + 1);
+    const std::int32_t userPatterns = target.UserPatternCount();
+    if (userPatterns >= kMaxUserCodeNumber)
+        throw Exception(NoUserCodeLeftMessage(userPatterns));
+    return UserDisplayCode(userPatterns + 1);
 }
 
 std::int16_t RoundedIntensity(double intensity)
@@ -138,16 +141,17 @@ TConversionTarget::TConversionTarget(const std::string& newFolder, const Progres
     : progress_(progress), summary_(summary != nullptr ? summary : &localSummary_)
 {
     *summary_ = ConversionSummary{};
+    // A folder that does not exist yet is made first, so that it can be
+    // locked before anything is written into it.
+    std::error_code ignored; // a folder that cannot be made fails when the database is created
+    std::filesystem::create_directories(PathFromText(newFolder), ignored);
+    lock_ = TDatabaseLock::Exclusive(newFolder);
     database_ = OpenOrCreateTargetDatabase(newFolder);
     database_->SetProgressCallback(progress_);
     UpdateTargetCount();
 }
 
-TConversionTarget::~TConversionTarget()
-{
-    // The database's destructor closes it (index rebuild included) and
-    // swallows errors: an exception is already on its way out.
-}
+TConversionTarget::~TConversionTarget() = default;
 
 void TConversionTarget::SetEntryTotal(long total)
 {
@@ -177,10 +181,40 @@ void TConversionTarget::CountWithoutLines()
     ++summary_->entriesWithoutLines;
 }
 
+void TConversionTarget::Run(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (...) {
+        CloseAfterFailure(std::current_exception());
+    }
+    Finish();
+}
+
 void TConversionTarget::Finish()
 {
     UpdateTargetCount();
+    // Closed here, not by the destructor, so that a failure to write is seen.
     database_->Close();
+}
+
+void TConversionTarget::CloseAfterFailure(std::exception_ptr failure)
+{
+    try {
+        database_->Close();
+    } catch (const std::exception& closing) {
+        std::string message;
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            message = error.what();
+        } catch (...) {
+            message = "Unknown error";
+        }
+        throw Exception(message + (message.empty() || message.back() == '.' ? "" : ".") +
+                        " Closing the database afterwards failed as well: " + closing.what());
+    }
+    std::rethrow_exception(failure);
 }
 
 void TConversionTarget::UpdateTargetCount()

@@ -6,11 +6,14 @@
 #pragma once
 
 #include "convert/Conversion.h"
+#include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -25,7 +28,8 @@ namespace norrvik {
 // are counted after that.
 std::string ImportCommentLine(const std::string& oldFolder);
 
-// The user code "99-000-%4.4d" of the next user pattern of the target.
+// The user code "99-000-%4.4d" of the next user pattern of the target;
+// raises NoUserCodeLeftMessage when the target has none left.
 std::string NextUserCode(TReferenceDatabase& target);
 
 // Intensities of peak lists are rounded to the nearest integer, halves to even.
@@ -42,11 +46,12 @@ void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula
                           const std::string& name, const std::string& referenceCode,
                           std::int16_t status, const std::string& oldFolder);
 
-// The target side of one conversion run: opens the target database in the
-// new folder (or creates a new one there), counts what is added and skipped,
-// reports progress, and closes the database at the end. When the run ends
-// by an exception the destructor closes the database (a pending index
-// rebuild still runs, so the target stays consistent).
+// The target side of one conversion run: locks the new folder for the whole
+// run (created first when missing; a folder another run holds is refused
+// before anything is written), opens the target database there (or creates
+// a new one), counts what is added and skipped, reports progress, and
+// closes the database at the end, also when the run fails or is cancelled:
+// a close that fails then is reported with the run's own message.
 class TConversionTarget {
 public:
     TConversionTarget(const std::string& newFolder, const ProgressCallback& progress,
@@ -64,12 +69,19 @@ public:
     void CountSkipped();
     void CountWithoutLines();
 
+    // Runs the conversion's work, then closes the database (index rebuild
+    // included). Whatever `work` raises, the database is closed before the
+    // exception goes on; when that close fails too, the exception that goes
+    // on is a plain Exception whose message tells both.
+    void Run(const std::function<void()>& work);
     // Closes the database, index rebuild included; errors reach the caller.
     void Finish();
 
 private:
     void UpdateTargetCount();
+    [[noreturn]] void CloseAfterFailure(std::exception_ptr failure);
 
+    TDatabaseLock lock_; // released after the database has closed
     std::unique_ptr<TReferenceDatabase> database_;
     ProgressCallback progress_;
     ConversionSummary localSummary_;
@@ -108,7 +120,7 @@ void ConvertUserDatabase(const std::string& oldFolder, const std::string& newFol
     constexpr std::int16_t kNoMillerIndex = 0;
     success = false;
     TConversionTarget target(newFolder, progress, summary);
-    {
+    target.Run([&] {
         TSource source;
         source.SetDBName(oldFolder);
         const auto count = std::max(source.EntryCount(), decltype(source.EntryCount()){0});
@@ -137,8 +149,7 @@ void ConvertUserDatabase(const std::string& oldFolder, const std::string& newFol
             // per entry to keep its animation moving.
             target.ReportProgress(static_cast<long>(i) + 1);
         }
-    }
-    target.Finish();
+    });
     success = true;
 }
 

@@ -108,7 +108,7 @@ void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& ne
 {
     success = false;
     TConversionTarget target(newFolder, progress, summary);
-    {
+    target.Run([&] {
         pdf1::TReferenceDatabase source;
         source.SetDatabaseName(oldFolder);
         source.Open();
@@ -123,8 +123,7 @@ void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& ne
             }
             target.ReportProgress(i + 1);
         }
-    }
-    target.Finish();
+    });
     success = true;
 }
 

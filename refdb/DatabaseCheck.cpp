@@ -10,6 +10,7 @@
 #include "refdb/DatabaseFiles.h"
 #include "refdb/DatabaseHeader.h"
 #include "refdb/Indexes.h"
+#include "refdb/SupportLists.h"
 #include "refdb/PatternDatabaseLink.h"
 #include "refdb/RecordFile.h"
 #include "refdb/ReferenceCodes.h"
@@ -87,37 +88,29 @@ bool ReadAt(std::ifstream& file, std::uint64_t offset, MutableBytes bytes)
     return file.gcount() == static_cast<std::streamsize>(bytes.size());
 }
 
-// The lines of a text file, CR LF or LF ended; a last line without a line
-// end counts when it is not empty.
-std::vector<std::string_view> SplitLines(std::string_view content)
+// The whole text of a file; nothing when it is missing or cannot be read
+// (then `unreadable` holds the reason).
+std::optional<std::string> ReadText(const fs::path& path, std::string& unreadable)
 {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < content.size()) {
-        const std::size_t end = std::min(content.find('\n', start), content.size());
-        std::string_view line = content.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
+    try {
+        return ReadWholeFile(path);
+    } catch (const Exception& error) {
+        unreadable = error.what();
+        return std::nullopt;
     }
-    return lines;
 }
 
 // The two side files and the journal code list, read-only, for the text
 // lists of the records being checked.
 class SideFiles final : public TPatternDatabaseLink {
 public:
-    explicit SideFiles(const fs::path& folder)
+    SideFiles(const fs::path& folder, std::vector<std::string> codeLines)
         : comment_(folder / kCommentFileName, std::ios::binary),
           literature_(folder / kLiteratureFileName, std::ios::binary),
           commentLines_(FileSizeOrZero(folder / kCommentFileName) / kTextLineSize),
-          literatureLines_(FileSizeOrZero(folder / kLiteratureFileName) / kTextLineSize)
+          literatureLines_(FileSizeOrZero(folder / kLiteratureFileName) / kTextLineSize),
+          codeLines_(std::move(codeLines))
     {
-        if (const auto codes = ReadWholeFile(folder / kCodesFileName))
-            for (const std::string_view line : SplitLines(*codes))
-                if (const std::size_t eq = line.find('='); eq != std::string_view::npos)
-                    codes_.emplace(std::string(line.substr(0, eq)), std::string(line.substr(eq + 1)));
     }
 
     std::uint64_t LineCount(TextSideFile file) const
@@ -145,8 +138,7 @@ public:
 
     std::string JournalName(const std::string& code) override
     {
-        const auto it = codes_.find(code);
-        return it == codes_.end() ? std::string() : it->second;
+        return JournalNameInCodeList(codeLines_, code);
     }
 
 private:
@@ -154,7 +146,7 @@ private:
     std::ifstream literature_;
     std::uint64_t commentLines_;
     std::uint64_t literatureLines_;
-    std::map<std::string, std::string> codes_;
+    std::vector<std::string> codeLines_;
 };
 
 // The entries of one text index by record number, after its own checks.
@@ -225,6 +217,17 @@ private:
 
     void Problem(std::string_view file, const std::string& text) { problems_.Add(file, text); }
 
+    // The text of a file of the folder; a file that exists but cannot be
+    // read is a problem of its own.
+    std::optional<std::string> ReadTextReporting(std::string_view name)
+    {
+        std::string unreadable;
+        auto content = ReadText(folder_ / name, unreadable);
+        if (!unreadable.empty())
+            Problem(name, unreadable);
+        return content;
+    }
+
     bool ReadHeader()
     {
         const fs::path path = folder_ / kMainDataFileName;
@@ -263,29 +266,23 @@ private:
 
     void CheckSubfiles()
     {
-        const auto content = ReadWholeFile(folder_ / kSubfilesFileName);
+        const auto content = ReadTextReporting(kSubfilesFileName);
         if (!content)
             return; // not required: the default rows apply
-        const auto lines = SplitLines(*content);
-        for (std::size_t i = 0; i < lines.size() && i < SubfileTable.size(); ++i) {
-            const std::string_view row = SubfileTable[i];
-            const std::string_view code = lines[i].substr(0, std::min(lines[i].find('='), lines[i].size()));
-            if (UpperCaseAscii(code) != UpperCaseAscii(row.substr(0, row.find('=')))) {
-                Problem(kSubfilesFileName, Format("line %zu has the code \"%s\" where \"%s\" belongs", i + 1,
-                                                 std::string(code).c_str(),
-                                                 std::string(row.substr(0, row.find('='))).c_str()));
-                return;
-            }
-        }
+        const std::vector<std::string> lines = SplitTextLines(*content);
+        if (const auto wrong = FirstWrongSubfileLine(lines))
+            Problem(kSubfilesFileName, Format("line %zu has the code \"%s\" where \"%s\" belongs", *wrong + 1,
+                                             SubfileCode(lines[*wrong]).c_str(),
+                                             SubfileCode(SubfileTable[*wrong]).c_str()));
     }
 
     TextIndexContent ReadTextIndex(TextIndex index)
     {
         const std::string_view name = TextIndexFileName(index);
         TextIndexContent result;
-        const auto content = ReadWholeFile(folder_ / name);
+        const auto content = ReadTextReporting(name);
         if (!content)
-            return result; // reported as missing
+            return result; // reported as missing or unreadable
         TIndexes entries;
         try {
             entries = ParseTextIndex(*content, PathText(folder_ / name));
@@ -293,8 +290,7 @@ private:
             Problem(name, error.what());
             return result;
         }
-        const auto lines = SplitLines(*content);
-        const std::size_t entryLines = lines.size() - 1;
+        const std::size_t entryLines = SplitTextLines(*content).size() - 1;
         if (entryLines != entries.size())
             Problem(name, Format("the count line says %zu entries, the file holds %zu entry lines",
                                  entries.size(), entryLines));
@@ -344,47 +340,35 @@ private:
     std::optional<PatternRecord> LoadRecord(std::int64_t n)
     {
         const std::uint64_t offset = static_cast<std::uint64_t>(n) * recordSize_;
-        try {
-            if (recordSize_ == kOldPatternRecordSize) {
-                OldPatternRecord old{};
-                if (!ReadAt(main_, offset, old))
-                    throw EInOutError("the file ends inside it");
-                return ConvertOldPatternRecord(old);
-            }
+        const auto unreadable = [&](const std::string& reason) {
+            Problem(kMainDataFileName,
+                    Format("record %lld cannot be read: %s", static_cast<long long>(n), reason.c_str()));
+            return std::optional<PatternRecord>();
+        };
+        if (recordSize_ == kPatternRecordSize) {
             PatternRecord record{};
             if (!ReadAt(main_, offset, record))
-                throw EInOutError("the file ends inside it");
+                return unreadable("the file ends inside it");
             return record;
+        }
+        OldPatternRecord old{};
+        if (!ReadAt(main_, offset, old))
+            return unreadable("the file ends inside it");
+        try {
+            return ConvertOldPatternRecord(old);
         } catch (const Exception& error) {
-            Problem(kMainDataFileName, Format("record %lld cannot be read: %s", static_cast<long long>(n), error.what()));
-            return std::nullopt;
+            return unreadable(error.what());
         }
     }
 
     void CheckRecordFields(std::int64_t n, const TReferencePattern& pattern)
     {
-        const PatternRecord& record = pattern.Record();
-        const auto recordNumber = ReadI32LE(record, pattern_layout::RecordNumber);
-        if (recordNumber != n)
-            Problem(kMainDataFileName, Format("record %lld holds the record number %d", static_cast<long long>(n),
-                                         recordNumber));
-        const struct {
-            std::size_t offset;
-            std::size_t max;
-            const char* what;
-        } counts[] = {{pattern_layout::NameCount, pattern_layout::MaxNames, "names"},
-                      {pattern_layout::FormulaCount, pattern_layout::MaxFormulas, "formulas"},
-                      {pattern_layout::LineCount, pattern_layout::MaxLines, "lines"}};
-        for (const auto& count : counts)
-            if (record[count.offset] > count.max)
-                Problem(kMainDataFileName, Format("record %lld counts %u %s, at most %zu fit", static_cast<long long>(n),
-                                             record[count.offset], count.what, count.max));
+        for (const std::string& problem : RecordFieldProblems(pattern.Record(), n))
+            Problem(kMainDataFileName, Format("record %lld %s", static_cast<long long>(n), problem.c_str()));
     }
 
     void CheckTextRanges(std::int64_t n, const TReferencePattern& pattern)
     {
-        static constexpr const char* listNames[] = {"coded comments", "comments", "references",
-                                                    "supplementary lines"};
         for (const TextList list : AllTextLists) {
             const TextRange range = pattern.GetTextRange(list);
             if (range.IsEmpty())
@@ -392,13 +376,16 @@ private:
             const TextSideFile side = SideFileOf(list);
             const std::uint64_t available = side_->LineCount(side);
             const std::uint64_t end = static_cast<std::uint64_t>(range.First) + static_cast<std::uint64_t>(range.Count);
-            if (end > available)
-                Problem(kMainDataFileName,
-                        Format("record %lld: its %s (lines %d to %llu) lie past the end of %s (%llu lines)",
-                               static_cast<long long>(n), listNames[static_cast<std::size_t>(list)], range.First,
-                               static_cast<unsigned long long>(end - 1),
-                               std::string(side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName).c_str(),
-                               static_cast<unsigned long long>(available)));
+            if (end <= available) {
+                rangeUses_.push_back({n, list, range.First, range.Count});
+                continue;
+            }
+            Problem(kMainDataFileName,
+                    Format("record %lld: its %s (lines %d to %llu) lie past the end of %s (%llu lines)",
+                           static_cast<long long>(n), TextListName(list), range.First,
+                           static_cast<unsigned long long>(end - 1),
+                           std::string(side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName).c_str(),
+                           static_cast<unsigned long long>(available)));
         }
     }
 
@@ -443,7 +430,8 @@ private:
 
     void CheckRecords()
     {
-        side_ = std::make_unique<SideFiles>(folder_);
+        const auto codes = ReadTextReporting(kCodesFileName);
+        side_ = std::make_unique<SideFiles>(folder_, codes ? SplitTextLines(*codes) : std::vector<std::string>());
         std::int64_t userPatterns = 0;
         for (std::int64_t n = 1; n <= loadable_; ++n) {
             const auto record = LoadRecord(n);
@@ -469,6 +457,21 @@ private:
                                          userPatternCount_, static_cast<long long>(userPatterns)));
     }
 
+    void CheckSharedTextLines()
+    {
+        const std::vector<std::int64_t> owners = SharedTextLineOwners(rangeUses_);
+        for (std::size_t i = 0; i < owners.size(); ++i) {
+            if (owners[i] == 0)
+                continue;
+            const TextRangeUse& use = rangeUses_[i];
+            Problem(kMainDataFileName, Format("record %lld: its %s (lines %lld to %lld) are text lines of record %lld",
+                                              static_cast<long long>(use.record), TextListName(use.list),
+                                              static_cast<long long>(use.first),
+                                              static_cast<long long>(use.first + use.count - 1),
+                                              static_cast<long long>(owners[i])));
+        }
+    }
+
     fs::path folder_;
     ProblemList problems_;
     std::ifstream main_;
@@ -479,6 +482,7 @@ private:
     std::array<TextIndexContent, TextIndexCount> textIndexes_;
     std::array<BinaryIndex, 3> binary_;
     std::unique_ptr<SideFiles> side_;
+    std::vector<TextRangeUse> rangeUses_;
 };
 
 } // namespace
@@ -486,6 +490,75 @@ private:
 std::vector<std::string> CheckReferenceDatabase(const std::string& folder, const DatabaseCheckOptions& options)
 {
     return DatabaseChecker(folder, options).Run();
+}
+
+std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TextRangeUse>& uses)
+{
+    std::vector<std::size_t> order(uses.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return uses[a].record > uses[b].record; });
+    // Per side file, the line ranges already kept: first line -> (end, record),
+    // disjoint.
+    struct Claim {
+        std::int64_t end;
+        std::int64_t record;
+    };
+    std::array<std::map<std::int64_t, Claim>, 2> claimed;
+    std::vector<std::int64_t> owners(uses.size(), 0);
+    for (const std::size_t i : order) {
+        const TextRangeUse& use = uses[i];
+        if (use.count <= 0)
+            continue;
+        auto& lines = claimed[static_cast<std::size_t>(SideFileOf(use.list))];
+        std::int64_t first = use.first;
+        std::int64_t end = use.first + use.count;
+        auto it = lines.upper_bound(first);
+        if (it != lines.begin() && std::prev(it)->second.end > first)
+            --it;
+        // The claims the range touches: another record's makes it shared;
+        // its own record's merge with it.
+        auto last = it;
+        for (; last != lines.end() && last->first < end; ++last)
+            if (last->second.record != use.record && owners[i] == 0)
+                owners[i] = last->second.record;
+        if (owners[i] != 0)
+            continue;
+        for (auto merged = it; merged != last; ++merged) {
+            first = std::min(first, merged->first);
+            end = std::max(end, merged->second.end);
+        }
+        lines.erase(it, last);
+        lines.emplace(first, Claim{end, use.record});
+    }
+    return owners;
+}
+
+const char* TextListName(TextList list)
+{
+    static constexpr const char* names[] = {"coded comments", "comments", "references", "supplementary lines"};
+    return names[static_cast<std::size_t>(list)];
+}
+
+std::vector<std::string> RecordFieldProblems(const PatternRecord& record, std::int64_t n)
+{
+    std::vector<std::string> problems;
+    const auto recordNumber = ReadI32LE(record, pattern_layout::RecordNumber);
+    if (recordNumber != n)
+        problems.push_back(Format("holds the record number %d", recordNumber));
+    const struct {
+        std::size_t offset;
+        std::size_t max;
+        const char* what;
+    } counts[] = {{pattern_layout::NameCount, pattern_layout::MaxNames, "names"},
+                  {pattern_layout::FormulaCount, pattern_layout::MaxFormulas, "formulas"},
+                  {pattern_layout::LineCount, pattern_layout::MaxLines, "lines"}};
+    for (const auto& count : counts)
+        if (record[count.offset] > count.max)
+            problems.push_back(Format("counts %u %s, at most %zu fit", static_cast<unsigned>(record[count.offset]),
+                                      count.what, count.max));
+    return problems;
 }
 
 } // namespace norrvik

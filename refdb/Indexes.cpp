@@ -155,24 +155,13 @@ bool ParseDecimal(std::string_view text, std::int32_t& value)
     return error == std::errc() && end == text.data() + text.size();
 }
 
-// Splits a text file into lines ending with CR LF or LF alone.
+// Splits a text file into lines by the rule of every database text file.
 class LineReader {
 public:
     explicit LineReader(std::string_view content) : content_(content) {}
 
     // The next line without its line end; false when the content is used up.
-    bool Next(std::string_view& line)
-    {
-        if (position_ >= content_.size())
-            return false;
-        const std::size_t end = content_.find('\n', position_);
-        const std::size_t stop = end == std::string_view::npos ? content_.size() : end;
-        line = content_.substr(position_, stop - position_);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        position_ = end == std::string_view::npos ? content_.size() : end + 1;
-        return true;
-    }
+    bool Next(std::string_view& line) { return NextTextLine(content_, position_, line); }
 
 private:
     std::string_view content_;

@@ -147,7 +147,7 @@ void AppendIndexEntryLine(std::string& out, std::int32_t recordNumber, std::stri
 // in array order; every line ends with CR LF.
 std::string FormatTextIndex(const TIndexes& entries);
 
-// Parses the bytes of a text index file. Lines end with CR LF or LF alone.
+// Parses the bytes of a text index file. Lines end with CR LF, LF or CR.
 // The first line is the entry count (leading blanks allowed); each entry line
 // is trimmed, the text before its first blank is the record number and the
 // text after that blank is the entry text (a line without a blank is a record

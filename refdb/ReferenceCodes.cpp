@@ -126,6 +126,13 @@ std::string UserDisplayCode(std::int32_t n)
     return Format("99-000-%4.4d", static_cast<int>(n));
 }
 
+std::string NoUserCodeLeftMessage(std::int32_t userPatternCount)
+{
+    return Format("The database already holds %d user patterns: no user reference code is left for another "
+                  "pattern without a code.",
+                  static_cast<int>(userPatternCount));
+}
+
 std::string UserStoredCode(std::int32_t n)
 {
     return Format("99000%4.4d", static_cast<int>(n));

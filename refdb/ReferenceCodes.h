@@ -54,6 +54,14 @@ std::string DisplayCodeFromStoredCode(std::string_view code);
 // text is not nine digits.
 std::int32_t ReferenceNumberFromStoredCode(std::string_view code);
 
+// User codes run from 99-000-0001 to 99-000-9999: a database holds at most
+// this many user patterns that were given their code by the program.
+inline constexpr std::int32_t kMaxUserCodeNumber = 9999;
+
+// Why a database that already holds `userPatternCount` user patterns takes
+// no further pattern that needs a user code.
+std::string NoUserCodeLeftMessage(std::int32_t userPatternCount);
+
 // The display code the drivers give to the n-th user pattern: "99-000-%4.4d".
 std::string UserDisplayCode(std::int32_t n);
 

@@ -8,6 +8,7 @@
 #include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
+#include "refdb/SupportLists.h"
 #include "refdb/ReferenceCodes.h"
 
 #include <algorithm>
@@ -57,41 +58,12 @@ constexpr std::array<TextIndex, TextIndexCount> kCreateTextIndexOrder = {
     TextIndex::Name,    TextIndex::MineralName, TextIndex::Formula,      TextIndex::Color,
     TextIndex::Journal, TextIndex::Author,      TextIndex::ReferenceCode};
 
-constexpr std::int32_t kMaxUserCodeNumber = 9999;
-
-// The lines of a text file: line ends CR LF, LF or CR; a line end at the end
-// of the file gives no extra empty line.
-std::vector<std::string> SplitTextLines(std::string_view content)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < content.size()) {
-        std::size_t end = start;
-        while (end < content.size() && content[end] != '\r' && content[end] != '\n')
-            ++end;
-        lines.emplace_back(content.substr(start, end - start));
-        if (end < content.size() && content[end] == '\r')
-            ++end;
-        if (end < content.size() && content[end] == '\n')
-            ++end;
-        start = end;
-    }
-    return lines;
-}
-
 std::string JoinTextLines(const std::vector<std::string>& lines)
 {
     std::string content;
     for (const std::string& line : lines)
         content += line + "\r\n";
     return content;
-}
-
-// The code of a "code=description" line, upper-cased; empty without "=".
-std::string SubfileCode(std::string_view line)
-{
-    const std::size_t equals = line.find('=');
-    return equals == std::string_view::npos ? std::string() : UpperCaseAscii(line.substr(0, equals));
 }
 
 std::vector<std::string> DefaultSubfileList()
@@ -296,11 +268,8 @@ void TReferenceDatabase::SaveDefaultSubfileList()
 
 void TReferenceDatabase::CheckSubfiles()
 {
-    // Lines beyond the table's rows have no row to compare with: kept as they are.
-    const std::size_t compared = std::min(subfileList_.size(), SubfileTable.size());
-    for (std::size_t i = 0; i < compared; ++i)
-        if (SubfileCode(subfileList_[i]) != SubfileCode(SubfileTable[i]))
-            throw Exception("Incorrect entry in the file with subfiles.");
+    if (FirstWrongSubfileLine(subfileList_))
+        throw Exception("Incorrect entry in the file with subfiles.");
 }
 
 void TReferenceDatabase::Close()
@@ -482,13 +451,7 @@ void TReferenceDatabase::ReadTextLines(TextSideFile side, std::int32_t first,
 
 std::string TReferenceDatabase::JournalName(const std::string& code)
 {
-    // Journal codes are matched without regard to letter case, first line first.
-    for (const std::string& line : codeList_) {
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos && SameTextAscii(std::string_view(line).substr(0, equals), code))
-            return line.substr(equals + 1);
-    }
-    return {};
+    return JournalNameInCodeList(codeList_, code);
 }
 
 // ---------------------------------------------------------------------------
@@ -593,9 +556,7 @@ void TReferenceDatabase::CheckPatternCanBeWritten(const TReferencePattern& patte
                                            "the file holds fewer records than its header counts"));
     if (pattern.IsUserPattern() && pattern.GetReferenceCode().empty() &&
         header_.UserPatternCount() >= kMaxUserCodeNumber)
-        throw Exception(Format("The database already holds %d user patterns: no user reference "
-                               "code is left for another pattern without a code.",
-                               header_.UserPatternCount()));
+        throw Exception(NoUserCodeLeftMessage(header_.UserPatternCount()));
 }
 
 void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)

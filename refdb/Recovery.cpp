@@ -1,0 +1,420 @@
+// The salvage of a damaged target database: the main data file is read
+// first without changing anything (which records are whole, which text
+// lists are their own), then the replaced files are copied aside, the main
+// data file and the supporting files are written anew where needed, and
+// every index is rebuilt from the kept patterns.
+#include "refdb/Recovery.h"
+
+#include "common/Exceptions.h"
+#include "common/Files.h"
+#include "common/Format.h"
+#include "common/Text.h"
+#include "refdb/DatabaseCheck.h"
+#include "refdb/DatabaseFiles.h"
+#include "refdb/DatabaseHeader.h"
+#include "refdb/Indexes.h"
+#include "refdb/RecordFile.h"
+#include "refdb/ReferenceCodes.h"
+#include "refdb/ReferenceDatabase.h"
+#include "refdb/SupportLists.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <system_error>
+
+namespace norrvik {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kBackupPrefix = "recover-backup-";
+constexpr std::string_view kTemporarySuffix = ".recovering";
+// The stored user codes 99000nnnn are the reference numbers above this one.
+constexpr std::int32_t kFirstUserNumber = 990000000;
+
+// The ten index files, rebuilt from the kept patterns in every case.
+std::vector<std::string_view> IndexFileNames()
+{
+    std::vector<std::string_view> names;
+    for (const TextIndex index : RebuildTextIndexOrder)
+        names.push_back(TextIndexFileName(index));
+    names.insert(names.end(), {IndexFileName, StrongestLinesFileName, CrystalIndexFileName});
+    return names;
+}
+
+std::string_view SideFileName(TextSideFile side)
+{
+    return side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName;
+}
+
+// "recover-backup-20261208-063412" in local time, made unique in `folder`.
+fs::path MakeBackupFolder(const fs::path& folder)
+{
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    char stamp[32] = "unknown-time";
+    if (const std::tm* local = std::localtime(&now)) // one thread: the shared result is safe to use
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", local);
+    const std::string base = std::string(kBackupPrefix) + stamp;
+    for (int attempt = 1;; ++attempt) {
+        const fs::path candidate = folder / (attempt == 1 ? base : base + "-" + std::to_string(attempt));
+        std::error_code error;
+        if (fs::create_directory(candidate, error))
+            return candidate;
+        if (error)
+            throw EInOutError(FileErrorMessage("Cannot create folder", PathText(candidate), error.message()));
+    }
+}
+
+// One kept record: where it stands in the damaged file and the text lists
+// taken off it.
+struct KeptRecord {
+    std::int64_t original = 0;
+    std::vector<TextList> cleared;
+};
+
+class Recoverer {
+public:
+    Recoverer(const std::string& folderText, const ProgressCallback& progress)
+        : folderText_(folderText), folder_(PathFromText(folderText)), progress_(progress)
+    {
+    }
+
+    RecoveryReport Run()
+    {
+        ReadMainDataFile();
+        CheckTextLists();
+        const bool rewriteMain = MainDataFileChanges();
+        const bool resetSubfiles = SubfilesNeedReset();
+        report_.PatternsKept = static_cast<std::int32_t>(kept_.size());
+        for (const std::string& problem : CheckReferenceDatabase(folderText_))
+            flaggedFiles_.insert(problem.substr(0, problem.find(':')));
+        if (!rewriteMain && !resetSubfiles && flaggedFiles_.empty() && !SupportingFileMissing())
+            return std::move(report_); // a sound database is left exactly as it is
+        mainChanged_ = rewriteMain;
+        CopyAside(rewriteMain, resetSubfiles);
+        if (rewriteMain)
+            WriteMainDataFile();
+        RecreateSupportingFiles(resetSubfiles);
+        RebuildIndexes();
+        TidyBackup();
+        return std::move(report_);
+    }
+
+private:
+    fs::path FilePath(std::string_view name) const { return folder_ / PathFromText(name); }
+    void Say(std::string_view file, const std::string& text) { report_.Lines.push_back(std::string(file) + ": " + text); }
+
+    // Phase 1, reading only: the header and the whole records.
+    void ReadMainDataFile()
+    {
+        const fs::path path = FilePath(kMainDataFileName);
+        std::error_code error;
+        if (!fs::is_regular_file(path, error))
+            throw Exception(Format("Folder %s doesn't contain a reference database (%s); there is nothing to recover.",
+                                   folderText_.c_str(), std::string(kMainDataFileName).c_str()));
+        main_.Open(path, kPatternRecordSize, true);
+        if (main_.RecordCount() < 1)
+            throw EInOutError(FileErrorMessage("Cannot recover file", PathText(path),
+                                               "it is shorter than its header; nothing can be recovered from it"));
+        main_.ReadRecord(0, header_.Record());
+        bool older = false;
+        try {
+            older = header_.IsOlderRecordFormat(PathText(path));
+        } catch (const EConvertError&) {
+            Say(kMainDataFileName, Format("the header's version \"%s\" is not a number; it is set to %s",
+                                          Windows1252ToUtf8(header_.Version()).c_str(),
+                                          std::string(kCurrentDatabaseVersion).c_str()));
+            DatabaseHeader fresh = DatabaseHeader::NewDatabase(header_.Title());
+            fresh.SetCounts(header_.PatternCount(), header_.UserPatternCount());
+            header_ = fresh;
+            headerChanged_ = true;
+        }
+        if (older)
+            throw EInOutError(FileErrorMessage("Cannot recover file", PathText(path),
+                                               "it has the older record format, which recover does not rewrite"));
+        const std::uint64_t size = fs::file_size(path);
+        tornBytes_ = size % kPatternRecordSize;
+        held_ = main_.RecordCount() - 1;
+        if (tornBytes_ != 0)
+            Say(kMainDataFileName, Format("dropped the last %llu bytes, a record cut short",
+                                          static_cast<unsigned long long>(tornBytes_)));
+        PatternRecord record{};
+        for (std::int64_t n = 1; n <= held_; ++n) {
+            main_.ReadRecord(n, record);
+            const std::vector<std::string> problems = RecordFieldProblems(record, n);
+            if (problems.empty())
+                kept_.push_back({n, {}});
+            else
+                Say(kMainDataFileName, Format("dropped record %lld: it %s, so it is not a whole pattern",
+                                              static_cast<long long>(n), problems.front().c_str()));
+        }
+    }
+
+    std::uint64_t SideFileLines(TextSideFile side) const
+    {
+        std::error_code error;
+        const std::uintmax_t size = fs::file_size(FilePath(SideFileName(side)), error);
+        return error ? 0 : static_cast<std::uint64_t>(size) / kTextLineSize;
+    }
+
+    std::string Describe(const KeptRecord& kept)
+    {
+        PatternRecord record{};
+        main_.ReadRecord(kept.original, record);
+        pattern_.Record() = record;
+        return Format("record %lld (%s)", static_cast<long long>(kept.original),
+                      Windows1252ToUtf8(pattern_.GetReferenceCode()).c_str());
+    }
+
+    void TakeOff(std::size_t keptIndex, TextList list, const std::string& why)
+    {
+        KeptRecord& kept = kept_[keptIndex];
+        kept.cleared.push_back(list);
+        Say(kMainDataFileName, Format("%s is kept without its %s: %s", Describe(kept).c_str(), TextListName(list),
+                                      why.c_str()));
+    }
+
+    // Text lists past the end of their side file, then those whose lines
+    // are a later record's, are taken off their records.
+    void CheckTextLists()
+    {
+        const std::array<std::uint64_t, 2> available = {SideFileLines(TextSideFile::Comment),
+                                                        SideFileLines(TextSideFile::Literature)};
+        std::vector<TextRangeUse> uses;
+        std::vector<std::size_t> useOwner;
+        PatternRecord record{};
+        for (std::size_t k = 0; k < kept_.size(); ++k) {
+            main_.ReadRecord(kept_[k].original, record);
+            pattern_.Record() = record;
+            for (const TextList list : AllTextLists) {
+                const TextRange range = pattern_.GetTextRange(list);
+                if (range.IsEmpty())
+                    continue;
+                const std::uint64_t end = static_cast<std::uint64_t>(range.First) + static_cast<std::uint64_t>(range.Count);
+                const TextSideFile side = SideFileOf(list);
+                if (end > available[static_cast<std::size_t>(side)]) {
+                    TakeOff(k, list, Format("its lines %d to %llu lie past the end of %s (%llu lines)", range.First,
+                                            static_cast<unsigned long long>(end - 1),
+                                            std::string(SideFileName(side)).c_str(),
+                                            static_cast<unsigned long long>(available[static_cast<std::size_t>(side)])));
+                    continue;
+                }
+                uses.push_back({kept_[k].original, list, range.First, range.Count});
+                useOwner.push_back(k);
+            }
+        }
+        const std::vector<std::int64_t> owners = SharedTextLineOwners(uses);
+        for (std::size_t i = 0; i < owners.size(); ++i)
+            if (owners[i] != 0)
+                TakeOff(useOwner[i], uses[i].list,
+                        Format("its lines %lld to %lld are the text lines of record %lld",
+                               static_cast<long long>(uses[i].first),
+                               static_cast<long long>(uses[i].first + uses[i].count - 1),
+                               static_cast<long long>(owners[i])));
+    }
+
+    // True when the main data file must be written anew; says what changes.
+    bool MainDataFileChanges()
+    {
+        std::int32_t users = 0;
+        std::int32_t highestUserCode = 0;
+        bool recordsChange = tornBytes_ != 0 || static_cast<std::int64_t>(kept_.size()) != held_;
+        PatternRecord record{};
+        for (const KeptRecord& kept : kept_) {
+            main_.ReadRecord(kept.original, record);
+            pattern_.Record() = record;
+            users += pattern_.IsUserPattern() ? 1 : 0;
+            const std::int32_t number = ReferenceNumberFromStoredCode(pattern_.GetStoredReferenceCode());
+            if (pattern_.IsUserPattern() && number > kFirstUserNumber && number <= kFirstUserNumber + kMaxUserCodeNumber)
+                highestUserCode = std::max(highestUserCode, number - kFirstUserNumber);
+            recordsChange = recordsChange || !kept.cleared.empty();
+        }
+        if (highestUserCode > users)
+            Say(kMainDataFileName, Format("the kept patterns hold user codes up to %s but count only %d user "
+                                          "patterns: a later conversion into this database would hand out codes "
+                                          "that are taken",
+                                          UserDisplayCode(highestUserCode).c_str(), users));
+        const auto patterns = static_cast<std::int32_t>(kept_.size());
+        if (header_.PatternCount() != patterns || header_.UserPatternCount() != users) {
+            Say(kMainDataFileName, Format("the header counted %d patterns (%d user patterns); it now counts the %d "
+                                          "kept (%d user patterns)",
+                                          header_.PatternCount(), header_.UserPatternCount(), patterns, users));
+            header_.SetCounts(patterns, users);
+            headerChanged_ = true;
+        }
+        return recordsChange || headerChanged_;
+    }
+
+    bool SubfilesNeedReset()
+    {
+        const std::optional<std::string> content = ReadWholeFile(FilePath(kSubfilesFileName));
+        if (!content)
+            return false; // re-created below
+        const std::vector<std::string> lines = SplitTextLines(*content);
+        const auto wrong = FirstWrongSubfileLine(lines);
+        if (!wrong)
+            return false;
+        Say(kSubfilesFileName, Format("line %zu has the code \"%s\"; the file is written anew with the standard "
+                                      "subfiles",
+                                      *wrong + 1, SubfileCode(lines[*wrong]).c_str()));
+        return true;
+    }
+
+    // Phase 2: every file about to be replaced is copied aside first.
+    void CopyAside(bool rewriteMain, bool resetSubfiles)
+    {
+        std::vector<std::string_view> names = IndexFileNames();
+        if (rewriteMain)
+            names.push_back(kMainDataFileName);
+        if (resetSubfiles)
+            names.push_back(kSubfilesFileName);
+        const fs::path backup = MakeBackupFolder(folder_);
+        report_.BackupFolder = PathText(backup);
+        for (const std::string_view name : names) {
+            std::error_code error;
+            if (!fs::exists(FilePath(name), error))
+                continue;
+            fs::copy_file(FilePath(name), backup / PathFromText(name), error);
+            if (error)
+                throw EInOutError(FileErrorMessage("Cannot copy file", PathText(FilePath(name)),
+                                                   error.message() + "; nothing was changed"));
+        }
+    }
+
+    // The kept records, numbered anew from 1, under a temporary name that
+    // replaces the file once it is complete.
+    void WriteMainDataFile()
+    {
+        const fs::path path = FilePath(kMainDataFileName);
+        const fs::path temporary = FilePath(std::string(kMainDataFileName) + std::string(kTemporarySuffix));
+        TRecordFile out;
+        out.Create(temporary, kPatternRecordSize);
+        out.WriteRecord(0, header_.Record());
+        PatternRecord record{};
+        std::int64_t number = 0;
+        for (const KeptRecord& kept : kept_) {
+            main_.ReadRecord(kept.original, record);
+            pattern_.Record() = record;
+            pattern_.SetRecordNumber(static_cast<std::int32_t>(++number));
+            for (const TextList list : kept.cleared)
+                pattern_.SetTextRange(list, TextRange{});
+            out.WriteRecord(number, pattern_.Record());
+        }
+        out.Close();
+        main_.Close();
+        std::error_code error;
+        fs::rename(temporary, path, error);
+        if (error)
+            throw EInOutError(FileErrorMessage("Cannot replace file", PathText(path), error.message()));
+        if (number != held_)
+            Say(kMainDataFileName, Format("the %lld kept patterns are numbered 1 to %lld", static_cast<long long>(number),
+                                          static_cast<long long>(number)));
+    }
+
+    bool SupportingFileMissing() const
+    {
+        std::error_code error;
+        for (const std::string_view name : {kCommentFileName, kLiteratureFileName, kSubfilesFileName, kCodesFileName})
+            if (!fs::exists(FilePath(name), error))
+                return true;
+        return false;
+    }
+
+    void Recreate(std::string_view name, std::string_view content, const char* what)
+    {
+        WriteWholeFile(FilePath(name), content);
+        Say(name, Format("re-created %s", what));
+    }
+
+    void RecreateSupportingFiles(bool resetSubfiles)
+    {
+        std::error_code error;
+        for (const std::string_view name : {kCommentFileName, kLiteratureFileName})
+            if (!fs::exists(FilePath(name), error))
+                Recreate(name, {}, "(empty): it was missing");
+        std::string subfiles;
+        for (std::size_t i = 0; i < kDefaultSubfileCount; ++i)
+            subfiles += std::string(SubfileTable[i]) + "\r\n";
+        if (resetSubfiles)
+            WriteWholeFile(FilePath(kSubfilesFileName), subfiles);
+        else if (!fs::exists(FilePath(kSubfilesFileName), error))
+            Recreate(kSubfilesFileName, subfiles, "with the standard subfiles: it was missing");
+        if (!fs::exists(FilePath(kCodesFileName), error))
+            Recreate(kCodesFileName, {}, "(empty, no journal codes): it was missing");
+    }
+
+    // Every index written empty first, so that whatever state they were in
+    // the database opens, then rebuilt from the kept patterns.
+    void RebuildIndexes()
+    {
+        main_.Close();
+        for (const TextIndex index : RebuildTextIndexOrder)
+            WriteWholeFile(FilePath(TextIndexFileName(index)), FormatTextIndex({}));
+        for (const std::string_view name : {IndexFileName, StrongestLinesFileName, CrystalIndexFileName})
+            WriteWholeFile(FilePath(name), {});
+        TReferenceDatabase database;
+        database.SetDatabaseName(folderText_);
+        database.SetReadOnly(false);
+        database.Open();
+        database.SetProgressCallback(progress_);
+        database.RebuildIndexes();
+        database.Close();
+    }
+
+    // Copies of files that came out the same are removed again, and says
+    // which indexes were re-created or rebuilt.
+    void TidyBackup()
+    {
+        const fs::path backup = PathFromText(report_.BackupFolder);
+        for (const std::string_view name : IndexFileNames()) {
+            const fs::path copy = backup / PathFromText(name);
+            std::error_code error;
+            if (!fs::exists(copy, error)) {
+                Say(name, "re-created from the patterns: it was missing");
+                continue;
+            }
+            if (ReadWholeFile(copy) == ReadWholeFile(FilePath(name))) {
+                fs::remove(copy, error);
+                continue;
+            }
+            // An index that was sound for the patterns as they stood may come
+            // out in another order of equal entries: kept aside, not named.
+            if (mainChanged_ || flaggedFiles_.count(std::string(name)) != 0)
+                Say(name, "rebuilt from the patterns");
+        }
+        std::error_code error;
+        if (fs::is_empty(backup, error)) {
+            fs::remove(backup, error);
+            report_.BackupFolder.clear();
+        }
+    }
+
+    std::string folderText_;
+    fs::path folder_;
+    ProgressCallback progress_;
+    RecoveryReport report_;
+    TRecordFile main_;
+    DatabaseHeader header_;
+    bool headerChanged_ = false;
+    bool mainChanged_ = false;
+    std::set<std::string> flaggedFiles_; // files the checker finds problems in
+    std::uint64_t tornBytes_ = 0;
+    std::int64_t held_ = 0;
+    std::vector<KeptRecord> kept_;
+    TReferencePattern pattern_; // the record being looked at, without a database link
+};
+
+} // namespace
+
+RecoveryReport RecoverReferenceDatabase(const std::string& folder, const ProgressCallback& progress)
+{
+    return Recoverer(folder, progress).Run();
+}
+
+} // namespace norrvik

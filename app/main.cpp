@@ -2,11 +2,14 @@
 // real conversion drivers (it makes the help dialog once), and the message
 // loop. An exception that escapes any event handler is shown in a box.
 #include "app/FrmMain.h"
+#include "common/Version.h"
 #include "convert/ConversionDrivers.h"
 
 #include <QApplication>
 
+#include <cstring>
 #include <exception>
+#include <iostream>
 
 namespace {
 
@@ -39,6 +42,13 @@ private:
 
 int main(int argc, char** argv)
 {
+    // Answered before the application exists, so that it needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "norrvik " << norrvik::kVersion << '\n';
+            return std::cout.flush() ? 0 : 1;
+        }
+    }
     TNorrvikApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norrvik"));
     // Exit closes the main window, which ends the message loop.

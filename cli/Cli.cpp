@@ -6,6 +6,7 @@
 #include "common/FolderChecks.h"
 #include "common/ProgressText.h"
 #include "common/Text.h"
+#include "common/Version.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/ReferenceDatabase.h"
 
@@ -137,6 +138,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                  "Tessaly reference databases, and shows and checks Tessaly databases.",
                  "norrvik-cli"};
     app.require_subcommand(1, 1);
+    app.set_version_flag("--version", std::string("norrvik-cli ") + kVersion);
 
     std::string format;
     std::string oldFolder;

@@ -18,8 +18,16 @@ namespace norrvik {
 using ConstBytes = std::span<const std::uint8_t>;
 using MutableBytes = std::span<std::uint8_t>;
 
+// Throws EAssertionFailed for a byte range outside a buffer of `length` bytes.
+[[noreturn]] void ThrowByteRangeError(std::size_t length, std::size_t offset, std::size_t size);
+
 // Throws EAssertionFailed unless [offset, offset + size) lies in a buffer of `length` bytes.
-void CheckByteRange(std::size_t length, std::size_t offset, std::size_t size);
+// Inline, so the compiler sees that no access follows a failed check.
+inline void CheckByteRange(std::size_t length, std::size_t offset, std::size_t size)
+{
+    if (offset > length || size > length - offset)
+        ThrowByteRangeError(length, offset, size);
+}
 
 inline std::uint8_t ReadU8(ConstBytes bytes, std::size_t offset)
 {

@@ -61,7 +61,7 @@ constexpr int H = 1, C = 6, N = 7, O = 8, Na = 11, S = 16, Cl = 17, Ca = 20, Fe 
 TEST(PatternRecord, NewPatternIsAllZero)
 {
     TReferencePattern pattern;
-    EXPECT_EQ(pattern.Record().size(), 3310u);
+    EXPECT_EQ(pattern.Record().size(), kRecordSize);
     for (std::uint8_t byte : pattern.Record())
         ASSERT_EQ(byte, 0);
     EXPECT_EQ(pattern.GetReferenceCode(), "");

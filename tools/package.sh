@@ -11,7 +11,7 @@ tools/install-packages.sh --build dpkg-dev file
 
 build=build/package
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DNORRVIK_TESTS=OFF -DNORRVIK_GUI=ON -DNORRVIK_WERROR=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target norrvik norrvik-cli
+cmake --build "$build" -j "$(nproc)" --target norrvik norrvik-cli norrvik_manual_pages
 rm -f "$build"/norrvik_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 ls "$build"/norrvik_*.deb

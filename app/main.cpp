@@ -3,13 +3,16 @@
 // loop. An exception that escapes any event handler is shown in a box.
 #include "app/FrmMain.h"
 #include "app/StopSignalWatcher.h"
+#include "common/Version.h"
 #include "convert/ConversionDrivers.h"
 
 #include <QApplication>
 #include <QSettings>
 
+#include <cstring>
 #include <exception>
 #include <memory>
+#include <iostream>
 
 namespace {
 
@@ -42,6 +45,13 @@ private:
 
 int main(int argc, char** argv)
 {
+    // Answered before the application exists, so that it needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "norrvik " << norrvik::kVersion << '\n';
+            return std::cout.flush() ? 0 : 1;
+        }
+    }
     TNorrvikApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Norrvik"));
     // Exit closes the main window, which ends the message loop.

@@ -8,6 +8,9 @@
 #include "cli/TerminalProgress.h"
 #include "common/Files.h"
 #include "common/FolderChecks.h"
+#include "common/ProgressText.h"
+#include "common/Text.h"
+#include "common/Version.h"
 #include "convert/Formats.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/DatabaseLock.h"
@@ -163,6 +166,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                  "Tessaly reference databases, and shows and checks Tessaly databases.",
                  "norrvik-cli"};
     app.require_subcommand(1, 1);
+    app.set_version_flag("--version", std::string("norrvik-cli ") + kVersion);
 
     TConvertRequest request;
     CLI::App* convert = app.add_subcommand(

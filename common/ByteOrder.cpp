@@ -6,12 +6,10 @@
 
 namespace norrvik {
 
-void CheckByteRange(std::size_t length, std::size_t offset, std::size_t size)
+void ThrowByteRangeError(std::size_t length, std::size_t offset, std::size_t size)
 {
-    if (offset > length || size > length - offset)
-        throw EAssertionFailed(Format("Byte range %zu+%zu outside a buffer of %zu bytes",
-                                      offset, size, length),
-                               __FILE__, __LINE__);
+    throw EAssertionFailed(Format("Byte range %zu+%zu outside a buffer of %zu bytes", offset, size, length),
+                           __FILE__, __LINE__);
 }
 
 std::string ReadBytesAsString(ConstBytes bytes, std::size_t offset, std::size_t size)

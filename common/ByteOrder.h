@@ -18,8 +18,17 @@ namespace norrvik {
 using ConstBytes = std::span<const std::uint8_t>;
 using MutableBytes = std::span<std::uint8_t>;
 
+// Throws EAssertionFailed for a byte range outside a buffer of `length` bytes.
+[[noreturn]] void ThrowByteRangeError(std::size_t length, std::size_t offset, std::size_t size);
+
 // Throws EAssertionFailed unless [offset, offset + size) lies in a buffer of `length` bytes.
-void CheckByteRange(std::size_t length, std::size_t offset, std::size_t size);
+// Always inline, also when optimising for size, so the compiler sees that no
+// access follows a failed check (and warns of none).
+[[gnu::always_inline]] inline void CheckByteRange(std::size_t length, std::size_t offset, std::size_t size)
+{
+    if (offset > length || size > length - offset)
+        ThrowByteRangeError(length, offset, size);
+}
 
 inline std::uint8_t ReadU8(ConstBytes bytes, std::size_t offset)
 {

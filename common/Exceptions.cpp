@@ -2,6 +2,7 @@
 #include "Exceptions.h"
 
 #include "Format.h"
+#include "Text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,6 +18,8 @@ std::string BaseName(const char* sourceFile)
 }
 
 } // namespace
+
+Exception::Exception(const std::string& message) : std::runtime_error(ValidUtf8(message)) {}
 
 EAssertionFailed::EAssertionFailed(const std::string& text, const char* sourceFile, int line)
     : Exception(Format("%s (%s, line %d)", text.c_str(), BaseName(sourceFile).c_str(), line))

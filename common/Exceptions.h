@@ -1,5 +1,21 @@
 // Exception classes shared by every part of Norrvik. Every failure carries a
 // message meant for the user; the front ends show it as it stands.
+//
+// The program's error contract:
+// - Damaged or unreadable input is EInOutError with the message
+//   "Cannot read file <path>: <reason>", built by FileErrorMessage (or
+//   ThrowFileError, which takes the reason from errno); other file
+//   operations use the same shape with their own verb ("Cannot open file",
+//   "Cannot write file", "Cannot add a pattern to"). The message names the
+//   file; the reason says what is wrong, or what to do.
+// - Messages whose wording the program's documented behaviour fixes (the
+//   store's, the readers' and the window's own texts, such as "Incorrect
+//   length of file UPLOG.PDF.") keep that wording exactly.
+// - A caller's broken rule is EAssertionFailed (NORRVIK_ASSERT); a text that
+//   is not a number is EConvertError.
+// - Every message is valid UTF-8: the Exception constructor passes it
+//   through ValidUtf8 (common/Text.h), so Windows-1252 texts taken from
+//   records read correctly next to UTF-8 paths.
 #pragma once
 
 #include <stdexcept>
@@ -10,7 +26,8 @@ namespace norrvik {
 // The general exception class: every error of the program derives from it.
 class Exception : public std::runtime_error {
 public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    // The message is made valid UTF-8 (see the contract above).
+    explicit Exception(const std::string& message);
 };
 
 // A file could not be opened, read or written. The message names the file

@@ -42,6 +42,40 @@ void AppendUtf8(std::string& out, char32_t cp)
     }
 }
 
+// The length of the well-formed UTF-8 sequence at text[i] (1 to 4), or 0
+// when the bytes there are not one: no overlong form, no surrogate, nothing
+// above U+10FFFF.
+std::size_t Utf8SequenceLengthAt(std::string_view text, std::size_t i)
+{
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80; // the range allowed for the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+            return 0;
+    }
+    return length;
+}
+
 } // namespace
 
 std::string TrimLeft(std::string_view text)
@@ -175,6 +209,24 @@ std::vector<std::string> SplitTextLines(std::string_view content)
     while (NextTextLine(content, position, line))
         lines.emplace_back(line);
     return lines;
+}
+
+std::string ValidUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t length = Utf8SequenceLengthAt(text, i);
+        if (length > 0) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            out += Windows1252ToUtf8(text.substr(i, 1));
+            ++i;
+        }
+    }
+    return out;
 }
 
 } // namespace norrvik

@@ -1,6 +1,7 @@
 // Writes the bundled sample databases of the three old formats into
-// <folder>/quorvane, <folder>/kandor and <folder>/veltro, for `./run --demo`
-// and the command-line tests. Each holds a few well-known substances with
+// <folder>/quorvane, <folder>/kandor and <folder>/veltro, and a PDF1
+// reference database in the Quorvane layout into <folder>/quorvane-pdf1, for
+// `./run --demo` and the command-line tests. Each holds a few well-known substances with
 // their d-spacings (Angstrom) and relative intensities (percent) from
 // standard powder patterns; the Kandor and Veltro files store diffraction
 // angles, computed here for Cu K-alpha1 radiation.
@@ -72,24 +73,58 @@ double TwoThetaDegrees(double d)
     return 2.0 * std::asin(kCuKAlpha1 / (2.0 * d)) * 180.0 / kPi;
 }
 
-// Quorvane user database: source subfile bit 1 is "inorganic", bit 3 "mineral".
+// A Quorvane pattern of `substance`: source subfile bit 1 is "inorganic",
+// bit 3 "mineral".
+QuorvanePattern QuorvanePatternOf(const Substance& substance, const std::string& number)
+{
+    std::vector<QuorvaneLine> lines;
+    for (const Peak& peak : substance.peaks)
+        lines.push_back({peak.d, static_cast<std::int16_t>(std::lround(peak.intensity))});
+    QuorvanePattern pattern = MakeQuorvanePattern(
+        number, QuorvaneNames({{substance.mineral ? 'M' : 'C', substance.name}}), substance.formula,
+        std::move(lines));
+    pattern.subfileBits = (1u << 1) | (substance.mineral ? (1u << 3) : 0u);
+    return pattern;
+}
+
+// Quorvane user database: the user's own numbers 99-0001, 99-0002, ...
 void WriteQuorvaneSample(const std::filesystem::path& folder)
 {
     QuorvaneDatabase database;
     int serial = 1;
     for (const Substance* substance : {&kQuartz, &kCorundum, &kHalite, &kCalcite, &kSilicon}) {
-        std::vector<QuorvaneLine> lines;
-        for (const Peak& peak : substance->peaks)
-            lines.push_back({peak.d, static_cast<std::int16_t>(std::lround(peak.intensity))});
         const std::string number = "99-" + std::string(4 - std::to_string(serial).size(), '0') +
                                    std::to_string(serial);
-        QuorvanePattern pattern = MakeQuorvanePattern(
-            number, QuorvaneNames({{substance->mineral ? 'M' : 'C', substance->name}}), substance->formula,
-            std::move(lines));
-        pattern.subfileBits = (1u << 1) | (substance->mineral ? (1u << 3) : 0u);
-        database.patterns.push_back(std::move(pattern));
+        database.patterns.push_back(QuorvanePatternOf(*substance, number));
         ++serial;
     }
+    WriteQuorvaneDatabase(folder, database);
+}
+
+// PDF1 reference database in the Quorvane layout: the patterns keep their
+// pattern numbers (set "-" serial), which become reference codes; sets from
+// 70 on get the group "01". The set table (QUORVANE.ILS) counts the patterns
+// of each set.
+void WritePdf1Sample(const std::filesystem::path& folder)
+{
+    struct Pdf1Pattern {
+        const Substance* substance;
+        std::string number;
+    };
+    const std::vector<Pdf1Pattern> patterns{
+        {&kHalite, "05-0628"},   {&kSilicon, "27-1402"}, {&kRutile, "21-1276"},
+        {&kFluorite, "35-0816"}, {&kZincite, "36-1451"}, {&kCalcite, "72-1652"},
+    };
+    QuorvaneDatabase database;
+    database.referenceDatabase = true;
+    QuorvaneSetTable setTable;
+    setTable.setValue = 72;
+    setTable.entries.assign(72, 0);
+    for (const Pdf1Pattern& item : patterns) {
+        database.patterns.push_back(QuorvanePatternOf(*item.substance, item.number));
+        ++setTable.entries[static_cast<std::size_t>(std::stoi(item.number.substr(0, 2)) - 1)];
+    }
+    database.setTable = setTable;
     WriteQuorvaneDatabase(folder, database);
 }
 
@@ -154,9 +189,10 @@ int main(int argc, char** argv)
     }
     try {
         const std::filesystem::path root = argv[1];
-        for (const char* format : {"quorvane", "kandor", "veltro"})
+        for (const char* format : {"quorvane", "quorvane-pdf1", "kandor", "veltro"})
             std::filesystem::remove_all(root / format);
         WriteQuorvaneSample(root / "quorvane");
+        WritePdf1Sample(root / "quorvane-pdf1");
         WriteKandorSample(root / "kandor");
         WriteVeltroSample(root / "veltro");
     } catch (const std::exception& error) {

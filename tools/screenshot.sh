@@ -9,19 +9,7 @@
 # Usage: tools/screenshot.sh [output.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-source tools/install-deps.sh
-norrvik_install_deps
-
-missing=()
-command -v xvfb-run >/dev/null || missing+=(xvfb)
-command -v xwd >/dev/null || missing+=(x11-apps)
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing missing packages: ${missing[*]}" >&2
-    sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+tools/install-packages.sh --build xvfb x11-apps
 
 output=${1:-build/screenshot.png}
 build=build/release

@@ -99,6 +99,18 @@ TEST(Text, Windows1252FromUtf8)
     EXPECT_EQ(Windows1252ToUtf8("\xe4\x80"), "\xc3\xa4\xe2\x82\xac");
 }
 
+TEST(Text, MessagesBecomeValidUtf8)
+{
+    // A UTF-8 path next to a Windows-1252 name from a record.
+    EXPECT_EQ(ValidUtf8("/home/j\xc3\xb6rg/db: entry M\xfcller"), "/home/j\xc3\xb6rg/db: entry M\xc3\xbcller");
+    EXPECT_EQ(ValidUtf8("\xf0\x9f\x94\xac \xe2\x82\xac"), "\xf0\x9f\x94\xac \xe2\x82\xac"); // 4- and 3-byte forms stay
+    EXPECT_EQ(ValidUtf8("\xc0\xaf"), "\xc3\x80\xc2\xaf");       // overlong form: two Windows-1252 bytes
+    EXPECT_EQ(ValidUtf8("\xed\xa0\x80"), "\xc3\xad\xc2\xa0\xe2\x82\xac"); // surrogate
+    EXPECT_EQ(ValidUtf8("a\xe2\x82"), "a\xc3\xa2\xe2\x80\x9a");       // cut sequence
+    EXPECT_EQ(ValidUtf8("\x81"), "\xef\xbf\xbd");                 // no character in the code page
+    EXPECT_STREQ(EInOutError("Cannot read file x: bad name \xe9").what(), "Cannot read file x: bad name \xc3\xa9");
+}
+
 TEST(Numbers, RoundingTakesHalvesToEven)
 {
     EXPECT_EQ(RoundHalfEven(12.5), 12.0);

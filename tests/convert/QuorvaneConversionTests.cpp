@@ -9,6 +9,7 @@
 #include "refdb/ReferencePattern.h"
 #include "sources/quorvane/Pdf1.h"
 #include "support/QuorvaneWriter.h"
+#include "support/RecordFields.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -20,24 +21,6 @@ using namespace norrvik;
 using namespace norrvik::test;
 
 namespace {
-
-// Offsets of the target files, from their layouts.
-constexpr std::size_t kRecordSize = 3310;
-constexpr std::size_t kHeaderPatternCount = 6;
-constexpr std::size_t kHeaderUserPatternCount = 10;
-constexpr std::size_t kCodeField = 0;
-constexpr std::size_t kStatusField = 17;
-constexpr std::size_t kCommentsStartField = 32;
-constexpr std::size_t kCommentsCountField = 42;
-constexpr std::size_t kSubfilesField = 117;
-constexpr std::size_t kFormulaLineField = 792;
-constexpr std::size_t kLineCountField = 859;
-constexpr std::size_t kDField = 860;
-constexpr std::size_t kIntensityField = 1676;
-constexpr std::size_t kHField = 2084;
-constexpr std::size_t kKField = 2492;
-constexpr std::size_t kLField = 2900;
-constexpr std::size_t kTextLineSize = 70;
 
 QuorvanePattern Pattern(const std::string& number, const std::string& names, const std::string& formula,
                         std::vector<QuorvaneLine> lines = {{3.3435, 100}, {4.255, 22}})
@@ -89,32 +72,15 @@ struct Target {
 
 std::vector<std::uint8_t> Record(const std::filesystem::path& folder, std::size_t n)
 {
-    const auto bytes = ReadFile(folder / "ReferenceDatabase.PDB");
-    EXPECT_GE(bytes.size(), (n + 1) * kRecordSize);
-    if (bytes.size() < (n + 1) * kRecordSize)
-        return std::vector<std::uint8_t>(kRecordSize);
-    return {bytes.begin() + static_cast<std::ptrdiff_t>(n * kRecordSize),
-            bytes.begin() + static_cast<std::ptrdiff_t>((n + 1) * kRecordSize)};
+    const auto bytes = ReadMainDataFile(folder);
+    const ConstBytes record = RecordOf(bytes, n);
+    return {record.begin(), record.end()};
 }
 
 std::string Field(const std::vector<std::uint8_t>& record, std::size_t offset, std::size_t size)
 {
     return std::string(record.begin() + static_cast<std::ptrdiff_t>(offset),
                        record.begin() + static_cast<std::ptrdiff_t>(offset + size));
-}
-
-// Record `n` of Comment.PDB as stored: 70 characters.
-std::string CommentRecord(const std::filesystem::path& folder, std::size_t n)
-{
-    const std::string text = ReadFileText(folder / "Comment.PDB");
-    if (text.size() < (n + 1) * kTextLineSize)
-        return "<missing>";
-    return text.substr(n * kTextLineSize, kTextLineSize);
-}
-
-std::string Padded(const std::string& line)
-{
-    return (line + std::string(kTextLineSize, ' ')).substr(0, kTextLineSize);
 }
 
 std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::filesystem::path& folder)
@@ -221,8 +187,8 @@ TEST(QuorvaneConversion, UserDatabaseIntoANewTarget)
     EXPECT_EQ(Field(second, kFormulaLineField, 67), std::string(67, 'F')); // full width, no terminator
     EXPECT_EQ(second[kLineCountField], 0);
     EXPECT_EQ(ReadI32LE(second, kCommentsStartField), 1);
-    EXPECT_EQ(CommentRecord(target, 0), Padded(comment));
-    EXPECT_EQ(CommentRecord(target, 1), Padded(comment));
+    EXPECT_EQ(CommentLineOf(target, 0), PaddedTextLine(comment));
+    EXPECT_EQ(CommentLineOf(target, 1), PaddedTextLine(comment));
 
     // Text indexes: count line, then sorted upper-case entries.
     EXPECT_EQ(ReadFileText(target / "ReferenceCode.PDB"), "      2\r\n1 990000001\r\n2 990000002\r\n");
@@ -428,7 +394,7 @@ TEST(QuorvaneConversion, CommentLineFormDependsOnTheOldFolderLength)
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const std::string line = cases[i].second + FolderOfLength(temp, cases[i].first);
         EXPECT_EQ(target.Get(static_cast<int>(i) + 1).GetComments(), std::vector<std::string>{line});
-        EXPECT_EQ(CommentRecord(PathFromText(newFolder), i), Padded(line));
+        EXPECT_EQ(CommentLineOf(PathFromText(newFolder), i), PaddedTextLine(line));
     }
 }
 

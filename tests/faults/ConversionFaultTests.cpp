@@ -12,12 +12,14 @@
 #include "refdb/ReferenceDatabase.h"
 #include "support/KandorWriter.h"
 #include "support/QuorvaneWriter.h"
+#include "support/RecordFields.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,7 +32,7 @@ using test::TempFolder;
 using test::WriteFaults;
 using test::WriteFile;
 
-constexpr std::size_t kRecord = 3310;
+using test::kRecordSize;
 
 using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, ConversionSummary*);
 
@@ -39,6 +41,12 @@ struct Format {
     void (*writeSource)(const fs::path& folder);
     Driver driver;
 };
+
+// Test names and failure messages show the format's name.
+void PrintTo(const Format& format, std::ostream* out)
+{
+    *out << format.name;
+}
 
 void WriteKandorSource(const fs::path& folder)
 {
@@ -126,16 +134,16 @@ void ExpectTargetIntact(const fs::path& target, const FolderImage& before)
     ASSERT_NO_THROW(database.Open());
     const std::int32_t count = database.PatternCount();
     const auto main = ReadFile(target / "ReferenceDatabase.PDB");
-    EXPECT_GE(main.size(), (static_cast<std::size_t>(count) + 1) * kRecord) << "header counts a partial record";
+    EXPECT_GE(main.size(), (static_cast<std::size_t>(count) + 1) * kRecordSize) << "header counts a partial record";
     for (std::int32_t n = 1; n <= count; ++n)
         EXPECT_NO_THROW(database.LoadPattern(n)) << "record " << n;
     if (before.empty())
         return;
     const auto& old = before.at("ReferenceDatabase.PDB");
     ASSERT_GE(main.size(), old.size());
-    EXPECT_TRUE(std::equal(old.begin() + kRecord, old.end(), main.begin() + kRecord))
+    EXPECT_TRUE(std::equal(old.begin() + kRecordSize, old.end(), main.begin() + kRecordSize))
         << "a pattern held before the run changed";
-    EXPECT_GE(static_cast<std::size_t>(count), old.size() / kRecord - 1);
+    EXPECT_GE(static_cast<std::size_t>(count), old.size() / kRecordSize - 1);
 }
 
 class DiskFillsDuringConversion : public ::testing::TestWithParam<Format> {

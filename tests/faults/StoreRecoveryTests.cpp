@@ -7,6 +7,7 @@
 #include "refdb/DatabaseCheck.h"
 #include "refdb/ReferenceDatabase.h"
 #include "support/KandorWriter.h"
+#include "support/RecordFields.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -42,9 +43,9 @@ TEST(StoreRecovery, IndexesBehindTheRecordsAreRebuiltByTheNextConversion)
         problems += problem + "\n";
     EXPECT_EQ(problems, "");
     const auto after = test::ReadFile(target / "ReferenceDatabase.PDB");
-    ASSERT_EQ(after.size(), before.size() + 2 * 3310);
+    ASSERT_EQ(after.size(), before.size() + 2 * test::kRecordSize);
     // Records 1 to 4 as they were; only the header's counts changed.
-    EXPECT_TRUE(std::equal(before.begin() + 3310, before.end(), after.begin() + 3310));
+    EXPECT_TRUE(std::equal(before.begin() + test::kRecordSize, before.end(), after.begin() + test::kRecordSize));
     TReferenceDatabase database;
     database.SetDatabaseName(target.string());
     EXPECT_EQ(database.PatternCount(), 6);

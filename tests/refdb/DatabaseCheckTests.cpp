@@ -5,6 +5,7 @@
 #include "common/ByteOrder.h"
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
+#include "support/RecordFields.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@ using test::ReadFileText;
 using test::TempFolder;
 using test::WriteFile;
 
-constexpr std::size_t kRecord = 3310;
+using test::kRecordSize;
 
 TReferencePattern SamplePattern(int n)
 {
@@ -113,7 +114,7 @@ TEST(DatabaseCheckSound, NewAndFilledDatabasesHaveNoProblem)
     // Bytes of an addition that failed before its header was written are
     // not counted and do no harm: the next addition overwrites them.
     auto bytes = ReadFile(filled.Path() / "ReferenceDatabase.PDB");
-    bytes.resize(bytes.size() + kRecord + 100, 0x55);
+    bytes.resize(bytes.size() + kRecordSize + 100, 0x55);
     WriteFile(filled.Path() / "ReferenceDatabase.PDB", bytes);
     EXPECT_EQ(Joined(CheckReferenceDatabase(filled.Text())), "");
 }
@@ -149,7 +150,7 @@ TEST_F(DatabaseCheck, HeaderAgainstTheMainDataFile)
     EXPECT_TRUE(HasProblem(Check(), "ReferenceDatabase.PDB", "5 user patterns among 4"));
 
     MakeDatabase(dir.Path());
-    PatchI32(File("ReferenceDatabase.PDB"), 2 * kRecord + 9, 7); // record 2 claims to be record 7
+    PatchI32(File("ReferenceDatabase.PDB"), 2 * kRecordSize + test::kRecordNumberField, 7); // record 2 claims to be record 7
     EXPECT_TRUE(HasProblem(Check(), "ReferenceDatabase.PDB", "record 2 holds the record number 7"));
 
     auto bytes = ReadFile(File("ReferenceDatabase.PDB"));

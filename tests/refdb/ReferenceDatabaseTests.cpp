@@ -4,6 +4,7 @@
 #include "refdb/ReferenceDatabase.h"
 
 #include "StoreTestPatterns.h"
+#include "support/RecordFields.h"
 #include "common/ByteOrder.h"
 #include "common/Exceptions.h"
 #include "refdb/ReferenceCodes.h"
@@ -18,6 +19,7 @@ namespace norrvik {
 namespace {
 
 using test::Bytes;
+using test::kRecordSize;
 using test::TempFolder;
 using test::Text;
 
@@ -67,8 +69,8 @@ TEST(ReferenceDatabaseTest, NewDatabaseHasHeaderEmptyIndexesAndSubfiles)
     EXPECT_EQ(db->DatabaseName(), Folder(folder));
 
     const auto main = Bytes(folder, "ReferenceDatabase.PDB");
-    ASSERT_EQ(main.size(), 3310u);
-    std::vector<std::uint8_t> header(3310, 0);
+    ASSERT_EQ(main.size(), kRecordSize);
+    std::vector<std::uint8_t> header(kRecordSize, 0);
     const std::vector<std::uint8_t> start = {3, '2', '.', '0', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                              4, 'P', 'D', 'F', '2'};
     std::copy(start.begin(), start.end(), header.begin());
@@ -116,28 +118,28 @@ TEST(ReferenceDatabaseTest, FirstAddedPatternRecordAndHeader)
     db->Close();
 
     const auto main = Bytes(folder, "ReferenceDatabase.PDB");
-    ASSERT_EQ(main.size(), 2u * 3310u);
-    const ConstBytes header(main.data(), 3310);
-    EXPECT_EQ(ReadI32LE(header, 6), 1);
-    EXPECT_EQ(ReadI32LE(header, 10), 1);
-    const ConstBytes record(main.data() + 3310, 3310);
-    EXPECT_EQ(std::string(record.begin(), record.begin() + 9), "990000001");
-    EXPECT_EQ(ReadI32LE(record, 9), 1);             // record number
-    EXPECT_EQ(ReadI16LE(record, 17), 8);            // user pattern bit
-    EXPECT_EQ(ReadI32LE(record, 24), 0);            // coded comments: line 0 of Comment.PDB
-    EXPECT_EQ(ReadI16LE(record, 38), 1);
-    EXPECT_EQ(ReadI32LE(record, 32), 1);            // comments: line 1
-    EXPECT_EQ(ReadI16LE(record, 42), 1);
-    EXPECT_EQ(ReadI32LE(record, 20), -1);           // no references
-    EXPECT_EQ(ReadI16LE(record, 36), 0);
+    ASSERT_EQ(main.size(), 2u * kRecordSize);
+    const ConstBytes header = test::RecordOf(main, 0);
+    EXPECT_EQ(ReadI32LE(header, test::kHeaderPatternCount), 1);
+    EXPECT_EQ(ReadI32LE(header, test::kHeaderUserPatternCount), 1);
+    const ConstBytes record = test::RecordOf(main, 1);
+    EXPECT_EQ(ReadBytesAsString(record, test::kCodeField, 9), "990000001");
+    EXPECT_EQ(ReadI32LE(record, test::kRecordNumberField), 1);
+    EXPECT_EQ(ReadI16LE(record, test::kStatusField), 8);                 // user pattern bit
+    EXPECT_EQ(ReadI32LE(record, test::kCodedCommentsStartField), 0);     // line 0 of Comment.PDB
+    EXPECT_EQ(ReadI16LE(record, test::kCodedCommentsCountField), 1);
+    EXPECT_EQ(ReadI32LE(record, test::kCommentsStartField), 1);          // comments: line 1
+    EXPECT_EQ(ReadI16LE(record, test::kCommentsCountField), 1);
+    EXPECT_EQ(ReadI32LE(record, test::kReferencesStartField), -1);       // no references
+    EXPECT_EQ(ReadI16LE(record, test::kReferencesCountField), 0);
     EXPECT_EQ(record[103 + 1], 0x01);               // O (8)
     EXPECT_EQ(record[103 + 3], 0x04);               // Fe (26)
-    EXPECT_EQ(record[859], 3);                      // line count, lines by descending d
-    EXPECT_EQ(ReadF32LE(record, 860), 4.0f);
-    EXPECT_EQ(ReadF32LE(record, 864), 2.0f);
-    EXPECT_EQ(ReadI16LE(record, 1676), 50);
-    EXPECT_EQ(ReadI16LE(record, 1678), 100);
-    EXPECT_EQ(ReadI16LE(record, 3308), 100);        // MaxIntensity
+    EXPECT_EQ(record[test::kLineCountField], 3);    // lines by descending d
+    EXPECT_EQ(ReadF32LE(record, test::kDField), 4.0f);
+    EXPECT_EQ(ReadF32LE(record, test::kDField + 4), 2.0f);
+    EXPECT_EQ(ReadI16LE(record, test::kIntensityField), 50);
+    EXPECT_EQ(ReadI16LE(record, test::kIntensityField + 2), 100);
+    EXPECT_EQ(ReadI16LE(record, test::kMaxIntensityField), 100);
 
     const std::string comments = Text(folder, "Comment.PDB");
     ASSERT_EQ(comments.size(), 140u);
@@ -328,7 +330,7 @@ TEST(ReferenceDatabaseTest, OlderRecordFormatIsReadConverted)
 {
     TempFolder folder;
     MakeDatabase(folder, {});
-    // Pattern n starts at n * 3307; the header is read as the first 3310 bytes.
+    // Pattern n starts at n * 3307; the header is read as the first kRecordSize bytes.
     std::vector<std::uint8_t> file(2 * 3307, 0);
     const std::vector<std::uint8_t> version = {3, '1', '.', '0'};
     std::copy(version.begin(), version.end(), file.begin());
@@ -337,9 +339,9 @@ TEST(ReferenceDatabaseTest, OlderRecordFormatIsReadConverted)
     const std::string code = "020318";
     std::copy(code.begin(), code.end(), file.begin() + old);
     WriteI32LE(file, old + 6, 1);             // record number (9 in the current record)
-    file[old + 856] = 1;                      // line count (859)
-    WriteF32LE(file, old + 857, 3.25f);       // first d (860)
-    WriteI16LE(file, old + 3305, 77);         // MaxIntensity (3308)
+    file[old + test::kLineCountField - 3] = 1;             // the older record lacks 3 bytes before
+    WriteF32LE(file, old + test::kDField - 3, 3.25f);      // these fields
+    WriteI16LE(file, old + test::kMaxIntensityField - 3, 77);
     test::WriteFile(folder.Path() / "ReferenceDatabase.PDB", file);
 
     TReferenceDatabase db;
@@ -367,7 +369,7 @@ TEST(ReferenceDatabaseTest, OrphanedRecordIsOverwrittenByTheNextPattern)
     MakeDatabase(folder, {"A", "B"});
     // A record the header does not count, as a failed header write leaves it.
     auto file = Bytes(folder, "ReferenceDatabase.PDB");
-    file.resize(file.size() + 3310, 0xEE);
+    file.resize(file.size() + kRecordSize, 0xEE);
     test::WriteFile(folder.Path() / "ReferenceDatabase.PDB", file);
 
     auto db = OpenForWriting(folder);
@@ -375,15 +377,15 @@ TEST(ReferenceDatabaseTest, OrphanedRecordIsOverwrittenByTheNextPattern)
     db->AddPattern(pattern);
     db->Close();
     const auto after = Bytes(folder, "ReferenceDatabase.PDB");
-    ASSERT_EQ(after.size(), 4u * 3310u);
-    const ConstBytes record(after.data() + 3 * 3310, 3310);
-    EXPECT_EQ(std::string(record.begin(), record.begin() + 9), "990000003");
-    EXPECT_EQ(ReadI32LE(record, 9), 3);
-    EXPECT_EQ(ReadI32LE(ConstBytes(after.data(), 3310), 6), 3);
+    ASSERT_EQ(after.size(), 4u * kRecordSize);
+    const ConstBytes record = test::RecordOf(after, 3);
+    EXPECT_EQ(ReadBytesAsString(record, test::kCodeField, 9), "990000003");
+    EXPECT_EQ(ReadI32LE(record, test::kRecordNumberField), 3);
+    EXPECT_EQ(ReadI32LE(test::RecordOf(after, 0), test::kHeaderPatternCount), 3);
 
     // A header that counts more records than the file holds is refused.
     auto shortFile = after;
-    shortFile.resize(3 * 3310);
+    shortFile.resize(3 * kRecordSize);
     test::WriteFile(folder.Path() / "ReferenceDatabase.PDB", shortFile);
     auto shorter = OpenForWriting(folder);
     TReferencePattern more = test::SimplePattern("D");

@@ -3,6 +3,7 @@
 #include "common/ByteOrder.h"
 #include "common/Exceptions.h"
 #include "refdb/ReferencePattern.h"
+#include "support/RecordFields.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 
 using namespace norrvik;
+using namespace norrvik::test;
 
 namespace {
 
@@ -59,7 +61,7 @@ constexpr int H = 1, C = 6, N = 7, O = 8, Na = 11, S = 16, Cl = 17, Ca = 20, Fe 
 TEST(PatternRecord, NewPatternIsAllZero)
 {
     TReferencePattern pattern;
-    EXPECT_EQ(pattern.Record().size(), 3310u);
+    EXPECT_EQ(pattern.Record().size(), kRecordSize);
     for (std::uint8_t byte : pattern.Record())
         ASSERT_EQ(byte, 0);
     EXPECT_EQ(pattern.GetReferenceCode(), "");
@@ -85,32 +87,32 @@ TEST(PatternRecord, SettersWriteTheDocumentedBytes)
     pattern.SetTextRange(TextList::Comments, {12, 3});
     pattern.SetTextRange(TextList::References, {-1, 0});
 
-    EXPECT_EQ(Bytes(pattern, 0, 9), "000020318");
-    EXPECT_EQ(Bytes(pattern, 9, 4), std::string("\x07\0\0\0", 4));
-    EXPECT_EQ(Bytes(pattern, 17, 2), std::string("\x08\0", 2));
+    EXPECT_EQ(Bytes(pattern, kCodeField, 9), "000020318");
+    EXPECT_EQ(Bytes(pattern, kRecordNumberField, 4), std::string("\x07\0\0\0", 4));
+    EXPECT_EQ(Bytes(pattern, kStatusField, 2), std::string("\x08\0", 2));
     EXPECT_TRUE(pattern.IsUserPattern());
-    EXPECT_EQ(Bytes(pattern, 20, 4), "\xFF\xFF\xFF\xFF");      // references start
-    EXPECT_EQ(Bytes(pattern, 32, 4), std::string("\x0C\0\0\0", 4)); // comments start
-    EXPECT_EQ(Bytes(pattern, 36, 2), std::string("\0\0", 2));
-    EXPECT_EQ(Bytes(pattern, 42, 2), std::string("\x03\0", 2));
+    EXPECT_EQ(Bytes(pattern, kReferencesStartField, 4), "\xFF\xFF\xFF\xFF");      // references start
+    EXPECT_EQ(Bytes(pattern, kCommentsStartField, 4), std::string("\x0C\0\0\0", 4)); // comments start
+    EXPECT_EQ(Bytes(pattern, kReferencesCountField, 2), std::string("\0\0", 2));
+    EXPECT_EQ(Bytes(pattern, kCommentsCountField, 2), std::string("\x03\0", 2));
     // Si is element 14 (byte 1, bit 6), O element 8 (byte 1, bit 0).
     EXPECT_EQ(pattern.Record()[103], 0);
     EXPECT_EQ(pattern.Record()[104], 0x41);
-    EXPECT_EQ(Bytes(pattern, 117, 4), std::string("\x05\0\0\x80", 4));
+    EXPECT_EQ(Bytes(pattern, kSubfilesField, 4), std::string("\x05\0\0\x80", 4));
     // Names: count, type letters, offsets, then the texts each ended by NUL.
     EXPECT_EQ(pattern.Record()[121], 2);
     EXPECT_EQ(Bytes(pattern, 122, 2), "CM");
     EXPECT_EQ(Bytes(pattern, 127, 4), std::string("\0\0\x0E\0", 4));
     EXPECT_EQ(Bytes(pattern, 137, 21), std::string("Silicon oxide\0Quartz\0", 21));
-    EXPECT_EQ(Bytes(pattern, 792, 6), std::string("Si O2\0", 6));
+    EXPECT_EQ(Bytes(pattern, kFormulaLineField, 6), std::string("Si O2\0", 6));
     // Lines: count, then the d, intensity, h, k, l arrays of 204 entries.
-    EXPECT_EQ(pattern.Record()[859], 2);
-    EXPECT_EQ(Bytes(pattern, 860, 8), FloatBytes(3.343f) + FloatBytes(4.26f));
-    EXPECT_EQ(Bytes(pattern, 1676, 4), std::string("\x64\0\x23\0", 4));
-    EXPECT_EQ(Bytes(pattern, 2084, 4), std::string("\x01\0\x01\0", 4));
-    EXPECT_EQ(Bytes(pattern, 2492, 4), std::string("\0\0\0\0", 4));
-    EXPECT_EQ(Bytes(pattern, 2900, 4), std::string("\x01\0\xFF\xFF", 4));
-    EXPECT_EQ(Bytes(pattern, 3308, 2), std::string("\x64\0", 2));
+    EXPECT_EQ(pattern.Record()[kLineCountField], 2);
+    EXPECT_EQ(Bytes(pattern, kDField, 8), FloatBytes(3.343f) + FloatBytes(4.26f));
+    EXPECT_EQ(Bytes(pattern, kIntensityField, 4), std::string("\x64\0\x23\0", 4));
+    EXPECT_EQ(Bytes(pattern, kHField, 4), std::string("\x01\0\x01\0", 4));
+    EXPECT_EQ(Bytes(pattern, kKField, 4), std::string("\0\0\0\0", 4));
+    EXPECT_EQ(Bytes(pattern, kLField, 4), std::string("\x01\0\xFF\xFF", 4));
+    EXPECT_EQ(Bytes(pattern, kMaxIntensityField, 2), std::string("\x64\0", 2));
 }
 
 TEST(PatternRecord, CarriedFieldsSitAtTheirOffsets)
@@ -264,7 +266,7 @@ TEST(PatternFormulas, FormulaFieldsAndPreference)
     EXPECT_EQ(MessageOf([&] { pattern.SetFormulaLine(std::string(68, 'F')); }),
               "The actual length of the string (68) is larger than the allowed length (67).");
     pattern.SetFormulaLine(std::string(67, 'F'));
-    EXPECT_EQ(pattern.Record()[859], 0); // no terminator written over the line count
+    EXPECT_EQ(pattern.Record()[kLineCountField], 0); // no terminator written over the line count
     pattern.SetFormulaLine("  Si O2 ");
     EXPECT_EQ(pattern.GetFormulaLine(), "Si O2");
     EXPECT_EQ(pattern.GetPreferredFormula(), "Si O2");
@@ -313,7 +315,7 @@ TEST(PatternLines, AtMost204Lines)
     TReferencePattern pattern;
     for (int i = 0; i < 204; ++i)
         pattern.AddLine(1.0f + static_cast<float>(i) / 16.0f, 10, 0, 0, 0);
-    EXPECT_EQ(pattern.Record()[859], 204);
+    EXPECT_EQ(pattern.Record()[kLineCountField], 204);
     EXPECT_EQ(MessageOf([&] { pattern.AddLine(100.0f, 10, 0, 0, 0); }),
               "The pattern already contains the maximum number of lines (204).");
     pattern.AddLine(1.0f, 99, 0, 0, 0); // merging still works on a full pattern
@@ -321,7 +323,7 @@ TEST(PatternLines, AtMost204Lines)
     EXPECT_EQ(pattern.GetLineCount(), 204);
     // The last line's l sits just before MaxIntensity.
     pattern.UpdateMaxIntensity();
-    EXPECT_EQ(ReadI16LE(pattern.Record(), 3308), 99);
+    EXPECT_EQ(ReadI16LE(pattern.Record(), kMaxIntensityField), 99);
 }
 
 TEST(PatternLines, SortsMoveWholeLines)
@@ -369,7 +371,7 @@ TEST(PatternLines, RelativeIntensity)
 
     TReferencePattern negative;
     negative.AddLine(3.0f, -5, 0, 0, 0);
-    negative.Record()[3308] = 7;
+    negative.Record()[kMaxIntensityField] = 7;
     negative.UpdateMaxIntensity();
     EXPECT_EQ(negative.GetMaxIntensity(), 0);
     EXPECT_EQ(negative.GetRelativeIntensity(0), 0.0f);
@@ -409,12 +411,12 @@ TEST(PatternCopy, OldRecordsGainTheNewCode)
     OldPatternRecord old{};
     std::memcpy(old.data(), "020318", 6);
     old[6] = 0x2A;       // record number, at 9 in the current record
-    old[3305] = 0x34;    // MaxIntensity, at 3308
-    old[3306] = 0x12;
+    old[kMaxIntensityField - 3] = 0x34; // MaxIntensity, 3 bytes earlier in the older record
+    old[kMaxIntensityField - 2] = 0x12;
     const PatternRecord record = ConvertOldPatternRecord(old);
     EXPECT_EQ(std::string(record.begin(), record.begin() + 9), "000020318");
-    EXPECT_EQ(ReadI32LE(record, 9), 42);
-    EXPECT_EQ(ReadI16LE(record, 3308), 0x1234);
+    EXPECT_EQ(ReadI32LE(record, kRecordNumberField), 42);
+    EXPECT_EQ(ReadI16LE(record, kMaxIntensityField), 0x1234);
 
     const auto codeField = [&old] {
         const PatternRecord converted = ConvertOldPatternRecord(old);

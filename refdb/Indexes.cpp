@@ -198,13 +198,13 @@ inline bool EntryLess(const TIndexedString& a, const TIndexedString& b)
 std::string_view TextIndexFileName(TextIndex index)
 {
     switch (index) {
-    case TextIndex::ReferenceCode: return "ReferenceCode.PDB";
-    case TextIndex::Name: return "Name.PDB";
-    case TextIndex::MineralName: return "MineralName.PDB";
-    case TextIndex::Formula: return "Formula.PDB";
-    case TextIndex::Color: return "Color.PDB";
-    case TextIndex::Journal: return "Journal.PDB";
-    case TextIndex::Author: return "Author.PDB";
+    case TextIndex::ReferenceCode: return kReferenceCodeFileName;
+    case TextIndex::Name: return kNameFileName;
+    case TextIndex::MineralName: return kMineralNameFileName;
+    case TextIndex::Formula: return kFormulaFileName;
+    case TextIndex::Color: return kColorFileName;
+    case TextIndex::Journal: return kJournalFileName;
+    case TextIndex::Author: return kAuthorFileName;
     }
     NORRVIK_ASSERT(false, "Unknown text index");
     return {};

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "common/ByteOrder.h"
+#include "refdb/DatabaseFiles.h"
 
 #include <array>
 #include <cstddef>
@@ -66,13 +67,14 @@ inline constexpr std::array<TextIndex, TextIndexCount> AddPatternTextIndexOrder{
 // ---------------------------------------------------------------------------
 // The three binary indexes: file names and record sizes
 
-inline constexpr std::string_view IndexFileName = "Index.PDB";
-inline constexpr std::string_view CrystalIndexFileName = "CrystalIndex.PDB";
-inline constexpr std::string_view StrongestLinesFileName = "StrongestLines.PDB";
+// (The names and sizes are those of the table of database files.)
+inline constexpr std::string_view IndexFileName = kIndexFileName;
+inline constexpr std::string_view CrystalIndexFileName = kCrystalIndexFileName;
+inline constexpr std::string_view StrongestLinesFileName = kStrongestLinesFileName;
 
-inline constexpr std::size_t IndexRecordSize = 31;
-inline constexpr std::size_t CrystalIndexRecordSize = 52;
-inline constexpr std::size_t StrongestLinesRecordSize = 40;
+inline constexpr std::size_t IndexRecordSize = kIndexRecordSize;
+inline constexpr std::size_t CrystalIndexRecordSize = kCrystalIndexRecordSize;
+inline constexpr std::size_t StrongestLinesRecordSize = kStrongestLinesRecordSize;
 
 using IndexRecord = std::array<std::uint8_t, IndexRecordSize>;
 using CrystalIndexRecord = std::array<std::uint8_t, CrystalIndexRecordSize>;

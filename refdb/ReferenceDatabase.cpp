@@ -20,27 +20,6 @@ namespace norrvik {
 namespace {
 
 
-// What Open says is missing, for each of the nine required files in the
-// order of ReferenceDatabaseFileNames.
-constexpr std::array<std::string_view, 9> kRequiredFileTexts = {
-    "a reference database",
-    "an index file for the reference codes",
-    "an index file for the names",
-    "an index file for the mineral names",
-    "an index file for the formulas",
-    "an index file for the colors",
-    "an index file for the strongest lines",
-    "an index file for the authors",
-    "an index file for the journals",
-};
-
-// Every file of a database, in the order they are deleted.
-constexpr std::array<std::string_view, 15> kDatabaseFileNames = {
-    "ReferenceDatabase.PDB", "Literature.PDB",     "Comment.PDB",   "ReferenceCode.PDB",
-    "Name.PDB",              "MineralName.PDB",    "Formula.PDB",   "Color.PDB",
-    "Index.PDB",             "Subfiles.PDB",       "Codes.PDB",     "StrongestLines.PDB",
-    "Author.PDB",            "Journal.PDB",        "CrystalIndex.PDB"};
-
 // The order in which a new database writes its empty text indexes.
 constexpr std::array<TextIndex, TextIndexCount> kCreateTextIndexOrder = {
     TextIndex::Name,    TextIndex::MineralName, TextIndex::Formula,      TextIndex::Color,
@@ -191,10 +170,10 @@ void TReferenceDatabase::CheckDatabaseFiles()
     std::error_code error;
     if (!std::filesystem::is_directory(PathFromText(databaseName_), error))
         throw Exception(Format("Folder %s doesn't exist.", databaseName_.c_str()));
-    for (std::size_t i = 0; i < ReferenceDatabaseFileNames.size(); ++i)
-        if (!FileExists(ReferenceDatabaseFileNames[i]))
+    for (const DatabaseFileInfo& file : kDatabaseFiles)
+        if (file.Required() && !FileExists(file.Name))
             throw Exception(Format("Folder %s doesn't contain %s.", databaseName_.c_str(),
-                                   std::string(kRequiredFileTexts[i]).c_str()));
+                                   std::string(file.MissingText).c_str()));
 }
 
 void TReferenceDatabase::Open()
@@ -366,9 +345,9 @@ bool TReferenceDatabase::HasReadOnlyFiles()
 
 void TReferenceDatabase::DeleteDatabaseFiles(const std::string& folderWithDelimiter)
 {
-    for (std::string_view name : kDatabaseFileNames) {
+    for (const DatabaseFileInfo& file : kDatabaseFiles) {
         std::error_code ignored; // a file that cannot be deleted is passed over
-        std::filesystem::remove(PathFromText(folderWithDelimiter + std::string(name)), ignored);
+        std::filesystem::remove(PathFromText(folderWithDelimiter + std::string(file.Name)), ignored);
     }
 }
 

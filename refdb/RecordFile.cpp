@@ -2,6 +2,7 @@
 #include "refdb/RecordFile.h"
 
 #include "common/Exceptions.h"
+#include "common/FileHandle.h"
 #include "common/Files.h"
 
 #include <cerrno>
@@ -35,6 +36,7 @@ void TRecordFile::OpenStream(const std::filesystem::path& path, std::ios::openmo
                              const char* what)
 {
     CloseQuietly();
+    path_ = path;
     pathText_ = PathText(path);
     errno = 0;
     file_.open(path, mode | std::ios::binary);
@@ -86,6 +88,35 @@ void TRecordFile::CloseQuietly() noexcept
     } catch (...) {
     }
     file_.clear();
+}
+
+void TRecordFile::Sync()
+{
+    RequireOpen();
+    errno = 0;
+    if (!file_.flush()) {
+        file_.clear();
+        ThrowFileError("Cannot write file", pathText_);
+    }
+    SyncFileData(path_);
+}
+
+void TRecordFile::Truncate(std::int64_t records)
+{
+    RequireOpen();
+    NORRVIK_ASSERT(records >= 0, "Invalid record count");
+    const std::uint64_t size = static_cast<std::uint64_t>(records) * recordSize_;
+    errno = 0;
+    if (!file_.flush()) {
+        file_.clear();
+        ThrowFileError("Cannot write file", pathText_);
+    }
+    std::error_code error;
+    std::filesystem::resize_file(path_, size, error);
+    if (error)
+        throw EInOutError(FileErrorMessage("Cannot write file", pathText_, error.message()));
+    size_ = size;
+    last_ = LastOperation::None;
 }
 
 void TRecordFile::RequireOpen() const

@@ -35,6 +35,11 @@ public:
     // Closes without reporting anything (for paths that already fail).
     void CloseQuietly() noexcept;
 
+    // Writes the buffered records and puts the file's data on the disk.
+    void Sync();
+    // Cuts the file to its first `records` records.
+    void Truncate(std::int64_t records);
+
     bool IsOpen() const { return file_.is_open(); }
     bool IsReadOnly() const { return readOnly_; }
     std::size_t RecordSize() const { return recordSize_; }
@@ -59,6 +64,7 @@ private:
     void RequireOpen() const;
 
     std::fstream file_;
+    std::filesystem::path path_;
     std::string pathText_;
     std::size_t recordSize_ = 1;
     std::uint64_t size_ = 0;

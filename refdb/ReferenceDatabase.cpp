@@ -96,17 +96,20 @@ std::unique_ptr<TReferenceDatabase> TReferenceDatabase::CreateDatabase(const std
 {
     const std::string name = IncludeTrailingPathDelimiter(folder);
     auto database = std::make_unique<TReferenceDatabase>();
-    DeleteDatabaseFiles(name);
     database->ResetState();
     database->databaseName_ = name;
     std::error_code ignored; // a folder that cannot be made fails at the first file below
     std::filesystem::create_directories(PathFromText(name), ignored);
+    // The marker comes first: a creation that stops half-way is completed
+    // as an empty database when the folder is opened next.
+    database->readOnly_ = false;
+    database->BeginRun(true, title);
+    DeleteDatabaseFiles(name);
 
     database->dataFile_.Create(PathFromText(database->FilePath(kMainDataFileName)), kPatternRecordSize);
     database->header_ = DatabaseHeader::NewDatabase(title);
     database->dataFile_.WriteRecord(0, database->header_.Record());
     database->opened_ = true;
-    database->readOnly_ = false;
 
     for (std::string_view empty : {kCommentFileName, kLiteratureFileName, kCodesFileName,
                                    StrongestLinesFileName})
@@ -132,6 +135,8 @@ void TReferenceDatabase::ResetState()
     currentPattern_.Clear();
     textIndexCache_.Clear();
     pendingIndexWork_.clear();
+    runMarked_ = false;
+    uncommittedPatterns_ = 0;
 }
 
 std::string TReferenceDatabase::FilePath(std::string_view fileName) const
@@ -180,6 +185,10 @@ void TReferenceDatabase::Open()
 {
     if (opened_)
         return;
+    // A run of ours that stopped is restored to its last commit before
+    // anything is looked up.
+    if (!readOnly_ && HasRunMarker())
+        RecoverInterruptedRun();
     CheckDatabaseFiles();
     opened_ = true;
     ReadIndexFile(referenceCodeIndex_, TextIndex::ReferenceCode);
@@ -189,36 +198,75 @@ void TReferenceDatabase::Open()
         LoadPattern(1);
     LoadSubfileList();
     CheckSubfiles();
-    // A run that stopped between a pattern and its index entries (a full
-    // disk) left indexes behind the main data file; adding to them would put
-    // every later pattern's entries out of step for good. Opened for writing,
-    // such a database has its indexes rebuilt when it closes.
-    if (!readOnly_ && !IndexesInStep())
-        indexRebuildPending_ = true;
+    // Adding to indexes out of step would put every later pattern's entries
+    // out of step for good; not having left them so, we do not rewrite them
+    // unasked. (Nothing is ever added to a file of the older record format.)
+    if (!readOnly_ && !oldRecordFormat_)
+        RefuseIndexesOutOfStep();
 }
 
-bool TReferenceDatabase::IndexesInStep() const
+void TReferenceDatabase::OpenForIndexRebuild()
+{
+    if (opened_)
+        return;
+    std::error_code error;
+    if (!std::filesystem::is_directory(PathFromText(databaseName_), error))
+        throw Exception(Format("Folder %s doesn't exist.", databaseName_.c_str()));
+    if (!FileExists(kMainDataFileName) && !HasRunMarker())
+        throw Exception(Format("Folder %s doesn't contain %s.", databaseName_.c_str(),
+                               std::string(kDatabaseFiles.front().MissingText).c_str()));
+    readOnly_ = false;
+    if (HasRunMarker()) {
+        RestoreCommittedState();
+        runMarked_ = true; // the marker goes once the rebuild is committed
+    } else {
+        opened_ = true;
+        OpenMainDataFile();
+    }
+    // Damaged lists do not stop a rebuild: the journal names come from
+    // Codes.PDB when it reads, and the subfile list is not checked.
+    try {
+        LoadCodeList();
+    } catch (const Exception&) {
+        codeList_.clear();
+    }
+    try {
+        LoadSubfileList();
+    } catch (const Exception&) {
+        subfileList_ = DefaultSubfileList();
+    }
+}
+
+std::string_view TReferenceDatabase::FirstIndexOutOfStep() const
 {
     const auto patterns = static_cast<std::uintmax_t>(std::max(header_.PatternCount(), 0));
     if (referenceCodeIndex_.size() != patterns)
-        return false;
-    const std::pair<std::string_view, std::size_t> binaryIndexes[] = {
-        {IndexFileName, IndexRecordSize},
-        {StrongestLinesFileName, StrongestLinesRecordSize},
-        {CrystalIndexFileName, CrystalIndexRecordSize}};
-    for (const auto& [name, recordSize] : binaryIndexes) {
+        return TextIndexFileName(TextIndex::ReferenceCode);
+    for (const DatabaseFileInfo& file : kDatabaseFiles) {
+        if (file.Role != DatabaseFileRole::BinaryIndex)
+            continue;
         std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(PathFromText(FilePath(name)), error);
+        const std::uintmax_t size = std::filesystem::file_size(PathFromText(FilePath(file.Name)), error);
         if (error) {
             // CrystalIndex.PDB may be absent for good, Index.PDB only while empty.
-            if (name == IndexFileName && patterns > 0)
-                return false;
+            if (file.Name == IndexFileName && patterns > 0)
+                return file.Name;
             continue;
         }
-        if (size != patterns * recordSize)
-            return false;
+        if (size != patterns * file.RecordSize)
+            return file.Name;
     }
-    return true;
+    return {};
+}
+
+void TReferenceDatabase::RefuseIndexesOutOfStep() const
+{
+    const std::string_view file = FirstIndexOutOfStep();
+    if (file.empty())
+        return;
+    throw Exception(Format("The indexes of the database in folder %s are out of step with its %d patterns, "
+                           "first %s. Repair them with \"norrvik-cli rebuild\" before adding patterns.",
+                           databaseName_.c_str(), header_.PatternCount(), std::string(file).c_str()));
 }
 
 void TReferenceDatabase::OpenMainDataFile()
@@ -273,30 +321,29 @@ void TReferenceDatabase::Close()
     if (!opened_)
         return;
     std::exception_ptr failure;
-    const auto closeFile = [&failure](TRecordFile& file) {
+    if (runMarked_) {
         try {
-            file.Close();
-        } catch (...) {
-            if (!failure)
-                failure = std::current_exception();
-        }
-    };
-    closeFile(commentFile_.File);
-    closeFile(literatureFile_.File);
-    if (indexRebuildPending_ && !failure) {
-        try {
-            RebuildIndexes();
+            FinishRun();
         } catch (...) {
             failure = std::current_exception();
         }
     }
-    // The rebuild reads text lines, which opens the side files again.
-    closeFile(commentFile_.File);
-    closeFile(literatureFile_.File);
-    closeFile(dataFile_);
+    CloseFiles(failure);
     ResetState();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void TReferenceDatabase::CloseFiles(std::exception_ptr& failure)
+{
+    for (TRecordFile* file : {&commentFile_.File, &literatureFile_.File, &dataFile_}) {
+        try {
+            file->Close();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
 }
 
 std::int32_t TReferenceDatabase::PatternCount()
@@ -564,6 +611,8 @@ void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
     const std::int32_t patternCount = header_.PatternCount() + 1;
     const std::int32_t userPatternCount = header_.UserPatternCount() + (pattern.IsUserPattern() ? 1 : 0);
 
+    BeginRun(false, {});
+
     pattern.SetElements(ElementSet{});
     pattern.SetElementsFromFormula(pattern.GetFormulaLine());
     pattern.SetElementsFromFormula(pattern.GetFirstFormula());
@@ -583,20 +632,19 @@ void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
     currentPattern_.UpdateMaxIntensity();
     currentPattern_.SetRecordNumber(patternCount);
 
-    // The record goes in before the header that counts it, at the place the
-    // header's count gives: a failure in between leaves a record the header
-    // does not count, which the next pattern overwrites.
-    DatabaseHeader updated = header_;
-    updated.SetCounts(patternCount, userPatternCount);
+    // The record goes in after its text lines, at the place the header's
+    // count gives; the header on the disk counts it from the next commit on
+    // (see the file comment). A record that fails is overwritten by the next.
     try {
         dataFile_.WriteRecord(patternCount, currentPattern_.Record());
-        dataFile_.WriteRecord(0, updated.Record());
     } catch (...) {
         currentPattern_.Clear();
         currentPattern_.SetRecordNumber(0);
         throw;
     }
-    header_ = updated;
+    header_.SetCounts(patternCount, userPatternCount);
+    if (++uncommittedPatterns_ >= kPatternsPerCommit)
+        CommitPatterns();
 }
 
 void TReferenceDatabase::AppendPattern(TReferencePattern& pattern)

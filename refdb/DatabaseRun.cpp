@@ -68,7 +68,19 @@ bool IsLeftoverTemporaryFile(std::string_view name)
     });
 }
 
+std::int32_t patternsPerCommit = TReferenceDatabase::kPatternsPerCommit;
+
 } // namespace
+
+void TReferenceDatabase::SetPatternsPerCommit(std::int32_t count)
+{
+    patternsPerCommit = std::max(count, 1);
+}
+
+std::int32_t TReferenceDatabase::PatternsPerCommit()
+{
+    return patternsPerCommit;
+}
 
 bool TReferenceDatabase::HasRunMarker() const
 {
@@ -142,6 +154,9 @@ void TReferenceDatabase::CommitPatterns()
         if (file->File.IsOpen())
             file->File.Sync();
     dataFile_.Sync();
+    // Files the run created or replaced are there for good only with the
+    // folder on the disk.
+    SyncFolder(PathFromText(databaseName_));
     dataFile_.WriteRecord(0, header_.Record());
     dataFile_.Sync();
     uncommittedPatterns_ = 0;
@@ -202,8 +217,10 @@ void TReferenceDatabase::RecoverInterruptedRun()
 void TReferenceDatabase::RestoreCommittedState()
 {
     const std::optional<RunStart> start = ReadRunMarker();
-    if (start && start->NewDatabase)
-        CompleteNewDatabaseFiles(*start);
+    // Only a creation leaves our marker without a main data file (also when
+    // the marker itself was cut short).
+    if (start ? start->NewDatabase : !FileExists(kMainDataFileName))
+        CompleteNewDatabaseFiles(start.value_or(RunStart{true, 0, 0, 0, "PDF2"}));
     opened_ = true;
     OpenMainDataFile();
     const std::int64_t records = static_cast<std::int64_t>(header_.PatternCount()) + 1;

@@ -222,6 +222,7 @@ void TReferenceDatabase::OpenForIndexRebuild()
     } else {
         opened_ = true;
         OpenMainDataFile();
+        RemoveLeftoverTemporaryFiles();
     }
     // Damaged lists do not stop a rebuild: the journal names come from
     // Codes.PDB when it reads, and the subfile list is not checked.
@@ -643,7 +644,7 @@ void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
         throw;
     }
     header_.SetCounts(patternCount, userPatternCount);
-    if (++uncommittedPatterns_ >= kPatternsPerCommit)
+    if (++uncommittedPatterns_ >= PatternsPerCommit())
         CommitPatterns();
 }
 

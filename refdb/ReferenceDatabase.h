@@ -70,8 +70,11 @@ namespace norrvik {
 
 class TReferenceDatabase : public TPatternDatabaseLink {
 public:
-    // Patterns written between two commits of a run.
+    // Patterns written between two commits of a run, by default.
     static constexpr std::int32_t kPatternsPerCommit = 4096;
+    // Sets it for every database of the process (tests lower it so that a
+    // small run commits several times).
+    static void SetPatternsPerCommit(std::int32_t count);
 
     // A closed database named "Unknown", read-only.
     TReferenceDatabase();
@@ -218,6 +221,7 @@ private:
     // The run of ours that changes the database: the marker, the group
     // commits, the final commit, and the recovery of a stopped run
     // (DatabaseRun.cpp).
+    static std::int32_t PatternsPerCommit();
     void BeginRun(bool newDatabase, const std::string& title);
     void CommitPatterns();
     void FinishRun();

@@ -8,6 +8,7 @@
 #include "refdb/DatabaseFiles.h"
 #include "refdb/DatabaseHeader.h"
 #include "refdb/ReferenceCodes.h"
+#include "refdb/TargetCheck.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -100,7 +101,9 @@ void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula
 
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder)
 {
-    if (IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder))) {
+    const bool exists = IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder));
+    CheckTargetCanBeWritten(newFolder, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
+    if (exists) {
         auto database = std::make_unique<TReferenceDatabase>();
         database->SetDatabaseName(newFolder);
         database->SetReadOnly(false);

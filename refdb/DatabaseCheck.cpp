@@ -11,6 +11,7 @@
 #include "refdb/DatabaseHeader.h"
 #include "refdb/Indexes.h"
 #include "refdb/PatternDatabaseLink.h"
+#include "refdb/RecordFile.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/ReferencePattern.h"
 
@@ -86,14 +87,6 @@ bool ReadAt(std::ifstream& file, std::uint64_t offset, MutableBytes bytes)
     return file.gcount() == static_cast<std::streamsize>(bytes.size());
 }
 
-std::optional<std::string> ReadText(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 // The lines of a text file, CR LF or LF ended; a last line without a line
 // end counts when it is not empty.
 std::vector<std::string_view> SplitLines(std::string_view content)
@@ -121,7 +114,7 @@ public:
           commentLines_(FileSizeOrZero(folder / kCommentFileName) / kTextLineSize),
           literatureLines_(FileSizeOrZero(folder / kLiteratureFileName) / kTextLineSize)
     {
-        if (const auto codes = ReadText(folder / kCodesFileName))
+        if (const auto codes = ReadWholeFile(folder / kCodesFileName))
             for (const std::string_view line : SplitLines(*codes))
                 if (const std::size_t eq = line.find('='); eq != std::string_view::npos)
                     codes_.emplace(std::string(line.substr(0, eq)), std::string(line.substr(eq + 1)));
@@ -269,7 +262,7 @@ private:
 
     void CheckSubfiles()
     {
-        const auto content = ReadText(folder_ / kSubfilesFileName);
+        const auto content = ReadWholeFile(folder_ / kSubfilesFileName);
         if (!content)
             return; // not required: the default rows apply
         const auto lines = SplitLines(*content);
@@ -289,7 +282,7 @@ private:
     {
         const std::string_view name = TextIndexFileName(index);
         TextIndexContent result;
-        const auto content = ReadText(folder_ / name);
+        const auto content = ReadWholeFile(folder_ / name);
         if (!content)
             return result; // reported as missing
         TIndexes entries;

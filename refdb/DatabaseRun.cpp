@@ -192,8 +192,9 @@ void TReferenceDatabase::FinishRun()
 void TReferenceDatabase::SyncFilesOfRun()
 {
     for (const DatabaseFileInfo& file : kDatabaseFiles)
-        if (file.Role != DatabaseFileRole::MainData && FileExists(file.Name))
-            SyncFileData(PathFromText(FilePath(file.Name)));
+        if (file.Role != DatabaseFileRole::MainData)
+            if (auto handle = TFileHandle::OpenIfExists(PathFromText(FilePath(file.Name)), FileOpening::Read))
+                handle->Sync();
 }
 
 void TReferenceDatabase::RecoverInterruptedRun()

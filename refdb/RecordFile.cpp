@@ -1,28 +1,37 @@
-// Record files over std::fstream and whole-file text helpers.
+// Record files over TFileHandle and whole-file text helpers.
 #include "refdb/RecordFile.h"
 
 #include "common/Exceptions.h"
-#include "common/FileHandle.h"
 #include "common/Files.h"
 
-#include <cerrno>
-#include <limits>
-#include <system_error>
+#include <algorithm>
+#include <cstring>
 
 namespace norrvik {
 
 namespace {
 
-std::streamoff StreamOffset(std::uint64_t offset)
+// Small records written one after the other (text lines, index records) are
+// collected up to kBufferCapacity bytes before they go to the system in one
+// write; a write of kDirectWrite bytes or more (a pattern record, a header)
+// goes to the system at once, after what is buffered.
+constexpr std::size_t kBufferCapacity = 64 * 1024;
+constexpr std::size_t kDirectWrite = 1024;
+
+ConstBytes BytesOf(std::string_view text)
 {
-    NORRVIK_ASSERT(offset <= static_cast<std::uint64_t>(std::numeric_limits<std::streamoff>::max()),
-                   "File offset too large");
-    return static_cast<std::streamoff>(offset);
+    return ConstBytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-std::streamsize StreamSize(std::size_t size)
+// Opens a target file for writing; a file marked read-only is reported, not
+// written (an administrator could write it anyway).
+TFileHandle OpenForWriting(const std::filesystem::path& path, FileOpening how)
 {
-    return static_cast<std::streamsize>(size);
+    if (const auto reason = WhyFileMayNotBeWritten(path))
+        throw EInOutError(FileErrorMessage(how == FileOpening::ReadWrite ? "Cannot open file"
+                                                                         : "Cannot create file",
+                                           PathText(path), *reason));
+    return TFileHandle::Open(path, how);
 }
 
 } // namespace
@@ -32,37 +41,26 @@ TRecordFile::~TRecordFile()
     CloseQuietly();
 }
 
-void TRecordFile::OpenStream(const std::filesystem::path& path, std::ios::openmode mode,
-                             const char* what)
-{
-    CloseQuietly();
-    path_ = path;
-    pathText_ = PathText(path);
-    errno = 0;
-    file_.open(path, mode | std::ios::binary);
-    if (!file_.is_open())
-        ThrowFileError(what, pathText_);
-    position_ = 0;
-    last_ = LastOperation::None;
-}
-
 void TRecordFile::Open(const std::filesystem::path& path, std::size_t recordSize, bool readOnly)
 {
     NORRVIK_ASSERT(recordSize > 0, "Record size must be positive");
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error)
-        throw EInOutError(FileErrorMessage("Cannot open file", PathText(path), error.message()));
-    OpenStream(path, readOnly ? std::ios::in : (std::ios::in | std::ios::out), "Cannot open file");
+    CloseQuietly();
+    pathText_ = PathText(path);
+    file_ = readOnly ? TFileHandle::Open(path, FileOpening::Read)
+                     : OpenForWriting(path, FileOpening::ReadWrite);
     recordSize_ = recordSize;
     readOnly_ = readOnly;
-    size_ = size;
+    size_ = file_.Size();
 }
 
 void TRecordFile::Create(const std::filesystem::path& path, std::size_t recordSize)
 {
     NORRVIK_ASSERT(recordSize > 0, "Record size must be positive");
-    OpenStream(path, std::ios::in | std::ios::out | std::ios::trunc, "Cannot create file");
+    CloseQuietly();
+    pathText_ = PathText(path);
+    // Truncated only once it is known to be a regular file of ours.
+    file_ = OpenForWriting(path, FileOpening::CreateOrOpen);
+    file_.Truncate(0);
     recordSize_ = recordSize;
     readOnly_ = false;
     size_ = 0;
@@ -70,60 +68,75 @@ void TRecordFile::Create(const std::filesystem::path& path, std::size_t recordSi
 
 void TRecordFile::Close()
 {
-    if (!file_.is_open())
+    if (!file_.IsOpen())
         return;
-    errno = 0;
-    file_.close();
-    if (file_.fail()) {
-        file_.clear();
-        ThrowFileError("Cannot write file", pathText_);
+    try {
+        Flush();
+    } catch (...) {
+        buffer_.clear();
+        file_.CloseQuietly();
+        throw;
     }
+    file_.Close();
 }
 
 void TRecordFile::CloseQuietly() noexcept
 {
     try {
-        if (file_.is_open())
-            file_.close();
+        if (file_.IsOpen())
+            Flush();
     } catch (...) {
     }
-    file_.clear();
+    buffer_.clear();
+    file_.CloseQuietly();
 }
 
 void TRecordFile::Sync()
 {
-    RequireOpen();
-    errno = 0;
-    if (!file_.flush()) {
-        file_.clear();
-        ThrowFileError("Cannot write file", pathText_);
-    }
-    SyncFileData(path_);
+    RequireWritable();
+    Flush();
+    file_.Sync();
 }
 
 void TRecordFile::Truncate(std::int64_t records)
 {
-    RequireOpen();
+    RequireWritable();
     NORRVIK_ASSERT(records >= 0, "Invalid record count");
     const std::uint64_t size = static_cast<std::uint64_t>(records) * recordSize_;
-    errno = 0;
-    if (!file_.flush()) {
-        file_.clear();
-        ThrowFileError("Cannot write file", pathText_);
-    }
-    std::error_code error;
-    std::filesystem::resize_file(path_, size, error);
-    if (error)
-        throw EInOutError(FileErrorMessage("Cannot write file", pathText_, error.message()));
+    NORRVIK_ASSERT(size <= size_, "Truncating a record file beyond its end");
+    if (bufferStart_ >= size)
+        buffer_.clear();
+    else if (BufferEnd() > size)
+        buffer_.resize(static_cast<std::size_t>(size - bufferStart_));
+    Flush();
+    file_.Truncate(size);
     size_ = size;
-    last_ = LastOperation::None;
+}
+
+void TRecordFile::Flush()
+{
+    if (buffer_.empty())
+        return;
+    // The buffer is emptied first: a failed write is reported once, and the
+    // bytes are not written again behind later ones.
+    const std::vector<std::uint8_t> pending = std::move(buffer_);
+    buffer_.clear();
+    file_.WriteAt(bufferStart_, pending);
 }
 
 void TRecordFile::RequireOpen() const
 {
-    if (!file_.is_open())
+    if (!file_.IsOpen())
         throw EInOutError(FileErrorMessage("Cannot use file", pathText_.empty() ? "(none)" : pathText_,
                                            "the file is not open"));
+}
+
+void TRecordFile::RequireWritable() const
+{
+    RequireOpen();
+    if (readOnly_)
+        throw EInOutError(FileErrorMessage("Cannot write file", pathText_,
+                                           "the file is open for reading only"));
 }
 
 std::int64_t TRecordFile::RecordCount() const
@@ -137,40 +150,40 @@ void TRecordFile::ReadAt(std::uint64_t offset, MutableBytes bytes)
     if (offset > size_ || bytes.size() > size_ - offset)
         throw EInOutError(FileErrorMessage("Cannot read file", pathText_,
                                            "the file ends before the record does"));
-    errno = 0;
-    if (position_ != offset || last_ != LastOperation::Read) {
-        file_.seekg(StreamOffset(offset));
+    const std::uint64_t end = offset + bytes.size();
+    if (!buffer_.empty() && offset >= bufferStart_ && end <= BufferEnd()) {
+        std::memcpy(bytes.data(), buffer_.data() + (offset - bufferStart_), bytes.size());
+        return;
     }
-    file_.read(reinterpret_cast<char*>(bytes.data()), StreamSize(bytes.size()));
-    if (!file_) {
-        file_.clear();
-        last_ = LastOperation::None;
-        ThrowFileError("Cannot read file", pathText_);
-    }
-    position_ = offset + bytes.size();
-    last_ = LastOperation::Read;
+    if (!buffer_.empty() && offset < BufferEnd() && end > bufferStart_)
+        Flush(); // partly buffered: the file holds it all once written
+    file_.ReadAt(offset, bytes);
 }
 
 void TRecordFile::WriteAt(std::uint64_t offset, ConstBytes bytes)
 {
-    RequireOpen();
-    if (readOnly_)
-        throw EInOutError(FileErrorMessage("Cannot write file", pathText_,
-                                           "the file is open for reading only"));
+    RequireWritable();
     NORRVIK_ASSERT(offset <= size_, "Write past the end of a record file");
-    errno = 0;
-    if (position_ != offset || last_ != LastOperation::Write)
-        file_.seekp(StreamOffset(offset));
-    file_.write(reinterpret_cast<const char*>(bytes.data()), StreamSize(bytes.size()));
-    if (!file_) {
-        file_.clear();
-        last_ = LastOperation::None;
-        ThrowFileError("Cannot write file", pathText_);
+    const std::uint64_t end = offset + bytes.size();
+    const bool extendsBuffer = bytes.size() < kDirectWrite && !buffer_.empty() && offset >= bufferStart_ && offset <= BufferEnd() &&
+                               end - bufferStart_ <= kBufferCapacity;
+    if (extendsBuffer) {
+        const auto at = static_cast<std::size_t>(offset - bufferStart_);
+        if (buffer_.size() < at + bytes.size())
+            buffer_.resize(at + bytes.size());
+        std::copy(bytes.begin(), bytes.end(), buffer_.begin() + static_cast<std::ptrdiff_t>(at));
+    } else {
+        // Written in the order they came: what is buffered goes first.
+        Flush();
+        if (bytes.size() >= kDirectWrite) {
+            file_.WriteAt(offset, bytes);
+        } else {
+            buffer_.reserve(kBufferCapacity);
+            buffer_.assign(bytes.begin(), bytes.end());
+            bufferStart_ = offset;
+        }
     }
-    position_ = offset + bytes.size();
-    last_ = LastOperation::Write;
-    if (position_ > size_)
-        size_ = position_;
+    size_ = std::max(size_, end);
 }
 
 void TRecordFile::ReadRecord(std::int64_t n, MutableBytes record)
@@ -187,78 +200,26 @@ void TRecordFile::WriteRecord(std::int64_t n, ConstBytes record)
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path)
 {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error))
-        return std::nullopt;
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        ThrowFileError("Cannot open file", PathText(path));
-    std::string content;
-    char buffer[65536];
-    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
-        content.append(buffer, static_cast<std::size_t>(file.gcount()));
-        if (file.eof())
-            break;
-    }
-    if (file.bad())
-        ThrowFileError("Cannot read file", PathText(path));
-    return content;
+    return ReadWholeRegularFile(path);
 }
-
-namespace {
-
-// Opens the file in `mode` (binary, for writing) and writes `content` from
-// where the mode puts the stream: the start, or the end when appending.
-void WriteFileInMode(const std::filesystem::path& path, std::ios::openmode mode, const char* what,
-                     std::string_view content)
-{
-    errno = 0;
-    std::fstream file(path, mode | std::ios::binary | std::ios::out);
-    if (!file)
-        ThrowFileError(what, PathText(path));
-    file.write(content.data(), StreamSize(content.size()));
-    file.close();
-    if (file.fail())
-        ThrowFileError("Cannot write file", PathText(path));
-}
-
-} // namespace
 
 void WriteWholeFile(const std::filesystem::path& path, std::string_view content)
 {
-    // The new content goes to a file beside the old one and replaces it only
-    // once it is wholly written: a full disk leaves the previous file as it
-    // was, never a truncated index that would keep the database from opening.
-    if (std::filesystem::exists(path) && !std::ofstream(path, std::ios::binary | std::ios::app))
-        ThrowFileError("Cannot create file", PathText(path)); // a write-protected file stays as it is
-    std::filesystem::path temporary = path;
-    temporary += ".new";
-    try {
-        WriteFileInMode(temporary, std::ios::trunc, "Cannot create file", content);
-    } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw;
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw EInOutError(FileErrorMessage("Cannot write file", PathText(path), error.message()));
-    }
+    ReplaceFileAtomically(path, content);
 }
 
 void AppendToFile(const std::filesystem::path& path, std::string_view content)
 {
-    WriteFileInMode(path, std::ios::app, "Cannot open file", content);
+    TFileHandle file = OpenForWriting(path, FileOpening::CreateOrOpen);
+    file.WriteAt(file.Size(), BytesOf(content));
+    file.Close();
 }
 
 void OverwriteFileStart(const std::filesystem::path& path, std::string_view content)
 {
-    // Reading and writing without truncation: the stream starts at byte 0.
-    WriteFileInMode(path, std::ios::in, "Cannot open file", content);
+    TFileHandle file = OpenForWriting(path, FileOpening::ReadWrite);
+    file.WriteAt(0, BytesOf(content));
+    file.Close();
 }
 
 } // namespace norrvik

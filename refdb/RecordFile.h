@@ -5,19 +5,22 @@
 #pragma once
 
 #include "common/ByteOrder.h"
+#include "common/FileHandle.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace norrvik {
 
 // A binary file read and written in records of one size. Buffered: records
-// written one after the other go out in large blocks.
+// written one after the other go out in large blocks; a read sees what was
+// written before it, buffered or not. Opening refuses symbolic links and
+// anything but a regular file (TFileHandle).
 class TRecordFile {
 public:
     TRecordFile() = default;
@@ -27,7 +30,8 @@ public:
 
     // Opens an existing file, for reading only or for reading and writing.
     void Open(const std::filesystem::path& path, std::size_t recordSize, bool readOnly);
-    // Creates the file anew (an existing one is truncated), for reading and writing.
+    // Creates the file anew (an existing regular file is truncated), for
+    // reading and writing.
     void Create(const std::filesystem::path& path, std::size_t recordSize);
     // Flushes and closes; raises EInOutError when buffered data cannot be
     // written. Closing a closed file does nothing.
@@ -37,10 +41,11 @@ public:
 
     // Writes the buffered records and puts the file's data on the disk.
     void Sync();
-    // Cuts the file to its first `records` records.
+    // Cuts the file to its first `records` records (buffered records beyond
+    // them are dropped).
     void Truncate(std::int64_t records);
 
-    bool IsOpen() const { return file_.is_open(); }
+    bool IsOpen() const { return file_.IsOpen(); }
     bool IsReadOnly() const { return readOnly_; }
     std::size_t RecordSize() const { return recordSize_; }
     const std::string& FileText() const { return pathText_; }
@@ -59,27 +64,29 @@ public:
     void WriteAt(std::uint64_t offset, ConstBytes bytes);
 
 private:
-    void OpenStream(const std::filesystem::path& path, std::ios::openmode mode,
-                    const char* what);
     void RequireOpen() const;
+    void RequireWritable() const;
+    void Flush();
+    std::uint64_t BufferEnd() const { return bufferStart_ + buffer_.size(); }
 
-    std::fstream file_;
-    std::filesystem::path path_;
+    TFileHandle file_;
     std::string pathText_;
     std::size_t recordSize_ = 1;
-    std::uint64_t size_ = 0;
+    std::uint64_t size_ = 0; // including what is still buffered
     bool readOnly_ = true;
-    // Where the stream stands and whether it last read or wrote: a switch
-    // between reading and writing needs a seek.
-    std::uint64_t position_ = 0;
-    enum class LastOperation { None, Read, Write } last_ = LastOperation::None;
+    // Bytes written but not yet passed to the system: one stretch of the
+    // file starting at bufferStart_.
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t bufferStart_ = 0;
 };
 
 // The whole content of a file, or nothing when it does not exist. Raises
-// EInOutError naming the file when it exists but cannot be read.
+// EInOutError naming the file when it exists but cannot be read, or is a
+// link or not a regular file; reads no more than the file holds.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
-// Creates (truncates) the file and writes `content`; raises EInOutError
-// naming the file on failure.
+// Replaces the file with `content`, durably and wholly or not at all
+// (ReplaceFileAtomically); raises EInOutError naming the file on failure or
+// when the file is a link, not a regular file or marked read-only.
 void WriteWholeFile(const std::filesystem::path& path, std::string_view content);
 // Appends `content` at the end of an existing file (created when missing).
 void AppendToFile(const std::filesystem::path& path, std::string_view content);

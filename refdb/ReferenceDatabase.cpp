@@ -3,6 +3,7 @@
 #include "refdb/ReferenceDatabase.h"
 
 #include "common/Exceptions.h"
+#include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Format.h"
 #include "common/Text.h"
@@ -146,8 +147,9 @@ std::string TReferenceDatabase::FilePath(std::string_view fileName) const
 
 bool TReferenceDatabase::FileExists(std::string_view fileName) const
 {
-    std::error_code error;
-    return std::filesystem::is_regular_file(PathFromText(FilePath(fileName)), error);
+    // Anything holding the name counts: a link or a pipe there is refused
+    // when the file is opened, never replaced by a new file.
+    return KindOfFile(PathFromText(FilePath(fileName))) != FileKind::Missing;
 }
 
 void TReferenceDatabase::SetDatabaseName(const std::string& folder)

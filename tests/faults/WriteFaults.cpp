@@ -1,4 +1,4 @@
-// The replaced write() and writev() of the fault-injection tests: the real
+// The replaced write(), writev() and pwrite() of the fault-injection tests: the real
 // work is done by the system calls themselves, so nothing here depends on
 // which library layer (libstdc++, the sanitizers) called.
 #include "WriteFaults.h"
@@ -84,6 +84,16 @@ extern "C" ssize_t writev(int fd, const struct iovec* vectors, int count)
         written += n;
     }
     return written;
+}
+
+extern "C" ssize_t pwrite(int fd, const void* buffer, std::size_t size, off_t offset)
+{
+    const ssize_t allowed = Allowance(fd, size);
+    if (allowed < 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return static_cast<ssize_t>(::syscall(SYS_pwrite64, fd, buffer, static_cast<std::size_t>(allowed), offset));
 }
 
 namespace norrvik::test {

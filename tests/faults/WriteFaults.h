@@ -1,5 +1,5 @@
 // A disk that fills up on request: the test executable replaces the C
-// library's write() and writev(), counts the writes that go to files below a
+// library's write(), writev() and pwrite(), counts the writes that go to files below a
 // watched folder and, from a chosen write on, lets that write go half through
 // and every later one fail with ENOSPC ("No space left on device"), as a
 // full disk does. Writes elsewhere (the test's own output) pass untouched.

@@ -1,0 +1,85 @@
+// The target side's file layer: buffered record files that read what they
+// wrote, cut and sync; whole-file replacement that keeps permissions and
+// leaves nothing behind; refusals of links, pipes and read-only files.
+#include "common/Exceptions.h"
+#include "refdb/RecordFile.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace norrvik {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempFolder;
+
+TEST(TargetFiles, RecordFileReadsBufferedRecordsAndCutsThem)
+{
+    TempFolder folder;
+    const fs::path path = folder.Path() / "Comment.PDB";
+    TRecordFile file;
+    file.Create(path, 4);
+    for (std::uint8_t n = 0; n < 3; ++n)
+        file.WriteRecord(n, std::array<std::uint8_t, 4>{n, n, n, n});
+    file.WriteRecord(1, std::array<std::uint8_t, 4>{9, 9, 9, 9});
+    std::array<std::uint8_t, 4> record{};
+    file.ReadRecord(1, record);
+    EXPECT_EQ(record, (std::array<std::uint8_t, 4>{9, 9, 9, 9}));
+    file.Truncate(2);
+    EXPECT_EQ(file.RecordCount(), 2);
+    file.Sync();
+    EXPECT_EQ(test::ReadFile(path), (std::vector<std::uint8_t>{0, 0, 0, 0, 9, 9, 9, 9}));
+    EXPECT_THROW(file.ReadRecord(2, record), EInOutError);
+}
+
+TEST(TargetFiles, ReplacementKeepsPermissionsAndLeavesNoTemporaryFile)
+{
+    TempFolder folder;
+    const fs::path path = folder.Path() / "Name.PDB";
+    test::WriteFile(path, std::string("old"));
+    fs::permissions(path, fs::perms(0640));
+    WriteWholeFile(path, "new content");
+    EXPECT_EQ(test::ReadFileText(path), "new content");
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
+}
+
+// Each of these stands where a target file belongs; reading or replacing it
+// is refused with its name, and it is left as it was.
+TEST(TargetFiles, LinksPipesAndReadOnlyFilesAreRefusedByName)
+{
+    TempFolder folder;
+    const fs::path outside = folder.Path() / "outside.txt";
+    test::WriteFile(outside, std::string("outside"));
+    const fs::path link = folder.Path() / "Linked.PDB", pipe = folder.Path() / "Pipe.PDB",
+                   readOnly = folder.Path() / "ReadOnly.PDB";
+    fs::create_symlink(outside, link);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+    test::WriteFile(readOnly, std::string("kept"));
+    fs::permissions(readOnly, fs::perms(0444));
+    for (const fs::path& path : {link, pipe, readOnly}) {
+        const auto expectRefused = [&](const auto& action) {
+            try {
+                action();
+                ADD_FAILURE() << path << " was not refused";
+            } catch (const EInOutError& error) {
+                EXPECT_NE(std::string(error.what()).find(path.filename().string()), std::string::npos);
+            }
+        };
+        expectRefused([&] { WriteWholeFile(path, "index text"); });
+        if (path != readOnly)
+            expectRefused([&] { ReadWholeFile(path); });
+        TRecordFile file;
+        expectRefused([&] { file.Open(path, 70, false); });
+    }
+    EXPECT_EQ(test::ReadFileText(outside), "outside");
+    EXPECT_EQ(test::ReadFileText(readOnly), "kept");
+    EXPECT_FALSE(ReadWholeFile(folder.Path() / "Missing.PDB"));
+}
+
+} // namespace
+} // namespace norrvik

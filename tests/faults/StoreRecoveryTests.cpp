@@ -70,7 +70,8 @@ TEST(StoreRecovery, IndexesBehindTheRecordsAreRecoveredOnlyAfterARunOfOurs)
 }
 
 // Every index can be derived from the main data file: damaged or missing
-// index and list files do not keep `rebuild` out, and it runs once.
+// index and list files, or a torn last record, do not keep `rebuild` out,
+// and it runs once; the torn record is overwritten by the next pattern.
 TEST(StoreRecovery, RebuildNeedsNoReadableIndexFile)
 {
     test::TempFolder dir;
@@ -80,6 +81,9 @@ TEST(StoreRecovery, RebuildNeedsNoReadableIndexFile)
     fs::remove(target / "Name.PDB");
     test::WriteFile(target / "Subfiles.PDB", std::string("X=Changed\r\n"));
     test::WriteFile(target / "Index.PDB.1a2b.new", std::string("left by a stopped replacement"));
+    auto main = test::ReadFile(target / "ReferenceDatabase.PDB");
+    main.resize(main.size() + 1000, 0xEE);
+    test::WriteFile(target / "ReferenceDatabase.PDB", main);
     int rebuilt = 0;
     TReferenceDatabase database;
     database.SetDatabaseName(target.string());
@@ -90,6 +94,13 @@ TEST(StoreRecovery, RebuildNeedsNoReadableIndexFile)
     database.Close();
     EXPECT_EQ(rebuilt, 4) << "the indexes were rebuilt more than once";
     test::WriteFile(target / "Subfiles.PDB", std::string("I=Inorganic\r\n"));
+    std::vector<test::KandorEntryData> entries(1);
+    entries[0].entry = {"HALITE", "halite", "Na Cl"};
+    entries[0].peaks = {test::KandorPeakAt(31.7, 900, 9)};
+    test::WriteKandorDatabase(dir.Path() / "old", entries);
+    bool success = false;
+    ConvertKandorDatabase((dir.Path() / "old").string(), target.string(), success);
+    EXPECT_TRUE(success);
     EXPECT_EQ(Problems(target), "");
     EXPECT_FALSE(fs::exists(target / "Norrvik.run"));
     EXPECT_FALSE(fs::exists(target / "Index.PDB.1a2b.new"));

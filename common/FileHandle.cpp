@@ -24,6 +24,16 @@ constexpr const char* kSpecialReason = "it is not a regular file (a pipe, device
 constexpr const char* kReadOnlyReason =
     "the file is marked read-only (no write permission); make it writable or choose another folder";
 
+// The system call again while a signal interrupts it.
+template <typename Call>
+auto Retrying(Call call)
+{
+    auto result = call();
+    while (result < 0 && errno == EINTR)
+        result = call();
+    return result;
+}
+
 std::string ErrnoText(int error)
 {
     return error != 0 ? std::strerror(error) : "unknown error";
@@ -154,10 +164,7 @@ TFileHandle& TFileHandle::operator=(TFileHandle&& other) noexcept
 std::optional<TFileHandle> TFileHandle::OpenIfExists(const std::filesystem::path& path, FileOpening how)
 {
     const std::string text = PathText(path);
-    int descriptor;
-    do {
-        descriptor = ::open(path.c_str(), OpenFlags(how), 0666);
-    } while (descriptor < 0 && errno == EINTR);
+    const int descriptor = Retrying([&] { return ::open(path.c_str(), OpenFlags(how), 0666); });
     if (descriptor < 0) {
         const int error = errno;
         if (error == ENOENT && (how == FileOpening::Read || how == FileOpening::ReadWrite))
@@ -201,10 +208,9 @@ std::size_t TFileHandle::ReadSomeAt(std::uint64_t offset, MutableBytes bytes) co
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::pread(descriptor_, bytes.data() + done, bytes.size() - done,
-                                  static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = Retrying([&] {
+            return ::pread(descriptor_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        });
         if (n < 0)
             ThrowReason("Cannot read file", pathText_, ErrnoText(errno));
         if (n == 0)
@@ -224,10 +230,9 @@ void TFileHandle::WriteAt(std::uint64_t offset, ConstBytes bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(descriptor_, bytes.data() + done, bytes.size() - done,
-                                   static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
+        const ssize_t n = Retrying([&] {
+            return ::pwrite(descriptor_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        });
         if (n <= 0)
             ThrowReason("Cannot write file", pathText_, ErrnoText(n == 0 ? ENOSPC : errno));
         done += static_cast<std::size_t>(n);
@@ -236,21 +241,13 @@ void TFileHandle::WriteAt(std::uint64_t offset, ConstBytes bytes)
 
 void TFileHandle::Truncate(std::uint64_t size)
 {
-    int result;
-    do {
-        result = ::ftruncate(descriptor_, static_cast<off_t>(size));
-    } while (result != 0 && errno == EINTR);
-    if (result != 0)
+    if (Retrying([&] { return ::ftruncate(descriptor_, static_cast<off_t>(size)); }) != 0)
         ThrowReason("Cannot write file", pathText_, ErrnoText(errno));
 }
 
 void TFileHandle::Sync()
 {
-    int result;
-    do {
-        result = ::fsync(descriptor_);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0)
+    if (Retrying([&] { return ::fsync(descriptor_); }) != 0)
         ThrowReason("Cannot write file", pathText_, ErrnoText(errno));
 }
 
@@ -341,10 +338,7 @@ void SyncFolder(const std::filesystem::path& folder)
     const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
         ThrowReason("Cannot write in folder", PathText(folder), ErrnoText(errno));
-    int result;
-    do {
-        result = ::fsync(descriptor);
-    } while (result != 0 && errno == EINTR);
+    const int result = Retrying([&] { return ::fsync(descriptor); });
     const int error = errno;
     ::close(descriptor);
     // Some file systems cannot sync a folder; their entries are as safe as they get.

@@ -279,8 +279,10 @@ void NewTargetCase(const fs::path& base, const std::string& title, Converter con
 {
     const fs::path source = base / ("source-" + title);
     const fs::path target = base / ("target-" + title);
+    // Generated in a child too, so that the memory it took is not counted
+    // in the children forked after it.
     if (!fs::exists(source))
-        writeSource(source);
+        InChild([&] { writeSource(source); });
     fs::remove_all(target);
     const Measured run = InChild([&] { Convert(convert, source, target); });
     if (!run.ok) {
@@ -302,7 +304,7 @@ void AddCase(const fs::path& base, int targetSize, int count)
         if (!InChild([&] { WriteLargeTarget(prepared, targetSize); }).ok)
             return;
     if (!fs::exists(source))
-        WriteVeltroSource(source, count);
+        InChild([&] { WriteVeltroSource(source, count); });
     fs::remove_all(target);
     fs::copy(prepared, target);
     const Measured run = InChild([&] { Convert(norrvik::ConvertVeltroDatabase, source, target); });

@@ -61,6 +61,12 @@ void TReferenceDatabase::WriteTextIndex(const TIndexes& entries, std::string_vie
 void TReferenceDatabase::SortTextIndexes()
 {
     ApplyPendingIndexWork();
+    SortTextIndexesInMemory();
+    WriteHeldTextIndexes();
+}
+
+void TReferenceDatabase::SortTextIndexesInMemory()
+{
     std::exception_ptr failure;
     for (TextIndex index : SortTextIndexOrder)
         if (!KeepReferenceCodeIndex(failure, index))
@@ -75,6 +81,7 @@ void TReferenceDatabase::SortTextIndex(const std::string& fileName)
     for (TextIndex index : SortTextIndexOrder) {
         if (TextIndexFileName(index) == fileName) {
             SortOneTextIndex(index);
+            WriteHeldTextIndex(index);
             return;
         }
     }
@@ -83,22 +90,36 @@ void TReferenceDatabase::SortTextIndex(const std::string& fileName)
 
 void TReferenceDatabase::SortOneTextIndex(TextIndex index)
 {
-    const std::string_view fileName = TextIndexFileName(index);
-    bool changed = true;
-    if (TIndexes* cached = stepByStep_ ? nullptr : textIndexCache_.Sort(index, changed)) {
-        if (!changed)
-            return; // the file already holds exactly these entries
+    if (textIndexCache_.Sort(index) != nullptr)
+        return; // held: written with the others
+    // Not held (its file is not exactly as this program writes them): sorted
+    // on the file, which then is.
+    std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(TextIndexFileName(index))));
+    if (sorted)
+        textIndexCache_.SetSorted(index, std::move(*sorted));
+}
+
+void TReferenceDatabase::WriteHeldTextIndex(TextIndex index)
+{
+    if (const TIndexes* entries = textIndexCache_.Find(index); entries != nullptr && textIndexCache_.Changed(index)) {
         try {
-            WriteTextIndex(*cached, fileName);
+            WriteTextIndex(*entries, TextIndexFileName(index));
         } catch (...) {
-            textIndexCache_.Forget(index);
+            textIndexCache_.Forget(index); // the file's content is no longer known
             throw;
         }
-        return;
+        textIndexCache_.MarkWritten(index);
     }
-    std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(fileName)));
-    if (sorted && !stepByStep_)
-        textIndexCache_.SetSorted(index, std::move(*sorted));
+}
+
+void TReferenceDatabase::WriteHeldTextIndexes()
+{
+    std::exception_ptr failure;
+    for (TextIndex index : SortTextIndexOrder)
+        if (!KeepReferenceCodeIndex(failure, index))
+            KeepFirstFailure(failure, [&] { WriteHeldTextIndex(index); });
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TReferenceDatabase::RebuildIndexes()
@@ -122,8 +143,6 @@ void TReferenceDatabase::RebuildIndexes()
             // The contents are built in memory and written at the end; the
             // placeholder on disk would only leave unreadable indexes behind
             // a rebuild that fails.
-            if (stepByStep_)
-                WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), kPlaceholderCountLine);
             contents[TextIndexSlot(index)] = kPlaceholderCountLine;
             created[TextIndexSlot(index)] = true;
         }
@@ -156,7 +175,7 @@ void TReferenceDatabase::RebuildIndexes()
         if (created[TextIndexSlot(index)])
             PatchCountLine(contents[TextIndexSlot(index)], counts[TextIndexSlot(index)]);
 
-    if (!failure && !stepByStep_) {
+    if (!failure) {
         // The sort reads each index as just written: it is still in memory.
         for (TextIndex index : SortTextIndexOrder) {
             if (KeepReferenceCodeIndex(failure, index))
@@ -185,9 +204,7 @@ void TReferenceDatabase::RebuildIndexes()
             KeepFirstFailure(failure, [&] {
                 WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), contents[TextIndexSlot(index)]);
             });
-    if (failure)
-        std::rethrow_exception(failure);
-    SortTextIndexes();
+    std::rethrow_exception(failure);
 }
 
 } // namespace norrvik

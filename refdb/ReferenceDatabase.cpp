@@ -304,12 +304,14 @@ void TReferenceDatabase::Close()
     };
     closeFile(commentFile_.File);
     closeFile(literatureFile_.File);
-    if (indexRebuildPending_ && !failure) {
-        try {
+    try {
+        if (indexRebuildPending_ && !failure)
             RebuildIndexes();
-        } catch (...) {
+        else if (!indexRebuildPending_)
+            WriteHeldTextIndexes(); // the patterns added are stored already
+    } catch (...) {
+        if (!failure)
             failure = std::current_exception();
-        }
     }
     // The rebuild reads text lines, which opens the side files again.
     closeFile(commentFile_.File);
@@ -380,16 +382,6 @@ void TReferenceDatabase::SetOnIndexPatternMsg(std::function<void(const std::stri
 void TReferenceDatabase::SetProgressCallback(ProgressCallback callback)
 {
     progress_ = std::move(callback);
-}
-
-void TReferenceDatabase::SetStepByStepIndexWork(bool value)
-{
-    if (value == stepByStep_)
-        return;
-    // Whatever is held or kept was meant for the other way of working.
-    ApplyPendingIndexWork();
-    textIndexCache_.Clear();
-    stepByStep_ = value;
 }
 
 void TReferenceDatabase::SetPreferences(const TPreferencesForReferenceDatabase* preferences)
@@ -536,7 +528,7 @@ void TReferenceDatabase::ReadIndexFile(TIndexes& entries, TextIndex index)
 {
     if (!entries.empty())
         return;
-    if (const TIndexes* cached = CachedTextIndex(index)) {
+    if (const TIndexes* cached = textIndexCache_.Find(index)) {
         entries = *cached;
         return;
     }
@@ -545,13 +537,8 @@ void TReferenceDatabase::ReadIndexFile(TIndexes& entries, TextIndex index)
     if (!content)
         return;
     entries = ParseTextIndex(*content, path);
-    if (!stepByStep_ && FormatTextIndex(entries) == *content)
+    if (FormatTextIndex(entries) == *content)
         textIndexCache_.Set(index, entries);
-}
-
-TIndexes* TReferenceDatabase::CachedTextIndex(TextIndex index)
-{
-    return stepByStep_ ? nullptr : textIndexCache_.Find(index);
 }
 
 // ---------------------------------------------------------------------------
@@ -633,7 +620,7 @@ void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
     pattern.SetStatus(static_cast<std::int16_t>(pattern.GetStatus() | kUserPatternStatus));
     WritePatternRecord(pattern);
     PendingIndexWork work = CollectIndexWork();
-    if (indexRebuildPending_ && !stepByStep_) {
+    if (indexRebuildPending_) {
         // A pending rebuild rewrites every index file from the main data file
         // at Close. The binary records cost one append each and go in now;
         // the text index work is kept and done only if a text index is
@@ -665,54 +652,31 @@ void TReferenceDatabase::ApplyPendingIndexWork()
     pendingIndexWork_.clear();
     for (const PendingIndexWork& work : pending) {
         AppendTextIndexEntries(work);
-        SortTextIndexes();
+        SortTextIndexesInMemory();
     }
 }
 
 void TReferenceDatabase::ApplyIndexWork(const PendingIndexWork& work)
 {
+    // After a failure here the held entries stay as the file steps would
+    // have left the files (appended, not yet sorted) and are written at Close.
     AppendTextIndexEntries(work);
     AppendIndexRecords(work);
-    SortTextIndexes();
+    SortTextIndexesInMemory();
 }
 
 void TReferenceDatabase::AppendTextIndexEntries(const PendingIndexWork& work)
 {
-    try {
-        for (TextIndex index : AddPatternTextIndexOrder)
-            AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
-    } catch (...) {
-        WriteHeldTextIndexes();
-        throw;
-    }
+    for (TextIndex index : AddPatternTextIndexOrder)
+        AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
 }
 
 void TReferenceDatabase::AppendIndexRecords(const PendingIndexWork& work)
 {
-    try {
-        AppendIndexRecord(IndexFileName, work.Index);
-        if (FileExists(CrystalIndexFileName) || work.PatternCount < 2)
-            AppendIndexRecord(CrystalIndexFileName, work.Crystal);
-        AppendIndexRecord(StrongestLinesFileName, work.StrongestLines);
-    } catch (...) {
-        WriteHeldTextIndexes();
-        throw;
-    }
-}
-
-void TReferenceDatabase::WriteHeldTextIndexes() noexcept
-{
-    // On a failure the entries appended in memory go to their files,
-    // unsorted, as appending them to the files would have left them.
-    for (TextIndex index : AddPatternTextIndexOrder) {
-        if (const TIndexes* entries = CachedTextIndex(index)) {
-            try {
-                WriteTextIndex(*entries, TextIndexFileName(index));
-            } catch (...) {
-            }
-            textIndexCache_.Forget(index);
-        }
-    }
+    AppendIndexRecord(IndexFileName, work.Index);
+    if (FileExists(CrystalIndexFileName) || work.PatternCount < 2)
+        AppendIndexRecord(CrystalIndexFileName, work.Crystal);
+    AppendIndexRecord(StrongestLinesFileName, work.StrongestLines);
 }
 
 void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
@@ -733,21 +697,18 @@ void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t record
     }
     if (readBack.empty() && inMemory)
         return;
-    TIndexes* cached = inMemory ? LoadedTextIndex(index) : nullptr;
-    if (cached != nullptr) {
-        for (TIndexedString& entry : readBack)
-            cached->push_back(std::move(entry));
+    if (inMemory && LoadedTextIndex(index) != nullptr) {
+        textIndexCache_.Append(index, std::move(readBack));
         return;
     }
-    textIndexCache_.Forget(index);
+    // The steps on the file itself, after the file holds what is held.
+    WriteHeldTextIndex(index);
     for (const std::string& value : values)
         AppendIndexEntry(index, recordNumber, value);
 }
 
 TIndexes* TReferenceDatabase::LoadedTextIndex(TextIndex index)
 {
-    if (stepByStep_)
-        return nullptr;
     if (TIndexes* cached = textIndexCache_.Find(index))
         return cached;
     const std::string path = FilePath(TextIndexFileName(index));

@@ -37,6 +37,9 @@ std::optional<std::int64_t> LeadingCount(std::string_view content)
     return negative ? -value : value;
 }
 
+std::uint64_t RankOfKey(std::uint64_t key) { return key >> 32; }
+std::size_t SourceOfKey(std::uint64_t key) { return static_cast<std::size_t>(key & 0xffffffffu); }
+
 } // namespace
 
 void AppendIndexEntryToFile(const std::filesystem::path& path, std::int32_t recordNumber,
@@ -111,52 +114,58 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content, const st
     }
 }
 
-bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount, std::vector<std::uint32_t>* groups)
-{
-    const std::size_t count = entries.size();
-    sortedCount = std::min(sortedCount, count);
-    bool changed = sortedCount < count; // entries were appended
-    for (std::size_t n = sortedCount; n < count; ++n)
-        entries[n].Text = UpperCaseAscii(entries[n].Text);
-    const auto fullSort = [&] {
-        SortIndexes(entries);
-        if (groups != nullptr)
-            groups->clear();
-        return true;
-    };
+namespace {
 
-    // The first entry of each distinct text of the sorted part, ascending;
-    // from the groups of the last sort when they are known.
+// The first entry of each distinct text of the sorted part, ascending; from
+// the groups of the last sort when they are known. Nothing when the part is
+// not in order after all (there are then no ranks to rely on).
+std::optional<std::vector<std::size_t>> DistinctStarts(const TIndexes& entries, std::size_t sortedCount,
+                                                       const std::vector<std::uint32_t>* groups)
+{
     std::vector<std::size_t> distinct;
     if (groups != nullptr && groups->size() == sortedCount) {
         for (std::size_t n = 0; n < sortedCount; ++n)
             if (n == 0 || (*groups)[n] != (*groups)[n - 1])
                 distinct.push_back(n);
-    } else {
-        for (std::size_t n = 0; n < sortedCount; ++n) {
-            if (n > 0 && IndexTextLess(entries[n].Text, entries[n - 1].Text))
-                return fullSort(); // not sorted after all: no ranks to rely on
-            if (n == 0 || IndexTextLess(entries[n - 1].Text, entries[n].Text))
-                distinct.push_back(n);
-        }
+        return distinct;
     }
-    bool allDistinct = distinct.size() == sortedCount;
+    for (std::size_t n = 0; n < sortedCount; ++n) {
+        if (n > 0 && IndexTextLess(entries[n].Text, entries[n - 1].Text))
+            return std::nullopt;
+        if (n == 0 || IndexTextLess(entries[n - 1].Text, entries[n].Text))
+            distinct.push_back(n);
+    }
+    return distinct;
+}
 
-    // A text of the sorted part has rank (d + 1) * stride; appended texts
-    // between two of them take the ranks in between, in their own order.
-    // Rank and position share one 64-bit value; ranks that do not fit 32
-    // bits (a long unsorted tail) leave the work to the plain sort.
+// Every entry as (rank << 32 | position): the ranks compare exactly as the
+// texts do. A text of the sorted part has rank (d + 1) * stride; appended
+// texts between two of them take the ranks in between, in their own order.
+struct RankedEntries {
+    std::vector<std::uint64_t> Keys;
+    std::vector<std::size_t> AppendedInOrder; // appended positions, by text
+    bool AllDistinct = true;
+};
+
+std::optional<RankedEntries> RankEntries(const TIndexes& entries, std::size_t sortedCount,
+                                         const std::vector<std::size_t>& distinct)
+{
+    const std::size_t count = entries.size();
+    // Ranks that do not fit 32 bits (a long unsorted tail) leave the work to
+    // the plain sort.
     const std::uint64_t stride = count - sortedCount + 2;
     if (count > 0xffffffffu || (distinct.size() + 1) * stride > 0xffffffffu)
-        return fullSort();
-    std::vector<std::uint64_t> keyed(count);
+        return std::nullopt;
+    RankedEntries ranked;
+    ranked.AllDistinct = distinct.size() == sortedCount;
+    ranked.Keys.resize(count);
     const auto keyOf = [](std::uint64_t rank, std::size_t n) { return (rank << 32) | n; };
     for (std::size_t d = 0; d < distinct.size(); ++d) {
         const std::size_t end = d + 1 < distinct.size() ? distinct[d + 1] : sortedCount;
         for (std::size_t n = distinct[d]; n < end; ++n)
-            keyed[n] = keyOf((d + 1) * stride, n);
+            ranked.Keys[n] = keyOf((d + 1) * stride, n);
     }
-    std::vector<std::size_t> appended;
+    std::vector<std::size_t>& appended = ranked.AppendedInOrder;
     for (std::size_t n = sortedCount; n < count; ++n)
         appended.push_back(n);
     std::sort(appended.begin(), appended.end(), [&entries](std::size_t a, std::size_t b) {
@@ -174,10 +183,10 @@ bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount, std::vector
         std::uint64_t rank = 0;
         if (found != distinct.end() && entries[*found].Text == text) {
             rank = (gap + 1) * stride;
-            allDistinct = false;
+            ranked.AllDistinct = false;
         } else {
             const bool sameAsPrevious = k > 0 && gap == previousGap && entries[appended[k - 1]].Text == text;
-            allDistinct = allDistinct && !sameAsPrevious;
+            ranked.AllDistinct = ranked.AllDistinct && !sameAsPrevious;
             if (gap != previousGap)
                 offset = 1;
             else if (!sameAsPrevious)
@@ -185,52 +194,104 @@ bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount, std::vector
             previousGap = gap;
             rank = gap * stride + offset;
         }
-        keyed[appended[k]] = keyOf(rank, appended[k]);
+        ranked.Keys[appended[k]] = keyOf(rank, appended[k]);
     }
+    return ranked;
+}
 
-    if (allDistinct) {
-        // The unique ascending order: the appended entries (in text order
-        // already) merged with the sorted part.
+// All texts differ: the unique ascending order, the appended entries (in
+// text order already) merged with the sorted part.
+void MergeAppended(TIndexes& entries, std::size_t sortedCount, const std::vector<std::size_t>& appended)
+{
+    TIndexes tail;
+    tail.reserve(appended.size());
+    for (std::size_t n : appended)
+        tail.push_back(std::move(entries[n]));
+    entries.resize(sortedCount);
+    TIndexes merged;
+    merged.reserve(sortedCount + tail.size());
+    std::merge(std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()),
+               std::make_move_iterator(tail.begin()), std::make_move_iterator(tail.end()),
+               std::back_inserter(merged),
+               [](const TIndexedString& a, const TIndexedString& b) { return IndexTextLess(a.Text, b.Text); });
+    entries = std::move(merged);
+}
+
+// Puts the entries in the order of the sorted keys (moving only those whose
+// place changed) and numbers the groups of equal texts. True when the order
+// changed.
+bool ApplyKeyOrder(TIndexes& entries, std::vector<std::uint64_t>& keys, std::vector<std::uint32_t>* groups)
+{
+    const std::size_t count = keys.size();
+    if (groups != nullptr)
+        groups->resize(count);
+    bool changed = false;
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0 && RankOfKey(keys[k]) != RankOfKey(keys[k - 1]))
+            ++group;
+        if (groups != nullptr)
+            (*groups)[k] = group;
+        changed = changed || SourceOfKey(keys[k]) != k;
+    }
+    // Each cycle of the permutation once; a key whose entry is in place
+    // points at itself afterwards.
+    for (std::size_t k = 0; k < count; ++k) {
+        if (SourceOfKey(keys[k]) == k)
+            continue;
+        TIndexedString first = std::move(entries[k]);
+        std::size_t to = k;
+        for (std::size_t from = SourceOfKey(keys[to]); from != k; from = SourceOfKey(keys[to])) {
+            entries[to] = std::move(entries[from]);
+            keys[to] = (keys[to] & ~std::uint64_t{0xffffffffu}) | to;
+            to = from;
+        }
+        entries[to] = std::move(first);
+        keys[to] = (keys[to] & ~std::uint64_t{0xffffffffu}) | to;
+    }
+    return changed;
+}
+
+bool KnownAllDistinct(std::size_t count, const std::vector<std::uint32_t>* groups)
+{
+    return groups != nullptr && groups->size() == count && (count == 0 || groups->back() + 1 == count);
+}
+
+} // namespace
+
+bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount, std::vector<std::uint32_t>* groups)
+{
+    const std::size_t count = entries.size();
+    sortedCount = std::min(sortedCount, count);
+    if (sortedCount == count && KnownAllDistinct(count, groups))
+        return false; // sorted, every text once: the sort leaves it as it is
+    for (std::size_t n = sortedCount; n < count; ++n)
+        entries[n].Text = UpperCaseAscii(entries[n].Text);
+    const auto fullSort = [&] {
+        SortIndexes(entries);
+        if (groups != nullptr)
+            groups->clear();
+        return true;
+    };
+    const std::optional<std::vector<std::size_t>> distinct = DistinctStarts(entries, sortedCount, groups);
+    if (!distinct)
+        return fullSort();
+    std::optional<RankedEntries> ranked = RankEntries(entries, sortedCount, *distinct);
+    if (!ranked)
+        return fullSort();
+    if (ranked->AllDistinct) {
         if (groups != nullptr) {
             groups->resize(count);
             for (std::size_t n = 0; n < count; ++n)
                 (*groups)[n] = static_cast<std::uint32_t>(n);
         }
-        if (appended.empty())
-            return changed;
-        TIndexes tail;
-        tail.reserve(appended.size());
-        for (std::size_t n : appended)
-            tail.push_back(std::move(entries[n]));
-        entries.resize(sortedCount);
-        TIndexes merged;
-        merged.reserve(count);
-        std::merge(std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()),
-                   std::make_move_iterator(tail.begin()), std::make_move_iterator(tail.end()),
-                   std::back_inserter(merged), [](const TIndexedString& a, const TIndexedString& b) {
-                       return IndexTextLess(a.Text, b.Text);
-                   });
-        entries = std::move(merged);
+        if (sortedCount == count)
+            return false;
+        MergeAppended(entries, sortedCount, ranked->AppendedInOrder);
         return true;
     }
-
-    IndexQuickSort(keyed, [](std::uint64_t a, std::uint64_t b) { return (a >> 32) < (b >> 32); });
-    TIndexes sorted;
-    sorted.reserve(count);
-    if (groups != nullptr)
-        groups->resize(count);
-    std::uint32_t group = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        const auto n = static_cast<std::size_t>(keyed[k] & 0xffffffffu);
-        changed = changed || n != k;
-        if (k > 0 && (keyed[k] >> 32) != (keyed[k - 1] >> 32))
-            ++group;
-        if (groups != nullptr)
-            (*groups)[k] = group;
-        sorted.push_back(std::move(entries[n]));
-    }
-    entries = std::move(sorted);
-    return changed;
+    QuickSortRankedKeys(ranked->Keys);
+    return ApplyKeyOrder(entries, ranked->Keys, groups) || sortedCount < count;
 }
 
 TIndexes* TTextIndexCache::Find(TextIndex index)
@@ -241,23 +302,45 @@ TIndexes* TTextIndexCache::Find(TextIndex index)
 
 void TTextIndexCache::Set(TextIndex index, TIndexes entries)
 {
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), 0, {}};
+    slots_[TextIndexSlot(index)] = Slot{std::move(entries), 0, {}, false};
 }
 
 void TTextIndexCache::SetSorted(TextIndex index, TIndexes entries)
 {
     const std::size_t count = entries.size();
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), count, {}};
+    slots_[TextIndexSlot(index)] = Slot{std::move(entries), count, {}, false};
 }
 
-TIndexes* TTextIndexCache::Sort(TextIndex index, bool& changed)
+void TTextIndexCache::Append(TextIndex index, std::vector<TIndexedString> entries)
+{
+    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    NORRVIK_ASSERT(slot.has_value(), "Text index not held");
+    for (TIndexedString& entry : entries)
+        slot->Entries.push_back(std::move(entry));
+    slot->Changed = slot->Changed || !entries.empty();
+}
+
+TIndexes* TTextIndexCache::Sort(TextIndex index)
 {
     std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
     if (!slot)
         return nullptr;
-    changed = SortAppendedIndexes(slot->Entries, slot->SortedCount, &slot->Groups);
+    if (SortAppendedIndexes(slot->Entries, slot->SortedCount, &slot->Groups))
+        slot->Changed = true;
     slot->SortedCount = slot->Entries.size();
     return &slot->Entries;
+}
+
+bool TTextIndexCache::Changed(TextIndex index) const
+{
+    const std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    return slot && slot->Changed;
+}
+
+void TTextIndexCache::MarkWritten(TextIndex index)
+{
+    if (std::optional<Slot>& slot = slots_[TextIndexSlot(index)])
+        slot->Changed = false;
 }
 
 void TTextIndexCache::Forget(TextIndex index)

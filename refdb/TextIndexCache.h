@@ -1,9 +1,9 @@
-// Text index files on disk and in memory. The step-by-step operations work
-// on a file exactly as its format describes (append a line and patch the
-// count; read, upper-case, quicksort and rewrite). The cache holds a text
-// index whose file is known to hold exactly FormatTextIndex(entries), so an
-// index needs to be parsed only once while the database is open and appends
-// and sorts can happen in memory with the same resulting bytes.
+// Text index files on disk and in memory. The file operations work on a file
+// exactly as its format describes (append a line and patch the count; read,
+// upper-case, quicksort and rewrite); the store uses them for files it cannot
+// hold in memory. The cache holds text indexes in memory while the database
+// is open: parsed once, appended to and sorted there with the same resulting
+// bytes, and written to their files once, when the store writes them.
 #pragma once
 
 #include "refdb/Indexes.h"
@@ -65,25 +65,36 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content,
 bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount,
                          std::vector<std::uint32_t>* groups = nullptr);
 
+// The text indexes held in memory while the database is open. A held index
+// is either the exact content of its file or, once entries were appended or
+// its order changed, what the file is to hold when the held indexes are
+// written (`Changed`).
 class TTextIndexCache {
 public:
-    // The entries when the file is known to hold exactly them, else nullptr.
+    // The held entries, else nullptr.
     TIndexes* Find(TextIndex index);
     // Entries as read from a file: their order is not known to be sorted.
     void Set(TextIndex index, TIndexes entries);
-    // Entries as this program's sort left them.
+    // Entries as this program's sort left them, as their file holds them.
     void SetSorted(TextIndex index, TIndexes entries);
+    // Appends entries to a held index (which must be held).
+    void Append(TextIndex index, std::vector<TIndexedString> entries);
     void Forget(TextIndex index);
     void Clear();
     // Sorts the held entries (SortIndexes) and returns them; nullptr when
-    // none are held. `changed` tells whether the order or the texts changed.
-    TIndexes* Sort(TextIndex index, bool& changed);
+    // none are held.
+    TIndexes* Sort(TextIndex index);
+    // True when the held entries differ from what their file holds.
+    bool Changed(TextIndex index) const;
+    // The held entries have been written to their file.
+    void MarkWritten(TextIndex index);
 
 private:
     struct Slot {
         TIndexes Entries;
         std::size_t SortedCount = 0; // entries [0, SortedCount) are sorted
         std::vector<std::uint32_t> Groups; // equal texts of the sorted part
+        bool Changed = false;
     };
     std::array<std::optional<Slot>, TextIndexCount> slots_;
 };

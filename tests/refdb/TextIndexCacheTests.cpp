@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -87,6 +88,44 @@ TEST(TextIndexCacheTest, GenericQuickSortMakesTheSameExchanges)
             return IndexTextLess(a.Text, b.Text);
         });
         ExpectSameOrder(expected, entries);
+    }
+}
+
+// The fast quicksort of ranked keys against the literal one, exchange for
+// exchange (the payload of each key is its first position): sorted arrays
+// with many equal ranks and one to three values appended, or one value put
+// at every position, and arrays in no order at all.
+TEST(TextIndexCacheTest, RankedQuickSortMakesTheExchangesOfTheLiteralOne)
+{
+    const auto expectSame = [](std::vector<std::uint64_t> keys, const std::string& what) {
+        for (std::size_t n = 0; n < keys.size(); ++n)
+            keys[n] = (keys[n] << 32) | n;
+        std::vector<std::uint64_t> expected = keys;
+        IndexQuickSort(expected, [](std::uint64_t a, std::uint64_t b) { return (a >> 32) < (b >> 32); });
+        QuickSortRankedKeys(keys);
+        ASSERT_EQ(keys, expected) << what;
+    };
+    for (unsigned seed = 1; seed <= 150; ++seed) {
+        std::mt19937 random(seed);
+        const std::size_t size = random() % (seed % 10 == 0 ? 2000 : 120);
+        const std::uint64_t ranks = 1 + random() % (seed % 3 == 0 ? 4 : size / 2 + 2);
+        std::vector<std::uint64_t> sorted(size);
+        for (std::uint64_t& rank : sorted)
+            rank = random() % ranks;
+        std::vector<std::uint64_t> unordered = sorted;
+        std::sort(sorted.begin(), sorted.end());
+        expectSame(unordered, "unordered, seed " + std::to_string(seed));
+        std::vector<std::uint64_t> appended = sorted;
+        for (std::size_t n = 0; n <= random() % 3; ++n)
+            appended.push_back(random() % (ranks + 1));
+        expectSame(appended, "appended, seed " + std::to_string(seed));
+        if (size > 150)
+            continue;
+        for (std::size_t at = 0; at <= size; ++at) {
+            std::vector<std::uint64_t> inserted = sorted;
+            inserted.insert(inserted.begin() + static_cast<std::ptrdiff_t>(at), random() % (ranks + 1));
+            expectSame(inserted, "inserted at " + std::to_string(at) + ", seed " + std::to_string(seed));
+        }
     }
 }
 

@@ -90,7 +90,7 @@ void TReferenceDatabase::SortTextIndex(const std::string& fileName)
 
 void TReferenceDatabase::SortOneTextIndex(TextIndex index)
 {
-    if (textIndexCache_.Sort(index) != nullptr)
+    if (textIndexCache_.Sort(index))
         return; // held: written with the others
     // Not held (its file is not exactly as this program writes them): sorted
     // on the file, which then is.
@@ -101,9 +101,9 @@ void TReferenceDatabase::SortOneTextIndex(TextIndex index)
 
 void TReferenceDatabase::WriteHeldTextIndex(TextIndex index)
 {
-    if (const TIndexes* entries = textIndexCache_.Find(index); entries != nullptr && textIndexCache_.Changed(index)) {
+    if (textIndexCache_.Changed(index)) {
         try {
-            WriteTextIndex(*entries, TextIndexFileName(index));
+            WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), textIndexCache_.FileContent(index));
         } catch (...) {
             textIndexCache_.Forget(index); // the file's content is no longer known
             throw;

@@ -566,9 +566,14 @@ void QuickSortIndexes(TIndexes& entries, std::ptrdiff_t lo, std::ptrdiff_t hi)
     IndexQuickSort(entries, lo, hi, EntryLess);
 }
 
-void QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
 {
     MarkedKeys marked(keys);
+    bool moved = false;
+    const auto exchange = [&](std::ptrdiff_t i, std::ptrdiff_t j) {
+        moved = moved || i != j;
+        marked.Exchange(i, j);
+    };
     // The same ranges in the same order as IndexQuickSort; see there.
     std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> pending{
         {0, static_cast<std::ptrdiff_t>(keys.size()) - 1}};
@@ -582,7 +587,7 @@ void QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
             for (std::ptrdiff_t i = lo; i < hi; ++i)
                 for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
                     if (!(marked.Rank(i) < marked.Rank(j)))
-                        marked.Exchange(i, j);
+                        exchange(i, j);
             continue;
         }
         const std::uint64_t pivot = marked.Rank((lo + hi) / 2);
@@ -592,7 +597,7 @@ void QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
             i = marked.FirstNotBelow(i, pivot, hi);
             j = marked.LastNotAbove(j, pivot, lo);
             if (j >= i) {
-                marked.Exchange(i, j);
+                exchange(i, j);
                 ++i;
                 --j;
             }
@@ -600,6 +605,7 @@ void QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
         pending.emplace_back(i, hi);
         pending.emplace_back(lo, j);
     }
+    return moved;
 }
 
 void SortIndexes(TIndexes& entries)

@@ -231,7 +231,8 @@ void IndexQuickSort(std::vector<T>& items, Less less)
 // the quicksort makes no exchange in it; the scans for the partition jump
 // over ascending stretches by binary search. The cost is that of the ranges
 // that hold equal ranks or values out of order, not of the whole array.
-void QuickSortRankedKeys(std::vector<std::uint64_t>& keys);
+// Returns false when no value changed its place.
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys);
 
 // Sorts entries lo..hi by text with the index files' own quicksort (ranges of
 // fewer than 11 entries by an exchange step that also exchanges equal texts,

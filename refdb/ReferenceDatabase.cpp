@@ -528,8 +528,8 @@ void TReferenceDatabase::ReadIndexFile(TIndexes& entries, TextIndex index)
 {
     if (!entries.empty())
         return;
-    if (const TIndexes* cached = textIndexCache_.Find(index)) {
-        entries = *cached;
+    if (textIndexCache_.Holds(index)) {
+        entries = textIndexCache_.Entries(index);
         return;
     }
     const std::string path = FilePath(TextIndexFileName(index));
@@ -697,25 +697,26 @@ void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t record
     }
     if (readBack.empty() && inMemory)
         return;
-    if (inMemory && LoadedTextIndex(index) != nullptr) {
+    if (inMemory && HoldTextIndex(index)) {
         textIndexCache_.Append(index, std::move(readBack));
         return;
     }
     // The steps on the file itself, after the file holds what is held.
     WriteHeldTextIndex(index);
+    textIndexCache_.Forget(index);
     for (const std::string& value : values)
         AppendIndexEntry(index, recordNumber, value);
 }
 
-TIndexes* TReferenceDatabase::LoadedTextIndex(TextIndex index)
+bool TReferenceDatabase::HoldTextIndex(TextIndex index)
 {
-    if (TIndexes* cached = textIndexCache_.Find(index))
-        return cached;
+    if (textIndexCache_.Holds(index))
+        return true;
     const std::string path = FilePath(TextIndexFileName(index));
     if (const std::optional<std::string> content = ReadWholeFile(PathFromText(path)))
         if (std::optional<TIndexes> entries = ParseExactTextIndex(*content, path))
             textIndexCache_.Set(index, std::move(*entries));
-    return textIndexCache_.Find(index);
+    return textIndexCache_.Holds(index);
 }
 
 void TReferenceDatabase::AppendIndexEntry(TextIndex index, std::int32_t recordNumber,

@@ -184,7 +184,9 @@ private:
     void AppendIndexRecord(std::string_view fileName, ConstBytes record);
     void SortOneTextIndex(TextIndex index);
     void WriteTextIndex(const TIndexes& entries, std::string_view fileName);
-    TIndexes* LoadedTextIndex(TextIndex index);
+    // True when the index is held, after reading it when its file is
+    // exactly as this program writes text indexes.
+    bool HoldTextIndex(TextIndex index);
 
     void WriteRebuiltIndexes(std::int32_t patternCount);
 

@@ -62,6 +62,12 @@ void TReferenceDatabase::WriteTextIndex(const TIndexes& entries, std::string_vie
 void TReferenceDatabase::SortTextIndexes()
 {
     ApplyPendingIndexWork();
+    SortTextIndexesInMemory();
+    WriteHeldTextIndexes();
+}
+
+void TReferenceDatabase::SortTextIndexesInMemory()
+{
     std::exception_ptr failure;
     for (TextIndex index : SortTextIndexOrder)
         if (!KeepReferenceCodeIndex(failure, index))
@@ -76,6 +82,7 @@ void TReferenceDatabase::SortTextIndex(const std::string& fileName)
     for (TextIndex index : SortTextIndexOrder) {
         if (TextIndexFileName(index) == fileName) {
             SortOneTextIndex(index);
+            WriteHeldTextIndex(index);
             return;
         }
     }
@@ -84,22 +91,36 @@ void TReferenceDatabase::SortTextIndex(const std::string& fileName)
 
 void TReferenceDatabase::SortOneTextIndex(TextIndex index)
 {
-    const std::string_view fileName = TextIndexFileName(index);
-    bool changed = true;
-    if (TIndexes* cached = stepByStep_ ? nullptr : textIndexCache_.Sort(index, changed)) {
-        if (!changed)
-            return; // the file already holds exactly these entries
+    if (textIndexCache_.Sort(index))
+        return; // held: written with the others
+    // Not held (its file is not exactly as this program writes them): sorted
+    // on the file, which then is.
+    std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(TextIndexFileName(index))));
+    if (sorted)
+        textIndexCache_.SetSorted(index, std::move(*sorted));
+}
+
+void TReferenceDatabase::WriteHeldTextIndex(TextIndex index)
+{
+    if (textIndexCache_.Changed(index)) {
         try {
-            WriteTextIndex(*cached, fileName);
+            WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), textIndexCache_.FileContent(index));
         } catch (...) {
-            textIndexCache_.Forget(index);
+            textIndexCache_.Forget(index); // the file's content is no longer known
             throw;
         }
-        return;
+        textIndexCache_.MarkWritten(index);
     }
-    std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(fileName)));
-    if (sorted && !stepByStep_)
-        textIndexCache_.SetSorted(index, std::move(*sorted));
+}
+
+void TReferenceDatabase::WriteHeldTextIndexes()
+{
+    std::exception_ptr failure;
+    for (TextIndex index : SortTextIndexOrder)
+        if (!KeepReferenceCodeIndex(failure, index))
+            KeepFirstFailure(failure, [&] { WriteHeldTextIndex(index); });
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TReferenceDatabase::RebuildIndexes()
@@ -159,12 +180,6 @@ void TReferenceDatabase::WriteRebuiltBinaryIndexes(const RebuiltIndexes& rebuilt
 
 void TReferenceDatabase::WriteRebuiltTextIndexes(const RebuiltIndexes& rebuilt)
 {
-    if (stepByStep_) {
-        for (TextIndex index : SortTextIndexOrder)
-            WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), rebuilt.Texts[TextIndexSlot(index)]);
-        SortTextIndexes();
-        return;
-    }
     // Sorted in memory; ReferenceCode.PDB last (see SortTextIndexOrder).
     for (TextIndex index : SortTextIndexOrder) {
         const std::string& content = rebuilt.Texts[TextIndexSlot(index)];

@@ -11,6 +11,7 @@
 #include "refdb/ReferencePattern.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -190,6 +191,131 @@ inline bool EntryLess(const TIndexedString& a, const TIndexedString& b)
 {
     return IndexTextLess(a.Text, b.Text);
 }
+
+std::uint64_t RankOf(std::uint64_t key) { return key >> 32; }
+
+// One bit per adjacent pair (k, k + 1) of positions.
+class PairBits {
+public:
+    explicit PairBits(std::size_t pairs) : words_(pairs / 64 + 1, 0) {}
+
+    void Set(std::size_t k, bool value)
+    {
+        const std::uint64_t bit = std::uint64_t{1} << (k % 64);
+        words_[k / 64] = value ? words_[k / 64] | bit : words_[k / 64] & ~bit;
+    }
+
+    // The first set bit in [from, end), or end.
+    std::size_t Next(std::size_t from, std::size_t end) const
+    {
+        for (std::size_t k = from; k < end;) {
+            const std::uint64_t word = words_[k / 64] >> (k % 64);
+            if (word != 0)
+                return std::min(end, k + static_cast<std::size_t>(std::countr_zero(word)));
+            k = (k / 64 + 1) * 64;
+        }
+        return end;
+    }
+
+    // The last set bit in [begin, to], or begin - 1 (as a signed position).
+    std::ptrdiff_t Previous(std::ptrdiff_t to, std::ptrdiff_t begin) const
+    {
+        for (std::ptrdiff_t k = to; k >= begin;) {
+            const auto u = static_cast<std::size_t>(k);
+            const std::uint64_t word = words_[u / 64] << (63 - u % 64);
+            if (word != 0)
+                return std::max(begin - 1, k - static_cast<std::ptrdiff_t>(std::countl_zero(word)));
+            k = static_cast<std::ptrdiff_t>(u / 64 * 64) - 1;
+        }
+        return begin - 1;
+    }
+
+private:
+    std::vector<std::uint64_t> words_;
+};
+
+// The ranked array with marks of its adjacent pairs that are not strictly
+// increasing (`unordered`) and that decrease (`descending`), kept up to date
+// through every exchange.
+class MarkedKeys {
+public:
+    explicit MarkedKeys(std::vector<std::uint64_t>& keys)
+        : keys_(keys), size_(static_cast<std::ptrdiff_t>(keys.size())), unordered_(keys.size()),
+          descending_(keys.size())
+    {
+        for (std::ptrdiff_t k = 0; k + 1 < size_; ++k)
+            Mark(k);
+    }
+
+    std::uint64_t Rank(std::ptrdiff_t p) const { return RankOf(keys_[static_cast<std::size_t>(p)]); }
+
+    void Exchange(std::ptrdiff_t i, std::ptrdiff_t j)
+    {
+        std::swap(keys_[static_cast<std::size_t>(i)], keys_[static_cast<std::size_t>(j)]);
+        if (Rank(i) != Rank(j))
+            for (std::ptrdiff_t k : {i - 1, i, j - 1, j})
+                Mark(k);
+    }
+
+    // True when lo..hi is strictly increasing (also when hi <= lo).
+    bool StrictlyIncreasing(std::ptrdiff_t lo, std::ptrdiff_t hi) const
+    {
+        if (hi <= lo)
+            return true;
+        const auto end = static_cast<std::size_t>(hi);
+        return unordered_.Next(static_cast<std::size_t>(lo), end) == end;
+    }
+
+    // The first position from i on whose rank is not below `pivot` (the
+    // quicksort's upward scan; it stops at `hi` at the latest).
+    std::ptrdiff_t FirstNotBelow(std::ptrdiff_t i, std::uint64_t pivot, std::ptrdiff_t hi) const
+    {
+        while (Rank(i) < pivot) {
+            // i..stop ascend (not strictly): a binary search finds the stop.
+            const auto stop = static_cast<std::ptrdiff_t>(
+                descending_.Next(static_cast<std::size_t>(i), static_cast<std::size_t>(hi)));
+            const auto found = std::lower_bound(At(i), At(stop + 1), pivot,
+                                                [](std::uint64_t key, std::uint64_t p) { return RankOf(key) < p; });
+            if (found != At(stop + 1))
+                return found - keys_.begin();
+            i = stop + 1;
+        }
+        return i;
+    }
+
+    // The last position from j down whose rank is not above `pivot` (the
+    // downward scan; it stops at `lo` at the latest).
+    std::ptrdiff_t LastNotAbove(std::ptrdiff_t j, std::uint64_t pivot, std::ptrdiff_t lo) const
+    {
+        while (pivot < Rank(j)) {
+            const std::ptrdiff_t start = descending_.Previous(j - 1, lo) + 1;
+            const auto found = std::upper_bound(At(start), At(j + 1), pivot,
+                                                [](std::uint64_t p, std::uint64_t key) { return p < RankOf(key); });
+            if (found != At(start))
+                return (found - keys_.begin()) - 1;
+            j = start - 1;
+        }
+        return j;
+    }
+
+private:
+    std::vector<std::uint64_t>::iterator At(std::ptrdiff_t p) const { return keys_.begin() + p; }
+
+    void Mark(std::ptrdiff_t k)
+    {
+        if (k < 0 || k + 1 >= size_)
+            return;
+        const std::uint64_t a = Rank(k);
+        const std::uint64_t b = Rank(k + 1);
+        unordered_.Set(static_cast<std::size_t>(k), !(a < b));
+        descending_.Set(static_cast<std::size_t>(k), b < a);
+    }
+
+    std::vector<std::uint64_t>& keys_;
+    std::ptrdiff_t size_;
+    PairBits unordered_;
+    PairBits descending_;
+};
 
 } // namespace
 
@@ -438,6 +564,48 @@ void QuickSortIndexes(TIndexes& entries, std::ptrdiff_t lo, std::ptrdiff_t hi)
     NORRVIK_ASSERT(lo >= 0 && hi < static_cast<std::ptrdiff_t>(entries.size()),
                    "Sort range outside the index");
     IndexQuickSort(entries, lo, hi, EntryLess);
+}
+
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
+{
+    MarkedKeys marked(keys);
+    bool moved = false;
+    const auto exchange = [&](std::ptrdiff_t i, std::ptrdiff_t j) {
+        moved = moved || i != j;
+        marked.Exchange(i, j);
+    };
+    // The same ranges in the same order as IndexQuickSort; see there.
+    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> pending{
+        {0, static_cast<std::ptrdiff_t>(keys.size()) - 1}};
+    while (!pending.empty()) {
+        const auto [lo, hi] = pending.back();
+        pending.pop_back();
+        // No exchange happens in a strictly increasing range, at any depth.
+        if (marked.StrictlyIncreasing(lo, hi))
+            continue;
+        if (hi - lo < 10) {
+            for (std::ptrdiff_t i = lo; i < hi; ++i)
+                for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
+                    if (!(marked.Rank(i) < marked.Rank(j)))
+                        exchange(i, j);
+            continue;
+        }
+        const std::uint64_t pivot = marked.Rank((lo + hi) / 2);
+        std::ptrdiff_t i = lo;
+        std::ptrdiff_t j = hi;
+        do {
+            i = marked.FirstNotBelow(i, pivot, hi);
+            j = marked.LastNotAbove(j, pivot, lo);
+            if (j >= i) {
+                exchange(i, j);
+                ++i;
+                --j;
+            }
+        } while (j > i);
+        pending.emplace_back(i, hi);
+        pending.emplace_back(lo, j);
+    }
+    return moved;
 }
 
 void SortIndexes(TIndexes& entries)

@@ -226,6 +226,16 @@ void IndexQuickSort(std::vector<T>& items, Less less)
     IndexQuickSort(items, 0, static_cast<std::ptrdiff_t>(items.size()) - 1, less);
 }
 
+// IndexQuickSort over values ordered by their upper 32 bits (a rank; the
+// lower bits carry anything), making exactly the same exchanges, fast when
+// the values are mostly in order already (a sorted index with a few entries
+// appended): a range that is strictly increasing is left as it stands, as
+// the quicksort makes no exchange in it; the scans for the partition jump
+// over ascending stretches by binary search. The cost is that of the ranges
+// that hold equal ranks or values out of order, not of the whole array.
+// Returns false when no value changed its place.
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys);
+
 // Sorts entries lo..hi by text with the index files' own quicksort (ranges of
 // fewer than 11 entries by an exchange step that also exchanges equal texts,
 // larger ones by partitioning around the middle entry). The order it leaves

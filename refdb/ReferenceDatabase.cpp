@@ -411,16 +411,6 @@ void TReferenceDatabase::SetProgressCallback(ProgressCallback callback)
     progress_ = std::move(callback);
 }
 
-void TReferenceDatabase::SetStepByStepIndexWork(bool value)
-{
-    if (value == stepByStep_)
-        return;
-    // Whatever is held or kept was meant for the other way of working.
-    ApplyPendingIndexWork();
-    textIndexCache_.Clear();
-    stepByStep_ = value;
-}
-
 void TReferenceDatabase::SetPreferences(const TPreferencesForReferenceDatabase* preferences)
 {
     preferences_ = preferences;
@@ -565,8 +555,8 @@ void TReferenceDatabase::ReadIndexFile(TIndexes& entries, TextIndex index)
 {
     if (!entries.empty())
         return;
-    if (const TIndexes* cached = CachedTextIndex(index)) {
-        entries = *cached;
+    if (textIndexCache_.Holds(index)) {
+        entries = textIndexCache_.Entries(index);
         return;
     }
     const std::string path = FilePath(TextIndexFileName(index));
@@ -574,13 +564,8 @@ void TReferenceDatabase::ReadIndexFile(TIndexes& entries, TextIndex index)
     if (!content)
         return;
     entries = ParseTextIndex(*content, path);
-    if (!stepByStep_ && FormatTextIndex(entries) == *content)
+    if (FormatTextIndex(entries) == *content)
         textIndexCache_.Set(index, entries);
-}
-
-TIndexes* TReferenceDatabase::CachedTextIndex(TextIndex index)
-{
-    return stepByStep_ ? nullptr : textIndexCache_.Find(index);
 }
 
 // ---------------------------------------------------------------------------
@@ -663,7 +648,7 @@ void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
     pattern.SetStatus(static_cast<std::int16_t>(pattern.GetStatus() | kUserPatternStatus));
     WritePatternRecord(pattern);
     PendingIndexWork work = CollectIndexWork();
-    if (indexRebuildPending_ && !stepByStep_) {
+    if (indexRebuildPending_) {
         // A pending rebuild rewrites every index file from the main data file
         // at Close. The binary records cost one append each and go in now;
         // the text index work is kept and done only if a text index is
@@ -695,54 +680,31 @@ void TReferenceDatabase::ApplyPendingIndexWork()
     pendingIndexWork_.clear();
     for (const PendingIndexWork& work : pending) {
         AppendTextIndexEntries(work);
-        SortTextIndexes();
+        SortTextIndexesInMemory();
     }
 }
 
 void TReferenceDatabase::ApplyIndexWork(const PendingIndexWork& work)
 {
+    // After a failure here the held entries stay as the file steps would
+    // have left the files (appended, not yet sorted) and are written at Close.
     AppendTextIndexEntries(work);
     AppendIndexRecords(work);
-    SortTextIndexes();
+    SortTextIndexesInMemory();
 }
 
 void TReferenceDatabase::AppendTextIndexEntries(const PendingIndexWork& work)
 {
-    try {
-        for (TextIndex index : AddPatternTextIndexOrder)
-            AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
-    } catch (...) {
-        WriteHeldTextIndexes();
-        throw;
-    }
+    for (TextIndex index : AddPatternTextIndexOrder)
+        AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
 }
 
 void TReferenceDatabase::AppendIndexRecords(const PendingIndexWork& work)
 {
-    try {
-        AppendIndexRecord(IndexFileName, work.Index);
-        if (FileExists(CrystalIndexFileName) || work.PatternCount < 2)
-            AppendIndexRecord(CrystalIndexFileName, work.Crystal);
-        AppendIndexRecord(StrongestLinesFileName, work.StrongestLines);
-    } catch (...) {
-        WriteHeldTextIndexes();
-        throw;
-    }
-}
-
-void TReferenceDatabase::WriteHeldTextIndexes() noexcept
-{
-    // On a failure the entries appended in memory go to their files,
-    // unsorted, as appending them to the files would have left them.
-    for (TextIndex index : AddPatternTextIndexOrder) {
-        if (const TIndexes* entries = CachedTextIndex(index)) {
-            try {
-                WriteTextIndex(*entries, TextIndexFileName(index));
-            } catch (...) {
-            }
-            textIndexCache_.Forget(index);
-        }
-    }
+    AppendIndexRecord(IndexFileName, work.Index);
+    if (FileExists(CrystalIndexFileName) || work.PatternCount < 2)
+        AppendIndexRecord(CrystalIndexFileName, work.Crystal);
+    AppendIndexRecord(StrongestLinesFileName, work.StrongestLines);
 }
 
 void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
@@ -763,28 +725,26 @@ void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t record
     }
     if (readBack.empty() && inMemory)
         return;
-    TIndexes* cached = inMemory ? LoadedTextIndex(index) : nullptr;
-    if (cached != nullptr) {
-        for (TIndexedString& entry : readBack)
-            cached->push_back(std::move(entry));
+    if (inMemory && HoldTextIndex(index)) {
+        textIndexCache_.Append(index, std::move(readBack));
         return;
     }
+    // The steps on the file itself, after the file holds what is held.
+    WriteHeldTextIndex(index);
     textIndexCache_.Forget(index);
     for (const std::string& value : values)
         AppendIndexEntry(index, recordNumber, value);
 }
 
-TIndexes* TReferenceDatabase::LoadedTextIndex(TextIndex index)
+bool TReferenceDatabase::HoldTextIndex(TextIndex index)
 {
-    if (stepByStep_)
-        return nullptr;
-    if (TIndexes* cached = textIndexCache_.Find(index))
-        return cached;
+    if (textIndexCache_.Holds(index))
+        return true;
     const std::string path = FilePath(TextIndexFileName(index));
     if (const std::optional<std::string> content = ReadWholeFile(PathFromText(path)))
         if (std::optional<TIndexes> entries = ParseExactTextIndex(*content, path))
             textIndexCache_.Set(index, std::move(*entries));
-    return textIndexCache_.Find(index);
+    return textIndexCache_.Holds(index);
 }
 
 void TReferenceDatabase::AppendIndexEntry(TextIndex index, std::int32_t recordNumber,

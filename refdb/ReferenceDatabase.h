@@ -8,12 +8,12 @@
 // swallows any failure: callers that must see a failed close (a conversion on
 // its normal path) call Close() explicitly before the object goes.
 //
-// Speed: the seven text indexes are held in memory once read, so adding a
-// pattern sorts them in memory and writes each file once; while a full
-// rebuild is pending anyway (a new database, or after AppendPattern), adding
-// a pattern leaves the index files to that rebuild. The files are the same,
-// byte for byte, as those of doing every step on the files themselves, which
-// SetStepByStepIndexWork(true) does (for comparison in tests).
+// Speed: the seven text indexes are held in memory once read. Adding a
+// pattern appends its entries and sorts them there; the index files are
+// written once, by WriteHeldTextIndexes (which Close calls), with exactly
+// the bytes that appending to and sorting every file at each addition would
+// leave. While a full rebuild is pending anyway (a new database, or after
+// AppendPattern), adding a pattern leaves the text indexes to that rebuild.
 //
 // Stops and crashes. Whatever stops a run that changes the database (an
 // error, a kill, a power cut), the database afterwards holds exactly the
@@ -155,7 +155,7 @@ public:
     // written whole before it replaces the old one; no rebuild is pending
     // afterwards.
     void RebuildIndexes();
-    // Sorts the seven text index files.
+    // Sorts the seven text indexes and writes those that changed.
     void SortTextIndexes();
     // Sorts one text index file of the folder; a file that cannot be read
     // as a text index is left as it is.
@@ -171,9 +171,10 @@ public:
     const std::vector<std::string>& SubfileList() const { return subfileList_; }
     const std::vector<std::string>& CodeList() const { return codeList_; }
 
-    // Does every index step on the files themselves, as slowly as that is:
-    // no text index held in memory, no index work left to a pending rebuild.
-    void SetStepByStepIndexWork(bool value);
+    // Writes the held text indexes that differ from their files, in the
+    // order of SortTextIndexOrder; after a failure ReferenceCode.PDB is left
+    // as it was (see there) and the first failure is raised.
+    void WriteHeldTextIndexes();
 
     // TPatternDatabaseLink
     void ReadTextLines(TextSideFile file, std::int32_t first, std::vector<std::string>& lines,
@@ -253,17 +254,18 @@ private:
     void ApplyIndexWork(const PendingIndexWork& work);
     void AppendTextIndexEntries(const PendingIndexWork& work);
     void AppendIndexRecords(const PendingIndexWork& work);
-    void WriteHeldTextIndexes() noexcept;
+    void WriteHeldTextIndex(TextIndex index);
+    void SortTextIndexesInMemory();
     void ApplyPendingIndexWork();
     void AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
                             const std::vector<std::string>& values);
     void AppendIndexEntry(TextIndex index, std::int32_t recordNumber, const std::string& value);
     void AppendIndexRecord(std::string_view fileName, ConstBytes record);
-    void SortCachedTextIndexes();
     void SortOneTextIndex(TextIndex index);
     void WriteTextIndex(const TIndexes& entries, std::string_view fileName);
-    TIndexes* CachedTextIndex(TextIndex index);
-    TIndexes* LoadedTextIndex(TextIndex index);
+    // True when the index is held, after reading it when its file is
+    // exactly as this program writes text indexes.
+    bool HoldTextIndex(TextIndex index);
 
     // The index files of a rebuild, built in memory before any is written.
     struct RebuiltIndexes {
@@ -297,7 +299,6 @@ private:
     bool runMarked_ = false;          // the marker of this run is on the disk
     std::int32_t uncommittedPatterns_ = 0;
 
-    bool stepByStep_ = false;
     TTextIndexCache textIndexCache_;
     std::vector<PendingIndexWork> pendingIndexWork_;
 };

@@ -49,14 +49,6 @@ std::string FdPath(int fd)
     return length > 0 ? std::string(target.data(), static_cast<std::size_t>(length)) : std::string();
 }
 
-std::string Absolute(const char* path)
-{
-    if (path[0] == '/')
-        return path;
-    std::array<char, 4096> cwd{};
-    return std::string(::getcwd(cwd.data(), cwd.size()) ? cwd.data() : "") + "/" + path;
-}
-
 [[noreturn]] void Stop();
 
 // Numbers a watched operation; true when the process is to stop at it.
@@ -164,38 +156,9 @@ off_t WriteOffset(int fd)
     return (::fcntl(fd, F_GETFL) & O_APPEND) != 0 ? ::lseek(fd, 0, SEEK_END) : ::lseek(fd, 0, SEEK_CUR);
 }
 
-ssize_t RawWrite(int fd, const void* buffer, std::size_t size)
-{
-    return static_cast<ssize_t>(::syscall(SYS_write, fd, buffer, size));
-}
-
-} // namespace
-
-extern "C" ssize_t write(int fd, const void* buffer, std::size_t size)
-{
-    if (WatchedFd(fd)) {
-        if (StopsHere()) {
-            if (!powerCut)
-                RawWrite(fd, buffer, size / 2); // torn
-            Stop();
-        }
-        Remember(fd, WriteOffset(fd), static_cast<long>(size));
-    }
-    return RawWrite(fd, buffer, size);
-}
-
-extern "C" ssize_t writev(int fd, const struct iovec* vectors, int count)
-{
-    if (WatchedFd(fd)) {
-        std::string all;
-        for (int i = 0; i < count; ++i)
-            all.append(static_cast<const char*>(vectors[i].iov_base), vectors[i].iov_len);
-        return write(fd, all.data(), all.size());
-    }
-    return static_cast<ssize_t>(::syscall(SYS_writev, fd, vectors, count));
-}
-
-extern "C" ssize_t pwrite(int fd, const void* buffer, std::size_t size, off_t offset)
+// A write of `size` bytes at `offset`: torn in half when the process
+// stops at it (and, in a power cut, lost with the rest).
+ssize_t Write(int fd, const void* buffer, std::size_t size, off_t offset)
 {
     if (WatchedFd(fd)) {
         if (StopsHere()) {
@@ -208,10 +171,35 @@ extern "C" ssize_t pwrite(int fd, const void* buffer, std::size_t size, off_t of
     return static_cast<ssize_t>(::syscall(SYS_pwrite64, fd, buffer, size, offset));
 }
 
-extern "C" ssize_t pwrite64(int fd, const void* buffer, std::size_t size, off_t offset)
+} // namespace
+
+extern "C" ssize_t pwrite(int fd, const void* buffer, std::size_t size, off_t offset)
 {
-    return pwrite(fd, buffer, size, offset);
+    return Write(fd, buffer, size, offset);
 }
+
+extern "C" ssize_t write(int fd, const void* buffer, std::size_t size)
+{
+    if (!WatchedFd(fd))
+        return static_cast<ssize_t>(::syscall(SYS_write, fd, buffer, size));
+    const off_t offset = WriteOffset(fd);
+    const ssize_t written = Write(fd, buffer, size, offset);
+    if (written > 0)
+        ::lseek(fd, offset + written, SEEK_SET);
+    return written;
+}
+
+extern "C" ssize_t writev(int fd, const struct iovec* vectors, int count)
+{
+    if (!WatchedFd(fd))
+        return static_cast<ssize_t>(::syscall(SYS_writev, fd, vectors, count));
+    std::string all;
+    for (int i = 0; i < count; ++i)
+        all.append(static_cast<const char*>(vectors[i].iov_base), vectors[i].iov_len);
+    return write(fd, all.data(), all.size());
+}
+
+namespace {
 
 // The journal above models what a sync makes durable, so the tests need not
 // wait for the disk: a sync of an open descriptor succeeds at once.
@@ -225,6 +213,8 @@ int Sync(int fd)
         Synced(fd);
     return 0;
 }
+
+} // namespace
 
 extern "C" int fsync(int fd)
 {
@@ -248,8 +238,8 @@ extern "C" int ftruncate(int fd, off_t length)
 
 extern "C" int truncate(const char* path, off_t length)
 {
-    if (!inside && Below(Absolute(path))) {
-        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (!inside && Below(std::string(path))) {
+        const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
         if (fd >= 0) {
             const int result = ftruncate(fd, length);
             ::close(fd);
@@ -261,14 +251,14 @@ extern "C" int truncate(const char* path, off_t length)
 
 extern "C" int rename(const char* from, const char* to)
 {
-    if (!inside && (Below(Absolute(from)) || Below(Absolute(to)))) {
+    if (!inside && (Below(std::string(from)) || Below(std::string(to)))) {
         if (StopsHere())
             Stop();
         if (powerCut) {
             Undo undo;
             undo.kind = Undo::Kind::Rename;
-            undo.from = Absolute(from);
-            undo.to = Absolute(to);
+            undo.from = std::string(from);
+            undo.to = std::string(to);
             const std::string backup = undo.to + ".power-cut-backup";
             if (::link(to, backup.c_str()) == 0)
                 undo.backup = backup;

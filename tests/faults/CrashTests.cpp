@@ -6,13 +6,12 @@
 // (its record and its own text lines), and converting again succeeds; a PDF1
 // run again stores each pattern exactly once.
 #include "CrashPoints.h"
+#include "FaultSources.h"
 
 #include "common/Exceptions.h"
 #include "convert/Conversion.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/ReferenceDatabase.h"
-#include "support/KandorWriter.h"
-#include "support/QuorvaneWriter.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -22,11 +21,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
-#include <set>
 #include <string>
 #include <tuple>
-#include <vector>
 
 namespace norrvik {
 namespace {
@@ -38,64 +34,11 @@ using test::ReadFile;
 constexpr std::size_t kRecord = 3310;
 constexpr long kMostStops = 30; // stop points per case; sampled evenly beyond
 
-using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, ConversionSummary*);
+using test::Format;
+using test::FolderImage;
+using test::kFormats;
 
-struct Source {
-    const char* name;
-    void (*write)(const fs::path& folder);
-    Driver driver;
-    bool skipsDuplicates; // a rerun adds only the patterns that are missing
-};
-
-void WriteKandor(const fs::path& folder)
-{
-    std::vector<test::KandorEntryData> entries(3);
-    entries[0].entry = {"QUARTZ", "quartz", "Si O2"};
-    entries[0].peaks = {test::KandorPeakAt(26.64, 900, 25), test::KandorPeakAt(20.86, 225, 16)};
-    entries[1].entry = {"CALCITE", "calcite", "Ca C O3"};
-    entries[1].peaks = {test::KandorPeakAt(29.4, 400, 4)};
-    entries[2].entry = {"HALITE", "halite", "Na Cl"};
-    entries[2].peaks = {test::KandorPeakAt(31.7, 900, 9)};
-    test::WriteKandorDatabase(folder, entries);
-}
-
-void WriteQuorvaneReference(const fs::path& folder)
-{
-    test::QuorvaneDatabase database;
-    database.referenceDatabase = true;
-    const char* numbers[] = {"05-0490", "10-0173", "33-1161"};
-    const char* names[] = {"quartz", "corundum", "halite"};
-    for (int i = 0; i < 3; ++i)
-        database.patterns.push_back(test::MakeQuorvanePattern(
-            numbers[i], test::QuorvaneNames({{'M', names[i]}}), "Si O2", {{3.343, 100}, {4.257, 22}}));
-    test::WriteQuorvaneDatabase(folder, database);
-}
-
-const Source kSources[] = {
-    {"Kandor", &WriteKandor, &ConvertKandorDatabase, false},
-    {"QuorvanePdf1", &WriteQuorvaneReference, &ConvertQuorvaneDatabase, true},
-};
-
-using FolderImage = std::map<std::string, std::vector<std::uint8_t>>;
-
-FolderImage TakeImage(const fs::path& folder)
-{
-    FolderImage image;
-    if (fs::exists(folder))
-        for (const auto& entry : fs::directory_iterator(folder))
-            image[entry.path().filename().string()] = ReadFile(entry.path());
-    return image;
-}
-
-void RestoreImage(const fs::path& folder, const FolderImage& image)
-{
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    for (const auto& [name, bytes] : image)
-        test::WriteFile(folder / name, bytes);
-}
-
-bool Convert(const Source& source, const fs::path& from, const fs::path& to)
+bool Convert(const Format& source, const fs::path& from, const fs::path& to)
 {
     bool success = false;
     try {
@@ -121,7 +64,7 @@ bool StartsWith(const std::vector<std::uint8_t>& bytes, const std::vector<std::u
 }
 
 // Target: new or holding patterns; stop: kill or power cut.
-using CrashCase = std::tuple<Source, bool, bool>;
+using CrashCase = std::tuple<Format, bool, bool>;
 
 class ConversionStopped : public ::testing::TestWithParam<CrashCase> {
 protected:
@@ -129,12 +72,12 @@ protected:
     {
         TReferenceDatabase::SetPatternsPerCommit(2); // commits within these small runs
         source_ = std::get<0>(GetParam());
-        source_.write(dir_.Path() / "old");
+        source_.writeSource(dir_.Path() / "old");
         if (std::get<1>(GetParam())) {
-            WriteKandor(dir_.Path() / "other");
-            ASSERT_TRUE(Convert(kSources[0], dir_.Path() / "other", Target()));
+            test::WriteKandorSource(dir_.Path() / "other");
+            ASSERT_TRUE(Convert(kFormats[0], dir_.Path() / "other", Target()));
         }
-        before_ = TakeImage(Target());
+        before_ = test::TakeImage(Target());
     }
     void TearDown() override { TReferenceDatabase::SetPatternsPerCommit(TReferenceDatabase::kPatternsPerCommit); }
 
@@ -144,7 +87,7 @@ protected:
     // (never when negative); the number of operations it saw.
     long RunChild(long stopAt)
     {
-        RestoreImage(Target(), before_);
+        test::RestoreImage(Target(), before_);
         int ends[2];
         if (::pipe(ends) != 0)
             return -1;
@@ -207,7 +150,7 @@ protected:
     }
 
     test::TempFolder dir_;
-    Source source_{};
+    Format source_{};
     FolderImage before_;
 };
 
@@ -215,7 +158,7 @@ TEST_P(ConversionStopped, AtEveryOperationRecoversAtTheNextOpen)
 {
     const long operations = RunChild(-1);
     ASSERT_GT(operations, 0);
-    const FolderImage clean = TakeImage(Target());
+    const FolderImage clean = test::TakeImage(Target());
     ASSERT_EQ(Problems(Target()), "");
     const long step = std::max(1L, operations / kMostStops);
     for (long stop = 0; stop < operations; stop += step) {
@@ -234,7 +177,7 @@ std::string CaseName(const ::testing::TestParamInfo<CrashCase>& info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Stops, ConversionStopped,
-                         ::testing::Combine(::testing::ValuesIn(kSources), ::testing::Bool(), ::testing::Bool()),
+                         ::testing::Combine(::testing::ValuesIn(kFormats), ::testing::Bool(), ::testing::Bool()),
                          CaseName);
 
 } // namespace

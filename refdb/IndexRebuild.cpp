@@ -96,7 +96,7 @@ void TReferenceDatabase::SortOneTextIndex(TextIndex index)
     // on the file, which then is.
     std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(TextIndexFileName(index))));
     if (sorted)
-        textIndexCache_.SetSorted(index, std::move(*sorted));
+        textIndexCache_.Set(index, std::move(*sorted));
 }
 
 void TReferenceDatabase::WriteHeldTextIndex(TextIndex index)
@@ -191,7 +191,7 @@ void TReferenceDatabase::RebuildIndexes()
                 }
                 SortIndexes(entries);
                 WriteTextIndex(entries, TextIndexFileName(index));
-                textIndexCache_.SetSorted(index, std::move(entries));
+                textIndexCache_.Set(index, std::move(entries));
             });
         }
         if (failure)

@@ -97,7 +97,7 @@ void TReferenceDatabase::SortOneTextIndex(TextIndex index)
     // on the file, which then is.
     std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(TextIndexFileName(index))));
     if (sorted)
-        textIndexCache_.SetSorted(index, std::move(*sorted));
+        textIndexCache_.Set(index, std::move(*sorted));
 }
 
 void TReferenceDatabase::WriteHeldTextIndex(TextIndex index)
@@ -193,7 +193,7 @@ void TReferenceDatabase::WriteRebuiltTextIndexes(const RebuiltIndexes& rebuilt)
         }
         SortIndexes(entries);
         WriteTextIndex(entries, TextIndexFileName(index));
-        textIndexCache_.SetSorted(index, std::move(entries));
+        textIndexCache_.Set(index, std::move(entries));
     }
 }
 

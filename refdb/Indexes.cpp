@@ -15,6 +15,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 #include <utility>
 
 namespace norrvik {
@@ -199,6 +200,9 @@ class PairBits {
 public:
     explicit PairBits(std::size_t pairs) : words_(pairs / 64 + 1, 0) {}
 
+    // Sets the word of pairs 64 w .. 64 w + 63 at once.
+    void SetWord(std::size_t w, std::uint64_t word) { words_[w] = word; }
+
     void Set(std::size_t k, bool value)
     {
         const std::uint64_t bit = std::uint64_t{1} << (k % 64);
@@ -243,8 +247,20 @@ public:
         : keys_(keys), size_(static_cast<std::ptrdiff_t>(keys.size())), unordered_(keys.size()),
           descending_(keys.size())
     {
-        for (std::ptrdiff_t k = 0; k + 1 < size_; ++k)
-            Mark(k);
+        const std::size_t pairs = keys.size() > 0 ? keys.size() - 1 : 0;
+        for (std::size_t w = 0; w * 64 < pairs; ++w) {
+            std::uint64_t unordered = 0;
+            std::uint64_t descending = 0;
+            const std::size_t end = std::min<std::size_t>(64, pairs - w * 64);
+            for (std::size_t b = 0; b < end; ++b) {
+                const std::uint64_t a = RankOf(keys[w * 64 + b]);
+                const std::uint64_t next = RankOf(keys[w * 64 + b + 1]);
+                unordered |= static_cast<std::uint64_t>(!(a < next)) << b;
+                descending |= static_cast<std::uint64_t>(next < a) << b;
+            }
+            unordered_.SetWord(w, unordered);
+            descending_.SetWord(w, descending);
+        }
     }
 
     std::uint64_t Rank(std::ptrdiff_t p) const { return RankOf(keys_[static_cast<std::size_t>(p)]); }
@@ -264,6 +280,48 @@ public:
             return true;
         const auto end = static_cast<std::size_t>(hi);
         return unordered_.Next(static_cast<std::size_t>(lo), end) == end;
+    }
+
+    // True when the ranks of lo..hi do not decrease.
+    bool Ascending(std::ptrdiff_t lo, std::ptrdiff_t hi) const
+    {
+        const auto end = static_cast<std::size_t>(hi);
+        return descending_.Next(static_cast<std::size_t>(lo), end) == end;
+    }
+
+    // The positions of lo..hi (ascending) whose rank is `rank`: first and
+    // one past the last.
+    std::pair<std::ptrdiff_t, std::ptrdiff_t> EqualRun(std::ptrdiff_t lo, std::ptrdiff_t hi, std::uint64_t rank) const
+    {
+        const auto first = std::lower_bound(At(lo), At(hi + 1), rank,
+                                            [](std::uint64_t key, std::uint64_t r) { return RankOf(key) < r; });
+        const auto last = std::upper_bound(first, At(hi + 1), rank,
+                                           [](std::uint64_t r, std::uint64_t key) { return r < RankOf(key); });
+        return {first - keys_.begin(), last - keys_.begin()};
+    }
+
+    // Reverses lo..hi (of one rank).
+    void Reverse(std::ptrdiff_t lo, std::ptrdiff_t hi) { std::reverse(At(lo), At(hi + 1)); }
+
+    // True when every rank of lo..hi is the same.
+    bool AllEqual(std::ptrdiff_t lo, std::ptrdiff_t hi) const
+    {
+        const auto end = static_cast<std::size_t>(hi);
+        return Rank(lo) == Rank(hi) && descending_.Next(static_cast<std::size_t>(lo), end) == end;
+    }
+
+    // Puts keys lo..hi (of one rank) in the order `order` gives: position
+    // lo + k receives the key from lo + order[k]. False when none moves.
+    bool Rearrange(std::ptrdiff_t lo, const std::vector<std::uint32_t>& order)
+    {
+        std::vector<std::uint64_t>& old = scratch_;
+        old.assign(At(lo), At(lo + static_cast<std::ptrdiff_t>(order.size())));
+        bool moved = false;
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            keys_[static_cast<std::size_t>(lo) + k] = old[order[k]];
+            moved = moved || order[k] != k;
+        }
+        return moved;
     }
 
     // The first position from i on whose rank is not below `pivot` (the
@@ -312,6 +370,7 @@ private:
     }
 
     std::vector<std::uint64_t>& keys_;
+    std::vector<std::uint64_t> scratch_;
     std::ptrdiff_t size_;
     PairBits unordered_;
     PairBits descending_;
@@ -566,6 +625,34 @@ void QuickSortIndexes(TIndexes& entries, std::ptrdiff_t lo, std::ptrdiff_t hi)
     IndexQuickSort(entries, lo, hi, EntryLess);
 }
 
+// The order the quicksort leaves a range of `size` equal values in: it
+// depends on the size alone. Kept for the sizes met, up to a bound.
+const std::vector<std::uint32_t>* EqualRangeOrder(std::size_t size)
+{
+    constexpr std::size_t kLargest = 1 << 16;
+    constexpr std::size_t kSmall = 64;
+    const auto make = [size] {
+        std::vector<std::uint32_t> order(size);
+        for (std::size_t k = 0; k < size; ++k)
+            order[k] = static_cast<std::uint32_t>(k);
+        IndexQuickSort(order, [](std::uint32_t, std::uint32_t) { return false; });
+        return order;
+    };
+    if (size < kSmall) {
+        thread_local std::array<std::vector<std::uint32_t>, kSmall> small;
+        if (small[size].size() != size)
+            small[size] = make();
+        return &small[size];
+    }
+    thread_local std::unordered_map<std::size_t, std::vector<std::uint32_t>> orders;
+    if (size > kLargest)
+        return nullptr;
+    auto found = orders.find(size);
+    if (found == orders.end())
+        found = orders.emplace(size, make()).first;
+    return &found->second;
+}
+
 bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
 {
     MarkedKeys marked(keys);
@@ -583,6 +670,26 @@ bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
         // No exchange happens in a strictly increasing range, at any depth.
         if (marked.StrictlyIncreasing(lo, hi))
             continue;
+        if (marked.AllEqual(lo, hi)) {
+            if (const std::vector<std::uint32_t>* order = EqualRangeOrder(static_cast<std::size_t>(hi - lo + 1))) {
+                moved = marked.Rearrange(lo, *order) || moved;
+                continue;
+            }
+        }
+        const bool ascending = marked.Ascending(lo, hi);
+        if (hi - lo < 10 && ascending) {
+            // Exchanges happen within each run of equal ranks alone, as in a
+            // range of that many equal values.
+            for (std::ptrdiff_t first = lo; first <= hi;) {
+                std::ptrdiff_t last = first;
+                while (last < hi && marked.Rank(last + 1) == marked.Rank(first))
+                    ++last;
+                if (last > first)
+                    moved = marked.Rearrange(first, *EqualRangeOrder(static_cast<std::size_t>(last - first + 1))) || moved;
+                first = last + 1;
+            }
+            continue;
+        }
         if (hi - lo < 10) {
             for (std::ptrdiff_t i = lo; i < hi; ++i)
                 for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
@@ -591,6 +698,19 @@ bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
             continue;
         }
         const std::uint64_t pivot = marked.Rank((lo + hi) / 2);
+        if (ascending) {
+            // The scans meet the pivot's run of equal ranks from both ends
+            // and exchange it pair by pair until they cross: it is reversed,
+            // and the ranges go on from the pairs last exchanged (the first
+            // exchange happens in any case, be it of the pivot with itself).
+            const auto [first, end] = marked.EqualRun(lo, hi, pivot);
+            const std::ptrdiff_t exchanges = std::max<std::ptrdiff_t>(1, (end - first) / 2);
+            marked.Reverse(first, end - 1);
+            moved = moved || end - first > 1;
+            pending.emplace_back(first + exchanges, hi);
+            pending.emplace_back(lo, end - 1 - exchanges);
+            continue;
+        }
         std::ptrdiff_t i = lo;
         std::ptrdiff_t j = hi;
         do {

@@ -117,7 +117,7 @@ std::unique_ptr<TReferenceDatabase> TReferenceDatabase::CreateDatabase(const std
         WriteWholeFile(PathFromText(database->FilePath(empty)), {});
     for (TextIndex index : kCreateTextIndexOrder) {
         database->WriteTextIndex({}, TextIndexFileName(index));
-        database->textIndexCache_.SetSorted(index, {});
+        database->textIndexCache_.Set(index, {});
     }
     database->indexRebuildPending_ = true;
     database->SaveDefaultSubfileList();

@@ -663,12 +663,27 @@ void WriteLines(PatternRecord& record, const std::vector<LineValues>& lines)
 }
 
 // The stored line order is that of an exchange sort: every pair i < j is
-// exchanged when `exchange(line i, line j)`. The order it leaves equal keys
-// in is kept exactly; the sort runs on plain values and writes the record once.
+// exchanged when `exchange(line i, line j)` (its row i then holds the first
+// of the remaining lines in order). When no two lines are equal in that
+// order and no d is a NaN, the order is a strict total one and the exchange
+// sort leaves the one order any sort leaves; only then is a fast sort used.
+// The record is written once.
 template <typename Exchange>
 void ExchangeSortLines(PatternRecord& record, std::size_t count, Exchange exchange)
 {
     std::vector<LineValues> lines = ReadLines(record, count);
+    if (std::none_of(lines.begin(), lines.end(), [](const LineValues& line) { return line.D != line.D; })) {
+        std::vector<LineValues> sorted = lines;
+        const auto before = [&exchange](const LineValues& a, const LineValues& b) { return exchange(b, a); };
+        std::sort(sorted.begin(), sorted.end(), before);
+        bool strict = true;
+        for (std::size_t i = 1; strict && i < count; ++i)
+            strict = before(sorted[i - 1], sorted[i]);
+        if (strict) {
+            WriteLines(record, sorted);
+            return;
+        }
+    }
     for (std::size_t i = 0; i + 1 < count; ++i)
         for (std::size_t j = i + 1; j < count; ++j)
             if (exchange(lines[i], lines[j]))

@@ -297,16 +297,16 @@ std::string TTextIndexCache::FileContent(TextIndex index)
 
 void TTextIndexCache::Set(TextIndex index, TIndexes entries)
 {
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), {}, 0, false};
-}
-
-void TTextIndexCache::SetSorted(TextIndex index, TIndexes entries)
-{
-    // Entries out of order after all are held as of unknown order.
-    std::optional<std::vector<std::uint64_t>> keys = KeysOfSortedEntries(entries);
-    if (!keys)
-        return Set(index, std::move(entries));
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), std::move(*keys), 0, false};
+    // Entries in upper case and ascending order (as this program writes
+    // them) are ranked at once, so that entries appended before the first
+    // sort need not have all others sorted with them.
+    const bool upperCase = std::none_of(entries.begin(), entries.end(), [](const TIndexedString& entry) {
+        return std::any_of(entry.Text.begin(), entry.Text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    });
+    std::optional<std::vector<std::uint64_t>> keys;
+    if (upperCase)
+        keys = KeysOfSortedEntries(entries);
+    slots_[TextIndexSlot(index)] = Slot{std::move(entries), keys.value_or(std::vector<std::uint64_t>()), 0, false};
 }
 
 void TTextIndexCache::Append(TextIndex index, std::vector<TIndexedString> entries)
@@ -350,7 +350,7 @@ bool TTextIndexCache::Sort(TextIndex index)
         // Beyond what ranks can tell apart: the plain sort, once.
         TIndexes entries = Entries(index);
         SortIndexes(entries);
-        SetSorted(index, std::move(entries));
+        Set(index, std::move(entries));
         slots_[TextIndexSlot(index)]->Changed = true;
         return true;
     }

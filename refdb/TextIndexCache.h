@@ -74,10 +74,8 @@ public:
     TIndexes Entries(TextIndex index);
     // The bytes of the held index's file: FormatTextIndex of Entries.
     std::string FileContent(TextIndex index);
-    // Entries as read from a file: their order is not known to be sorted.
+    // Entries as their file holds them, in any order.
     void Set(TextIndex index, TIndexes entries);
-    // Entries as this program's sort left them, as their file holds them.
-    void SetSorted(TextIndex index, TIndexes entries);
     // Appends entries to a held index (which must be held).
     void Append(TextIndex index, std::vector<TIndexedString> entries);
     void Forget(TextIndex index);

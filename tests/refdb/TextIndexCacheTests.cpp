@@ -46,7 +46,7 @@ TEST(TextIndexCacheTest, HeldIndexSortsAsTheFileSortDoes)
             TIndexes expected = RandomEntries(random, sortedSize, 1);
             SortIndexes(expected);
             TTextIndexCache cache;
-            cache.SetSorted(kIndex, expected);
+            cache.Set(kIndex, expected);
             const TIndexes appended = RandomEntries(random, appendedSize, 100000);
             cache.Append(kIndex, appended);
             expected.insert(expected.end(), appended.begin(), appended.end());
@@ -64,7 +64,7 @@ TEST(TextIndexCacheTest, HeldIndexSortsAsTheFileSortDoes)
     // the ranks are spread out again.
     TTextIndexCache cache;
     TIndexes halving = {{"A", 1}, {"A", 2}, {"B", 3}};
-    cache.SetSorted(kIndex, halving);
+    cache.Set(kIndex, halving);
     for (std::int32_t n = 4; n < 80; ++n) {
         const TIndexes added = {{"a" + std::string(static_cast<std::size_t>(n), '0'), n}, {"a0", n}};
         cache.Append(kIndex, added);
@@ -83,10 +83,10 @@ TEST(TextIndexCacheTest, HeldIndexSortsAsTheFileSortDoes)
 
     // Distinct texts in order leave the file as it is; two equal texts are
     // exchanged by every sort, so the order changes each time.
-    cache.SetSorted(kIndex, {{"A", 1}, {"B", 2}});
+    cache.Set(kIndex, {{"A", 1}, {"B", 2}});
     cache.Sort(kIndex);
     EXPECT_FALSE(cache.Changed(kIndex));
-    cache.SetSorted(kIndex, {{"A", 1}, {"A", 2}});
+    cache.Set(kIndex, {{"A", 1}, {"A", 2}});
     cache.Sort(kIndex);
     EXPECT_TRUE(cache.Changed(kIndex));
     ExpectSameOrder({{"A", 2}, {"A", 1}}, cache.Entries(kIndex));

@@ -626,7 +626,8 @@ void QuickSortIndexes(TIndexes& entries, std::ptrdiff_t lo, std::ptrdiff_t hi)
 }
 
 // The order the quicksort leaves a range of `size` equal values in: it
-// depends on the size alone. Kept for the sizes met, up to a bound.
+// depends on the size alone. Kept for the sizes met, up to a bound;
+// nothing beyond it.
 const std::vector<std::uint32_t>* EqualRangeOrder(std::size_t size)
 {
     constexpr std::size_t kLargest = 1 << 16;
@@ -644,12 +645,18 @@ const std::vector<std::uint32_t>* EqualRangeOrder(std::size_t size)
             small[size] = make();
         return &small[size];
     }
+    // The orders kept hold a million positions at most (4 MiB); a range of
+    // another size then takes the quicksort's own way.
+    constexpr std::size_t kBudget = 1 << 20;
     thread_local std::unordered_map<std::size_t, std::vector<std::uint32_t>> orders;
-    if (size > kLargest)
-        return nullptr;
+    thread_local std::size_t kept = 0;
     auto found = orders.find(size);
-    if (found == orders.end())
+    if (found == orders.end()) {
+        if (size > kLargest || kept + size > kBudget)
+            return nullptr;
+        kept += size;
         found = orders.emplace(size, make()).first;
+    }
     return &found->second;
 }
 

@@ -148,6 +148,21 @@ void TReferenceDatabase::BeginRun(bool newDatabase, const std::string& title)
     runMarked_ = true;
 }
 
+void TReferenceDatabase::PatternWritten()
+{
+    // Patterns between two head starts of the disk writes: the system writes
+    // them while the run goes on, so that the commit's fsync waits for little.
+    constexpr std::int32_t kPatternsPerWriteback = 256;
+    if (++uncommittedPatterns_ >= PatternsPerCommit()) {
+        CommitPatterns();
+    } else if (uncommittedPatterns_ % kPatternsPerWriteback == 0) {
+        for (TStringFile* file : {&commentFile_, &literatureFile_})
+            if (file->File.IsOpen())
+                file->File.StartWriteback();
+        dataFile_.StartWriteback();
+    }
+}
+
 void TReferenceDatabase::CommitPatterns()
 {
     for (TStringFile* file : {&commentFile_, &literatureFile_})

@@ -110,6 +110,7 @@ std::unique_ptr<TReferenceDatabase> TReferenceDatabase::CreateDatabase(const std
     database->dataFile_.Create(PathFromText(database->FilePath(kMainDataFileName)), kPatternRecordSize);
     database->header_ = DatabaseHeader::NewDatabase(title);
     database->dataFile_.WriteRecord(0, database->header_.Record());
+    database->dataFile_.Sync(); // the empty database's commit
     database->opened_ = true;
 
     for (std::string_view empty : {kCommentFileName, kLiteratureFileName, kCodesFileName,
@@ -631,8 +632,7 @@ void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
         throw;
     }
     header_.SetCounts(patternCount, userPatternCount);
-    if (++uncommittedPatterns_ >= PatternsPerCommit())
-        CommitPatterns();
+    PatternWritten();
 }
 
 void TReferenceDatabase::AppendPattern(TReferencePattern& pattern)

@@ -224,6 +224,7 @@ private:
     // (DatabaseRun.cpp).
     static std::int32_t PatternsPerCommit();
     void BeginRun(bool newDatabase, const std::string& title);
+    void PatternWritten();
     void CommitPatterns();
     void FinishRun();
     void SyncFilesOfRun();

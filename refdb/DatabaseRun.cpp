@@ -206,8 +206,11 @@ void TReferenceDatabase::FinishRun()
 
 void TReferenceDatabase::SyncFilesOfRun()
 {
+    // The binary indexes are the only files a run changes in place without
+    // putting them on the disk itself: whole-file replacements are durable,
+    // and the text-line and main data files are synced by the commit.
     for (const DatabaseFileInfo& file : kDatabaseFiles)
-        if (file.Role != DatabaseFileRole::MainData)
+        if (file.Role == DatabaseFileRole::BinaryIndex)
             if (auto handle = TFileHandle::OpenIfExists(PathFromText(FilePath(file.Name)), FileOpening::Read))
                 handle->Sync();
 }

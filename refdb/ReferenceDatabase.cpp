@@ -173,11 +173,16 @@ void TReferenceDatabase::SetReadOnly(bool value)
     }
 }
 
-void TReferenceDatabase::CheckDatabaseFiles()
+void TReferenceDatabase::CheckFolderExists() const
 {
     std::error_code error;
     if (!std::filesystem::is_directory(PathFromText(databaseName_), error))
         throw Exception(Format("Folder %s doesn't exist.", databaseName_.c_str()));
+}
+
+void TReferenceDatabase::CheckDatabaseFiles()
+{
+    CheckFolderExists();
     for (const DatabaseFileInfo& file : kDatabaseFiles)
         if (file.Required() && !FileExists(file.Name))
             throw Exception(Format("Folder %s doesn't contain %s.", databaseName_.c_str(),
@@ -212,9 +217,7 @@ void TReferenceDatabase::OpenForIndexRebuild()
 {
     if (opened_)
         return;
-    std::error_code error;
-    if (!std::filesystem::is_directory(PathFromText(databaseName_), error))
-        throw Exception(Format("Folder %s doesn't exist.", databaseName_.c_str()));
+    CheckFolderExists();
     if (!FileExists(kMainDataFileName) && !HasRunMarker())
         throw Exception(Format("Folder %s doesn't contain %s.", databaseName_.c_str(),
                                std::string(kDatabaseFiles.front().MissingText).c_str()));

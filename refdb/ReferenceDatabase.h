@@ -213,6 +213,7 @@ private:
     std::string FilePath(std::string_view fileName) const;
     bool FileExists(std::string_view fileName) const;
 
+    void CheckFolderExists() const;
     void OpenMainDataFile();
     // The first index file that does not hold one entry (ReferenceCode.PDB)
     // or one record (the binary indexes) per pattern; empty when none.

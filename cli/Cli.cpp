@@ -121,8 +121,8 @@ int RunRebuild(const std::string& folder, std::ostream& out, std::ostream& err, 
     TTerminalProgress progress(err, options.drawProgress);
     TReferenceDatabase database;
     database.SetDatabaseName(folder);
-    database.SetReadOnly(false);
-    database.Open();
+    // The old index files need not be readable: they are all written anew.
+    database.OpenForIndexRebuild();
     const std::int32_t count = database.PatternCount();
     database.SetProgressCallback(progress.Callback());
     database.RebuildIndexes();

@@ -251,6 +251,14 @@ void TFileHandle::Sync()
         ThrowReason("Cannot write file", pathText_, ErrnoText(errno));
 }
 
+void TFileHandle::StartWriteback() noexcept
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    // Only a head start for a later Sync, which reports any failure.
+    static_cast<void>(::sync_file_range(descriptor_, 0, 0, SYNC_FILE_RANGE_WRITE));
+#endif
+}
+
 void TFileHandle::CopyPermissionsFrom(const std::filesystem::path& model)
 {
     struct stat status {};

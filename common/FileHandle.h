@@ -58,6 +58,10 @@ public:
     void Truncate(std::uint64_t size);
     // Puts the file's data on the disk (fsync).
     void Sync();
+    // Lets the system start writing the file's changed data to the disk
+    // without waiting for it (where it offers that), so that a later Sync
+    // has less left to wait for.
+    void StartWriteback() noexcept;
     // Gives the file the permission bits (and, when allowed, the owner) of `model`.
     void CopyPermissionsFrom(const std::filesystem::path& model);
     // Closes; raises when the system reports a failed write at closing.

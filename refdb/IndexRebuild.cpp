@@ -1,6 +1,7 @@
 // The index side of the target database: rebuilding all ten index files from
-// the main data file, and sorting the seven text indexes (held in memory once
-// read, see TextIndexCache.h).
+// the main data file (built in memory, then each file replaced whole), and
+// sorting the seven text indexes (held in memory once read, see
+// TextIndexCache.h).
 #include "refdb/ReferenceDatabase.h"
 
 #include "common/Exceptions.h"
@@ -61,6 +62,12 @@ void TReferenceDatabase::WriteTextIndex(const TIndexes& entries, std::string_vie
 void TReferenceDatabase::SortTextIndexes()
 {
     ApplyPendingIndexWork();
+    SortTextIndexesInMemory();
+    WriteHeldTextIndexes();
+}
+
+void TReferenceDatabase::SortTextIndexesInMemory()
+{
     std::exception_ptr failure;
     for (TextIndex index : SortTextIndexOrder)
         if (!KeepReferenceCodeIndex(failure, index))
@@ -75,6 +82,7 @@ void TReferenceDatabase::SortTextIndex(const std::string& fileName)
     for (TextIndex index : SortTextIndexOrder) {
         if (TextIndexFileName(index) == fileName) {
             SortOneTextIndex(index);
+            WriteHeldTextIndex(index);
             return;
         }
     }
@@ -83,111 +91,110 @@ void TReferenceDatabase::SortTextIndex(const std::string& fileName)
 
 void TReferenceDatabase::SortOneTextIndex(TextIndex index)
 {
-    const std::string_view fileName = TextIndexFileName(index);
-    bool changed = true;
-    if (TIndexes* cached = stepByStep_ ? nullptr : textIndexCache_.Sort(index, changed)) {
-        if (!changed)
-            return; // the file already holds exactly these entries
+    if (textIndexCache_.Sort(index))
+        return; // held: written with the others
+    // Not held (its file is not exactly as this program writes them): sorted
+    // on the file, which then is.
+    std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(TextIndexFileName(index))));
+    if (sorted)
+        textIndexCache_.Set(index, std::move(*sorted));
+}
+
+void TReferenceDatabase::WriteHeldTextIndex(TextIndex index)
+{
+    if (textIndexCache_.Changed(index)) {
         try {
-            WriteTextIndex(*cached, fileName);
+            WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), textIndexCache_.FileContent(index));
         } catch (...) {
-            textIndexCache_.Forget(index);
+            textIndexCache_.Forget(index); // the file's content is no longer known
             throw;
         }
-        return;
+        textIndexCache_.MarkWritten(index);
     }
-    std::optional<TIndexes> sorted = SortTextIndexFile(PathFromText(FilePath(fileName)));
-    if (sorted && !stepByStep_)
-        textIndexCache_.SetSorted(index, std::move(*sorted));
+}
+
+void TReferenceDatabase::WriteHeldTextIndexes()
+{
+    std::exception_ptr failure;
+    for (TextIndex index : SortTextIndexOrder)
+        if (!KeepReferenceCodeIndex(failure, index))
+            KeepFirstFailure(failure, [&] { WriteHeldTextIndex(index); });
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TReferenceDatabase::RebuildIndexes()
 {
     Open();
+    BeginRun(false, {});
     if (FileExists(kCodesFileName))
         LoadCodeList();
     // Everything the rebuild writes replaces what adding patterns left.
     pendingIndexWork_.clear();
     textIndexCache_.Clear();
+    const RebuiltIndexes rebuilt = CollectRebuiltIndexes();
+    WriteRebuiltBinaryIndexes(rebuilt);
+    WriteRebuiltTextIndexes(rebuilt);
+    indexRebuildPending_ = false;
+}
 
-    std::array<std::string, TextIndexCount> contents;
-    std::array<bool, TextIndexCount> created{};
-    std::array<std::size_t, TextIndexCount> counts{};
-    TRecordFile indexFile;
-    TRecordFile strongestLinesFile;
-    TRecordFile crystalIndexFile;
-    std::exception_ptr failure;
-    KeepFirstFailure(failure, [&] {
-        for (TextIndex index : RebuildTextIndexOrder) {
-            // The contents are built in memory and written at the end; the
-            // placeholder on disk would only leave unreadable indexes behind
-            // a rebuild that fails.
-            if (stepByStep_)
-                WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), kPlaceholderCountLine);
-            contents[TextIndexSlot(index)] = kPlaceholderCountLine;
-            created[TextIndexSlot(index)] = true;
-        }
-        indexFile.Create(PathFromText(FilePath(IndexFileName)), IndexRecordSize);
-        strongestLinesFile.Create(PathFromText(FilePath(StrongestLinesFileName)), StrongestLinesRecordSize);
-        crystalIndexFile.Create(PathFromText(FilePath(CrystalIndexFileName)), CrystalIndexRecordSize);
-
-        const std::int32_t patternCount = header_.PatternCount();
-        for (std::int32_t n = 1; n <= patternCount; ++n) {
-            LoadPattern(n);
-            if (onIndexPatternMsg_)
-                onIndexPatternMsg_(currentPattern_.GetReferenceCode());
-            if (progress_)
-                progress_(Progress{Progress::Stage::WritingIndexes, n, patternCount});
-            for (TextIndex index : RebuildTextIndexOrder) {
-                for (const std::string& text : RebuildIndexTexts(index, currentPattern_)) {
-                    AppendIndexEntryLine(contents[TextIndexSlot(index)], n, text);
-                    ++counts[TextIndexSlot(index)];
-                }
-            }
-            indexFile.WriteRecord(n - 1, MakeIndexRecord(currentPattern_));
-            crystalIndexFile.WriteRecord(n - 1, MakeCrystalIndexRecord(currentPattern_));
-            strongestLinesFile.WriteRecord(n - 1, MakeStrongestLinesRecord(currentPattern_));
-        }
-    });
-    for (TRecordFile* file : {&indexFile, &strongestLinesFile, &crystalIndexFile})
-        KeepFirstFailure(failure, [file] { file->Close(); });
-
+TReferenceDatabase::RebuiltIndexes TReferenceDatabase::CollectRebuiltIndexes()
+{
+    // Built in memory and written only when complete: a rebuild that fails
+    // leaves every index file as it was.
+    RebuiltIndexes rebuilt;
     for (TextIndex index : RebuildTextIndexOrder)
-        if (created[TextIndexSlot(index)])
-            PatchCountLine(contents[TextIndexSlot(index)], counts[TextIndexSlot(index)]);
-
-    if (!failure && !stepByStep_) {
-        // The sort reads each index as just written: it is still in memory.
-        for (TextIndex index : SortTextIndexOrder) {
-            if (KeepReferenceCodeIndex(failure, index))
-                continue;
-            KeepFirstFailure(failure, [&] {
-                const std::string path = FilePath(TextIndexFileName(index));
-                TIndexes entries;
-                try {
-                    entries = ParseTextIndex(contents[TextIndexSlot(index)], path);
-                } catch (const Exception&) {
-                    WriteWholeFile(PathFromText(path), contents[TextIndexSlot(index)]); // left unsorted
-                    return;
-                }
-                SortIndexes(entries);
-                WriteTextIndex(entries, TextIndexFileName(index));
-                textIndexCache_.SetSorted(index, std::move(entries));
-            });
+        rebuilt.Texts[TextIndexSlot(index)] = kPlaceholderCountLine;
+    const auto append = [](std::string& content, ConstBytes record) {
+        content.append(reinterpret_cast<const char*>(record.data()), record.size());
+    };
+    const std::int32_t patternCount = header_.PatternCount();
+    for (std::int32_t n = 1; n <= patternCount; ++n) {
+        LoadPattern(n);
+        if (onIndexPatternMsg_)
+            onIndexPatternMsg_(currentPattern_.GetReferenceCode());
+        if (progress_)
+            progress_(Progress{Progress::Stage::WritingIndexes, n, patternCount});
+        for (TextIndex index : RebuildTextIndexOrder) {
+            for (const std::string& text : RebuildIndexTexts(index, currentPattern_)) {
+                AppendIndexEntryLine(rebuilt.Texts[TextIndexSlot(index)], n, text);
+                ++rebuilt.Counts[TextIndexSlot(index)];
+            }
         }
-        if (failure)
-            std::rethrow_exception(failure);
-        return;
+        // In this order: the strongest-lines record sorts the pattern's lines.
+        append(rebuilt.Index, MakeIndexRecord(currentPattern_));
+        append(rebuilt.Crystal, MakeCrystalIndexRecord(currentPattern_));
+        append(rebuilt.StrongestLines, MakeStrongestLinesRecord(currentPattern_));
     }
+    for (TextIndex index : RebuildTextIndexOrder)
+        PatchCountLine(rebuilt.Texts[TextIndexSlot(index)], rebuilt.Counts[TextIndexSlot(index)]);
+    return rebuilt;
+}
 
-    for (TextIndex index : SortTextIndexOrder)
-        if (created[TextIndexSlot(index)] && !KeepReferenceCodeIndex(failure, index))
-            KeepFirstFailure(failure, [&] {
-                WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), contents[TextIndexSlot(index)]);
-            });
-    if (failure)
-        std::rethrow_exception(failure);
-    SortTextIndexes();
+void TReferenceDatabase::WriteRebuiltBinaryIndexes(const RebuiltIndexes& rebuilt)
+{
+    WriteWholeFile(PathFromText(FilePath(IndexFileName)), rebuilt.Index);
+    WriteWholeFile(PathFromText(FilePath(StrongestLinesFileName)), rebuilt.StrongestLines);
+    WriteWholeFile(PathFromText(FilePath(CrystalIndexFileName)), rebuilt.Crystal);
+}
+
+void TReferenceDatabase::WriteRebuiltTextIndexes(const RebuiltIndexes& rebuilt)
+{
+    // Sorted in memory; ReferenceCode.PDB last (see SortTextIndexOrder).
+    for (TextIndex index : SortTextIndexOrder) {
+        const std::string& content = rebuilt.Texts[TextIndexSlot(index)];
+        const std::string path = FilePath(TextIndexFileName(index));
+        TIndexes entries;
+        try {
+            entries = ParseTextIndex(content, path);
+        } catch (const Exception&) {
+            WriteWholeFile(PathFromText(path), content); // left unsorted, as a sort of the file would
+            continue;
+        }
+        SortIndexes(entries);
+        WriteTextIndex(entries, TextIndexFileName(index));
+        textIndexCache_.Set(index, std::move(entries));
+    }
 }
 
 } // namespace norrvik

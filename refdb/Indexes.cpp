@@ -11,9 +11,11 @@
 #include "refdb/ReferencePattern.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 #include <utility>
 
 namespace norrvik {
@@ -180,6 +182,189 @@ inline bool EntryLess(const TIndexedString& a, const TIndexedString& b)
     return IndexTextLess(a.Text, b.Text);
 }
 
+std::uint64_t RankOf(std::uint64_t key) { return key >> 32; }
+
+// One bit per adjacent pair (k, k + 1) of positions.
+class PairBits {
+public:
+    explicit PairBits(std::size_t pairs) : words_(pairs / 64 + 1, 0) {}
+
+    // Sets the word of pairs 64 w .. 64 w + 63 at once.
+    void SetWord(std::size_t w, std::uint64_t word) { words_[w] = word; }
+
+    void Set(std::size_t k, bool value)
+    {
+        const std::uint64_t bit = std::uint64_t{1} << (k % 64);
+        words_[k / 64] = value ? words_[k / 64] | bit : words_[k / 64] & ~bit;
+    }
+
+    // The first set bit in [from, end), or end.
+    std::size_t Next(std::size_t from, std::size_t end) const
+    {
+        for (std::size_t k = from; k < end;) {
+            const std::uint64_t word = words_[k / 64] >> (k % 64);
+            if (word != 0)
+                return std::min(end, k + static_cast<std::size_t>(std::countr_zero(word)));
+            k = (k / 64 + 1) * 64;
+        }
+        return end;
+    }
+
+    // The last set bit in [begin, to], or begin - 1 (as a signed position).
+    std::ptrdiff_t Previous(std::ptrdiff_t to, std::ptrdiff_t begin) const
+    {
+        for (std::ptrdiff_t k = to; k >= begin;) {
+            const auto u = static_cast<std::size_t>(k);
+            const std::uint64_t word = words_[u / 64] << (63 - u % 64);
+            if (word != 0)
+                return std::max(begin - 1, k - static_cast<std::ptrdiff_t>(std::countl_zero(word)));
+            k = static_cast<std::ptrdiff_t>(u / 64 * 64) - 1;
+        }
+        return begin - 1;
+    }
+
+private:
+    std::vector<std::uint64_t> words_;
+};
+
+// The ranked array with marks of its adjacent pairs that are not strictly
+// increasing (`unordered`) and that decrease (`descending`), kept up to date
+// through every exchange.
+class MarkedKeys {
+public:
+    explicit MarkedKeys(std::vector<std::uint64_t>& keys)
+        : keys_(keys), size_(static_cast<std::ptrdiff_t>(keys.size())), unordered_(keys.size()),
+          descending_(keys.size())
+    {
+        const std::size_t pairs = keys.size() > 0 ? keys.size() - 1 : 0;
+        for (std::size_t w = 0; w * 64 < pairs; ++w) {
+            std::uint64_t unordered = 0;
+            std::uint64_t descending = 0;
+            const std::size_t end = std::min<std::size_t>(64, pairs - w * 64);
+            for (std::size_t b = 0; b < end; ++b) {
+                const std::uint64_t a = RankOf(keys[w * 64 + b]);
+                const std::uint64_t next = RankOf(keys[w * 64 + b + 1]);
+                unordered |= static_cast<std::uint64_t>(!(a < next)) << b;
+                descending |= static_cast<std::uint64_t>(next < a) << b;
+            }
+            unordered_.SetWord(w, unordered);
+            descending_.SetWord(w, descending);
+        }
+    }
+
+    std::uint64_t Rank(std::ptrdiff_t p) const { return RankOf(keys_[static_cast<std::size_t>(p)]); }
+
+    void Exchange(std::ptrdiff_t i, std::ptrdiff_t j)
+    {
+        std::swap(keys_[static_cast<std::size_t>(i)], keys_[static_cast<std::size_t>(j)]);
+        if (Rank(i) != Rank(j))
+            for (std::ptrdiff_t k : {i - 1, i, j - 1, j})
+                Mark(k);
+    }
+
+    // True when lo..hi is strictly increasing (also when hi <= lo).
+    bool StrictlyIncreasing(std::ptrdiff_t lo, std::ptrdiff_t hi) const
+    {
+        if (hi <= lo)
+            return true;
+        const auto end = static_cast<std::size_t>(hi);
+        return unordered_.Next(static_cast<std::size_t>(lo), end) == end;
+    }
+
+    // True when the ranks of lo..hi do not decrease.
+    bool Ascending(std::ptrdiff_t lo, std::ptrdiff_t hi) const
+    {
+        const auto end = static_cast<std::size_t>(hi);
+        return descending_.Next(static_cast<std::size_t>(lo), end) == end;
+    }
+
+    // The positions of lo..hi (ascending) whose rank is `rank`: first and
+    // one past the last.
+    std::pair<std::ptrdiff_t, std::ptrdiff_t> EqualRun(std::ptrdiff_t lo, std::ptrdiff_t hi, std::uint64_t rank) const
+    {
+        const auto first = std::lower_bound(At(lo), At(hi + 1), rank,
+                                            [](std::uint64_t key, std::uint64_t r) { return RankOf(key) < r; });
+        const auto last = std::upper_bound(first, At(hi + 1), rank,
+                                           [](std::uint64_t r, std::uint64_t key) { return r < RankOf(key); });
+        return {first - keys_.begin(), last - keys_.begin()};
+    }
+
+    // Reverses lo..hi (of one rank).
+    void Reverse(std::ptrdiff_t lo, std::ptrdiff_t hi) { std::reverse(At(lo), At(hi + 1)); }
+
+    // True when every rank of lo..hi is the same.
+    bool AllEqual(std::ptrdiff_t lo, std::ptrdiff_t hi) const
+    {
+        const auto end = static_cast<std::size_t>(hi);
+        return Rank(lo) == Rank(hi) && descending_.Next(static_cast<std::size_t>(lo), end) == end;
+    }
+
+    // Puts keys lo..hi (of one rank) in the order `order` gives: position
+    // lo + k receives the key from lo + order[k]. False when none moves.
+    bool Rearrange(std::ptrdiff_t lo, const std::vector<std::uint32_t>& order)
+    {
+        std::vector<std::uint64_t>& old = scratch_;
+        old.assign(At(lo), At(lo + static_cast<std::ptrdiff_t>(order.size())));
+        bool moved = false;
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            keys_[static_cast<std::size_t>(lo) + k] = old[order[k]];
+            moved = moved || order[k] != k;
+        }
+        return moved;
+    }
+
+    // The first position from i on whose rank is not below `pivot` (the
+    // quicksort's upward scan; it stops at `hi` at the latest).
+    std::ptrdiff_t FirstNotBelow(std::ptrdiff_t i, std::uint64_t pivot, std::ptrdiff_t hi) const
+    {
+        while (Rank(i) < pivot) {
+            // i..stop ascend (not strictly): a binary search finds the stop.
+            const auto stop = static_cast<std::ptrdiff_t>(
+                descending_.Next(static_cast<std::size_t>(i), static_cast<std::size_t>(hi)));
+            const auto found = std::lower_bound(At(i), At(stop + 1), pivot,
+                                                [](std::uint64_t key, std::uint64_t p) { return RankOf(key) < p; });
+            if (found != At(stop + 1))
+                return found - keys_.begin();
+            i = stop + 1;
+        }
+        return i;
+    }
+
+    // The last position from j down whose rank is not above `pivot` (the
+    // downward scan; it stops at `lo` at the latest).
+    std::ptrdiff_t LastNotAbove(std::ptrdiff_t j, std::uint64_t pivot, std::ptrdiff_t lo) const
+    {
+        while (pivot < Rank(j)) {
+            const std::ptrdiff_t start = descending_.Previous(j - 1, lo) + 1;
+            const auto found = std::upper_bound(At(start), At(j + 1), pivot,
+                                                [](std::uint64_t p, std::uint64_t key) { return p < RankOf(key); });
+            if (found != At(start))
+                return (found - keys_.begin()) - 1;
+            j = start - 1;
+        }
+        return j;
+    }
+
+private:
+    std::vector<std::uint64_t>::iterator At(std::ptrdiff_t p) const { return keys_.begin() + p; }
+
+    void Mark(std::ptrdiff_t k)
+    {
+        if (k < 0 || k + 1 >= size_)
+            return;
+        const std::uint64_t a = Rank(k);
+        const std::uint64_t b = Rank(k + 1);
+        unordered_.Set(static_cast<std::size_t>(k), !(a < b));
+        descending_.Set(static_cast<std::size_t>(k), b < a);
+    }
+
+    std::vector<std::uint64_t>& keys_;
+    std::vector<std::uint64_t> scratch_;
+    std::ptrdiff_t size_;
+    PairBits unordered_;
+    PairBits descending_;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -187,13 +372,13 @@ inline bool EntryLess(const TIndexedString& a, const TIndexedString& b)
 std::string_view TextIndexFileName(TextIndex index)
 {
     switch (index) {
-    case TextIndex::ReferenceCode: return "ReferenceCode.PDB";
-    case TextIndex::Name: return "Name.PDB";
-    case TextIndex::MineralName: return "MineralName.PDB";
-    case TextIndex::Formula: return "Formula.PDB";
-    case TextIndex::Color: return "Color.PDB";
-    case TextIndex::Journal: return "Journal.PDB";
-    case TextIndex::Author: return "Author.PDB";
+    case TextIndex::ReferenceCode: return kReferenceCodeFileName;
+    case TextIndex::Name: return kNameFileName;
+    case TextIndex::MineralName: return kMineralNameFileName;
+    case TextIndex::Formula: return kFormulaFileName;
+    case TextIndex::Color: return kColorFileName;
+    case TextIndex::Journal: return kJournalFileName;
+    case TextIndex::Author: return kAuthorFileName;
     }
     NORRVIK_ASSERT(false, "Unknown text index");
     return {};
@@ -427,6 +612,116 @@ void QuickSortIndexes(TIndexes& entries, std::ptrdiff_t lo, std::ptrdiff_t hi)
     NORRVIK_ASSERT(lo >= 0 && hi < static_cast<std::ptrdiff_t>(entries.size()),
                    "Sort range outside the index");
     IndexQuickSort(entries, lo, hi, EntryLess);
+}
+
+// The order the quicksort leaves a range of `size` equal values in: it
+// depends on the size alone. Kept for the sizes met, up to a bound;
+// nothing beyond it.
+const std::vector<std::uint32_t>* EqualRangeOrder(std::size_t size)
+{
+    constexpr std::size_t kLargest = 1 << 16;
+    constexpr std::size_t kSmall = 64;
+    const auto make = [size] {
+        std::vector<std::uint32_t> order(size);
+        for (std::size_t k = 0; k < size; ++k)
+            order[k] = static_cast<std::uint32_t>(k);
+        IndexQuickSort(order, [](std::uint32_t, std::uint32_t) { return false; });
+        return order;
+    };
+    if (size < kSmall) {
+        thread_local std::array<std::vector<std::uint32_t>, kSmall> small;
+        if (small[size].size() != size)
+            small[size] = make();
+        return &small[size];
+    }
+    // The orders kept hold a million positions at most (4 MiB); a range of
+    // another size then takes the quicksort's own way.
+    constexpr std::size_t kBudget = 1 << 20;
+    thread_local std::unordered_map<std::size_t, std::vector<std::uint32_t>> orders;
+    thread_local std::size_t kept = 0;
+    auto found = orders.find(size);
+    if (found == orders.end()) {
+        if (size > kLargest || kept + size > kBudget)
+            return nullptr;
+        kept += size;
+        found = orders.emplace(size, make()).first;
+    }
+    return &found->second;
+}
+
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
+{
+    MarkedKeys marked(keys);
+    bool moved = false;
+    const auto exchange = [&](std::ptrdiff_t i, std::ptrdiff_t j) {
+        moved = moved || i != j;
+        marked.Exchange(i, j);
+    };
+    // The same ranges in the same order as IndexQuickSort; see there.
+    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> pending{
+        {0, static_cast<std::ptrdiff_t>(keys.size()) - 1}};
+    while (!pending.empty()) {
+        const auto [lo, hi] = pending.back();
+        pending.pop_back();
+        // No exchange happens in a strictly increasing range, at any depth.
+        if (marked.StrictlyIncreasing(lo, hi))
+            continue;
+        if (marked.AllEqual(lo, hi)) {
+            if (const std::vector<std::uint32_t>* order = EqualRangeOrder(static_cast<std::size_t>(hi - lo + 1))) {
+                moved = marked.Rearrange(lo, *order) || moved;
+                continue;
+            }
+        }
+        const bool ascending = marked.Ascending(lo, hi);
+        if (hi - lo < 10 && ascending) {
+            // Exchanges happen within each run of equal ranks alone, as in a
+            // range of that many equal values.
+            for (std::ptrdiff_t first = lo; first <= hi;) {
+                std::ptrdiff_t last = first;
+                while (last < hi && marked.Rank(last + 1) == marked.Rank(first))
+                    ++last;
+                if (last > first)
+                    moved = marked.Rearrange(first, *EqualRangeOrder(static_cast<std::size_t>(last - first + 1))) || moved;
+                first = last + 1;
+            }
+            continue;
+        }
+        if (hi - lo < 10) {
+            for (std::ptrdiff_t i = lo; i < hi; ++i)
+                for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
+                    if (!(marked.Rank(i) < marked.Rank(j)))
+                        exchange(i, j);
+            continue;
+        }
+        const std::uint64_t pivot = marked.Rank((lo + hi) / 2);
+        if (ascending) {
+            // The scans meet the pivot's run of equal ranks from both ends
+            // and exchange it pair by pair until they cross: it is reversed,
+            // and the ranges go on from the pairs last exchanged (the first
+            // exchange happens in any case, be it of the pivot with itself).
+            const auto [first, end] = marked.EqualRun(lo, hi, pivot);
+            const std::ptrdiff_t exchanges = std::max<std::ptrdiff_t>(1, (end - first) / 2);
+            marked.Reverse(first, end - 1);
+            moved = moved || end - first > 1;
+            pending.emplace_back(first + exchanges, hi);
+            pending.emplace_back(lo, end - 1 - exchanges);
+            continue;
+        }
+        std::ptrdiff_t i = lo;
+        std::ptrdiff_t j = hi;
+        do {
+            i = marked.FirstNotBelow(i, pivot, hi);
+            j = marked.LastNotAbove(j, pivot, lo);
+            if (j >= i) {
+                exchange(i, j);
+                ++i;
+                --j;
+            }
+        } while (j > i);
+        pending.emplace_back(i, hi);
+        pending.emplace_back(lo, j);
+    }
+    return moved;
 }
 
 void SortIndexes(TIndexes& entries)

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "common/ByteOrder.h"
+#include "refdb/DatabaseFiles.h"
 
 #include <array>
 #include <cstddef>
@@ -66,13 +67,14 @@ inline constexpr std::array<TextIndex, TextIndexCount> AddPatternTextIndexOrder{
 // ---------------------------------------------------------------------------
 // The three binary indexes: file names and record sizes
 
-inline constexpr std::string_view IndexFileName = "Index.PDB";
-inline constexpr std::string_view CrystalIndexFileName = "CrystalIndex.PDB";
-inline constexpr std::string_view StrongestLinesFileName = "StrongestLines.PDB";
+// (The names and sizes are those of the table of database files.)
+inline constexpr std::string_view IndexFileName = kIndexFileName;
+inline constexpr std::string_view CrystalIndexFileName = kCrystalIndexFileName;
+inline constexpr std::string_view StrongestLinesFileName = kStrongestLinesFileName;
 
-inline constexpr std::size_t IndexRecordSize = 31;
-inline constexpr std::size_t CrystalIndexRecordSize = 52;
-inline constexpr std::size_t StrongestLinesRecordSize = 40;
+inline constexpr std::size_t IndexRecordSize = kIndexRecordSize;
+inline constexpr std::size_t CrystalIndexRecordSize = kCrystalIndexRecordSize;
+inline constexpr std::size_t StrongestLinesRecordSize = kStrongestLinesRecordSize;
 
 using IndexRecord = std::array<std::uint8_t, IndexRecordSize>;
 using CrystalIndexRecord = std::array<std::uint8_t, CrystalIndexRecordSize>;
@@ -223,6 +225,16 @@ void IndexQuickSort(std::vector<T>& items, Less less)
 {
     IndexQuickSort(items, 0, static_cast<std::ptrdiff_t>(items.size()) - 1, less);
 }
+
+// IndexQuickSort over values ordered by their upper 32 bits (a rank; the
+// lower bits carry anything), making exactly the same exchanges, fast when
+// the values are mostly in order already (a sorted index with a few entries
+// appended): a range that is strictly increasing is left as it stands, as
+// the quicksort makes no exchange in it; the scans for the partition jump
+// over ascending stretches by binary search. The cost is that of the ranges
+// that hold equal ranks or values out of order, not of the whole array.
+// Returns false when no value changed its place.
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys);
 
 // Sorts entries lo..hi by text with the index files' own quicksort (ranges of
 // fewer than 11 entries by an exchange step that also exchanges equal texts,

@@ -11,12 +11,13 @@ namespace norrvik {
 
 namespace {
 
-// Small records written one after the other (text lines, index records) are
-// collected up to kBufferCapacity bytes before they go to the system in one
-// write; a write of kDirectWrite bytes or more (a pattern record, a header)
-// goes to the system at once, after what is buffered.
+// Records written one after the other (text lines, index records, pattern
+// records) are collected up to kBufferCapacity bytes before they go to the
+// system in one write; a write of kDirectWrite bytes or more goes to the
+// system at once, after what is buffered. (The store's commits decide when
+// records must be on the disk, see ReferenceDatabase.h.)
 constexpr std::size_t kBufferCapacity = 64 * 1024;
-constexpr std::size_t kDirectWrite = 1024;
+constexpr std::size_t kDirectWrite = kBufferCapacity;
 
 ConstBytes BytesOf(std::string_view text)
 {
@@ -96,6 +97,13 @@ void TRecordFile::Sync()
     RequireWritable();
     Flush();
     file_.Sync();
+}
+
+void TRecordFile::StartWriteback()
+{
+    RequireWritable();
+    Flush();
+    file_.StartWriteback();
 }
 
 void TRecordFile::Truncate(std::int64_t records)

@@ -41,6 +41,9 @@ public:
 
     // Writes the buffered records and puts the file's data on the disk.
     void Sync();
+    // Writes the buffered records and lets the system start putting them on
+    // the disk without waiting (a head start for the next Sync).
+    void StartWriteback();
     // Cuts the file to its first `records` records (buffered records beyond
     // them are dropped).
     void Truncate(std::int64_t records);

@@ -5,6 +5,7 @@
 #include "common/Exceptions.h"
 #include "common/Files.h"
 #include "common/Format.h"
+#include "refdb/DatabaseFiles.h"
 
 #include <filesystem>
 #include <limits>
@@ -12,11 +13,7 @@
 
 namespace norrvik {
 
-const std::array<std::string_view, 9> ReferenceDatabaseFileNames = {
-    "ReferenceDatabase.PDB", "ReferenceCode.PDB", "Name.PDB",
-    "MineralName.PDB",       "Formula.PDB",       "Color.PDB",
-    "StrongestLines.PDB",    "Author.PDB",        "Journal.PDB",
-};
+const std::array<std::string_view, 9> ReferenceDatabaseFileNames = RequiredDatabaseFileNames();
 
 namespace {
 

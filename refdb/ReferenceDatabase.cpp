@@ -32,27 +32,6 @@ std::string ReadOnlyFilesMessage(const std::string& folder, const std::vector<st
            ". Make them writable (for example chmod u+w), restore a missing one, or choose another target folder.";
 }
 
-// What Open says is missing, for each of the nine required files in the
-// order of ReferenceDatabaseFileNames.
-constexpr std::array<std::string_view, 9> kRequiredFileTexts = {
-    "a reference database",
-    "an index file for the reference codes",
-    "an index file for the names",
-    "an index file for the mineral names",
-    "an index file for the formulas",
-    "an index file for the colors",
-    "an index file for the strongest lines",
-    "an index file for the authors",
-    "an index file for the journals",
-};
-
-// Every file of a database, in the order they are deleted.
-constexpr std::array<std::string_view, 15> kDatabaseFileNames = {
-    "ReferenceDatabase.PDB", "Literature.PDB",     "Comment.PDB",   "ReferenceCode.PDB",
-    "Name.PDB",              "MineralName.PDB",    "Formula.PDB",   "Color.PDB",
-    "Index.PDB",             "Subfiles.PDB",       "Codes.PDB",     "StrongestLines.PDB",
-    "Author.PDB",            "Journal.PDB",        "CrystalIndex.PDB"};
-
 // The order in which a new database writes its empty text indexes.
 constexpr std::array<TextIndex, TextIndexCount> kCreateTextIndexOrder = {
     TextIndex::Name,    TextIndex::MineralName, TextIndex::Formula,      TextIndex::Color,
@@ -100,24 +79,28 @@ std::unique_ptr<TReferenceDatabase> TReferenceDatabase::CreateDatabase(const std
 {
     const std::string name = IncludeTrailingPathDelimiter(folder);
     auto database = std::make_unique<TReferenceDatabase>();
-    DeleteDatabaseFiles(name);
     database->ResetState();
     database->databaseName_ = name;
     std::error_code ignored; // a folder that cannot be made fails at the first file below
     std::filesystem::create_directories(PathFromText(name), ignored);
+    // The marker comes first: a creation that stops half-way is completed
+    // as an empty database when the folder is opened next.
+    database->readOnly_ = false;
+    database->BeginRun(true, title);
+    DeleteDatabaseFiles(name);
 
     database->dataFile_.Create(PathFromText(database->FilePath(kMainDataFileName)), kPatternRecordSize);
     database->header_ = DatabaseHeader::NewDatabase(title);
     database->dataFile_.WriteRecord(0, database->header_.Record());
+    database->dataFile_.Sync(); // the empty database's commit
     database->opened_ = true;
-    database->readOnly_ = false;
 
     for (std::string_view empty : {kCommentFileName, kLiteratureFileName, kCodesFileName,
                                    StrongestLinesFileName})
         WriteWholeFile(PathFromText(database->FilePath(empty)), {});
     for (TextIndex index : kCreateTextIndexOrder) {
         database->WriteTextIndex({}, TextIndexFileName(index));
-        database->textIndexCache_.SetSorted(index, {});
+        database->textIndexCache_.Set(index, {});
     }
     database->indexRebuildPending_ = true;
     database->SaveDefaultSubfileList();
@@ -136,6 +119,8 @@ void TReferenceDatabase::ResetState()
     currentPattern_.Clear();
     textIndexCache_.Clear();
     pendingIndexWork_.clear();
+    runMarked_ = false;
+    uncommittedPatterns_ = 0;
 }
 
 std::string TReferenceDatabase::FilePath(std::string_view fileName) const
@@ -170,23 +155,32 @@ void TReferenceDatabase::SetReadOnly(bool value)
     }
 }
 
-void TReferenceDatabase::CheckDatabaseFiles()
+void TReferenceDatabase::CheckFolderExists() const
 {
     std::error_code error;
     if (!std::filesystem::is_directory(PathFromText(databaseName_), error)) {
         ThrowIfPathTooLong(PathFromText(databaseName_), databaseName_);
         throw Exception(Format("Folder %s doesn't exist.", databaseName_.c_str()));
     }
-    for (std::size_t i = 0; i < ReferenceDatabaseFileNames.size(); ++i)
-        if (!FileExists(ReferenceDatabaseFileNames[i]))
+}
+
+void TReferenceDatabase::CheckDatabaseFiles()
+{
+    CheckFolderExists();
+    for (const DatabaseFileInfo& file : kDatabaseFiles)
+        if (file.Required() && !FileExists(file.Name))
             throw Exception(Format("Folder %s doesn't contain %s.", databaseName_.c_str(),
-                                   std::string(kRequiredFileTexts[i]).c_str()));
+                                   std::string(file.MissingText).c_str()));
 }
 
 void TReferenceDatabase::Open()
 {
     if (opened_)
         return;
+    // A run of ours that stopped is restored to its last commit before
+    // anything is looked up.
+    if (!readOnly_ && HasRunMarker())
+        RecoverInterruptedRun();
     CheckDatabaseFiles();
     opened_ = true;
     ReadIndexFile(referenceCodeIndex_, TextIndex::ReferenceCode);
@@ -196,36 +190,74 @@ void TReferenceDatabase::Open()
         LoadPattern(1);
     LoadSubfileList();
     CheckSubfiles();
-    // A run that stopped between a pattern and its index entries (a full
-    // disk) left indexes behind the main data file; adding to them would put
-    // every later pattern's entries out of step for good. Opened for writing,
-    // such a database has its indexes rebuilt when it closes.
-    if (!readOnly_ && !IndexesInStep())
-        indexRebuildPending_ = true;
+    // Adding to indexes out of step would put every later pattern's entries
+    // out of step for good; not having left them so, we do not rewrite them
+    // unasked. (Nothing is ever added to a file of the older record format.)
+    if (!readOnly_ && !oldRecordFormat_)
+        RefuseIndexesOutOfStep();
 }
 
-bool TReferenceDatabase::IndexesInStep() const
+void TReferenceDatabase::OpenForIndexRebuild()
+{
+    if (opened_)
+        return;
+    CheckFolderExists();
+    if (!FileExists(kMainDataFileName) && !HasRunMarker())
+        throw Exception(Format("Folder %s doesn't contain %s.", databaseName_.c_str(),
+                               std::string(kDatabaseFiles.front().MissingText).c_str()));
+    readOnly_ = false;
+    if (HasRunMarker()) {
+        RestoreCommittedState();
+        runMarked_ = true; // the marker goes once the rebuild is committed
+    } else {
+        opened_ = true;
+        OpenMainDataFile();
+        RemoveLeftoverTemporaryFiles();
+    }
+    // Damaged lists do not stop a rebuild: the journal names come from
+    // Codes.PDB when it reads, and the subfile list is not checked.
+    try {
+        LoadCodeList();
+    } catch (const Exception&) {
+        codeList_.clear();
+    }
+    try {
+        LoadSubfileList();
+    } catch (const Exception&) {
+        subfileList_ = DefaultSubfileList();
+    }
+}
+
+std::string_view TReferenceDatabase::FirstIndexOutOfStep() const
 {
     const auto patterns = static_cast<std::uintmax_t>(std::max(header_.PatternCount(), 0));
     if (referenceCodeIndex_.size() != patterns)
-        return false;
-    const std::pair<std::string_view, std::size_t> binaryIndexes[] = {
-        {IndexFileName, IndexRecordSize},
-        {StrongestLinesFileName, StrongestLinesRecordSize},
-        {CrystalIndexFileName, CrystalIndexRecordSize}};
-    for (const auto& [name, recordSize] : binaryIndexes) {
+        return TextIndexFileName(TextIndex::ReferenceCode);
+    for (const DatabaseFileInfo& file : kDatabaseFiles) {
+        if (file.Role != DatabaseFileRole::BinaryIndex)
+            continue;
         std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(PathFromText(FilePath(name)), error);
+        const std::uintmax_t size = std::filesystem::file_size(PathFromText(FilePath(file.Name)), error);
         if (error) {
             // CrystalIndex.PDB may be absent for good, Index.PDB only while empty.
-            if (name == IndexFileName && patterns > 0)
-                return false;
+            if (file.Name == IndexFileName && patterns > 0)
+                return file.Name;
             continue;
         }
-        if (size != patterns * recordSize)
-            return false;
+        if (size != patterns * file.RecordSize)
+            return file.Name;
     }
-    return true;
+    return {};
+}
+
+void TReferenceDatabase::RefuseIndexesOutOfStep() const
+{
+    const std::string_view file = FirstIndexOutOfStep();
+    if (file.empty())
+        return;
+    throw Exception(Format("The indexes of the database in folder %s are out of step with its %d patterns, "
+                           "first %s. Repair them with \"norrvik-cli rebuild\" before adding patterns.",
+                           databaseName_.c_str(), header_.PatternCount(), std::string(file).c_str()));
 }
 
 void TReferenceDatabase::OpenMainDataFile()
@@ -277,30 +309,29 @@ void TReferenceDatabase::Close()
     if (!opened_)
         return;
     std::exception_ptr failure;
-    const auto closeFile = [&failure](TRecordFile& file) {
+    if (runMarked_) {
         try {
-            file.Close();
-        } catch (...) {
-            if (!failure)
-                failure = std::current_exception();
-        }
-    };
-    closeFile(commentFile_.File);
-    closeFile(literatureFile_.File);
-    if (indexRebuildPending_ && !failure) {
-        try {
-            RebuildIndexes();
+            FinishRun();
         } catch (...) {
             failure = std::current_exception();
         }
     }
-    // The rebuild reads text lines, which opens the side files again.
-    closeFile(commentFile_.File);
-    closeFile(literatureFile_.File);
-    closeFile(dataFile_);
+    CloseFiles(failure);
     ResetState();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void TReferenceDatabase::CloseFiles(std::exception_ptr& failure)
+{
+    for (TRecordFile* file : {&commentFile_.File, &literatureFile_.File, &dataFile_}) {
+        try {
+            file->Close();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
 }
 
 std::int32_t TReferenceDatabase::PatternCount()
@@ -356,9 +387,9 @@ std::vector<std::string> TReferenceDatabase::ReadOnlyFiles(bool firstOnly) const
 
 void TReferenceDatabase::DeleteDatabaseFiles(const std::string& folderWithDelimiter)
 {
-    for (std::string_view name : kDatabaseFileNames) {
+    for (const DatabaseFileInfo& file : kDatabaseFiles) {
         std::error_code ignored; // a file that cannot be deleted is passed over
-        std::filesystem::remove(PathFromText(folderWithDelimiter + std::string(name)), ignored);
+        std::filesystem::remove(PathFromText(folderWithDelimiter + std::string(file.Name)), ignored);
     }
 }
 
@@ -370,16 +401,6 @@ void TReferenceDatabase::SetOnIndexPatternMsg(std::function<void(const std::stri
 void TReferenceDatabase::SetProgressCallback(ProgressCallback callback)
 {
     progress_ = std::move(callback);
-}
-
-void TReferenceDatabase::SetStepByStepIndexWork(bool value)
-{
-    if (value == stepByStep_)
-        return;
-    // Whatever is held or kept was meant for the other way of working.
-    ApplyPendingIndexWork();
-    textIndexCache_.Clear();
-    stepByStep_ = value;
 }
 
 void TReferenceDatabase::SetPreferences(const TPreferencesForReferenceDatabase* preferences)
@@ -520,8 +541,8 @@ void TReferenceDatabase::ReadIndexFile(TIndexes& entries, TextIndex index)
 {
     if (!entries.empty())
         return;
-    if (const TIndexes* cached = CachedTextIndex(index)) {
-        entries = *cached;
+    if (textIndexCache_.Holds(index)) {
+        entries = textIndexCache_.Entries(index);
         return;
     }
     const std::string path = FilePath(TextIndexFileName(index));
@@ -529,13 +550,8 @@ void TReferenceDatabase::ReadIndexFile(TIndexes& entries, TextIndex index)
     if (!content)
         return;
     entries = ParseTextIndex(*content, path);
-    if (!stepByStep_ && FormatTextIndex(entries) == *content)
+    if (FormatTextIndex(entries) == *content)
         textIndexCache_.Set(index, entries);
-}
-
-TIndexes* TReferenceDatabase::CachedTextIndex(TextIndex index)
-{
-    return stepByStep_ ? nullptr : textIndexCache_.Find(index);
 }
 
 // ---------------------------------------------------------------------------
@@ -567,6 +583,8 @@ void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
     const std::int32_t patternCount = header_.PatternCount() + 1;
     const std::int32_t userPatternCount = header_.UserPatternCount() + (pattern.IsUserPattern() ? 1 : 0);
 
+    BeginRun(false, {});
+
     pattern.SetElements(ElementSet{});
     pattern.SetElementsFromFormula(pattern.GetFormulaLine());
     pattern.SetElementsFromFormula(pattern.GetFirstFormula());
@@ -586,20 +604,18 @@ void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
     currentPattern_.UpdateMaxIntensity();
     currentPattern_.SetRecordNumber(patternCount);
 
-    // The record goes in before the header that counts it, at the place the
-    // header's count gives: a failure in between leaves a record the header
-    // does not count, which the next pattern overwrites.
-    DatabaseHeader updated = header_;
-    updated.SetCounts(patternCount, userPatternCount);
+    // The record goes in after its text lines, at the place the header's
+    // count gives; the header on the disk counts it from the next commit on
+    // (see the file comment). A record that fails is overwritten by the next.
     try {
         dataFile_.WriteRecord(patternCount, currentPattern_.Record());
-        dataFile_.WriteRecord(0, updated.Record());
     } catch (...) {
         currentPattern_.Clear();
         currentPattern_.SetRecordNumber(0);
         throw;
     }
-    header_ = updated;
+    header_.SetCounts(patternCount, userPatternCount);
+    PatternWritten();
 }
 
 void TReferenceDatabase::AppendPattern(TReferencePattern& pattern)
@@ -615,7 +631,7 @@ void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
     pattern.SetStatus(static_cast<std::int16_t>(pattern.GetStatus() | kUserPatternStatus));
     WritePatternRecord(pattern);
     PendingIndexWork work = CollectIndexWork();
-    if (indexRebuildPending_ && !stepByStep_) {
+    if (indexRebuildPending_) {
         // A pending rebuild rewrites every index file from the main data file
         // at Close. The binary records cost one append each and go in now;
         // the text index work is kept and done only if a text index is
@@ -647,54 +663,31 @@ void TReferenceDatabase::ApplyPendingIndexWork()
     pendingIndexWork_.clear();
     for (const PendingIndexWork& work : pending) {
         AppendTextIndexEntries(work);
-        SortTextIndexes();
+        SortTextIndexesInMemory();
     }
 }
 
 void TReferenceDatabase::ApplyIndexWork(const PendingIndexWork& work)
 {
+    // After a failure here the held entries stay as the file steps would
+    // have left the files (appended, not yet sorted) and are written at Close.
     AppendTextIndexEntries(work);
     AppendIndexRecords(work);
-    SortTextIndexes();
+    SortTextIndexesInMemory();
 }
 
 void TReferenceDatabase::AppendTextIndexEntries(const PendingIndexWork& work)
 {
-    try {
-        for (TextIndex index : AddPatternTextIndexOrder)
-            AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
-    } catch (...) {
-        WriteHeldTextIndexes();
-        throw;
-    }
+    for (TextIndex index : AddPatternTextIndexOrder)
+        AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
 }
 
 void TReferenceDatabase::AppendIndexRecords(const PendingIndexWork& work)
 {
-    try {
-        AppendIndexRecord(IndexFileName, work.Index);
-        if (FileExists(CrystalIndexFileName) || work.PatternCount < 2)
-            AppendIndexRecord(CrystalIndexFileName, work.Crystal);
-        AppendIndexRecord(StrongestLinesFileName, work.StrongestLines);
-    } catch (...) {
-        WriteHeldTextIndexes();
-        throw;
-    }
-}
-
-void TReferenceDatabase::WriteHeldTextIndexes() noexcept
-{
-    // On a failure the entries appended in memory go to their files,
-    // unsorted, as appending them to the files would have left them.
-    for (TextIndex index : AddPatternTextIndexOrder) {
-        if (const TIndexes* entries = CachedTextIndex(index)) {
-            try {
-                WriteTextIndex(*entries, TextIndexFileName(index));
-            } catch (...) {
-            }
-            textIndexCache_.Forget(index);
-        }
-    }
+    AppendIndexRecord(IndexFileName, work.Index);
+    if (FileExists(CrystalIndexFileName) || work.PatternCount < 2)
+        AppendIndexRecord(CrystalIndexFileName, work.Crystal);
+    AppendIndexRecord(StrongestLinesFileName, work.StrongestLines);
 }
 
 void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
@@ -715,28 +708,26 @@ void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t record
     }
     if (readBack.empty() && inMemory)
         return;
-    TIndexes* cached = inMemory ? LoadedTextIndex(index) : nullptr;
-    if (cached != nullptr) {
-        for (TIndexedString& entry : readBack)
-            cached->push_back(std::move(entry));
+    if (inMemory && HoldTextIndex(index)) {
+        textIndexCache_.Append(index, std::move(readBack));
         return;
     }
+    // The steps on the file itself, after the file holds what is held.
+    WriteHeldTextIndex(index);
     textIndexCache_.Forget(index);
     for (const std::string& value : values)
         AppendIndexEntry(index, recordNumber, value);
 }
 
-TIndexes* TReferenceDatabase::LoadedTextIndex(TextIndex index)
+bool TReferenceDatabase::HoldTextIndex(TextIndex index)
 {
-    if (stepByStep_)
-        return nullptr;
-    if (TIndexes* cached = textIndexCache_.Find(index))
-        return cached;
+    if (textIndexCache_.Holds(index))
+        return true;
     const std::string path = FilePath(TextIndexFileName(index));
     if (const std::optional<std::string> content = ReadWholeFile(PathFromText(path)))
         if (std::optional<TIndexes> entries = ParseExactTextIndex(*content, path))
             textIndexCache_.Set(index, std::move(*entries));
-    return textIndexCache_.Find(index);
+    return textIndexCache_.Holds(index);
 }
 
 void TReferenceDatabase::AppendIndexEntry(TextIndex index, std::int32_t recordNumber,

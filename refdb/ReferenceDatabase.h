@@ -8,12 +8,45 @@
 // swallows any failure: callers that must see a failed close (a conversion on
 // its normal path) call Close() explicitly before the object goes.
 //
-// Speed: the seven text indexes are held in memory once read, so adding a
-// pattern sorts them in memory and writes each file once; while a full
-// rebuild is pending anyway (a new database, or after AppendPattern), adding
-// a pattern leaves the index files to that rebuild. The files are the same,
-// byte for byte, as those of doing every step on the files themselves, which
-// SetStepByStepIndexWork(true) does (for comparison in tests).
+// Speed: the seven text indexes are held in memory once read. Adding a
+// pattern appends its entries and sorts them there; the index files are
+// written once, by WriteHeldTextIndexes (which Close calls), with exactly
+// the bytes that appending to and sorting every file at each addition would
+// leave. While a full rebuild is pending anyway (a new database, or after
+// AppendPattern), adding a pattern leaves the text indexes to that rebuild.
+//
+// Stops and crashes. Whatever stops a run that changes the database (an
+// error, a kill, a power cut), the database afterwards holds exactly the
+// patterns committed before the stop, each with its own text lines, and its
+// indexes in step with them, at once or after the recovery the next open
+// makes:
+// - Before its first change a run writes the marker file (kRunMarkerFileName)
+//   with the pattern count and the lengths of Comment.PDB and Literature.PDB
+//   at its start, and puts it and the folder on the disk (fsync). The marker
+//   exists exactly while a run of ours is changing the database.
+// - Writes go in a fixed order: a pattern's text lines before its record,
+//   records before the header that counts them. The header's pattern count is
+//   the commit point: it is written only at commits, every
+//   kPatternsPerCommit patterns and at Close, after the text-line files and
+//   the records it counts are on the disk. Between commits the header on
+//   disk counts the last committed patterns; the object counts them all.
+// - Close commits in this order: text-line files, records, the index files
+//   (the pending rebuild, or the held text indexes and the binary indexes),
+//   each put on the disk; the header, on the disk; the folder; then the
+//   marker is removed. Index files are replaced whole, never half-written.
+// - Open for writing finds the marker of a run that stopped and, before
+//   anything is looked up, restores the last commit: the main data file cut
+//   to the header's count (an uncounted or torn tail goes), the text-line
+//   files cut to the end of the committed patterns' lines but never below
+//   their length when the run started, every index rebuilt from the main
+//   data file, leftover temporary files removed, the marker removed. A new
+//   database whose creation stopped is completed as an empty one.
+// - A database opened for writing whose indexes are out of step with its
+//   records without our marker (left so by another program, or copied) is
+//   refused with a message that names the first such file and says to run
+//   `norrvik-cli rebuild`, which opens it with OpenForIndexRebuild.
+// - Opened for reading, a database with a marker shows its committed
+//   patterns; nothing is changed.
 #pragma once
 
 #include "common/Progress.h"
@@ -27,7 +60,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +70,12 @@ namespace norrvik {
 
 class TReferenceDatabase : public TPatternDatabaseLink {
 public:
+    // Patterns written between two commits of a run, by default.
+    static constexpr std::int32_t kPatternsPerCommit = 4096;
+    // Sets it for every database of the process (tests lower it so that a
+    // small run commits several times).
+    static void SetPatternsPerCommit(std::int32_t count);
+
     // A closed database named "Unknown", read-only.
     TReferenceDatabase();
     // Deletes the database files in `folder` (created when missing) and
@@ -64,8 +105,16 @@ public:
     // file messages, "Incorrect entry in the file with subfiles." and file
     // errors.
     void Open();
-    // Closes the files (running a pending index rebuild first) and forgets
-    // the state. The database is closed afterwards even when this raises.
+    // Opens the database for rewriting its indexes from the main data file
+    // alone (RebuildIndexes): only the folder and ReferenceDatabase.PDB must
+    // be there and readable; the index files, Subfiles.PDB and Codes.PDB
+    // may be missing or damaged. A stopped run of ours is restored to its
+    // last commit first.
+    void OpenForIndexRebuild();
+    // Commits what was written (see the file comment; a pending index
+    // rebuild runs first), closes the files and forgets the state. The
+    // database is closed afterwards even when this raises; after a failure
+    // the marker stays, so the next open recovers the last commit.
     void Close();
 
     std::int32_t PatternCount();
@@ -104,9 +153,11 @@ public:
     // Stores the pattern and its text lines; the indexes are rebuilt at Close.
     void AppendPattern(TReferencePattern& pattern);
 
-    // Rewrites all ten index files from the main data file, then sorts.
+    // Rewrites all ten index files from the main data file, sorted, each
+    // written whole before it replaces the old one; no rebuild is pending
+    // afterwards.
     void RebuildIndexes();
-    // Sorts the seven text index files.
+    // Sorts the seven text indexes and writes those that changed.
     void SortTextIndexes();
     // Sorts one text index file of the folder; a file that cannot be read
     // as a text index is left as it is.
@@ -122,9 +173,10 @@ public:
     const std::vector<std::string>& SubfileList() const { return subfileList_; }
     const std::vector<std::string>& CodeList() const { return codeList_; }
 
-    // Does every index step on the files themselves, as slowly as that is:
-    // no text index held in memory, no index work left to a pending rebuild.
-    void SetStepByStepIndexWork(bool value);
+    // Writes the held text indexes that differ from their files, in the
+    // order of SortTextIndexOrder; after a failure ReferenceCode.PDB is left
+    // as it was (see there) and the first failure is raised.
+    void WriteHeldTextIndexes();
 
     // TPatternDatabaseLink
     void ReadTextLines(TextSideFile file, std::int32_t first, std::vector<std::string>& lines,
@@ -150,14 +202,44 @@ private:
         StrongestLinesRecord StrongestLines{};
     };
 
+    // What the run marker records about the database when a run starts.
+    struct RunStart {
+        bool NewDatabase = false;
+        std::int32_t Patterns = 0;
+        std::int64_t CommentLines = 0;    // whole line records of Comment.PDB
+        std::int64_t LiteratureLines = 0; // and of Literature.PDB
+        std::string Title;
+    };
+
     void ResetState();
     std::string FilePath(std::string_view fileName) const;
     bool FileExists(std::string_view fileName) const;
 
+    void CheckFolderExists() const;
     void OpenMainDataFile();
-    // True when ReferenceCode.PDB counts one entry per pattern and the binary
-    // indexes hold one record per pattern.
-    bool IndexesInStep() const;
+    // The first index file that does not hold one entry (ReferenceCode.PDB)
+    // or one record (the binary indexes) per pattern; empty when none.
+    std::string_view FirstIndexOutOfStep() const;
+    void RefuseIndexesOutOfStep() const;
+
+    // The run of ours that changes the database: the marker, the group
+    // commits, the final commit, and the recovery of a stopped run
+    // (DatabaseRun.cpp).
+    static std::int32_t PatternsPerCommit();
+    void BeginRun(bool newDatabase, const std::string& title);
+    void PatternWritten();
+    void CommitPatterns();
+    void FinishRun();
+    void SyncFilesOfRun();
+    std::string RunMarkerText(const RunStart& start) const;
+    std::optional<RunStart> ReadRunMarker() const;
+    bool HasRunMarker() const;
+    void RecoverInterruptedRun();
+    void RestoreCommittedState();
+    void CompleteNewDatabaseFiles(const RunStart& start);
+    void CutTextLineFiles(const std::optional<RunStart>& start);
+    void RemoveLeftoverTemporaryFiles();
+    void CloseFiles(std::exception_ptr& failure);
     void LoadSubfileList();
     void LoadCodeList();
     void SaveDefaultSubfileList();
@@ -176,19 +258,30 @@ private:
     void ApplyIndexWork(const PendingIndexWork& work);
     void AppendTextIndexEntries(const PendingIndexWork& work);
     void AppendIndexRecords(const PendingIndexWork& work);
-    void WriteHeldTextIndexes() noexcept;
+    void WriteHeldTextIndex(TextIndex index);
+    void SortTextIndexesInMemory();
     void ApplyPendingIndexWork();
     void AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
                             const std::vector<std::string>& values);
     void AppendIndexEntry(TextIndex index, std::int32_t recordNumber, const std::string& value);
     void AppendIndexRecord(std::string_view fileName, ConstBytes record);
-    void SortCachedTextIndexes();
     void SortOneTextIndex(TextIndex index);
     void WriteTextIndex(const TIndexes& entries, std::string_view fileName);
-    TIndexes* CachedTextIndex(TextIndex index);
-    TIndexes* LoadedTextIndex(TextIndex index);
+    // True when the index is held, after reading it when its file is
+    // exactly as this program writes text indexes.
+    bool HoldTextIndex(TextIndex index);
 
-    void WriteRebuiltIndexes(std::int32_t patternCount);
+    // The index files of a rebuild, built in memory before any is written.
+    struct RebuiltIndexes {
+        std::array<std::string, TextIndexCount> Texts;
+        std::array<std::size_t, TextIndexCount> Counts{};
+        std::string Index;
+        std::string Crystal;
+        std::string StrongestLines;
+    };
+    RebuiltIndexes CollectRebuiltIndexes();
+    void WriteRebuiltBinaryIndexes(const RebuiltIndexes& rebuilt);
+    void WriteRebuiltTextIndexes(const RebuiltIndexes& rebuilt);
 
     std::vector<std::string> codeList_;
     TStringFile commentFile_;
@@ -207,7 +300,9 @@ private:
     TReferencePattern currentPattern_;
     std::vector<std::string> subfileList_;
 
-    bool stepByStep_ = false;
+    bool runMarked_ = false;          // the marker of this run is on the disk
+    std::int32_t uncommittedPatterns_ = 0;
+
     TTextIndexCache textIndexCache_;
     std::vector<PendingIndexWork> pendingIndexWork_;
 };

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace norrvik {
 
@@ -629,19 +630,65 @@ std::size_t HOffset(std::size_t i) { return layout::H + 2 * i; }
 std::size_t KOffset(std::size_t i) { return layout::K + 2 * i; }
 std::size_t LOffset(std::size_t i) { return layout::L + 2 * i; }
 
-// Exchanges all five values of lines i and j.
-void SwapLines(PatternRecord& record, std::size_t i, std::size_t j)
+// The five values of one line, as the sorts exchange them: the d-spacing's
+// bytes are kept as they stand (every bit pattern survives) next to its value.
+struct LineValues {
+    float D = 0;
+    std::uint32_t DBits = 0;
+    std::int16_t Intensity = 0;
+    std::int16_t H = 0;
+    std::int16_t K = 0;
+    std::int16_t L = 0;
+};
+
+std::vector<LineValues> ReadLines(const PatternRecord& record, std::size_t count)
 {
-    const auto swapBytes = [&record](std::size_t a, std::size_t b, std::size_t size) {
-        std::swap_ranges(record.begin() + static_cast<std::ptrdiff_t>(a),
-                         record.begin() + static_cast<std::ptrdiff_t>(a + size),
-                         record.begin() + static_cast<std::ptrdiff_t>(b));
-    };
-    swapBytes(DOffset(i), DOffset(j), 4);
-    swapBytes(IntensityOffset(i), IntensityOffset(j), 2);
-    swapBytes(HOffset(i), HOffset(j), 2);
-    swapBytes(KOffset(i), KOffset(j), 2);
-    swapBytes(LOffset(i), LOffset(j), 2);
+    std::vector<LineValues> lines(count);
+    for (std::size_t i = 0; i < count; ++i)
+        lines[i] = {ReadF32LE(record, DOffset(i)), ReadU32LE(record, DOffset(i)),
+                    ReadI16LE(record, IntensityOffset(i)), ReadI16LE(record, HOffset(i)),
+                    ReadI16LE(record, KOffset(i)), ReadI16LE(record, LOffset(i))};
+    return lines;
+}
+
+void WriteLines(PatternRecord& record, const std::vector<LineValues>& lines)
+{
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        WriteU32LE(record, DOffset(i), lines[i].DBits);
+        WriteI16LE(record, IntensityOffset(i), lines[i].Intensity);
+        WriteI16LE(record, HOffset(i), lines[i].H);
+        WriteI16LE(record, KOffset(i), lines[i].K);
+        WriteI16LE(record, LOffset(i), lines[i].L);
+    }
+}
+
+// The stored line order is that of an exchange sort: every pair i < j is
+// exchanged when `exchange(line i, line j)` (its row i then holds the first
+// of the remaining lines in order). When no two lines are equal in that
+// order and no d is a NaN, the order is a strict total one and the exchange
+// sort leaves the one order any sort leaves; only then is a fast sort used.
+// The record is written once.
+template <typename Exchange>
+void ExchangeSortLines(PatternRecord& record, std::size_t count, Exchange exchange)
+{
+    std::vector<LineValues> lines = ReadLines(record, count);
+    if (std::none_of(lines.begin(), lines.end(), [](const LineValues& line) { return line.D != line.D; })) {
+        std::vector<LineValues> sorted = lines;
+        const auto before = [&exchange](const LineValues& a, const LineValues& b) { return exchange(b, a); };
+        std::sort(sorted.begin(), sorted.end(), before);
+        bool strict = true;
+        for (std::size_t i = 1; strict && i < count; ++i)
+            strict = before(sorted[i - 1], sorted[i]);
+        if (strict) {
+            WriteLines(record, sorted);
+            return;
+        }
+    }
+    for (std::size_t i = 0; i + 1 < count; ++i)
+        for (std::size_t j = i + 1; j < count; ++j)
+            if (exchange(lines[i], lines[j]))
+                std::swap(lines[i], lines[j]);
+    WriteLines(record, lines);
 }
 
 } // namespace
@@ -721,24 +768,16 @@ DiffractionLine TReferencePattern::GetLine(int index) const
 
 void TReferencePattern::SortLinesByD()
 {
-    const auto count = static_cast<std::size_t>(GetLineCount());
-    for (std::size_t i = 0; i + 1 < count; ++i)
-        for (std::size_t j = i + 1; j < count; ++j)
-            if (ReadF32LE(record_, DOffset(i)) < ReadF32LE(record_, DOffset(j)))
-                SwapLines(record_, i, j);
+    ExchangeSortLines(record_, static_cast<std::size_t>(GetLineCount()),
+                      [](const LineValues& a, const LineValues& b) { return a.D < b.D; });
 }
 
 void TReferencePattern::SortLinesByIntensity()
 {
-    const auto count = static_cast<std::size_t>(GetLineCount());
-    for (std::size_t i = 0; i + 1 < count; ++i) {
-        for (std::size_t j = i + 1; j < count; ++j) {
-            const std::int16_t a = ReadI16LE(record_, IntensityOffset(i));
-            const std::int16_t b = ReadI16LE(record_, IntensityOffset(j));
-            if (a < b || (a == b && ReadF32LE(record_, DOffset(i)) < ReadF32LE(record_, DOffset(j))))
-                SwapLines(record_, i, j);
-        }
-    }
+    ExchangeSortLines(record_, static_cast<std::size_t>(GetLineCount()),
+                      [](const LineValues& a, const LineValues& b) {
+                          return a.Intensity < b.Intensity || (a.Intensity == b.Intensity && a.D < b.D);
+                      });
 }
 
 void TReferencePattern::UpdateMaxIntensity()

@@ -111,153 +111,265 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content, const st
     }
 }
 
-bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount, std::vector<std::uint32_t>* groups)
+namespace {
+
+// A key: the entry's rank (upper 32 bits) and its place among the entries.
+constexpr std::uint64_t kRankEnd = std::uint64_t{1} << 32; // ranks are 1 .. kRankEnd - 1
+std::uint64_t RankOfKey(std::uint64_t key) { return key >> 32; }
+std::size_t PlaceOfKey(std::uint64_t key) { return static_cast<std::size_t>(key & (kRankEnd - 1)); }
+std::uint64_t MakeKey(std::uint64_t rank, std::size_t place) { return (rank << 32) | place; }
+
+// Gives the sorted keys evenly spaced ranks with `room` free ranks at least
+// between neighbours; false when the ranks do not reach that far.
+bool SpreadRanks(std::vector<std::uint64_t>& keys, std::size_t room)
 {
-    const std::size_t count = entries.size();
-    sortedCount = std::min(sortedCount, count);
-    bool changed = sortedCount < count; // entries were appended
-    for (std::size_t n = sortedCount; n < count; ++n)
-        entries[n].Text = UpperCaseAscii(entries[n].Text);
-    const auto fullSort = [&] {
-        SortIndexes(entries);
-        if (groups != nullptr)
-            groups->clear();
-        return true;
-    };
-
-    // The first entry of each distinct text of the sorted part, ascending;
-    // from the groups of the last sort when they are known.
-    std::vector<std::size_t> distinct;
-    if (groups != nullptr && groups->size() == sortedCount) {
-        for (std::size_t n = 0; n < sortedCount; ++n)
-            if (n == 0 || (*groups)[n] != (*groups)[n - 1])
-                distinct.push_back(n);
-    } else {
-        for (std::size_t n = 0; n < sortedCount; ++n) {
-            if (n > 0 && IndexTextLess(entries[n].Text, entries[n - 1].Text))
-                return fullSort(); // not sorted after all: no ranks to rely on
-            if (n == 0 || IndexTextLess(entries[n - 1].Text, entries[n].Text))
-                distinct.push_back(n);
-        }
+    std::size_t distinct = 0;
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        distinct += k == 0 || RankOfKey(keys[k]) != RankOfKey(keys[k - 1]) ? 1 : 0;
+    const std::uint64_t stride = (kRankEnd - 1) / (distinct + 1);
+    if (stride <= room)
+        return false;
+    std::uint64_t rank = 0;
+    std::uint64_t previous = 0; // ranks start at 1
+    for (std::uint64_t& key : keys) {
+        if (RankOfKey(key) != previous)
+            rank += stride;
+        previous = RankOfKey(key);
+        key = MakeKey(rank, PlaceOfKey(key));
     }
-    bool allDistinct = distinct.size() == sortedCount;
+    return true;
+}
 
-    // A text of the sorted part has rank (d + 1) * stride; appended texts
-    // between two of them take the ranks in between, in their own order.
-    // Rank and position share one 64-bit value; ranks that do not fit 32
-    // bits (a long unsorted tail) leave the work to the plain sort.
-    const std::uint64_t stride = count - sortedCount + 2;
-    if (count > 0xffffffffu || (distinct.size() + 1) * stride > 0xffffffffu)
-        return fullSort();
-    std::vector<std::uint64_t> keyed(count);
-    const auto keyOf = [](std::uint64_t rank, std::size_t n) { return (rank << 32) | n; };
-    for (std::size_t d = 0; d < distinct.size(); ++d) {
-        const std::size_t end = d + 1 < distinct.size() ? distinct[d + 1] : sortedCount;
-        for (std::size_t n = distinct[d]; n < end; ++n)
-            keyed[n] = keyOf((d + 1) * stride, n);
+// Keys for entries in ascending text order as they stand; nothing when they
+// are not (or too many to rank).
+std::optional<std::vector<std::uint64_t>> KeysOfSortedEntries(const TIndexes& entries)
+{
+    if (entries.size() >= kRankEnd)
+        return std::nullopt;
+    std::vector<std::uint64_t> keys(entries.size());
+    std::uint64_t rank = 0;
+    for (std::size_t n = 0; n < entries.size(); ++n) {
+        if (n > 0 && IndexTextLess(entries[n].Text, entries[n - 1].Text))
+            return std::nullopt;
+        if (n == 0 || entries[n - 1].Text != entries[n].Text)
+            ++rank;
+        keys[n] = MakeKey(rank, n);
     }
+    if (!SpreadRanks(keys, 1))
+        return std::nullopt;
+    return keys;
+}
+
+// Ranks for the appended entries (places first .. end): a text the sorted
+// keys hold takes its rank, new texts take free ranks between their sorted
+// neighbours, in text order. Nothing when a gap has too few free ranks.
+std::optional<std::vector<std::uint64_t>> RanksOfAppended(const TIndexes& entries,
+                                                          const std::vector<std::uint64_t>& sorted)
+{
+    const std::size_t first = sorted.size();
     std::vector<std::size_t> appended;
-    for (std::size_t n = sortedCount; n < count; ++n)
+    for (std::size_t n = first; n < entries.size(); ++n)
         appended.push_back(n);
     std::sort(appended.begin(), appended.end(), [&entries](std::size_t a, std::size_t b) {
         return IndexTextLess(entries[a].Text, entries[b].Text);
     });
-    std::size_t previousGap = static_cast<std::size_t>(-1);
-    std::uint64_t offset = 0;
-    for (std::size_t k = 0; k < appended.size(); ++k) {
-        const std::string& text = entries[appended[k]].Text;
-        const auto found = std::lower_bound(distinct.begin(), distinct.end(), text,
-                                            [&entries](std::size_t n, const std::string& value) {
-                                                return IndexTextLess(entries[n].Text, value);
-                                            });
-        const auto gap = static_cast<std::size_t>(found - distinct.begin());
-        std::uint64_t rank = 0;
-        if (found != distinct.end() && entries[*found].Text == text) {
-            rank = (gap + 1) * stride;
-            allDistinct = false;
-        } else {
-            const bool sameAsPrevious = k > 0 && gap == previousGap && entries[appended[k - 1]].Text == text;
-            allDistinct = allDistinct && !sameAsPrevious;
-            if (gap != previousGap)
-                offset = 1;
-            else if (!sameAsPrevious)
-                ++offset;
-            previousGap = gap;
-            rank = gap * stride + offset;
+    const auto textAt = [&](std::size_t k) -> const std::string& { return entries[PlaceOfKey(sorted[k])].Text; };
+    std::vector<std::uint64_t> ranks(appended.size());
+    for (std::size_t a = 0; a < appended.size();) {
+        const std::string& text = entries[appended[a]].Text;
+        const auto gap = static_cast<std::size_t>(
+            std::partition_point(sorted.begin(), sorted.end(),
+                                 [&](std::uint64_t key) { return IndexTextLess(entries[PlaceOfKey(key)].Text, text); }) -
+            sorted.begin());
+        if (gap < first && textAt(gap) == text) {
+            ranks[appended[a++] - first] = RankOfKey(sorted[gap]);
+            continue;
         }
-        keyed[appended[k]] = keyOf(rank, appended[k]);
-    }
-
-    if (allDistinct) {
-        // The unique ascending order: the appended entries (in text order
-        // already) merged with the sorted part.
-        if (groups != nullptr) {
-            groups->resize(count);
-            for (std::size_t n = 0; n < count; ++n)
-                (*groups)[n] = static_cast<std::uint32_t>(n);
+        // The new texts of this gap, each once, share out its free ranks.
+        const std::uint64_t low = gap > 0 ? RankOfKey(sorted[gap - 1]) : 0;
+        const std::uint64_t high = gap < first ? RankOfKey(sorted[gap]) : kRankEnd;
+        std::size_t end = a;
+        std::size_t texts = 0;
+        while (end < appended.size() && (gap == first || IndexTextLess(entries[appended[end]].Text, textAt(gap)))) {
+            texts += end == a || entries[appended[end]].Text != entries[appended[end - 1]].Text ? 1 : 0;
+            ++end;
         }
-        if (appended.empty())
-            return changed;
-        TIndexes tail;
-        tail.reserve(appended.size());
-        for (std::size_t n : appended)
-            tail.push_back(std::move(entries[n]));
-        entries.resize(sortedCount);
-        TIndexes merged;
-        merged.reserve(count);
-        std::merge(std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()),
-                   std::make_move_iterator(tail.begin()), std::make_move_iterator(tail.end()),
-                   std::back_inserter(merged), [](const TIndexedString& a, const TIndexedString& b) {
-                       return IndexTextLess(a.Text, b.Text);
-                   });
-        entries = std::move(merged);
-        return true;
+        if (high - low <= texts)
+            return std::nullopt;
+        std::uint64_t nth = 0;
+        for (std::size_t e = a; e < end; ++e) {
+            nth += e == a || entries[appended[e]].Text != entries[appended[e - 1]].Text ? 1 : 0;
+            ranks[appended[e] - first] = low + nth * (high - low) / (texts + 1);
+        }
+        a = end;
     }
-
-    IndexQuickSort(keyed, [](std::uint64_t a, std::uint64_t b) { return (a >> 32) < (b >> 32); });
-    TIndexes sorted;
-    sorted.reserve(count);
-    if (groups != nullptr)
-        groups->resize(count);
-    std::uint32_t group = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        const auto n = static_cast<std::size_t>(keyed[k] & 0xffffffffu);
-        changed = changed || n != k;
-        if (k > 0 && (keyed[k] >> 32) != (keyed[k - 1] >> 32))
-            ++group;
-        if (groups != nullptr)
-            (*groups)[k] = group;
-        sorted.push_back(std::move(entries[n]));
-    }
-    entries = std::move(sorted);
-    return changed;
+    return ranks;
 }
 
-TIndexes* TTextIndexCache::Find(TextIndex index)
+// The keys after `sorts` sorts, each of which makes the same exchanges as
+// the one that turned `before` into `after` (their ranks are in the same
+// order): every cycle of that permutation is turned `sorts` steps at once.
+std::vector<std::uint64_t> RepeatedPermutation(const std::vector<std::uint64_t>& before,
+                                               const std::vector<std::uint64_t>& after, std::uint64_t sorts)
+{
+    const std::size_t count = before.size();
+    std::vector<std::uint32_t> positionBefore(count);
+    for (std::size_t k = 0; k < count; ++k)
+        positionBefore[PlaceOfKey(before[k])] = static_cast<std::uint32_t>(k);
+    // One sort puts the key at `from(k)` at position k.
+    const auto from = [&](std::size_t k) { return positionBefore[PlaceOfKey(after[k])]; };
+    std::vector<std::uint64_t> result(count);
+    std::vector<bool> done(count, false);
+    std::vector<std::size_t> cycle;
+    for (std::size_t start = 0; start < count; ++start) {
+        if (done[start])
+            continue;
+        cycle.clear();
+        for (std::size_t k = start; !done[k]; k = from(k)) {
+            done[k] = true;
+            cycle.push_back(k);
+        }
+        const std::uint64_t turn = sorts % cycle.size();
+        for (std::size_t i = 0; i < cycle.size(); ++i)
+            result[cycle[i]] = before[cycle[static_cast<std::size_t>((i + turn) % cycle.size())]];
+    }
+    return result;
+}
+
+} // namespace
+
+bool TTextIndexCache::Holds(TextIndex index) const
+{
+    return slots_[TextIndexSlot(index)].has_value();
+}
+
+TTextIndexCache::Slot& TTextIndexCache::Settled(Slot& slot)
+{
+    if (slot.RepeatedSorts == 0)
+        return slot;
+    const std::vector<std::uint64_t> before = slot.Keys;
+    if (QuickSortRankedKeys(slot.Keys)) {
+        slot.Changed = true;
+        if (slot.RepeatedSorts > 1)
+            slot.Keys = RepeatedPermutation(before, slot.Keys, slot.RepeatedSorts);
+    }
+    slot.RepeatedSorts = 0;
+    return slot;
+}
+
+TIndexes TTextIndexCache::Entries(TextIndex index)
 {
     std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
-    return slot ? &slot->Entries : nullptr;
+    if (!slot)
+        return {};
+    Settled(*slot);
+    TIndexes entries;
+    entries.reserve(slot->Entries.size());
+    for (std::uint64_t key : slot->Keys)
+        entries.push_back(slot->Entries[PlaceOfKey(key)]);
+    for (std::size_t n = slot->Keys.size(); n < slot->Entries.size(); ++n)
+        entries.push_back(slot->Entries[n]);
+    return entries;
+}
+
+std::string TTextIndexCache::FileContent(TextIndex index)
+{
+    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    if (!slot)
+        return FormatTextIndex({});
+    Settled(*slot);
+    std::size_t size = 16;
+    for (const TIndexedString& entry : slot->Entries)
+        size += entry.Text.size() + 16;
+    std::string content;
+    content.reserve(size);
+    content.append(FormatIndexCount(slot->Entries.size()));
+    content.append("\r\n");
+    const auto append = [&content](const TIndexedString& entry) {
+        AppendIndexEntryLine(content, entry.RecordNumber, entry.Text);
+    };
+    for (std::uint64_t key : slot->Keys)
+        append(slot->Entries[PlaceOfKey(key)]);
+    for (std::size_t n = slot->Keys.size(); n < slot->Entries.size(); ++n)
+        append(slot->Entries[n]);
+    return content;
 }
 
 void TTextIndexCache::Set(TextIndex index, TIndexes entries)
 {
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), 0, {}};
+    // Entries in upper case and ascending order (as this program writes
+    // them) are ranked at once, so that entries appended before the first
+    // sort need not have all others sorted with them.
+    const bool upperCase = std::none_of(entries.begin(), entries.end(), [](const TIndexedString& entry) {
+        return std::any_of(entry.Text.begin(), entry.Text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    });
+    std::optional<std::vector<std::uint64_t>> keys;
+    if (upperCase)
+        keys = KeysOfSortedEntries(entries);
+    slots_[TextIndexSlot(index)] = Slot{std::move(entries), keys.value_or(std::vector<std::uint64_t>()), 0, false};
 }
 
-void TTextIndexCache::SetSorted(TextIndex index, TIndexes entries)
+void TTextIndexCache::Append(TextIndex index, std::vector<TIndexedString> entries)
 {
-    const std::size_t count = entries.size();
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), count, {}};
+    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    NORRVIK_ASSERT(slot.has_value(), "Text index not held");
+    Settled(*slot); // the counted sorts came before these entries
+    for (TIndexedString& entry : entries)
+        slot->Entries.push_back(std::move(entry));
+    slot->Changed = slot->Changed || !entries.empty();
 }
 
-TIndexes* TTextIndexCache::Sort(TextIndex index, bool& changed)
+bool TTextIndexCache::Sort(TextIndex index)
 {
     std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
     if (!slot)
-        return nullptr;
-    changed = SortAppendedIndexes(slot->Entries, slot->SortedCount, &slot->Groups);
-    slot->SortedCount = slot->Entries.size();
-    return &slot->Entries;
+        return false;
+    Slot& held = *slot;
+    const std::size_t first = held.Keys.size();
+    if (first == held.Entries.size()) {
+        ++held.RepeatedSorts;
+        return true;
+    }
+    for (std::size_t n = first; n < held.Entries.size(); ++n) {
+        std::string upper = UpperCaseAscii(held.Entries[n].Text);
+        held.Changed = held.Changed || upper != held.Entries[n].Text;
+        held.Entries[n].Text = std::move(upper);
+    }
+    if (first == 0) {
+        // Entries as read from a file, usually in order already.
+        if (std::optional<std::vector<std::uint64_t>> keys = KeysOfSortedEntries(held.Entries)) {
+            held.Keys = std::move(*keys);
+            held.Changed = QuickSortRankedKeys(held.Keys) || held.Changed;
+            return true;
+        }
+    }
+    std::optional<std::vector<std::uint64_t>> ranks = RanksOfAppended(held.Entries, held.Keys);
+    if (!ranks && SpreadRanks(held.Keys, held.Entries.size() - first))
+        ranks = RanksOfAppended(held.Entries, held.Keys);
+    if (!ranks || held.Entries.size() >= kRankEnd) {
+        // Beyond what ranks can tell apart: the plain sort, once.
+        TIndexes entries = Entries(index);
+        SortIndexes(entries);
+        Set(index, std::move(entries));
+        slots_[TextIndexSlot(index)]->Changed = true;
+        return true;
+    }
+    for (std::size_t n = first; n < held.Entries.size(); ++n)
+        held.Keys.push_back(MakeKey((*ranks)[n - first], n));
+    held.Changed = QuickSortRankedKeys(held.Keys) || held.Changed;
+    return true;
+}
+
+bool TTextIndexCache::Changed(TextIndex index)
+{
+    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    return slot && Settled(*slot).Changed;
+}
+
+void TTextIndexCache::MarkWritten(TextIndex index)
+{
+    if (std::optional<Slot>& slot = slots_[TextIndexSlot(index)])
+        slot->Changed = false;
 }
 
 void TTextIndexCache::Forget(TextIndex index)

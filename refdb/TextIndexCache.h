@@ -1,21 +1,21 @@
-// Text index files on disk and in memory. The step-by-step operations work
-// on a file exactly as its format describes (append a line and patch the
-// count; read, upper-case, quicksort and rewrite). The cache holds a text
-// index whose file is known to hold exactly FormatTextIndex(entries), so an
-// index needs to be parsed only once while the database is open and appends
-// and sorts can happen in memory with the same resulting bytes.
+// Text index files on disk and in memory. The file operations work on a file
+// exactly as its format describes (append a line and patch the count; read,
+// upper-case, quicksort and rewrite); the store uses them for files it cannot
+// hold in memory. The cache holds text indexes in memory while the database
+// is open: parsed once, appended to and sorted there with the same resulting
+// bytes, and written to their files once, when the store writes them.
 #pragma once
 
 #include "refdb/Indexes.h"
 
 #include <array>
 #include <cstddef>
-#include <utility>
-#include <vector>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace norrvik {
 
@@ -51,40 +51,53 @@ std::optional<TIndexedString> ReadBackIndexEntry(std::int32_t recordNumber,
 std::optional<TIndexes> ParseExactTextIndex(const std::string& content,
                                             const std::string& fullPath);
 
-// Sorts like SortIndexes (upper-case, then the index files' quicksort), for
-// entries whose first `sortedCount` are a result of that sort (upper case,
-// ascending) and whose others were appended since. The quicksort runs on
-// integer ranks that compare exactly as the texts do, so it makes the same
-// exchanges, and leaves equal texts in the same order, much faster. When all
-// texts differ, the ascending order is the only one any correct sort can
-// leave, and the appended entries are merged into place without a sort.
-// Returns false when the order of the entries is unchanged. `groups`, when
-// given, carries from one sort to the next which entries have equal texts
-// (one number per distinct text, ascending), so that the sorted part need
-// not be compared again; a size other than sortedCount means not known.
-bool SortAppendedIndexes(TIndexes& entries, std::size_t sortedCount,
-                         std::vector<std::uint32_t>* groups = nullptr);
-
+// The text indexes held in memory while the database is open. A held index
+// is either the exact content of its file or, once entries were appended or
+// its order changed, what the file is to hold when the held indexes are
+// written (`Changed`).
+//
+// Sorting a held index gives exactly the order SortIndexes (upper-case, then
+// the index files' quicksort) would give the entries in their present order.
+// The entries stay where they were appended; the order is an array of keys,
+// each the entry's rank in the upper 32 bits (ranks compare exactly as the
+// texts do, equal texts share a rank) and its place among the entries in the
+// lower ones, and the quicksort runs on these keys (QuickSortRankedKeys).
+// Ranks are spaced so that an appended text usually finds a free rank
+// between its neighbours. Sorting an index that gained no entry since its
+// last sort repeats that sort's exchanges exactly: such sorts are counted
+// and done at once when the order is next needed (one quicksort gives the
+// permutation, which is then applied as often as counted).
 class TTextIndexCache {
 public:
-    // The entries when the file is known to hold exactly them, else nullptr.
-    TIndexes* Find(TextIndex index);
-    // Entries as read from a file: their order is not known to be sorted.
+    bool Holds(TextIndex index) const;
+    // The held entries in their present order (an empty array when none).
+    TIndexes Entries(TextIndex index);
+    // The bytes of the held index's file: FormatTextIndex of Entries.
+    std::string FileContent(TextIndex index);
+    // Entries as their file holds them, in any order.
     void Set(TextIndex index, TIndexes entries);
-    // Entries as this program's sort left them.
-    void SetSorted(TextIndex index, TIndexes entries);
+    // Appends entries to a held index (which must be held).
+    void Append(TextIndex index, std::vector<TIndexedString> entries);
     void Forget(TextIndex index);
     void Clear();
-    // Sorts the held entries (SortIndexes) and returns them; nullptr when
-    // none are held. `changed` tells whether the order or the texts changed.
-    TIndexes* Sort(TextIndex index, bool& changed);
+    // Sorts the held entries; false when none are held.
+    bool Sort(TextIndex index);
+    // True when the held entries differ from what their file holds.
+    bool Changed(TextIndex index);
+    // The held entries have been written to their file.
+    void MarkWritten(TextIndex index);
 
 private:
     struct Slot {
-        TIndexes Entries;
-        std::size_t SortedCount = 0; // entries [0, SortedCount) are sorted
-        std::vector<std::uint32_t> Groups; // equal texts of the sorted part
+        TIndexes Entries;                // in the order appended
+        std::vector<std::uint64_t> Keys; // the order of the sorted entries
+        // Entries [Keys.size(), Entries.size()) were appended since the last
+        // sort and follow the sorted ones, in the order appended.
+        std::uint64_t RepeatedSorts = 0; // sorts counted, not yet done
+        bool Changed = false;
     };
+
+    static Slot& Settled(Slot& slot);
     std::array<std::optional<Slot>, TextIndexCount> slots_;
 };
 

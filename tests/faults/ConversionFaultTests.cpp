@@ -3,6 +3,7 @@
 // After each interrupted run the target must open, count only whole records
 // that all load, keep the patterns it held before byte for byte, and take the
 // same conversion again to end as a sound database.
+#include "FaultSources.h"
 #include "WriteFaults.h"
 
 #include "common/Exceptions.h"
@@ -10,16 +11,12 @@
 #include "refdb/DatabaseCheck.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/ReferenceDatabase.h"
-#include "support/KandorWriter.h"
-#include "support/QuorvaneWriter.h"
 #include "support/RecordFields.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,74 +29,10 @@ using test::TempFolder;
 using test::WriteFaults;
 using test::WriteFile;
 
+using test::Format;
 using test::kRecordSize;
-
-using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, ConversionSummary*);
-
-struct Format {
-    const char* name;
-    void (*writeSource)(const fs::path& folder);
-    Driver driver;
-};
-
-// Test names and failure messages show the format's name.
-void PrintTo(const Format& format, std::ostream* out)
-{
-    *out << format.name;
-}
-
-void WriteKandorSource(const fs::path& folder)
-{
-    std::vector<test::KandorEntryData> entries(3);
-    entries[0].entry = {"QUARTZ", "quartz", "Si O2"};
-    entries[0].peaks = {test::KandorPeakAt(26.64, 900, 25), test::KandorPeakAt(20.86, 225, 16)};
-    entries[1].entry = {"CALCITE", "calcite", "Ca C O3"};
-    entries[1].peaks = {test::KandorPeakAt(29.4, 400, 4)};
-    entries[2].entry = {"NOFILE", "no lines", "H2 O"};
-    entries[2].writePatternFile = false;
-    test::WriteKandorDatabase(folder, entries);
-}
-
-// A PDF1 reference database: appended patterns, indexes rebuilt at close.
-void WriteQuorvaneReferenceSource(const fs::path& folder)
-{
-    test::QuorvaneDatabase database;
-    database.referenceDatabase = true;
-    test::QuorvanePattern quartz;
-    quartz.patternNumber = "05-0490";
-    quartz.names = test::QuorvaneNames({{'M', "quartz"}});
-    quartz.formula = "Si O2";
-    quartz.lines = {{3.343, 100}, {4.257, 22}};
-    test::QuorvanePattern corundum = quartz;
-    corundum.patternNumber = "10-0173";
-    corundum.names = test::QuorvaneNames({{'M', "corundum"}});
-    corundum.formula = "Al2 O3";
-    database.patterns = {quartz, corundum};
-    test::WriteQuorvaneDatabase(folder, database);
-}
-
-const Format kFormats[] = {
-    {"Kandor", &WriteKandorSource, &ConvertKandorDatabase},
-    {"QuorvaneReference", &WriteQuorvaneReferenceSource, &ConvertQuorvaneDatabase},
-};
-
-using FolderImage = std::map<std::string, std::vector<std::uint8_t>>;
-
-FolderImage TakeImage(const fs::path& folder)
-{
-    FolderImage image;
-    for (const auto& entry : fs::directory_iterator(folder))
-        image[entry.path().filename().string()] = ReadFile(entry.path());
-    return image;
-}
-
-void RestoreImage(const fs::path& folder, const FolderImage& image)
-{
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    for (const auto& [name, bytes] : image)
-        WriteFile(folder / name, bytes);
-}
+using test::FolderImage;
+using test::kFormats;
 
 // Runs the conversion; the error message, or empty when it succeeded.
 std::string Convert(const Format& format, const fs::path& source, const fs::path& target)
@@ -159,7 +92,7 @@ protected:
     // Writes the clean run makes to the target, starting from `image`.
     long CountWrites(const FolderImage& image)
     {
-        RestoreImage(target, image);
+        test::RestoreImage(target, image);
         WriteFaults::Watch(target);
         const std::string result = Convert(GetParam(), source, target);
         const long writes = WriteFaults::WritesSeen();
@@ -175,7 +108,7 @@ protected:
         const long writes = CountWrites(before);
         for (long k = 0; k < writes; ++k) {
             SCOPED_TRACE("disk full at write " + std::to_string(k) + " of " + std::to_string(writes));
-            RestoreImage(target, before);
+            test::RestoreImage(target, before);
             WriteFaults::Watch(target);
             WriteFaults::FailFrom(k);
             const std::string result = Convert(GetParam(), source, target);
@@ -202,11 +135,11 @@ TEST_P(DiskFillsDuringConversion, IntoAnExistingDatabase)
 {
     // The target already holds the patterns of another database.
     const fs::path other = dir.Path() / "other";
-    WriteKandorSource(other);
+    test::WriteKandorSource(other);
     fs::create_directories(target);
     ASSERT_EQ(Convert(kFormats[0], other, target), "");
     ASSERT_EQ(Joined(CheckReferenceDatabase(target.string())), "");
-    FillAtEveryWrite(TakeImage(target));
+    FillAtEveryWrite(test::TakeImage(target));
 }
 
 TEST_P(DiskFillsDuringConversion, IntoANewDatabase)

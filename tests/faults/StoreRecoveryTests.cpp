@@ -1,7 +1,6 @@
-// A database left by a run that stopped between a pattern and its index
-// entries (tests/data/faults/indexes-behind-records: the records of four
-// patterns, the indexes of three) is brought back in step by the next
-// conversion into it, and nothing it held is lost.
+// Databases left out of step: by a run of ours that stopped (its marker is
+// there; the next open recovers it), by something else (refused until
+// `rebuild`), and with damaged index files (rebuild needs none of them).
 #include "common/Exceptions.h"
 #include "convert/Conversion.h"
 #include "refdb/DatabaseCheck.h"
@@ -20,12 +19,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(StoreRecovery, IndexesBehindTheRecordsAreRebuiltByTheNextConversion)
+std::string Problems(const fs::path& folder)
+{
+    std::string problems;
+    for (const auto& problem : CheckReferenceDatabase(folder.string()))
+        problems += problem + "\n";
+    return problems;
+}
+
+// tests/data/faults/indexes-behind-records: the records of four patterns,
+// the indexes of three.
+TEST(StoreRecovery, IndexesBehindTheRecordsAreRecoveredOnlyAfterARunOfOurs)
 {
     test::TempFolder dir;
     const fs::path target = dir.Path() / "target";
     fs::copy(fs::path(NORRVIK_TEST_DATA) / "faults" / "indexes-behind-records", target);
-    ASSERT_FALSE(CheckReferenceDatabase(target.string()).empty()) << "the sample is expected to be out of step";
+    ASSERT_NE(Problems(target), "") << "the sample is expected to be out of step";
     const auto before = test::ReadFile(target / "ReferenceDatabase.PDB");
 
     std::vector<test::KandorEntryData> entries(2);
@@ -35,13 +44,22 @@ TEST(StoreRecovery, IndexesBehindTheRecordsAreRebuiltByTheNextConversion)
     entries[1].peaks = {test::KandorPeakAt(31.7, 900, 9)};
     test::WriteKandorDatabase(dir.Path() / "old", entries);
     bool success = false;
+    // Not left so by us: refused, naming the file and the repair, nothing changed.
+    try {
+        ConvertKandorDatabase((dir.Path() / "old").string(), target.string(), success);
+        ADD_FAILURE() << "an out-of-step database was written to";
+    } catch (const Exception& error) {
+        EXPECT_NE(std::string(error.what()).find("ReferenceCode.PDB"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find("norrvik-cli rebuild"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(test::ReadFile(target / "ReferenceDatabase.PDB"), before);
+
+    // Left so by a run of ours: recovered by the next conversion.
+    test::WriteFile(target / "Norrvik.run", std::string("garbled"));
     ConvertKandorDatabase((dir.Path() / "old").string(), target.string(), success);
     ASSERT_TRUE(success);
-
-    std::string problems;
-    for (const auto& problem : CheckReferenceDatabase(target.string()))
-        problems += problem + "\n";
-    EXPECT_EQ(problems, "");
+    EXPECT_EQ(Problems(target), "");
+    EXPECT_FALSE(fs::exists(target / "Norrvik.run"));
     const auto after = test::ReadFile(target / "ReferenceDatabase.PDB");
     ASSERT_EQ(after.size(), before.size() + 2 * test::kRecordSize);
     // Records 1 to 4 as they were; only the header's counts changed.
@@ -50,6 +68,43 @@ TEST(StoreRecovery, IndexesBehindTheRecordsAreRebuiltByTheNextConversion)
     database.SetDatabaseName(target.string());
     EXPECT_EQ(database.PatternCount(), 6);
     EXPECT_EQ(database.UserPatternCount(), 6);
+}
+
+// Every index can be derived from the main data file: damaged or missing
+// index and list files, or a torn last record, do not keep `rebuild` out,
+// and it runs once; the torn record is overwritten by the next pattern.
+TEST(StoreRecovery, RebuildNeedsNoReadableIndexFile)
+{
+    test::TempFolder dir;
+    const fs::path target = dir.Path() / "target";
+    fs::copy(fs::path(NORRVIK_TEST_DATA) / "faults" / "indexes-behind-records", target);
+    test::WriteFile(target / "ReferenceCode.PDB", std::string("      4\r\n1 00002X318\r\nno number\r\n"));
+    fs::remove(target / "Name.PDB");
+    test::WriteFile(target / "Subfiles.PDB", std::string("X=Changed\r\n"));
+    test::WriteFile(target / "Index.PDB.1a2b.new", std::string("left by a stopped replacement"));
+    auto main = test::ReadFile(target / "ReferenceDatabase.PDB");
+    main.resize(main.size() + 1000, 0xEE);
+    test::WriteFile(target / "ReferenceDatabase.PDB", main);
+    int rebuilt = 0;
+    TReferenceDatabase database;
+    database.SetDatabaseName(target.string());
+    database.OpenForIndexRebuild();
+    database.SetOnIndexPatternMsg([&rebuilt](const std::string&) { ++rebuilt; });
+    database.RebuildIndexes();
+    EXPECT_FALSE(database.IndexRebuildPending());
+    database.Close();
+    EXPECT_EQ(rebuilt, 4) << "the indexes were rebuilt more than once";
+    test::WriteFile(target / "Subfiles.PDB", std::string("I=Inorganic\r\n"));
+    std::vector<test::KandorEntryData> entries(1);
+    entries[0].entry = {"HALITE", "halite", "Na Cl"};
+    entries[0].peaks = {test::KandorPeakAt(31.7, 900, 9)};
+    test::WriteKandorDatabase(dir.Path() / "old", entries);
+    bool success = false;
+    ConvertKandorDatabase((dir.Path() / "old").string(), target.string(), success);
+    EXPECT_TRUE(success);
+    EXPECT_EQ(Problems(target), "");
+    EXPECT_FALSE(fs::exists(target / "Norrvik.run"));
+    EXPECT_FALSE(fs::exists(target / "Index.PDB.1a2b.new"));
 }
 
 // A header whose pattern count is negative (found by fuzzing:

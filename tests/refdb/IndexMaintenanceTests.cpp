@@ -1,9 +1,11 @@
 // Tests of the index files as the database store writes them: the entries
 // appended when a pattern is added, the full rebuild, the sorting, and the
-// equality of the files whether the index work is done at once, held in
-// memory, or left to the rebuild a new database runs when it closes.
+// equality of the files with those of the literal file steps, whether the
+// index work is held in memory or left to the rebuild a new database runs
+// when it closes.
 #include "refdb/ReferenceDatabase.h"
 
+#include "LiteralTextIndexes.h"
 #include "StoreTestPatterns.h"
 #include "common/ByteOrder.h"
 #include "common/Exceptions.h"
@@ -21,15 +23,9 @@ using test::Bytes;
 using test::TempFolder;
 using test::Text;
 
-const std::vector<std::string> kAllFiles = {
-    "ReferenceDatabase.PDB", "Literature.PDB", "Comment.PDB", "ReferenceCode.PDB",
-    "Name.PDB", "MineralName.PDB", "Formula.PDB", "Color.PDB", "Index.PDB", "Subfiles.PDB",
-    "Codes.PDB", "StrongestLines.PDB", "Author.PDB", "Journal.PDB", "CrystalIndex.PDB"};
-
-std::unique_ptr<TReferenceDatabase> OpenForWriting(const TempFolder& folder, bool stepByStep = false)
+std::unique_ptr<TReferenceDatabase> OpenForWriting(const TempFolder& folder)
 {
     auto db = std::make_unique<TReferenceDatabase>();
-    db->SetStepByStepIndexWork(stepByStep);
     db->SetDatabaseName(folder.Text());
     db->SetReadOnly(false);
     db->Open();
@@ -70,17 +66,6 @@ TReferencePattern VariedPattern(int i)
     pattern.SetCrystalValue(1 + i % 11, 1.5f * static_cast<float>(i));
     pattern.SetSubfiles(static_cast<std::uint32_t>(i));
     return pattern;
-}
-
-void ExpectSameFiles(const TempFolder& expected, const TempFolder& actual, const std::string& when)
-{
-    for (const std::string& name : kAllFiles) {
-        const bool exists = std::filesystem::exists(expected.Path() / name);
-        ASSERT_EQ(std::filesystem::exists(actual.Path() / name), exists) << name << " " << when;
-        if (exists) {
-            EXPECT_EQ(Bytes(actual, name), Bytes(expected, name)) << name << " " << when;
-        }
-    }
 }
 
 // The answer of a look-up, an error message included.
@@ -124,14 +109,15 @@ TEST(IndexMaintenanceTest, RebuildWritesCleanedSortedTextIndexes)
     auto writer = OpenForWriting(folder);
     TReferencePattern tabbed = NamedPattern({"Fe\tOxide"});
     writer->AddPattern(tabbed);
+    EXPECT_EQ(Text(folder, "Name.PDB"), "      4\r\n3 ALPHA\r\n2 ALPHA\r\n1 BETA\r\n4 FE OXIDE\r\n"); // held
+    writer->WriteHeldTextIndexes();
     EXPECT_EQ(Text(folder, "Name.PDB"),
               "      5\r\n2 ALPHA\r\n3 ALPHA\r\n1 BETA\r\n5 FE\tOXIDE\r\n4 FE OXIDE\r\n");
 }
 
 TEST(IndexMaintenanceTest, AddedEntriesAreCountedAndSorted)
 {
-    for (const bool stepByStep : {false, true}) {
-        SCOPED_TRACE(stepByStep ? "step by step" : "in memory");
+    {
         TempFolder folder;
         {
             auto db = TReferenceDatabase::CreateDatabase(folder.Text(), "PDF2");
@@ -142,11 +128,12 @@ TEST(IndexMaintenanceTest, AddedEntriesAreCountedAndSorted)
             db->Close();
         }
         test::WriteFile(folder.Path() / "Color.PDB", std::string("      2\r\n1 RED\r\n2 GREEN\r\n"));
-        auto db = OpenForWriting(folder, stepByStep);
+        auto db = OpenForWriting(folder);
         TReferencePattern blue = NamedPattern({"C", "c"});
         blue.SetCodedComments({test::CodedLine("BLUE", "CL")});
         blue.SetFormulaLine("SiO2");
         db->AddPattern(blue);
+        db->WriteHeldTextIndexes();
         EXPECT_EQ(Text(folder, "Color.PDB"), "      3\r\n3 BLUE\r\n2 GREEN\r\n1 RED\r\n");
         EXPECT_EQ(Text(folder, "Name.PDB"), "      4\r\n1 A\r\n2 B\r\n3 C\r\n3 C\r\n");
         EXPECT_EQ(Text(folder, "Formula.PDB"), "      1\r\n3 SIO2\r\n");
@@ -154,6 +141,7 @@ TEST(IndexMaintenanceTest, AddedEntriesAreCountedAndSorted)
         TReferencePattern blank = NamedPattern({"D"});
         blank.SetCodedComments({test::CodedLine("  ", "CL")});
         db->AddPattern(blank);
+        db->WriteHeldTextIndexes();
         EXPECT_EQ(Text(folder, "Color.PDB"), "      3\r\n3 BLUE\r\n2 GREEN\r\n1 RED\r\n");
         EXPECT_EQ(Text(folder, "ReferenceCode.PDB"),
                   "      4\r\n1 990000001\r\n2 990000002\r\n3 990000003\r\n4 990000004\r\n");
@@ -235,62 +223,67 @@ TEST(IndexMaintenanceTest, BinaryIndexRecordsAfterAddAndRebuild)
     EXPECT_EQ(Bytes(folder, "Index.PDB").size(), 93u);
 }
 
-TEST(IndexMaintenanceTest, HeldAndDeferredIndexWorkGivesTheSameFiles)
+TEST(IndexMaintenanceTest, HeldAndDeferredIndexWorkGivesTheFilesOfTheLiteralSteps)
 {
-    TempFolder stepwise;
     TempFolder fast;
-    auto reference = TReferenceDatabase::CreateDatabase(stepwise.Text(), "PDF2");
-    reference->SetStepByStepIndexWork(true);
+    TempFolder literalFolder;
+    test::TLiteralTextIndexes literal(literalFolder.Path());
     auto db = TReferenceDatabase::CreateDatabase(fast.Text(), "PDF2");
-    const auto addBoth = [&](int i, bool append) {
-        TReferencePattern a = VariedPattern(i);
-        TReferencePattern b = VariedPattern(i);
+    const auto add = [&](int i, bool append) {
+        TReferencePattern pattern = VariedPattern(i);
         if (append) {
-            reference->AppendPattern(a);
-            db->AppendPattern(b);
+            db->AppendPattern(pattern);
         } else {
-            reference->AddPattern(a);
-            db->AddPattern(b);
+            db->AddPattern(pattern);
+            literal.Added(*db);
         }
     };
-    const auto lookUpBoth = [&](const std::string& code) {
-        EXPECT_EQ(LookUp(*db, code), LookUp(*reference, code)) << code;
+    const auto lookUp = [&](const std::string& code) { EXPECT_EQ(LookUp(*db, code), literal.LookUp(code)) << code; };
+    const auto close = [&](bool rebuilt, const std::string& when) {
+        db->Close();
+        if (rebuilt)
+            literal.Rebuilt(fast.Text());
+        literal.Closed();
+        literal.ExpectSameFiles(fast.Path(), when);
+    };
+    const auto reopen = [&] {
+        db = OpenForWriting(fast);
+        literal.Opened();
     };
 
-    // A new database: the fast one leaves its index work to the rebuild.
-    lookUpBoth("00-002-0318");
+    // A new database: its index work is left to the rebuild at close.
+    lookUp("00-002-0318");
     for (int i = 0; i < 30; ++i) {
-        addBoth(i, false);
+        add(i, false);
         if (i == 0 || i == 7)
-            lookUpBoth("00-002-0318");
+            lookUp("00-002-0318");
     }
-    lookUpBoth("990000007");
-    reference->Close();
-    db->Close();
-    ExpectSameFiles(stepwise, fast, "after the first close");
+    lookUp("990000007");
+    close(true, "after the first close");
 
-    // Reopened: every add updates the indexes, held in memory by the fast one.
-    reference = OpenForWriting(stepwise, true);
-    db = OpenForWriting(fast);
-    for (int i = 30; i < 45; ++i) {
-        addBoth(i, false);
-        ExpectSameFiles(stepwise, fast, "after add " + std::to_string(i));
+    // Reopened: every add updates the indexes held in memory, written at
+    // close; the files at every close are those of the steps at every add.
+    for (int round = 0; round < 3; ++round) {
+        reopen();
+        for (int i = 0; i < 5 + 10 * round; ++i)
+            add(30 + 20 * round + i, false);
+        lookUp("00-002-0318");
+        close(false, "after round " + std::to_string(round));
     }
-    lookUpBoth("00-002-0318");
 
-    // An appended pattern makes a rebuild pending: later adds wait for it.
-    addBoth(45, true);
-    for (int i = 46; i < 60; ++i)
-        addBoth(i, false);
-    lookUpBoth("990000031");
-    reference->SortTextIndexes();
+    // An appended pattern makes a rebuild pending: later adds wait for it,
+    // unless a look-up or a sort needs the text indexes first.
+    reopen();
+    add(95, true);
+    for (int i = 96; i < 110; ++i)
+        add(i, false);
+    lookUp("990000031");
     db->SortTextIndexes();
-    ExpectSameFiles(stepwise, fast, "after sorting");
-    for (int i = 60; i < 64; ++i)
-        addBoth(i, false);
-    reference->Close();
-    db->Close();
-    ExpectSameFiles(stepwise, fast, "after the second close");
+    literal.Sorted();
+    literal.ExpectSameFiles(fast.Path(), "after sorting");
+    for (int i = 110; i < 114; ++i)
+        add(i, false);
+    close(true, "after the last close");
 }
 
 } // namespace

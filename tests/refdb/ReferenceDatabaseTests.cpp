@@ -76,8 +76,10 @@ TEST(ReferenceDatabaseTest, NewDatabaseHasHeaderEmptyIndexesAndSubfiles)
     std::copy(start.begin(), start.end(), header.begin());
     EXPECT_EQ(main, header);
 
-    // 13 files: the stray Index.PDB is gone, CrystalIndex.PDB not yet there.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 13);
+    // 13 files and the run's marker: the stray Index.PDB is gone,
+    // CrystalIndex.PDB not yet there.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 14);
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "Norrvik.run"));
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Index.PDB"));
     for (const char* name : {"ReferenceCode.PDB", "Name.PDB", "MineralName.PDB", "Formula.PDB",
                              "Color.PDB", "Journal.PDB", "Author.PDB"})
@@ -95,6 +97,7 @@ TEST(ReferenceDatabaseTest, NewDatabaseHasHeaderEmptyIndexesAndSubfiles)
     EXPECT_FALSE(db->Opened());
     EXPECT_TRUE(db->ReadOnly());
     EXPECT_EQ(Text(folder, "Name.PDB"), "      0\r\n");
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Norrvik.run"));
     for (const char* name : {"Index.PDB", "CrystalIndex.PDB", "StrongestLines.PDB"})
         EXPECT_TRUE(Bytes(folder, name).empty()) << name;
 

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <functional>
+#include <random>
 #include <set>
 #include <string>
 
@@ -324,6 +325,46 @@ TEST(PatternLines, AtMost204Lines)
     // The last line's l sits just before MaxIntensity.
     pattern.UpdateMaxIntensity();
     EXPECT_EQ(ReadI16LE(pattern.Record(), kMaxIntensityField), 99);
+}
+
+// The line sorts against the exchange sort done on the record's bytes, line
+// by line: equal d-spacings and intensities, NaNs, zeros of both signs and
+// every line count up to the maximum must leave the same bytes, whether
+// the lines are all different (a plain sort) or not.
+TEST(PatternLines, SortsLeaveTheBytesOfTheExchangeSortOnTheRecord)
+{
+    namespace pl = pattern_layout;
+    const auto exchangeOnRecord = [](PatternRecord& record, int count, bool byIntensity) {
+        const auto d = [&](int i) { return ReadF32LE(record, pl::D + 4 * static_cast<std::size_t>(i)); };
+        const auto intensity = [&](int i) { return ReadI16LE(record, pl::Intensity + 2 * static_cast<std::size_t>(i)); };
+        for (int i = 0; i + 1 < count; ++i)
+            for (int j = i + 1; j < count; ++j)
+                if (byIntensity ? intensity(i) < intensity(j) || (intensity(i) == intensity(j) && d(i) < d(j))
+                                : d(i) < d(j))
+                    for (auto [offset, size] : {std::pair{pl::D, 4}, {pl::Intensity, 2}, {pl::H, 2}, {pl::K, 2}, {pl::L, 2}})
+                        std::swap_ranges(record.begin() + static_cast<std::ptrdiff_t>(offset) + i * size,
+                                         record.begin() + static_cast<std::ptrdiff_t>(offset) + (i + 1) * size,
+                                         record.begin() + static_cast<std::ptrdiff_t>(offset) + j * size);
+    };
+    const std::uint32_t specialD[] = {0x7fc00001u, 0xffc00000u, 0x80000000u, 0u, 0x3f800000u};
+    std::minstd_rand random(5);
+    for (int round = 0; round < 300; ++round) {
+        TReferencePattern pattern;
+        const int count = round < 205 ? round : static_cast<int>(random() % 205);
+        for (int i = 0; i < count; ++i) {
+            const std::uint32_t bits = random() % 4 == 0 ? specialD[random() % 5] : 0x3f800000u + static_cast<std::uint32_t>(random() % (round % 2 == 0 ? 64 : 1 << 20)) * 4;
+            WriteU32LE(pattern.Record(), pl::D + 4 * static_cast<std::size_t>(i), bits);
+            for (std::size_t offset : {pl::Intensity, pl::H, pl::K, pl::L})
+                WriteI16LE(pattern.Record(), offset + 2 * static_cast<std::size_t>(i), static_cast<std::int16_t>(random() % 6 - 1));
+        }
+        pattern.Record()[pl::LineCount] = static_cast<std::uint8_t>(count);
+        for (bool byIntensity : {true, false}) {
+            PatternRecord expected = pattern.Record();
+            exchangeOnRecord(expected, count, byIntensity);
+            byIntensity ? pattern.SortLinesByIntensity() : pattern.SortLinesByD();
+            ASSERT_EQ(pattern.Record(), expected) << "round " << round << (byIntensity ? " by intensity" : " by d");
+        }
+    }
 }
 
 TEST(PatternLines, SortsMoveWholeLines)

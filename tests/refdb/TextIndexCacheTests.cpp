@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -32,48 +33,68 @@ void ExpectSameOrder(const TIndexes& expected, const TIndexes& actual)
     }
 }
 
-TEST(TextIndexCacheTest, SortOfAppendedEntriesMatchesTheFileSort)
+// The held index against the file steps: held as sorted, entries appended,
+// sorted once and then several times more without an addition (the sorts
+// that are counted and done at once), and held from a file in no order.
+TEST(TextIndexCacheTest, HeldIndexSortsAsTheFileSortDoes)
 {
     std::mt19937 random(42);
+    constexpr TextIndex kIndex = TextIndex::Name;
     for (const std::size_t sortedSize : {0u, 1u, 5u, 9u, 10u, 11u, 25u, 200u, 1500u}) {
         for (const std::size_t appendedSize : {0u, 1u, 3u, 12u, 60u}) {
             SCOPED_TRACE(std::to_string(sortedSize) + " sorted, " + std::to_string(appendedSize) + " appended");
-            TIndexes entries = RandomEntries(random, sortedSize, 1);
-            SortIndexes(entries);
+            TIndexes expected = RandomEntries(random, sortedSize, 1);
+            SortIndexes(expected);
+            TTextIndexCache cache;
+            cache.Set(kIndex, expected);
             const TIndexes appended = RandomEntries(random, appendedSize, 100000);
-            entries.insert(entries.end(), appended.begin(), appended.end());
-            TIndexes expected = entries;
-            SortIndexes(expected);
-            TIndexes withGroups = entries;
-            SortAppendedIndexes(entries, sortedSize);
-            ExpectSameOrder(expected, entries);
-            // Sorting twice more, the second time from the groups the first left.
-            std::vector<std::uint32_t> groups;
-            SortAppendedIndexes(withGroups, sortedSize, &groups);
-            SortAppendedIndexes(withGroups, withGroups.size(), &groups);
-            SortIndexes(expected);
-            ExpectSameOrder(expected, withGroups);
+            cache.Append(kIndex, appended);
+            expected.insert(expected.end(), appended.begin(), appended.end());
+            for (int sorts = 1; sorts <= 4; ++sorts) {
+                for (int n = 0; n < sorts; ++n) {
+                    ASSERT_TRUE(cache.Sort(kIndex));
+                    SortIndexes(expected);
+                }
+                ExpectSameOrder(expected, cache.Entries(kIndex));
+            }
+            EXPECT_EQ(cache.FileContent(kIndex), FormatTextIndex(expected));
         }
     }
-    // Distinct texts: the appended entries are merged into place.
-    TIndexes distinct = {{"B", 1}, {"D", 2}, {"F", 3}, {"e", 4}, {"a", 5}, {"g", 6}};
-    EXPECT_TRUE(SortAppendedIndexes(distinct, 3));
-    ExpectSameOrder({{"A", 5}, {"B", 1}, {"D", 2}, {"E", 4}, {"F", 3}, {"G", 6}}, distinct);
-    EXPECT_FALSE(SortAppendedIndexes(distinct, 6));
-    TIndexes unknownOrder = {{"c", 1}, {"a", 2}, {"b", 3}};
-    EXPECT_TRUE(SortAppendedIndexes(unknownOrder, 0));
-    ExpectSameOrder({{"A", 2}, {"B", 3}, {"C", 1}}, unknownOrder);
-    // Two equal texts are exchanged by every sort: the order changes each time.
-    TIndexes equal = {{"A", 1}, {"A", 2}};
-    EXPECT_TRUE(SortAppendedIndexes(equal, 2));
-    ExpectSameOrder({{"A", 2}, {"A", 1}}, equal);
+    // New texts that keep falling into the same gap use up its free ranks:
+    // the ranks are spread out again.
+    TTextIndexCache cache;
+    TIndexes halving = {{"A", 1}, {"A", 2}, {"B", 3}};
+    cache.Set(kIndex, halving);
+    for (std::int32_t n = 4; n < 80; ++n) {
+        const TIndexes added = {{"a" + std::string(static_cast<std::size_t>(n), '0'), n}, {"a0", n}};
+        cache.Append(kIndex, added);
+        halving.insert(halving.end(), added.begin(), added.end());
+        cache.Sort(kIndex);
+        SortIndexes(halving);
+    }
+    ExpectSameOrder(halving, cache.Entries(kIndex));
 
-    // A first part that is not in order after all falls back to the full sort.
-    TIndexes unsorted = RandomEntries(random, 40, 1);
-    TIndexes expected = unsorted;
-    SortIndexes(expected);
-    SortAppendedIndexes(unsorted, 40);
-    ExpectSameOrder(expected, unsorted);
+    TIndexes unordered = RandomEntries(random, 300, 1);
+    cache.Set(kIndex, unordered);
+    cache.Sort(kIndex);
+    SortIndexes(unordered);
+    ExpectSameOrder(unordered, cache.Entries(kIndex));
+    EXPECT_FALSE(cache.Sort(TextIndex::Color)); // not held
+
+    // Distinct texts in order leave the file as it is; two equal texts are
+    // exchanged by every sort, so the order changes each time.
+    cache.Set(kIndex, {{"A", 1}, {"B", 2}});
+    cache.Sort(kIndex);
+    EXPECT_FALSE(cache.Changed(kIndex));
+    cache.Set(kIndex, {{"A", 1}, {"A", 2}});
+    cache.Sort(kIndex);
+    EXPECT_TRUE(cache.Changed(kIndex));
+    ExpectSameOrder({{"A", 2}, {"A", 1}}, cache.Entries(kIndex));
+    cache.MarkWritten(kIndex);
+    cache.Sort(kIndex);
+    cache.Sort(kIndex);
+    EXPECT_TRUE(cache.Changed(kIndex)); // twice exchanged: as it was, but written anew
+    ExpectSameOrder({{"A", 2}, {"A", 1}}, cache.Entries(kIndex));
 }
 
 TEST(TextIndexCacheTest, GenericQuickSortMakesTheSameExchanges)
@@ -87,6 +108,44 @@ TEST(TextIndexCacheTest, GenericQuickSortMakesTheSameExchanges)
             return IndexTextLess(a.Text, b.Text);
         });
         ExpectSameOrder(expected, entries);
+    }
+}
+
+// The fast quicksort of ranked keys against the literal one, exchange for
+// exchange (the payload of each key is its first position): sorted arrays
+// with many equal ranks and one to three values appended, or one value put
+// at every position, and arrays in no order at all.
+TEST(TextIndexCacheTest, RankedQuickSortMakesTheExchangesOfTheLiteralOne)
+{
+    const auto expectSame = [](std::vector<std::uint64_t> keys, const std::string& what) {
+        for (std::size_t n = 0; n < keys.size(); ++n)
+            keys[n] = (keys[n] << 32) | n;
+        std::vector<std::uint64_t> expected = keys;
+        IndexQuickSort(expected, [](std::uint64_t a, std::uint64_t b) { return (a >> 32) < (b >> 32); });
+        QuickSortRankedKeys(keys);
+        ASSERT_EQ(keys, expected) << what;
+    };
+    for (unsigned seed = 1; seed <= 150; ++seed) {
+        std::mt19937 random(seed);
+        const std::size_t size = random() % (seed % 10 == 0 ? 2000 : 120);
+        const std::uint64_t ranks = 1 + random() % (seed % 3 == 0 ? 4 : size / 2 + 2);
+        std::vector<std::uint64_t> sorted(size);
+        for (std::uint64_t& rank : sorted)
+            rank = random() % ranks;
+        std::vector<std::uint64_t> unordered = sorted;
+        std::sort(sorted.begin(), sorted.end());
+        expectSame(unordered, "unordered, seed " + std::to_string(seed));
+        std::vector<std::uint64_t> appended = sorted;
+        for (std::size_t n = 0; n <= random() % 3; ++n)
+            appended.push_back(random() % (ranks + 1));
+        expectSame(appended, "appended, seed " + std::to_string(seed));
+        if (size > 150)
+            continue;
+        for (std::size_t at = 0; at <= size; ++at) {
+            std::vector<std::uint64_t> inserted = sorted;
+            inserted.insert(inserted.begin() + static_cast<std::ptrdiff_t>(at), random() % (ranks + 1));
+            expectSame(inserted, "inserted at " + std::to_string(at) + ", seed " + std::to_string(seed));
+        }
     }
 }
 

@@ -1,0 +1,364 @@
+// Times whole conversions on generated source databases and sets each time
+// against the I/O limit measured in the same run: reading every source byte,
+// copying the produced target once and making the copy durable (fsync of
+// each file and of the folder). Adding to a large target is given in
+// milliseconds per added pattern (beyond reading and writing the target's
+// files once). Each timed run is a child process, so its peak memory is its
+// own.
+//
+// Usage: norrvik_bench_convert [folder] [workload ...]
+//   kandor=N       N Kandor entries x 40 peaks into a new target
+//   pdf1=N         N PDF1 reference patterns x 60 lines into a new target
+//   add=T:N        N Veltro entries added to a target of T patterns
+// Without workloads: kandor=9999 pdf1=100000 pdf1=400000 add=100000:1000
+// add=400000:300. The folder (default: one in the temporary directory,
+// removed afterwards) keeps the generated sources and targets.
+#include "common/Format.h"
+#include "convert/Conversion.h"
+#include "refdb/ReferenceDatabase.h"
+#include "support/KandorWriter.h"
+#include "support/QuorvaneWriter.h"
+#include "support/VeltroWriter.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// ---- realistic texts: a few values shared by many patterns, a long tail ----
+
+const std::vector<std::string> kSyllables = {"al", "be", "cor", "dun", "ex", "fa", "gro", "hy",
+                                             "ite", "ka", "lum", "mo", "nit", "or", "pha", "qua",
+                                             "ri", "sil", "tor", "um", "vel", "wo", "xe", "zin"};
+const std::vector<std::string> kElements = {"Fe", "Si", "O", "Ca", "C", "Al", "Na", "Cl", "K", "Mg",
+                                            "Ti", "Cu", "S", "Zn", "Pb", "Ba", "Mn", "P", "N", "H"};
+const std::vector<std::string> kColours = {"white", "colorless", "black", "gray", "yellow", "brown",
+                                           "green", "blue", "red", "pale yellow", "dark brown", "orange"};
+
+// A value from a pool of `size` generated texts, the first ones far more
+// often than the others (as names like quartz or authors of large groups).
+std::size_t SkewedChoice(std::mt19937& random, std::size_t size)
+{
+    const double u = std::uniform_real_distribution<double>(0.0, 1.0)(random);
+    return static_cast<std::size_t>(static_cast<double>(size) * u * u * u) % size;
+}
+
+std::string Word(std::size_t seed, int parts)
+{
+    std::string word;
+    for (int i = 0; i < parts; ++i) {
+        word += kSyllables[seed % kSyllables.size()];
+        seed /= kSyllables.size();
+    }
+    return word;
+}
+
+std::string Name(std::mt19937& random) { return Word(SkewedChoice(random, 20000) + 577, 4); }
+std::string Mineral(std::mt19937& random) { return Word(SkewedChoice(random, 3000) + 577, 3) + "ite"; }
+std::string Author(std::mt19937& random) { return Word(SkewedChoice(random, 20000) + 577, 3) + ", J."; }
+std::string Journal(std::mt19937& random) { return norrvik::Format("J%zu", SkewedChoice(random, 300)); }
+std::string Colour(std::mt19937& random) { return kColours[SkewedChoice(random, kColours.size())]; }
+
+std::string Formula(std::mt19937& random)
+{
+    std::size_t seed = SkewedChoice(random, 5000);
+    std::string formula;
+    for (int i = 0; i < 3 && (i == 0 || seed > 0); ++i) {
+        formula += (formula.empty() ? "" : " ") + kElements[seed % kElements.size()];
+        seed /= kElements.size();
+        formula += std::to_string(1 + seed % 4);
+        seed /= 4;
+    }
+    return formula;
+}
+
+// ---- generated sources ----
+
+void WriteKandorSource(const fs::path& folder, int count)
+{
+    std::mt19937 random(1);
+    std::vector<norrvik::test::KandorEntryData> entries(static_cast<std::size_t>(count));
+    for (int n = 0; n < count; ++n) {
+        auto& entry = entries[static_cast<std::size_t>(n)];
+        entry.entry = {norrvik::Format("K%05d", n), Mineral(random).substr(0, 20), Formula(random).substr(0, 20)};
+        for (int p = 0; p < 40; ++p)
+            entry.peaks.push_back(norrvik::test::KandorPeakAt(10.0 + 2.0 * p + 0.01 * static_cast<double>(random() % 100),
+                                                              static_cast<double>(1 + random() % 900)));
+    }
+    norrvik::test::WriteKandorDatabase(folder, entries);
+}
+
+void WriteQuorvaneSource(const fs::path& folder, int count)
+{
+    std::mt19937 random(2);
+    norrvik::test::QuorvaneDatabase database;
+    database.referenceDatabase = true;
+    database.patterns.reserve(static_cast<std::size_t>(count));
+    for (int n = 0; n < count; ++n) {
+        std::vector<norrvik::test::QuorvaneLine> lines;
+        for (int l = 0; l < 60; ++l)
+            lines.push_back({0.7 + static_cast<double>(random() % 100000) / 10000.0,
+                             static_cast<std::int16_t>(1 + random() % 999)});
+        database.patterns.push_back(norrvik::test::MakeQuorvanePattern(
+            norrvik::Format("%02d-%04d", n / 10000, n % 10000),
+            norrvik::test::QuorvaneNames({{'M', Mineral(random)}, {'C', Name(random)}}), Formula(random),
+            std::move(lines)));
+    }
+    norrvik::test::WriteQuorvaneDatabase(folder, database);
+}
+
+void WriteVeltroSource(const fs::path& folder, int count)
+{
+    using namespace norrvik::test;
+    std::mt19937 random(3);
+    std::vector<VeltroLogEntry> log;
+    for (int n = 0; n < count; ++n) {
+        const std::string file = norrvik::Format("p%05d", n);
+        log.push_back({"[USER.DB]" + file, VeltroFormula({Element("Fe"), "2", Element("O"), "3"}),
+                       Mineral(random)});
+        std::vector<VeltroLineEntry> lines;
+        for (int l = 0; l < 40; ++l)
+            lines.push_back({static_cast<std::int16_t>(2000 + 300 * l + random() % 200),
+                             static_cast<std::int16_t>(10 + random() % 90), 0});
+        WriteVeltroFile(folder, file + ".di", VeltroPatternBytes(1.5406, lines));
+    }
+    WriteVeltroFile(folder, "uplog.pdf", VeltroLogBytes(log));
+}
+
+// A target of `count` reference patterns with names, formulas, colours,
+// authors and journals shared by many patterns (one index rebuild at close).
+void WriteLargeTarget(const fs::path& folder, int count)
+{
+    std::mt19937 random(4);
+    auto db = norrvik::TReferenceDatabase::CreateDatabase(folder.string(), "PDF2");
+    for (int n = 0; n < count; ++n) {
+        norrvik::TReferencePattern pattern;
+        pattern.AddName(Name(random), 0);
+        pattern.SetMineralName(Mineral(random));
+        pattern.SetFormulaLine(Formula(random));
+        if (random() % 10 < 7) {
+            std::string line = Colour(random);
+            line.resize(67, ' ');
+            pattern.SetCodedComments({line + "CL"});
+        }
+        if (random() % 10 < 8) {
+            std::string line = Journal(random);
+            line.resize(21, ' ');
+            pattern.SetReferences({line + Author(random)});
+        }
+        for (int l = 0; l < 60; ++l)
+            pattern.AddLine(0.7f + static_cast<float>(random() % 100000) / 10000.0f,
+                            static_cast<std::int16_t>(1 + random() % 999), 0, 0, 0);
+        pattern.SetReferenceCode(norrvik::Format("01%07d", n + 1));
+        db->AppendPattern(pattern);
+    }
+    db->Close();
+}
+
+// ---- measuring ----
+
+struct Measured {
+    double seconds = 0;
+    double peakMiB = 0;
+    bool ok = false;
+};
+
+// Runs `work` in a child process: its time and peak memory.
+Measured InChild(const std::function<void()>& work)
+{
+    std::fflush(stdout);
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        try {
+            work();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "%s\n", error.what());
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    return {SecondsSince(start), static_cast<double>(usage.ru_maxrss) / 1024.0,
+            WIFEXITED(status) && WEXITSTATUS(status) == 0};
+}
+
+std::uintmax_t ReadEveryByte(const fs::path& folder)
+{
+    std::uintmax_t total = 0;
+    std::vector<char> buffer(1 << 20);
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const int fd = open(entry.path().c_str(), O_RDONLY);
+        for (ssize_t got = 0; fd >= 0 && (got = read(fd, buffer.data(), buffer.size())) > 0;)
+            total += static_cast<std::uintmax_t>(got);
+        if (fd >= 0)
+            close(fd);
+    }
+    return total;
+}
+
+void DurableCopy(const fs::path& from, const fs::path& to)
+{
+    fs::remove_all(to);
+    fs::create_directories(to);
+    std::vector<char> buffer(1 << 20);
+    for (const auto& entry : fs::directory_iterator(from)) {
+        const int in = open(entry.path().c_str(), O_RDONLY);
+        const int out = open((to / entry.path().filename()).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        for (ssize_t got = 0; in >= 0 && out >= 0 && (got = read(in, buffer.data(), buffer.size())) > 0;)
+            if (write(out, buffer.data(), static_cast<std::size_t>(got)) != got)
+                std::exit(1);
+        if (out >= 0) {
+            fsync(out);
+            close(out);
+        }
+        if (in >= 0)
+            close(in);
+    }
+    const int dir = open(to.c_str(), O_RDONLY | O_DIRECTORY);
+    fsync(dir);
+    close(dir);
+}
+
+// The I/O limit of a conversion from `source` that produced `target`.
+double IoLimit(const fs::path& source, const fs::path& target, const fs::path& copy)
+{
+    const auto start = Clock::now();
+    ReadEveryByte(source);
+    DurableCopy(target, copy);
+    const double seconds = SecondsSince(start);
+    fs::remove_all(copy);
+    return seconds;
+}
+
+double IndexFilesMiB(const fs::path& target)
+{
+    std::uintmax_t total = 0;
+    for (const char* name : {"ReferenceCode.PDB", "Name.PDB", "MineralName.PDB", "Formula.PDB", "Color.PDB",
+                             "Journal.PDB", "Author.PDB", "Index.PDB", "StrongestLines.PDB", "CrystalIndex.PDB"}) {
+        std::error_code error;
+        const auto size = fs::file_size(target / name, error);
+        total += error ? 0 : size;
+    }
+    return static_cast<double>(total) / (1024.0 * 1024.0);
+}
+
+using Converter = void (*)(const std::string&, const std::string&, bool&, const norrvik::ProgressCallback&,
+                           norrvik::ConversionSummary*);
+
+void Convert(Converter convert, const fs::path& source, const fs::path& target)
+{
+    bool success = false;
+    convert(source.string(), target.string(), success, {}, nullptr);
+    if (!success)
+        throw std::runtime_error("conversion failed");
+}
+
+void NewTargetCase(const fs::path& base, const std::string& title, Converter convert,
+                   const std::function<void(const fs::path&)>& writeSource)
+{
+    const fs::path source = base / ("source-" + title);
+    const fs::path target = base / ("target-" + title);
+    // Generated in a child too, so that the memory it took is not counted
+    // in the children forked after it.
+    if (!fs::exists(source))
+        InChild([&] { writeSource(source); });
+    fs::remove_all(target);
+    const Measured run = InChild([&] { Convert(convert, source, target); });
+    if (!run.ok) {
+        std::printf("%-28s FAILED\n", title.c_str());
+        return;
+    }
+    const double limit = IoLimit(source, target, base / "copy");
+    std::printf("%-28s %8.2f s   I/O limit %6.2f s   ratio %5.1f   peak %7.1f MiB   index files %7.1f MiB\n",
+                title.c_str(), run.seconds, limit, run.seconds / limit, run.peakMiB, IndexFilesMiB(target));
+}
+
+// Adds `count` Veltro entries to a copy of the prepared target. The time of
+// adding one is measured too, so that the cost of each further pattern shows
+// apart from reading and writing the target's files once.
+Measured AddToCopy(const fs::path& base, const fs::path& prepared, int count)
+{
+    const fs::path source = base / ("veltro-" + std::to_string(count));
+    const fs::path target = base / "add-target";
+    if (!fs::exists(source))
+        InChild([&] { WriteVeltroSource(source, count); });
+    fs::remove_all(target);
+    fs::copy(prepared, target);
+    return InChild([&] { Convert(norrvik::ConvertVeltroDatabase, source, target); });
+}
+
+void AddCase(const fs::path& base, int targetSize, int count)
+{
+    const std::string title = norrvik::Format("add %d to %d", count, targetSize);
+    const fs::path prepared = base / ("large-" + std::to_string(targetSize));
+    if (!fs::exists(prepared / "ReferenceDatabase.PDB"))
+        if (!InChild([&] { WriteLargeTarget(prepared, targetSize); }).ok)
+            return;
+    const Measured one = AddToCopy(base, prepared, 1);
+    const Measured run = AddToCopy(base, prepared, count);
+    if (!run.ok || !one.ok || count < 2) {
+        std::printf("%-28s FAILED\n", title.c_str());
+        return;
+    }
+    std::printf("%-28s %8.2f s   %7.2f ms per added pattern (adding one: %5.2f s)   peak %7.1f MiB   "
+                "index files %7.1f MiB\n",
+                title.c_str(), run.seconds, 1000.0 * (run.seconds - one.seconds) / (count - 1), one.seconds,
+                run.peakMiB, IndexFilesMiB(base / "add-target"));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bool ownFolder = argc < 2;
+    const fs::path base = ownFolder ? fs::temp_directory_path() / ("norrvik-bench-" + std::to_string(getpid()))
+                                    : fs::path(argv[1]);
+    fs::create_directories(base);
+    std::vector<std::string> workloads(argv + std::min(argc, 2), argv + argc);
+    if (workloads.empty())
+        workloads = {"kandor=9999", "pdf1=100000", "pdf1=400000", "add=100000:1000", "add=400000:300"};
+    for (const std::string& workload : workloads) {
+        const std::size_t equals = workload.find('=');
+        const std::string kind = workload.substr(0, equals);
+        const std::string size = equals == std::string::npos ? "" : workload.substr(equals + 1);
+        if (kind == "kandor") {
+            const int count = std::stoi(size);
+            NewTargetCase(base, "kandor " + size, norrvik::ConvertKandorDatabase,
+                          [count](const fs::path& folder) { WriteKandorSource(folder, count); });
+        } else if (kind == "pdf1") {
+            const int count = std::stoi(size);
+            NewTargetCase(base, "pdf1 " + size, norrvik::ConvertQuorvaneDatabase,
+                          [count](const fs::path& folder) { WriteQuorvaneSource(folder, count); });
+        } else if (kind == "add") {
+            AddCase(base, std::stoi(size), std::stoi(size.substr(size.find(':') + 1)));
+        } else {
+            std::fprintf(stderr, "unknown workload %s\n", workload.c_str());
+            return 2;
+        }
+    }
+    if (ownFolder)
+        fs::remove_all(base);
+    return 0;
+}

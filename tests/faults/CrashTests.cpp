@@ -1,0 +1,185 @@
+// Conversions stopped at every file operation of their run (sampled when a
+// run has many), in a child process that ends at once as a kill would, or
+// after losing every change not yet made durable, as a power cut would.
+// After each stop the target opens, verify finds nothing, the patterns held
+// before are unchanged, every pattern present is the one a clean run stores
+// (its record and its own text lines), and converting again succeeds; a PDF1
+// run again stores each pattern exactly once.
+#include "CrashPoints.h"
+#include "FaultSources.h"
+
+#include "common/Exceptions.h"
+#include "convert/Conversion.h"
+#include "refdb/DatabaseCheck.h"
+#include "refdb/ReferenceDatabase.h"
+#include "support/RecordFields.h"
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <tuple>
+
+namespace norrvik {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CrashPoints;
+using test::ReadFile;
+
+using test::kRecordSize;
+constexpr long kMostStops = 30; // stop points per case; sampled evenly beyond
+
+using test::Format;
+using test::FolderImage;
+using test::kFormats;
+
+bool Convert(const Format& source, const fs::path& from, const fs::path& to)
+{
+    bool success = false;
+    try {
+        source.driver(from.string(), to.string(), success, {}, nullptr);
+    } catch (const Exception&) {
+        return false;
+    }
+    return success;
+}
+
+std::string Problems(const fs::path& folder)
+{
+    std::string problems;
+    for (const auto& problem : CheckReferenceDatabase(folder.string()))
+        problems += problem + "\n";
+    return problems;
+}
+
+bool StartsWith(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& prefix, std::size_t from = 0)
+{
+    return bytes.size() >= prefix.size() && std::equal(prefix.begin() + static_cast<std::ptrdiff_t>(from),
+                                                       prefix.end(), bytes.begin() + static_cast<std::ptrdiff_t>(from));
+}
+
+// Target: new or holding patterns; stop: kill or power cut.
+using CrashCase = std::tuple<Format, bool, bool>;
+
+class ConversionStopped : public ::testing::TestWithParam<CrashCase> {
+protected:
+    void SetUp() override
+    {
+        TReferenceDatabase::SetPatternsPerCommit(2); // commits within these small runs
+        source_ = std::get<0>(GetParam());
+        source_.writeSource(dir_.Path() / "old");
+        if (std::get<1>(GetParam())) {
+            test::WriteKandorSource(dir_.Path() / "other");
+            ASSERT_TRUE(Convert(kFormats[0], dir_.Path() / "other", Target()));
+        }
+        before_ = test::TakeImage(Target());
+    }
+    void TearDown() override { TReferenceDatabase::SetPatternsPerCommit(TReferenceDatabase::kPatternsPerCommit); }
+
+    fs::path Target() const { return dir_.Path() / "new"; }
+
+    // The conversion in a child process, stopped at operation `stopAt`
+    // (never when negative); the number of operations it saw.
+    long RunChild(long stopAt)
+    {
+        test::RestoreImage(Target(), before_);
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return -1;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(ends[0]);
+            CrashPoints::Arm(Target(), stopAt, std::get<2>(GetParam()));
+            const bool converted = Convert(source_, dir_.Path() / "old", Target());
+            const long seen = CrashPoints::Seen();
+            CrashPoints::Disarm();
+            static_cast<void>(::write(ends[1], &seen, sizeof seen));
+            ::_exit(converted ? 0 : 1);
+        }
+        ::close(ends[1]);
+        long seen = -1;
+        static_cast<void>(::read(ends[0], &seen, sizeof seen));
+        ::close(ends[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const int expected = stopAt < 0 ? 0 : CrashPoints::kStoppedStatus;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == expected) << "child status " << status;
+        return seen;
+    }
+
+    // What must hold after a stop; `clean` is the folder a whole run leaves.
+    void ExpectRecovered(const FolderImage& clean)
+    {
+        const bool nothingWritten = before_.empty() && !fs::exists(Target() / "Norrvik.run") &&
+                                    !fs::exists(Target() / "ReferenceDatabase.PDB");
+        if (!nothingWritten) {
+            TReferenceDatabase database;
+            database.SetDatabaseName(Target().string());
+            database.SetReadOnly(false);
+            ASSERT_NO_THROW(database.Open());
+            ASSERT_NO_THROW(database.Close());
+            EXPECT_EQ(Problems(Target()), "");
+            const auto main = ReadFile(Target() / "ReferenceDatabase.PDB");
+            ASSERT_GE(main.size(), kRecordSize);
+            // Every record is the clean run's (patterns held before among
+            // them); so are the text lines up to the end of the last one's.
+            EXPECT_TRUE(StartsWith(clean.at("ReferenceDatabase.PDB"), main, kRecordSize)) << "a record differs";
+            for (const char* side : {"Comment.PDB", "Literature.PDB"}) {
+                const auto lines = ReadFile(Target() / side);
+                EXPECT_TRUE(StartsWith(clean.at(side), lines)) << side << " differs";
+                if (before_.count(side)) {
+                    EXPECT_TRUE(StartsWith(lines, before_.at(side))) << side << ": lines held before changed";
+                }
+            }
+            if (!before_.empty()) {
+                EXPECT_GE(main.size(), before_.at("ReferenceDatabase.PDB").size());
+            }
+        }
+        ASSERT_TRUE(Convert(source_, dir_.Path() / "old", Target())) << "converting again failed";
+        EXPECT_EQ(Problems(Target()), "");
+        EXPECT_FALSE(fs::exists(Target() / "Norrvik.run"));
+        if (source_.skipsDuplicates) {
+            // Run again, the conversion ends with each pattern exactly once.
+            EXPECT_EQ(ReadFile(Target() / "ReferenceDatabase.PDB"), clean.at("ReferenceDatabase.PDB"));
+        }
+    }
+
+    test::TempFolder dir_;
+    Format source_{};
+    FolderImage before_;
+};
+
+TEST_P(ConversionStopped, AtEveryOperationRecoversAtTheNextOpen)
+{
+    const long operations = RunChild(-1);
+    ASSERT_GT(operations, 0);
+    const FolderImage clean = test::TakeImage(Target());
+    ASSERT_EQ(Problems(Target()), "");
+    const long step = std::max(1L, operations / kMostStops);
+    for (long stop = 0; stop < operations; stop += step) {
+        SCOPED_TRACE("stopped at operation " + std::to_string(stop) + " of " + std::to_string(operations));
+        RunChild(stop);
+        ExpectRecovered(clean);
+        if (HasFailure())
+            return; // the first failing stop tells enough
+    }
+}
+
+std::string CaseName(const ::testing::TestParamInfo<CrashCase>& info)
+{
+    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "IntoExisting" : "IntoNew") +
+           (std::get<2>(info.param) ? "PowerCut" : "Killed");
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, ConversionStopped,
+                         ::testing::Combine(::testing::ValuesIn(kFormats), ::testing::Bool(), ::testing::Bool()),
+                         CaseName);
+
+} // namespace
+} // namespace norrvik

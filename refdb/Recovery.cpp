@@ -349,19 +349,14 @@ private:
             Recreate(kCodesFileName, {}, "(empty, no journal codes): it was missing");
     }
 
-    // Every index written empty first, so that whatever state they were in
-    // the database opens, then rebuilt from the kept patterns.
+    // Every index rebuilt from the kept patterns alone: the old index files
+    // are neither read nor needed.
     void RebuildIndexes()
     {
         main_.Close();
-        for (const TextIndex index : RebuildTextIndexOrder)
-            WriteWholeFile(FilePath(TextIndexFileName(index)), FormatTextIndex({}));
-        for (const std::string_view name : {IndexFileName, StrongestLinesFileName, CrystalIndexFileName})
-            WriteWholeFile(FilePath(name), {});
         TReferenceDatabase database;
         database.SetDatabaseName(folderText_);
-        database.SetReadOnly(false);
-        database.Open();
+        database.OpenForIndexRebuild();
         database.SetProgressCallback(progress_);
         database.RebuildIndexes();
         database.Close();

@@ -346,13 +346,13 @@ TEST(PatternLines, SortsLeaveTheBytesOfTheExchangeSortOnTheRecord)
                                          record.begin() + static_cast<std::ptrdiff_t>(offset) + (i + 1) * size,
                                          record.begin() + static_cast<std::ptrdiff_t>(offset) + j * size);
     };
-    const std::uint32_t specialD[] = {0x7fc00001u, 0xffc00000u, 0x80000000u, 0u, 0x3f800000u};
+    const std::uint32_t unusualD[] = {0x7fc00001u, 0xffc00000u, 0x80000000u, 0u, 0x3f800000u};
     std::minstd_rand random(5);
     for (int round = 0; round < 300; ++round) {
         TReferencePattern pattern;
         const int count = round < 205 ? round : static_cast<int>(random() % 205);
         for (int i = 0; i < count; ++i) {
-            const std::uint32_t bits = random() % 4 == 0 ? specialD[random() % 5] : 0x3f800000u + static_cast<std::uint32_t>(random() % (round % 2 == 0 ? 64 : 1 << 20)) * 4;
+            const std::uint32_t bits = random() % 4 == 0 ? unusualD[random() % 5] : 0x3f800000u + static_cast<std::uint32_t>(random() % (round % 2 == 0 ? 64 : 1 << 20)) * 4;
             WriteU32LE(pattern.Record(), pl::D + 4 * static_cast<std::size_t>(i), bits);
             for (std::size_t offset : {pl::Intensity, pl::H, pl::K, pl::L})
                 WriteI16LE(pattern.Record(), offset + 2 * static_cast<std::size_t>(i), static_cast<std::int16_t>(random() % 6 - 1));

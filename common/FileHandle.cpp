@@ -314,7 +314,8 @@ std::optional<std::string> WhyFileMayNotBeWritten(const std::filesystem::path& p
     if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return std::string(kReadOnlyReason);
     if (::geteuid() != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
-        return "this user has no write permission for it (" + ErrnoText(errno) + ")";
+        return "this user has no write permission for it (" + ErrnoText(errno) +
+               "); give this user write permission or choose another folder";
     return std::nullopt;
 }
 

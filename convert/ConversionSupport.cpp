@@ -1,6 +1,7 @@
 // What the three conversion drivers share.
 #include "convert/ConversionSupport.h"
 
+#include "common/Exceptions.h"
 #include "common/Files.h"
 #include "common/Format.h"
 #include "common/Numbers.h"
@@ -143,8 +144,12 @@ TConversionTarget::TConversionTarget(const std::string& newFolder, const Progres
     *summary_ = ConversionSummary{};
     // A folder that does not exist yet is made first, so that it can be
     // locked before anything is written into it.
-    std::error_code ignored; // a folder that cannot be made fails when the database is created
-    std::filesystem::create_directories(PathFromText(newFolder), ignored);
+    std::error_code error;
+    std::filesystem::create_directories(PathFromText(newFolder), error);
+    std::error_code absent;
+    if (error && std::filesystem::status(PathFromText(newFolder), absent).type() == std::filesystem::file_type::not_found)
+        throw EInOutError(FileErrorMessage("Cannot create folder", newFolder,
+                                           error.message() + "; choose a folder this user may create or write in"));
     lock_ = TDatabaseLock::Exclusive(newFolder);
     database_ = OpenOrCreateTargetDatabase(newFolder);
     database_->SetProgressCallback(progress_);

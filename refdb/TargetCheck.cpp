@@ -16,7 +16,7 @@ namespace norrvik {
 
 namespace {
 
-constexpr const char* kNothingWritten = ". Nothing was written";
+constexpr const char* kNothingWritten = ". Nothing was written.";
 
 // Every file of a database: a new database writes them all; a run adding
 // to a database writes all but Codes.PDB, which it only reads.

@@ -233,6 +233,7 @@ TEST(CliMessages, SayWhatIsWrongAndWhatToDo)
         {{"rebuild", file + "/"}, 1, "is a file, not a folder."},
         {{"dump", temp.Text(), "--code", "abc"}, 2, "\"abc\" is not a reference code: give its nine digits"},
         {{"dump", temp.Text(), "--code", "00x002x0318"}, 2, "is not a reference code"},
+        {{"convert", Sample("kandor"), file + "/db"}, 1, "Cannot create folder " + file + "/db: "},
     };
     for (const Case& c : cases) {
         const CliResult result = RunCliWith(c.args);
@@ -254,7 +255,7 @@ TEST(CliOutput, FailedWriteToStdoutIsAnErrorOnEveryCommand)
     test::TempFolder temp;
     ASSERT_EQ(RunCliWith({"convert", Sample("kandor"), temp.Text("db")}).status, 0);
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--help"}, {"detect", Sample("kandor")}, {"dump", temp.Text("db")},
+         {std::vector<std::string>{"--help"}, {"--version"}, {"detect", Sample("kandor")}, {"dump", temp.Text("db")},
           {"verify", "--json", temp.Text("db")}, {"convert", "--dry-run", Sample("veltro"), temp.Text("db")},
           {"convert", Sample("veltro"), temp.Text("db")}, {"rebuild", temp.Text("db")}}) {
         FullDisk full;
@@ -267,9 +268,10 @@ TEST(CliOutput, FailedWriteToStdoutIsAnErrorOnEveryCommand)
     // The program itself, its output sent to /dev/full.
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    const std::string command =
-        std::string("'") + NORRVIK_CLI_PROGRAM + "' dump '" + temp.Text("db") + "' >/dev/full 2>/dev/null";
-    EXPECT_NE(std::system(command.c_str()), 0);
+    for (const std::string& args : {"dump '" + temp.Text("db") + "'", std::string("--version")}) {
+        const std::string command = std::string("'") + NORRVIK_CLI_PROGRAM + "' " + args + " >/dev/full 2>/dev/null";
+        EXPECT_NE(std::system(command.c_str()), 0) << args;
+    }
 }
 
 } // namespace

@@ -452,6 +452,7 @@ private:
                         Format("record %lld cannot be read: %s", static_cast<long long>(n), error.what()));
             }
         }
+        CheckSharedTextLines();
         if (loadable_ == patternCount_ && userPatterns != userPatternCount_)
             Problem(kMainDataFileName, Format("the header counts %d user patterns, %lld records carry the user mark",
                                          userPatternCount_, static_cast<long long>(userPatterns)));

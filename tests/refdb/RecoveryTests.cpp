@@ -146,6 +146,16 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
 INSTANTIATE_TEST_SUITE_P(Damages, Recovery, ::testing::ValuesIn(kDamages),
                          [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
 
+TEST(SharedTextLines, TheCheckerReportsTheRecordThatShares)
+{
+    test::TempFolder temp;
+    const fs::path folder = temp.Path() / "db";
+    WriteDatabase(folder);
+    PointCommentsAt(folder, 1, 1);
+    EXPECT_EQ(Joined(CheckReferenceDatabase(folder.string())),
+              "ReferenceDatabase.PDB: record 1: its comments (lines 1 to 1) are text lines of record 2\n");
+}
+
 // The store opens exactly the Subfiles.PDB the checker passes, whatever
 // the line ends.
 TEST(DatabaseTextLines, StoreAndCheckerSplitSubfilesAlike)

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,10 @@ enum class FileOpening {
     ReadWrite,     // an existing file, for reading and writing
     CreateOrOpen,  // reading and writing; a missing file is created empty
     CreateNew,     // reading and writing; refused when anything has the name
+    // An existing file for reading, found through symbolic links (a source
+    // file may be one); a pipe or device behind the name is still refused
+    // without waiting. Failures say "Cannot read file".
+    ReadFollowingLinks,
 };
 
 // An open regular file (RAII). Opening never follows a symbolic link that
@@ -104,5 +109,8 @@ std::optional<std::string> ReadWholeRegularFile(const std::filesystem::path& pat
 // on the disk. A file that may not be written (WhyFileMayNotBeWritten) is
 // refused and left as it is.
 void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content);
+// The same for content too large to hold at once: `write` writes it into the
+// temporary file (from offset 0).
+void ReplaceFileAtomically(const std::filesystem::path& path, const std::function<void(TFileHandle&)>& write);
 
 } // namespace norrvik

@@ -208,6 +208,12 @@ TEST(ReferenceDatabaseTest, OpenReportsWhatIsMissingOrWrong)
         test::WriteFile(path, saved);
     }
     EXPECT_FALSE(db.HasReadOnlyFiles());
+    // A link is never written through, even to a writable file.
+    std::filesystem::rename(folder.Path() / "Name.PDB", folder.Path() / "Name.real");
+    std::filesystem::create_symlink("Name.real", folder.Path() / "Name.PDB");
+    EXPECT_TRUE(db.HasReadOnlyFiles());
+    std::filesystem::remove(folder.Path() / "Name.PDB");
+    std::filesystem::rename(folder.Path() / "Name.real", folder.Path() / "Name.PDB");
 
     // Subfile rows in another order; descriptions may differ, letter case too.
     std::string subfiles = Text(folder, "Subfiles.PDB");

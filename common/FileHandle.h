@@ -1,6 +1,7 @@
-// The one place for the system's file calls on the target database's files:
-// an owned file descriptor that never follows a symbolic link in the file's
-// own name and never opens anything but a regular file, whole-file reading
+// The one place for the system's file calls on the target database's files
+// (and on source files, read through links): an owned file descriptor that
+// never follows a symbolic link in the file's own name (unless asked to, for
+// a source file) and never opens anything but a regular file, whole-file reading
 // bounded by the file's size, durable whole-file replacement through an
 // exclusive temporary file, and the checks a conversion makes before it
 // writes. Every failure raises EInOutError naming the file and the reason.

@@ -407,7 +407,7 @@ private:
                     Format("record %lld: its %s (lines %d to %llu) lie past the end of %s (%llu lines)",
                            static_cast<long long>(n), TextListName(list), range.First,
                            static_cast<unsigned long long>(end - 1),
-                           std::string(side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName).c_str(),
+                           std::string(TextLineFileName(side)).c_str(),
                            static_cast<unsigned long long>(available)));
         }
     }

@@ -16,7 +16,6 @@
 #include "refdb/DatabaseCheck.h"
 #include "refdb/DatabaseFiles.h"
 #include "refdb/DatabaseHeader.h"
-#include "refdb/Indexes.h"
 #include "refdb/RecordFile.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/ReferenceDatabase.h"
@@ -45,15 +44,10 @@ constexpr std::int32_t kFirstUserNumber = 990000000;
 std::vector<std::string_view> IndexFileNames()
 {
     std::vector<std::string_view> names;
-    for (const TextIndex index : RebuildTextIndexOrder)
-        names.push_back(TextIndexFileName(index));
-    names.insert(names.end(), {IndexFileName, StrongestLinesFileName, CrystalIndexFileName});
+    for (const DatabaseFileInfo& file : kDatabaseFiles)
+        if (file.Role == DatabaseFileRole::TextIndex || file.Role == DatabaseFileRole::BinaryIndex)
+            names.push_back(file.Name);
     return names;
-}
-
-std::string_view SideFileName(TextSideFile side)
-{
-    return side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName;
 }
 
 // "recover-backup-20261208-063412" in local time, made unique in `folder`.
@@ -218,7 +212,7 @@ private:
     // would take every text list off the patterns.
     std::uint64_t SideFileLines(TextSideFile side) const
     {
-        const auto file = TFileHandle::OpenIfExists(FilePath(SideFileName(side)), FileOpening::Read);
+        const auto file = TFileHandle::OpenIfExists(FilePath(TextLineFileName(side)), FileOpening::Read);
         return file ? file->Size() / kTextLineSize : 0;
     }
 
@@ -260,7 +254,7 @@ private:
                 if (end > available[static_cast<std::size_t>(side)]) {
                     TakeOff(k, list, Format("its lines %d to %llu lie past the end of %s (%llu lines)", range.First,
                                             static_cast<unsigned long long>(end - 1),
-                                            std::string(SideFileName(side)).c_str(),
+                                            std::string(TextLineFileName(side)).c_str(),
                                             static_cast<unsigned long long>(available[static_cast<std::size_t>(side)])));
                     continue;
                 }

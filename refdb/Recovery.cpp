@@ -335,6 +335,8 @@ private:
             try {
                 CopyFileDurably(FilePath(name), backup / PathFromText(name));
             } catch (const EInOutError& error) {
+                std::error_code ignored; // the copies made so far are of unchanged files
+                fs::remove_all(backup, ignored);
                 throw EInOutError(std::string(error.what()) + "; nothing was changed");
             }
         }

@@ -181,26 +181,44 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
 INSTANTIATE_TEST_SUITE_P(Damages, Recovery, ::testing::ValuesIn(kDamages),
                          [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
 
-// Recover does not rewrite the older record format: it says so, what can be
-// done instead, and changes nothing.
-TEST(Recovery, RefusesTheOlderRecordFormatSayingWhatToDo)
+// What recover does not do it refuses, saying why and what to do, and
+// changes nothing: the older record format; a link in a file's place (its
+// copy would be the linked file's, and it is never written through).
+class RecoveryRefusal : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(RecoveryRefusal, SaysWhyAndChangesNothing)
 {
     test::TempFolder temp;
     const fs::path folder = temp.Path() / "db";
     WriteDatabase(folder);
-    PatchMain(folder, [](auto& bytes) { std::copy_n("\x03" "1.0", 4, bytes.begin()); });
-    const auto before = ReadFile(folder / "ReferenceDatabase.PDB");
+    GetParam().apply(folder);
+    std::map<std::string, std::vector<std::uint8_t>> before;
+    for (const auto& entry : fs::directory_iterator(folder))
+        before[entry.path().filename().string()] = ReadFile(entry.path());
     try {
         RecoverReferenceDatabase(folder.string());
-        ADD_FAILURE() << "an older-format database was recovered";
+        ADD_FAILURE() << "recovered";
     } catch (const EInOutError& error) {
-        EXPECT_NE(std::string(error.what()).find("nothing was changed. Its indexes can be rebuilt with "
-                                                 "\"norrvik-cli rebuild\""),
-                  std::string::npos)
-            << error.what();
+        EXPECT_NE(std::string(error.what()).find(GetParam().reported), std::string::npos) << error.what();
     }
-    EXPECT_EQ(ReadFile(folder / "ReferenceDatabase.PDB"), before);
+    for (const auto& entry : fs::directory_iterator(folder))
+        EXPECT_EQ(ReadFile(entry.path()), before.at(entry.path().filename().string())) << entry.path();
 }
+
+const Damage kRefused[] = {
+    {"OlderRecordFormat",
+     [](const fs::path& f) { PatchMain(f, [](auto& bytes) { std::copy_n("\x03" "1.0", 4, bytes.begin()); }); }, 0,
+     "nothing was changed. Its indexes can be rebuilt with \"norrvik-cli rebuild\""},
+    {"LinkInPlaceOfAnIndex",
+     [](const fs::path& f) {
+         fs::rename(f / "Name.PDB", f / "Name.real");
+         fs::create_symlink("Name.real", f / "Name.PDB");
+     },
+     0, "Name.PDB: it is a symbolic link, which is never followed"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Damages, RecoveryRefusal, ::testing::ValuesIn(kRefused),
+                         [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
 
 TEST(SharedTextLines, TheCheckerReportsTheRecordThatShares)
 {

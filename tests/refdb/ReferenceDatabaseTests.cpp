@@ -423,6 +423,23 @@ TEST(ReferenceDatabaseTest, FailedRebuildIsReportedAndLeavesTheDatabaseClosed)
     EXPECT_NO_THROW(db->Close());
 }
 
+// A rebuild that fails leaves the marker of its run, also when the database
+// is closed afterwards: the next open for writing completes it.
+TEST(ReferenceDatabaseTest, FailedRebuildLeavesItsRunToTheNextOpen)
+{
+    TempFolder folder;
+    MakeDatabase(folder, {"A"});
+    std::filesystem::remove(folder.Path() / "Formula.PDB");
+    std::filesystem::create_directory(folder.Path() / "Formula.PDB");
+    {
+        TReferenceDatabase db;
+        db.SetDatabaseName(folder.Text());
+        db.OpenForIndexRebuild();
+        EXPECT_THROW(db.RebuildIndexes(), EInOutError);
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "Norrvik.run"));
+}
+
 TEST(ReferenceDatabaseTest, UserCodesEndAtNineThousandNineHundredNinetyNine)
 {
     TempFolder folder;

@@ -72,12 +72,16 @@ int OpenFlags(FileOpening how)
         return common | O_RDWR | O_CREAT;
     case FileOpening::CreateNew:
         return common | O_RDWR | O_CREAT | O_EXCL;
+    case FileOpening::ReadFollowingLinks:
+        return O_NONBLOCK | O_CLOEXEC | O_RDONLY;
     }
     return common | O_RDONLY;
 }
 
 const char* OpenVerb(FileOpening how)
 {
+    if (how == FileOpening::ReadFollowingLinks)
+        return "Cannot read file";
     return how == FileOpening::CreateOrOpen || how == FileOpening::CreateNew ? "Cannot create file"
                                                                               : "Cannot open file";
 }
@@ -167,10 +171,11 @@ std::optional<TFileHandle> TFileHandle::OpenIfExists(const std::filesystem::path
     const int descriptor = Retrying([&] { return ::open(path.c_str(), OpenFlags(how), 0666); });
     if (descriptor < 0) {
         const int error = errno;
-        if (error == ENOENT && (how == FileOpening::Read || how == FileOpening::ReadWrite))
+        if (error == ENOENT && how != FileOpening::CreateOrOpen && how != FileOpening::CreateNew)
             return std::nullopt;
         // ELOOP: the name is a link; ENXIO: a pipe without a reader; EEXIST: something has the name.
-        if (error == ELOOP || error == ENXIO || error == EISDIR || error == EEXIST)
+        if ((error == ELOOP || error == ENXIO || error == EISDIR || error == EEXIST) &&
+            how != FileOpening::ReadFollowingLinks)
             if (const auto reason = ReasonForKind(KindOfFile(path)))
                 ThrowReason(OpenVerb(how), text, *reason);
         ThrowReason(OpenVerb(how), text, ErrnoText(error));
@@ -369,6 +374,13 @@ std::optional<std::string> ReadWholeRegularFile(const std::filesystem::path& pat
 
 void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content)
 {
+    ReplaceFileAtomically(path, [content](TFileHandle& file) {
+        file.WriteAt(0, ConstBytes(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
+    });
+}
+
+void ReplaceFileAtomically(const std::filesystem::path& path, const std::function<void(TFileHandle&)>& write)
+{
     const std::string text = PathText(path);
     if (const auto reason = WhyFileMayNotBeWritten(path))
         ThrowReason("Cannot write file", text, *reason);
@@ -378,8 +390,7 @@ void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view c
         ThrowReason("Cannot write file", text,
                     "its new version cannot be made in its folder (" + ErrnoText(temporary.error) + ")");
     try {
-        temporary.file.WriteAt(0, ConstBytes(reinterpret_cast<const std::uint8_t*>(content.data()),
-                                             content.size()));
+        write(temporary.file);
         if (replacing)
             temporary.file.CopyPermissionsFrom(path);
         temporary.file.Sync();

@@ -1,6 +1,7 @@
-// The one place for the system's file calls on the target database's files:
-// an owned file descriptor that never follows a symbolic link in the file's
-// own name and never opens anything but a regular file, whole-file reading
+// The one place for the system's file calls on the target database's files
+// (and on source files, read through links): an owned file descriptor that
+// never follows a symbolic link in the file's own name (unless asked to, for
+// a source file) and never opens anything but a regular file, whole-file reading
 // bounded by the file's size, durable whole-file replacement through an
 // exclusive temporary file, and the checks a conversion makes before it
 // writes. Every failure raises EInOutError naming the file and the reason.
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +24,10 @@ enum class FileOpening {
     ReadWrite,     // an existing file, for reading and writing
     CreateOrOpen,  // reading and writing; a missing file is created empty
     CreateNew,     // reading and writing; refused when anything has the name
+    // An existing file for reading, found through symbolic links (a source
+    // file may be one); a pipe or device behind the name is still refused
+    // without waiting. Failures say "Cannot read file".
+    ReadFollowingLinks,
 };
 
 // An open regular file (RAII). Opening never follows a symbolic link that
@@ -104,5 +110,8 @@ std::optional<std::string> ReadWholeRegularFile(const std::filesystem::path& pat
 // on the disk. A file that may not be written (WhyFileMayNotBeWritten) is
 // refused and left as it is.
 void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view content);
+// The same for content too large to hold at once: `write` writes it into the
+// temporary file (from offset 0).
+void ReplaceFileAtomically(const std::filesystem::path& path, const std::function<void(TFileHandle&)>& write);
 
 } // namespace norrvik

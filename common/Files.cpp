@@ -2,9 +2,8 @@
 #include "Files.h"
 
 #include "Exceptions.h"
+#include "FileHandle.h"
 
-#include <cerrno>
-#include <fstream>
 #include <system_error>
 
 namespace norrvik {
@@ -78,15 +77,11 @@ std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, std::
     const std::uintmax_t size = RegularFileSize(path);
     if (sizeWhenOpened != nullptr)
         *sizeWhenOpened = size;
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        ThrowFileError("Cannot read file", PathText(path));
+    // Opened without waiting and looked at again once open: something put in
+    // the file's place since the look above (a pipe) is refused, never read.
+    const TFileHandle file = TFileHandle::Open(path, FileOpening::ReadFollowingLinks);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (file.bad())
-        ThrowFileError("Cannot read file", PathText(path));
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    bytes.resize(file.ReadSomeAt(0, bytes));
     return bytes;
 }
 

@@ -4,6 +4,7 @@
 
 #include "common/ByteOrder.h"
 #include "common/Exceptions.h"
+#include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Format.h"
 #include "common/Text.h"
@@ -20,7 +21,6 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -72,20 +72,24 @@ private:
     std::vector<PerFile> files_;
 };
 
-std::uint64_t FileSizeOrZero(const fs::path& path)
+// Reads `bytes.size()` bytes at `offset`; false when the file ends before
+// (or the system fails to read it: the record is then reported unreadable).
+bool ReadAt(const TFileHandle& file, std::uint64_t offset, MutableBytes bytes)
 {
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? 0 : static_cast<std::uint64_t>(size);
+    try {
+        return file.ReadSomeAt(offset, bytes) == bytes.size();
+    } catch (const EInOutError&) {
+        return false;
+    }
 }
 
-// Reads `bytes.size()` bytes at `offset`; false when the file ends before.
-bool ReadAt(std::ifstream& file, std::uint64_t offset, MutableBytes bytes)
+std::uint64_t SizeOrZero(const std::optional<TFileHandle>& file)
 {
-    file.clear();
-    file.seekg(static_cast<std::streamoff>(offset));
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return file.gcount() == static_cast<std::streamsize>(bytes.size());
+    try {
+        return file ? file->Size() : 0;
+    } catch (const EInOutError&) {
+        return 0;
+    }
 }
 
 // The whole text of a file; nothing when it is missing or cannot be read
@@ -104,12 +108,12 @@ std::optional<std::string> ReadText(const fs::path& path, std::string& unreadabl
 // lists of the records being checked.
 class SideFiles final : public TPatternDatabaseLink {
 public:
-    SideFiles(const fs::path& folder, std::vector<std::string> codeLines)
-        : comment_(folder / kCommentFileName, std::ios::binary),
-          literature_(folder / kLiteratureFileName, std::ios::binary),
-          commentLines_(FileSizeOrZero(folder / kCommentFileName) / kTextLineSize),
-          literatureLines_(FileSizeOrZero(folder / kLiteratureFileName) / kTextLineSize),
-          codeLines_(std::move(codeLines))
+    // A side file that is missing or cannot be opened has no lines.
+    SideFiles(std::optional<TFileHandle> comment, std::optional<TFileHandle> literature,
+              std::vector<std::string> codeLines)
+        : comment_(std::move(comment)), literature_(std::move(literature)),
+          commentLines_(SizeOrZero(comment_) / kTextLineSize),
+          literatureLines_(SizeOrZero(literature_) / kTextLineSize), codeLines_(std::move(codeLines))
     {
     }
 
@@ -125,12 +129,12 @@ public:
             lines.clear();
             return;
         }
-        std::ifstream& stream = file == TextSideFile::Comment ? comment_ : literature_;
+        const std::optional<TFileHandle>& handle = file == TextSideFile::Comment ? comment_ : literature_;
         const std::uint64_t available = LineCount(file);
         std::array<std::uint8_t, kTextLineSize> record{};
         for (std::uint64_t n = static_cast<std::uint64_t>(first);
              n < available && n < static_cast<std::uint64_t>(first) + static_cast<std::uint64_t>(count); ++n) {
-            if (!ReadAt(stream, n * kTextLineSize, record))
+            if (!ReadAt(*handle, n * kTextLineSize, record))
                 break;
             lines.push_back(TrimRight(std::string_view(reinterpret_cast<const char*>(record.data()), record.size())));
         }
@@ -142,8 +146,8 @@ public:
     }
 
 private:
-    std::ifstream comment_;
-    std::ifstream literature_;
+    std::optional<TFileHandle> comment_;
+    std::optional<TFileHandle> literature_;
     std::uint64_t commentLines_;
     std::uint64_t literatureLines_;
     std::vector<std::string> codeLines_;
@@ -192,8 +196,16 @@ public:
                                                                   : "the folder doesn't exist");
             return problems_.Lines();
         }
+        if (KindOfFile(folder_ / kRunMarkerFileName) != FileKind::Missing) {
+            // Its indexes (and the tail of its files) are as the stopped run
+            // left them; listing those would only hide what to do.
+            problems_.Add(kRunMarkerFileName,
+                          "a conversion into this database was interrupted and its recovery is not complete; the "
+                          "next conversion into it, \"norrvik-cli rebuild\" or \"norrvik-cli recover\" completes it");
+            return problems_.Lines();
+        }
         for (const std::string_view name : ReferenceDatabaseFileNames)
-            if (!fs::exists(folder_ / name, error))
+            if (KindOfFile(folder_ / name) == FileKind::Missing)
                 problems_.Add(name, "missing (a reference database needs it)");
         if (!ReadHeader())
             return problems_.Lines();
@@ -210,12 +222,24 @@ private:
         std::string_view name;
         std::size_t recordSize = 0;
         bool required = true;
-        std::ifstream file;
+        std::optional<TFileHandle> file;
         std::int64_t records = 0;
-        bool present = false;
     };
 
     void Problem(std::string_view file, const std::string& text) { problems_.Add(file, text); }
+
+    // The file of the folder opened for reading, nothing when it is missing;
+    // a link, a folder, a pipe or a device in its place is refused (never
+    // followed, never waited on) and reported.
+    std::optional<TFileHandle> OpenReporting(std::string_view name)
+    {
+        try {
+            return TFileHandle::OpenIfExists(folder_ / name, FileOpening::Read);
+        } catch (const EInOutError& error) {
+            Problem(name, error.what());
+            return std::nullopt;
+        }
+    }
 
     // The text of a file of the folder; a file that exists but cannot be
     // read is a problem of its own.
@@ -231,12 +255,12 @@ private:
     bool ReadHeader()
     {
         const fs::path path = folder_ / kMainDataFileName;
-        main_.open(path, std::ios::binary);
+        main_ = OpenReporting(kMainDataFileName);
         if (!main_)
-            return false; // reported as missing above
-        const std::uint64_t size = FileSizeOrZero(path);
+            return false; // reported as missing above, or as refused
+        const std::uint64_t size = SizeOrZero(main_);
         DatabaseHeader header;
-        if (size < header.Record().size() || !ReadAt(main_, 0, header.Record())) {
+        if (size < header.Record().size() || !ReadAt(*main_, 0, header.Record())) {
             Problem(kMainDataFileName, Format("%llu bytes, shorter than its header of %zu bytes",
                                          static_cast<unsigned long long>(size), header.Record().size()));
             return false;
@@ -317,16 +341,15 @@ private:
         binary_[2].name = StrongestLinesFileName;
         binary_[2].recordSize = StrongestLinesRecordSize;
         for (BinaryIndex& index : binary_) {
-            const fs::path path = folder_ / index.name;
-            index.file.open(path, std::ios::binary);
-            index.present = static_cast<bool>(index.file);
-            if (!index.present) {
+            const bool missing = KindOfFile(folder_ / index.name) == FileKind::Missing;
+            index.file = OpenReporting(index.name);
+            if (!index.file) {
                 // StrongestLines.PDB is required and reported as missing above.
-                if (index.required && index.name == IndexFileName && patternCount_ > 0)
+                if (missing && index.required && index.name == IndexFileName && patternCount_ > 0)
                     Problem(index.name, "missing although the database holds patterns");
                 continue;
             }
-            const std::uint64_t size = FileSizeOrZero(path);
+            const std::uint64_t size = SizeOrZero(index.file);
             index.records = static_cast<std::int64_t>(size / index.recordSize);
             if (size % index.recordSize != 0)
                 Problem(index.name, Format("%llu bytes, not a whole number of %zu-byte records",
@@ -347,12 +370,12 @@ private:
         };
         if (recordSize_ == kPatternRecordSize) {
             PatternRecord record{};
-            if (!ReadAt(main_, offset, record))
+            if (!ReadAt(*main_, offset, record))
                 return unreadable("the file ends inside it");
             return record;
         }
         OldPatternRecord old{};
-        if (!ReadAt(main_, offset, old))
+        if (!ReadAt(*main_, offset, old))
             return unreadable("the file ends inside it");
         try {
             return ConvertOldPatternRecord(old);
@@ -384,7 +407,7 @@ private:
                     Format("record %lld: its %s (lines %d to %llu) lie past the end of %s (%llu lines)",
                            static_cast<long long>(n), TextListName(list), range.First,
                            static_cast<unsigned long long>(end - 1),
-                           std::string(side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName).c_str(),
+                           std::string(TextLineFileName(side)).c_str(),
                            static_cast<unsigned long long>(available)));
         }
     }
@@ -418,10 +441,10 @@ private:
         const ConstBytes expected[] = {index, crystal, strongest};
         for (std::size_t i = 0; i < binary_.size(); ++i) {
             BinaryIndex& file = binary_[i];
-            if (!file.present || n > file.records)
+            if (!file.file || n > file.records)
                 continue;
             std::vector<std::uint8_t> actual(file.recordSize);
-            if (!ReadAt(file.file, static_cast<std::uint64_t>(n - 1) * file.recordSize, actual) ||
+            if (!ReadAt(*file.file, static_cast<std::uint64_t>(n - 1) * file.recordSize, actual) ||
                 !std::equal(actual.begin(), actual.end(), expected[i].begin(), expected[i].end()))
                 Problem(file.name, Format("record %lld does not match pattern %lld", static_cast<long long>(n - 1),
                                           static_cast<long long>(n)));
@@ -431,7 +454,8 @@ private:
     void CheckRecords()
     {
         const auto codes = ReadTextReporting(kCodesFileName);
-        side_ = std::make_unique<SideFiles>(folder_, codes ? SplitTextLines(*codes) : std::vector<std::string>());
+        side_ = std::make_unique<SideFiles>(OpenReporting(kCommentFileName), OpenReporting(kLiteratureFileName),
+                                            codes ? SplitTextLines(*codes) : std::vector<std::string>());
         std::int64_t userPatterns = 0;
         for (std::int64_t n = 1; n <= loadable_; ++n) {
             const auto record = LoadRecord(n);
@@ -452,6 +476,7 @@ private:
                         Format("record %lld cannot be read: %s", static_cast<long long>(n), error.what()));
             }
         }
+        CheckSharedTextLines();
         if (loadable_ == patternCount_ && userPatterns != userPatternCount_)
             Problem(kMainDataFileName, Format("the header counts %d user patterns, %lld records carry the user mark",
                                          userPatternCount_, static_cast<long long>(userPatterns)));
@@ -474,7 +499,7 @@ private:
 
     fs::path folder_;
     ProblemList problems_;
-    std::ifstream main_;
+    std::optional<TFileHandle> main_;
     std::size_t recordSize_ = kPatternRecordSize;
     std::int32_t patternCount_ = 0;
     std::int32_t userPatternCount_ = 0;

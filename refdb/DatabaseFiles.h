@@ -33,6 +33,12 @@ inline constexpr std::string_view kCrystalIndexFileName = "CrystalIndex.PDB";
 // recovers the last committed state (see ReferenceDatabase.h).
 inline constexpr std::string_view kRunMarkerFileName = "Norrvik.run";
 
+// The file holding the text lines of one side.
+constexpr std::string_view TextLineFileName(TextSideFile side)
+{
+    return side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName;
+}
+
 // Bytes of one line record of Comment.PDB and Literature.PDB.
 inline constexpr std::size_t kTextLineSize = 70;
 // Bytes of the records of the three binary indexes.

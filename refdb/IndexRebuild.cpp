@@ -127,6 +127,9 @@ void TReferenceDatabase::RebuildIndexes()
 {
     Open();
     BeginRun(false, {});
+    // Pending until it is complete: a failed rebuild is never committed by
+    // a later Close, whose own rebuild fails too and so leaves the marker.
+    indexRebuildPending_ = true;
     if (FileExists(kCodesFileName))
         LoadCodeList();
     // Everything the rebuild writes replaces what adding patterns left.

@@ -125,15 +125,6 @@ std::vector<std::string> FormulaValues(const TReferencePattern& pattern, bool sk
     return values;
 }
 
-// A line break inside a value would split its entry over two lines of the
-// index file and make the file unreadable.
-std::string WithoutLineBreaks(std::string value)
-{
-    std::replace_if(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; },
-                    ' ');
-    return value;
-}
-
 // ---- text index parsing ----
 
 std::string_view TrimView(std::string_view text)
@@ -438,8 +429,10 @@ std::vector<std::string> AddedIndexTexts(TextIndex index, TReferencePattern& pat
     case TextIndex::Journal: values = SingleValue(pattern.GetJournal()); break;
     case TextIndex::Author: values = SingleValue(pattern.GetAuthors()); break;
     }
+    // A line break inside a value would split its entry over two lines of
+    // the index file and make the file unreadable.
     for (std::string& value : values)
-        value = WithoutLineBreaks(std::move(value));
+        value = LineBreaksAsBlanks(std::move(value));
     return values;
 }
 

@@ -48,12 +48,9 @@ inline constexpr std::array<TextIndex, TextIndexCount> RebuildTextIndexOrder{
     TextIndex::ReferenceCode, TextIndex::Name,    TextIndex::MineralName, TextIndex::Formula,
     TextIndex::Color,         TextIndex::Journal, TextIndex::Author};
 
-// Order in which the store sorts the seven text index files.
-// ReferenceCode.PDB, which holds exactly one entry per pattern, is written
-// last: its count equals the header's pattern count only when every index
-// write of the last addition or rebuild went through, which is how an
-// interrupted run is recognised when the database is opened again. The order
-// of the files changes no byte of any of them.
+// Order in which the store sorts the seven text index files (the order
+// changes no byte of any of them). An interrupted run is recognised by the
+// run marker (DatabaseFiles.h), not by which file was written last.
 inline constexpr std::array<TextIndex, TextIndexCount> SortTextIndexOrder{
     TextIndex::Name,   TextIndex::MineralName, TextIndex::Formula,      TextIndex::Color,
     TextIndex::Author, TextIndex::Journal,     TextIndex::ReferenceCode};

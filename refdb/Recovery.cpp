@@ -1,18 +1,21 @@
-// The salvage of a damaged target database: the main data file is read
-// first without changing anything (which records are whole, which text
-// lists are their own), then the replaced files are copied aside, the main
+// The salvage of a damaged target database: a run of ours that stopped is
+// first restored to its last commit by the store itself; then the main data
+// file is read without changing anything (which records are whole, which
+// text lists are their own), the replaced files are copied aside, the main
 // data file and the supporting files are written anew where needed, and
-// every index is rebuilt from the kept patterns.
+// every index is rebuilt from the kept patterns. Every file is written
+// through the safe file layer: exclusive new files, put on the disk, never
+// through a link.
 #include "refdb/Recovery.h"
 
 #include "common/Exceptions.h"
+#include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/DatabaseFiles.h"
 #include "refdb/DatabaseHeader.h"
-#include "refdb/Indexes.h"
 #include "refdb/RecordFile.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/ReferenceDatabase.h"
@@ -34,7 +37,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kBackupPrefix = "recover-backup-";
-constexpr std::string_view kTemporarySuffix = ".recovering";
 // The stored user codes 99000nnnn are the reference numbers above this one.
 constexpr std::int32_t kFirstUserNumber = 990000000;
 
@@ -42,15 +44,10 @@ constexpr std::int32_t kFirstUserNumber = 990000000;
 std::vector<std::string_view> IndexFileNames()
 {
     std::vector<std::string_view> names;
-    for (const TextIndex index : RebuildTextIndexOrder)
-        names.push_back(TextIndexFileName(index));
-    names.insert(names.end(), {IndexFileName, StrongestLinesFileName, CrystalIndexFileName});
+    for (const DatabaseFileInfo& file : kDatabaseFiles)
+        if (file.Role == DatabaseFileRole::TextIndex || file.Role == DatabaseFileRole::BinaryIndex)
+            names.push_back(file.Name);
     return names;
-}
-
-std::string_view SideFileName(TextSideFile side)
-{
-    return side == TextSideFile::Comment ? kCommentFileName : kLiteratureFileName;
 }
 
 // "recover-backup-20261208-063412" in local time, made unique in `folder`.
@@ -64,11 +61,38 @@ fs::path MakeBackupFolder(const fs::path& folder)
     for (int attempt = 1;; ++attempt) {
         const fs::path candidate = folder / (attempt == 1 ? base : base + "-" + std::to_string(attempt));
         std::error_code error;
-        if (fs::create_directory(candidate, error))
+        if (fs::create_directory(candidate, error)) {
+            SyncFolder(folder);
             return candidate;
+        }
         if (error)
             throw EInOutError(FileErrorMessage("Cannot create folder", PathText(candidate), error.message()));
     }
+}
+
+bool Missing(const fs::path& path)
+{
+    return KindOfFile(path) == FileKind::Missing;
+}
+
+// Copies the file into the new file `to` (created exclusively, never through
+// a link, with the file's permissions) and puts the copy on the disk. The
+// file itself must be a regular file, not a link.
+void CopyFileDurably(const fs::path& from, const fs::path& to)
+{
+    const TFileHandle source = TFileHandle::Open(from, FileOpening::Read);
+    TFileHandle copy = TFileHandle::Open(to, FileOpening::CreateNew);
+    copy.CopyPermissionsFrom(from);
+    std::vector<std::uint8_t> block(std::size_t{1} << 20);
+    for (std::uint64_t offset = 0;;) {
+        const std::size_t read = source.ReadSomeAt(offset, block);
+        if (read == 0)
+            break;
+        copy.WriteAt(offset, ConstBytes(block.data(), read));
+        offset += read;
+    }
+    copy.Sync();
+    copy.Close();
 }
 
 // One kept record: where it stands in the damaged file and the text lists
@@ -87,6 +111,7 @@ public:
 
     RecoveryReport Run()
     {
+        CompleteInterruptedRun();
         ReadMainDataFile();
         CheckTextLists();
         const bool rewriteMain = MainDataFileChanges();
@@ -97,6 +122,7 @@ public:
         if (!rewriteMain && !resetSubfiles && flaggedFiles_.empty() && !SupportingFileMissing())
             return std::move(report_); // a sound database is left exactly as it is
         mainChanged_ = rewriteMain;
+        salvagingStoppedRun_ = interruptedRunLeft_;
         CopyAside(rewriteMain, resetSubfiles);
         if (rewriteMain)
             WriteMainDataFile();
@@ -110,12 +136,33 @@ private:
     fs::path FilePath(std::string_view name) const { return folder_ / PathFromText(name); }
     void Say(std::string_view file, const std::string& text) { report_.Lines.push_back(std::string(file) + ": " + text); }
 
+    // A run of ours that stopped: the store restores its last commit (and
+    // rebuilds the indexes) exactly as the next conversion would, so that
+    // the salvage starts from the committed state. When the store cannot,
+    // the files are salvaged as they are and the marker goes with the
+    // salvage's own rebuild.
+    void CompleteInterruptedRun()
+    {
+        if (Missing(FilePath(kRunMarkerFileName)))
+            return;
+        try {
+            const std::int32_t patterns = RebuildIndexes();
+            Say(kRunMarkerFileName, Format("a conversion into this database had been interrupted; the database is "
+                                           "restored to its last commit (%d patterns) and its indexes rebuilt",
+                                           patterns));
+        } catch (const Exception& error) {
+            Say(kRunMarkerFileName, Format("a conversion into this database had been interrupted and the database "
+                                           "cannot be restored to its last commit (%s); it is salvaged as it is",
+                                           error.what()));
+            interruptedRunLeft_ = true;
+        }
+    }
+
     // Phase 1, reading only: the header and the whole records.
     void ReadMainDataFile()
     {
         const fs::path path = FilePath(kMainDataFileName);
-        std::error_code error;
-        if (!fs::is_regular_file(path, error))
+        if (Missing(path))
             throw Exception(Format("Folder %s doesn't contain a reference database (%s); there is nothing to recover.",
                                    folderText_.c_str(), std::string(kMainDataFileName).c_str()));
         main_.Open(path, kPatternRecordSize, true);
@@ -136,9 +183,13 @@ private:
             headerChanged_ = true;
         }
         if (older)
-            throw EInOutError(FileErrorMessage("Cannot recover file", PathText(path),
-                                               "it has the older record format, which recover does not rewrite"));
-        const std::uint64_t size = fs::file_size(path);
+            throw EInOutError(FileErrorMessage(
+                "Cannot recover file", PathText(path),
+                "it has the older record format (version below 2.0, records of 3307 bytes), which recover does not "
+                "rewrite; nothing was changed. Its indexes can be rebuilt with \"norrvik-cli rebuild\"; damaged "
+                "records can only be restored from a copy of the database"));
+        std::error_code error;
+        const std::uint64_t size = fs::file_size(path, error); // the regular file just opened
         tornBytes_ = size % kPatternRecordSize;
         held_ = main_.RecordCount() - 1;
         if (tornBytes_ != 0)
@@ -156,11 +207,13 @@ private:
         }
     }
 
+    // Whole lines of the side file, 0 when it is missing. One that is a link
+    // or no regular file stops the salvage (naming it): counting it empty
+    // would take every text list off the patterns.
     std::uint64_t SideFileLines(TextSideFile side) const
     {
-        std::error_code error;
-        const std::uintmax_t size = fs::file_size(FilePath(SideFileName(side)), error);
-        return error ? 0 : static_cast<std::uint64_t>(size) / kTextLineSize;
+        const auto file = TFileHandle::OpenIfExists(FilePath(TextLineFileName(side)), FileOpening::Read);
+        return file ? file->Size() / kTextLineSize : 0;
     }
 
     std::string Describe(const KeptRecord& kept)
@@ -201,7 +254,7 @@ private:
                 if (end > available[static_cast<std::size_t>(side)]) {
                     TakeOff(k, list, Format("its lines %d to %llu lie past the end of %s (%llu lines)", range.First,
                                             static_cast<unsigned long long>(end - 1),
-                                            std::string(SideFileName(side)).c_str(),
+                                            std::string(TextLineFileName(side)).c_str(),
                                             static_cast<unsigned long long>(available[static_cast<std::size_t>(side)])));
                     continue;
                 }
@@ -277,41 +330,37 @@ private:
         const fs::path backup = MakeBackupFolder(folder_);
         report_.BackupFolder = PathText(backup);
         for (const std::string_view name : names) {
-            std::error_code error;
-            if (!fs::exists(FilePath(name), error))
+            if (Missing(FilePath(name)))
                 continue;
-            fs::copy_file(FilePath(name), backup / PathFromText(name), error);
-            if (error)
-                throw EInOutError(FileErrorMessage("Cannot copy file", PathText(FilePath(name)),
-                                                   error.message() + "; nothing was changed"));
+            try {
+                CopyFileDurably(FilePath(name), backup / PathFromText(name));
+            } catch (const EInOutError& error) {
+                std::error_code ignored; // the copies made so far are of unchanged files
+                fs::remove_all(backup, ignored);
+                throw EInOutError(std::string(error.what()) + "; nothing was changed");
+            }
         }
+        SyncFolder(backup);
     }
 
-    // The kept records, numbered anew from 1, under a temporary name that
-    // replaces the file once it is complete.
+    // The kept records, numbered anew from 1, replace the file once they
+    // are all written and on the disk (wholly old or wholly new).
     void WriteMainDataFile()
     {
-        const fs::path path = FilePath(kMainDataFileName);
-        const fs::path temporary = FilePath(std::string(kMainDataFileName) + std::string(kTemporarySuffix));
-        TRecordFile out;
-        out.Create(temporary, kPatternRecordSize);
-        out.WriteRecord(0, header_.Record());
-        PatternRecord record{};
         std::int64_t number = 0;
-        for (const KeptRecord& kept : kept_) {
-            main_.ReadRecord(kept.original, record);
-            pattern_.Record() = record;
-            pattern_.SetRecordNumber(static_cast<std::int32_t>(++number));
-            for (const TextList list : kept.cleared)
-                pattern_.SetTextRange(list, TextRange{});
-            out.WriteRecord(number, pattern_.Record());
-        }
-        out.Close();
+        ReplaceFileAtomically(FilePath(kMainDataFileName), [&](TFileHandle& out) {
+            out.WriteAt(0, header_.Record());
+            PatternRecord record{};
+            for (const KeptRecord& kept : kept_) {
+                main_.ReadRecord(kept.original, record);
+                pattern_.Record() = record;
+                pattern_.SetRecordNumber(static_cast<std::int32_t>(++number));
+                for (const TextList list : kept.cleared)
+                    pattern_.SetTextRange(list, TextRange{});
+                out.WriteAt(static_cast<std::uint64_t>(number) * kPatternRecordSize, pattern_.Record());
+            }
+        });
         main_.Close();
-        std::error_code error;
-        fs::rename(temporary, path, error);
-        if (error)
-            throw EInOutError(FileErrorMessage("Cannot replace file", PathText(path), error.message()));
         if (number != held_)
             Say(kMainDataFileName, Format("the %lld kept patterns are numbered 1 to %lld", static_cast<long long>(number),
                                           static_cast<long long>(number)));
@@ -319,9 +368,8 @@ private:
 
     bool SupportingFileMissing() const
     {
-        std::error_code error;
         for (const std::string_view name : {kCommentFileName, kLiteratureFileName, kSubfilesFileName, kCodesFileName})
-            if (!fs::exists(FilePath(name), error))
+            if (Missing(FilePath(name)))
                 return true;
         return false;
     }
@@ -334,32 +382,43 @@ private:
 
     void RecreateSupportingFiles(bool resetSubfiles)
     {
-        std::error_code error;
         for (const std::string_view name : {kCommentFileName, kLiteratureFileName})
-            if (!fs::exists(FilePath(name), error))
+            if (Missing(FilePath(name)))
                 Recreate(name, {}, "(empty): it was missing");
         std::string subfiles;
         for (std::size_t i = 0; i < kDefaultSubfileCount; ++i)
             subfiles += std::string(SubfileTable[i]) + "\r\n";
         if (resetSubfiles)
             WriteWholeFile(FilePath(kSubfilesFileName), subfiles);
-        else if (!fs::exists(FilePath(kSubfilesFileName), error))
+        else if (Missing(FilePath(kSubfilesFileName)))
             Recreate(kSubfilesFileName, subfiles, "with the standard subfiles: it was missing");
-        if (!fs::exists(FilePath(kCodesFileName), error))
+        if (Missing(FilePath(kCodesFileName)))
             Recreate(kCodesFileName, {}, "(empty, no journal codes): it was missing");
     }
 
     // Every index rebuilt from the kept patterns alone: the old index files
-    // are neither read nor needed.
-    void RebuildIndexes()
+    // are neither read nor needed. Gives the pattern count.
+    std::int32_t RebuildIndexes()
     {
         main_.Close();
+        if (interruptedRunLeft_) {
+            // The salvaged files are the state to keep: the store must not
+            // cut them back to what the marker of the stopped run says.
+            std::error_code error;
+            if (!fs::remove(FilePath(kRunMarkerFileName), error) && error)
+                throw EInOutError(FileErrorMessage("Cannot remove file", PathText(FilePath(kRunMarkerFileName)),
+                                                   error.message()));
+            SyncFolder(folder_);
+            interruptedRunLeft_ = false;
+        }
         TReferenceDatabase database;
         database.SetDatabaseName(folderText_);
         database.OpenForIndexRebuild();
         database.SetProgressCallback(progress_);
         database.RebuildIndexes();
+        const std::int32_t patterns = database.PatternCount();
         database.Close();
+        return patterns;
     }
 
     // Copies of files that came out the same are removed again, and says
@@ -370,7 +429,7 @@ private:
         for (const std::string_view name : IndexFileNames()) {
             const fs::path copy = backup / PathFromText(name);
             std::error_code error;
-            if (!fs::exists(copy, error)) {
+            if (Missing(copy)) {
                 Say(name, "re-created from the patterns: it was missing");
                 continue;
             }
@@ -380,7 +439,7 @@ private:
             }
             // An index that was sound for the patterns as they stood may come
             // out in another order of equal entries: kept aside, not named.
-            if (mainChanged_ || flaggedFiles_.count(std::string(name)) != 0)
+            if (mainChanged_ || salvagingStoppedRun_ || flaggedFiles_.count(std::string(name)) != 0)
                 Say(name, "rebuilt from the patterns");
         }
         std::error_code error;
@@ -398,6 +457,8 @@ private:
     DatabaseHeader header_;
     bool headerChanged_ = false;
     bool mainChanged_ = false;
+    bool interruptedRunLeft_ = false; // the marker of a stopped run the store could not restore
+    bool salvagingStoppedRun_ = false;
     std::set<std::string> flaggedFiles_; // files the checker finds problems in
     std::uint64_t tornBytes_ = 0;
     std::int64_t held_ = 0;

@@ -5,15 +5,12 @@
 #include "common/Exceptions.h"
 #include "common/Files.h"
 #include "common/Format.h"
-#include "refdb/DatabaseFiles.h"
 
 #include <filesystem>
 #include <limits>
 #include <system_error>
 
 namespace norrvik {
-
-const std::array<std::string_view, 9> ReferenceDatabaseFileNames = RequiredDatabaseFileNames();
 
 namespace {
 

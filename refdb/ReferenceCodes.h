@@ -4,6 +4,8 @@
 // the test whether a folder already holds a reference database.
 #pragma once
 
+#include "refdb/DatabaseFiles.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -17,8 +19,9 @@ inline constexpr std::size_t kStoredCodeLength = 9;   // "000020318"
 inline constexpr std::size_t kDisplayCodeLength = 11; // "00-002-0318"
 
 // The nine files whose presence marks a folder as a reference database, in
-// the order IsReferenceDatabaseFolder tests them.
-extern const std::array<std::string_view, 9> ReferenceDatabaseFileNames;
+// the order IsReferenceDatabaseFolder tests them: the required files of the
+// table in DatabaseFiles.h.
+inline constexpr auto ReferenceDatabaseFileNames = RequiredDatabaseFileNames();
 
 // Converts a code of the older numbering (six digits, or seven characters
 // with a dash at the third position, e.g. "02-0318") into the stored form:

@@ -374,10 +374,10 @@ std::vector<std::string> TReferenceDatabase::ReadOnlyFiles(bool firstOnly) const
     std::vector<std::string> files;
     const std::string folder = IncludeTrailingPathDelimiter(databaseName_);
     for (std::string_view name : ReferenceDatabaseFileNames) {
-        std::error_code error;
-        const auto status = std::filesystem::status(PathFromText(folder + std::string(name)), error);
-        if (error || !std::filesystem::exists(status) ||
-            (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+        // Looked at without following a link: a link, like anything but a
+        // writable regular file, is a file the run may not write.
+        const auto path = PathFromText(folder + std::string(name));
+        if (KindOfFile(path) == FileKind::Missing || WhyFileMayNotBeWritten(path))
             files.emplace_back(name);
         if (firstOnly && !files.empty())
             break;

@@ -120,10 +120,11 @@ public:
     std::int32_t PatternCount();
     std::int32_t UserPatternCount();
     int SubfileCount();
-    // True when one of the nine required files is missing or has no write
-    // permission for its owner.
+    // True when one of the nine required files is missing or may not be
+    // written (WhyFileMayNotBeWritten: a link, not a regular file, no write
+    // permission).
     bool HasReadOnlyFiles();
-    // The required files that are missing or not writable by their owner.
+    // The required files that are missing or may not be written.
     std::vector<std::string> ReadOnlyFiles(bool firstOnly) const;
     bool IndexRebuildPending() const { return indexRebuildPending_; }
     bool Opened() const { return opened_; }

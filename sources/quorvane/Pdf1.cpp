@@ -3,13 +3,12 @@
 #include "sources/quorvane/Pdf1.h"
 
 #include "common/ByteOrder.h"
+#include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Format.h"
 #include "common/SourceFolder.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fstream>
 #include <vector>
 
 namespace norrvik::pdf1 {
@@ -158,7 +157,7 @@ public:
     void ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const std::string& what);
 
 private:
-    std::ifstream stream_;
+    TFileHandle file_;
     std::string pathText_;
     std::uint64_t size_ = 0;
 };
@@ -167,12 +166,10 @@ TSourceFile::TSourceFile(const std::filesystem::path& path, std::string pathText
     : pathText_(std::move(pathText))
 {
     // A folder, pipe or device in the file's place is refused before it is
-    // opened (opening a pipe would wait for a writer).
+    // opened, and again once open (something put in its place meanwhile):
+    // reading a pipe would wait for a writer.
     size_ = RegularFileSize(path);
-    errno = 0;
-    stream_.open(path, std::ios::binary);
-    if (!stream_)
-        ThrowFileError("Cannot read file", pathText_);
+    file_ = TFileHandle::Open(path, FileOpening::ReadFollowingLinks);
 }
 
 void TSourceFile::ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const std::string& what)
@@ -187,10 +184,7 @@ void TSourceFile::ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t si
                                    static_cast<unsigned long long>(size_)));
     if (size == 0)
         return;
-    stream_.clear();
-    stream_.seekg(static_cast<std::streamoff>(offset));
-    stream_.read(reinterpret_cast<char*>(dest), static_cast<std::streamsize>(size));
-    if (!stream_ || stream_.gcount() != static_cast<std::streamsize>(size))
+    if (file_.ReadSomeAt(static_cast<std::uint64_t>(offset), MutableBytes(dest, size)) != size)
         ThrowCannotReadFile(pathText_, Format("%s could not be read", what.c_str()));
 }
 

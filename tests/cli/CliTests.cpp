@@ -248,13 +248,16 @@ TEST(CliDatabaseCommands, DumpVerifyAndRebuildReportErrors)
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "Folder " + temp.Text("nothing here") + "/ doesn't exist.\n");
 
-    // A damaged index: verify names it and changes nothing; rebuild mends it.
+    // Damaged indexes (one that the store cannot even read): verify names
+    // them and changes nothing; rebuild mends them.
     const std::filesystem::path nameIndex = temp.Path() / "db" / "Name.PDB";
     test::WriteFile(nameIndex, std::string("      3\r\n"));
+    test::WriteFile(temp.Path() / "db" / "ReferenceCode.PDB", std::string("x1\r\n"));
     const auto before = test::ReadFile(nameIndex);
     result = RunCommand({"verify", target});
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.out.find("Name.PDB"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("ReferenceCode.PDB"), std::string::npos) << result.out;
     EXPECT_EQ(test::ReadFile(nameIndex), before);
 
     result = RunCommand({"rebuild", target});

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace norrvik {
@@ -132,6 +133,23 @@ TEST(DatabaseCheckSound, MissingFolderAndFilesAreNamed)
     problems = CheckReferenceDatabase(dir.Text());
     EXPECT_TRUE(HasProblem(problems, "Journal.PDB", "missing")) << Joined(problems);
     EXPECT_TRUE(HasProblem(problems, "Index.PDB", "missing")) << Joined(problems);
+}
+
+// A link or a pipe where a file belongs is named, never followed or waited on.
+TEST_F(DatabaseCheck, LinksAndPipesAreReportedByName)
+{
+    std::filesystem::rename(File("ReferenceDatabase.PDB"), dir.Path() / "elsewhere");
+    std::filesystem::create_symlink(dir.Path() / "elsewhere", File("ReferenceDatabase.PDB"));
+    EXPECT_TRUE(HasProblem(Check(), "ReferenceDatabase.PDB", "it is a symbolic link, which is never followed"));
+    std::filesystem::remove(File("ReferenceDatabase.PDB"));
+    std::filesystem::rename(dir.Path() / "elsewhere", File("ReferenceDatabase.PDB"));
+    for (const char* name : {"Comment.PDB", "Index.PDB"}) {
+        std::filesystem::remove(File(name));
+        ASSERT_EQ(::mkfifo(File(name).c_str(), 0666), 0);
+    }
+    const auto problems = Check();
+    EXPECT_TRUE(HasProblem(problems, "Comment.PDB", "it is not a regular file")) << Joined(problems);
+    EXPECT_TRUE(HasProblem(problems, "Index.PDB", "it is not a regular file")) << Joined(problems);
 }
 
 TEST_F(DatabaseCheck, HeaderAgainstTheMainDataFile)

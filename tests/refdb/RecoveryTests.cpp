@@ -71,11 +71,29 @@ void PointCommentsAt(const fs::path& folder, std::size_t record, std::int32_t fi
     PatchMain(folder, [&](auto& bytes) { WriteI32LE(bytes, record * kRecord + pattern_layout::CommentsStart, first); });
 }
 
+// The folder as a run that is killed after writing one more pattern leaves
+// it: the marker of the run, the pattern's lines and record not committed.
+void StopRunAfterOnePattern(const fs::path& folder)
+{
+    TReferenceDatabase database;
+    database.SetDatabaseName(folder.string());
+    database.SetReadOnly(false);
+    TReferencePattern pattern = test::SimplePattern("epsilon");
+    database.AddPattern(pattern);
+    std::map<fs::path, std::vector<std::uint8_t>> left;
+    for (const auto& entry : fs::directory_iterator(folder))
+        left[entry.path()] = ReadFile(entry.path());
+    database.Close();
+    for (const auto& [path, bytes] : left)
+        WriteFile(path, bytes);
+}
+
 struct Damage {
     const char* name;
     std::function<void(const fs::path&)> apply;
-    std::int32_t kept;
-    const char* reported; // a line of the report holds this; empty: an empty report
+    std::int32_t kept; // -1: recover refuses
+    const char* reported; // a line of the report (or the refusal) holds this; empty: an empty report
+    bool copiesAside = true; // false: only the store's own recovery, nothing replaced
 };
 
 const Damage kDamages[] = {
@@ -102,6 +120,26 @@ const Damage kDamages[] = {
          fs::remove(f / "Codes.PDB");
      },
      4, "Subfiles.PDB: re-created with the standard subfiles: it was missing\nCodes.PDB: re-created (empty"},
+    {"InterruptedRun", StopRunAfterOnePattern, 4,
+     "Norrvik.run: a conversion into this database had been interrupted; the database is restored to its last "
+     "commit (4 patterns) and its indexes rebuilt", false},
+    {"InterruptedRunWithHeaderCountingMore",
+     [](const fs::path& f) {
+         StopRunAfterOnePattern(f);
+         SetPatternCount(f, 6);
+     },
+     4, "cannot be restored to its last commit (Cannot read file"},
+    // Refused, saying why and what to do, with nothing changed: the older
+    // record format; a link in a file's place (never copied or written through).
+    {"OlderRecordFormat",
+     [](const fs::path& f) { PatchMain(f, [](auto& bytes) { std::copy_n("\x03" "1.0", 4, bytes.begin()); }); }, -1,
+     "nothing was changed. Its indexes can be rebuilt with \"norrvik-cli rebuild\""},
+    {"LinkInPlaceOfAnIndex",
+     [](const fs::path& f) {
+         fs::rename(f / "Name.PDB", f / "Name.real");
+         fs::create_symlink("Name.real", f / "Name.PDB");
+     },
+     -1, "Name.PDB: it is a symbolic link, which is never followed"},
 };
 
 class Recovery : public ::testing::TestWithParam<Damage> {};
@@ -116,24 +154,38 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
     std::map<std::string, std::vector<std::uint8_t>> damaged;
     for (const auto& entry : fs::directory_iterator(folder))
         damaged[entry.path().filename().string()] = ReadFile(entry.path());
+    if (damaged.count("Norrvik.run") != 0) { // verify says what to do, not what the stopped run left
+        const auto problems = CheckReferenceDatabase(folder.string());
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].rfind("Norrvik.run: a conversion into this database was interrupted", 0), 0u);
+    }
 
-    const RecoveryReport report = RecoverReferenceDatabase(folder.string());
+    RecoveryReport report;
+    std::string lines;
+    try {
+        report = RecoverReferenceDatabase(folder.string());
+        lines = Joined(report.Lines);
+    } catch (const EInOutError& error) {
+        lines = error.what();
+    }
 
-    EXPECT_EQ(Joined(CheckReferenceDatabase(folder.string())), "");
-    EXPECT_EQ(report.PatternsKept, GetParam().kept);
-    const std::string lines = Joined(report.Lines);
-    if (*GetParam().reported == '\0') {
-        EXPECT_EQ(lines, "");
+    EXPECT_NE(lines.find(GetParam().reported), std::string::npos) << lines;
+    if (GetParam().kept < 0 || *GetParam().reported == '\0') { // refused, or sound: nothing changes
+        EXPECT_EQ(lines.empty(), GetParam().kept >= 0) << lines;
         EXPECT_EQ(report.BackupFolder, "");
-        for (const auto& [name, bytes] : damaged)
-            EXPECT_EQ(ReadFile(folder / name), bytes) << name << " changed in a sound database";
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_EQ(ReadFile(entry.path()), damaged.at(entry.path().filename().string())) << entry.path();
         return;
     }
-    EXPECT_NE(lines.find(GetParam().reported), std::string::npos) << lines;
-    ASSERT_NE(report.BackupFolder, "");
-    for (const auto& entry : fs::directory_iterator(report.BackupFolder))
-        EXPECT_EQ(ReadFile(entry.path()), damaged.at(entry.path().filename().string()))
-            << entry.path().filename() << " is not the replaced file";
+    EXPECT_EQ(Joined(CheckReferenceDatabase(folder.string())), "");
+    EXPECT_FALSE(fs::exists(folder / "Norrvik.run"));
+    EXPECT_EQ(report.PatternsKept, GetParam().kept);
+    ASSERT_EQ(report.BackupFolder.empty(), !GetParam().copiesAside);
+    if (GetParam().copiesAside) {
+        for (const auto& entry : fs::directory_iterator(report.BackupFolder))
+            EXPECT_EQ(ReadFile(entry.path()), damaged.at(entry.path().filename().string()))
+                << entry.path().filename() << " is not the replaced file";
+    }
 
     // What is kept reads back: the journal through its lower-case code too.
     TReferenceDatabase database;
@@ -145,6 +197,16 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
 
 INSTANTIATE_TEST_SUITE_P(Damages, Recovery, ::testing::ValuesIn(kDamages),
                          [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
+
+TEST(SharedTextLines, TheCheckerReportsTheRecordThatShares)
+{
+    test::TempFolder temp;
+    const fs::path folder = temp.Path() / "db";
+    WriteDatabase(folder);
+    PointCommentsAt(folder, 1, 1);
+    EXPECT_EQ(Joined(CheckReferenceDatabase(folder.string())),
+              "ReferenceDatabase.PDB: record 1: its comments (lines 1 to 1) are text lines of record 2\n");
+}
 
 // The store opens exactly the Subfiles.PDB the checker passes, whatever
 // the line ends.

@@ -208,6 +208,12 @@ TEST(ReferenceDatabaseTest, OpenReportsWhatIsMissingOrWrong)
         test::WriteFile(path, saved);
     }
     EXPECT_FALSE(db.HasReadOnlyFiles());
+    // A link is never written through, even to a writable file.
+    std::filesystem::rename(folder.Path() / "Name.PDB", folder.Path() / "Name.real");
+    std::filesystem::create_symlink("Name.real", folder.Path() / "Name.PDB");
+    EXPECT_TRUE(db.HasReadOnlyFiles());
+    std::filesystem::remove(folder.Path() / "Name.PDB");
+    std::filesystem::rename(folder.Path() / "Name.real", folder.Path() / "Name.PDB");
 
     // Subfile rows in another order; descriptions may differ, letter case too.
     std::string subfiles = Text(folder, "Subfiles.PDB");
@@ -415,6 +421,23 @@ TEST(ReferenceDatabaseTest, FailedRebuildIsReportedAndLeavesTheDatabaseClosed)
     EXPECT_EQ(Text(folder, "Name.PDB"), "      1\r\n1 A\r\n");
     EXPECT_EQ(Text(folder, "ReferenceCode.PDB"), "      0\r\n");
     EXPECT_NO_THROW(db->Close());
+}
+
+// A rebuild that fails leaves the marker of its run, also when the database
+// is closed afterwards: the next open for writing completes it.
+TEST(ReferenceDatabaseTest, FailedRebuildLeavesItsRunToTheNextOpen)
+{
+    TempFolder folder;
+    MakeDatabase(folder, {"A"});
+    std::filesystem::remove(folder.Path() / "Formula.PDB");
+    std::filesystem::create_directory(folder.Path() / "Formula.PDB");
+    {
+        TReferenceDatabase db;
+        db.SetDatabaseName(folder.Text());
+        db.OpenForIndexRebuild();
+        EXPECT_THROW(db.RebuildIndexes(), EInOutError);
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "Norrvik.run"));
 }
 
 TEST(ReferenceDatabaseTest, UserCodesEndAtNineThousandNineHundredNinetyNine)

@@ -2,6 +2,7 @@
 // wrote, cut and sync; whole-file replacement that keeps permissions, leaves
 // nothing behind and spares read-only files; reads that refuse links and pipes.
 #include "common/Exceptions.h"
+#include "common/Files.h"
 #include "refdb/RecordFile.h"
 #include "support/TempFolder.h"
 
@@ -68,6 +69,16 @@ TEST(TargetFiles, ReadingRefusesLinksAndPipesByName)
         }
     }
     EXPECT_FALSE(ReadWholeFile(folder.Path() / "Missing.PDB"));
+
+    // A source file may be a link: followed to a file; a pipe behind it is
+    // refused once open, without waiting (a look before opening can be raced).
+    const fs::path file = folder.Path() / "Real.DAT", toFile = folder.Path() / "ToFile.DAT";
+    const fs::path toPipe = folder.Path() / "ToPipe.DAT";
+    test::WriteFile(file, std::string("data"));
+    fs::create_symlink(file, toFile);
+    fs::create_symlink(pipe, toPipe);
+    EXPECT_EQ(ReadFileBytes(toFile), (std::vector<std::uint8_t>{'d', 'a', 't', 'a'}));
+    EXPECT_THROW(TFileHandle::Open(toPipe, FileOpening::ReadFollowingLinks), EInOutError);
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// Conversions stopped at every file operation of their run (sampled when a
-// run has many), in a child process that ends at once as a kill would, or
+// Conversions stopped at every file operation of their run, in a child process that ends at once as a kill would, or
 // after losing every change not yet made durable, as a power cut would.
 // After each stop the target opens, verify finds nothing, the patterns held
 // before are unchanged, every pattern present is the one a clean run stores
@@ -33,7 +32,6 @@ using test::CrashPoints;
 using test::ReadFile;
 
 using test::kRecordSize;
-constexpr long kMostStops = 30; // stop points per case; sampled evenly beyond
 
 using test::Format;
 using test::FolderImage;
@@ -161,8 +159,7 @@ TEST_P(ConversionStopped, AtEveryOperationRecoversAtTheNextOpen)
     ASSERT_GT(operations, 0);
     const FolderImage clean = test::TakeImage(Target());
     ASSERT_EQ(Problems(Target()), "");
-    const long step = std::max(1L, operations / kMostStops);
-    for (long stop = 0; stop < operations; stop += step) {
+    for (long stop = 0; stop < operations; ++stop) {
         SCOPED_TRACE("stopped at operation " + std::to_string(stop) + " of " + std::to_string(operations));
         RunChild(stop);
         ExpectRecovered(clean);

@@ -1,5 +1,6 @@
-// Conversions stopped at every file operation of their run, in a child process that ends at once as a kill would, or
-// after losing every change not yet made durable, as a power cut would.
+// Conversions stopped at every file operation of their run, in a child
+// process that ends at once as a kill would, or after losing every change
+// not yet made durable, as a power cut would.
 // After each stop the target opens, verify finds nothing, the patterns held
 // before are unchanged, every pattern present is the one a clean run stores
 // (its record and its own text lines), and converting again succeeds; a PDF1

@@ -26,16 +26,11 @@ constexpr std::string_view kMarkerFirstLine =
 // The value of the line "<key> <value>" of the marker, or nothing.
 std::optional<std::string_view> MarkerValue(std::string_view text, std::string_view key)
 {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        const std::string_view line = text.substr(start, end - start);
+    std::size_t position = 0;
+    std::string_view line;
+    while (NextTextLine(text, position, line))
         if (line.size() > key.size() && line.substr(0, key.size()) == key && line[key.size()] == ' ')
             return line.substr(key.size() + 1);
-        start = end + 1;
-    }
     return std::nullopt;
 }
 

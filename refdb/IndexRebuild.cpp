@@ -133,6 +133,8 @@ void TReferenceDatabase::RebuildIndexes()
     pendingIndexWork_.clear();
     textIndexCache_.Clear();
     const RebuiltIndexes rebuilt = CollectRebuiltIndexes();
+    // The files the run appended to are replaced, not appended to again.
+    CloseBinaryIndexFiles();
     WriteRebuiltBinaryIndexes(rebuilt);
     WriteRebuiltTextIndexes(rebuilt);
     indexRebuildPending_ = false;

@@ -640,10 +640,9 @@ void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
     PendingIndexWork work = CollectIndexWork();
     if (indexRebuildPending_) {
         // A pending rebuild rewrites every index file from the main data file
-        // at Close. The binary records cost one append each and go in now;
-        // the text index work is kept and done only if a text index is
-        // needed before that (a look-up, a sort).
-        AppendIndexRecords(work);
+        // at Close, so no binary record is appended; the text index work is
+        // kept and done only if a text index is needed before that (a
+        // look-up, a sort).
         pendingIndexWork_.push_back(std::move(work));
         return;
     }
@@ -657,8 +656,12 @@ TReferenceDatabase::PendingIndexWork TReferenceDatabase::CollectIndexWork()
     work.PatternCount = header_.PatternCount();
     for (TextIndex index : AddPatternTextIndexOrder)
         work.Texts[TextIndexSlot(index)] = AddedIndexTexts(index, currentPattern_);
-    work.Index = MakeIndexRecord(currentPattern_);
-    work.Crystal = MakeCrystalIndexRecord(currentPattern_);
+    if (!indexRebuildPending_) {
+        work.Index = MakeIndexRecord(currentPattern_);
+        work.Crystal = MakeCrystalIndexRecord(currentPattern_);
+    }
+    // Made in any case: its sorts leave the held pattern's lines in the
+    // order the next look-up of this record sees.
     work.StrongestLines = MakeStrongestLinesRecord(currentPattern_);
     currentPattern_.SortLinesByD();
     return work;

@@ -20,6 +20,9 @@ namespace {
 // The line the index reader's size check is known by in messages.
 constexpr int IndexSizeAssertionLine = 202;
 
+// Bytes of the index file read at once: entries are asked for in order.
+constexpr std::uint64_t kIndexWindow = 64 * 1024;
+
 // Net intensities are scaled from this start value up to the strongest one.
 constexpr double InitialMaximum = -10000.0;
 constexpr double MinimumIntensity = 1.0;
@@ -52,6 +55,9 @@ void TKandorUserDB::OpenIndexFile()
     const std::filesystem::path path = folder_.Locate(IndexFileName);
     indexPath_ = PathText(path);
     const std::uintmax_t size = RegularFileSize(path);
+    indexSize_ = size;
+    window_.clear();
+    windowStart_ = 0;
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file)
@@ -77,16 +83,27 @@ void TKandorUserDB::OpenIndexFile()
 
 void TKandorUserDB::ReadIndexBytes(std::uint64_t offset, std::vector<std::uint8_t>& bytes)
 {
-    // The size was checked at opening: a file that is shorter now changed
-    // under the reader.
-    indexFile_.clear();
-    indexFile_.seekg(static_cast<std::streamoff>(offset));
-    errno = 0;
-    indexFile_.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (indexFile_.bad())
-        ThrowFileError("Cannot read file", indexPath_);
-    if (static_cast<std::size_t>(indexFile_.gcount()) < bytes.size())
-        throw EAssertionFailed("Assertion failure", "KandorUserDB", IndexSizeAssertionLine);
+    const std::uint64_t end = offset + bytes.size();
+    if (offset < windowStart_ || end > windowStart_ + window_.size()) {
+        // The next stretch, bounded by the window and the size found at opening.
+        const std::uint64_t wanted = std::max<std::uint64_t>(
+            bytes.size(), std::min<std::uint64_t>(kIndexWindow, indexSize_ > offset ? indexSize_ - offset : 0));
+        window_.resize(static_cast<std::size_t>(wanted));
+        windowStart_ = offset;
+        indexFile_.clear();
+        indexFile_.seekg(static_cast<std::streamoff>(offset));
+        errno = 0;
+        indexFile_.read(reinterpret_cast<char*>(window_.data()), static_cast<std::streamsize>(window_.size()));
+        if (indexFile_.bad())
+            ThrowFileError("Cannot read file", indexPath_);
+        window_.resize(static_cast<std::size_t>(indexFile_.gcount()));
+        // The size was checked at opening: a file that is shorter now
+        // changed under the reader.
+        if (window_.size() < bytes.size())
+            throw EAssertionFailed("Assertion failure", "KandorUserDB", IndexSizeAssertionLine);
+    }
+    const auto first = window_.begin() + static_cast<std::ptrdiff_t>(offset - windowStart_);
+    std::copy(first, first + static_cast<std::ptrdiff_t>(bytes.size()), bytes.begin());
 }
 
 void TKandorUserDB::GetEntry(int index, TKandorReferencePattern& entry)

@@ -83,7 +83,7 @@ public:
 
 private:
     void OpenIndexFile();
-    // Reads `bytes.size()` bytes of the index file at `offset`.
+    // Reads `bytes.size()` bytes of the index file at `offset`, through the window.
     void ReadIndexBytes(std::uint64_t offset, std::vector<std::uint8_t>& bytes);
     void ReadEntry(int index, TKandorReferencePattern& entry);
     void LoadLines(TKandorReferencePattern& entry);
@@ -93,6 +93,11 @@ private:
     TSourceFolder folder_{std::filesystem::path()}; // the files of DBName
     std::string indexPath_;
     std::ifstream indexFile_;
+    std::uintmax_t indexSize_ = 0;
+    // A stretch of the index file read at once (entries are asked for in
+    // order): at most kIndexWindow bytes from windowStart_.
+    std::vector<std::uint8_t> window_;
+    std::uint64_t windowStart_ = 0;
     int entryCount_ = 0;
     int heldIndex_ = -1; // the entry in held_, -1 for none
     TKandorReferencePattern held_;

@@ -284,8 +284,9 @@ private:
         std::string StrongestLines;
     };
     RebuiltIndexes CollectRebuiltIndexes();
-    void WriteRebuiltBinaryIndexes(const RebuiltIndexes& rebuilt);
-    void WriteRebuiltTextIndexes(const RebuiltIndexes& rebuilt);
+    // Both let go of what they have written.
+    void WriteRebuiltBinaryIndexes(RebuiltIndexes& rebuilt);
+    void WriteRebuiltTextIndexes(RebuiltIndexes& rebuilt);
 
     std::vector<std::string> codeList_;
     TStringFile commentFile_;

@@ -140,6 +140,33 @@ TEST(KandorUserDB, PatternFilesAreFoundByNameAndExtension)
     EXPECT_EQ(EntryOf(accented, 1).LineCount, 1);
 }
 
+TEST(KandorUserDB, EntriesAcrossTheReadWindowsKeepTheirFields)
+{
+    // 3,000 entries: 150,004 bytes, read in stretches; entries lie across
+    // their borders, and are asked for in order, backwards and at random.
+    TempFolder folder;
+    std::vector<KandorIndexEntry> entries;
+    for (int i = 0; i < 3000; ++i)
+        entries.push_back({"B" + std::to_string(i), "Name " + std::to_string(i), "F" + std::to_string(i * 7)});
+    WriteFile(folder.Path() / "PDDATABS.DAT", KandorIndexFile(entries));
+    TKandorUserDB db;
+    db.SetDBName(folder.Text());
+    ASSERT_EQ(db.EntryCount(), 3000);
+    std::vector<int> order;
+    for (int i = 0; i < 3000; ++i)
+        order.push_back(i);
+    for (int i = 2999; i >= 0; i -= 7)
+        order.push_back(i);
+    for (int i : {1310, 0, 2999, 1311, 1309, 2621, 2622})
+        order.push_back(i);
+    for (int i : order) {
+        const TKandorReferencePattern entry = EntryOf(db, i);
+        ASSERT_EQ(entry.Name, "Name " + std::to_string(i));
+        ASSERT_EQ(entry.BaseName, "B" + std::to_string(i));
+        ASSERT_EQ(entry.Formula, "F" + std::to_string(i * 7));
+    }
+}
+
 TEST(KandorUserDB, BaseNameWithPathDelimiterGivesAnEntryWithoutLines)
 {
     TempFolder folder;

@@ -40,8 +40,18 @@ std::optional<std::filesystem::path> TSourceFolder::Find(std::string_view name)
 {
     if (name.find_first_of("/\\") != std::string_view::npos)
         return std::nullopt;
-    std::filesystem::path path = Locate(name);
-    if (TypeOf(path) != std::filesystem::file_type::regular)
+    // Locate's rule, looking at each candidate once.
+    std::filesystem::path path = folder_ / PathFromText(name);
+    std::filesystem::file_type type = TypeOf(path);
+    if (type == std::filesystem::file_type::not_found) {
+        ListOnce();
+        const auto it = byUpperName_.find(UpperCaseAscii(name));
+        if (it == byUpperName_.end())
+            return std::nullopt;
+        path = it->second;
+        type = TypeOf(path);
+    }
+    if (type != std::filesystem::file_type::regular)
         return std::nullopt;
     return path;
 }

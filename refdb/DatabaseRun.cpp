@@ -203,11 +203,11 @@ void TReferenceDatabase::SyncFilesOfRun()
 {
     // The binary indexes are the only files a run changes in place without
     // putting them on the disk itself: whole-file replacements are durable,
-    // and the text-line and main data files are synced by the commit.
-    for (const DatabaseFileInfo& file : kDatabaseFiles)
-        if (file.Role == DatabaseFileRole::BinaryIndex)
-            if (auto handle = TFileHandle::OpenIfExists(PathFromText(FilePath(file.Name)), FileOpening::Read))
-                handle->Sync();
+    // and the text-line and main data files are synced by the commit. Only
+    // the run's appends change them, through the files it keeps open.
+    for (TRecordFile& file : binaryIndexFiles_)
+        if (file.IsOpen())
+            file.Sync();
 }
 
 void TReferenceDatabase::RecoverInterruptedRun()

@@ -8,7 +8,9 @@
 #include "common/Files.h"
 #include "refdb/DatabaseFiles.h"
 
+#include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace norrvik {
 
@@ -135,7 +137,9 @@ void TReferenceDatabase::RebuildIndexes()
     // Everything the rebuild writes replaces what adding patterns left.
     pendingIndexWork_.clear();
     textIndexCache_.Clear();
-    const RebuiltIndexes rebuilt = CollectRebuiltIndexes();
+    RebuiltIndexes rebuilt = CollectRebuiltIndexes();
+    // The files the run appended to are replaced, not appended to again.
+    CloseBinaryIndexFiles();
     WriteRebuiltBinaryIndexes(rebuilt);
     WriteRebuiltTextIndexes(rebuilt);
     indexRebuildPending_ = false;
@@ -152,6 +156,11 @@ TReferenceDatabase::RebuiltIndexes TReferenceDatabase::CollectRebuiltIndexes()
         content.append(reinterpret_cast<const char*>(record.data()), record.size());
     };
     const std::int32_t patternCount = header_.PatternCount();
+    // The binary indexes' sizes are known: no room beyond them is taken.
+    const auto records = static_cast<std::size_t>(std::max(patternCount, 0));
+    rebuilt.Index.reserve(records * IndexRecordSize);
+    rebuilt.Crystal.reserve(records * CrystalIndexRecordSize);
+    rebuilt.StrongestLines.reserve(records * StrongestLinesRecordSize);
     for (std::int32_t n = 1; n <= patternCount; ++n) {
         LoadPattern(n);
         if (onIndexPatternMsg_)
@@ -174,18 +183,22 @@ TReferenceDatabase::RebuiltIndexes TReferenceDatabase::CollectRebuiltIndexes()
     return rebuilt;
 }
 
-void TReferenceDatabase::WriteRebuiltBinaryIndexes(const RebuiltIndexes& rebuilt)
+void TReferenceDatabase::WriteRebuiltBinaryIndexes(RebuiltIndexes& rebuilt)
 {
-    WriteWholeFile(PathFromText(FilePath(IndexFileName)), rebuilt.Index);
-    WriteWholeFile(PathFromText(FilePath(StrongestLinesFileName)), rebuilt.StrongestLines);
-    WriteWholeFile(PathFromText(FilePath(CrystalIndexFileName)), rebuilt.Crystal);
+    // Each is let go once written: the text indexes' sorts need the memory.
+    for (auto [name, content] : {std::pair{IndexFileName, &rebuilt.Index},
+                                 std::pair{StrongestLinesFileName, &rebuilt.StrongestLines},
+                                 std::pair{CrystalIndexFileName, &rebuilt.Crystal}}) {
+        WriteWholeFile(PathFromText(FilePath(name)), *content);
+        *content = std::string();
+    }
 }
 
-void TReferenceDatabase::WriteRebuiltTextIndexes(const RebuiltIndexes& rebuilt)
+void TReferenceDatabase::WriteRebuiltTextIndexes(RebuiltIndexes& rebuilt)
 {
     // Sorted in memory; ReferenceCode.PDB last (see SortTextIndexOrder).
     for (TextIndex index : SortTextIndexOrder) {
-        const std::string& content = rebuilt.Texts[TextIndexSlot(index)];
+        std::string content = std::move(rebuilt.Texts[TextIndexSlot(index)]);
         const std::string path = FilePath(TextIndexFileName(index));
         TIndexes entries;
         try {
@@ -194,6 +207,7 @@ void TReferenceDatabase::WriteRebuiltTextIndexes(const RebuiltIndexes& rebuilt)
             WriteWholeFile(PathFromText(path), content); // left unsorted, as a sort of the file would
             continue;
         }
+        content = std::string(); // the entries hold it now
         SortIndexes(entries);
         WriteTextIndex(entries, TextIndexFileName(index));
         textIndexCache_.Set(index, std::move(entries));

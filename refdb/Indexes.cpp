@@ -175,13 +175,10 @@ inline bool EntryLess(const TIndexedString& a, const TIndexedString& b)
 
 std::uint64_t RankOf(std::uint64_t key) { return key >> 32; }
 
-// One bit per adjacent pair (k, k + 1) of positions.
+// One bit per adjacent pair (k, k + 1) of positions, in words kept elsewhere.
 class PairBits {
 public:
-    explicit PairBits(std::size_t pairs) : words_(pairs / 64 + 1, 0) {}
-
-    // Sets the word of pairs 64 w .. 64 w + 63 at once.
-    void SetWord(std::size_t w, std::uint64_t word) { words_[w] = word; }
+    explicit PairBits(std::vector<std::uint64_t>& words) : words_(words) {}
 
     void Set(std::size_t k, bool value)
     {
@@ -215,32 +212,51 @@ public:
     }
 
 private:
-    std::vector<std::uint64_t> words_;
+    std::vector<std::uint64_t>& words_;
 };
+
+// Brings the marks up to date for `keys`: the words from the one holding the
+// first pair not yet described on (all of them for marks describing none).
+void UpdateMarks(const std::vector<std::uint64_t>& keys, RankedKeyMarks& marks)
+{
+    const std::size_t pairs = keys.size() > 0 ? keys.size() - 1 : 0;
+    const bool valid = marks.Keys > 0 && marks.Keys <= keys.size();
+    const std::size_t firstWord = valid ? (marks.Keys - 1) / 64 : 0;
+    marks.Unordered.resize(pairs / 64 + 1, 0);
+    marks.Descending.resize(pairs / 64 + 1, 0);
+    for (std::size_t w = firstWord; w < marks.Unordered.size(); ++w) {
+        std::uint64_t unordered = 0;
+        std::uint64_t descending = 0;
+        const std::size_t end = w * 64 < pairs ? std::min<std::size_t>(64, pairs - w * 64) : 0;
+        for (std::size_t b = 0; b < end; ++b) {
+            const std::uint64_t a = RankOf(keys[w * 64 + b]);
+            const std::uint64_t next = RankOf(keys[w * 64 + b + 1]);
+            unordered |= static_cast<std::uint64_t>(!(a < next)) << b;
+            descending |= static_cast<std::uint64_t>(next < a) << b;
+        }
+        marks.Unordered[w] = unordered;
+        marks.Descending[w] = descending;
+    }
+    marks.Keys = keys.size();
+}
 
 // The ranked array with marks of its adjacent pairs that are not strictly
 // increasing (`unordered`) and that decrease (`descending`), kept up to date
 // through every exchange.
 class MarkedKeys {
 public:
-    explicit MarkedKeys(std::vector<std::uint64_t>& keys)
-        : keys_(keys), size_(static_cast<std::ptrdiff_t>(keys.size())), unordered_(keys.size()),
-          descending_(keys.size())
+    MarkedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks)
+        : keys_(keys), size_(static_cast<std::ptrdiff_t>(keys.size())), unordered_(marks.Unordered),
+          descending_(marks.Descending)
     {
-        const std::size_t pairs = keys.size() > 0 ? keys.size() - 1 : 0;
-        for (std::size_t w = 0; w * 64 < pairs; ++w) {
-            std::uint64_t unordered = 0;
-            std::uint64_t descending = 0;
-            const std::size_t end = std::min<std::size_t>(64, pairs - w * 64);
-            for (std::size_t b = 0; b < end; ++b) {
-                const std::uint64_t a = RankOf(keys[w * 64 + b]);
-                const std::uint64_t next = RankOf(keys[w * 64 + b + 1]);
-                unordered |= static_cast<std::uint64_t>(!(a < next)) << b;
-                descending |= static_cast<std::uint64_t>(next < a) << b;
-            }
-            unordered_.SetWord(w, unordered);
-            descending_.SetWord(w, descending);
-        }
+        UpdateMarks(keys, marks);
+#ifndef NDEBUG
+        // Marks kept from an earlier sort must be those of the array as it is.
+        RankedKeyMarks fresh;
+        UpdateMarks(keys, fresh);
+        NORRVIK_ASSERT(fresh.Unordered == marks.Unordered && fresh.Descending == marks.Descending,
+                       "Marks kept for the index are out of date");
+#endif
     }
 
     std::uint64_t Rank(std::ptrdiff_t p) const { return RankOf(keys_[static_cast<std::size_t>(p)]); }
@@ -644,7 +660,13 @@ const std::vector<std::uint32_t>* EqualRangeOrder(std::size_t size)
 
 bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
 {
-    MarkedKeys marked(keys);
+    RankedKeyMarks marks;
+    return QuickSortRankedKeys(keys, marks);
+}
+
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks)
+{
+    MarkedKeys marked(keys, marks);
     bool moved = false;
     const auto exchange = [&](std::ptrdiff_t i, std::ptrdiff_t j) {
         moved = moved || i != j;

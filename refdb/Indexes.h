@@ -233,6 +233,21 @@ void IndexQuickSort(std::vector<T>& items, Less less)
 // Returns false when no value changed its place.
 bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys);
 
+// The marks QuickSortRankedKeys keeps of an array's adjacent pairs (not
+// strictly increasing, decreasing), kept from one sort of the array to the
+// next so that a sort after values were appended marks only the new pairs.
+// They describe the array as their last sort left it, with any values
+// appended since; after any other change to the array, Reset them.
+struct RankedKeyMarks {
+    std::vector<std::uint64_t> Unordered;
+    std::vector<std::uint64_t> Descending;
+    std::size_t Keys = 0; // values the marks describe; 0 for none
+    void Reset() { Keys = 0; }
+};
+
+// QuickSortRankedKeys with the marks its last sort of `keys` left.
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks);
+
 // Sorts entries lo..hi by text with the index files' own quicksort (ranges of
 // fewer than 11 entries by an exchange step that also exchanges equal texts,
 // larger ones by partitioning around the middle entry). The order it leaves

@@ -121,6 +121,7 @@ void TReferenceDatabase::ResetState()
     pendingIndexWork_.clear();
     runMarked_ = false;
     uncommittedPatterns_ = 0;
+    filesFoundWritable_ = false;
 }
 
 std::string TReferenceDatabase::FilePath(std::string_view fileName) const
@@ -324,7 +325,10 @@ void TReferenceDatabase::Close()
 
 void TReferenceDatabase::CloseFiles(std::exception_ptr& failure)
 {
-    for (TRecordFile* file : {&commentFile_.File, &literatureFile_.File, &dataFile_}) {
+    std::vector<TRecordFile*> files = {&commentFile_.File, &literatureFile_.File, &dataFile_};
+    for (TRecordFile& file : binaryIndexFiles_)
+        files.push_back(&file);
+    for (TRecordFile* file : files) {
         try {
             file->Close();
         } catch (...) {
@@ -626,17 +630,19 @@ void TReferenceDatabase::AppendPattern(TReferencePattern& pattern)
 
 void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
 {
-    if (HasReadOnlyFiles())
-        throw Exception(ReadOnlyFilesMessage(databaseName_, ReadOnlyFiles(false)));
+    if (!filesFoundWritable_) {
+        if (HasReadOnlyFiles())
+            throw Exception(ReadOnlyFilesMessage(databaseName_, ReadOnlyFiles(false)));
+        filesFoundWritable_ = true;
+    }
     pattern.SetStatus(static_cast<std::int16_t>(pattern.GetStatus() | kUserPatternStatus));
     WritePatternRecord(pattern);
     PendingIndexWork work = CollectIndexWork();
     if (indexRebuildPending_) {
         // A pending rebuild rewrites every index file from the main data file
-        // at Close. The binary records cost one append each and go in now;
-        // the text index work is kept and done only if a text index is
-        // needed before that (a look-up, a sort).
-        AppendIndexRecords(work);
+        // at Close, so no binary record is appended; the text index work is
+        // kept and done only if a text index is needed before that (a
+        // look-up, a sort).
         pendingIndexWork_.push_back(std::move(work));
         return;
     }
@@ -650,8 +656,12 @@ TReferenceDatabase::PendingIndexWork TReferenceDatabase::CollectIndexWork()
     work.PatternCount = header_.PatternCount();
     for (TextIndex index : AddPatternTextIndexOrder)
         work.Texts[TextIndexSlot(index)] = AddedIndexTexts(index, currentPattern_);
-    work.Index = MakeIndexRecord(currentPattern_);
-    work.Crystal = MakeCrystalIndexRecord(currentPattern_);
+    if (!indexRebuildPending_) {
+        work.Index = MakeIndexRecord(currentPattern_);
+        work.Crystal = MakeCrystalIndexRecord(currentPattern_);
+    }
+    // Made in any case: its sorts leave the held pattern's lines in the
+    // order the next look-up of this record sees.
     work.StrongestLines = MakeStrongestLinesRecord(currentPattern_);
     currentPattern_.SortLinesByD();
     return work;
@@ -684,10 +694,10 @@ void TReferenceDatabase::AppendTextIndexEntries(const PendingIndexWork& work)
 
 void TReferenceDatabase::AppendIndexRecords(const PendingIndexWork& work)
 {
-    AppendIndexRecord(IndexFileName, work.Index);
-    if (FileExists(CrystalIndexFileName) || work.PatternCount < 2)
-        AppendIndexRecord(CrystalIndexFileName, work.Crystal);
-    AppendIndexRecord(StrongestLinesFileName, work.StrongestLines);
+    AppendIndexRecord(0, work.Index);
+    if (binaryIndexFiles_[1].IsOpen() || FileExists(kAppendedIndexFiles[1]) || work.PatternCount < 2)
+        AppendIndexRecord(1, work.Crystal);
+    AppendIndexRecord(2, work.StrongestLines);
 }
 
 void TReferenceDatabase::AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
@@ -736,16 +746,24 @@ void TReferenceDatabase::AppendIndexEntry(TextIndex index, std::int32_t recordNu
     AppendIndexEntryToFile(PathFromText(FilePath(TextIndexFileName(index))), recordNumber, value);
 }
 
-void TReferenceDatabase::AppendIndexRecord(std::string_view fileName, ConstBytes record)
+void TReferenceDatabase::AppendIndexRecord(std::size_t slot, ConstBytes record)
 {
-    TRecordFile file;
-    const auto path = PathFromText(FilePath(fileName));
-    if (FileExists(fileName))
-        file.Open(path, record.size(), readOnly_);
-    else
-        file.Create(path, record.size());
+    TRecordFile& file = binaryIndexFiles_[slot];
+    if (!file.IsOpen()) {
+        const std::string_view fileName = kAppendedIndexFiles[slot];
+        const auto path = PathFromText(FilePath(fileName));
+        if (FileExists(fileName))
+            file.Open(path, record.size(), readOnly_);
+        else
+            file.Create(path, record.size());
+    }
     file.WriteRecord(file.RecordCount(), record);
-    file.Close();
+}
+
+void TReferenceDatabase::CloseBinaryIndexFiles()
+{
+    for (TRecordFile& file : binaryIndexFiles_)
+        file.Close();
 }
 
 } // namespace norrvik

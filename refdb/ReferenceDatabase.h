@@ -265,7 +265,11 @@ private:
     void AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
                             const std::vector<std::string>& values);
     void AppendIndexEntry(TextIndex index, std::int32_t recordNumber, const std::string& value);
-    void AppendIndexRecord(std::string_view fileName, ConstBytes record);
+    // The binary index files adding a pattern appends one record to.
+    static constexpr std::array<std::string_view, 3> kAppendedIndexFiles = {
+        IndexFileName, CrystalIndexFileName, StrongestLinesFileName};
+    void AppendIndexRecord(std::size_t slot, ConstBytes record);
+    void CloseBinaryIndexFiles();
     void SortOneTextIndex(TextIndex index);
     void WriteTextIndex(const TIndexes& entries, std::string_view fileName);
     // True when the index is held, after reading it when its file is
@@ -281,8 +285,9 @@ private:
         std::string StrongestLines;
     };
     RebuiltIndexes CollectRebuiltIndexes();
-    void WriteRebuiltBinaryIndexes(const RebuiltIndexes& rebuilt);
-    void WriteRebuiltTextIndexes(const RebuiltIndexes& rebuilt);
+    // Both let go of what they have written.
+    void WriteRebuiltBinaryIndexes(RebuiltIndexes& rebuilt);
+    void WriteRebuiltTextIndexes(RebuiltIndexes& rebuilt);
 
     std::vector<std::string> codeList_;
     TStringFile commentFile_;
@@ -302,6 +307,13 @@ private:
     std::vector<std::string> subfileList_;
 
     bool runMarked_ = false;          // the marker of this run is on the disk
+    // The files were found writable by the first AddPattern since opening;
+    // under the run's exclusive lock they stay so.
+    bool filesFoundWritable_ = false;
+    // Index.PDB, CrystalIndex.PDB and StrongestLines.PDB (kAppendedIndexFiles),
+    // kept open from a run's first append to them until the final commit
+    // puts them on the disk, or a rebuild replaces them.
+    std::array<TRecordFile, 3> binaryIndexFiles_;
     std::int32_t uncommittedPatterns_ = 0;
 
     TTextIndexCache textIndexCache_;

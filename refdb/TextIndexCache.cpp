@@ -248,10 +248,12 @@ TTextIndexCache::Slot& TTextIndexCache::Settled(Slot& slot)
     if (slot.RepeatedSorts == 0)
         return slot;
     const std::vector<std::uint64_t> before = slot.Keys;
-    if (QuickSortRankedKeys(slot.Keys)) {
+    if (QuickSortRankedKeys(slot.Keys, slot.Marks)) {
         slot.Changed = true;
-        if (slot.RepeatedSorts > 1)
+        if (slot.RepeatedSorts > 1) {
             slot.Keys = RepeatedPermutation(before, slot.Keys, slot.RepeatedSorts);
+            slot.Marks.Reset();
+        }
     }
     slot.RepeatedSorts = 0;
     return slot;
@@ -306,7 +308,7 @@ void TTextIndexCache::Set(TextIndex index, TIndexes entries)
     std::optional<std::vector<std::uint64_t>> keys;
     if (upperCase)
         keys = KeysOfSortedEntries(entries);
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), keys.value_or(std::vector<std::uint64_t>()), 0, false};
+    slots_[TextIndexSlot(index)] = Slot{std::move(entries), keys.value_or(std::vector<std::uint64_t>()), 0, false, {}};
 }
 
 void TTextIndexCache::Append(TextIndex index, std::vector<TIndexedString> entries)
@@ -339,13 +341,16 @@ bool TTextIndexCache::Sort(TextIndex index)
         // Entries as read from a file, usually in order already.
         if (std::optional<std::vector<std::uint64_t>> keys = KeysOfSortedEntries(held.Entries)) {
             held.Keys = std::move(*keys);
-            held.Changed = QuickSortRankedKeys(held.Keys) || held.Changed;
+            held.Marks.Reset();
+            held.Changed = QuickSortRankedKeys(held.Keys, held.Marks) || held.Changed;
             return true;
         }
     }
     std::optional<std::vector<std::uint64_t>> ranks = RanksOfAppended(held.Entries, held.Keys);
-    if (!ranks && SpreadRanks(held.Keys, held.Entries.size() - first))
+    if (!ranks && SpreadRanks(held.Keys, held.Entries.size() - first)) {
+        held.Marks.Reset();
         ranks = RanksOfAppended(held.Entries, held.Keys);
+    }
     if (!ranks || held.Entries.size() >= kRankEnd) {
         // Beyond what ranks can tell apart: the plain sort, once.
         TIndexes entries = Entries(index);
@@ -356,7 +361,7 @@ bool TTextIndexCache::Sort(TextIndex index)
     }
     for (std::size_t n = first; n < held.Entries.size(); ++n)
         held.Keys.push_back(MakeKey((*ranks)[n - first], n));
-    held.Changed = QuickSortRankedKeys(held.Keys) || held.Changed;
+    held.Changed = QuickSortRankedKeys(held.Keys, held.Marks) || held.Changed;
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "sources/kandor/KandorPeakList.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace norrvik {
 
@@ -18,6 +19,9 @@ namespace {
 
 // The line the index reader's size check is known by in messages.
 constexpr int IndexSizeAssertionLine = 202;
+
+// Bytes of the index file read at once: entries are asked for in order.
+constexpr std::uint64_t kIndexWindow = 64 * 1024;
 
 // Net intensities are scaled from this start value up to the strongest one.
 constexpr double InitialMaximum = -10000.0;
@@ -39,57 +43,93 @@ void TKandorUserDB::SetDBName(const std::string& value)
 {
     dbName_ = value;
     folder_ = TSourceFolder(PathFromText(value));
-    entries_.clear();
+    indexFile_.close();
+    entryCount_ = 0;
+    heldIndex_ = -1;
     indexPath_.clear();
-    ReadIndexFile();
+    OpenIndexFile();
 }
 
-void TKandorUserDB::ReadIndexFile()
+void TKandorUserDB::OpenIndexFile()
 {
     const std::filesystem::path path = folder_.Locate(IndexFileName);
     indexPath_ = PathText(path);
-    std::uintmax_t size = 0;
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(path, &size);
-    if (bytes.size() < size)
-        throw EAssertionFailed("Assertion failure", "KandorUserDB", IndexSizeAssertionLine);
+    const std::uintmax_t size = RegularFileSize(path);
+    indexSize_ = size;
+    window_.clear();
+    windowStart_ = 0;
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        ThrowFileError("Cannot read file", indexPath_);
+    indexFile_ = std::move(file);
 
-    if (bytes.size() < static_cast<std::size_t>(IndexHeaderSize))
+    if (size < static_cast<std::uintmax_t>(IndexHeaderSize))
         ThrowCannotReadFile(indexPath_, Format("the file holds %zu bytes, too few for its entry count",
-                                             bytes.size()));
-    const int count = ReadI16LE(bytes, IndexEntryCountOffset);
+                                             static_cast<std::size_t>(size)));
+    std::vector<std::uint8_t> header(static_cast<std::size_t>(IndexHeaderSize));
+    ReadIndexBytes(0, header);
+    const int count = ReadI16LE(header, IndexEntryCountOffset);
     if (count < 0)
         ThrowCannotReadFile(indexPath_, Format("the entry count %d is negative", count));
-    const std::size_t needed = static_cast<std::size_t>(IndexHeaderSize) +
-                               static_cast<std::size_t>(IndexEntrySize) * static_cast<std::size_t>(count);
-    if (bytes.size() < needed)
+    const std::uintmax_t needed = static_cast<std::uintmax_t>(IndexHeaderSize) +
+                                  static_cast<std::uintmax_t>(IndexEntrySize) * static_cast<std::uintmax_t>(count);
+    if (size < needed)
         ThrowCannotReadFile(indexPath_,
                           Format("the file holds %zu bytes, too few for its %d entries (%zu bytes)",
-                                 bytes.size(), count, needed));
+                                 static_cast<std::size_t>(size), count, static_cast<std::size_t>(needed)));
+    entryCount_ = count;
+}
 
-    std::vector<TKandorReferencePattern> entries(static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const ConstBytes record = ConstBytes(bytes).subspan(
-            static_cast<std::size_t>(IndexHeaderSize) + static_cast<std::size_t>(IndexEntrySize) * i,
-            static_cast<std::size_t>(IndexEntrySize));
-        TKandorReferencePattern& entry = entries[i];
-        entry.Loaded = false;
-        entry.BaseName = UntrimmedField(record, EntryBaseNameOffset, EntryBaseNameSize);
-        entry.Name = UntrimmedField(record, EntryNameOffset, EntryNameSize);
-        entry.Formula = UntrimmedField(record, EntryFormulaOffset, EntryFormulaSize);
+void TKandorUserDB::ReadIndexBytes(std::uint64_t offset, std::vector<std::uint8_t>& bytes)
+{
+    const std::uint64_t end = offset + bytes.size();
+    if (offset < windowStart_ || end > windowStart_ + window_.size()) {
+        // The next stretch, bounded by the window and the size found at opening.
+        const std::uint64_t wanted = std::max<std::uint64_t>(
+            bytes.size(), std::min<std::uint64_t>(kIndexWindow, indexSize_ > offset ? indexSize_ - offset : 0));
+        window_.resize(static_cast<std::size_t>(wanted));
+        windowStart_ = offset;
+        indexFile_.clear();
+        indexFile_.seekg(static_cast<std::streamoff>(offset));
+        errno = 0;
+        indexFile_.read(reinterpret_cast<char*>(window_.data()), static_cast<std::streamsize>(window_.size()));
+        if (indexFile_.bad())
+            ThrowFileError("Cannot read file", indexPath_);
+        window_.resize(static_cast<std::size_t>(indexFile_.gcount()));
+        // The size was checked at opening: a file that is shorter now
+        // changed under the reader.
+        if (window_.size() < bytes.size())
+            throw EAssertionFailed("Assertion failure", "KandorUserDB", IndexSizeAssertionLine);
     }
-    entries_ = std::move(entries);
+    const auto first = window_.begin() + static_cast<std::ptrdiff_t>(offset - windowStart_);
+    std::copy(first, first + static_cast<std::ptrdiff_t>(bytes.size()), bytes.begin());
 }
 
 void TKandorUserDB::GetEntry(int index, TKandorReferencePattern& entry)
 {
     if (index < 0 || index >= EntryCount())
         throw Exception("Index out of range");
-    TKandorReferencePattern& stored = entries_[static_cast<std::size_t>(index)];
-    if (!stored.Loaded) {
-        LoadLines(stored);
-        stored.Loaded = true;
+    if (heldIndex_ != index) {
+        heldIndex_ = -1;
+        ReadEntry(index, held_);
+        LoadLines(held_);
+        held_.Loaded = true;
+        heldIndex_ = index;
     }
-    entry = stored;
+    entry = held_;
+}
+
+void TKandorUserDB::ReadEntry(int index, TKandorReferencePattern& entry)
+{
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(IndexEntrySize));
+    ReadIndexBytes(static_cast<std::uint64_t>(IndexHeaderSize) +
+                       static_cast<std::uint64_t>(IndexEntrySize) * static_cast<std::uint64_t>(index),
+                   record);
+    entry = TKandorReferencePattern();
+    entry.BaseName = UntrimmedField(record, EntryBaseNameOffset, EntryBaseNameSize);
+    entry.Name = UntrimmedField(record, EntryNameOffset, EntryNameSize);
+    entry.Formula = UntrimmedField(record, EntryFormulaOffset, EntryFormulaSize);
 }
 
 // The entry's pattern file: ".di" before ".rp". Index texts are 8-bit

@@ -7,7 +7,9 @@
 #include "common/SourceFolder.h"
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,29 +64,43 @@ public:
     TKandorUserDB() = default;
 
     const std::string& DBName() const { return dbName_; }
-    // Sets the database folder and reads its index file at once (no pattern
-    // file is read then). Raises EInOutError naming the index file when it
-    // is missing, unreadable, or too short for the entries it announces.
+    // Sets the database folder and opens its index file at once, reading
+    // its entry count (no entry or pattern file is read then). Raises
+    // EInOutError naming the index file when it is missing, unreadable, or
+    // too short for the entries it announces.
     void SetDBName(const std::string& value);
 
-    int EntryCount() const { return static_cast<int>(entries_.size()); }
+    int EntryCount() const { return entryCount_; }
 
-    // A copy of entry `index` (0-based) with its lines; the entry's pattern
-    // file is read on the first request only. Raises norrvik::Exception
-    // "Index out of range" for a bad index. An entry without a pattern file
-    // that can be read is delivered without lines (NoPatternFile); a
-    // pattern file that is there but damaged raises an error naming it.
+    // A copy of entry `index` (0-based) with its lines, read from the index
+    // file and the entry's pattern file when it is asked for: only the last
+    // entry delivered is held, so a repeated request for it reads nothing.
+    // Raises norrvik::Exception "Index out of range" for a bad index. An
+    // entry without a pattern file that can be read is delivered without
+    // lines (NoPatternFile); a pattern file that is there but damaged
+    // raises an error naming it.
     void GetEntry(int index, TKandorReferencePattern& entry);
 
 private:
-    void ReadIndexFile();
+    void OpenIndexFile();
+    // Reads `bytes.size()` bytes of the index file at `offset`, through the window.
+    void ReadIndexBytes(std::uint64_t offset, std::vector<std::uint8_t>& bytes);
+    void ReadEntry(int index, TKandorReferencePattern& entry);
     void LoadLines(TKandorReferencePattern& entry);
     std::optional<std::filesystem::path> FindPatternFile(const std::string& baseName);
 
     std::string dbName_;
     TSourceFolder folder_{std::filesystem::path()}; // the files of DBName
     std::string indexPath_;
-    std::vector<TKandorReferencePattern> entries_;
+    std::ifstream indexFile_;
+    std::uintmax_t indexSize_ = 0;
+    // A stretch of the index file read at once (entries are asked for in
+    // order): at most kIndexWindow bytes from windowStart_.
+    std::vector<std::uint8_t> window_;
+    std::uint64_t windowStart_ = 0;
+    int entryCount_ = 0;
+    int heldIndex_ = -1; // the entry in held_, -1 for none
+    TKandorReferencePattern held_;
 };
 
 } // namespace norrvik

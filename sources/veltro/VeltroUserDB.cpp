@@ -149,6 +149,7 @@ void TVeltroUserDB::SetDBName(const std::string& folder)
     sourceFolder_ = TSourceFolder(PathFromText(folder));
     entries_.clear();
     entryCount_ = 0;
+    linesHeldBy_ = -1;
     ReadLog();
 }
 
@@ -184,9 +185,24 @@ void TVeltroUserDB::GetEntry(std::int32_t index, TVeltroReferencePattern& entry)
     if (index < 0 || index >= entryCount_)
         throw Exception("Index out of range");
     TVeltroReferencePattern& stored = entries_[static_cast<std::size_t>(index)];
-    if (stored.LoadState == kVeltroLinesNotLoaded)
+    if (stored.LoadState == kVeltroLinesNotLoaded) {
+        ReleaseHeldLines();
         LoadLines(stored);
+        if (stored.LoadState == kVeltroLinesLoaded)
+            linesHeldBy_ = index;
+    }
     entry = stored;
+}
+
+void TVeltroUserDB::ReleaseHeldLines()
+{
+    if (linesHeldBy_ < 0 || linesHeldBy_ >= entryCount_)
+        return;
+    TVeltroReferencePattern& held = entries_[static_cast<std::size_t>(linesHeldBy_)];
+    held.Lines = {};
+    held.LineCount = 0;
+    held.LoadState = kVeltroLinesNotLoaded;
+    linesHeldBy_ = -1;
 }
 
 void TVeltroUserDB::LoadLines(TVeltroReferencePattern& entry)

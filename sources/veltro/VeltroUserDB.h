@@ -65,7 +65,8 @@ public:
     std::int32_t EntryCount() const { return entryCount_; }
 
     // Copies entry `index` (0-based) into `entry`, reading its pattern file
-    // the first time. Raises "Index out of range" for an index outside the
+    // when its lines are not held: only the lines of the last entry read
+    // are held, so a repeated request for it reads nothing. Raises "Index out of range" for an index outside the
     // entries, and an error naming the pattern file when it is damaged.
     void GetEntry(std::int32_t index, TVeltroReferencePattern& entry);
 
@@ -76,6 +77,8 @@ public:
 private:
     void ReadLog();
     void LoadLines(TVeltroReferencePattern& entry);
+    // Forgets the lines of the entry that holds them (read again on request).
+    void ReleaseHeldLines();
 
     std::int32_t headerValue8_ = -1;
     std::string dbName_ = "<Unknown>";
@@ -84,6 +87,7 @@ private:
     std::string folderWithPatterns_ = "<Unknown>";
     std::int32_t entryCount_ = 0;
     std::vector<TVeltroReferencePattern> entries_;
+    std::int32_t linesHeldBy_ = -1; // the entry whose lines are held, -1 for none
     std::int32_t headerValue10_ = -1;
 };
 

@@ -200,10 +200,12 @@ TEST(IndexMaintenanceTest, BinaryIndexRecordsAfterAddAndRebuild)
     }
     EXPECT_EQ(Bytes(folder, "StrongestLines.PDB"), strongest);
 
-    // Added to the open database: one more record at the end of each file.
+    // Added to the open database: one more record at the end of each file
+    // once it is closed.
     auto writer = OpenForWriting(folder);
     TReferencePattern second = test::SimplePattern("Other");
     writer->AddPattern(second);
+    writer->Close();
     const auto indexAfter = Bytes(folder, "Index.PDB");
     ASSERT_EQ(indexAfter.size(), 62u);
     EXPECT_TRUE(std::equal(index.begin(), index.end(), indexAfter.begin()));
@@ -212,13 +214,13 @@ TEST(IndexMaintenanceTest, BinaryIndexRecordsAfterAddAndRebuild)
     const auto strongestAfter = Bytes(folder, "StrongestLines.PDB");
     ASSERT_EQ(strongestAfter.size(), 80u);
     EXPECT_EQ(ReadI32LE(strongestAfter, 40), 990000002);
-    writer->Close();
 
     // An existing database of two patterns without CrystalIndex.PDB does not get it.
     std::filesystem::remove(folder.Path() / "CrystalIndex.PDB");
     auto third = OpenForWriting(folder);
     TReferencePattern pattern = test::SimplePattern("Third");
     third->AddPattern(pattern);
+    third->Close();
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "CrystalIndex.PDB"));
     EXPECT_EQ(Bytes(folder, "Index.PDB").size(), 93u);
 }

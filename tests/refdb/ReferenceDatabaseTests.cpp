@@ -113,12 +113,12 @@ TEST(ReferenceDatabaseTest, FirstAddedPatternRecordAndHeader)
     TReferencePattern pattern = test::SimplePattern("Hematite");
     pattern.SetCodedComments({test::CodedLine("red", "CL")});
     db->AddPattern(pattern);
-    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "Index.PDB"));
-    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "CrystalIndex.PDB"));
     EXPECT_EQ(db->PatternCount(), 1);
     EXPECT_EQ(db->UserPatternCount(), 1);
     EXPECT_EQ(db->CurrentPattern().GetReferenceCode(), "99-000-0001");
     db->Close();
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "Index.PDB"));
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "CrystalIndex.PDB"));
 
     const auto main = Bytes(folder, "ReferenceDatabase.PDB");
     ASSERT_EQ(main.size(), 2u * kRecordSize);

@@ -74,6 +74,20 @@ TEST(TextIndexCacheTest, HeldIndexSortsAsTheFileSortDoes)
     }
     ExpectSameOrder(halving, cache.Entries(kIndex));
 
+    // Add after add, each sorted (the marks kept between sorts see the new pairs only).
+    TIndexes added = RandomEntries(random, 1500, 1);
+    SortIndexes(added);
+    cache.Set(kIndex, added);
+    for (std::int32_t n = 0; n < 300; ++n) {
+        const TIndexes more = RandomEntries(random, 1 + static_cast<std::size_t>(n % 2), 2000 + 2 * n);
+        cache.Append(kIndex, more);
+        added.insert(added.end(), more.begin(), more.end());
+        cache.Sort(kIndex);
+        SortIndexes(added);
+        if (n % 60 == 0 || n == 299)
+            ExpectSameOrder(added, cache.Entries(kIndex));
+    }
+
     TIndexes unordered = RandomEntries(random, 300, 1);
     cache.Set(kIndex, unordered);
     cache.Sort(kIndex);

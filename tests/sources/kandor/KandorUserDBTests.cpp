@@ -121,6 +121,14 @@ TEST(KandorUserDB, PatternFilesAreFoundByNameAndExtension)
     EXPECT_EQ(EntryOf(db, 1).LineCount, 1);
     EXPECT_NEAR(EntryOf(db, 2).Lines[0].D, 1.54056 / (2 * std::sin(25.0 * std::numbers::pi / 180)), 1e-9);
 
+    // Only the last entry delivered is held: asked for again it is not read
+    // again; another entry is read from the files when it is asked for.
+    EXPECT_EQ(EntryOf(db, 0).LineCount, 1);
+    std::filesystem::remove(folder.Path() / "QUARTZ.DI");
+    EXPECT_EQ(EntryOf(db, 0).LineCount, 1);
+    EXPECT_EQ(EntryOf(db, 1).LineCount, 1);
+    EXPECT_EQ(EntryOf(db, 0).LineCount, 2); // quartz.rp now
+
     // An 8-bit name is looked up in UTF-8 and as its raw bytes.
     WriteFile(folder.Path() / "pddatabs.dat",
               KandorIndexFile({{"\xC9T", "utf8", "Z"}, {"\xC0T", "raw", "Z"}}));
@@ -130,10 +138,33 @@ TEST(KandorUserDB, PatternFilesAreFoundByNameAndExtension)
     accented.SetDBName(folder.Text());
     EXPECT_EQ(EntryOf(accented, 0).LineCount, 1);
     EXPECT_EQ(EntryOf(accented, 1).LineCount, 1);
+}
 
-    // Lines are read once: later requests do not read the file again.
-    std::filesystem::remove(folder.Path() / "QUARTZ.DI");
-    EXPECT_EQ(EntryOf(db, 0).LineCount, 1);
+TEST(KandorUserDB, EntriesAcrossTheReadWindowsKeepTheirFields)
+{
+    // 3,000 entries: 150,004 bytes, read in stretches; entries lie across
+    // their borders, and are asked for in order, backwards and at random.
+    TempFolder folder;
+    std::vector<KandorIndexEntry> entries;
+    for (int i = 0; i < 3000; ++i)
+        entries.push_back({"B" + std::to_string(i), "Name " + std::to_string(i), "F" + std::to_string(i * 7)});
+    WriteFile(folder.Path() / "PDDATABS.DAT", KandorIndexFile(entries));
+    TKandorUserDB db;
+    db.SetDBName(folder.Text());
+    ASSERT_EQ(db.EntryCount(), 3000);
+    std::vector<int> order;
+    for (int i = 0; i < 3000; ++i)
+        order.push_back(i);
+    for (int i = 2999; i >= 0; i -= 7)
+        order.push_back(i);
+    for (int i : {1310, 0, 2999, 1311, 1309, 2621, 2622})
+        order.push_back(i);
+    for (int i : order) {
+        const TKandorReferencePattern entry = EntryOf(db, i);
+        ASSERT_EQ(entry.Name, "Name " + std::to_string(i));
+        ASSERT_EQ(entry.BaseName, "B" + std::to_string(i));
+        ASSERT_EQ(entry.Formula, "F" + std::to_string(i * 7));
+    }
 }
 
 TEST(KandorUserDB, BaseNameWithPathDelimiterGivesAnEntryWithoutLines)

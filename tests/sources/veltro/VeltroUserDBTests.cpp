@@ -310,7 +310,8 @@ TEST(VeltroLines, TenLinesInAnUnterminatedTwoBlockFileAreKept)
 TEST(VeltroLines, LoadedOnFirstRequestAndKept)
 {
     test::TempFolder folder;
-    test::WriteVeltroFile(folder.Path(), "uplog.pdf", test::VeltroLogBytes({{"LATE", {'X'}, "Name"}}));
+    test::WriteVeltroFile(folder.Path(), "uplog.pdf",
+                          test::VeltroLogBytes({{"LATE", {'X'}, "Name"}, {"OTHER", {'Y'}, "Other"}}));
     TVeltroUserDB db;
     db.SetDBName(folder.Text());
     // Written after the log was read: lines come from the first GetEntry.
@@ -325,6 +326,10 @@ TEST(VeltroLines, LoadedOnFirstRequestAndKept)
     // leaves the texts and gives no lines.
     db.SetDBName(folder.Text());
     EXPECT_EQ(EntryOf(db, 0).LineCount, 3);
+    // Only the last entry read holds its lines: after another entry, entry 0
+    // is read again (and its file is gone).
+    EXPECT_EQ(EntryOf(db, 1).LoadState, kVeltroNoPatternFile);
+    EXPECT_EQ(EntryOf(db, 0).LoadState, kVeltroNoPatternFile);
     TVeltroUserDB fresh;
     fresh.SetDBName(folder.Text());
     const auto missing = EntryOf(fresh, 0);

@@ -13,6 +13,7 @@
 // Without workloads: kandor=9999 pdf1=100000 pdf1=400000 add=100000:1000
 // add=400000:300. The folder (default: one in the temporary directory,
 // removed afterwards) keeps the generated sources and targets.
+#include "bench/BenchSupport.h"
 #include "common/Format.h"
 #include "convert/Conversion.h"
 #include "refdb/ReferenceDatabase.h"
@@ -37,18 +38,12 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using norrvik::bench::Clock;
+using norrvik::bench::SecondsSince;
 
 // ---- realistic texts: a few values shared by many patterns, a long tail ----
 
-const std::vector<std::string> kSyllables = {"al", "be", "cor", "dun", "ex", "fa", "gro", "hy",
-                                             "ite", "ka", "lum", "mo", "nit", "or", "pha", "qua",
-                                             "ri", "sil", "tor", "um", "vel", "wo", "xe", "zin"};
+using norrvik::bench::kSyllables;
 const std::vector<std::string> kElements = {"Fe", "Si", "O", "Ca", "C", "Al", "Na", "Cl", "K", "Mg",
                                             "Ti", "Cu", "S", "Zn", "Pb", "Ba", "Mn", "P", "N", "H"};
 const std::vector<std::string> kColours = {"white", "colorless", "black", "gray", "yellow", "brown",

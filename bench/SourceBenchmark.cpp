@@ -4,6 +4,7 @@
 // the look-up of a pattern file must not cost a listing of the folder per
 // entry. Usage: norrvik_bench_sources [entries] [folder] (default 9999
 // entries, a folder in the system's temporary directory, removed afterwards).
+#include "bench/BenchSupport.h"
 #include "convert/Conversion.h"
 #include "tests/support/KandorWriter.h"
 #include "tests/support/TempFolder.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using norrvik::bench::Clock;
 namespace fs = std::filesystem;
 
 constexpr int kOtherFiles = 10000;

@@ -5,6 +5,7 @@
 // memory is its own. Usage: norrvik_bench_store [folder] (default: a folder
 // in the system's temporary directory, removed afterwards); a second argument
 // 1, 2 or 3 runs that case alone (case 3 needs the database case 2 leaves).
+#include "bench/BenchSupport.h"
 #include "common/Format.h"
 #include "refdb/ReferenceDatabase.h"
 
@@ -23,16 +24,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using norrvik::bench::Clock;
+using norrvik::bench::SecondsSince;
 
-double SecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-const std::vector<std::string> kSyllables = {"al", "be", "cor", "dun", "ex", "fa", "gro", "hy",
-                                             "ite", "ka", "lum", "mo", "nit", "or", "pha", "qua",
-                                             "ri", "sil", "tor", "um", "vel", "wo", "xe", "zin"};
+using norrvik::bench::kSyllables;
 const std::vector<std::string> kFormulas = {"Fe2O3", "SiO2", "CaCO3", "Al2O3", "NaCl", "K Al Si3 O8",
                                             "Mg2SiO4", "(NH4)2SO4", "TiO2", "Cu Fe S2"};
 

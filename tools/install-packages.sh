@@ -9,7 +9,7 @@
 set -euo pipefail
 
 # The packages Norrvik builds and tests with.
-build_packages=(cmake g++ make libgtest-dev qt6-base-dev libcli11-dev nlohmann-json3-dev desktop-file-utils)
+build_packages=(cmake g++ make libgtest-dev qt6-base-dev libcli11-dev nlohmann-json3-dev desktop-file-utils groff-base)
 
 wanted=()
 for p in "$@"; do

@@ -87,6 +87,9 @@ TEST_P(CliStopSignal, StopsAfterTheCurrentEntryAndKeepsASecondRunOut)
     const pid_t first = StartCli(convert, temp.Path() / "out1", temp.Path() / "err1");
     ASSERT_GT(first, 0);
     ASSERT_TRUE(WaitForRecords(target, 20));
+    // Held still (its lock with it) while the second run tries, so that the
+    // first cannot end before the signal however fast the machine is.
+    ASSERT_EQ(kill(first, SIGSTOP), 0);
 
     const pid_t second = StartCli(convert, temp.Path() / "out2", temp.Path() / "err2");
     ASSERT_GT(second, 0);
@@ -96,6 +99,7 @@ TEST_P(CliStopSignal, StopsAfterTheCurrentEntryAndKeepsASecondRunOut)
         << refused;
 
     ASSERT_EQ(kill(first, GetParam().signal), 0);
+    ASSERT_EQ(kill(first, SIGCONT), 0);
     EXPECT_EQ(ExitStatusOf(first), 128 + GetParam().signal) << "the run ended before the signal, or was killed by it";
     // The cancelled run's indexes are written to the end, which it says first.
     EXPECT_NE(test::ReadFileText(temp.Path() / "err1").find("Conversion cancelled after "), std::string::npos)

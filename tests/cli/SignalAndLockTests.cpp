@@ -14,8 +14,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <sstream>
+#include <ostream>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -68,6 +69,12 @@ struct StopSignal {
     int signal;
     const char* name;
 };
+
+// Test output names the signal.
+void PrintTo(const StopSignal& stop, std::ostream* out)
+{
+    *out << stop.name;
+}
 
 class CliStopSignal : public ::testing::TestWithParam<StopSignal> {};
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,12 @@ struct Format {
     Driver driver;
     bool skipsDuplicates; // a rerun adds only the patterns that are missing
 };
+
+// Test output names the format.
+inline void PrintTo(const Format& format, std::ostream* out)
+{
+    *out << format.name;
+}
 
 // Three Kandor entries (user patterns added one by one; one without a
 // pattern file) and a PDF1 reference database of three patterns (appended,

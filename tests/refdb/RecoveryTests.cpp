@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <ostream>
 
 namespace norrvik {
 namespace {
@@ -95,6 +96,12 @@ struct Damage {
     const char* reported; // a line of the report (or the refusal) holds this; empty: an empty report
     bool copiesAside = true; // false: only the store's own recovery, nothing replaced
 };
+
+// Test output names the damage.
+void PrintTo(const Damage& damage, std::ostream* out)
+{
+    *out << damage.name;
+}
 
 const Damage kDamages[] = {
     {"None", [](const fs::path&) {}, 4, ""},

@@ -58,18 +58,15 @@ bool FileMissing(const std::filesystem::path& path)
 
 std::uintmax_t RegularFileSize(const std::filesystem::path& path)
 {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (status.type() == std::filesystem::file_type::not_found)
+    // One look at the file: type and size together.
+    const PathStatus status = StatusFollowingLinks(path);
+    if (status.type == std::filesystem::file_type::not_found)
         ThrowCannotReadFile(PathText(path), std::make_error_code(std::errc::no_such_file_or_directory).message());
-    if (error)
-        ThrowCannotReadFile(PathText(path), error.message());
-    if (status.type() != std::filesystem::file_type::regular)
-        ThrowCannotReadFile(PathText(path), NotRegularFileReason(status.type()));
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error)
-        ThrowCannotReadFile(PathText(path), error.message());
-    return size;
+    if (status.error)
+        ThrowCannotReadFile(PathText(path), status.error.message());
+    if (status.type != std::filesystem::file_type::regular)
+        ThrowCannotReadFile(PathText(path), NotRegularFileReason(status.type));
+    return status.size;
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, std::uintmax_t* sizeWhenOpened)

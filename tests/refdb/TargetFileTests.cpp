@@ -10,6 +10,8 @@
 
 #include <array>
 #include <filesystem>
+#include <random>
+#include <vector>
 #include <sys/stat.h>
 
 namespace norrvik {
@@ -35,6 +37,49 @@ TEST(TargetFiles, RecordFileReadsBufferedRecordsAndCutsThem)
     file.Sync();
     EXPECT_EQ(test::ReadFile(path), (std::vector<std::uint8_t>{0, 0, 0, 0, 9, 9, 9, 9}));
     EXPECT_THROW(file.ReadRecord(2, record), EInOutError);
+}
+
+// Reads running through the file come from blocks read ahead: whatever mix of
+// such reads, overwrites, appends and cuts, every read sees the last bytes
+// written (blocks end mid-record and at the file's end, 7 not dividing them).
+TEST(TargetFiles, RecordFileReadAheadSeesEveryWrite)
+{
+    TempFolder folder;
+    TRecordFile file;
+    file.Create(folder.Path() / "Data.PDB", 7);
+    std::vector<std::array<std::uint8_t, 7>> model;
+    std::mt19937 random(12);
+    const auto recordFor = [&](std::size_t n) {
+        std::array<std::uint8_t, 7> record{};
+        record.fill(static_cast<std::uint8_t>(random()));
+        record[0] = static_cast<std::uint8_t>(n);
+        return record;
+    };
+    for (std::size_t n = 0; n < 50'000; ++n)
+        file.WriteRecord(static_cast<std::int64_t>(n), model.emplace_back(recordFor(n)));
+    std::size_t next = 0;
+    for (int step = 0; step < 60'000; ++step) {
+        const auto what = random() % 1000;
+        if (what == 0 && model.size() > 100) {
+            model.resize(model.size() - random() % 100);
+            file.Truncate(static_cast<std::int64_t>(model.size()));
+        } else if (what < 20) {
+            const std::size_t n = random() % (model.size() + 1);
+            const auto record = recordFor(n);
+            if (n == model.size())
+                model.push_back(record);
+            else
+                model[n] = record;
+            file.WriteRecord(static_cast<std::int64_t>(n), record);
+        } else if (what < 25) {
+            next = random() % model.size();
+        }
+        next %= model.size();
+        std::array<std::uint8_t, 7> record{};
+        file.ReadRecord(static_cast<std::int64_t>(next), record);
+        ASSERT_EQ(record, model[next]) << "record " << next << " at step " << step;
+        ++next;
+    }
 }
 
 TEST(TargetFiles, ReplacementKeepsPermissionsAndLeavesNoTemporaryFile)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <random>
@@ -47,30 +48,24 @@ TEST(TargetFiles, RecordFileReadAheadSeesEveryWrite)
     TempFolder folder;
     TRecordFile file;
     file.Create(folder.Path() / "Data.PDB", 7);
-    std::vector<std::array<std::uint8_t, 7>> model;
+    std::vector<std::array<std::uint8_t, 7>> model(50'000);
     std::mt19937 random(12);
-    const auto recordFor = [&](std::size_t n) {
-        std::array<std::uint8_t, 7> record{};
-        record.fill(static_cast<std::uint8_t>(random()));
-        record[0] = static_cast<std::uint8_t>(n);
-        return record;
+    const auto write = [&](std::size_t n) {
+        model[n].fill(static_cast<std::uint8_t>(random()));
+        file.WriteRecord(static_cast<std::int64_t>(n), model[n]);
     };
-    for (std::size_t n = 0; n < 50'000; ++n)
-        file.WriteRecord(static_cast<std::int64_t>(n), model.emplace_back(recordFor(n)));
+    for (std::size_t n = 0; n < model.size(); ++n)
+        write(n);
     std::size_t next = 0;
     for (int step = 0; step < 60'000; ++step) {
         const auto what = random() % 1000;
-        if (what == 0 && model.size() > 100) {
+        if (what == 0) {
             model.resize(model.size() - random() % 100);
             file.Truncate(static_cast<std::int64_t>(model.size()));
         } else if (what < 20) {
             const std::size_t n = random() % (model.size() + 1);
-            const auto record = recordFor(n);
-            if (n == model.size())
-                model.push_back(record);
-            else
-                model[n] = record;
-            file.WriteRecord(static_cast<std::int64_t>(n), record);
+            model.resize(std::max(model.size(), n + 1));
+            write(n);
         } else if (what < 25) {
             next = random() % model.size();
         }

@@ -293,6 +293,29 @@ void TFileHandle::CloseQuietly() noexcept
         ::close(std::exchange(descriptor_, -1));
 }
 
+PathStatus StatusFollowingLinks(const std::filesystem::path& path)
+{
+    using std::filesystem::file_type;
+    PathStatus result;
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        const int error = errno;
+        result.error.assign(error, std::generic_category());
+        result.type = error == ENOENT || error == ENOTDIR ? file_type::not_found : file_type::unknown;
+        return result;
+    }
+    const mode_t mode = status.st_mode;
+    result.type = S_ISREG(mode)    ? file_type::regular
+                  : S_ISDIR(mode)  ? file_type::directory
+                  : S_ISCHR(mode)  ? file_type::character
+                  : S_ISBLK(mode)  ? file_type::block
+                  : S_ISFIFO(mode) ? file_type::fifo
+                  : S_ISSOCK(mode) ? file_type::socket
+                                   : file_type::unknown;
+    result.size = static_cast<std::uintmax_t>(status.st_size);
+    return result;
+}
+
 FileKind KindOfFile(const std::filesystem::path& path)
 {
     struct stat status {};

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace norrvik {
 
@@ -80,6 +81,16 @@ private:
     int descriptor_ = -1;
     std::string pathText_;
 };
+
+// The type and size of what a name leads to (links followed), in one look,
+// as std::filesystem::status would report it: a missing name (or a missing
+// folder on its way) is file_type::not_found with the error set.
+struct PathStatus {
+    std::filesystem::file_type type = std::filesystem::file_type::none;
+    std::uintmax_t size = 0;
+    std::error_code error;
+};
+PathStatus StatusFollowingLinks(const std::filesystem::path& path);
 
 // What has a name in a folder, looked at without following a link.
 enum class FileKind { Missing, Regular, Folder, SymbolicLink, Other };

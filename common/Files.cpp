@@ -56,25 +56,23 @@ bool FileMissing(const std::filesystem::path& path)
     return !std::filesystem::exists(path, error) && !error;
 }
 
-std::uintmax_t RegularFileSize(const std::filesystem::path& path)
+namespace {
+
+// The size of a regular file from one look at it; raises naming the file.
+std::uintmax_t RegularFileSize(const std::filesystem::path& path, const PathStatus& status)
 {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (status.type() == std::filesystem::file_type::not_found)
+    if (status.type == std::filesystem::file_type::not_found)
         ThrowCannotReadFile(PathText(path), std::make_error_code(std::errc::no_such_file_or_directory).message());
-    if (error)
-        ThrowCannotReadFile(PathText(path), error.message());
-    if (status.type() != std::filesystem::file_type::regular)
-        ThrowCannotReadFile(PathText(path), NotRegularFileReason(status.type()));
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error)
-        ThrowCannotReadFile(PathText(path), error.message());
-    return size;
+    if (status.error)
+        ThrowCannotReadFile(PathText(path), status.error.message());
+    if (status.type != std::filesystem::file_type::regular)
+        ThrowCannotReadFile(PathText(path), NotRegularFileReason(status.type));
+    return status.size;
 }
 
-std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, std::uintmax_t* sizeWhenOpened)
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, std::uintmax_t size,
+                                        std::uintmax_t* sizeWhenOpened)
 {
-    const std::uintmax_t size = RegularFileSize(path);
     if (sizeWhenOpened != nullptr)
         *sizeWhenOpened = size;
     // Opened without waiting and looked at again once open: something put in
@@ -83,6 +81,28 @@ std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, std::
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     bytes.resize(file.ReadSomeAt(0, bytes));
     return bytes;
+}
+
+} // namespace
+
+std::uintmax_t RegularFileSize(const std::filesystem::path& path)
+{
+    return RegularFileSize(path, StatusFollowingLinks(path));
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, std::uintmax_t* sizeWhenOpened)
+{
+    return ReadFileBytes(path, RegularFileSize(path), sizeWhenOpened);
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFileBytesIfExists(const std::filesystem::path& path,
+                                                               std::uintmax_t* sizeWhenOpened)
+{
+    // The same look tells a missing file (as FileMissing would) and the size.
+    const PathStatus status = StatusFollowingLinks(path);
+    if (status.type == std::filesystem::file_type::not_found)
+        return std::nullopt;
+    return ReadFileBytes(path, RegularFileSize(path, status), sizeWhenOpened);
 }
 
 bool PathTooLong(const std::filesystem::path& path)

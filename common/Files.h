@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,9 @@ std::uintmax_t RegularFileSize(const std::filesystem::path& path);
 // shrank meanwhile).
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path,
                                         std::uintmax_t* sizeWhenOpened = nullptr);
+// Like ReadFileBytes, but a missing file (FileMissing) gives nothing.
+std::optional<std::vector<std::uint8_t>> ReadFileBytesIfExists(const std::filesystem::path& path,
+                                                               std::uintmax_t* sizeWhenOpened = nullptr);
 
 // True when the system refuses the path for its length (the whole path, or
 // one name in it, is longer than it takes).

@@ -174,9 +174,13 @@ TReferenceDatabase::RebuiltIndexes TReferenceDatabase::CollectRebuiltIndexes()
             }
         }
         // In this order: the strongest-lines record sorts the pattern's lines.
+        // Only the last pattern stays held, so only its lines go back in d
+        // order; the others are loaded over at once.
         append(rebuilt.Index, MakeIndexRecord(currentPattern_));
         append(rebuilt.Crystal, MakeCrystalIndexRecord(currentPattern_));
-        append(rebuilt.StrongestLines, MakeStrongestLinesRecord(currentPattern_));
+        append(rebuilt.StrongestLines, n < patternCount
+                                           ? MakeStrongestLinesRecordInIntensityOrder(currentPattern_)
+                                           : MakeStrongestLinesRecord(currentPattern_));
     }
     for (TextIndex index : RebuildTextIndexOrder)
         PatchCountLine(rebuilt.Texts[TextIndexSlot(index)], rebuilt.Counts[TextIndexSlot(index)]);

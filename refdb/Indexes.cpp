@@ -507,6 +507,13 @@ std::int16_t StrongestLineIntensityCode(float relativeIntensity)
 
 StrongestLinesRecord MakeStrongestLinesRecord(TReferencePattern& pattern)
 {
+    const StrongestLinesRecord record = MakeStrongestLinesRecordInIntensityOrder(pattern);
+    pattern.SortLinesByD();
+    return record;
+}
+
+StrongestLinesRecord MakeStrongestLinesRecordInIntensityOrder(TReferencePattern& pattern)
+{
     StrongestLinesRecord record{};
     WriteI32LE(record, strongest_layout::ReferenceNumber, pattern.GetReferenceNumber());
     pattern.SortLinesByIntensity();
@@ -520,7 +527,6 @@ StrongestLinesRecord MakeStrongestLinesRecord(TReferencePattern& pattern)
         WriteI16LE(record, strongest_layout::Intensities + slot,
                    StrongestLineIntensityCode(line.RelativeIntensity));
     }
-    pattern.SortLinesByD();
     return record;
 }
 

@@ -18,8 +18,9 @@
 namespace norrvik {
 
 // A binary file read and written in records of one size. Buffered: records
-// written one after the other go out in large blocks; a read sees what was
-// written before it, buffered or not. Opening refuses symbolic links and
+// written one after the other go out in large blocks, and reads that follow
+// one another through the file are served from blocks read ahead; a read sees
+// what was written before it, buffered or not. Opening refuses symbolic links and
 // anything but a regular file (TFileHandle).
 class TRecordFile {
 public:
@@ -71,6 +72,9 @@ private:
     void RequireWritable() const;
     void Flush();
     std::uint64_t BufferEnd() const { return bufferStart_ + buffer_.size(); }
+    bool ReadFromReadAhead(std::uint64_t offset, MutableBytes bytes);
+    void DropReadAheadOver(std::uint64_t start, std::uint64_t end);
+    void ForgetReads();
 
     TFileHandle file_;
     std::string pathText_;
@@ -81,6 +85,13 @@ private:
     // file starting at bufferStart_.
     std::vector<std::uint8_t> buffer_;
     std::uint64_t bufferStart_ = 0;
+    // Bytes read ahead from the file (never any that are buffered above):
+    // one stretch starting at readAheadStart_, dropped when a write or a cut
+    // touches it. Filled only when a read starts where the last one ended.
+    std::vector<std::uint8_t> readAhead_;
+    std::uint64_t readAheadStart_ = 0;
+    static constexpr std::uint64_t kNoRead = ~std::uint64_t{0};
+    std::uint64_t lastReadEnd_ = kNoRead;
 };
 
 // The whole content of a file, or nothing when it does not exist. Raises

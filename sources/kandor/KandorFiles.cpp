@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 
 namespace norrvik {
@@ -102,15 +103,15 @@ void TKandorpattern::LoadFromFile(const std::string& fileName)
     filename_ = fileName;
     valid_ = false;
     const std::filesystem::path path = PathFromText(fileName);
-    if (FileMissing(path))
-        Fail("Kandor file not found.");
     // Anything but a regular file (a folder, a pipe, a device) is refused
     // with an error naming it; no more is read than the file holds.
     std::uintmax_t expectedSize = 0;
-    std::vector<std::uint8_t> bytes = ReadFileBytes(path, &expectedSize);
-    if (bytes.size() < expectedSize)
+    std::optional<std::vector<std::uint8_t>> bytes = ReadFileBytesIfExists(path, &expectedSize);
+    if (!bytes)
+        Fail("Kandor file not found.");
+    if (bytes->size() < expectedSize)
         Fail(CannotRead);
-    buffer_ = std::move(bytes);
+    buffer_ = std::move(*bytes);
     Validate();
 }
 

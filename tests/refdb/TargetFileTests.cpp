@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <random>
+#include <vector>
 #include <sys/stat.h>
 
 namespace norrvik {
@@ -35,6 +38,43 @@ TEST(TargetFiles, RecordFileReadsBufferedRecordsAndCutsThem)
     file.Sync();
     EXPECT_EQ(test::ReadFile(path), (std::vector<std::uint8_t>{0, 0, 0, 0, 9, 9, 9, 9}));
     EXPECT_THROW(file.ReadRecord(2, record), EInOutError);
+}
+
+// Reads running through the file come from blocks read ahead: whatever mix of
+// such reads, overwrites, appends and cuts, every read sees the last bytes
+// written (blocks end mid-record and at the file's end, 7 not dividing them).
+TEST(TargetFiles, RecordFileReadAheadSeesEveryWrite)
+{
+    TempFolder folder;
+    TRecordFile file;
+    file.Create(folder.Path() / "Data.PDB", 7);
+    std::vector<std::array<std::uint8_t, 7>> model(50'000);
+    std::mt19937 random(12);
+    const auto write = [&](std::size_t n) {
+        model[n].fill(static_cast<std::uint8_t>(random()));
+        file.WriteRecord(static_cast<std::int64_t>(n), model[n]);
+    };
+    for (std::size_t n = 0; n < model.size(); ++n)
+        write(n);
+    std::size_t next = 0;
+    for (int step = 0; step < 60'000; ++step) {
+        const auto what = random() % 1000;
+        if (what == 0) {
+            model.resize(model.size() - random() % 100);
+            file.Truncate(static_cast<std::int64_t>(model.size()));
+        } else if (what < 20) {
+            const std::size_t n = random() % (model.size() + 1);
+            model.resize(std::max(model.size(), n + 1));
+            write(n);
+        } else if (what < 25) {
+            next = random() % model.size();
+        }
+        next %= model.size();
+        std::array<std::uint8_t, 7> record{};
+        file.ReadRecord(static_cast<std::int64_t>(next), record);
+        ASSERT_EQ(record, model[next]) << "record " << next << " at step " << step;
+        ++next;
+    }
 }
 
 TEST(TargetFiles, ReplacementKeepsPermissionsAndLeavesNoTemporaryFile)

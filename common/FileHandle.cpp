@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace norrvik {
 
@@ -426,6 +427,23 @@ void ReplaceFileAtomically(const std::filesystem::path& path, const std::functio
         throw;
     }
     SyncFolder(FolderOf(path));
+}
+
+void CopyFileDurably(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    const TFileHandle source = TFileHandle::Open(from, FileOpening::Read);
+    TFileHandle copy = TFileHandle::Open(to, FileOpening::CreateNew);
+    copy.CopyPermissionsFrom(from);
+    std::vector<std::uint8_t> block(std::size_t{1} << 20);
+    for (std::uint64_t offset = 0;;) {
+        const std::size_t read = source.ReadSomeAt(offset, block);
+        if (read == 0)
+            break;
+        copy.WriteAt(offset, ConstBytes(block.data(), read));
+        offset += read;
+    }
+    copy.Sync();
+    copy.Close();
 }
 
 } // namespace norrvik

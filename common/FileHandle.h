@@ -125,4 +125,9 @@ void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view c
 // temporary file (from offset 0).
 void ReplaceFileAtomically(const std::filesystem::path& path, const std::function<void(TFileHandle&)>& write);
 
+// Copies the file into the new file `to` (created exclusively, never through
+// a link, with the file's permissions) and puts the copy on the disk. The
+// file itself must be a regular file, not a link.
+void CopyFileDurably(const std::filesystem::path& from, const std::filesystem::path& to);
+
 } // namespace norrvik

@@ -75,26 +75,6 @@ bool Missing(const fs::path& path)
     return KindOfFile(path) == FileKind::Missing;
 }
 
-// Copies the file into the new file `to` (created exclusively, never through
-// a link, with the file's permissions) and puts the copy on the disk. The
-// file itself must be a regular file, not a link.
-void CopyFileDurably(const fs::path& from, const fs::path& to)
-{
-    const TFileHandle source = TFileHandle::Open(from, FileOpening::Read);
-    TFileHandle copy = TFileHandle::Open(to, FileOpening::CreateNew);
-    copy.CopyPermissionsFrom(from);
-    std::vector<std::uint8_t> block(std::size_t{1} << 20);
-    for (std::uint64_t offset = 0;;) {
-        const std::size_t read = source.ReadSomeAt(offset, block);
-        if (read == 0)
-            break;
-        copy.WriteAt(offset, ConstBytes(block.data(), read));
-        offset += read;
-    }
-    copy.Sync();
-    copy.Close();
-}
-
 // One kept record: where it stands in the damaged file and the text lists
 // taken off it.
 struct KeptRecord {

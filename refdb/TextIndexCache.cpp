@@ -15,8 +15,14 @@ namespace norrvik {
 namespace {
 
 // The number at the start of a text index (blanks and line ends before it
-// skipped, an optional sign), as a text-file read of an integer takes it.
-std::optional<std::int64_t> LeadingCount(std::string_view content)
+// skipped, an optional sign), as a text-file read of an integer takes it,
+// and where its digits end.
+struct LeadingCount {
+    std::int64_t Value = 0;
+    std::size_t End = 0;
+};
+
+std::optional<LeadingCount> ReadLeadingCount(std::string_view content)
 {
     std::size_t i = 0;
     while (i < content.size() && IsBlankOrControl(content[i]))
@@ -34,7 +40,7 @@ std::optional<std::int64_t> LeadingCount(std::string_view content)
     }
     if (i == digitsStart || (i < content.size() && !IsBlankOrControl(content[i])))
         return std::nullopt;
-    return negative ? -value : value;
+    return LeadingCount{negative ? -value : value, i};
 }
 
 } // namespace
@@ -51,12 +57,19 @@ void AppendIndexEntryToFile(const std::filesystem::path& path, std::int32_t reco
         return;
     }
     AppendToFile(path, line);
-    const std::optional<std::string> content = ReadWholeFile(path);
-    const std::optional<std::int64_t> count = LeadingCount(content.value_or(std::string()));
-    if (!count)
+    const std::string content = ReadWholeFile(path).value_or(std::string());
+    const std::optional<LeadingCount> count = ReadLeadingCount(content);
+    if (!count || count->Value < 0)
         throw EInOutError(FileErrorMessage("Cannot update the entry count of", PathText(path),
-                                           "the file does not start with a number"));
-    OverwriteFileStart(path, FormatIndexCount(static_cast<std::size_t>(*count + 1)));
+                                           "the file does not start with an entry count"));
+    const std::string newCount = FormatIndexCount(static_cast<std::size_t>(count->Value + 1));
+    // The new count goes over the old one in place when both are as wide;
+    // otherwise written over a count of another width it would leave a
+    // digit of the old one behind or cut into the line after it.
+    if (count->End == newCount.size())
+        OverwriteFileStart(path, newCount);
+    else
+        WriteWholeFile(path, newCount + content.substr(count->End));
 }
 
 std::optional<TIndexes> SortTextIndexFile(const std::filesystem::path& path)

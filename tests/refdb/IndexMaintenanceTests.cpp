@@ -155,6 +155,33 @@ TEST(IndexMaintenanceTest, AddedEntriesAreCountedAndSorted)
     }
 }
 
+// A count line of another width than the usual seven characters (written
+// by another program) is replaced whole when an entry is added: the new
+// count is not mixed with digits of the old one, nor written into the line
+// after it.
+TEST(IndexMaintenanceTest, AddedEntryReplacesACountLineOfAnyWidth)
+{
+    const std::string entries = "1 RED\r\n2 GREEN\r\n";
+    for (const std::string countLine : {"      02", "2", "       2", "+2", "   2"}) {
+        TempFolder folder;
+        {
+            auto db = TReferenceDatabase::CreateDatabase(folder.Text(), "PDF2");
+            for (const char* name : {"A", "B"}) {
+                TReferencePattern pattern = NamedPattern({name});
+                db->AddPattern(pattern);
+            }
+            db->Close();
+        }
+        test::WriteFile(folder.Path() / "Color.PDB", countLine + "\r\n" + entries);
+        auto db = OpenForWriting(folder);
+        TReferencePattern blue = NamedPattern({"C"});
+        blue.SetCodedComments({test::CodedLine("BLUE", "CL")});
+        db->AddPattern(blue);
+        db->Close();
+        EXPECT_EQ(Text(folder, "Color.PDB"), "      3\r\n3 BLUE\r\n2 GREEN\r\n1 RED\r\n") << countLine;
+    }
+}
+
 TEST(IndexMaintenanceTest, BinaryIndexRecordsAfterAddAndRebuild)
 {
     TempFolder folder;

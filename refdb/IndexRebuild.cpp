@@ -135,7 +135,7 @@ void TReferenceDatabase::RebuildIndexes()
     if (FileExists(kCodesFileName))
         LoadCodeList();
     // Everything the rebuild writes replaces what adding patterns left.
-    pendingIndexWork_.clear();
+    pendingTextEntries_.Clear();
     textIndexCache_.Clear();
     RebuiltIndexes rebuilt = CollectRebuiltIndexes();
     // The files the run appended to are replaced, not appended to again.

@@ -118,7 +118,7 @@ void TReferenceDatabase::ResetState()
     header_.Clear();
     currentPattern_.Clear();
     textIndexCache_.Clear();
-    pendingIndexWork_.clear();
+    pendingTextEntries_.Clear();
     runMarked_ = false;
     uncommittedPatterns_ = 0;
     filesFoundWritable_ = false;
@@ -643,7 +643,7 @@ void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
         // at Close, so no binary record is appended; the text index work is
         // kept and done only if a text index is needed before that (a
         // look-up, a sort).
-        pendingIndexWork_.push_back(std::move(work));
+        pendingTextEntries_.Add(work.RecordNumber, work.Texts);
         return;
     }
     ApplyIndexWork(work);
@@ -659,6 +659,10 @@ TReferenceDatabase::PendingIndexWork TReferenceDatabase::CollectIndexWork()
     if (!indexRebuildPending_) {
         work.Index = MakeIndexRecord(currentPattern_);
         work.Crystal = MakeCrystalIndexRecord(currentPattern_);
+    } else if (currentPattern_.LinesStrictlyDescendingByD()) {
+        // The rebuild makes the binary records; the sorts below would leave
+        // the lines as they are.
+        return work;
     }
     // Made in any case: its sorts leave the held pattern's lines in the
     // order the next look-up of this record sees.
@@ -669,12 +673,15 @@ TReferenceDatabase::PendingIndexWork TReferenceDatabase::CollectIndexWork()
 
 void TReferenceDatabase::ApplyPendingIndexWork()
 {
-    std::vector<PendingIndexWork> pending = std::move(pendingIndexWork_);
-    pendingIndexWork_.clear();
-    for (const PendingIndexWork& work : pending) {
+    TPendingTextEntries pending = std::move(pendingTextEntries_);
+    pendingTextEntries_.Clear();
+    pending.ForEach([this](std::int32_t recordNumber, TPendingTextEntries::Texts texts) {
+        PendingIndexWork work;
+        work.RecordNumber = recordNumber;
+        work.Texts = std::move(texts);
         AppendTextIndexEntries(work);
         SortTextIndexesInMemory();
-    }
+    });
 }
 
 void TReferenceDatabase::ApplyIndexWork(const PendingIndexWork& work)

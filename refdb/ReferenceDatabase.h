@@ -192,12 +192,12 @@ private:
     };
 
     // The index entries and records one added pattern gives. While a rebuild
-    // is pending, its text entries are kept and applied only when a text
-    // index is needed before the rebuild.
+    // is pending, its text entries are kept (pendingTextEntries_) and
+    // applied only when a text index is needed before the rebuild.
     struct PendingIndexWork {
         std::int32_t RecordNumber = 0;
         std::int32_t PatternCount = 0;
-        std::array<std::vector<std::string>, TextIndexCount> Texts;
+        TPendingTextEntries::Texts Texts;
         IndexRecord Index{};
         CrystalIndexRecord Crystal{};
         StrongestLinesRecord StrongestLines{};
@@ -317,7 +317,7 @@ private:
     std::int32_t uncommittedPatterns_ = 0;
 
     TTextIndexCache textIndexCache_;
-    std::vector<PendingIndexWork> pendingIndexWork_;
+    TPendingTextEntries pendingTextEntries_;
 };
 
 } // namespace norrvik

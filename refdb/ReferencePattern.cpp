@@ -780,6 +780,17 @@ void TReferencePattern::SortLinesByIntensity()
                       });
 }
 
+bool TReferencePattern::LinesStrictlyDescendingByD() const
+{
+    const auto count = static_cast<std::size_t>(GetLineCount());
+    for (std::size_t i = 0; i < count; ++i) {
+        const float d = ReadF32LE(record_, DOffset(i));
+        if (d != d || (i > 0 && !(d < ReadF32LE(record_, DOffset(i - 1)))))
+            return false;
+    }
+    return true;
+}
+
 void TReferencePattern::UpdateMaxIntensity()
 {
     std::int16_t maxIntensity = 0;

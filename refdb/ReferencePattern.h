@@ -310,6 +310,10 @@ public:
     void SortLinesByD();
     // Descending intensity, equal intensities by descending d-spacing.
     void SortLinesByIntensity();
+    // True when every d-spacing is a number below the one before it: then
+    // any series of sorts that ends with SortLinesByD leaves the lines as
+    // they are.
+    bool LinesStrictlyDescendingByD() const;
     // MaxIntensity := the largest intensity, at least 0.
     void UpdateMaxIntensity();
     std::int16_t GetMaxIntensity() const;

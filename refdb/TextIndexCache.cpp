@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <limits>
 
 namespace norrvik {
 
@@ -399,6 +400,38 @@ void TTextIndexCache::Clear()
 {
     for (std::optional<Slot>& slot : slots_)
         slot.reset();
+}
+
+void TPendingTextEntries::Add(std::int32_t recordNumber, const Texts& texts)
+{
+    NORRVIK_ASSERT(arena_.size() < std::numeric_limits<std::uint32_t>::max() / 2 &&
+                       texts_.size() < std::numeric_limits<std::uint32_t>::max() / 2,
+                   "Too many pending index entries");
+    patterns_.push_back({recordNumber, static_cast<std::uint32_t>(texts_.size())});
+    for (std::size_t index = 0; index < texts.size(); ++index)
+        for (const std::string& text : texts[index]) {
+            arena_.append(text);
+            texts_.push_back({static_cast<std::uint32_t>(arena_.size()), static_cast<std::uint32_t>(index)});
+        }
+}
+
+TPendingTextEntries::Texts TPendingTextEntries::TextsOf(std::size_t pattern) const
+{
+    const std::size_t first = patterns_[pattern].FirstText;
+    const std::size_t end = pattern + 1 < patterns_.size() ? patterns_[pattern + 1].FirstText : texts_.size();
+    Texts texts;
+    for (std::size_t t = first; t < end; ++t) {
+        const std::size_t start = t > 0 ? texts_[t - 1].End : 0;
+        texts[texts_[t].Index].push_back(arena_.substr(start, texts_[t].End - start));
+    }
+    return texts;
+}
+
+void TPendingTextEntries::Clear()
+{
+    patterns_ = {};
+    texts_ = {};
+    arena_ = {};
 }
 
 } // namespace norrvik

@@ -102,4 +102,41 @@ private:
     std::array<std::optional<Slot>, TextIndexCount> slots_;
 };
 
+// The text index entries of added patterns kept while a rebuild is pending
+// (it makes every index anew, so they are needed only when an index is
+// wanted before it). All texts share one string, so that a run of many
+// patterns keeps a few bytes per entry.
+class TPendingTextEntries {
+public:
+    using Texts = std::array<std::vector<std::string>, TextIndexCount>;
+
+    bool Empty() const { return patterns_.empty(); }
+    void Add(std::int32_t recordNumber, const Texts& texts);
+    // Calls `apply` with each pattern's record number and texts, in the
+    // order added.
+    template <typename Apply>
+    void ForEach(Apply&& apply) const
+    {
+        for (std::size_t p = 0; p < patterns_.size(); ++p)
+            apply(patterns_[p].RecordNumber, TextsOf(p));
+    }
+    void Clear();
+
+private:
+    struct Pattern {
+        std::int32_t RecordNumber = 0;
+        std::uint32_t FirstText = 0; // in texts_
+    };
+    struct Text {
+        std::uint32_t End = 0; // in arena_
+        std::uint32_t Index = 0;
+    };
+
+    Texts TextsOf(std::size_t pattern) const;
+
+    std::vector<Pattern> patterns_;
+    std::vector<Text> texts_;
+    std::string arena_;
+};
+
 } // namespace norrvik

@@ -115,18 +115,22 @@ TEST(IndexMaintenanceTest, RebuildWritesCleanedSortedTextIndexes)
               "      5\r\n2 ALPHA\r\n3 ALPHA\r\n1 BETA\r\n5 FE\tOXIDE\r\n4 FE OXIDE\r\n");
 }
 
+// A new database in `folder` holding two patterns named A and B.
+void CreateWithPatternsAAndB(const TempFolder& folder)
+{
+    auto db = TReferenceDatabase::CreateDatabase(folder.Text(), "PDF2");
+    for (const char* name : {"A", "B"}) {
+        TReferencePattern pattern = NamedPattern({name});
+        db->AddPattern(pattern);
+    }
+    db->Close();
+}
+
 TEST(IndexMaintenanceTest, AddedEntriesAreCountedAndSorted)
 {
     {
         TempFolder folder;
-        {
-            auto db = TReferenceDatabase::CreateDatabase(folder.Text(), "PDF2");
-            for (const char* name : {"A", "B"}) {
-                TReferencePattern pattern = NamedPattern({name});
-                db->AddPattern(pattern);
-            }
-            db->Close();
-        }
+        CreateWithPatternsAAndB(folder);
         test::WriteFile(folder.Path() / "Color.PDB", std::string("      2\r\n1 RED\r\n2 GREEN\r\n"));
         auto db = OpenForWriting(folder);
         TReferencePattern blue = NamedPattern({"C", "c"});
@@ -164,14 +168,7 @@ TEST(IndexMaintenanceTest, AddedEntryReplacesACountLineOfAnyWidth)
     const std::string entries = "1 RED\r\n2 GREEN\r\n";
     for (const std::string countLine : {"      02", "2", "       2", "+2", "   2"}) {
         TempFolder folder;
-        {
-            auto db = TReferenceDatabase::CreateDatabase(folder.Text(), "PDF2");
-            for (const char* name : {"A", "B"}) {
-                TReferencePattern pattern = NamedPattern({name});
-                db->AddPattern(pattern);
-            }
-            db->Close();
-        }
+        CreateWithPatternsAAndB(folder);
         test::WriteFile(folder.Path() / "Color.PDB", countLine + "\r\n" + entries);
         auto db = OpenForWriting(folder);
         TReferencePattern blue = NamedPattern({"C"});

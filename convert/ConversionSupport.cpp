@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 namespace norrvik {
@@ -127,7 +128,10 @@ void CheckTargetCanBeCreated(const std::string& newFolder)
 bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code)
 {
     try {
-        const TReferencePattern& found = target.FindPattern(code);
+        const std::optional<std::int32_t> record = target.LookUpRecordNumber(code);
+        if (!record)
+            return false;
+        const TReferencePattern& found = target.GetPattern(*record);
         static_cast<void>(found.GetMineralName());
         return true;
     } catch (const ConversionCancelled&) {

@@ -751,10 +751,10 @@ void SortIndexes(TIndexes& entries)
     QuickSortIndexes(entries, 0, static_cast<std::ptrdiff_t>(entries.size()) - 1);
 }
 
-std::int32_t FindInIndex(const TIndexes& entries, std::int32_t& position, const std::string& key)
+std::optional<std::size_t> FindIndexPosition(const TIndexes& entries, const std::string& key)
 {
     if (entries.empty())
-        throw Exception("Indexes not read");
+        return std::nullopt;
     const std::string upperKey = UpperCaseAscii(key);
     const auto size = static_cast<std::ptrdiff_t>(entries.size());
     const auto equalsKey = [&](std::ptrdiff_t p) {
@@ -780,13 +780,22 @@ std::int32_t FindInIndex(const TIndexes& entries, std::int32_t& position, const 
         else if (equalsKey(hi))
             mid = hi;
         else
-            throw Exception(
-                Format("No pattern found with \"%s\".", ("Reference code " + key).c_str()));
+            return std::nullopt;
     }
     while (equalsKey(mid - 1))
         --mid;
-    position = static_cast<std::int32_t>(mid);
-    return entries[static_cast<std::size_t>(mid)].RecordNumber;
+    return static_cast<std::size_t>(mid);
+}
+
+std::int32_t FindInIndex(const TIndexes& entries, std::int32_t& position, const std::string& key)
+{
+    if (entries.empty())
+        throw Exception("Indexes not read");
+    const std::optional<std::size_t> found = FindIndexPosition(entries, key);
+    if (!found)
+        throw Exception(Format("No pattern found with \"%s\".", ("Reference code " + key).c_str()));
+    position = static_cast<std::int32_t>(*found);
+    return entries[*found].RecordNumber;
 }
 
 } // namespace norrvik

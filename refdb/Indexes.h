@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -267,5 +268,8 @@ void SortIndexes(TIndexes& entries);
 // for an empty array and "No pattern found with "Reference code <key>"."
 // (the key as given) when no entry matches.
 std::int32_t FindInIndex(const TIndexes& entries, std::int32_t& position, const std::string& key);
+
+// The position FindInIndex finds, or nothing where it raises an error.
+std::optional<std::size_t> FindIndexPosition(const TIndexes& entries, const std::string& key);
 
 } // namespace norrvik

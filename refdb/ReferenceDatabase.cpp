@@ -522,13 +522,23 @@ TReferencePattern& TReferenceDatabase::FindPattern(const std::string& code)
 
 std::int32_t TReferenceDatabase::FindRecordNumber(const std::string& code)
 {
+    if (const std::optional<std::int32_t> record = LookUpRecordNumber(code))
+        return *record;
+    std::int32_t position = 0;
+    return FindInIndex(referenceCodeIndex_, position, StoredCodeFromDisplayCode(code)); // raises the error
+}
+
+std::optional<std::int32_t> TReferenceDatabase::LookUpRecordNumber(const std::string& code)
+{
     NORRVIK_ASSERT(code.size() == kStoredCodeLength || code.size() == kDisplayCodeLength,
                    "Length of the reference code should be 9 or 11 (with 2 \"-\")");
     const std::string key = StoredCodeFromDisplayCode(code);
     Open();
     LoadReferenceCodeIndex();
-    std::int32_t position = 0;
-    return FindInIndex(referenceCodeIndex_, position, key);
+    const std::optional<std::size_t> position = FindIndexPosition(referenceCodeIndex_, key);
+    if (!position)
+        return std::nullopt;
+    return referenceCodeIndex_[*position].RecordNumber;
 }
 
 void TReferenceDatabase::LoadReferenceCodeIndex()

@@ -145,6 +145,10 @@ public:
     // The pattern with a 9-digit or 11-character (dashed) reference code.
     TReferencePattern& FindPattern(const std::string& code);
     std::int32_t FindRecordNumber(const std::string& code);
+    // FindRecordNumber's answer, or nothing where it raises that the code is
+    // not in the index (or the index holds none): a conversion asks this of
+    // every pattern, and most are not there.
+    std::optional<std::int32_t> LookUpRecordNumber(const std::string& code);
     // The last pattern read or written.
     TReferencePattern& CurrentPattern() { return currentPattern_; }
 

@@ -662,6 +662,32 @@ void WriteLines(PatternRecord& record, const std::vector<LineValues>& lines)
     }
 }
 
+// The first of `count` lines whose d-spacing equals `d`, or `count` when
+// none does. Converting a pattern asks this for each of its lines, and
+// usually none is equal: one pass over the d-spacings, checked once and
+// without an early exit so that the compiler compares several at once,
+// tells whether the search is needed at all.
+std::size_t FirstLineWithD(const PatternRecord& record, std::size_t count, float d)
+{
+    CheckByteRange(record.size(), DOffset(0), 4 * count);
+    const std::uint8_t* const ds = record.data() + DOffset(0);
+    const auto dAt = [ds](std::size_t i) {
+        const std::uint8_t* const b = ds + 4 * i;
+        return std::bit_cast<float>(static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+                                    (static_cast<std::uint32_t>(b[2]) << 16) |
+                                    (static_cast<std::uint32_t>(b[3]) << 24));
+    };
+    bool any = false;
+    for (std::size_t i = 0; i < count; ++i)
+        any |= dAt(i) == d;
+    if (!any)
+        return count;
+    std::size_t i = 0;
+    while (!(dAt(i) == d))
+        ++i;
+    return i;
+}
+
 // The stored line order is that of an exchange sort: every pair i < j is
 // exchanged when `exchange(line i, line j)` (its row i then holds the first
 // of the remaining lines in order). When no two lines are equal in that
@@ -673,13 +699,20 @@ void ExchangeSortLines(PatternRecord& record, std::size_t count, Exchange exchan
 {
     std::vector<LineValues> lines = ReadLines(record, count);
     if (std::none_of(lines.begin(), lines.end(), [](const LineValues& line) { return line.D != line.D; })) {
-        std::vector<LineValues> sorted = lines;
         const auto before = [&exchange](const LineValues& a, const LineValues& b) { return exchange(b, a); };
+        const auto strictlyOrdered = [&before](const std::vector<LineValues>& values) {
+            for (std::size_t i = 1; i < values.size(); ++i)
+                if (!before(values[i - 1], values[i]))
+                    return false;
+            return true;
+        };
+        // Lines already in that order (as most sources give them) stay as
+        // they are: the record is not even rewritten.
+        if (strictlyOrdered(lines))
+            return;
+        std::vector<LineValues> sorted = lines;
         std::sort(sorted.begin(), sorted.end(), before);
-        bool strict = true;
-        for (std::size_t i = 1; strict && i < count; ++i)
-            strict = before(sorted[i - 1], sorted[i]);
-        if (strict) {
+        if (strictlyOrdered(sorted)) {
             WriteLines(record, sorted);
             return;
         }
@@ -702,12 +735,10 @@ void TReferencePattern::AddLine(float d, std::int16_t intensity, std::int16_t h,
                                 std::int16_t l)
 {
     const auto count = static_cast<std::size_t>(GetLineCount());
-    for (std::size_t i = 0; i < count; ++i) {
-        if (ReadF32LE(record_, DOffset(i)) == d) {
-            if (ReadI16LE(record_, IntensityOffset(i)) < intensity)
-                WriteI16LE(record_, IntensityOffset(i), intensity);
-            return;
-        }
+    if (const std::size_t i = FirstLineWithD(record_, count, d); i < count) {
+        if (ReadI16LE(record_, IntensityOffset(i)) < intensity)
+            WriteI16LE(record_, IntensityOffset(i), intensity);
+        return;
     }
     if (count >= layout::MaxLines)
         throw Exception(Format("The pattern already contains the maximum number of lines (%d).",

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -343,6 +344,8 @@ TEST(ReferenceDatabaseTest, PatternsByRecordNumberAndCode)
     EXPECT_EQ(reader.CurrentPattern().GetRecordNumber(), 4);
     EXPECT_EQ(Message([&] { reader.FindRecordNumber("99000-00002"); }),
               "No pattern found with \"Reference code 99000-00002\".");
+    EXPECT_EQ(reader.LookUpRecordNumber("000020318"), 4);
+    EXPECT_EQ(reader.LookUpRecordNumber("99000-00002"), std::nullopt);
     EXPECT_NE(Message([&] { reader.FindRecordNumber("9900002"); }).find(
                   "Length of the reference code should be 9 or 11 (with 2 \"-\")"),
               std::string::npos);
@@ -357,6 +360,7 @@ TEST(ReferenceDatabaseTest, PatternsByRecordNumberAndCode)
     auto fresh = TReferenceDatabase::CreateDatabase(empty.Text(), "PDF2");
     std::filesystem::remove(empty.Path() / "ReferenceCode.PDB");
     EXPECT_EQ(Message([&] { fresh->FindRecordNumber("990000001"); }), "Indexes not read");
+    EXPECT_EQ(fresh->LookUpRecordNumber("990000001"), std::nullopt);
 }
 
 TEST(ReferenceDatabaseTest, AddPatternRefusesReadOnlyFilesAndOlderFormat)

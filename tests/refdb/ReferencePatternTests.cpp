@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace norrvik;
 using namespace norrvik::test;
@@ -311,6 +315,41 @@ TEST(PatternLines, AddLineMergesEqualSpacings)
     EXPECT_EQ(MessageOf([&] { pattern.GetLine(1); }), "Invalid index");
 }
 
+// Against a model: a line whose d-spacing equals (as numbers compare, so
+// +0 equals -0 and a NaN equals nothing) an earlier line's is merged into
+// the first such line, which keeps the larger intensity.
+TEST(PatternLines, AddLineMergesIntoTheFirstEqualSpacing)
+{
+    const float choices[] = {0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(), 1.0f, 1.125f, 2.5f, 7.75f};
+    std::minstd_rand random(9);
+    for (int round = 0; round < 200; ++round) {
+        TReferencePattern pattern;
+        std::vector<std::pair<float, std::int16_t>> model;
+        for (int n = 0; n < 1 + round % 60; ++n) {
+            const float d = random() % 3 == 0 ? choices[random() % 7] : 1.0f + static_cast<float>(random() % 400) / 8.0f;
+            const auto intensity = static_cast<std::int16_t>(random() % 100);
+            pattern.AddLine(d, intensity, static_cast<std::int16_t>(n), 0, 0);
+            const auto same = std::find_if(model.begin(), model.end(), [d](const auto& line) { return line.first == d; });
+            if (same != model.end())
+                same->second = std::max(same->second, intensity);
+            else
+                model.emplace_back(d, intensity);
+        }
+        ASSERT_EQ(pattern.GetLineCount(), static_cast<int>(model.size())) << "round " << round;
+        for (int i = 0; i < pattern.GetLineCount(); ++i)
+            EXPECT_EQ(pattern.GetIntensity(i), model[static_cast<std::size_t>(i)].second) << "round " << round;
+    }
+    // A record may hold equal spacings (written by another program): the
+    // first of them takes the merge.
+    TReferencePattern written;
+    for (const float d : {3.0f, 2.0f, 4.0f})
+        written.AddLine(d, 10, 0, 0, 0);
+    WriteF32LE(written.Record(), pattern_layout::D + 8, 3.0f); // the third line's d
+    written.AddLine(3.0f, 90, 0, 0, 0);
+    EXPECT_EQ(written.GetIntensity(0), 90);
+    EXPECT_EQ(written.GetIntensity(2), 10);
+}
+
 TEST(PatternLines, AtMost204Lines)
 {
     TReferencePattern pattern;
@@ -358,7 +397,8 @@ TEST(PatternLines, SortsLeaveTheBytesOfTheExchangeSortOnTheRecord)
                 WriteI16LE(pattern.Record(), offset + 2 * static_cast<std::size_t>(i), static_cast<std::int16_t>(random() % 6 - 1));
         }
         pattern.Record()[pl::LineCount] = static_cast<std::uint8_t>(count);
-        for (bool byIntensity : {true, false}) {
+        // Sorting again by the same key meets lines already in its order.
+        for (bool byIntensity : {true, false, false, true, true}) {
             PatternRecord expected = pattern.Record();
             exchangeOnRecord(expected, count, byIntensity);
             byIntensity ? pattern.SortLinesByIntensity() : pattern.SortLinesByD();

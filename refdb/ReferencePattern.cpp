@@ -688,15 +688,25 @@ std::size_t FirstLineWithD(const PatternRecord& record, std::size_t count, float
     return i;
 }
 
+// A number's place in the order of floats as an unsigned key (NaNs have
+// none; -0 and +0 get neighbouring keys, though they compare equal).
+std::uint64_t OrderedKey(float value)
+{
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
+}
+
 // The stored line order is that of an exchange sort: every pair i < j is
 // exchanged when `exchange(line i, line j)` (its row i then holds the first
 // of the remaining lines in order). When no two lines are equal in that
 // order and no d is a NaN, the order is a strict total one and the exchange
-// sort leaves the one order any sort leaves; only then is a fast sort used.
-// The record is written once.
-template <typename Exchange>
-void ExchangeSortLines(PatternRecord& record, std::size_t count, Exchange exchange)
+// sort leaves the one order any sort leaves; only then is a fast sort used:
+// of `keyOf(line) << 8 | row`, where the keys ascend as the lines come first
+// in that order (rows fit in 8 bits). The record is written once.
+template <typename Exchange, typename KeyOf>
+void ExchangeSortLines(PatternRecord& record, std::size_t count, Exchange exchange, KeyOf keyOf)
 {
+    static_assert(layout::MaxLines <= 256);
     std::vector<LineValues> lines = ReadLines(record, count);
     if (std::none_of(lines.begin(), lines.end(), [](const LineValues& line) { return line.D != line.D; })) {
         const auto before = [&exchange](const LineValues& a, const LineValues& b) { return exchange(b, a); };
@@ -710,8 +720,13 @@ void ExchangeSortLines(PatternRecord& record, std::size_t count, Exchange exchan
         // they are: the record is not even rewritten.
         if (strictlyOrdered(lines))
             return;
-        std::vector<LineValues> sorted = lines;
-        std::sort(sorted.begin(), sorted.end(), before);
+        std::vector<std::uint64_t> keys(count);
+        for (std::size_t i = 0; i < count; ++i)
+            keys[i] = keyOf(lines[i]) << 8 | i;
+        std::sort(keys.begin(), keys.end());
+        std::vector<LineValues> sorted(count);
+        for (std::size_t i = 0; i < count; ++i)
+            sorted[i] = lines[keys[i] & 0xff];
         if (strictlyOrdered(sorted)) {
             WriteLines(record, sorted);
             return;
@@ -799,16 +814,23 @@ DiffractionLine TReferencePattern::GetLine(int index) const
 
 void TReferencePattern::SortLinesByD()
 {
-    ExchangeSortLines(record_, static_cast<std::size_t>(GetLineCount()),
-                      [](const LineValues& a, const LineValues& b) { return a.D < b.D; });
+    ExchangeSortLines(
+        record_, static_cast<std::size_t>(GetLineCount()),
+        [](const LineValues& a, const LineValues& b) { return a.D < b.D; },
+        [](const LineValues& line) { return 0xffffffffu - OrderedKey(line.D); });
 }
 
 void TReferencePattern::SortLinesByIntensity()
 {
-    ExchangeSortLines(record_, static_cast<std::size_t>(GetLineCount()),
-                      [](const LineValues& a, const LineValues& b) {
-                          return a.Intensity < b.Intensity || (a.Intensity == b.Intensity && a.D < b.D);
-                      });
+    ExchangeSortLines(
+        record_, static_cast<std::size_t>(GetLineCount()),
+        [](const LineValues& a, const LineValues& b) {
+            return a.Intensity < b.Intensity || (a.Intensity == b.Intensity && a.D < b.D);
+        },
+        [](const LineValues& line) {
+            const auto descendingIntensity = static_cast<std::uint64_t>(0x7fff - line.Intensity); // 0 .. 0xffff
+            return descendingIntensity << 32 | (0xffffffffu - OrderedKey(line.D));
+        });
 }
 
 bool TReferencePattern::LinesStrictlyDescendingByD() const

@@ -12,6 +12,8 @@
 #include "refdb/ReferenceCodes.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -672,15 +674,16 @@ std::size_t FirstLineWithD(const PatternRecord& record, std::size_t count, float
     CheckByteRange(record.size(), DOffset(0), 4 * count);
     const std::uint8_t* const ds = record.data() + DOffset(0);
     const auto dAt = [ds](std::size_t i) {
-        const std::uint8_t* const b = ds + 4 * i;
-        return std::bit_cast<float>(static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                                    (static_cast<std::uint32_t>(b[2]) << 16) |
-                                    (static_cast<std::uint32_t>(b[3]) << 24));
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, ds + 4 * i, sizeof bits);
+        if constexpr (std::endian::native == std::endian::big)
+            bits = (bits >> 24) | ((bits >> 8) & 0xff00u) | ((bits << 8) & 0xff0000u) | (bits << 24);
+        return std::bit_cast<float>(bits);
     };
-    bool any = false;
+    unsigned any = 0; // not bool: the compiler vectorises an OR of integers
     for (std::size_t i = 0; i < count; ++i)
-        any |= dAt(i) == d;
-    if (!any)
+        any |= static_cast<unsigned>(dAt(i) == d);
+    if (any == 0)
         return count;
     std::size_t i = 0;
     while (!(dAt(i) == d))

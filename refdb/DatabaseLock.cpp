@@ -7,24 +7,32 @@
 
 namespace norrvik {
 
+namespace {
+
+// Takes the lock, or refuses with `refusal`, in which %s names the folder.
+TFolderLock LockOrRefuse(const std::string& folder, TFolderLock::Mode mode, const char* refusal)
+{
+    TFolderLock lock;
+    if (lock.TryLock(PathFromText(folder), mode) == TFolderLock::Result::InUse)
+        throw Exception(Format(refusal, folder.c_str()));
+    return lock;
+}
+
+} // namespace
+
 TDatabaseLock TDatabaseLock::Exclusive(const std::string& folder)
 {
-    TDatabaseLock lock;
-    if (lock.lock_.TryLock(PathFromText(folder), TFolderLock::Mode::Exclusive) == TFolderLock::Result::InUse)
-        throw Exception(Format("Folder %s is being used by another conversion (or by a rebuild, recover, dump or "
-                               "verify of it); nothing was changed. Wait until it has finished and try again.",
-                               folder.c_str()));
-    return lock;
+    return TDatabaseLock(LockOrRefuse(folder, TFolderLock::Mode::Exclusive,
+                                      "Folder %s is being used by another conversion (or by a rebuild, recover, "
+                                      "dump or verify of it); nothing was changed. Wait until it has finished and "
+                                      "try again."));
 }
 
 TDatabaseLock TDatabaseLock::Shared(const std::string& folder)
 {
-    TDatabaseLock lock;
-    if (lock.lock_.TryLock(PathFromText(folder), TFolderLock::Mode::Shared) == TFolderLock::Result::InUse)
-        throw Exception(Format("Folder %s is being used by another conversion, which is changing the database; "
-                               "wait until it has finished and try again.",
-                               folder.c_str()));
-    return lock;
+    return TDatabaseLock(LockOrRefuse(folder, TFolderLock::Mode::Shared,
+                                      "Folder %s is being used by another conversion, which is changing the "
+                                      "database; wait until it has finished and try again."));
 }
 
 } // namespace norrvik

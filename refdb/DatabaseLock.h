@@ -10,6 +10,7 @@
 #include "common/FolderLock.h"
 
 #include <string>
+#include <utility>
 
 namespace norrvik {
 
@@ -27,6 +28,7 @@ public:
     bool Held() const { return lock_.Held(); }
 
 private:
+    explicit TDatabaseLock(TFolderLock lock) : lock_(std::move(lock)) {}
     TFolderLock lock_;
 };
 

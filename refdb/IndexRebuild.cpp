@@ -54,6 +54,19 @@ bool KeepReferenceCodeIndex(const std::exception_ptr& failure, TextIndex index)
     return failure && index == TextIndex::ReferenceCode;
 }
 
+// Runs `step` for every text index in sort order, on past a failure (except
+// for ReferenceCode.PDB, see above), and raises the first failure at the end.
+template <typename Step>
+void ForEachTextIndexInSortOrder(Step&& step)
+{
+    std::exception_ptr failure;
+    for (TextIndex index : SortTextIndexOrder)
+        if (!KeepReferenceCodeIndex(failure, index))
+            KeepFirstFailure(failure, [&] { step(index); });
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
 } // namespace
 
 void TReferenceDatabase::WriteTextIndex(const TIndexes& entries, std::string_view fileName)
@@ -70,12 +83,7 @@ void TReferenceDatabase::SortTextIndexes()
 
 void TReferenceDatabase::SortTextIndexesInMemory()
 {
-    std::exception_ptr failure;
-    for (TextIndex index : SortTextIndexOrder)
-        if (!KeepReferenceCodeIndex(failure, index))
-            KeepFirstFailure(failure, [&] { SortOneTextIndex(index); });
-    if (failure)
-        std::rethrow_exception(failure);
+    ForEachTextIndexInSortOrder([this](TextIndex index) { SortOneTextIndex(index); });
 }
 
 void TReferenceDatabase::SortTextIndex(const std::string& fileName)
@@ -117,12 +125,7 @@ void TReferenceDatabase::WriteHeldTextIndex(TextIndex index)
 
 void TReferenceDatabase::WriteHeldTextIndexes()
 {
-    std::exception_ptr failure;
-    for (TextIndex index : SortTextIndexOrder)
-        if (!KeepReferenceCodeIndex(failure, index))
-            KeepFirstFailure(failure, [&] { WriteHeldTextIndex(index); });
-    if (failure)
-        std::rethrow_exception(failure);
+    ForEachTextIndexInSortOrder([this](TextIndex index) { WriteHeldTextIndex(index); });
 }
 
 void TReferenceDatabase::RebuildIndexes()

@@ -19,9 +19,6 @@ namespace {
 // records must be on the disk, see ReferenceDatabase.h.)
 constexpr std::size_t kBufferCapacity = 64 * 1024;
 constexpr std::size_t kDirectWrite = kBufferCapacity;
-// Reads that follow one another (a rebuild or a recovery going through the
-// records) take this much of the file at a time.
-constexpr std::size_t kReadAheadCapacity = 128 * 1024;
 
 ConstBytes BytesOf(std::string_view text)
 {
@@ -56,7 +53,7 @@ void TRecordFile::Open(const std::filesystem::path& path, std::size_t recordSize
     recordSize_ = recordSize;
     readOnly_ = readOnly;
     size_ = file_.Size();
-    ForgetReads();
+    readAhead_.Forget();
 }
 
 void TRecordFile::Create(const std::filesystem::path& path, std::size_t recordSize)
@@ -70,7 +67,7 @@ void TRecordFile::Create(const std::filesystem::path& path, std::size_t recordSi
     recordSize_ = recordSize;
     readOnly_ = false;
     size_ = 0;
-    ForgetReads();
+    readAhead_.Forget();
 }
 
 void TRecordFile::Close()
@@ -84,7 +81,7 @@ void TRecordFile::Close()
         file_.CloseQuietly();
         throw;
     }
-    ForgetReads();
+    readAhead_.Forget();
     file_.Close();
 }
 
@@ -96,7 +93,7 @@ void TRecordFile::CloseQuietly() noexcept
     } catch (...) {
     }
     buffer_.clear();
-    ForgetReads();
+    readAhead_.Forget();
     file_.CloseQuietly();
 }
 
@@ -125,7 +122,7 @@ void TRecordFile::Truncate(std::int64_t records)
     else if (BufferEnd() > size)
         buffer_.resize(static_cast<std::size_t>(size - bufferStart_));
     Flush();
-    DropReadAheadOver(size, std::numeric_limits<std::uint64_t>::max());
+    readAhead_.DropOver(size, std::numeric_limits<std::uint64_t>::max());
     file_.Truncate(size);
     size_ = size;
 }
@@ -174,49 +171,11 @@ void TRecordFile::ReadAt(std::uint64_t offset, MutableBytes bytes)
     }
     if (!buffer_.empty() && offset < BufferEnd() && end > bufferStart_)
         Flush(); // partly buffered: the file holds it all once written
-    if (!ReadFromReadAhead(offset, bytes))
+    // Never into buffered bytes beyond the read: the file does not hold them
+    // yet (the buffer lies wholly before or wholly after the read here).
+    const std::uint64_t limit = !buffer_.empty() && bufferStart_ >= end ? bufferStart_ : size_;
+    if (!readAhead_.Read(file_, offset, bytes, limit))
         file_.ReadAt(offset, bytes);
-    lastReadEnd_ = end;
-}
-
-bool TRecordFile::ReadFromReadAhead(std::uint64_t offset, MutableBytes bytes)
-{
-    if (bytes.empty())
-        return false;
-    const std::uint64_t end = offset + bytes.size();
-    const bool held = offset >= readAheadStart_ && end <= readAheadStart_ + readAhead_.size();
-    if (!held) {
-        // Only reads that go on from the last one are worth a block.
-        if (offset != lastReadEnd_ || bytes.size() >= kReadAheadCapacity)
-            return false;
-        // Up to the file's end, and short of any buffered bytes beyond the
-        // read (the file does not hold them yet); the caller has the buffer
-        // checked, so it lies wholly before or wholly after the read.
-        std::uint64_t blockEnd = std::min<std::uint64_t>(size_, offset + kReadAheadCapacity);
-        if (!buffer_.empty() && bufferStart_ >= end)
-            blockEnd = std::min(blockEnd, bufferStart_);
-        readAhead_.resize(static_cast<std::size_t>(blockEnd - offset));
-        readAheadStart_ = offset;
-        // A file cut under the reader keeps what could be read: the read
-        // itself then fails as it would without a block.
-        readAhead_.resize(file_.ReadSomeAt(offset, readAhead_));
-        if (end > readAheadStart_ + readAhead_.size())
-            return false;
-    }
-    std::memcpy(bytes.data(), readAhead_.data() + (offset - readAheadStart_), bytes.size());
-    return true;
-}
-
-void TRecordFile::ForgetReads()
-{
-    readAhead_ = std::vector<std::uint8_t>();
-    lastReadEnd_ = kNoRead;
-}
-
-void TRecordFile::DropReadAheadOver(std::uint64_t start, std::uint64_t end)
-{
-    if (start < readAheadStart_ + readAhead_.size() && end > readAheadStart_)
-        readAhead_.clear();
 }
 
 void TRecordFile::WriteAt(std::uint64_t offset, ConstBytes bytes)
@@ -224,7 +183,7 @@ void TRecordFile::WriteAt(std::uint64_t offset, ConstBytes bytes)
     RequireWritable();
     NORRVIK_ASSERT(offset <= size_, "Write past the end of a record file");
     const std::uint64_t end = offset + bytes.size();
-    DropReadAheadOver(offset, end);
+    readAhead_.DropOver(offset, end);
     const bool extendsBuffer = bytes.size() < kDirectWrite && !buffer_.empty() && offset >= bufferStart_ && offset <= BufferEnd() &&
                                end - bufferStart_ <= kBufferCapacity;
     if (extendsBuffer) {

@@ -6,6 +6,7 @@
 
 #include "common/ByteOrder.h"
 #include "common/FileHandle.h"
+#include "common/ReadAhead.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -72,9 +73,6 @@ private:
     void RequireWritable() const;
     void Flush();
     std::uint64_t BufferEnd() const { return bufferStart_ + buffer_.size(); }
-    bool ReadFromReadAhead(std::uint64_t offset, MutableBytes bytes);
-    void DropReadAheadOver(std::uint64_t start, std::uint64_t end);
-    void ForgetReads();
 
     TFileHandle file_;
     std::string pathText_;
@@ -85,13 +83,11 @@ private:
     // file starting at bufferStart_.
     std::vector<std::uint8_t> buffer_;
     std::uint64_t bufferStart_ = 0;
-    // Bytes read ahead from the file (never any that are buffered above):
-    // one stretch starting at readAheadStart_, dropped when a write or a cut
-    // touches it. Filled only when a read starts where the last one ended.
-    std::vector<std::uint8_t> readAhead_;
-    std::uint64_t readAheadStart_ = 0;
-    static constexpr std::uint64_t kNoRead = ~std::uint64_t{0};
-    std::uint64_t lastReadEnd_ = kNoRead;
+    // Bytes read ahead from the file (never any that are buffered above),
+    // dropped when a write or a cut touches them: reads that follow one
+    // another (a rebuild or a recovery going through the records) take
+    // 128 KiB of the file at a time.
+    TReadAhead readAhead_{128 * 1024};
 };
 
 // The whole content of a file, or nothing when it does not exist. Raises

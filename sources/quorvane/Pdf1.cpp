@@ -6,6 +6,7 @@
 #include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Format.h"
+#include "common/ReadAhead.h"
 #include "common/SourceFolder.h"
 
 #include <algorithm>
@@ -70,6 +71,13 @@ std::string TextBeforeTilde(const std::string& text)
 std::string TextBeforeZero(const std::string& text)
 {
     return text.substr(0, text.find('\0'));
+}
+
+// A record's name in a message, such as "the line list of pattern 12"; made
+// only when a message needs it.
+std::string RecordName(const char* what, std::int32_t pattern)
+{
+    return pattern == 0 ? std::string(what) : Format("%s of pattern %d", what, pattern);
 }
 
 } // namespace
@@ -145,22 +153,28 @@ void ParseNames(const std::string& text, std::string& nameP, std::string& nameM,
 // ---------------------------------------------------------------- files
 
 // One source file opened for reading at byte offsets, with its size known so
-// that every read is checked against the end before it happens.
+// that every read is checked against the end before it happens. A pattern
+// takes several small reads of each file, mostly in the order of the file:
+// they are served from blocks read ahead.
 class TSourceFile {
 public:
     TSourceFile(const std::filesystem::path& path, std::string pathText);
 
     std::uint64_t Size() const { return size_; }
 
-    // Reads `size` bytes at `offset` into `dest`; `what` names the record for
-    // the message when the file does not hold them.
-    void ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const std::string& what);
+    // Reads `size` bytes at `offset` into `dest`; `what` (with the number of
+    // the pattern when it is not 0) names the record for the message when
+    // the file does not hold them.
+    void ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const char* what,
+                std::int32_t pattern = 0);
 
 private:
     TFileHandle file_;
     std::string pathText_;
     std::uint64_t size_ = 0;
+    TReadAhead readAhead_{64 * 1024};
 };
+
 
 TSourceFile::TSourceFile(const std::filesystem::path& path, std::string pathText)
     : pathText_(std::move(pathText))
@@ -172,20 +186,24 @@ TSourceFile::TSourceFile(const std::filesystem::path& path, std::string pathText
     file_ = TFileHandle::Open(path, FileOpening::ReadFollowingLinks);
 }
 
-void TSourceFile::ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const std::string& what)
+void TSourceFile::ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t size, const char* what,
+                         std::int32_t pattern)
 {
     if (offset < 0)
         ThrowCannotReadFile(pathText_, Format("%s has the offset %lld, before the start of the file",
-                                              what.c_str(), static_cast<long long>(offset)));
+                                              RecordName(what, pattern).c_str(), static_cast<long long>(offset)));
     if (static_cast<std::uint64_t>(offset) > size_ || size > size_ - static_cast<std::uint64_t>(offset))
         ThrowCannotReadFile(pathText_,
                             Format("%s (%zu bytes at offset %lld) runs past the end of the file (%llu bytes)",
-                                   what.c_str(), size, static_cast<long long>(offset),
+                                   RecordName(what, pattern).c_str(), size, static_cast<long long>(offset),
                                    static_cast<unsigned long long>(size_)));
     if (size == 0)
         return;
-    if (file_.ReadSomeAt(static_cast<std::uint64_t>(offset), MutableBytes(dest, size)) != size)
-        ThrowCannotReadFile(pathText_, Format("%s could not be read", what.c_str()));
+    const MutableBytes bytes(dest, size);
+    if (readAhead_.Read(file_, static_cast<std::uint64_t>(offset), bytes, size_))
+        return;
+    if (file_.ReadSomeAt(static_cast<std::uint64_t>(offset), bytes) != size)
+        ThrowCannotReadFile(pathText_, Format("%s could not be read", RecordName(what, pattern).c_str()));
 }
 
 // The four files of an open database, opened in the order index, line lists,
@@ -289,45 +307,46 @@ void TReferenceDatabase::Close()
     active_ = false;
 }
 
-std::string TReferenceDatabase::ReadTextRecord(TSourceFile& file, std::int32_t offset, const std::string& what)
+std::string TReferenceDatabase::ReadTextRecord(TSourceFile& file, std::int32_t offset, const char* what,
+                                               std::int32_t index)
 {
     std::array<std::uint8_t, TextLengthSize> lengthBytes{};
-    file.ReadAt(offset, lengthBytes.data(), lengthBytes.size(), what);
+    file.ReadAt(offset, lengthBytes.data(), lengthBytes.size(), what, index);
     // The text area holds at most 400 bytes: a longer record is read up to
     // that size, a negative length gives an empty text.
     const auto length =
         static_cast<std::size_t>(std::clamp<int>(ReadI16LE(lengthBytes, 0), 0, MaxRecordText));
     std::string text(length, '\0');
     file.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(TextLengthSize),
-                reinterpret_cast<std::uint8_t*>(text.data()), length, what);
+                reinterpret_cast<std::uint8_t*>(text.data()), length, what, index);
     return text;
 }
 
 void TReferenceDatabase::ReadNames(const IndexRecord& record, std::int32_t index)
 {
     const std::string text = ReadTextRecord(files_->nam, ReadI32LE(record, RecordNamesOffset),
-                                            Format("the names record of pattern %d", index));
+                                            "the names record", index);
     ParseNames(text, scratch_.nameP_, scratch_.nameM_, scratch_.nameC_, scratch_.nameN_, scratch_.name_);
 }
 
 void TReferenceDatabase::ReadFormula(const IndexRecord& record, std::int32_t index)
 {
     const std::string text = ReadTextRecord(files_->frm, ReadI32LE(record, RecordFormulaOffset),
-                                            Format("the formula record of pattern %d", index));
+                                            "the formula record", index);
     scratch_.formula_ = TextBeforeTilde(text);
 }
 
 void TReferenceDatabase::ReadLines(const IndexRecord& record, std::int32_t index)
 {
     const std::int32_t offset = ReadI32LE(record, RecordLinesOffset);
-    const std::string what = Format("the line list of pattern %d", index);
+    const char* const what = "the line list";
     std::array<std::uint8_t, LineCountSize> countBytes{};
-    files_->dis.ReadAt(offset, countBytes.data(), countBytes.size(), what);
+    files_->dis.ReadAt(offset, countBytes.data(), countBytes.size(), what, index);
     // A count below 1 gives no lines; more than a pattern holds are cut.
     const auto count = static_cast<std::size_t>(std::clamp<int>(ReadI16LE(countBytes, 0), 0, MaxLines));
     std::vector<std::uint8_t> entries(count * LineEntrySize);
     files_->dis.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(LineCountSize), entries.data(),
-                       entries.size(), what);
+                       entries.size(), what, index);
     for (std::size_t i = 0; i < count; ++i) {
         scratch_.lines_[i].D = ReadF64LE(entries, i * LineEntrySize);
         scratch_.lines_[i].Intensity = ReadI16LE(entries, i * LineEntrySize + LineIntensity);
@@ -342,7 +361,7 @@ void TReferenceDatabase::ReadPattern(std::int32_t index, TReferencePattern& patt
     scratch_.Clear();
     IndexRecord record{};
     files_->ind.ReadAt(std::int64_t{index} * static_cast<std::int64_t>(IndexRecordSize), record.data(),
-                       record.size(), Format("the index record of pattern %d", index));
+                       record.size(), "the index record", index);
     scratch_.present_ = ReadU8(record, RecordPresent) != 0;
     if (scratch_.present_) {
         std::copy_n(record.begin() + RecordReserved20, scratch_.reserved20_.size(), scratch_.reserved20_.begin());

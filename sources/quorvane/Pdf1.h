@@ -136,7 +136,8 @@ private:
     void ReadNames(const std::array<std::uint8_t, 72>& record, std::int32_t index);
     void ReadFormula(const std::array<std::uint8_t, 72>& record, std::int32_t index);
     void ReadLines(const std::array<std::uint8_t, 72>& record, std::int32_t index);
-    std::string ReadTextRecord(TSourceFile& file, std::int32_t offset, const std::string& what);
+    // `what` and `index` name the record in messages (see TSourceFile::ReadAt).
+    std::string ReadTextRecord(TSourceFile& file, std::int32_t offset, const char* what, std::int32_t index);
 
     std::string headerTag_ = "00";
     bool active_ = false;

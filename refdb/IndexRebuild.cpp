@@ -182,7 +182,7 @@ TReferenceDatabase::RebuiltIndexes TReferenceDatabase::CollectRebuiltIndexes()
         append(rebuilt.Index, MakeIndexRecord(currentPattern_));
         append(rebuilt.Crystal, MakeCrystalIndexRecord(currentPattern_));
         append(rebuilt.StrongestLines, n < patternCount
-                                           ? MakeStrongestLinesRecordInIntensityOrder(currentPattern_)
+                                           ? MakeStrongestLinesRecordOf(currentPattern_)
                                            : MakeStrongestLinesRecord(currentPattern_));
     }
     for (TextIndex index : RebuildTextIndexOrder)

@@ -505,29 +505,40 @@ std::int16_t StrongestLineIntensityCode(float relativeIntensity)
     return RoundHalfEvenClamped<std::int16_t>(static_cast<double>(relativeIntensity) * 10.0);
 }
 
+namespace {
+
+StrongestLinesRecord StrongestLinesRecordOf(const TReferencePattern& pattern,
+                                            const std::vector<DiffractionLine>& strongest)
+{
+    StrongestLinesRecord record{};
+    WriteI32LE(record, strongest_layout::ReferenceNumber, pattern.GetReferenceNumber());
+    WriteU8(record, strongest_layout::Count, static_cast<std::uint8_t>(strongest.size()));
+    for (std::size_t i = 0; i < strongest.size(); ++i) {
+        WriteI16LE(record, strongest_layout::DCodes + 2 * i, StrongestLineDCode(strongest[i].D));
+        WriteI16LE(record, strongest_layout::Intensities + 2 * i,
+                   StrongestLineIntensityCode(strongest[i].RelativeIntensity));
+    }
+    return record;
+}
+
+} // namespace
+
 StrongestLinesRecord MakeStrongestLinesRecord(TReferencePattern& pattern)
 {
-    const StrongestLinesRecord record = MakeStrongestLinesRecordInIntensityOrder(pattern);
+    pattern.SortLinesByIntensity();
+    std::vector<DiffractionLine> strongest(
+        std::min(static_cast<std::size_t>(pattern.GetLineCount()), strongest_layout::MaxLines));
+    for (std::size_t i = 0; i < strongest.size(); ++i)
+        strongest[i] = pattern.GetLine(static_cast<int>(i));
+    const StrongestLinesRecord record = StrongestLinesRecordOf(pattern, strongest);
     pattern.SortLinesByD();
     return record;
 }
 
-StrongestLinesRecord MakeStrongestLinesRecordInIntensityOrder(TReferencePattern& pattern)
+StrongestLinesRecord MakeStrongestLinesRecordOf(const TReferencePattern& pattern)
 {
-    StrongestLinesRecord record{};
-    WriteI32LE(record, strongest_layout::ReferenceNumber, pattern.GetReferenceNumber());
-    pattern.SortLinesByIntensity();
-    const int count =
-        std::min(pattern.GetLineCount(), static_cast<int>(strongest_layout::MaxLines));
-    WriteU8(record, strongest_layout::Count, static_cast<std::uint8_t>(count));
-    for (int i = 0; i < count; ++i) {
-        const DiffractionLine line = pattern.GetLine(i);
-        const std::size_t slot = 2 * static_cast<std::size_t>(i);
-        WriteI16LE(record, strongest_layout::DCodes + slot, StrongestLineDCode(line.D));
-        WriteI16LE(record, strongest_layout::Intensities + slot,
-                   StrongestLineIntensityCode(line.RelativeIntensity));
-    }
-    return record;
+    return StrongestLinesRecordOf(pattern,
+                                  pattern.FirstLinesByIntensity(static_cast<int>(strongest_layout::MaxLines)));
 }
 
 // ---------------------------------------------------------------------------

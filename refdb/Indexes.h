@@ -122,9 +122,9 @@ CrystalIndexRecord MakeCrystalIndexRecord(const TReferencePattern& pattern);
 // rounded halves to even, clamped into 16 bits: d = 0 gives 32767), then sorts
 // the lines back by descending d. Unused slots are zero.
 StrongestLinesRecord MakeStrongestLinesRecord(TReferencePattern& pattern);
-// The same record, leaving the lines sorted by intensity (for a pattern that
+// The same record, the pattern's lines left as they are (for a pattern that
 // is let go at once).
-StrongestLinesRecord MakeStrongestLinesRecordInIntensityOrder(TReferencePattern& pattern);
+StrongestLinesRecord MakeStrongestLinesRecordOf(const TReferencePattern& pattern);
 
 // The d-code of one line: 16384 / d in extended precision, rounded halves to
 // even, clamped into int16; d = 0 gives 32767 and a NaN gives 0.

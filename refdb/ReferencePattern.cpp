@@ -701,46 +701,80 @@ std::uint64_t OrderedKey(float value)
 
 // The stored line order is that of an exchange sort: every pair i < j is
 // exchanged when `exchange(line i, line j)` (its row i then holds the first
-// of the remaining lines in order). When no two lines are equal in that
-// order and no d is a NaN, the order is a strict total one and the exchange
-// sort leaves the one order any sort leaves; only then is a fast sort used:
-// of `keyOf(line) << 8 | row`, where the keys ascend as the lines come first
-// in that order (rows fit in 8 bits). The record is written once.
+// of the remaining lines in order). Puts the first `rows` of `lines` into
+// that order; the lines after them are dropped or left in no particular
+// order, unless `rows` covers them all. Returns false when the lines were
+// already all in that order.
+// When no d is a NaN and none of those first rows is equal in that order to
+// the line after it, the exchange sort's first rows are the lines any sort
+// puts first; only then is a fast sort used: of `keyOf(line) << 8 | row`,
+// where the keys ascend as the lines come first in that order (rows fit in
+// 8 bits).
 template <typename Exchange, typename KeyOf>
-void ExchangeSortLines(PatternRecord& record, std::size_t count, Exchange exchange, KeyOf keyOf)
+bool ExchangeSortValues(std::vector<LineValues>& lines, std::size_t rows, Exchange exchange, KeyOf keyOf)
 {
     static_assert(layout::MaxLines <= 256);
-    std::vector<LineValues> lines = ReadLines(record, count);
+    const std::size_t count = lines.size();
+    rows = std::min(rows, count);
     if (std::none_of(lines.begin(), lines.end(), [](const LineValues& line) { return line.D != line.D; })) {
-        const auto before = [&exchange](const LineValues& a, const LineValues& b) { return exchange(b, a); };
-        const auto strictlyOrdered = [&before](const std::vector<LineValues>& values) {
-            for (std::size_t i = 1; i < values.size(); ++i)
-                if (!before(values[i - 1], values[i]))
+        const auto strictlyOrdered = [&exchange, rows](const LineValues* values, std::size_t size) {
+            for (std::size_t i = 0; i < rows && i + 1 < size; ++i)
+                if (!exchange(values[i + 1], values[i]))
                     return false;
             return true;
         };
         // Lines already in that order (as most sources give them) stay as
-        // they are: the record is not even rewritten.
-        if (strictlyOrdered(lines))
-            return;
-        std::vector<std::uint64_t> keys(count);
+        // they are.
+        if (rows == count && strictlyOrdered(lines.data(), count))
+            return false;
+        std::array<std::uint64_t, layout::MaxLines> keys;
         for (std::size_t i = 0; i < count; ++i)
             keys[i] = keyOf(lines[i]) << 8 | i;
-        std::sort(keys.begin(), keys.end());
-        std::vector<LineValues> sorted(count);
-        for (std::size_t i = 0; i < count; ++i)
+        // A few rows asked for are picked out of the rest (with the line
+        // after them, to tell whether it equals the last); all are sorted.
+        const std::size_t sortedRows = std::min(rows + 1, count);
+        if (sortedRows < count)
+            std::partial_sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(sortedRows),
+                              keys.begin() + static_cast<std::ptrdiff_t>(count));
+        else
+            std::sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(count));
+        std::array<LineValues, layout::MaxLines> sorted;
+        for (std::size_t i = 0; i < sortedRows; ++i)
             sorted[i] = lines[keys[i] & 0xff];
-        if (strictlyOrdered(sorted)) {
-            WriteLines(record, sorted);
-            return;
+        if (strictlyOrdered(sorted.data(), sortedRows)) {
+            lines.assign(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sortedRows < count ? rows : count));
+            return true;
         }
     }
     for (std::size_t i = 0; i + 1 < count; ++i)
         for (std::size_t j = i + 1; j < count; ++j)
             if (exchange(lines[i], lines[j]))
                 std::swap(lines[i], lines[j]);
-    WriteLines(record, lines);
+    return true;
 }
+
+// All lines of the record in the order of ExchangeSortValues, written once.
+template <typename Exchange, typename KeyOf>
+void ExchangeSortLines(PatternRecord& record, std::size_t count, Exchange exchange, KeyOf keyOf)
+{
+    std::vector<LineValues> lines = ReadLines(record, count);
+    if (ExchangeSortValues(lines, count, exchange, keyOf))
+        WriteLines(record, lines);
+}
+
+// The two line orders, as the exchange rule and as keys (lambdas, so that
+// the sorts call them inline).
+const auto DescendingD = [](const LineValues& a, const LineValues& b) { return a.D < b.D; };
+const auto DescendingDKey = [](const LineValues& line) -> std::uint64_t {
+    return 0xffffffffu - OrderedKey(line.D);
+};
+const auto DescendingIntensity = [](const LineValues& a, const LineValues& b) {
+    return a.Intensity < b.Intensity || (a.Intensity == b.Intensity && a.D < b.D);
+};
+const auto DescendingIntensityKey = [](const LineValues& line) {
+    const auto descendingIntensity = static_cast<std::uint64_t>(0x7fff - line.Intensity); // 0 .. 0xffff
+    return descendingIntensity << 32 | DescendingDKey(line);
+};
 
 } // namespace
 
@@ -802,11 +836,15 @@ std::int16_t TReferencePattern::GetL(int index) const
 float TReferencePattern::GetRelativeIntensity(int index) const
 {
     CheckIndex(index, GetLineCount(), "Invalid Index");
+    return RelativeIntensity(ReadI16LE(record_, IntensityOffset(static_cast<std::size_t>(index))));
+}
+
+float TReferencePattern::RelativeIntensity(std::int16_t intensity) const
+{
     const std::int16_t maxIntensity = GetMaxIntensity();
     if (maxIntensity == 0)
         return 0; // no strongest line to compare with
-    const double intensity = ReadI16LE(record_, IntensityOffset(static_cast<std::size_t>(index)));
-    return static_cast<float>(intensity * 100.0 / maxIntensity);
+    return static_cast<float>(static_cast<double>(intensity) * 100.0 / maxIntensity);
 }
 
 DiffractionLine TReferencePattern::GetLine(int index) const
@@ -817,23 +855,24 @@ DiffractionLine TReferencePattern::GetLine(int index) const
 
 void TReferencePattern::SortLinesByD()
 {
-    ExchangeSortLines(
-        record_, static_cast<std::size_t>(GetLineCount()),
-        [](const LineValues& a, const LineValues& b) { return a.D < b.D; },
-        [](const LineValues& line) { return 0xffffffffu - OrderedKey(line.D); });
+    ExchangeSortLines(record_, static_cast<std::size_t>(GetLineCount()), DescendingD, DescendingDKey);
 }
 
 void TReferencePattern::SortLinesByIntensity()
 {
-    ExchangeSortLines(
-        record_, static_cast<std::size_t>(GetLineCount()),
-        [](const LineValues& a, const LineValues& b) {
-            return a.Intensity < b.Intensity || (a.Intensity == b.Intensity && a.D < b.D);
-        },
-        [](const LineValues& line) {
-            const auto descendingIntensity = static_cast<std::uint64_t>(0x7fff - line.Intensity); // 0 .. 0xffff
-            return descendingIntensity << 32 | (0xffffffffu - OrderedKey(line.D));
-        });
+    ExchangeSortLines(record_, static_cast<std::size_t>(GetLineCount()), DescendingIntensity,
+                      DescendingIntensityKey);
+}
+
+std::vector<DiffractionLine> TReferencePattern::FirstLinesByIntensity(int count) const
+{
+    std::vector<LineValues> lines = ReadLines(record_, static_cast<std::size_t>(GetLineCount()));
+    const std::size_t rows = std::min(lines.size(), static_cast<std::size_t>(std::max(count, 0)));
+    ExchangeSortValues(lines, rows, DescendingIntensity, DescendingIntensityKey);
+    std::vector<DiffractionLine> first(rows);
+    for (std::size_t i = 0; i < rows; ++i)
+        first[i] = {lines[i].D, RelativeIntensity(lines[i].Intensity), lines[i].H, lines[i].K, lines[i].L};
+    return first;
 }
 
 bool TReferencePattern::LinesStrictlyDescendingByD() const

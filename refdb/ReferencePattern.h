@@ -310,6 +310,9 @@ public:
     void SortLinesByD();
     // Descending intensity, equal intensities by descending d-spacing.
     void SortLinesByIntensity();
+    // The first `count` lines (fewer when the pattern has fewer) as
+    // SortLinesByIntensity would leave them, the record left as it is.
+    std::vector<DiffractionLine> FirstLinesByIntensity(int count) const;
     // True when every d-spacing is a number below the one before it: then
     // any series of sorts that ends with SortLinesByD leaves the lines as
     // they are.
@@ -348,6 +351,8 @@ public:
     std::string GetAuthors() const;
 
 private:
+    // What GetRelativeIntensity gives for a line of that intensity.
+    float RelativeIntensity(std::int16_t intensity) const;
     std::vector<std::string>& ListFor(TextList list) const;
     void LoadOnDemand(TextList list) const;
 

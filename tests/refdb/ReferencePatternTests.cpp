@@ -8,12 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -369,7 +372,8 @@ TEST(PatternLines, AtMost204Lines)
 // The line sorts against the exchange sort done on the record's bytes, line
 // by line: equal d-spacings and intensities, NaNs, zeros of both signs and
 // every line count up to the maximum must leave the same bytes, whether
-// the lines are all different (a plain sort) or not.
+// the lines are all different (a plain sort) or not. The first lines by
+// intensity, taken without sorting, must be those rows of the sorted record.
 TEST(PatternLines, SortsLeaveTheBytesOfTheExchangeSortOnTheRecord)
 {
     namespace pl = pattern_layout;
@@ -390,21 +394,59 @@ TEST(PatternLines, SortsLeaveTheBytesOfTheExchangeSortOnTheRecord)
     for (int round = 0; round < 300; ++round) {
         TReferencePattern pattern;
         const int count = round < 205 ? round : static_cast<int>(random() % 205);
+        const unsigned intensities = std::array{6u, 40u, 30000u}[static_cast<std::size_t>(round % 3)];
         for (int i = 0; i < count; ++i) {
             const std::uint32_t bits = random() % 4 == 0 ? unusualD[random() % 5] : 0x3f800000u + static_cast<std::uint32_t>(random() % (round % 2 == 0 ? 64 : 1 << 20)) * 4;
             WriteU32LE(pattern.Record(), pl::D + 4 * static_cast<std::size_t>(i), bits);
             for (std::size_t offset : {pl::Intensity, pl::H, pl::K, pl::L})
-                WriteI16LE(pattern.Record(), offset + 2 * static_cast<std::size_t>(i), static_cast<std::int16_t>(random() % 6 - 1));
+                WriteI16LE(pattern.Record(), offset + 2 * static_cast<std::size_t>(i),
+                           static_cast<std::int16_t>(random() % intensities - 1));
         }
         pattern.Record()[pl::LineCount] = static_cast<std::uint8_t>(count);
+        pattern.UpdateMaxIntensity();
         // Sorting again by the same key meets lines already in its order.
         for (bool byIntensity : {true, false, false, true, true}) {
             PatternRecord expected = pattern.Record();
             exchangeOnRecord(expected, count, byIntensity);
+            if (byIntensity) {
+                TReferencePattern sorted;
+                sorted.Record() = expected;
+                for (int rows : {1, 3, 7, 8, count}) {
+                    const std::vector<DiffractionLine> first = pattern.FirstLinesByIntensity(rows);
+                    ASSERT_EQ(first.size(), static_cast<std::size_t>(std::min(rows, count)));
+                    for (int i = 0; i < static_cast<int>(first.size()); ++i) {
+                        const DiffractionLine line = sorted.GetLine(i);
+                        ASSERT_EQ(std::bit_cast<std::uint32_t>(first[static_cast<std::size_t>(i)].D), std::bit_cast<std::uint32_t>(line.D))
+                            << "round " << round << ", " << rows << " rows, row " << i;
+                        ASSERT_EQ(first[static_cast<std::size_t>(i)].RelativeIntensity, line.RelativeIntensity);
+                        ASSERT_EQ(first[static_cast<std::size_t>(i)].H, line.H);
+                    }
+                }
+            }
             byIntensity ? pattern.SortLinesByIntensity() : pattern.SortLinesByD();
             ASSERT_EQ(pattern.Record(), expected) << "round " << round << (byIntensity ? " by intensity" : " by d");
         }
     }
+}
+
+// Of two equal lines, the exchange sort takes the one an earlier exchange
+// moved ahead, not the one stored first: here the second of the rows asked for.
+TEST(PatternLines, FirstLinesByIntensityTakeEqualLinesAsTheSortDoes)
+{
+    namespace pl = pattern_layout;
+    TReferencePattern pattern;
+    // Two lines alike but for h (AddLine would merge them), then a stronger one.
+    const std::tuple<float, std::int16_t, std::int16_t> lines[] = {{2.0f, 50, 1}, {2.0f, 50, 2}, {3.0f, 90, 3}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        WriteF32LE(pattern.Record(), pl::D + 4 * i, std::get<0>(lines[i]));
+        WriteI16LE(pattern.Record(), pl::Intensity + 2 * i, std::get<1>(lines[i]));
+        WriteI16LE(pattern.Record(), pl::H + 2 * i, std::get<2>(lines[i]));
+    }
+    pattern.Record()[pl::LineCount] = 3;
+    const std::vector<DiffractionLine> first = pattern.FirstLinesByIntensity(2);
+    pattern.SortLinesByIntensity();
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[1].H, pattern.GetH(1));
 }
 
 TEST(PatternLines, SortsMoveWholeLines)

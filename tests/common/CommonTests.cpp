@@ -3,10 +3,12 @@
 #include "common/ByteOrder.h"
 #include "common/Elements.h"
 #include "common/Exceptions.h"
+#include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/FixedChars.h"
 #include "common/Format.h"
 #include "common/Numbers.h"
+#include "common/ReadAhead.h"
 #include "common/SourceFolder.h"
 #include "common/Text.h"
 #include "support/TempFolder.h"
@@ -15,6 +17,8 @@
 
 #include <array>
 #include <cmath>
+#include <random>
+#include <vector>
 
 using namespace norrvik;
 
@@ -175,4 +179,34 @@ TEST(Files, SourceFilesAreFoundWithoutRegardToCase)
     }
     EXPECT_EQ(IncludeTrailingPathDelimiter("/data/db"), "/data/db/");
     EXPECT_EQ(IncludeTrailingPathDelimiter("/data/db/"), "/data/db/");
+}
+
+// Reads going forward with gaps, back and far ahead, near the end and at
+// the limit, against the file's own bytes; a read the block cannot serve is
+// left to the caller, never answered short.
+TEST(ReadAhead, ServesExactlyTheFileBytesOrLeavesTheRead)
+{
+    test::TempFolder folder;
+    std::string content(5000, '\0');
+    std::minstd_rand random(3);
+    for (char& c : content)
+        c = static_cast<char>(random());
+    test::WriteFile(folder.Path() / "data", content);
+    const TFileHandle file = TFileHandle::Open(folder.Path() / "data", FileOpening::Read);
+    TReadAhead readAhead(256);
+    std::uint64_t offset = 0;
+    int served = 0;
+    for (int n = 0; n < 2000; ++n) {
+        const std::uint64_t jump = random() % 8 == 0 ? random() % 5000 : offset + random() % 40;
+        const std::size_t size = std::min<std::size_t>(random() % 300, 5000 - std::min<std::uint64_t>(jump, 5000));
+        offset = std::min<std::uint64_t>(jump, 5000 - size);
+        const std::uint64_t limit = random() % 4 == 0 ? offset + size + random() % 100 : 5000;
+        std::vector<std::uint8_t> bytes(size, 0xEE);
+        if (readAhead.Read(file, offset, bytes, std::min<std::uint64_t>(limit, 5000))) {
+            ++served;
+            ASSERT_EQ(std::string(bytes.begin(), bytes.end()), content.substr(offset, size)) << "read " << n;
+        }
+        offset += size;
+    }
+    EXPECT_GT(served, 1000);
 }

@@ -257,6 +257,14 @@ bool TTextIndexCache::Holds(TextIndex index) const
     return slots_[TextIndexSlot(index)].has_value();
 }
 
+std::size_t TTextIndexCache::HeldEntries() const
+{
+    std::size_t entries = 0;
+    for (const std::optional<Slot>& slot : slots_)
+        entries += slot ? slot->Entries.size() : 0;
+    return entries;
+}
+
 TTextIndexCache::Slot& TTextIndexCache::Settled(Slot& slot)
 {
     if (slot.RepeatedSorts == 0)

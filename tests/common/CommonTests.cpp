@@ -8,6 +8,7 @@
 #include "common/FixedChars.h"
 #include "common/Format.h"
 #include "common/Numbers.h"
+#include "common/Parallel.h"
 #include "common/ReadAhead.h"
 #include "common/SourceFolder.h"
 #include "common/Text.h"
@@ -15,9 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <random>
+#include <thread>
 #include <vector>
 
 using namespace norrvik;
@@ -209,4 +213,36 @@ TEST(ReadAhead, ServesExactlyTheFileBytesOrLeavesTheRead)
         offset += size;
     }
     EXPECT_GT(served, 1000);
+}
+
+// Every task runs once, on two threads where the machine has two
+// processors, and what a task raises stays in that task's slot.
+TEST(Parallel, EveryTaskRunsOnceAndKeepsItsOwnFailure)
+{
+    for (std::size_t count : {0u, 1u, 2u, 7u, 200u}) {
+        std::vector<int> runs(count, 0);
+        std::vector<std::thread::id> threads(count);
+        const std::vector<std::exception_ptr> failures = RunTasksSideBySide(count, [&](std::size_t k) {
+            ++runs[k];
+            threads[k] = std::this_thread::get_id();
+            if (k % 3 == 1)
+                throw Exception(Format("task %zu", k));
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        });
+        ASSERT_EQ(failures.size(), count);
+        for (std::size_t k = 0; k < count; ++k) {
+            EXPECT_EQ(runs[k], 1);
+            EXPECT_EQ(failures[k] != nullptr, k % 3 == 1) << k;
+            if (failures[k]) {
+                try {
+                    std::rethrow_exception(failures[k]);
+                } catch (const Exception& e) {
+                    EXPECT_EQ(std::string(e.what()), Format("task %zu", k));
+                }
+            }
+        }
+        if (count == 200 && std::thread::hardware_concurrency() > 1) {
+            EXPECT_NE(std::count(threads.begin(), threads.end(), std::this_thread::get_id()), 200);
+        }
+    }
 }

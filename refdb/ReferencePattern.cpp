@@ -634,13 +634,14 @@ std::size_t LOffset(std::size_t i) { return layout::L + 2 * i; }
 
 // The five values of one line, as the sorts exchange them: the d-spacing's
 // bytes are kept as they stand (every bit pattern survives) next to its value.
+// (No member initialisers: the sorts' arrays of them are not zeroed first.)
 struct LineValues {
-    float D = 0;
-    std::uint32_t DBits = 0;
-    std::int16_t Intensity = 0;
-    std::int16_t H = 0;
-    std::int16_t K = 0;
-    std::int16_t L = 0;
+    float D;
+    std::uint32_t DBits;
+    std::int16_t Intensity;
+    std::int16_t H;
+    std::int16_t K;
+    std::int16_t L;
 };
 
 std::vector<LineValues> ReadLines(const PatternRecord& record, std::size_t count)

@@ -229,4 +229,9 @@ std::string ValidUtf8(std::string_view text)
     return out;
 }
 
+void ReleaseText(std::string& text)
+{
+    std::string().swap(text);
+}
+
 } // namespace norrvik

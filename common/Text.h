@@ -56,5 +56,8 @@ std::string ValidUtf8(std::string_view text);
 // The text with every line feed and carriage return changed into a blank, so
 // that it stays one line of a text file.
 std::string LineBreaksAsBlanks(std::string text);
+// Empties `text` and gives its memory back: assigning an empty string to it
+// would keep the memory for the text to grow into again.
+void ReleaseText(std::string& text);
 
 } // namespace norrvik

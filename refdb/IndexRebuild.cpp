@@ -7,6 +7,7 @@
 #include "common/Exceptions.h"
 #include "common/Files.h"
 #include "common/Parallel.h"
+#include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
 
 #include <algorithm>
@@ -231,27 +232,44 @@ void TReferenceDatabase::WriteRebuiltBinaryIndexes(RebuiltIndexes& rebuilt)
                                  std::pair{StrongestLinesFileName, &rebuilt.StrongestLines},
                                  std::pair{CrystalIndexFileName, &rebuilt.Crystal}}) {
         WriteWholeFile(PathFromText(FilePath(name)), *content);
-        *content = std::string();
+        ReleaseText(*content);
     }
 }
 
 void TReferenceDatabase::WriteRebuiltTextIndexes(RebuiltIndexes& rebuilt)
 {
-    // Sorted in memory; ReferenceCode.PDB last (see SortTextIndexOrder).
-    for (TextIndex index : SortTextIndexOrder) {
-        std::string content = std::move(rebuilt.Texts[TextIndexSlot(index)]);
-        const std::string path = FilePath(TextIndexFileName(index));
-        TIndexes entries;
-        try {
-            entries = ParseTextIndex(content, path);
-        } catch (const Exception&) {
-            WriteWholeFile(PathFromText(path), content); // left unsorted, as a sort of the file would
-            continue;
+    // Read back and sorted in memory two at a time, side by side (each sort
+    // touches only its own index), then written in sort order,
+    // ReferenceCode.PDB last (see SortTextIndexOrder): no more than two
+    // indexes wait to be written.
+    for (std::size_t first = 0; first < SortTextIndexOrder.size(); first += 2) {
+        const std::size_t count = std::min<std::size_t>(2, SortTextIndexOrder.size() - first);
+        std::array<std::optional<TIndexes>, 2> sorted;
+        for (std::size_t k = 0; k < count; ++k) {
+            const TextIndex index = SortTextIndexOrder[first + k];
+            std::string& content = rebuilt.Texts[TextIndexSlot(index)];
+            try {
+                sorted[k] = ParseTextIndex(content, FilePath(TextIndexFileName(index)));
+                ReleaseText(content); // the entries hold it now
+            } catch (const Exception&) {
+                // left unsorted, as a sort of the file would
+            }
         }
-        content = std::string(); // the entries hold it now
-        SortIndexes(entries);
-        WriteTextIndex(entries, TextIndexFileName(index));
-        textIndexCache_.Set(index, std::move(entries));
+        const std::vector<std::exception_ptr> failures = RunTasksSideBySide(count, [&](std::size_t k) {
+            if (sorted[k])
+                SortIndexes(*sorted[k]);
+        });
+        for (std::size_t k = 0; k < count; ++k) {
+            const TextIndex index = SortTextIndexOrder[first + k];
+            if (failures[k])
+                std::rethrow_exception(failures[k]);
+            if (!sorted[k]) {
+                WriteWholeFile(PathFromText(FilePath(TextIndexFileName(index))), rebuilt.Texts[TextIndexSlot(index)]);
+                continue;
+            }
+            WriteTextIndex(*sorted[k], TextIndexFileName(index));
+            textIndexCache_.Set(index, std::move(*sorted[k]));
+        }
     }
 }
 

@@ -186,11 +186,12 @@ public:
         words_[k / 64] = value ? words_[k / 64] | bit : words_[k / 64] & ~bit;
     }
 
-    // The first set bit in [from, end), or end.
-    std::size_t Next(std::size_t from, std::size_t end) const
+    // The first bit in [from, end) that is set (`set`) or clear, or end.
+    std::size_t Next(std::size_t from, std::size_t end, bool set = true) const
     {
+        const std::uint64_t flip = set ? 0 : ~std::uint64_t{0};
         for (std::size_t k = from; k < end;) {
-            const std::uint64_t word = words_[k / 64] >> (k % 64);
+            const std::uint64_t word = (words_[k / 64] ^ flip) >> (k % 64);
             if (word != 0)
                 return std::min(end, k + static_cast<std::size_t>(std::countr_zero(word)));
             k = (k / 64 + 1) * 64;
@@ -198,12 +199,14 @@ public:
         return end;
     }
 
-    // The last set bit in [begin, to], or begin - 1 (as a signed position).
-    std::ptrdiff_t Previous(std::ptrdiff_t to, std::ptrdiff_t begin) const
+    // The last bit in [begin, to] that is set (`set`) or clear, or begin - 1
+    // (as a signed position).
+    std::ptrdiff_t Previous(std::ptrdiff_t to, std::ptrdiff_t begin, bool set = true) const
     {
+        const std::uint64_t flip = set ? 0 : ~std::uint64_t{0};
         for (std::ptrdiff_t k = to; k >= begin;) {
             const auto u = static_cast<std::size_t>(k);
-            const std::uint64_t word = words_[u / 64] << (63 - u % 64);
+            const std::uint64_t word = (words_[u / 64] ^ flip) << (63 - u % 64);
             if (word != 0)
                 return std::max(begin - 1, k - static_cast<std::ptrdiff_t>(std::countl_zero(word)));
             k = static_cast<std::ptrdiff_t>(u / 64 * 64) - 1;
@@ -285,15 +288,17 @@ public:
         return descending_.Next(static_cast<std::size_t>(lo), end) == end;
     }
 
-    // The positions of lo..hi (ascending) whose rank is `rank`: first and
-    // one past the last.
-    std::pair<std::ptrdiff_t, std::ptrdiff_t> EqualRun(std::ptrdiff_t lo, std::ptrdiff_t hi, std::uint64_t rank) const
+    // The positions of lo..hi (ascending) whose rank is that of position p:
+    // first and one past the last. In an ascending range a pair is marked
+    // unordered exactly when its ranks are equal, so the run reaches from
+    // the last unmarked pair before p to the first one from p on (a search
+    // through the marks near p, not through the keys).
+    std::pair<std::ptrdiff_t, std::ptrdiff_t> EqualRunAround(std::ptrdiff_t lo, std::ptrdiff_t hi, std::ptrdiff_t p) const
     {
-        const auto first = std::lower_bound(At(lo), At(hi + 1), rank,
-                                            [](std::uint64_t key, std::uint64_t r) { return RankOf(key) < r; });
-        const auto last = std::upper_bound(first, At(hi + 1), rank,
-                                           [](std::uint64_t r, std::uint64_t key) { return r < RankOf(key); });
-        return {first - keys_.begin(), last - keys_.begin()};
+        const std::ptrdiff_t first = unordered_.Previous(p - 1, lo, false) + 1;
+        const auto last = static_cast<std::ptrdiff_t>(
+            unordered_.Next(static_cast<std::size_t>(p), static_cast<std::size_t>(hi), false));
+        return {first, last + 1};
     }
 
     // Reverses lo..hi (of one rank).
@@ -310,7 +315,9 @@ public:
     // lo + k receives the key from lo + order[k]. False when none moves.
     bool Rearrange(std::ptrdiff_t lo, const std::vector<std::uint32_t>& order)
     {
-        std::vector<std::uint64_t>& old = scratch_;
+        // Kept from call to call: a new one per sort would take fresh pages
+        // from the system each time.
+        thread_local std::vector<std::uint64_t> old;
         old.assign(At(lo), At(lo + static_cast<std::ptrdiff_t>(order.size())));
         bool moved = false;
         for (std::size_t k = 0; k < order.size(); ++k) {
@@ -366,7 +373,6 @@ private:
     }
 
     std::vector<std::uint64_t>& keys_;
-    std::vector<std::uint64_t> scratch_;
     std::ptrdiff_t size_;
     PairBits unordered_;
     PairBits descending_;
@@ -731,7 +737,7 @@ bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks
             // and exchange it pair by pair until they cross: it is reversed,
             // and the ranges go on from the pairs last exchanged (the first
             // exchange happens in any case, be it of the pivot with itself).
-            const auto [first, end] = marked.EqualRun(lo, hi, pivot);
+            const auto [first, end] = marked.EqualRunAround(lo, hi, (lo + hi) / 2);
             const std::ptrdiff_t exchanges = std::max<std::ptrdiff_t>(1, (end - first) / 2);
             marked.Reverse(first, end - 1);
             moved = moved || end - first > 1;

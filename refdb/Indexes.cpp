@@ -587,6 +587,11 @@ std::string FormatTextIndex(const TIndexes& entries)
     return content;
 }
 
+std::size_t IndexCapacityFor(std::size_t entries)
+{
+    return entries + entries / 16;
+}
+
 TIndexes ParseTextIndex(std::string_view content, const std::string& fullPath)
 {
     LineReader lines(content);
@@ -603,7 +608,7 @@ TIndexes ParseTextIndex(std::string_view content, const std::string& fullPath)
     TIndexes entries;
     // Every entry line takes at least two bytes, so a damaged count cannot
     // make this reserve more than the file could hold.
-    entries.reserve(std::min(static_cast<std::size_t>(count), content.size() / 2));
+    entries.reserve(IndexCapacityFor(std::min(static_cast<std::size_t>(count), content.size() / 2)));
     for (std::int32_t n = 0; n < count; ++n) {
         if (!lines.Next(line))
             ThrowIndexFileError(fullPath); // fewer entry lines than counted

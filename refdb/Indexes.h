@@ -259,6 +259,11 @@ bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks
 // compared. A range with hi < lo is left as it is.
 void QuickSortIndexes(TIndexes& entries, std::ptrdiff_t lo, std::ptrdiff_t hi);
 
+// Room to reserve for an index of `entries` entries: a sixteenth more, so
+// that the first entries a run adds to a held index do not move all the
+// others into an array twice the size.
+std::size_t IndexCapacityFor(std::size_t entries);
+
 // Upper-cases the texts and sorts all entries (QuickSortIndexes over 0..n-1).
 void SortIndexes(TIndexes& entries);
 

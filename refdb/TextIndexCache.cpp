@@ -160,7 +160,9 @@ std::optional<std::vector<std::uint64_t>> KeysOfSortedEntries(const TIndexes& en
 {
     if (entries.size() >= kRankEnd)
         return std::nullopt;
-    std::vector<std::uint64_t> keys(entries.size());
+    std::vector<std::uint64_t> keys;
+    keys.reserve(IndexCapacityFor(entries.size()));
+    keys.resize(entries.size());
     std::uint64_t rank = 0;
     for (std::size_t n = 0; n < entries.size(); ++n) {
         if (n > 0 && IndexTextLess(entries[n].Text, entries[n - 1].Text))
@@ -330,7 +332,8 @@ void TTextIndexCache::Set(TextIndex index, TIndexes entries)
     std::optional<std::vector<std::uint64_t>> keys;
     if (upperCase)
         keys = KeysOfSortedEntries(entries);
-    slots_[TextIndexSlot(index)] = Slot{std::move(entries), keys.value_or(std::vector<std::uint64_t>()), 0, false, {}};
+    slots_[TextIndexSlot(index)] =
+        Slot{std::move(entries), keys ? std::move(*keys) : std::vector<std::uint64_t>(), 0, false, {}};
 }
 
 void TTextIndexCache::Append(TextIndex index, std::vector<TIndexedString> entries)

@@ -1,6 +1,6 @@
 // Independent pieces of work spread over this thread and one helper thread
-// (the machines this program runs on have two processors or more; more
-// threads would fight over memory bandwidth for the work given here).
+// (one: the work comes in a few large pieces, and more threads would mostly
+// wait for the same memory).
 #pragma once
 
 #include <cstddef>

@@ -24,8 +24,6 @@ public:
     // is to read the bytes itself (a jump back or far ahead, a read as large
     // as a block, or a file cut under the reader). Every call counts as a read.
     bool Read(const TFileHandle& file, std::uint64_t offset, MutableBytes bytes, std::uint64_t limit);
-    // Notes a read the caller served from elsewhere.
-    void NoteRead(std::uint64_t end) { lastReadEnd_ = end; }
     // Drops the block when it overlaps bytes start..end-1 (they change).
     void DropOver(std::uint64_t start, std::uint64_t end);
     // Drops the block, frees its memory and forgets the last read.

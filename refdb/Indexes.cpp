@@ -16,6 +16,7 @@
 #include <cstring>
 #include <limits>
 #include <unordered_map>
+#include <tuple>
 #include <utility>
 
 namespace norrvik {
@@ -272,6 +273,20 @@ public:
                 Mark(k);
     }
 
+    // Exchanges i with j, i + 1 with j - 1 and so on while j > i and both
+    // hold keys of rank `rank`: there the partition's scans stop at once and
+    // each round exchanges one such pair (equal ranks change no mark).
+    // Returns the pair after the last one exchanged.
+    std::pair<std::ptrdiff_t, std::ptrdiff_t> ExchangeEqualPairs(std::ptrdiff_t i, std::ptrdiff_t j, std::uint64_t rank)
+    {
+        while (j > i && Rank(i) == rank && Rank(j) == rank) {
+            std::swap(keys_[static_cast<std::size_t>(i)], keys_[static_cast<std::size_t>(j)]);
+            ++i;
+            --j;
+        }
+        return {i, j};
+    }
+
     // True when lo..hi is strictly increasing (also when hi <= lo).
     bool StrictlyIncreasing(std::ptrdiff_t lo, std::ptrdiff_t hi) const
     {
@@ -303,13 +318,6 @@ public:
 
     // Reverses lo..hi (of one rank).
     void Reverse(std::ptrdiff_t lo, std::ptrdiff_t hi) { std::reverse(At(lo), At(hi + 1)); }
-
-    // True when every rank of lo..hi is the same.
-    bool AllEqual(std::ptrdiff_t lo, std::ptrdiff_t hi) const
-    {
-        const auto end = static_cast<std::size_t>(hi);
-        return Rank(lo) == Rank(hi) && descending_.Next(static_cast<std::size_t>(lo), end) == end;
-    }
 
     // Puts keys lo..hi (of one rank) in the order `order` gives: position
     // lo + k receives the key from lo + order[k]. False when none moves.
@@ -692,79 +700,129 @@ bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
     return QuickSortRankedKeys(keys, marks);
 }
 
-bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks)
-{
-    MarkedKeys marked(keys, marks);
-    bool moved = false;
-    const auto exchange = [&](std::ptrdiff_t i, std::ptrdiff_t j) {
-        moved = moved || i != j;
-        marked.Exchange(i, j);
+namespace {
+
+// One run of QuickSortRankedKeys: the ranges of IndexQuickSort in the same
+// order (see there), each taken by the shortest way that makes the same
+// exchanges.
+class TRankedQuickSort {
+public:
+    TRankedQuickSort(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks) : marked_(keys, marks)
+    {
+        pending_.push_back({0, static_cast<std::ptrdiff_t>(keys.size()) - 1, false});
+    }
+
+    // True when any key moved.
+    bool Run()
+    {
+        while (!pending_.empty()) {
+            const Range range = pending_.back();
+            pending_.pop_back();
+            Sort(range);
+        }
+        return moved_;
+    }
+
+private:
+    // A range to sort; `Ascending` when it is known not to descend anywhere
+    // (every range within an ascending one stays so: only runs of equal
+    // ranks are reversed there).
+    struct Range {
+        std::ptrdiff_t Lo;
+        std::ptrdiff_t Hi;
+        bool Ascending;
     };
-    // The same ranges in the same order as IndexQuickSort; see there.
-    std::vector<std::pair<std::ptrdiff_t, std::ptrdiff_t>> pending{
-        {0, static_cast<std::ptrdiff_t>(keys.size()) - 1}};
-    while (!pending.empty()) {
-        const auto [lo, hi] = pending.back();
-        pending.pop_back();
+
+    void Sort(const Range& range)
+    {
+        const auto [lo, hi, knownAscending] = range;
         // No exchange happens in a strictly increasing range, at any depth.
-        if (marked.StrictlyIncreasing(lo, hi))
-            continue;
-        if (marked.AllEqual(lo, hi)) {
+        if (marked_.StrictlyIncreasing(lo, hi))
+            return;
+        const bool ascending = knownAscending || marked_.Ascending(lo, hi);
+        if (ascending && marked_.Rank(lo) == marked_.Rank(hi)) {
             if (const std::vector<std::uint32_t>* order = EqualRangeOrder(static_cast<std::size_t>(hi - lo + 1))) {
-                moved = marked.Rearrange(lo, *order) || moved;
-                continue;
+                moved_ = marked_.Rearrange(lo, *order) || moved_;
+                return;
             }
         }
-        const bool ascending = marked.Ascending(lo, hi);
-        if (hi - lo < 10 && ascending) {
-            // Exchanges happen within each run of equal ranks alone, as in a
-            // range of that many equal values.
-            for (std::ptrdiff_t first = lo; first <= hi;) {
-                std::ptrdiff_t last = first;
-                while (last < hi && marked.Rank(last + 1) == marked.Rank(first))
-                    ++last;
-                if (last > first)
-                    moved = marked.Rearrange(first, *EqualRangeOrder(static_cast<std::size_t>(last - first + 1))) || moved;
-                first = last + 1;
-            }
-            continue;
+        if (hi - lo < 10)
+            ascending ? RearrangeEqualRuns(lo, hi) : ExchangeSort(lo, hi);
+        else
+            ascending ? SplitAscending(lo, hi) : Partition(lo, hi);
+    }
+
+    // A small ascending range: exchanges happen within each run of equal
+    // ranks alone, as in a range of that many equal values.
+    void RearrangeEqualRuns(std::ptrdiff_t lo, std::ptrdiff_t hi)
+    {
+        for (std::ptrdiff_t first = lo; first <= hi;) {
+            std::ptrdiff_t last = first;
+            while (last < hi && marked_.Rank(last + 1) == marked_.Rank(first))
+                ++last;
+            if (last > first)
+                moved_ = marked_.Rearrange(first, *EqualRangeOrder(static_cast<std::size_t>(last - first + 1))) || moved_;
+            first = last + 1;
         }
-        if (hi - lo < 10) {
-            for (std::ptrdiff_t i = lo; i < hi; ++i)
-                for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
-                    if (!(marked.Rank(i) < marked.Rank(j)))
-                        exchange(i, j);
-            continue;
-        }
-        const std::uint64_t pivot = marked.Rank((lo + hi) / 2);
-        if (ascending) {
-            // The scans meet the pivot's run of equal ranks from both ends
-            // and exchange it pair by pair until they cross: it is reversed,
-            // and the ranges go on from the pairs last exchanged (the first
-            // exchange happens in any case, be it of the pivot with itself).
-            const auto [first, end] = marked.EqualRunAround(lo, hi, (lo + hi) / 2);
-            const std::ptrdiff_t exchanges = std::max<std::ptrdiff_t>(1, (end - first) / 2);
-            marked.Reverse(first, end - 1);
-            moved = moved || end - first > 1;
-            pending.emplace_back(first + exchanges, hi);
-            pending.emplace_back(lo, end - 1 - exchanges);
-            continue;
-        }
+    }
+
+    void ExchangeSort(std::ptrdiff_t lo, std::ptrdiff_t hi)
+    {
+        for (std::ptrdiff_t i = lo; i < hi; ++i)
+            for (std::ptrdiff_t j = i + 1; j <= hi; ++j)
+                if (!(marked_.Rank(i) < marked_.Rank(j)))
+                    Exchange(i, j);
+    }
+
+    // The scans meet the pivot's run of equal ranks from both ends and
+    // exchange it pair by pair until they cross: it is reversed, and the
+    // ranges go on from the pairs last exchanged (the first exchange happens
+    // in any case, be it of the pivot with itself).
+    void SplitAscending(std::ptrdiff_t lo, std::ptrdiff_t hi)
+    {
+        const auto [first, end] = marked_.EqualRunAround(lo, hi, (lo + hi) / 2);
+        const std::ptrdiff_t exchanges = std::max<std::ptrdiff_t>(1, (end - first) / 2);
+        marked_.Reverse(first, end - 1);
+        moved_ = moved_ || end - first > 1;
+        pending_.push_back({first + exchanges, hi, true});
+        pending_.push_back({lo, end - 1 - exchanges, true});
+    }
+
+    void Partition(std::ptrdiff_t lo, std::ptrdiff_t hi)
+    {
+        const std::uint64_t pivot = marked_.Rank((lo + hi) / 2);
         std::ptrdiff_t i = lo;
         std::ptrdiff_t j = hi;
         do {
-            i = marked.FirstNotBelow(i, pivot, hi);
-            j = marked.LastNotAbove(j, pivot, lo);
+            i = marked_.FirstNotBelow(i, pivot, hi);
+            j = marked_.LastNotAbove(j, pivot, lo);
             if (j >= i) {
-                exchange(i, j);
-                ++i;
-                --j;
+                Exchange(i, j);
+                const std::ptrdiff_t next = i + 1;
+                std::tie(i, j) = marked_.ExchangeEqualPairs(next, j - 1, pivot);
+                moved_ = moved_ || i != next;
             }
         } while (j > i);
-        pending.emplace_back(i, hi);
-        pending.emplace_back(lo, j);
+        pending_.push_back({i, hi, false});
+        pending_.push_back({lo, j, false});
     }
-    return moved;
+
+    void Exchange(std::ptrdiff_t i, std::ptrdiff_t j)
+    {
+        moved_ = moved_ || i != j;
+        marked_.Exchange(i, j);
+    }
+
+    MarkedKeys marked_;
+    std::vector<Range> pending_;
+    bool moved_ = false;
+};
+
+} // namespace
+
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks)
+{
+    return TRankedQuickSort(keys, marks).Run();
 }
 
 void SortIndexes(TIndexes& entries)

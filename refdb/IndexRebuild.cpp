@@ -106,6 +106,10 @@ void TReferenceDatabase::SortTextIndexesInMemory()
         for (TextIndex index : SortTextIndexOrder)
             if (index != TextIndex::ReferenceCode && textIndexCache_.Holds(index))
                 held.push_back(index);
+        // The largest first, so that the two threads finish close together.
+        std::stable_sort(held.begin(), held.end(), [this](TextIndex a, TextIndex b) {
+            return textIndexCache_.HeldEntries(a) > textIndexCache_.HeldEntries(b);
+        });
         const std::vector<std::exception_ptr> failures =
             RunTasksSideBySide(held.size(), [&](std::size_t k) { textIndexCache_.Sort(held[k]); });
         for (std::size_t k = 0; k < held.size(); ++k)

@@ -262,9 +262,15 @@ bool TTextIndexCache::Holds(TextIndex index) const
 std::size_t TTextIndexCache::HeldEntries() const
 {
     std::size_t entries = 0;
-    for (const std::optional<Slot>& slot : slots_)
-        entries += slot ? slot->Entries.size() : 0;
+    for (TextIndex index : SortTextIndexOrder)
+        entries += HeldEntries(index);
     return entries;
+}
+
+std::size_t TTextIndexCache::HeldEntries(TextIndex index) const
+{
+    const std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    return slot ? slot->Entries.size() : 0;
 }
 
 TTextIndexCache::Slot& TTextIndexCache::Settled(Slot& slot)

@@ -70,8 +70,9 @@ std::optional<TIndexes> ParseExactTextIndex(const std::string& content,
 class TTextIndexCache {
 public:
     bool Holds(TextIndex index) const;
-    // Entries held in all indexes together.
+    // Entries held in all indexes together, or in one.
     std::size_t HeldEntries() const;
+    std::size_t HeldEntries(TextIndex index) const;
     // The held entries in their present order (an empty array when none).
     TIndexes Entries(TextIndex index);
     // The bytes of the held index's file: FormatTextIndex of Entries.

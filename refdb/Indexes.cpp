@@ -344,6 +344,19 @@ StrongestLinesRecord MakeStrongestLinesRecordOf(const TReferencePattern& pattern
                                   pattern.FirstLinesByIntensity(static_cast<int>(strongest_layout::MaxLines)));
 }
 
+bool SameStrongestLines(ConstBytes a, ConstBytes b)
+{
+    using namespace strongest_layout;
+    if (a.size() != StrongestLinesRecordSize || b.size() != StrongestLinesRecordSize ||
+        ReadI32LE(a, ReferenceNumber) != ReadI32LE(b, ReferenceNumber) || ReadU8(a, Count) != ReadU8(b, Count))
+        return false;
+    const std::size_t slots = std::min<std::size_t>(ReadU8(a, Count), MaxLines);
+    const auto sameSlots = [&](std::size_t offset) {
+        return std::equal(a.begin() + offset, a.begin() + offset + 2 * slots, b.begin() + offset);
+    };
+    return sameSlots(DCodes) && sameSlots(Intensities);
+}
+
 // ---------------------------------------------------------------------------
 
 std::string FormatIndexCount(std::size_t count)

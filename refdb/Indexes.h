@@ -127,6 +127,12 @@ StrongestLinesRecord MakeStrongestLinesRecord(TReferencePattern& pattern);
 // is let go at once).
 StrongestLinesRecord MakeStrongestLinesRecordOf(const TReferencePattern& pattern);
 
+// True when two StrongestLines.PDB records say the same: the reference
+// number, the count and the first `count` slots of both arrays (the slots
+// beyond the count and the padding carry no meaning). Records of another
+// size are never the same.
+bool SameStrongestLines(ConstBytes a, ConstBytes b);
+
 // The d-code of one line: 16384 / d in extended precision, rounded halves to
 // even, clamped into int16; d = 0 gives 32767 and a NaN gives 0.
 std::int16_t StrongestLineDCode(float d);

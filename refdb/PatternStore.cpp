@@ -141,17 +141,17 @@ void TReferenceDatabase::LoadReferenceCodeIndex()
 
 void TReferenceDatabase::CheckPatternCanBeWritten(const TReferencePattern& pattern)
 {
-    const std::string path = FilePath(kMainDataFileName);
+    // The file's name is looked up only for a refusal: this runs per pattern.
+    const auto refuse = [this](const char* reason) {
+        throw EInOutError(FileErrorMessage("Cannot add a pattern to", FilePath(kMainDataFileName), reason));
+    };
     if (oldRecordFormat_)
-        throw EInOutError(FileErrorMessage("Cannot add a pattern to", path,
-                                           "the file has the older record format"));
+        refuse("the file has the older record format");
     if (dataFile_.IsReadOnly())
-        throw EInOutError(FileErrorMessage("Cannot add a pattern to", path,
-                                           "the database is open for reading only"));
+        refuse("the database is open for reading only");
     if (header_.PatternCount() >= std::numeric_limits<std::int32_t>::max() - 1 ||
         dataFile_.RecordCount() <= header_.PatternCount())
-        throw EInOutError(FileErrorMessage("Cannot add a pattern to", path,
-                                           "the file holds fewer records than its header counts"));
+        refuse("the file holds fewer records than its header counts");
     if (pattern.IsUserPattern() && pattern.GetReferenceCode().empty() &&
         header_.UserPatternCount() >= kMaxUserCodeNumber)
         throw Exception(NoUserCodeLeftMessage(header_.UserPatternCount()));

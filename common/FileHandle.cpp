@@ -4,6 +4,7 @@
 #include "Exceptions.h"
 #include "Files.h"
 #include "Format.h"
+#include "TemporaryNames.h"
 
 #include <cerrno>
 #include <cstring>
@@ -358,7 +359,7 @@ void CheckFolderTakesNewFiles(const std::filesystem::path& folder)
         ThrowReason("Cannot write in folder", text,
                     "the folder is marked read-only (no write permission); new and replaced files"
                     " cannot be made in it. Make it writable or choose another folder");
-    TemporaryFile probe = CreateTemporaryBeside(folder / ".norrvik-probe");
+    TemporaryFile probe = CreateTemporaryBeside(folder / PathFromText(kFolderProbeName));
     if (probe.error != 0)
         ThrowReason("Cannot write in folder", text,
                     probe.error == EACCES || probe.error == EPERM

@@ -9,6 +9,7 @@
 #include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
+#include "refdb/DatabaseFolder.h"
 #include "refdb/DatabaseHeader.h"
 #include "refdb/Indexes.h"
 #include "refdb/SupportLists.h"
@@ -184,9 +185,11 @@ std::vector<std::string> Normalised(std::vector<std::string> texts)
 class DatabaseChecker {
 public:
     DatabaseChecker(const std::string& folderText, const DatabaseCheckOptions& options)
-        : folder_(PathFromText(folderText)), problems_(options.MaxProblemsPerFile)
+        : folder_(PathFromText(folderText)), files_(folderText), problems_(options.MaxProblemsPerFile)
     {
     }
+
+    fs::path File(std::string_view name) const { return files_.Path(name); }
 
     std::vector<std::string> Run()
     {
@@ -196,7 +199,7 @@ public:
                                                                   : "the folder doesn't exist");
             return problems_.Lines();
         }
-        if (KindOfFile(folder_ / kRunMarkerFileName) != FileKind::Missing) {
+        if (KindOfFile(File(kRunMarkerFileName)) != FileKind::Missing) {
             // Its indexes (and the tail of its files) are as the stopped run
             // left them; listing those would only hide what to do.
             problems_.Add(kRunMarkerFileName,
@@ -205,7 +208,7 @@ public:
             return problems_.Lines();
         }
         for (const std::string_view name : ReferenceDatabaseFileNames)
-            if (KindOfFile(folder_ / name) == FileKind::Missing)
+            if (KindOfFile(File(name)) == FileKind::Missing)
                 problems_.Add(name, "missing (a reference database needs it)");
         if (!ReadHeader())
             return problems_.Lines();
@@ -234,7 +237,7 @@ private:
     std::optional<TFileHandle> OpenReporting(std::string_view name)
     {
         try {
-            return TFileHandle::OpenIfExists(folder_ / name, FileOpening::Read);
+            return TFileHandle::OpenIfExists(File(name), FileOpening::Read);
         } catch (const EInOutError& error) {
             Problem(name, error.what());
             return std::nullopt;
@@ -246,7 +249,7 @@ private:
     std::optional<std::string> ReadTextReporting(std::string_view name)
     {
         std::string unreadable;
-        auto content = ReadText(folder_ / name, unreadable);
+        auto content = ReadText(File(name), unreadable);
         if (!unreadable.empty())
             Problem(name, unreadable);
         return content;
@@ -254,7 +257,7 @@ private:
 
     bool ReadHeader()
     {
-        const fs::path path = folder_ / kMainDataFileName;
+        const fs::path path = File(kMainDataFileName);
         main_ = OpenReporting(kMainDataFileName);
         if (!main_)
             return false; // reported as missing above, or as refused
@@ -309,7 +312,7 @@ private:
             return result; // reported as missing or unreadable
         TIndexes entries;
         try {
-            entries = ParseTextIndex(*content, PathText(folder_ / name));
+            entries = ParseTextIndex(*content, PathText(File(name)));
         } catch (const Exception& error) {
             Problem(name, error.what());
             return result;
@@ -341,7 +344,7 @@ private:
         binary_[2].name = StrongestLinesFileName;
         binary_[2].recordSize = StrongestLinesRecordSize;
         for (BinaryIndex& index : binary_) {
-            const bool missing = KindOfFile(folder_ / index.name) == FileKind::Missing;
+            const bool missing = KindOfFile(File(index.name)) == FileKind::Missing;
             index.file = OpenReporting(index.name);
             if (!index.file) {
                 // StrongestLines.PDB is required and reported as missing above.
@@ -433,6 +436,14 @@ private:
         }
     }
 
+    // A StrongestLines.PDB record is compared in its meaningful part only.
+    static bool SameRecord(const BinaryIndex& file, ConstBytes actual, ConstBytes expected)
+    {
+        if (file.name == StrongestLinesFileName)
+            return SameStrongestLines(actual, expected);
+        return std::equal(actual.begin(), actual.end(), expected.begin(), expected.end());
+    }
+
     void CompareBinaryIndexes(std::int64_t n, TReferencePattern& pattern)
     {
         const IndexRecord index = MakeIndexRecord(pattern);
@@ -445,7 +456,7 @@ private:
                 continue;
             std::vector<std::uint8_t> actual(file.recordSize);
             if (!ReadAt(*file.file, static_cast<std::uint64_t>(n - 1) * file.recordSize, actual) ||
-                !std::equal(actual.begin(), actual.end(), expected[i].begin(), expected[i].end()))
+                !SameRecord(file, actual, expected[i]))
                 Problem(file.name, Format("record %lld does not match pattern %lld", static_cast<long long>(n - 1),
                                           static_cast<long long>(n)));
         }
@@ -498,6 +509,7 @@ private:
     }
 
     fs::path folder_;
+    TDatabaseFolder files_; // the files of folder_, whatever their letter case
     ProblemList problems_;
     std::optional<TFileHandle> main_;
     std::size_t recordSize_ = kPatternRecordSize;

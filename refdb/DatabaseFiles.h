@@ -4,7 +4,8 @@
 // exists while a run of this program is writing the database.
 #pragma once
 
-#include "refdb/ReferencePattern.h"
+#include "refdb/PatternDatabaseLink.h"
+#include "refdb/PatternLayout.h"
 
 #include <array>
 #include <cstddef>

@@ -2,7 +2,7 @@
 // the title, in a record of the size of a pattern record.
 #pragma once
 
-#include "refdb/ReferencePattern.h"
+#include "refdb/PatternLayout.h"
 
 #include <array>
 #include <cstddef>

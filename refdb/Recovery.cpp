@@ -15,6 +15,7 @@
 #include "common/Text.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/DatabaseFiles.h"
+#include "refdb/DatabaseFolder.h"
 #include "refdb/DatabaseHeader.h"
 #include "refdb/RecordFile.h"
 #include "refdb/ReferenceCodes.h"
@@ -85,7 +86,7 @@ struct KeptRecord {
 class Recoverer {
 public:
     Recoverer(const std::string& folderText, const ProgressCallback& progress)
-        : folderText_(folderText), folder_(PathFromText(folderText)), progress_(progress)
+        : folderText_(folderText), folder_(PathFromText(folderText)), files_(folderText), progress_(progress)
     {
     }
 
@@ -113,7 +114,7 @@ public:
     }
 
 private:
-    fs::path FilePath(std::string_view name) const { return folder_ / PathFromText(name); }
+    fs::path FilePath(std::string_view name) const { return files_.Path(name); }
     void Say(std::string_view file, const std::string& text) { report_.Lines.push_back(std::string(file) + ": " + text); }
 
     // A run of ours that stopped: the store restores its last commit (and
@@ -431,6 +432,7 @@ private:
 
     std::string folderText_;
     fs::path folder_;
+    TDatabaseFolder files_; // the files of folder_, whatever their letter case
     ProgressCallback progress_;
     RecoveryReport report_;
     TRecordFile main_;

@@ -5,6 +5,7 @@
 #include "common/Exceptions.h"
 #include "common/Files.h"
 #include "common/Format.h"
+#include "refdb/DatabaseFolder.h"
 
 #include <filesystem>
 #include <limits>
@@ -134,11 +135,10 @@ std::string UserStoredCode(std::int32_t n)
 
 bool IsReferenceDatabaseFolder(std::string_view folder)
 {
-    const std::string prefix = IncludeTrailingPathDelimiter(folder);
+    const TDatabaseFolder files(folder);
     for (std::string_view name : ReferenceDatabaseFileNames) {
         std::error_code error;
-        const std::filesystem::path file = PathFromText(prefix + std::string(name));
-        if (!std::filesystem::is_regular_file(file, error))
+        if (!std::filesystem::is_regular_file(files.Path(name), error))
             return false;
     }
     return true;

@@ -8,54 +8,46 @@
 // swallows any failure: callers that must see a failed close (a conversion on
 // its normal path) call Close() explicitly before the object goes.
 //
-// Speed: the seven text indexes are held in memory once read. Adding a
-// pattern appends its entries and sorts them there; the index files are
-// written once, by WriteHeldTextIndexes (which Close calls), with exactly
-// the bytes that appending to and sorting every file at each addition would
-// leave. While a full rebuild is pending anyway (a new database, or after
-// AppendPattern), adding a pattern leaves the text indexes to that rebuild.
+// The store is a façade over its parts, each with its own fields and file:
+// - TDatabaseFolder (DatabaseFolder.h): the folder and its files' names,
+//   found whatever their letter case;
+// - TTextLineFiles (TextLineFiles.h): Comment.PDB and Literature.PDB;
+// - TDatabaseRun (DatabaseRun.h): the run marker, the group commits, the
+//   final commit and the recovery of a stopped run;
+// - TIndexMaintenance (IndexMaintenance.h): the index work of added
+//   patterns, the text indexes held in memory, the binary index files kept
+//   open, the rebuild and the sorting.
+// The store itself holds the main data file, its header and the lists, reads
+// and looks up patterns, and adds them.
 //
-// Stops and crashes. Whatever stops a run that changes the database (an
-// error, a kill, a power cut), the database afterwards holds exactly the
+// Stops and crashes (the rules in full are in DatabaseRun.h): whatever stops
+// a run that changes the database, the database afterwards holds exactly the
 // patterns committed before the stop, each with its own text lines, and its
-// indexes in step with them, at once or after the recovery the next open
-// makes:
-// - Before its first change a run writes the marker file (kRunMarkerFileName)
-//   with the pattern count and the lengths of Comment.PDB and Literature.PDB
-//   at its start, and puts it and the folder on the disk (fsync). The marker
-//   exists exactly while a run of ours is changing the database.
-// - Writes go in a fixed order: a pattern's text lines before its record,
-//   records before the header that counts them. The header's pattern count is
-//   the commit point: it is written only at commits, every
-//   kPatternsPerCommit patterns and at Close, after the text-line files and
-//   the records it counts are on the disk. Between commits the header on
-//   disk counts the last committed patterns; the object counts them all.
-// - Close commits in this order: text-line files, records, the index files
-//   (the pending rebuild, or the held text indexes and the binary indexes),
-//   each put on the disk; the header, on the disk; the folder; then the
-//   marker is removed. Index files are replaced whole, never half-written.
-// - Open for writing finds the marker of a run that stopped and, before
-//   anything is looked up, restores the last commit: the main data file cut
-//   to the header's count (an uncounted or torn tail goes), the text-line
-//   files cut to the end of the committed patterns' lines but never below
-//   their length when the run started, every index rebuilt from the main
-//   data file, leftover temporary files removed, the marker removed. A new
-//   database whose creation stopped is completed as an empty one.
+// indexes in step with them, at once or after the recovery the next open for
+// writing makes. The run's marker exists exactly while a run of ours changes
+// the database; a pattern's text lines go before its record, records before
+// the header that counts them, and the header's count is the commit point.
+// Besides:
 // - A database opened for writing whose indexes are out of step with its
 //   records without our marker (left so by another program, or copied) is
 //   refused with a message that names the first such file and says to run
 //   `norrvik-cli rebuild`, which opens it with OpenForIndexRebuild.
 // - Opened for reading, a database with a marker shows its committed
 //   patterns; nothing is changed.
+// - Opening for writing removes the temporary files a stopped run left.
 #pragma once
 
 #include "common/Progress.h"
+#include "refdb/DatabaseFolder.h"
 #include "refdb/DatabaseHeader.h"
+#include "refdb/DatabaseRun.h"
+#include "refdb/IndexMaintenance.h"
 #include "refdb/Indexes.h"
 #include "refdb/PatternDatabaseLink.h"
 #include "refdb/RecordFile.h"
 #include "refdb/ReferencePattern.h"
 #include "refdb/TextIndexCache.h"
+#include "refdb/TextLineFiles.h"
 
 #include <array>
 #include <cstdint>
@@ -68,18 +60,19 @@
 
 namespace norrvik {
 
-class TReferenceDatabase : public TPatternDatabaseLink {
+class TReferenceDatabase : public TPatternDatabaseLink, private TRunFiles, private TStoredPatterns {
 public:
     // Patterns written between two commits of a run, by default.
-    static constexpr std::int32_t kPatternsPerCommit = 4096;
+    static constexpr std::int32_t kPatternsPerCommit = TDatabaseRun::kPatternsPerCommit;
     // Sets it for every database of the process (tests lower it so that a
     // small run commits several times).
     static void SetPatternsPerCommit(std::int32_t count);
 
     // A closed database named "Unknown", read-only.
     TReferenceDatabase();
-    // Deletes the database files in `folder` (created when missing) and
-    // creates a new, empty database there, left open for writing with an
+    // Deletes the database files in `folder` (created when missing, and put
+    // on the disk) and the temporary files a stopped run left, and creates a
+    // new, empty database there, left open for writing with an
     // index rebuild pending. The title keeps its first 30 characters.
     static std::unique_ptr<TReferenceDatabase> CreateDatabase(const std::string& folder,
                                                               const std::string& title);
@@ -92,7 +85,7 @@ public:
     // The folder, with a trailing path delimiter. Setting another value
     // closes the database first (a pending rebuild still writes to the old
     // folder); the database is not opened.
-    const std::string& DatabaseName() const { return databaseName_; }
+    const std::string& DatabaseName() const { return folder_.Name(); }
     void SetDatabaseName(const std::string& folder);
 
     // True after construction and after every Close. Changing it on an open
@@ -111,8 +104,8 @@ public:
     // may be missing or damaged. A stopped run of ours is restored to its
     // last commit first.
     void OpenForIndexRebuild();
-    // Commits what was written (see the file comment; a pending index
-    // rebuild runs first), closes the files and forgets the state. The
+    // Commits what was written (the run's final commit, see DatabaseRun.h;
+    // a pending index rebuild runs first), closes the files and forgets the state. The
     // database is closed afterwards even when this raises; after a failure
     // the marker stays, so the next open recovers the last commit.
     void Close();
@@ -126,15 +119,15 @@ public:
     bool HasReadOnlyFiles();
     // The required files that are missing or may not be written.
     std::vector<std::string> ReadOnlyFiles(bool firstOnly) const;
-    bool IndexRebuildPending() const { return indexRebuildPending_; }
+    bool IndexRebuildPending() const { return indexes_.RebuildPending(); }
     bool Opened() const { return opened_; }
 
     // The header's version and title (opens the database).
     std::string Version();
     std::string Title();
 
-    // Deletes each of the fifteen database files that exists; files that
-    // cannot be deleted are passed over.
+    // Deletes each of the fifteen database files that exists, under
+    // whatever letter case; files that cannot be deleted are passed over.
     static void DeleteDatabaseFiles(const std::string& folderWithDelimiter);
     void CheckDatabaseFiles();
     void CheckSubfiles();
@@ -172,6 +165,9 @@ public:
     void SetOnIndexPatternMsg(std::function<void(const std::string& referenceCode)> handler);
     // Stage::WritingIndexes, done = n, total = PatternCount, per pattern of RebuildIndexes.
     void SetProgressCallback(ProgressCallback callback);
+    // Not owned; told of every run's begin, commits, end and recovery
+    // (see DatabaseRun.h). nullptr for none.
+    void SetRunObserver(TRunObserver* observer) { run_.SetObserver(observer); }
     // Not owned; handed to every pattern LoadPattern reads. nullptr for none.
     void SetPreferences(const TPreferencesForReferenceDatabase* preferences);
 
@@ -189,139 +185,60 @@ public:
     std::string JournalName(const std::string& code) override;
 
 private:
-    // A text-line file (Comment.PDB or Literature.PDB), opened on first use.
-    struct TStringFile {
-        std::string FileName;
-        TRecordFile File;
-    };
-
-    // The index entries and records one added pattern gives. While a rebuild
-    // is pending, its text entries are kept (pendingTextEntries_) and
-    // applied only when a text index is needed before the rebuild.
-    struct PendingIndexWork {
-        std::int32_t RecordNumber = 0;
-        std::int32_t PatternCount = 0;
-        TPendingTextEntries::Texts Texts;
-        IndexRecord Index{};
-        CrystalIndexRecord Crystal{};
-        StrongestLinesRecord StrongestLines{};
-    };
-
-    // What the run marker records about the database when a run starts.
-    struct RunStart {
-        bool NewDatabase = false;
-        std::int32_t Patterns = 0;
-        std::int64_t CommentLines = 0;    // whole line records of Comment.PDB
-        std::int64_t LiteratureLines = 0; // and of Literature.PDB
-        std::string Title;
-    };
-
     void ResetState();
-    std::string FilePath(std::string_view fileName) const;
-    bool FileExists(std::string_view fileName) const;
+    std::string FilePath(std::string_view fileName) const { return folder_.FilePath(fileName); }
+    bool FileExists(std::string_view fileName) const { return folder_.Exists(fileName); }
 
-    void CheckFolderExists() const;
+    void WriteNewDatabaseFiles(const std::string& title);
     void OpenMainDataFile();
+    void LoadListsForRebuild();
     // The first index file that does not hold one entry (ReferenceCode.PDB)
     // or one record (the binary indexes) per pattern; empty when none.
     std::string_view FirstIndexOutOfStep() const;
     void RefuseIndexesOutOfStep() const;
-
-    // The run of ours that changes the database: the marker, the group
-    // commits, the final commit, and the recovery of a stopped run
-    // (DatabaseRun.cpp).
-    static std::int32_t PatternsPerCommit();
-    void BeginRun(bool newDatabase, const std::string& title);
-    void PatternWritten();
-    void CommitPatterns();
-    void FinishRun();
-    void SyncFilesOfRun();
-    std::string RunMarkerText(const RunStart& start) const;
-    std::optional<RunStart> ReadRunMarker() const;
-    bool HasRunMarker() const;
     void RecoverInterruptedRun();
-    void RestoreCommittedState();
-    void CompleteNewDatabaseFiles(const RunStart& start);
-    void CutTextLineFiles(const std::optional<RunStart>& start);
-    void RemoveLeftoverTemporaryFiles();
     void CloseFiles(std::exception_ptr& failure);
     void LoadSubfileList();
     void LoadCodeList();
     void SaveDefaultSubfileList();
-
-    TStringFile& StringFileFor(TextSideFile file);
-    void OpenStringFile(TStringFile& file);
-    TextRange WriteTextLines(TStringFile& file, const std::vector<std::string>& lines);
-
-    void CheckPatternCanBeWritten(const TReferencePattern& pattern);
-    void WritePatternRecord(TReferencePattern& pattern);
-
-    void ReadIndexFile(TIndexes& entries, TextIndex index);
     void LoadReferenceCodeIndex();
 
-    PendingIndexWork CollectIndexWork();
-    void ApplyIndexWork(const PendingIndexWork& work);
-    void AppendTextIndexEntries(const PendingIndexWork& work);
-    void AppendIndexRecords(const PendingIndexWork& work);
-    void WriteHeldTextIndex(TextIndex index);
-    void SortTextIndexesInMemory();
-    void ApplyPendingIndexWork();
-    void AppendIndexEntries(TextIndex index, std::int32_t recordNumber,
-                            const std::vector<std::string>& values);
-    void AppendIndexEntry(TextIndex index, std::int32_t recordNumber, const std::string& value);
-    // The binary index files adding a pattern appends one record to.
-    static constexpr std::array<std::string_view, 3> kAppendedIndexFiles = {
-        IndexFileName, CrystalIndexFileName, StrongestLinesFileName};
-    void AppendIndexRecord(std::size_t slot, ConstBytes record);
-    void CloseBinaryIndexFiles();
-    void SortOneTextIndex(TextIndex index);
-    void WriteTextIndex(const TIndexes& entries, std::string_view fileName);
-    // True when the index is held, after reading it when its file is
-    // exactly as this program writes text indexes.
-    bool HoldTextIndex(TextIndex index);
+    // Begins the run unless it has begun (see DatabaseRun.h).
+    void BeginRun(bool newDatabase, const std::string& title);
+    void CheckPatternCanBeWritten(const TReferencePattern& pattern);
+    void WriteTextLinesOf(TReferencePattern& pattern);
+    void WritePatternRecord(TReferencePattern& pattern);
 
-    // The index files of a rebuild, built in memory before any is written.
-    struct RebuiltIndexes {
-        std::array<std::string, TextIndexCount> Texts;
-        std::array<std::size_t, TextIndexCount> Counts{};
-        std::string Index;
-        std::string Crystal;
-        std::string StrongestLines;
-    };
-    RebuiltIndexes CollectRebuiltIndexes();
-    // Both let go of what they have written.
-    void WriteRebuiltBinaryIndexes(RebuiltIndexes& rebuilt);
-    void WriteRebuiltTextIndexes(RebuiltIndexes& rebuilt);
+    // TRunFiles
+    void SyncPatternFiles() override;
+    void StartPatternWriteback() override;
+    void WriteHeader() override;
+    void CommitIndexes() override;
+    void CompleteNewDatabase(const std::string& title) override;
+    void CutToLastCommit(const std::optional<TRunStart>& start) override;
+    void CutTextLineFiles(const std::optional<TRunStart>& start);
 
-    std::vector<std::string> codeList_;
-    TStringFile commentFile_;
+    // TStoredPatterns
+    std::int32_t StoredPatternCount() override { return header_.PatternCount(); }
+    TReferencePattern& LoadStoredPattern(std::int32_t n) override;
+
+    TDatabaseFolder folder_;
     bool opened_ = false;
-    std::string databaseName_;
-    bool indexRebuildPending_ = false;
-    bool oldRecordFormat_ = false;
-    TStringFile literatureFile_;
-    std::function<void(const std::string&)> onIndexPatternMsg_;
-    ProgressCallback progress_;
-    TRecordFile dataFile_; // current or older record size, see oldRecordFormat_
-    const TPreferencesForReferenceDatabase* preferences_ = nullptr;
     bool readOnly_ = true;
+    bool oldRecordFormat_ = false;
+    TRecordFile dataFile_; // current or older record size, see oldRecordFormat_
     DatabaseHeader header_;
+    TTextLineFiles textLines_{folder_, readOnly_};
+    TIndexMaintenance indexes_{folder_, readOnly_};
+    TDatabaseRun run_{folder_, *this};
+    std::vector<std::string> codeList_;
+    std::vector<std::string> subfileList_;
     TIndexes referenceCodeIndex_;
     TReferencePattern currentPattern_;
-    std::vector<std::string> subfileList_;
-
-    bool runMarked_ = false;          // the marker of this run is on the disk
+    const TPreferencesForReferenceDatabase* preferences_ = nullptr;
     // The files were found writable by the first AddPattern since opening;
     // under the run's exclusive lock they stay so.
     bool filesFoundWritable_ = false;
-    // Index.PDB, CrystalIndex.PDB and StrongestLines.PDB (kAppendedIndexFiles),
-    // kept open from a run's first append to them until the final commit
-    // puts them on the disk, or a rebuild replaces them.
-    std::array<TRecordFile, 3> binaryIndexFiles_;
-    std::int32_t uncommittedPatterns_ = 0;
-
-    TTextIndexCache textIndexCache_;
-    TPendingTextEntries pendingTextEntries_;
 };
 
 } // namespace norrvik

@@ -5,6 +5,7 @@
 #include "common/FileHandle.h"
 #include "common/Files.h"
 #include "refdb/DatabaseFiles.h"
+#include "refdb/DatabaseFolder.h"
 #include "refdb/Indexes.h"
 
 #include <filesystem>
@@ -45,11 +46,11 @@ void CheckTargetCanBeWritten(const std::string& folder, TargetUse use)
     if (status.type() != std::filesystem::file_type::directory)
         throw EInOutError(FileErrorMessage("Cannot write in folder", folder, "it is not a folder"));
 
-    const std::string prefix = IncludeTrailingPathDelimiter(folder);
+    const TDatabaseFolder files(folder);
     // Links and special files are refused whatever the run does: even the
     // deletion of a new database's files must not act through them.
     for (std::string_view name : DatabaseFileNames()) {
-        const std::string path = prefix + std::string(name);
+        const std::string path = files.FilePath(name);
         const bool mayStay = use == TargetUse::AddToDatabase && name == kCodesFileName;
         if (mayStay && KindOfFile(PathFromText(path)) == FileKind::Regular)
             continue;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdarg>
+#include <filesystem>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,15 +28,29 @@ bool inside = false; // our own calls pass through
 
 // A change not yet durable, undone by a power cut.
 struct Undo {
-    enum class Kind { Bytes, Rename } kind = Kind::Bytes;
+    enum class Kind { Bytes, Rename, Remove, Folder } kind = Kind::Bytes;
     dev_t device = 0;
     ino_t inode = 0;
     off_t offset = 0;
     std::string oldBytes; // what stood at offset before
     off_t oldSize = 0;
     std::string from, to, backup; // a rename and the replaced file's hard link
+    // Remove: `to` came back from its hard link `backup`; Folder: `to` made,
+    // in the folder device/inode.
 };
 std::vector<Undo> journal;
+
+// Our own calls inside a replaced function pass through while it lives.
+class OwnCalls {
+public:
+    OwnCalls() : was_(inside) { inside = true; }
+    ~OwnCalls() { inside = was_; }
+    OwnCalls(const OwnCalls&) = delete;
+    OwnCalls& operator=(const OwnCalls&) = delete;
+
+private:
+    bool was_;
+};
 
 bool Below(const std::string& path)
 {
@@ -110,6 +126,15 @@ void UndoAll()
                 ::rename(undo->backup.c_str(), undo->to.c_str());
             continue;
         }
+        if (undo->kind == Undo::Kind::Remove) {
+            ::rename(undo->backup.c_str(), undo->to.c_str());
+            continue;
+        }
+        if (undo->kind == Undo::Kind::Folder) {
+            std::error_code ignored;
+            std::filesystem::remove_all(undo->to, ignored);
+            continue;
+        }
         const std::string path = PathOfInode(undo->device, undo->inode);
         const int fd = path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd < 0)
@@ -136,8 +161,9 @@ void Synced(int fd)
     if (!powerCut || ::fstat(fd, &status) != 0)
         return;
     const bool folder = S_ISDIR(status.st_mode);
+    const OwnCalls own;
     std::erase_if(journal, [&](const Undo& undo) {
-        if (undo.kind == Undo::Kind::Rename) {
+        if (undo.kind == Undo::Kind::Rename || undo.kind == Undo::Kind::Remove) {
             if (folder && !undo.backup.empty())
                 ::unlink(undo.backup.c_str());
             return folder;
@@ -239,7 +265,10 @@ extern "C" int ftruncate(int fd, off_t length)
 extern "C" int truncate(const char* path, off_t length)
 {
     if (!inside && Below(std::string(path))) {
-        const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+        const int fd = [&] {
+            const OwnCalls own;
+            return ::open(path, O_WRONLY | O_CLOEXEC);
+        }();
         if (fd >= 0) {
             const int result = ftruncate(fd, length);
             ::close(fd);
@@ -268,7 +297,116 @@ extern "C" int rename(const char* from, const char* to)
     return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, 0));
 }
 
+namespace {
+
+// An open that may change the folder: one for reading only changes nothing,
+// so a stop there leaves the folder as a stop at the next operation would.
+bool OpenChanges(int flags)
+{
+    return (flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0;
+}
+
+int Open(int folder, const char* path, int flags, mode_t mode)
+{
+    if (!inside && OpenChanges(flags) && Below(std::string(path)) && StopsHere())
+        Stop();
+    return static_cast<int>(::syscall(SYS_openat, folder, path, flags, mode));
+}
+
+mode_t ModeArgument(int flags, va_list arguments)
+{
+    return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
+}
+
+// A removal of `path`: in the power-cut model kept as a hard link until its
+// folder is synced.
+template <typename Call>
+int Removal(const char* path, Call&& call)
+{
+    if (inside || !Below(std::string(path)))
+        return call();
+    if (StopsHere())
+        Stop();
+    if (powerCut) {
+        Undo undo;
+        undo.kind = Undo::Kind::Remove;
+        undo.to = std::string(path);
+        undo.backup = undo.to + ".power-cut-backup";
+        if (::link(path, undo.backup.c_str()) == 0)
+            journal.push_back(std::move(undo));
+    }
+    return call();
+}
+
+} // namespace
+
+extern "C" int open(const char* path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = ModeArgument(flags, arguments);
+    va_end(arguments);
+    return Open(AT_FDCWD, path, flags, mode);
+}
+
+extern "C" int open64(const char* path, int flags, ...) __attribute__((alias("open")));
+
+extern "C" int openat(int folder, const char* path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = ModeArgument(flags, arguments);
+    va_end(arguments);
+    return Open(folder, path, flags, mode);
+}
+
+extern "C" int unlink(const char* path)
+{
+    return Removal(path, [&] { return static_cast<int>(::syscall(SYS_unlinkat, AT_FDCWD, path, 0)); });
+}
+
+extern "C" int rmdir(const char* path)
+{
+    return Removal(path, [&] { return static_cast<int>(::syscall(SYS_unlinkat, AT_FDCWD, path, AT_REMOVEDIR)); });
+}
+
+extern "C" int remove(const char* path)
+{
+    return Removal(path, [&] {
+        const int result = static_cast<int>(::syscall(SYS_unlinkat, AT_FDCWD, path, 0));
+        return result == 0 || errno != EISDIR ? result
+                                              : static_cast<int>(::syscall(SYS_unlinkat, AT_FDCWD, path, AT_REMOVEDIR));
+    });
+}
+
+extern "C" int mkdir(const char* path, mode_t mode)
+{
+    const bool watchedPath = !inside && Below(std::string(path));
+    if (watchedPath && StopsHere())
+        Stop();
+    const int result = static_cast<int>(::syscall(SYS_mkdirat, AT_FDCWD, path, mode));
+    if (watchedPath && powerCut && result == 0) {
+        struct stat status {};
+        const std::string parent = std::filesystem::path(path).parent_path().string();
+        if (::stat(parent.empty() ? "." : parent.c_str(), &status) == 0) {
+            Undo undo;
+            undo.kind = Undo::Kind::Folder;
+            undo.device = status.st_dev;
+            undo.inode = status.st_ino;
+            undo.to = std::string(path);
+            journal.push_back(std::move(undo));
+        }
+    }
+    return result;
+}
+
 namespace norrvik::test {
+
+void CrashPoints::StopAtEnd()
+{
+    if (!watched.empty() && stopAt >= seen)
+        Stop();
+}
 
 void CrashPoints::Arm(const std::filesystem::path& folder, long stop, bool cut)
 {

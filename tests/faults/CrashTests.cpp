@@ -1,10 +1,12 @@
-// Conversions stopped at every file operation of their run, in a child
-// process that ends at once as a kill would, or after losing every change
-// not yet made durable, as a power cut would.
+// Conversions stopped at every file operation of their run, and just after
+// it, in a child process that ends at once as a kill would, or after losing
+// every change not yet made durable, as a power cut would.
 // After each stop the target opens, verify finds nothing, the patterns held
 // before are unchanged, every pattern present is the one a clean run stores
-// (its record and its own text lines), and converting again succeeds; a PDF1
-// run again stores each pattern exactly once.
+// (its record and its own text lines), and converting again succeeds, also
+// straight away without the open, leaving no file a clean run does not (no
+// temporary file, no probe); a PDF1 run again stores each pattern exactly
+// once. A finished run survives a power cut whole.
 #include "CrashPoints.h"
 #include "FaultSources.h"
 
@@ -88,6 +90,8 @@ protected:
     long RunChild(long stopAt)
     {
         test::RestoreImage(Target(), before_);
+        if (before_.empty())
+            fs::remove_all(Target()); // the run makes the folder
         int ends[2];
         if (::pipe(ends) != 0)
             return -1;
@@ -96,6 +100,7 @@ protected:
             ::close(ends[0]);
             CrashPoints::Arm(Target(), stopAt, std::get<2>(GetParam()));
             const bool converted = Convert(source_, dir_.Path() / "old", Target());
+            CrashPoints::StopAtEnd();
             const long seen = CrashPoints::Seen();
             CrashPoints::Disarm();
             static_cast<void>(::write(ends[1], &seen, sizeof seen));
@@ -140,13 +145,28 @@ protected:
                 EXPECT_GE(main.size(), before_.at("ReferenceDatabase.PDB").size());
             }
         }
+        ExpectConvertedAgain(clean);
+    }
+
+    // Converting again succeeds and leaves a sound target holding the files
+    // a clean run leaves, and no other.
+    void ExpectConvertedAgain(const FolderImage& clean)
+    {
         ASSERT_TRUE(Convert(source_, dir_.Path() / "old", Target())) << "converting again failed";
         EXPECT_EQ(Problems(Target()), "");
-        EXPECT_FALSE(fs::exists(Target() / "Norrvik.run"));
+        EXPECT_EQ(Names(test::TakeImage(Target())), Names(clean));
         if (source_.skipsDuplicates) {
             // Run again, the conversion ends with each pattern exactly once.
             EXPECT_EQ(ReadFile(Target() / "ReferenceDatabase.PDB"), clean.at("ReferenceDatabase.PDB"));
         }
+    }
+
+    static std::string Names(const FolderImage& image)
+    {
+        std::string names;
+        for (const auto& entry : image)
+            names += entry.first + " ";
+        return names;
     }
 
     test::TempFolder dir_;
@@ -160,10 +180,21 @@ TEST_P(ConversionStopped, AtEveryOperationRecoversAtTheNextOpen)
     ASSERT_GT(operations, 0);
     const FolderImage clean = test::TakeImage(Target());
     ASSERT_EQ(Problems(Target()), "");
-    for (long stop = 0; stop < operations; ++stop) {
+    // Stop `operations` comes just after the run.
+    for (long stop = 0; stop <= operations; ++stop) {
         SCOPED_TRACE("stopped at operation " + std::to_string(stop) + " of " + std::to_string(operations));
         RunChild(stop);
+        const FolderImage stopped = test::TakeImage(Target());
+        if (stop == operations) {
+            EXPECT_TRUE(stopped == clean) << "a finished run did not survive";
+        }
         ExpectRecovered(clean);
+        if (before_.empty() && !HasFailure()) {
+            // The next run does not open what it finds first: it creates the
+            // database again.
+            test::RestoreImage(Target(), stopped);
+            ExpectConvertedAgain(clean);
+        }
         if (HasFailure())
             return; // the first failing stop tells enough
     }

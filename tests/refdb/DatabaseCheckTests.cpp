@@ -236,6 +236,24 @@ TEST_F(DatabaseCheck, BinaryIndexesAgainstTheRecords)
     EXPECT_EQ(Joined(Check()), "");
 }
 
+// Each pattern has three lines: slots 3..7 and the padding carry no meaning.
+TEST_F(DatabaseCheck, StrongestLinesComparedUpToTheirCount)
+{
+    const std::vector<std::uint8_t> sound = ReadFile(File("StrongestLines.PDB"));
+    const struct {
+        std::size_t Offset;
+        bool Meaningful;
+    } cases[] = {{0, true}, {4, true}, {6 + 2 * 2, true}, {22, true}, {5, false},
+                 {6 + 2 * 3, false}, {6 + 2 * 7, false}, {22 + 2 * 3, false}, {38, false}};
+    for (const auto& c : cases) {
+        auto bytes = sound;
+        bytes[40 + c.Offset] ^= 0x5a; // in the second record
+        WriteFile(File("StrongestLines.PDB"), bytes);
+        EXPECT_EQ(HasProblem(Check(), "StrongestLines.PDB", "record 1 does not match pattern 2"), c.Meaningful)
+            << "byte " << c.Offset;
+    }
+}
+
 TEST_F(DatabaseCheck, TextRangesInsideTheSideFiles)
 {
     Truncate(File("Comment.PDB"), 70); // the last pattern's comment line is gone

@@ -371,38 +371,24 @@ bool TForm1::ConfirmReimport(const FormatInfo& format, const std::string& oldFol
 
 void TForm1::RunConversion(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder)
 {
-    ConversionSummary summary;
-    bool success = false;
-    try {
+    ConversionOutcome outcome;
+    {
         TBusyGuard busy(*this);
-        success = RunDriver(format, oldFolder, newFolder, summary);
-        if (!success)
+        outcome = norrvik::RunConversion(
+            drivers_, {format, oldFolder, newFolder, [this](const Progress& progress) { ConversionProgress(progress); }});
+        if (!outcome.success && !outcome.failure)
             dialogs_->ShowOkCancel(this, formtext::kConversionFailed, formtext::kConversionTitle);
-    } catch (const ConversionCancelled& cancelled) {
-        lblStatus->setText(QString::fromStdString(StoppedResultLine(cancelled.what(), summary)));
-        return;
-    } catch (...) {
-        // The top-level handler shows the message; the line says what the target holds.
-        lblStatus->setText(QString::fromStdString(StoppedResultLine(formtext::kConversionFailed.toStdString(), summary)));
-        throw;
     }
-    lblStatus->setText(QString::fromStdString(success ? ResultLine(summary)
-                                                      : StoppedResultLine(formtext::kConversionFailed.toStdString(),
-                                                                          summary)));
-}
-
-bool TForm1::RunDriver(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder,
-                       ConversionSummary& summary)
-{
-    if (format == nullptr)
-        return false; // no format chosen: nothing to call
-    const ConversionDriver& driver = drivers_.*(format->driver);
-    if (!driver)
-        return false;
-    bool success = false;
-    driver(oldFolder, newFolder, success, [this](const Progress& progress) { ConversionProgress(progress); },
-           &summary);
-    return success;
+    if (outcome.Cancelled()) {
+        lblStatus->setText(QString::fromStdString(StoppedResultLine(outcome.FailureText(), outcome.summary)));
+        return;
+    }
+    lblStatus->setText(QString::fromStdString(
+        outcome.success ? ResultLine(outcome.summary)
+                        : StoppedResultLine(formtext::kConversionFailed.toStdString(), outcome.summary)));
+    // The top-level handler shows the message; the line says what the target holds.
+    if (outcome.failure)
+        std::rethrow_exception(outcome.failure);
 }
 
 void TForm1::LoadSettings()

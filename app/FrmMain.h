@@ -120,9 +120,6 @@ private:
     bool ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder);
     bool ConfirmReimport(const FormatInfo& format, const std::string& oldFolder, const std::string& newFolder);
     void RunConversion(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder);
-    // Calls the driver of the format; false for no format or no driver.
-    bool RunDriver(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder,
-                   ConversionSummary& summary);
     void LoadSettings();
     void SaveSettings();
     void ConversionProgress(const Progress& progress);

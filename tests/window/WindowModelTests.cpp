@@ -6,6 +6,7 @@
 #include "support/TempFolder.h"
 #include "window/ConversionWindow.h"
 #include "window/FolderText.h"
+#include "window/WindowArguments.h"
 
 #include <gtest/gtest.h>
 
@@ -189,6 +190,35 @@ TEST_F(WindowModel, DamagedTargetIsOfferedTheRecovery)
     }
     EXPECT_EQ(view.log.back().rfind("line Recovered the Tessaly database in " + target + ": 5 patterns kept", 0), 0u)
         << view.log.back();
+}
+
+TEST(WindowArgumentsTest, FormatAndFoldersFillTheWindowQtKeepsItsOwn)
+{
+    using Action = WindowArguments::Action;
+    struct Case {
+        std::vector<std::string> arguments;
+        Action action;
+        int formatIndex;
+        std::vector<std::string> folders, toolkit;
+    };
+    const std::vector<Case> cases{
+        {{"norrvik", "-f", "kandor", "old", "new", "-platform", "xcb"}, Action::OpenWindow, 1, {"old", "new"},
+         {"norrvik", "-platform", "xcb"}},
+        {{"norrvik", "--format=Veltro", "--", "-old"}, Action::OpenWindow, 2, {"-old"}, {"norrvik"}},
+        {{"norrvik", "old", "--help"}, Action::ShowHelp, -1, {"old"}, {"norrvik"}},
+        {{"norrvik", "--version"}, Action::ShowVersion, -1, {}, {"norrvik"}},
+        {{"norrvik", "-V"}, Action::Refuse, -1, {}, {}},
+        {{"norrvik", "--format"}, Action::Refuse, -1, {}, {}},
+        {{"norrvik", "a", "b", "c"}, Action::Refuse, -1, {}, {}},
+    };
+    for (const Case& c : cases) {
+        const WindowArguments parsed = ParseWindowArguments(c.arguments);
+        EXPECT_EQ(parsed.action, c.action) << c.arguments[1];
+        EXPECT_EQ(parsed.formatIndex, c.formatIndex) << c.arguments[1];
+        EXPECT_EQ(parsed.folders, c.folders) << c.arguments[1];
+        EXPECT_EQ(parsed.toolkitArguments, c.toolkit) << c.arguments[1];
+        EXPECT_EQ(parsed.refusal.empty(), c.action != Action::Refuse) << c.arguments[1];
+    }
 }
 
 } // namespace

@@ -14,12 +14,12 @@ namespace {
 constexpr int kClientWidth = 639;
 constexpr int kClientHeight = 413;
 
-} // namespace
+const QString kRule = QStringLiteral("-----------------------------------");
 
-QStringList TfrmHelp::HelpLines()
+// What the utility does and what the target folder may be.
+QStringList IntroductionLines()
 {
-    const QString rule = QStringLiteral("-----------------------------------");
-    QStringList lines{
+    return {
         QStringLiteral("========================="),
         QStringLiteral("   Norrvik.EXE  "),
         QStringLiteral("========================="),
@@ -44,8 +44,15 @@ QStringList TfrmHelp::HelpLines()
                        "utility."),
         QStringLiteral("- Make sure there is enough space available on the target disk. Disk space is not checked "
                        "by this utility."),
-        rule,
+        kRule,
         QString(),
+    };
+}
+
+// The formats and the files the conversion reads of each.
+QStringList FormatLines()
+{
+    QStringList lines{
         QStringLiteral("The following formats can be converted:"),
         QStringLiteral("- Veltro (VAX-VMS) format:"),
         QStringLiteral("  (Uplog.PDF file plus a series of *.DI files)"),
@@ -62,13 +69,21 @@ QStringList TfrmHelp::HelpLines()
                             "QUORVANE.NAM and QUORVANE.ILS")
           << QStringLiteral("  are read; QUORVANE.IA0, QUORVANE.IA5, QUORVANE.IB0, QUORVANE.IB5 and QUORVANE.SBF are "
                             "not needed)");
-    lines << rule << QString() << QStringLiteral("ATTENTION:") << QString()
+    return lines;
+}
+
+} // namespace
+
+QStringList TfrmHelp::HelpLines()
+{
+    QStringList lines = IntroductionLines() + FormatLines();
+    lines << kRule << QString() << QStringLiteral("ATTENTION:") << QString()
           << QStringLiteral("Do not convert \"Tarnwell\", the example reference database delivered with the Orvel "
                             "Selvane software.")
           << QString()
           << QStringLiteral("(This database consists of a few patterns, but is \"completed\" with empty patterns up "
                             "to a total of 9999 entries.)")
-          << QString() << rule;
+          << QString() << kRule;
     return lines;
 }
 

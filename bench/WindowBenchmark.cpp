@@ -1,8 +1,9 @@
 // The window's conversion against the command line's, on one source into
 // fresh targets (not a test): the window is driven as a user would, with the
 // real drivers, under whatever Qt platform is set (QT_QPA_PLATFORM=offscreen
-// needs no display); the command line runs in-process. Prints both times
-// and their ratio.
+// needs no display); the command line runs in-process. Prints both times,
+// wall clock and processor (the latter less disturbed by other programs on
+// the machine), and their ratios.
 //
 // Usage: norrvik_bench_window SOURCE SCRATCH [FORMAT]   (FORMAT: quorvane)
 #include "app/FrmMain.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -23,20 +25,35 @@ namespace {
 
 using namespace norrvik;
 
-double TimeCli(const std::string& format, const std::string& source, const std::string& target)
+struct Times {
+    double wall = 0;
+    double processor = 0;
+};
+
+// Times `run` by the wall clock and by this process's processor time.
+template <typename Run>
+Times Timed(Run run)
+{
+    const auto start = bench::Clock::now();
+    const std::clock_t processorStart = std::clock();
+    run();
+    return {bench::SecondsSince(start), static_cast<double>(std::clock() - processorStart) / CLOCKS_PER_SEC};
+}
+
+Times TimeCli(const std::string& format, const std::string& source, const std::string& target)
 {
     const std::string formatOption = "--format=" + format;
     const char* argv[] = {"norrvik-cli", "convert", formatOption.c_str(), source.c_str(), target.c_str()};
     std::ostringstream out;
     std::ostringstream err;
-    const auto start = bench::Clock::now();
-    const int status = RunCli(5, argv, out, err);
-    const double seconds = bench::SecondsSince(start);
-    std::printf("cli:    %.3f s (exit %d) %s", seconds, status, out.str().c_str());
-    return seconds;
+    int status = 0;
+    const Times times = Timed([&] { status = RunCli(5, argv, out, err); });
+    std::printf("cli:    %.3f s (processor %.3f s, exit %d) %s", times.wall, times.processor, status,
+                out.str().c_str());
+    return times;
 }
 
-double TimeWindow(const std::string& format, const std::string& source, const std::string& target)
+Times TimeWindow(const std::string& format, const std::string& source, const std::string& target)
 {
     TForm1 form(RealConversionDrivers());
     form.CmbRefDBType->setCurrentIndex(FormatIndex(*FormatByCliName(format)));
@@ -44,11 +61,10 @@ double TimeWindow(const std::string& format, const std::string& source, const st
     form.EdtNewDB->setText(QString::fromStdString(target));
     form.show();
     QCoreApplication::processEvents();
-    const auto start = bench::Clock::now();
-    form.ActConversionExecute();
-    const double seconds = bench::SecondsSince(start);
-    std::printf("window: %.3f s %s\n", seconds, form.lblStatus->text().toStdString().c_str());
-    return seconds;
+    const Times times = Timed([&] { form.ActConversionExecute(); });
+    std::printf("window: %.3f s (processor %.3f s) %s\n", times.wall, times.processor,
+                form.lblStatus->text().toStdString().c_str());
+    return times;
 }
 
 } // namespace
@@ -65,8 +81,8 @@ int main(int argc, char** argv)
     const std::string format = argc > 3 ? argv[3] : "quorvane";
     std::filesystem::remove_all(scratch);
     std::filesystem::create_directories(scratch);
-    const double cli = TimeCli(format, source, (scratch / "cli").string());
-    const double window = TimeWindow(format, source, (scratch / "window").string());
-    std::printf("window / cli: %.2f\n", window / cli);
+    const Times cli = TimeCli(format, source, (scratch / "cli").string());
+    const Times window = TimeWindow(format, source, (scratch / "window").string());
+    std::printf("window / cli: %.2f (processor %.2f)\n", window.wall / cli.wall, window.processor / cli.processor);
     return 0;
 }

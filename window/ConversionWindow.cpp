@@ -240,7 +240,8 @@ void TConversionWindow::ShowIfDue(const Progress& progress, bool cancellable)
 {
     if (!throttle_.Due(progress))
         return;
-    view_.ShowProgress({ProgressText(progress), progress.done, progress.total, cancellable});
+    view_.ShowProgress(
+        {windowtext::GroupThousands(ProgressText(progress)), progress.done, progress.total, cancellable});
     // Lets the indicator move and Cancel be pressed.
     view_.ProcessEvents();
 }

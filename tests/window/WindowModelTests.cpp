@@ -100,7 +100,7 @@ TEST_F(WindowModel, ProgressIsShownByTimeNotByCount)
         shown += entry.rfind("show ", 0) == 0;
     EXPECT_GE(shown, 25);
     EXPECT_LE(shown, 27);
-    EXPECT_EQ(view.log[view.log.size() - 2], "show Converting entry 100000 of 100000");
+    EXPECT_EQ(view.log[view.log.size() - 2], "show Converting entry 100,000 of 100,000");
 }
 
 TEST_F(WindowModel, HomeAndRelativeFoldersAreExpandedOnce)

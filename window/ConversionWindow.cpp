@@ -142,7 +142,7 @@ void TConversionWindow::Convert(const WindowChoices& typed)
         choices.formatIndex = FormatIndex(*format);
     }
     Remember(choices);
-    Run(format, oldFolder, choices);
+    Run(format, {oldFolder, newFolder}, choices);
 }
 
 bool TConversionWindow::ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder)
@@ -177,9 +177,9 @@ bool TConversionWindow::ConfirmReimport(const FormatInfo& format, const std::str
     return earlier == 0 || view_.AskAddAgain(EarlierImportsText(earlier, oldFolder, newFolder));
 }
 
-void TConversionWindow::Run(const FormatInfo* format, const std::string& oldFolder, const WindowChoices& choices)
+void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices)
 {
-    const std::string newFolder = ExpandHomeFolder(choices.newFolder);
+    const auto& [oldFolder, newFolder] = folders;
     ConversionOutcome outcome;
     {
         TBusyScope busy(*this);

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace norrvik {
 
@@ -59,7 +60,9 @@ private:
 
     bool ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder);
     bool ConfirmReimport(const FormatInfo& format, const std::string& oldFolder, const std::string& newFolder);
-    void Run(const FormatInfo* format, const std::string& oldFolder, const WindowChoices& choices);
+    // The old folder made absolute and the new one with "~" expanded.
+    using TRunFolders = std::pair<std::string, std::string>;
+    void Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices);
     void ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices);
     bool OfferRecovery(const ConversionOutcome& outcome, const std::string& newFolder);
     void ShowIfDue(const Progress& progress, bool cancellable);

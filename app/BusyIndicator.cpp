@@ -1,7 +1,7 @@
 // The busy indicator of the main window.
 #include "app/BusyIndicator.h"
 
-#include "common/ProgressText.h"
+#include "window/WindowTexts.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -38,7 +38,7 @@ TBusyIndicator::TBusyIndicator(QWidget* parent) : QFrame(parent)
     btnCancel->setGeometry(197, 20, 75, 23);
     connect(btnCancel, &QPushButton::clicked, this, [this] {
         btnCancel->setEnabled(false); // asked once; the conversion stops at the next entry
-        lblProgress->setText(QStringLiteral("Cancelling..."));
+        lblProgress->setText(QString::fromUtf8(windowtext::kCancelling));
         emit cancelRequested();
     });
 
@@ -61,18 +61,18 @@ void TBusyIndicator::Stop()
     hide();
 }
 
-void TBusyIndicator::ShowProgress(const Progress& progress)
+void TBusyIndicator::ShowProgress(const ProgressDisplay& display)
 {
-    if (progress.total > 0) {
-        barProgress->setRange(0, BarValue(progress.total));
-        barProgress->setValue(BarValue(std::min(progress.done, progress.total)));
+    if (display.total > 0) {
+        barProgress->setRange(0, BarValue(display.total));
+        barProgress->setValue(BarValue(std::min(display.done, display.total)));
     } else {
         barProgress->setRange(0, 0);
     }
-    if (btnCancel->isEnabled() || !CanStopAt(progress))
-        lblProgress->setText(QString::fromStdString(ProgressText(progress)));
-    // Once the rebuild of the indexes has begun the run can no longer stop.
-    if (!CanStopAt(progress))
+    // After Cancel the line keeps saying "Cancelling..." until the run stops.
+    if (btnCancel->isEnabled() || !display.canCancel)
+        lblProgress->setText(QString::fromStdString(display.text));
+    if (!display.canCancel)
         btnCancel->setEnabled(false);
 }
 

@@ -4,7 +4,7 @@
 // a Cancel button that asks the conversion to stop after the current entry.
 #pragma once
 
-#include "common/Progress.h"
+#include "window/WindowView.h"
 
 #include <QFrame>
 
@@ -23,7 +23,7 @@ public:
     void Start();
     // Stops and hides the indicator.
     void Stop();
-    void ShowProgress(const Progress& progress);
+    void ShowProgress(const ProgressDisplay& display);
 
     QLabel* lblProgress = nullptr;
     QProgressBar* barProgress = nullptr;

@@ -14,31 +14,12 @@ namespace {
 constexpr int kClientWidth = 639;
 constexpr int kClientHeight = 413;
 
-// The files of a Quorvane-format database, in the order the help lists them.
-const QStringList kUserDatabaseExtensions{".DIS", ".FRM", ".IA0", ".IA5", ".IB0", ".IB5", ".IND", ".NAM"};
-const QStringList kReferenceDatabaseExtras{".ILS", ".SBF"};
+const QString kRule = QStringLiteral("-----------------------------------");
 
-// Two indented lines "  (<opening> QUORVANE.DIS, ..., QUORVANE.X,"
-// and "  QUORVANE.Y, ..., QUORVANE.Z)": the first `onFirstLine` files on the
-// first line, the rest on the second.
-QStringList FileListLines(const QString& opening, const QStringList& extensions, int onFirstLine)
+// What the utility does and what the target folder may be.
+QStringList IntroductionLines()
 {
-    QStringList names;
-    for (const QString& extension : extensions)
-        names << QStringLiteral("QUORVANE") + extension;
-    const QStringList first = names.mid(0, onFirstLine);
-    const QStringList second = names.mid(onFirstLine);
-    return {QStringLiteral("  (") + opening + QStringLiteral(" ") + first.join(QStringLiteral(", ")) +
-                QStringLiteral(","),
-            QStringLiteral("  ") + second.join(QStringLiteral(", ")) + QStringLiteral(")")};
-}
-
-} // namespace
-
-QStringList TfrmHelp::HelpLines()
-{
-    const QString rule = QStringLiteral("-----------------------------------");
-    QStringList lines{
+    return {
         QStringLiteral("========================="),
         QStringLiteral("   Norrvik.EXE  "),
         QStringLiteral("========================="),
@@ -59,11 +40,19 @@ QStringList TfrmHelp::HelpLines()
                        "sure you are allowed to write to this drive.)"),
         QString(),
         QStringLiteral("NOTES:"),
-        QStringLiteral("- Folders need to be already present, you cannot create them in this utility."),
+        QStringLiteral("- The old folder must exist; a target folder that does not exist yet is created by this "
+                       "utility."),
         QStringLiteral("- Make sure there is enough space available on the target disk. Disk space is not checked "
                        "by this utility."),
-        rule,
+        kRule,
         QString(),
+    };
+}
+
+// The formats and the files the conversion reads of each.
+QStringList FormatLines()
+{
+    QStringList lines{
         QStringLiteral("The following formats can be converted:"),
         QStringLiteral("- Veltro (VAX-VMS) format:"),
         QStringLiteral("  (Uplog.PDF file plus a series of *.DI files)"),
@@ -71,17 +60,30 @@ QStringList TfrmHelp::HelpLines()
         QStringLiteral("  (Pddatabs.DAT file plus a series of *.RP or *.DI files)"),
         QStringLiteral("- Quorvane / Orvel Selvane format:"),
     };
-    lines << FileListLines(QStringLiteral("eight files per database:"), kUserDatabaseExtensions, 4);
+    // Of the files of a Quorvane database, the conversion reads these.
+    lines << QStringLiteral("  (eight files per database, of which QUORVANE.DIS, QUORVANE.FRM, QUORVANE.IND and "
+                            "QUORVANE.NAM are read;")
+          << QStringLiteral("  QUORVANE.IA0, QUORVANE.IA5, QUORVANE.IB0 and QUORVANE.IB5 are not needed)");
     lines << QStringLiteral("- PDF1 reference database in Vantrel (!) format (NOT the original ICDD-PDF1 database):");
-    lines << FileListLines(QStringLiteral("ten files per database:"),
-                           kUserDatabaseExtensions + kReferenceDatabaseExtras, 5);
-    lines << rule << QString() << QStringLiteral("ATTENTION:") << QString()
+    lines << QStringLiteral("  (ten files per database, of which QUORVANE.DIS, QUORVANE.FRM, QUORVANE.IND, "
+                            "QUORVANE.NAM and QUORVANE.ILS")
+          << QStringLiteral("  are read; QUORVANE.IA0, QUORVANE.IA5, QUORVANE.IB0, QUORVANE.IB5 and QUORVANE.SBF are "
+                            "not needed)");
+    return lines;
+}
+
+} // namespace
+
+QStringList TfrmHelp::HelpLines()
+{
+    QStringList lines = IntroductionLines() + FormatLines();
+    lines << kRule << QString() << QStringLiteral("ATTENTION:") << QString()
           << QStringLiteral("Do not convert \"Tarnwell\", the example reference database delivered with the Orvel "
                             "Selvane software.")
           << QString()
           << QStringLiteral("(This database consists of a few patterns, but is \"completed\" with empty patterns up "
                             "to a total of 9999 entries.)")
-          << QString() << rule;
+          << QString() << kRule;
     return lines;
 }
 

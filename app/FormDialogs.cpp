@@ -1,6 +1,8 @@
 // Message boxes and the folder picker of the desktop.
 #include "app/FormDialogs.h"
 
+#include "window/WindowTexts.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -34,14 +36,43 @@ std::optional<QString> TQtFormDialogs::ChooseFolder(QWidget* parent, const QStri
     return folder;
 }
 
+namespace {
+
+QString Text(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+QString Text(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// A question with two answers; true when the user gives the first.
+bool AskYesOrNo(QWidget* parent, const QString& title, const QString& text, const QString& detail,
+                const char* yes, const char* no, bool yesByDefault)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    box.setInformativeText(detail);
+    QPushButton* yesButton = box.addButton(Text(yes), QMessageBox::AcceptRole);
+    QPushButton* noButton = box.addButton(Text(no), QMessageBox::RejectRole);
+    box.setDefaultButton(yesByDefault ? yesButton : noButton);
+    box.setEscapeButton(noButton);
+    box.exec();
+    return box.clickedButton() == yesButton;
+}
+
+} // namespace
+
 FormatChoice TQtFormDialogs::AskFormatMismatch(QWidget* parent, const QString& title, const QString& text,
                                                const QString& chosen, const QString& found)
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    box.setInformativeText(QStringLiteral("Convert it as %1 format, as %2 format, or go back?").arg(found, chosen));
-    QPushButton* asFound = box.addButton(QStringLiteral("Convert as %1").arg(found), QMessageBox::AcceptRole);
-    QPushButton* asChosen = box.addButton(QStringLiteral("Convert as %1").arg(chosen), QMessageBox::AcceptRole);
-    QPushButton* goBack = box.addButton(QStringLiteral("Go back"), QMessageBox::RejectRole);
+    box.setInformativeText(Text(windowtext::FormatQuestionDetail(found.toStdString(), chosen.toStdString())));
+    QPushButton* asFound = box.addButton(Text(windowtext::ConvertAsButton(found.toStdString())), QMessageBox::AcceptRole);
+    QPushButton* asChosen =
+        box.addButton(Text(windowtext::ConvertAsButton(chosen.toStdString())), QMessageBox::AcceptRole);
+    QPushButton* goBack = box.addButton(Text(windowtext::kGoBackButton), QMessageBox::RejectRole);
     box.setDefaultButton(asFound);
     box.setEscapeButton(goBack);
     box.exec();
@@ -54,15 +85,19 @@ FormatChoice TQtFormDialogs::AskFormatMismatch(QWidget* parent, const QString& t
 
 bool TQtFormDialogs::AskAddAgain(QWidget* parent, const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-    box.setInformativeText(QStringLiteral("Add the entries again? Each becomes a new pattern, so the database "
-                                          "would hold them twice."));
-    QPushButton* addAgain = box.addButton(QStringLiteral("Add again"), QMessageBox::AcceptRole);
-    QPushButton* goBack = box.addButton(QStringLiteral("Go back"), QMessageBox::RejectRole);
-    box.setDefaultButton(goBack);
-    box.setEscapeButton(goBack);
-    box.exec();
-    return box.clickedButton() == addAgain;
+    return AskYesOrNo(parent, title, text, Text(windowtext::kAddAgainDetail), windowtext::kAddAgainButton,
+                      windowtext::kGoBackButton, false);
+}
+
+bool TQtFormDialogs::AskStopAndClose(QWidget* parent)
+{
+    return AskYesOrNo(parent, Text(windowtext::kStopAndCloseTitle), Text(windowtext::kStopAndCloseText), QString(),
+                      windowtext::kStopAndCloseButton, windowtext::kKeepConvertingButton, false);
+}
+
+bool TQtFormDialogs::AskRecover(QWidget* parent, const QString& title, const QString& text)
+{
+    return AskYesOrNo(parent, title, text, QString(), windowtext::kRecoverButton, windowtext::kNotNowButton, true);
 }
 
 } // namespace norrvik

@@ -1,10 +1,14 @@
 // The dialogs the main window asks the user through: warnings, the
 // "Conversion failed" box, the error box of the application's top-level
-// handler, the folder picker, and the two questions before a conversion (a
+// handler, the folder picker, the two questions before a conversion (a
 // folder that holds another format than the one chosen; a target that
-// already holds patterns imported from the same folder). The window talks to them through this
-// interface so that tests can answer them without a person.
+// already holds patterns imported from the same folder), "Stop and close?"
+// while one runs, and the offer to recover a damaged target. The window
+// talks to them through this interface so that tests can answer them
+// without a person; their texts come from window/WindowTexts.h.
 #pragma once
+
+#include "window/WindowView.h"
 
 #include <QString>
 
@@ -13,9 +17,6 @@
 class QWidget;
 
 namespace norrvik {
-
-// The answers to a format that does not match the old folder.
-enum class FormatChoice { AsChosen, AsFound, GoBack };
 
 class TFormDialogs {
 public:
@@ -39,6 +40,10 @@ public:
                                            const QString& chosen, const QString& found) = 0;
     // Asks whether to add the entries again; true to go on.
     virtual bool AskAddAgain(QWidget* parent, const QString& title, const QString& text) = 0;
+    // Asks whether to stop the running conversion and close; true for yes.
+    virtual bool AskStopAndClose(QWidget* parent) = 0;
+    // Offers to recover a damaged target; true to recover.
+    virtual bool AskRecover(QWidget* parent, const QString& title, const QString& text) = 0;
 
 protected:
     TFormDialogs() = default;
@@ -56,6 +61,8 @@ public:
     FormatChoice AskFormatMismatch(QWidget* parent, const QString& title, const QString& text, const QString& chosen,
                                    const QString& found) override;
     bool AskAddAgain(QWidget* parent, const QString& title, const QString& text) override;
+    bool AskStopAndClose(QWidget* parent) override;
+    bool AskRecover(QWidget* parent, const QString& title, const QString& text) override;
 };
 
 } // namespace norrvik

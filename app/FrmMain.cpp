@@ -5,10 +5,7 @@
 #include "app/FHelp.h"
 #include "app/FormDialogs.h"
 #include "app/WindowFont.h"
-#include "common/FolderChecks.h"
-#include "common/ProgressText.h"
-#include "convert/ConversionReport.h"
-#include "convert/DryRun.h"
+#include "app/WindowIcon.h"
 #include "convert/FormatDetection.h"
 
 #include <QAction>
@@ -94,19 +91,35 @@ QString FromUtf8(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Keys of the remembered choices.
-const QString kFormatKey = QStringLiteral("format");
-const QString kOldFolderKey = QStringLiteral("oldFolder");
-const QString kNewFolderKey = QStringLiteral("newFolder");
-
-// The wait cursor for as long as it lives.
-class TWaitCursor {
+// The remembered choices in a QSettings store.
+class TQtWindowSettings : public TWindowSettings {
 public:
-    TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
+    explicit TQtWindowSettings(std::unique_ptr<QSettings> settings) : settings_(std::move(settings)) {}
+    std::string Value(const std::string& key) const override
+    {
+        return settings_->value(QString::fromStdString(key)).toString().toStdString();
+    }
+    void SetValue(const std::string& key, const std::string& value) override
+    {
+        settings_->setValue(QString::fromStdString(key), QString::fromStdString(value));
+    }
+    void Sync() override { settings_->sync(); }
+
+private:
+    std::unique_ptr<QSettings> settings_;
 };
+
+std::unique_ptr<TWindowSettings> WindowSettingsOf(std::unique_ptr<QSettings> settings)
+{
+    if (!settings)
+        return nullptr;
+    return std::make_unique<TQtWindowSettings>(std::move(settings));
+}
+
+QString Text(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 // A button bound to an action: the action's caption, and a click runs it.
 void BindButton(QPushButton* button, QAction* action)
@@ -134,37 +147,27 @@ QString PickerStartFolder(const QString& typed)
     return folder;
 }
 
-// Keeps the window busy for as long as it lives: leaving the scope, normally
-// or by an exception, always brings the idle state back.
-class TForm1::TBusyGuard {
-public:
-    explicit TBusyGuard(TForm1& form) : form_(form) { form_.EnterBusyState(); }
-    ~TBusyGuard() { form_.LeaveBusyState(); }
-    TBusyGuard(const TBusyGuard&) = delete;
-    TBusyGuard& operator=(const TBusyGuard&) = delete;
-
-private:
-    TForm1& form_;
-};
-
 TForm1::TForm1(TConversionDrivers drivers, std::unique_ptr<TFormDialogs> dialogs,
                std::unique_ptr<QSettings> settings, QWidget* parent)
-    : QWidget(parent), drivers_(std::move(drivers)), dialogs_(std::move(dialogs)), settings_(std::move(settings))
+    : QWidget(parent), dialogs_(std::move(dialogs)), settings_(WindowSettingsOf(std::move(settings))),
+      model_(std::move(drivers), *this, settings_.get())
 {
     if (!dialogs_)
         dialogs_ = std::make_unique<TQtFormDialogs>();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(formtext::kCaption);
+    setWindowIcon(WindowIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFont(WindowFont());
     setFixedSize(kClientWidth, kClientHeight);
     CreateControls();
+    ConnectControls();
     SetTabOrder();
     CenterOnScreen();
     frmHelp = new TfrmHelp(this);
     FormCreate();
-    LoadSettings();
+    SetChoices(model_.RememberedChoices());
 }
 
 TForm1::~TForm1() = default;
@@ -213,13 +216,21 @@ void TForm1::CreateControls()
     aniShowWorking->setGeometry(232, 80, 272, 60);
 
     inputControls_ = {BtnStart, BtnExit, btnHelp, btnBrowseOld, btnBrowseNew, CmbRefDBType, EdtOldDB, EdtNewDB};
+}
 
+void TForm1::ConnectControls()
+{
     connect(btnBrowseOld, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnBrowseOldClick); });
     connect(btnBrowseNew, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnBrowseNewClick); });
     connect(btnHelp, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnHelpClick); });
     connect(ActConversion, &QAction::triggered, this, [this] { RunHandler(&TForm1::ActConversionExecute); });
     connect(ActExitProgram, &QAction::triggered, this, [this] { RunHandler(&TForm1::ActExitProgramExecute); });
     connect(aniShowWorking, &TBusyIndicator::cancelRequested, this, &TForm1::RequestCancel);
+    for (QLineEdit* edit : {EdtOldDB, EdtNewDB}) {
+        // Enter in a folder box starts the conversion; an edit clears the last result.
+        connect(edit, &QLineEdit::returnPressed, ActConversion, &QAction::trigger);
+        connect(edit, &QLineEdit::textChanged, this, [this] { model_.FolderEdited(); });
+    }
 
     // Escape while a conversion runs is the busy indicator's Cancel.
     escapeCancels_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -290,177 +301,121 @@ void TForm1::ActExitProgramExecute()
     close();
 }
 
-void TForm1::Warn(const QString& text)
-{
-    dialogs_->ShowWarning(this, text);
-    FormActivate();
-}
-
 void TForm1::ActConversionExecute()
 {
-    lblStatus->clear();
-    const std::string oldFolder = EdtOldDB->text().toStdString();
-    const std::string newFolder = EdtNewDB->text().toStdString();
-    if (!FoldersAcceptable(oldFolder, newFolder))
-        return;
-    const FormatInfo* format = FormatAt(CmbRefDBType->currentIndex());
-    if (format != nullptr &&
-        (!ConfirmFormat(format, oldFolder) || !ConfirmReimport(*format, oldFolder, newFolder)))
-        return;
-    SaveSettings();
-    RunConversion(format, oldFolder, newFolder);
+    model_.Convert(Choices());
 }
 
-bool TForm1::FoldersAcceptable(const std::string& oldFolder, const std::string& newFolder)
+WindowChoices TForm1::Choices() const
 {
-    if (NamesAFile(oldFolder)) {
-        Warn(QString::fromStdString(NotAFolderMessage(kOldFolderWhat, oldFolder)));
-        return false;
-    }
-    if (!OldFolderExists(oldFolder)) {
-        Warn(QString::fromStdString(OldFolderMissingMessage(oldFolder)));
-        return false;
-    }
-    if (TargetFolderBlank(newFolder)) {
-        Warn(QString::fromStdString(std::string(kEmptyTargetMessage)));
-        return false;
-    }
-    if (NamesAFile(newFolder)) {
-        Warn(QString::fromStdString(NotAFolderMessage(kNewFolderWhat, newFolder)));
-        return false;
-    }
-    return true;
+    return {CmbRefDBType->currentIndex(), EdtOldDB->text().toStdString(), EdtNewDB->text().toStdString()};
 }
 
-bool TForm1::ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder)
+void TForm1::SetChoices(const WindowChoices& choices)
 {
-    const std::vector<const FormatInfo*> found = DetectFormats(oldFolder);
-    if (found.empty() || std::find(found.begin(), found.end(), format) != found.end())
-        return true;
-    const FormatChoice choice = dialogs_->AskFormatMismatch(
-        this, formtext::kConversionTitle, QString::fromStdString(FormatMismatchText(oldFolder, *format, found)),
-        FromUtf8(format->displayName), FromUtf8(found.front()->displayName));
-    FormActivate();
-    if (choice == FormatChoice::AsFound) {
-        format = found.front();
-        CmbRefDBType->setCurrentIndex(FormatIndex(*format));
-    }
-    return choice != FormatChoice::GoBack;
+    if (FormatAt(choices.formatIndex) != nullptr)
+        CmbRefDBType->setCurrentIndex(choices.formatIndex);
+    EdtOldDB->setText(Text(choices.oldFolder));
+    EdtNewDB->setText(Text(choices.newFolder));
 }
 
-bool TForm1::ConfirmReimport(const FormatInfo& format, const std::string& oldFolder, const std::string& newFolder)
+void TForm1::SetStopRequested(std::function<bool()> stopRequested)
 {
-    long earlier = 0;
-    {
-        TWaitCursor wait;
-        if (!IsUserDatabaseConversion(format, oldFolder))
-            return true;
-        try {
-            earlier = CountEarlierImports(newFolder, oldFolder);
-        } catch (const Exception&) {
-            return true; // the conversion itself says what is wrong with the target
-        }
-    }
-    if (earlier == 0)
-        return true;
-    const bool addAgain = dialogs_->AskAddAgain(
-        this, formtext::kConversionTitle, QString::fromStdString(EarlierImportsText(earlier, oldFolder, newFolder)));
-    FormActivate();
-    return addAgain;
-}
-
-void TForm1::RunConversion(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder)
-{
-    ConversionSummary summary;
-    bool success = false;
-    try {
-        TBusyGuard busy(*this);
-        success = RunDriver(format, oldFolder, newFolder, summary);
-        if (!success)
-            dialogs_->ShowOkCancel(this, formtext::kConversionFailed, formtext::kConversionTitle);
-    } catch (const ConversionCancelled& cancelled) {
-        lblStatus->setText(QString::fromStdString(StoppedResultLine(cancelled.what(), summary)));
-        return;
-    } catch (...) {
-        // The top-level handler shows the message; the line says what the target holds.
-        lblStatus->setText(QString::fromStdString(StoppedResultLine(formtext::kConversionFailed.toStdString(), summary)));
-        throw;
-    }
-    lblStatus->setText(QString::fromStdString(success ? ResultLine(summary)
-                                                      : StoppedResultLine(formtext::kConversionFailed.toStdString(),
-                                                                          summary)));
-}
-
-bool TForm1::RunDriver(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder,
-                       ConversionSummary& summary)
-{
-    if (format == nullptr)
-        return false; // no format chosen: nothing to call
-    const ConversionDriver& driver = drivers_.*(format->driver);
-    if (!driver)
-        return false;
-    bool success = false;
-    driver(oldFolder, newFolder, success, [this](const Progress& progress) { ConversionProgress(progress); },
-           &summary);
-    return success;
-}
-
-void TForm1::LoadSettings()
-{
-    if (!settings_)
-        return;
-    if (const FormatInfo* format = FormatByCliName(settings_->value(kFormatKey).toString().toStdString()))
-        CmbRefDBType->setCurrentIndex(FormatIndex(*format));
-    EdtOldDB->setText(settings_->value(kOldFolderKey).toString());
-    EdtNewDB->setText(settings_->value(kNewFolderKey).toString());
-}
-
-void TForm1::SaveSettings()
-{
-    if (!settings_)
-        return;
-    if (const FormatInfo* format = FormatAt(CmbRefDBType->currentIndex()))
-        settings_->setValue(kFormatKey, FromUtf8(format->cliName));
-    settings_->setValue(kOldFolderKey, EdtOldDB->text());
-    settings_->setValue(kNewFolderKey, EdtNewDB->text());
-    settings_->sync();
-}
-
-void TForm1::ConversionProgress(const Progress& progress)
-{
-    aniShowWorking->ShowProgress(progress);
-    // Lets the indicator move and the Cancel button be pressed.
-    QCoreApplication::processEvents();
-    if (cancelRequested_ && CanStopAt(progress))
-        throw ConversionCancelled(CancelledText(progress));
+    model_.SetStopRequested(std::move(stopRequested));
 }
 
 void TForm1::RequestCancel()
 {
-    if (busy_)
-        cancelRequested_ = true;
+    model_.RequestCancel();
 }
 
-void TForm1::EnterBusyState()
+void TForm1::ShowWarning(const std::string& text)
 {
-    busy_ = true;
-    cancelRequested_ = false;
+    dialogs_->ShowWarning(this, Text(text));
+    FormActivate();
+}
+
+void TForm1::ShowConversionFailed()
+{
+    dialogs_->ShowOkCancel(this, formtext::kConversionFailed, formtext::kConversionTitle);
+}
+
+FormatChoice TForm1::AskFormatMismatch(const std::string& text, const std::string& chosen, const std::string& found)
+{
+    const FormatChoice choice =
+        dialogs_->AskFormatMismatch(this, formtext::kConversionTitle, Text(text), Text(chosen), Text(found));
+    FormActivate();
+    return choice;
+}
+
+bool TForm1::AskAddAgain(const std::string& text)
+{
+    const bool addAgain = dialogs_->AskAddAgain(this, formtext::kConversionTitle, Text(text));
+    FormActivate();
+    return addAgain;
+}
+
+bool TForm1::AskStopAndClose()
+{
+    return dialogs_->AskStopAndClose(this);
+}
+
+bool TForm1::AskRecover(const std::string& text)
+{
+    const bool recover = dialogs_->AskRecover(this, formtext::kConversionTitle, Text(text));
+    FormActivate();
+    return recover;
+}
+
+void TForm1::ShowFormat(int index)
+{
+    CmbRefDBType->setCurrentIndex(index);
+}
+
+void TForm1::ShowResultLine(const std::string& text)
+{
+    lblStatus->setText(Text(text));
+}
+
+void TForm1::ShowProgress(const ProgressDisplay& display)
+{
+    aniShowWorking->ShowProgress(display);
+}
+
+void TForm1::ProcessEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void TForm1::SetWaiting(bool waiting)
+{
+    if (waiting)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TForm1::CloseWindow()
+{
+    close();
+}
+
+void TForm1::EnterBusy()
+{
     for (QWidget* control : inputControls_)
         control->setEnabled(false);
     aniShowWorking->Start();
     escapeCancels_->setEnabled(true);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SetWaiting(true);
 }
 
-void TForm1::LeaveBusyState()
+void TForm1::LeaveBusy()
 {
     for (QWidget* control : inputControls_)
         control->setEnabled(true);
     aniShowWorking->Stop();
     escapeCancels_->setEnabled(false);
-    QApplication::restoreOverrideCursor();
-    busy_ = false;
-    cancelRequested_ = false;
+    SetWaiting(false);
     FormActivate();
 }
 
@@ -500,15 +455,12 @@ bool TForm1::event(QEvent* event)
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    // Closing while a conversion runs would pull the window away from a
-    // driver that still reports to it: stop the conversion first.
-    if (busy_) {
-        RequestCancel();
-        aniShowWorking->lblProgress->setText(QStringLiteral("Cancelling..."));
+    // A running conversion is stopped first ("Stop and close?"); the window
+    // closes once it has.
+    if (!model_.MayClose(Choices())) {
         event->ignore();
         return;
     }
-    SaveSettings();
     QWidget::closeEvent(event);
 }
 

@@ -1,17 +1,17 @@
-// The main window: the format of the old database, its folder and the
-// folder of the Tessaly database, two folder pickers, the help dialog and
-// the conversion command, which checks the folders, asks before converting a
-// folder that holds another format than the one chosen or that the target
-// already holds patterns from, keeps the window busy while a conversion
-// driver runs, and reports how the conversion ended. The last format and
-// folders are remembered in the settings given to it.
+// The main window, a view of the conversion window's model
+// (window/ConversionWindow.h): the format of the old database, its folder
+// and the folder of the Tessaly database, two folder pickers, the help
+// dialog and the conversion command. The model decides what is checked and
+// asked, runs the conversion and words the result line; the window draws
+// it, asks its questions through the dialogs given to it, and keeps the
+// last format and folders in the settings given to it.
 #pragma once
 
-#include "common/Progress.h"
 #include "app/FormDialogs.h"
 #include "convert/ConversionDrivers.h"
-#include "convert/Conversion.h"
-#include "convert/Formats.h"
+#include "window/ConversionWindow.h"
+#include "window/WindowTexts.h"
+#include "window/WindowView.h"
 
 #include <QString>
 #include <QSettings>
@@ -19,6 +19,7 @@
 
 #include <array>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,9 +38,9 @@ class TfrmHelp;
 
 // Texts the window shows (the format items come from the table of formats).
 namespace formtext {
-inline const QString kCaption = QStringLiteral("Convert Reference Database to Orvel Tessaly  Format");
-inline const QString kConversionFailed = QStringLiteral("Conversion failed");
-inline const QString kConversionTitle = QStringLiteral("Reference Database Conversion");
+inline const QString kCaption = QString::fromUtf8(windowtext::kCaption);
+inline const QString kConversionFailed = QString::fromUtf8(windowtext::kConversionFailed);
+inline const QString kConversionTitle = QString::fromUtf8(windowtext::kConversionTitle);
 } // namespace formtext
 
 // The text a chosen folder puts into an edit box: the full path with the
@@ -50,7 +51,7 @@ QString FolderPathText(const QString& chosen);
 // its nearest existing parent; empty when nothing of it exists.
 QString PickerStartFolder(const QString& typed);
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, private TWindowView {
     Q_OBJECT
 public:
     // Without `settings` nothing is remembered between runs.
@@ -69,12 +70,17 @@ public:
     // window is idle again; a conversion stopped with Cancel ends quietly
     // with its message in the status line.
     void ActConversionExecute();
+    // The format and folders as they stand in the window.
+    WindowChoices Choices() const;
+    void SetChoices(const WindowChoices& choices);
+    // A stop asked from outside the window (a signal), looked at during a run.
+    void SetStopRequested(std::function<bool()> stopRequested);
 
     // The application's top-level handler: shows the message of an
     // exception that ended a command.
     void ShowException(const std::exception& error);
 
-    bool IsBusy() const { return busy_; }
+    bool IsBusy() const { return model_.IsBusy(); }
     // Asks a running conversion to stop after the entry it is working on.
     void RequestCancel();
 
@@ -103,39 +109,37 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    class TBusyGuard;
-
     void CreateControls();
+    void ConnectControls();
     void SetTabOrder();
     void CenterOnScreen();
     // Runs a handler the way the application's message loop would: an
     // exception it raises is shown by the top-level handler.
     void RunHandler(void (TForm1::*handler)());
     void BrowseInto(QLabel* label, QLineEdit* edit);
-    void Warn(const QString& text);
-    // The folder checks; false after a warning.
-    bool FoldersAcceptable(const std::string& oldFolder, const std::string& newFolder);
-    // The questions before a conversion; false when the user goes back.
-    // The format may become the one the folder holds.
-    bool ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder);
-    bool ConfirmReimport(const FormatInfo& format, const std::string& oldFolder, const std::string& newFolder);
-    void RunConversion(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder);
-    // Calls the driver of the format; false for no format or no driver.
-    bool RunDriver(const FormatInfo* format, const std::string& oldFolder, const std::string& newFolder,
-                   ConversionSummary& summary);
-    void LoadSettings();
-    void SaveSettings();
-    void ConversionProgress(const Progress& progress);
-    void EnterBusyState();
-    void LeaveBusyState();
 
-    TConversionDrivers drivers_;
+    // The view the model drives.
+    void ShowWarning(const std::string& text) override;
+    void ShowConversionFailed() override;
+    FormatChoice AskFormatMismatch(const std::string& text, const std::string& chosen,
+                                   const std::string& found) override;
+    bool AskAddAgain(const std::string& text) override;
+    bool AskStopAndClose() override;
+    bool AskRecover(const std::string& text) override;
+    void ShowFormat(int index) override;
+    void ShowResultLine(const std::string& text) override;
+    void EnterBusy() override;
+    void LeaveBusy() override;
+    void ShowProgress(const ProgressDisplay& display) override;
+    void ProcessEvents() override;
+    void SetWaiting(bool waiting) override;
+    void CloseWindow() override;
+
     std::unique_ptr<TFormDialogs> dialogs_;
-    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<TWindowSettings> settings_;
+    TConversionWindow model_;
     QShortcut* escapeCancels_ = nullptr;
     bool activatedOnce_ = false;
-    bool busy_ = false;
-    bool cancelRequested_ = false;
     // The eight input controls, in the order the busy state disables them.
     std::array<QWidget*, 8> inputControls_{};
 };

@@ -25,9 +25,15 @@ TStopSignalWatcher::TStopSignalWatcher(TForm1& form, QObject* parent) : QObject(
         notifier_ = new QSocketNotifier(signals_.WakeDescriptor(), QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, &TStopSignalWatcher::OnSignal);
     }
+    // A running conversion sees the signal at its next entry, without
+    // waiting for the event loop to read the wake-up descriptor.
+    form_.SetStopRequested([] { return TStopSignals::Requested() != 0; });
 }
 
-TStopSignalWatcher::~TStopSignalWatcher() = default;
+TStopSignalWatcher::~TStopSignalWatcher()
+{
+    form_.SetStopRequested({});
+}
 
 void TStopSignalWatcher::OnSignal()
 {

@@ -1,18 +1,24 @@
-// Start-up of the window program: the application, the main window with the
-// real conversion drivers (it makes the help dialog once), and the message
-// loop. An exception that escapes any event handler is shown in a box.
+// Start-up of the window program: the command line read before Qt starts
+// (--help and --version need no display; unknown options are refused), the
+// application with its name, desktop file name and icon, the main window
+// with the real conversion drivers (it makes the help dialog once), filled
+// with the format and folders given, and the message loop. An exception
+// that escapes any event handler is shown in a box.
 #include "app/FrmMain.h"
 #include "app/StopSignalWatcher.h"
+#include "app/WindowIcon.h"
 #include "common/Version.h"
 #include "convert/ConversionDrivers.h"
+#include "window/WindowArguments.h"
 
 #include <QApplication>
 #include <QSettings>
 
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <iostream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -43,23 +49,66 @@ private:
 
 } // namespace
 
+namespace {
+
+// Answers --help, --version and refused arguments; -1 when the window is to open.
+int AnswerWithoutWindow(const norrvik::WindowArguments& arguments)
+{
+    using Action = norrvik::WindowArguments::Action;
+    switch (arguments.action) {
+    case Action::ShowHelp:
+        std::cout << norrvik::WindowUsageText();
+        return std::cout.flush() ? 0 : 1;
+    case Action::ShowVersion:
+        std::cout << "norrvik " << norrvik::kVersion << '\n';
+        return std::cout.flush() ? 0 : 1;
+    case Action::Refuse:
+        std::cerr << arguments.refusal << '\n';
+        return 2;
+    case Action::OpenWindow:
+        break;
+    }
+    return -1;
+}
+
+// The remembered choices, with what the command line gave in their place.
+norrvik::WindowChoices WithArguments(norrvik::WindowChoices choices, const norrvik::WindowArguments& arguments)
+{
+    if (arguments.formatIndex >= 0)
+        choices.formatIndex = arguments.formatIndex;
+    if (!arguments.folders.empty())
+        choices.oldFolder = arguments.folders[0];
+    if (arguments.folders.size() > 1)
+        choices.newFolder = arguments.folders[1];
+    return choices;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
-    // Answered before the application exists, so that it needs no display.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::cout << "norrvik " << norrvik::kVersion << '\n';
-            return std::cout.flush() ? 0 : 1;
-        }
-    }
-    TNorrvikApplication application(argc, argv);
+    const norrvik::WindowArguments arguments = norrvik::ParseWindowArguments(std::vector<std::string>(argv, argv + argc));
+    if (const int status = AnswerWithoutWindow(arguments); status >= 0)
+        return status;
+    // Qt gets its own options only; they live as long as the application.
+    std::vector<std::string> toolkitArguments = arguments.toolkitArguments;
+    std::vector<char*> toolkitArgv;
+    for (std::string& argument : toolkitArguments)
+        toolkitArgv.push_back(argument.data());
+    int toolkitArgc = static_cast<int>(toolkitArgv.size());
+    toolkitArgv.push_back(nullptr);
+
+    TNorrvikApplication application(toolkitArgc, toolkitArgv.data());
     QApplication::setApplicationName(QStringLiteral("Norrvik"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("norrvik"));
+    QApplication::setWindowIcon(norrvik::WindowIcon());
     // Exit closes the main window, which ends the message loop.
     QApplication::setQuitOnLastWindowClosed(true);
 
     // The last format and folders are remembered in the user's settings.
     norrvik::TForm1 form(norrvik::RealConversionDrivers(), nullptr,
                          std::make_unique<QSettings>(QStringLiteral("Norrvik"), QStringLiteral("Norrvik")));
+    form.SetChoices(WithArguments(form.Choices(), arguments));
     application.SetMainForm(&form);
     // SIGTERM, SIGHUP and Ctrl-C cancel a running conversion and close the window.
     norrvik::TStopSignalWatcher stopSignals(form);

@@ -135,25 +135,23 @@ void PrintSummary(const FormatInfo& format, const ConversionSummary& summary, lo
         err << "Warning: " << withoutLines << '\n';
 }
 
-// Runs the driver with a progress bar and Ctrl-C; the exit status.
-int RunDriver(const ConversionDriver& driver, const TConvertRequest& request, ConversionSummary& summary,
+// Runs the conversion with a progress bar and Ctrl-C; the exit status.
+int RunDriver(const FormatInfo& format, const TConvertRequest& request, ConversionSummary& summary,
               std::ostream& err, const TCliOptions& options)
 {
     TInterruptGuard interrupt;
     TTerminalProgress progress(err, options.drawProgress);
-    bool success = false;
-    try {
-        driver(request.oldFolder, request.newFolder, success, progress.Callback(), &summary);
-        progress.Finish();
-    } catch (const ConversionCancelled& cancelled) {
-        progress.Finish();
-        err << cancelled.what() << '\n';
+    const ConversionOutcome outcome =
+        RunConversion(options.drivers, {&format, request.oldFolder, request.newFolder, progress.Callback()});
+    progress.Finish();
+    summary = outcome.summary;
+    if (outcome.Cancelled()) {
+        err << outcome.FailureText() << '\n';
         return CancelledExitStatus();
-    } catch (...) {
-        progress.Finish();
-        throw;
     }
-    if (!success) {
+    if (outcome.failure)
+        std::rethrow_exception(outcome.failure);
+    if (!outcome.success) {
         err << "Conversion failed\n";
         return kExitFailure;
     }
@@ -184,13 +182,8 @@ int RunConvert(const TConvertRequest& request, std::ostream& out, std::ostream& 
         }
         err << "Warning: " << text << " Its entries are added again.\n";
     }
-    const ConversionDriver& driver = options.drivers.*(format->driver);
-    if (!driver) {
-        err << "Conversion failed\n";
-        return kExitFailure;
-    }
     ConversionSummary summary;
-    const int status = RunDriver(driver, request, summary, err, options);
+    const int status = RunDriver(*format, request, summary, err, options);
     if (status == kExitSuccess)
         PrintSummary(*format, summary, earlierImports, request, out, err);
     return status;

@@ -1,31 +1,57 @@
-// The table of conversion drivers the two front ends call, one per format
-// in the order of the window's format list. The programs use the real
-// drivers; tests put their own in.
+// The one call both front ends make to convert: a request (format, the two
+// folders, the progress callback) goes in, an outcome (the summary, whether
+// the run succeeded, and the exception that ended it) comes out. Under it,
+// the drivers of the three formats sit in an array indexed by the format's
+// place in the table of formats; the programs use the real drivers, tests
+// put their own in.
 #pragma once
 
 #include "common/Progress.h"
 #include "convert/Conversion.h"
+#include "convert/Formats.h"
 
+#include <array>
+#include <exception>
 #include <functional>
 #include <string>
 
 namespace norrvik {
 
-// One conversion driver: (old folder, new folder, out success, progress
-// callback, summary).
+// One conversion driver, shaped as ConvertQuorvaneDatabase and its kin:
+// (old folder, new folder, out success, progress callback, summary).
 using ConversionDriver = std::function<void(const std::string&, const std::string&, bool&,
                                             const ProgressCallback&, ConversionSummary*)>;
 
-struct TConversionDrivers {
-    ConversionDriver quorvane; // format list index 0
-    ConversionDriver kandor;   // index 1
-    ConversionDriver veltro;   // index 2
-};
+// The drivers, at the positions of their formats in kFormats.
+using TConversionDrivers = std::array<ConversionDriver, kFormats.size()>;
 
 // The drivers of the conversion library (only programs that link it call this).
-inline TConversionDrivers RealConversionDrivers()
-{
-    return {ConvertQuorvaneDatabase, ConvertKandorDatabase, ConvertVeltroDatabase};
-}
+TConversionDrivers RealConversionDrivers();
+
+struct ConversionRequest {
+    const FormatInfo* format = nullptr; // nullptr: no format chosen
+    std::string oldFolder;
+    std::string newFolder;
+    ProgressCallback progress;
+};
+
+struct ConversionOutcome {
+    // What the run did, right also when it stopped early.
+    ConversionSummary summary;
+    // True only when the driver finished and said so.
+    bool success = false;
+    // The exception that ended the run (ConversionCancelled for a stop on
+    // request), or null.
+    std::exception_ptr failure;
+
+    bool Cancelled() const;
+    // The message of `failure`; empty when there is none.
+    std::string FailureText() const;
+};
+
+// Runs the driver of the request's format. An exception of the driver is
+// kept in the outcome, never raised; no format, or no driver for it, is a
+// run that did not succeed.
+ConversionOutcome RunConversion(const TConversionDrivers& drivers, const ConversionRequest& request);
 
 } // namespace norrvik

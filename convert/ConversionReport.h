@@ -1,7 +1,7 @@
 // How both front ends word the outcome of a conversion and the questions
-// asked before one: the result line of a finished, failed or cancelled run
-// (with what the target now holds), a run that found nothing to convert,
-// entries converted without lines, and earlier imports from the same folder.
+// asked before one: a count of patterns, a run that found nothing to
+// convert, entries converted without lines, and earlier imports from the
+// same folder. (The window's result line is in window/WindowTexts.h.)
 #pragma once
 
 #include "convert/Conversion.h"
@@ -10,14 +10,8 @@
 
 namespace norrvik {
 
-// "3 patterns added, 1 skipped as already present; the target database now
-// holds 17 patterns", followed by the notes below that apply.
-std::string ResultLine(const ConversionSummary& summary);
-
-// The line after a run that stopped: `how` ("Conversion failed",
-// "Conversion cancelled after 2 of 5 entries"), then what was added before
-// the stop and what the target now holds.
-std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary);
+// "1 pattern", "17 patterns".
+std::string PatternsText(long count);
 
 // True when a finished run added nothing and skipped nothing.
 bool FoundNothingToConvert(const ConversionSummary& summary);

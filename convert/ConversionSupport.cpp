@@ -104,9 +104,18 @@ void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula
     pattern.AddTextLine(TextList::Comments, ImportCommentLine(oldFolder));
 }
 
+namespace {
+
+bool HoldsDatabase(const std::string& newFolder)
+{
+    return IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder));
+}
+
+} // namespace
+
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder)
 {
-    const bool exists = IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder));
+    const bool exists = HoldsDatabase(newFolder);
     CheckTargetCanBeWritten(newFolder, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
     if (exists) {
         auto database = std::make_unique<TReferenceDatabase>();
@@ -117,6 +126,15 @@ std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string
     }
     CheckTargetCanBeCreated(newFolder);
     return TReferenceDatabase::CreateDatabase(newFolder, "PDF2");
+}
+
+void CheckTargetBeforeRun(const std::string& newFolder)
+{
+    const TDatabaseLock lock = TDatabaseLock::Exclusive(newFolder);
+    const bool exists = HoldsDatabase(newFolder);
+    CheckTargetCanBeWritten(newFolder, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
+    if (!exists)
+        CheckTargetCanBeCreated(newFolder);
 }
 
 void CheckTargetCanBeCreated(const std::string& newFolder)

@@ -96,6 +96,12 @@ private:
 // in it is changed.
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder);
 
+// The refusals a run would meet at `newFolder` before it converts anything:
+// a folder another run holds, a folder or database file it may not write,
+// an incomplete database that holds patterns. Nothing is left written; the lock
+// is given back at once (the run takes it again).
+void CheckTargetBeforeRun(const std::string& newFolder);
+
 // Raises the refusal above for a folder that holds no complete database but
 // whose ReferenceDatabase.PDB holds patterns; does nothing otherwise.
 void CheckTargetCanBeCreated(const std::string& newFolder);

@@ -1,13 +1,13 @@
 // The three formats of old databases, in the order of the window's format
 // list: the name the command line takes, the window's item, the name used in
 // messages, the file whose presence marks a folder as holding such a
-// database, and the conversion driver. The window and the command line both
-// take their formats from this one table.
+// database. The window and the command line both take their formats from
+// this one table; the drivers sit at the same positions
+// (convert/ConversionDrivers.h).
 #pragma once
 
-#include "convert/ConversionDrivers.h"
-
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 namespace norrvik {
@@ -23,16 +23,22 @@ struct FormatInfo {
     // Every entry becomes a new user pattern (no duplicate test); a Quorvane
     // database is one when its index header says so.
     bool alwaysUserDatabase;
-    ConversionDriver TConversionDrivers::*driver;
 };
 
 inline constexpr std::array<FormatInfo, 3> kFormats{{
-    {SourceFormat::Quorvane, "quorvane", "Quorvane (Orvel Selvane) format", "Quorvane", "QUORVANE.IND", false,
-     &TConversionDrivers::quorvane},
-    {SourceFormat::Kandor, "kandor", "Kandor format", "Kandor", "PDDATABS.DAT", true, &TConversionDrivers::kandor},
-    {SourceFormat::Veltro, "veltro", "Veltro (VAX VMS) format", "Veltro", "uplog.pdf", true,
-     &TConversionDrivers::veltro},
+    {SourceFormat::Quorvane, "quorvane", "Quorvane (Orvel Selvane) format", "Quorvane", "QUORVANE.IND", false},
+    {SourceFormat::Kandor, "kandor", "Kandor format", "Kandor", "PDDATABS.DAT", true},
+    {SourceFormat::Veltro, "veltro", "Veltro (VAX VMS) format", "Veltro", "uplog.pdf", true},
 }};
+
+// The position of the format in the table.
+constexpr std::size_t FormatPosition(SourceFormat format)
+{
+    std::size_t position = 0;
+    while (position < kFormats.size() && kFormats[position].format != format)
+        ++position;
+    return position;
+}
 
 // The format with this command-line name (any letter case), or nullptr.
 const FormatInfo* FormatByCliName(std::string_view name);

@@ -5,6 +5,7 @@
 
 #include "app/FormDialogs.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +25,10 @@ struct DialogLog {
     QStringList questions; // the texts of the two questions before a conversion
     FormatChoice formatAnswer = FormatChoice::GoBack;
     bool addAgainAnswer = false;
+    int stopAndCloseAsked = 0;
+    bool stopAndCloseAnswer = false;
+    QStringList recoverQuestions;
+    bool recoverAnswer = false;
     // Called while an OK/Cancel box is "open" (to look at the window then).
     std::function<void()> whileOkCancelOpen;
 };
@@ -57,6 +62,19 @@ public:
     {
         log_.questions << text;
         return log_.addAgainAnswer;
+    }
+
+    // Handles what waits in the event queue meanwhile, as the modal box would.
+    bool AskStopAndClose(QWidget*) override
+    {
+        ++log_.stopAndCloseAsked;
+        QCoreApplication::processEvents();
+        return log_.stopAndCloseAnswer;
+    }
+    bool AskRecover(QWidget*, const QString&, const QString& text) override
+    {
+        log_.recoverQuestions << text;
+        return log_.recoverAnswer;
     }
 
 private:

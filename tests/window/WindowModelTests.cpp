@@ -1,0 +1,225 @@
+// The conversion window's model driven by a recording view, no toolkit: the
+// progress shown by time, "~" and relative folders, the refusals before the
+// questions, "Stop and close?", the result line, the offer to recover.
+#include "refdb/DatabaseCheck.h"
+#include "refdb/DatabaseLock.h"
+#include "support/TempFolder.h"
+#include "window/ConversionWindow.h"
+#include "window/FolderText.h"
+#include "window/WindowArguments.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+namespace norrvik {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A view that writes down what the model made it do and gives set answers.
+struct RecordingView : TWindowView {
+    std::vector<std::string> log;
+    bool stopAndClose = false;
+    bool recover = false;
+    std::function<void()> onEvents;
+
+    void ShowWarning(const std::string& text) override { log.push_back("warning " + text); }
+    void ShowConversionFailed() override { log.push_back("failed"); }
+    FormatChoice AskFormatMismatch(const std::string&, const std::string&, const std::string&) override
+    {
+        log.push_back("format?");
+        return FormatChoice::AsChosen;
+    }
+    bool AskAddAgain(const std::string&) override { return log.push_back("again?"), true; }
+    bool AskStopAndClose() override { return log.push_back("stop?"), stopAndClose; }
+    bool AskRecover(const std::string&) override { return log.push_back("recover?"), recover; }
+    void ShowFormat(int) override {}
+    void ShowResultLine(const std::string& text) override { log.push_back("line " + text); }
+    void EnterBusy() override {}
+    void LeaveBusy() override {}
+    void ShowProgress(const ProgressDisplay& display) override { log.push_back("show " + display.text); }
+    void ProcessEvents() override
+    {
+        if (onEvents)
+            onEvents();
+    }
+    void SetWaiting(bool) override {}
+    void CloseWindow() override { log.push_back("close"); }
+};
+
+std::string Sample(const char* name)
+{
+    return std::string(NORRVIK_SAMPLES_DIR) + "/" + name;
+}
+
+class WindowModel : public ::testing::Test {
+protected:
+    // Every driver records the folders it was given, reports `reports` entries
+    // and ends as `ending` says.
+    TConversionWindow Model(long reports = 1, std::function<void()> ending = {})
+    {
+        auto driver = [this, reports, ending](const std::string& oldFolder, const std::string& newFolder,
+                                              bool& success, const ProgressCallback& progress,
+                                              ConversionSummary* summary) {
+            folders = {oldFolder, newFolder};
+            for (long i = 1; i <= reports; ++i, ++summary->added)
+                progress({Progress::Stage::Converting, i, reports});
+            summary->targetPatternCount = summary->added;
+            if (ending)
+                ending();
+            success = true;
+        };
+        return TConversionWindow({driver, driver, driver}, view, nullptr, [this] { return now; });
+    }
+    WindowChoices Choices(const std::string& target) const { return {1, temp.Text(), target}; }
+
+    RecordingView view;
+    test::TempFolder temp;
+    std::pair<std::string, std::string> folders;
+    Clock::time_point now{};
+};
+
+TEST_F(WindowModel, ProgressIsShownByTimeNotByCount)
+{
+    // 100,000 reports within one second: the first, one every 40 ms, the last.
+    long shown = 0;
+    TConversionWindow timed({[&](const std::string&, const std::string&, bool& success,
+                                 const ProgressCallback& progress, ConversionSummary*) {
+                                for (long i = 1; i <= 100'000; ++i, now += 10us)
+                                    progress({Progress::Stage::Converting, i, 100'000});
+                                success = true;
+                            },
+                             {}, {}},
+                            view, nullptr, [this] { return now; });
+    timed.Convert({0, temp.Text(), temp.Text("db")});
+    for (const std::string& entry : view.log)
+        shown += entry.rfind("show ", 0) == 0;
+    EXPECT_GE(shown, 25);
+    EXPECT_LE(shown, 27);
+    EXPECT_EQ(view.log[view.log.size() - 2], "show Converting entry 100,000 of 100,000");
+}
+
+TEST_F(WindowModel, HomeAndRelativeFoldersAreExpandedOnce)
+{
+    const std::string home = temp.Text("home");
+    std::filesystem::create_directories(home + "/src");
+    ::setenv("HOME", home.c_str(), 1);
+    const std::string here = std::filesystem::current_path().string();
+    struct Case {
+        std::string typed, absolute;
+    };
+    for (const Case& c : {Case{"~", home}, Case{"~/src/", home + "/src/"}, Case{"~other", here + "/~other"},
+                          Case{"/x/../y/", "/x/../y/"}, Case{"a/./b", here + "/a/b"}})
+        EXPECT_EQ(AbsoluteFolderText(c.typed), c.absolute) << c.typed;
+
+    TConversionWindow model = Model();
+    model.Convert({1, "~/src", "~/db"});
+    EXPECT_EQ(folders, std::make_pair(home + "/src", home + "/db"));
+    EXPECT_EQ(view.log.back(), "line 1 pattern added, 0 skipped as already present; the target database now holds "
+                               "1 pattern. Target database: " + home + "/db.");
+    EXPECT_FALSE(std::filesystem::exists("~"));
+}
+
+TEST_F(WindowModel, RefusalsComeBeforeTheQuestions)
+{
+    // A Kandor folder converted as Veltro would be asked about; a target
+    // another run holds, or whose database file is a folder, is refused first.
+    std::filesystem::create_directories(temp.Path() / "held");
+    std::filesystem::create_directories(temp.Path() / "blocked" / "ReferenceDatabase.PDB");
+    const TDatabaseLock held = TDatabaseLock::Exclusive(temp.Text("held"));
+    for (const char* target : {"held", "blocked"}) {
+        view.log.clear();
+        TConversionWindow model = Model();
+        EXPECT_THROW(model.Convert({2, Sample("kandor"), temp.Text(target)}), Exception) << target;
+        EXPECT_TRUE(view.log.size() == 1 && view.log[0] == "line ") << target;
+        EXPECT_TRUE(folders.first.empty());
+    }
+}
+
+TEST_F(WindowModel, StopAndCloseAskedWhileBusy)
+{
+    for (bool answer : {false, true}) {
+        view.log.clear();
+        view.stopAndClose = answer;
+        TConversionWindow* running = nullptr;
+        view.onEvents = [&] {
+            if (!running->MayClose({}))
+                view.onEvents = {};
+        };
+        TConversionWindow model = Model(3);
+        running = &model;
+        model.Convert(Choices(temp.Text("db")));
+        ASSERT_EQ(view.log.size(), 5u);
+        EXPECT_EQ(view.log[2], "stop?");
+        EXPECT_EQ(view.log[answer ? 3 : 4], answer ? "line Conversion cancelled after 1 of 3 entries; no patterns were added"
+                                                    : "line 3 patterns added, 0 skipped as already present; the "
+                                                      "target database now holds 3 patterns");
+        EXPECT_EQ(view.log.back() == "close", answer);
+        EXPECT_TRUE(model.MayClose({}));
+    }
+}
+
+TEST_F(WindowModel, ResultLineGroupsThousandsAndAnEditClearsIt)
+{
+    TConversionWindow model = Model(12'345);
+    model.Convert(Choices(temp.Text("db")));
+    EXPECT_EQ(view.log.back(), "line 12,345 patterns added, 0 skipped as already present; the target database now "
+                               "holds 12,345 patterns");
+    model.FolderEdited();
+    EXPECT_EQ(view.log.back(), "line ");
+}
+
+TEST_F(WindowModel, DamagedTargetIsOfferedTheRecovery)
+{
+    const std::string target = temp.Text("db");
+    bool success = false;
+    ConvertVeltroDatabase(Sample("veltro"), target, success);
+    test::WriteFile(temp.Path() / "db" / "ReferenceCode.PDB", std::string("x1\r\n"));
+    ASSERT_FALSE(CheckReferenceDatabase(target).empty());
+    for (bool answer : {false, true}) {
+        view.recover = answer;
+        TConversionWindow model = Model(1, [] { throw Exception("The index is damaged."); });
+        view.log.clear();
+        EXPECT_NO_THROW(model.Convert(Choices(target)));
+        EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "recover?"), 1);
+        EXPECT_EQ(CheckReferenceDatabase(target).empty(), answer);
+    }
+    EXPECT_EQ(view.log.back().rfind("line Recovered the Tessaly database in " + target + ": 5 patterns kept", 0), 0u)
+        << view.log.back();
+}
+
+TEST(WindowArgumentsTest, FormatAndFoldersFillTheWindowQtKeepsItsOwn)
+{
+    using Action = WindowArguments::Action;
+    struct Case {
+        std::vector<std::string> arguments;
+        Action action;
+        int formatIndex;
+        std::vector<std::string> folders, toolkit;
+    };
+    const std::vector<Case> cases{
+        {{"norrvik", "-f", "kandor", "old", "new", "-platform", "xcb"}, Action::OpenWindow, 1, {"old", "new"},
+         {"norrvik", "-platform", "xcb"}},
+        {{"norrvik", "--format=Veltro", "--", "-old"}, Action::OpenWindow, 2, {"-old"}, {"norrvik"}},
+        {{"norrvik", "old", "--help"}, Action::ShowHelp, -1, {"old"}, {"norrvik"}},
+        {{"norrvik", "--version"}, Action::ShowVersion, -1, {}, {"norrvik"}},
+        {{"norrvik", "-V"}, Action::Refuse, -1, {}, {}},
+        {{"norrvik", "--format"}, Action::Refuse, -1, {}, {}},
+        {{"norrvik", "a", "b", "c"}, Action::Refuse, -1, {}, {}},
+    };
+    for (const Case& c : cases) {
+        const WindowArguments parsed = ParseWindowArguments(c.arguments);
+        EXPECT_EQ(parsed.action, c.action) << c.arguments[1];
+        EXPECT_EQ(parsed.formatIndex, c.formatIndex) << c.arguments[1];
+        EXPECT_EQ(parsed.folders, c.folders) << c.arguments[1];
+        EXPECT_EQ(parsed.toolkitArguments, c.toolkit) << c.arguments[1];
+        EXPECT_EQ(parsed.refusal.empty(), c.action != Action::Refuse) << c.arguments[1];
+    }
+}
+
+} // namespace
+} // namespace norrvik

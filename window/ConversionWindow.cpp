@@ -1,0 +1,291 @@
+// The conversion window's model: the conversion command and what it asks.
+#include "window/ConversionWindow.h"
+
+#include "common/FolderChecks.h"
+#include "common/Files.h"
+#include "common/ProgressText.h"
+#include "convert/ConversionReport.h"
+#include "convert/ConversionSupport.h"
+#include "convert/DryRun.h"
+#include "convert/FormatDetection.h"
+#include "refdb/DatabaseCheck.h"
+#include "refdb/DatabaseLock.h"
+#include "refdb/Recovery.h"
+#include "refdb/ReferenceCodes.h"
+#include "window/FolderText.h"
+#include "window/WindowTexts.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace norrvik {
+
+namespace {
+
+// Keys of the remembered choices.
+constexpr const char* kFormatKey = "format";
+constexpr const char* kOldFolderKey = "oldFolder";
+constexpr const char* kNewFolderKey = "newFolder";
+
+// The view's wait cursor for as long as it lives.
+class TWaiting {
+public:
+    explicit TWaiting(TWindowView& view) : view_(view) { view_.SetWaiting(true); }
+    ~TWaiting() { view_.SetWaiting(false); }
+    TWaiting(const TWaiting&) = delete;
+    TWaiting& operator=(const TWaiting&) = delete;
+
+private:
+    TWindowView& view_;
+};
+
+// The first problem that stops a conversion of the typed folders, or empty.
+// The texts are checked with "~" expanded; messages show them as typed.
+std::string FolderProblem(const WindowChoices& choices)
+{
+    const std::string oldFolder = ExpandHomeFolder(choices.oldFolder);
+    if (NamesAFile(oldFolder))
+        return NotAFolderMessage(kOldFolderWhat, choices.oldFolder);
+    if (!OldFolderExists(oldFolder))
+        return OldFolderMissingMessage(choices.oldFolder);
+    if (TargetFolderBlank(choices.newFolder))
+        return std::string(kEmptyTargetMessage);
+    if (NamesAFile(ExpandHomeFolder(choices.newFolder)))
+        return NotAFolderMessage(kNewFolderWhat, choices.newFolder);
+    return {};
+}
+
+std::string RecoveredLine(const std::string& folder, const RecoveryReport& report, std::size_t problemsLeft)
+{
+    std::string line = "Recovered the Tessaly database in " + folder + ": " +
+                       windowtext::GroupThousands(PatternsText(report.PatternsKept)) + " kept";
+    line += report.BackupFolder.empty() ? "; nothing had to be replaced"
+                                        : "; the replaced files are kept in " + report.BackupFolder;
+    if (problemsLeft > 0)
+        line += "; " + windowtext::GroupThousands(std::to_string(problemsLeft)) +
+                " problems remain (norrvik-cli verify lists them)";
+    return line + ".";
+}
+
+} // namespace
+
+// The busy state for as long as it lives: leaving the scope, normally or by
+// an exception, always brings the idle state back.
+class TConversionWindow::TBusyScope {
+public:
+    explicit TBusyScope(TConversionWindow& window) : window_(window)
+    {
+        window_.busy_ = true;
+        window_.cancelRequested_ = false;
+        window_.throttle_ = TProgressThrottle(window_.clock_);
+        window_.view_.EnterBusy();
+    }
+    ~TBusyScope()
+    {
+        window_.view_.LeaveBusy();
+        window_.busy_ = false;
+        window_.cancelRequested_ = false;
+    }
+    TBusyScope(const TBusyScope&) = delete;
+    TBusyScope& operator=(const TBusyScope&) = delete;
+
+private:
+    TConversionWindow& window_;
+};
+
+TConversionWindow::TConversionWindow(TConversionDrivers drivers, TWindowView& view, TWindowSettings* settings,
+                                     TProgressThrottle::Clock clock)
+    : drivers_(std::move(drivers)), view_(view), settings_(settings), clock_(std::move(clock)), throttle_(clock_)
+{
+}
+
+WindowChoices TConversionWindow::RememberedChoices() const
+{
+    WindowChoices choices;
+    if (settings_ == nullptr)
+        return choices;
+    if (const FormatInfo* format = FormatByCliName(settings_->Value(kFormatKey)))
+        choices.formatIndex = FormatIndex(*format);
+    choices.oldFolder = settings_->Value(kOldFolderKey);
+    choices.newFolder = settings_->Value(kNewFolderKey);
+    return choices;
+}
+
+void TConversionWindow::Remember(const WindowChoices& choices)
+{
+    if (settings_ == nullptr)
+        return;
+    if (const FormatInfo* format = FormatAt(choices.formatIndex))
+        settings_->SetValue(kFormatKey, std::string(format->cliName));
+    settings_->SetValue(kOldFolderKey, choices.oldFolder);
+    settings_->SetValue(kNewFolderKey, choices.newFolder);
+    settings_->Sync();
+}
+
+void TConversionWindow::Convert(const WindowChoices& typed)
+{
+    view_.ShowResultLine({});
+    if (const std::string problem = FolderProblem(typed); !problem.empty()) {
+        view_.ShowWarning(problem);
+        return;
+    }
+    WindowChoices choices = typed;
+    const std::string oldFolder = AbsoluteFolderText(typed.oldFolder);
+    const std::string newFolder = ExpandHomeFolder(typed.newFolder);
+    const FormatInfo* format = FormatAt(typed.formatIndex);
+    if (format != nullptr) {
+        // Refusals first: no question whose answer would then be refused.
+        CheckTargetBeforeRun(newFolder);
+        if (!ConfirmFormat(format, oldFolder) || !ConfirmReimport(*format, oldFolder, newFolder))
+            return;
+        choices.formatIndex = FormatIndex(*format);
+    }
+    Remember(choices);
+    Run(format, {oldFolder, newFolder}, choices);
+}
+
+bool TConversionWindow::ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder)
+{
+    const std::vector<const FormatInfo*> found = DetectFormats(oldFolder);
+    if (found.empty() || std::find(found.begin(), found.end(), format) != found.end())
+        return true;
+    const FormatChoice choice = view_.AskFormatMismatch(FormatMismatchText(oldFolder, *format, found),
+                                                        std::string(format->displayName),
+                                                        std::string(found.front()->displayName));
+    if (choice == FormatChoice::AsFound) {
+        format = found.front();
+        view_.ShowFormat(FormatIndex(*format));
+    }
+    return choice != FormatChoice::GoBack;
+}
+
+bool TConversionWindow::ConfirmReimport(const FormatInfo& format, const std::string& oldFolder,
+                                        const std::string& newFolder)
+{
+    long earlier = 0;
+    {
+        TWaiting waiting(view_);
+        if (!IsUserDatabaseConversion(format, oldFolder))
+            return true;
+        try {
+            earlier = CountEarlierImports(newFolder, oldFolder);
+        } catch (const Exception&) {
+            return true; // the conversion itself says what is wrong with the target
+        }
+    }
+    return earlier == 0 || view_.AskAddAgain(EarlierImportsText(earlier, oldFolder, newFolder));
+}
+
+void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices)
+{
+    const auto& [oldFolder, newFolder] = folders;
+    ConversionOutcome outcome;
+    {
+        TBusyScope busy(*this);
+        outcome = RunConversion(drivers_, {format, oldFolder, newFolder, [this](const Progress& progress) {
+                                               OnProgress(progress);
+                                           }});
+        if (!outcome.success && !outcome.failure)
+            view_.ShowConversionFailed(); // shown while still busy
+    }
+    ShowOutcome(outcome, choices);
+    if (std::exchange(closeAfterRun_, false))
+        view_.CloseWindow();
+    if (outcome.failure && !outcome.Cancelled() && !OfferRecovery(outcome, newFolder))
+        std::rethrow_exception(outcome.failure);
+}
+
+void TConversionWindow::ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices)
+{
+    std::string line;
+    if (outcome.success)
+        line = windowtext::ResultLine(outcome.summary);
+    else
+        line = windowtext::StoppedResultLine(outcome.Cancelled() ? outcome.FailureText() : windowtext::kConversionFailed,
+                                             outcome.summary);
+    if (const std::string note = windowtext::TargetNote(choices.newFolder, AbsoluteFolderText(choices.newFolder));
+        !note.empty())
+        line += (line.ends_with('.') ? " " : ". ") + note;
+    view_.ShowResultLine(line);
+}
+
+bool TConversionWindow::OfferRecovery(const ConversionOutcome& outcome, const std::string& newFolder)
+{
+    std::vector<std::string> problems;
+    try {
+        if (!IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder)))
+            return false;
+        const TDatabaseLock lock = TDatabaseLock::Shared(newFolder);
+        problems = CheckReferenceDatabase(newFolder);
+    } catch (const Exception&) {
+        return false; // not ours to look at now; the failure's message says enough
+    }
+    if (problems.empty())
+        return false;
+    if (!view_.AskRecover(
+            windowtext::RecoverQuestion(outcome.FailureText(), newFolder, problems.size(), problems.front())))
+        return true;
+    RecoveryReport report;
+    {
+        TBusyScope busy(*this);
+        const TDatabaseLock lock = TDatabaseLock::Exclusive(newFolder);
+        report = RecoverReferenceDatabase(newFolder, [this](const Progress& progress) { ShowIfDue(progress, false); });
+    }
+    view_.ShowResultLine(RecoveredLine(newFolder, report, CheckReferenceDatabase(newFolder).size()));
+    return true;
+}
+
+void TConversionWindow::ShowIfDue(const Progress& progress, bool cancellable)
+{
+    if (!throttle_.Due(progress))
+        return;
+    view_.ShowProgress(
+        {windowtext::GroupThousands(ProgressText(progress)), progress.done, progress.total, cancellable});
+    // Lets the indicator move and Cancel be pressed.
+    view_.ProcessEvents();
+}
+
+void TConversionWindow::OnProgress(const Progress& progress)
+{
+    ShowIfDue(progress, CanStopAt(progress));
+    if ((cancelRequested_ || StopAsked()) && CanStopAt(progress))
+        throw ConversionCancelled(CancelledText(progress));
+}
+
+bool TConversionWindow::StopAsked() const
+{
+    return stopRequested_ && stopRequested_();
+}
+
+void TConversionWindow::RequestCancel()
+{
+    if (busy_)
+        cancelRequested_ = true;
+}
+
+void TConversionWindow::SetStopRequested(std::function<bool()> stopRequested)
+{
+    stopRequested_ = std::move(stopRequested);
+}
+
+bool TConversionWindow::MayClose(const WindowChoices& choices)
+{
+    if (!busy_) {
+        Remember(choices);
+        return true;
+    }
+    if (!closeAfterRun_ && view_.AskStopAndClose()) {
+        closeAfterRun_ = true;
+        RequestCancel();
+    }
+    return false;
+}
+
+void TConversionWindow::FolderEdited()
+{
+    if (!busy_)
+        view_.ShowResultLine({});
+}
+
+} // namespace norrvik

@@ -1,0 +1,83 @@
+// The conversion window without its drawing: the model every view of the
+// window (the Qt one, a Win32 one) drives. It holds the conversion command:
+// the checks of the two folder texts, then the refusals the target would
+// give (another run holds it, it may not be written), then the questions (a
+// folder that holds another format than the one chosen, a target that
+// already holds patterns from the same folder), the run in steps on the
+// view's thread with the progress shown by time, Cancel, "Stop and close?",
+// the result line, the offer to recover a damaged target, and the choices
+// remembered between runs.
+#pragma once
+
+#include "convert/ConversionDrivers.h"
+#include "window/ProgressThrottle.h"
+#include "window/WindowView.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+
+namespace norrvik {
+
+// What the user chose in the window.
+struct WindowChoices {
+    int formatIndex = 0; // position in kFormats; outside it for no format
+    std::string oldFolder; // as typed
+    std::string newFolder; // as typed
+};
+
+class TConversionWindow {
+public:
+    // Without `settings` nothing is remembered between runs.
+    TConversionWindow(TConversionDrivers drivers, TWindowView& view, TWindowSettings* settings = nullptr,
+                      TProgressThrottle::Clock clock = {});
+
+    // The choices of the last run (the first format and empty folders when
+    // none are kept).
+    WindowChoices RememberedChoices() const;
+    void Remember(const WindowChoices& choices);
+
+    // The conversion command. A failure of the run is raised once the window
+    // is idle again and the result line says what the target holds (the
+    // view's top-level handler shows it); a failure that left the target
+    // damaged is answered here with the offer to recover it.
+    void Convert(const WindowChoices& choices);
+
+    bool IsBusy() const { return busy_; }
+    // Asks a running conversion to stop after the entry it is working on.
+    void RequestCancel();
+    // A stop asked from outside the window (a signal), looked at on every
+    // report as Cancel is; empty for none.
+    void SetStopRequested(std::function<bool()> stopRequested);
+    // Whether the window may close now; while a conversion runs the user is
+    // asked "Stop and close?", and a yes closes the window once it has stopped.
+    bool MayClose(const WindowChoices& choices);
+    // A folder text was edited: the result line of the last run is cleared.
+    void FolderEdited();
+
+private:
+    class TBusyScope;
+
+    bool ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder);
+    bool ConfirmReimport(const FormatInfo& format, const std::string& oldFolder, const std::string& newFolder);
+    // The old folder made absolute and the new one with "~" expanded.
+    using TRunFolders = std::pair<std::string, std::string>;
+    void Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices);
+    void ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices);
+    bool OfferRecovery(const ConversionOutcome& outcome, const std::string& newFolder);
+    void ShowIfDue(const Progress& progress, bool cancellable);
+    void OnProgress(const Progress& progress);
+    bool StopAsked() const;
+
+    TConversionDrivers drivers_;
+    TWindowView& view_;
+    TWindowSettings* settings_;
+    TProgressThrottle::Clock clock_;
+    TProgressThrottle throttle_;
+    std::function<bool()> stopRequested_;
+    bool busy_ = false;
+    bool cancelRequested_ = false;
+    bool closeAfterRun_ = false;
+};
+
+} // namespace norrvik

@@ -1,0 +1,99 @@
+// The texts of the conversion window.
+#include "window/WindowTexts.h"
+
+#include "common/Format.h"
+#include "common/ProgressText.h"
+#include "convert/ConversionReport.h"
+
+#include <cctype>
+
+namespace norrvik::windowtext {
+
+namespace {
+
+std::string WithNotes(std::string line, const ConversionSummary& summary)
+{
+    const std::string withoutLines = WithoutLinesText(summary.entriesWithoutLines);
+    if (!withoutLines.empty())
+        line += ". " + withoutLines;
+    return GroupThousands(line);
+}
+
+bool IsDigit(char c)
+{
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+} // namespace
+
+std::string FormatQuestionDetail(std::string_view found, std::string_view chosen)
+{
+    return "Convert it as " + std::string(found) + " format, as " + std::string(chosen) + " format, or go back?";
+}
+
+std::string ConvertAsButton(std::string_view format)
+{
+    return "Convert as &" + std::string(format);
+}
+
+std::string RecoverQuestion(const std::string& failure, const std::string& newFolder, std::size_t problemCount,
+                            const std::string& firstProblem)
+{
+    return failure + "\n\nThe Tessaly database in " + newFolder + " is damaged (" +
+           GroupThousands(std::to_string(problemCount)) + (problemCount == 1 ? " problem" : " problems") +
+           "; the first: " + firstProblem +
+           ")\n\nRecover it now, as \"norrvik-cli recover\" does? Every whole pattern is kept, and each file that is "
+           "replaced is first copied into a backup folder inside the database folder.";
+}
+
+std::string GroupThousands(const std::string& text)
+{
+    std::string grouped;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t end = i;
+        while (end < text.size() && IsDigit(text[end]))
+            ++end;
+        for (std::size_t j = i; j < end; ++j) {
+            if (j > i && (end - j) % 3 == 0 && end - i > 3)
+                grouped += ',';
+            grouped += text[j];
+        }
+        if (end < text.size())
+            grouped += text[end];
+        i = end + 1;
+    }
+    return grouped;
+}
+
+std::string ResultLine(const ConversionSummary& summary)
+{
+    std::string line = ConversionResultText(summary.added, summary.skipped, summary.targetPatternCount);
+    if (FoundNothingToConvert(summary))
+        line += std::string(". ") + kNothingToConvertText;
+    return WithNotes(std::move(line), summary);
+}
+
+std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary)
+{
+    std::string line = how + "; ";
+    if (summary.added == 0) {
+        line += "no patterns were added";
+        // A count of 0 may also mean the target was never reached.
+        if (summary.targetPatternCount > 0)
+            line += "; the target database holds " + PatternsText(summary.targetPatternCount);
+    } else {
+        line += PatternsText(summary.added) + " added; the target database now holds " +
+                PatternsText(summary.targetPatternCount);
+    }
+    return WithNotes(std::move(line), summary);
+}
+
+std::string TargetNote(const std::string& typed, const std::string& absolute)
+{
+    if (typed == absolute)
+        return {};
+    return "Target database: " + absolute + ".";
+}
+
+} // namespace norrvik::windowtext

@@ -1,0 +1,60 @@
+// What the conversion window says, for every view of it: its titles, the
+// questions before and during a run with their button captions (a mnemonic
+// each, marked with "&"), and the result line after a run, counts grouped
+// by thousands.
+#pragma once
+
+#include "convert/Conversion.h"
+#include "convert/Formats.h"
+
+#include <string>
+#include <string_view>
+
+namespace norrvik::windowtext {
+
+inline constexpr const char* kCaption = "Convert Reference Database to Orvel Tessaly  Format";
+inline constexpr const char* kConversionFailed = "Conversion failed";
+inline constexpr const char* kConversionTitle = "Reference Database Conversion";
+inline constexpr const char* kCancelling = "Cancelling...";
+
+// The format question: "Convert it as Kandor format, as Veltro format, or go back?"
+std::string FormatQuestionDetail(std::string_view found, std::string_view chosen);
+// "Convert as &Kandor"
+std::string ConvertAsButton(std::string_view format);
+inline constexpr const char* kGoBackButton = "&Go back";
+
+inline constexpr const char* kAddAgainDetail =
+    "Add the entries again? Each becomes a new pattern, so the database would hold them twice.";
+inline constexpr const char* kAddAgainButton = "&Add again";
+
+inline constexpr const char* kStopAndCloseTitle = "Stop and close?";
+inline constexpr const char* kStopAndCloseText =
+    "A conversion is running. Stop it after the current entry and close the window? The patterns added so far "
+    "stay in the target database.";
+inline constexpr const char* kStopAndCloseButton = "&Stop and close";
+inline constexpr const char* kKeepConvertingButton = "&Keep converting";
+
+// The offer after a run that failed on a damaged target.
+std::string RecoverQuestion(const std::string& failure, const std::string& newFolder, std::size_t problemCount,
+                            const std::string& firstProblem);
+inline constexpr const char* kRecoverButton = "&Recover";
+inline constexpr const char* kNotNowButton = "&Not now";
+
+// Every run of more than three digits in `text` grouped by thousands:
+// "12345 patterns" -> "12,345 patterns".
+std::string GroupThousands(const std::string& text);
+
+// "3 patterns added, 1 skipped as already present; the target database now
+// holds 17 patterns", followed by the notes that apply.
+std::string ResultLine(const ConversionSummary& summary);
+
+// The line after a run that stopped: `how` ("Conversion failed",
+// "Conversion cancelled after 2 of 5 entries"), then what was added before
+// the stop and what the target now holds.
+std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary);
+
+// "Target database: /home/lab/db." when the folder typed is not the
+// absolute path of the target; empty otherwise.
+std::string TargetNote(const std::string& typed, const std::string& absolute);
+
+} // namespace norrvik::windowtext

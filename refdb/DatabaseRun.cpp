@@ -10,6 +10,7 @@
 #include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
+#include "refdb/Recovery.h"
 
 #include <algorithm>
 #include <charconv>
@@ -241,9 +242,9 @@ void TReferenceDatabase::RestoreCommittedState()
     if (dataFile_.RecordCount() < records)
         throw EInOutError(FileErrorMessage(
             "Cannot read file", dataFile_.FileText(),
-            Format("the header counts %d patterns but the file holds only %lld; repair the database "
-                   "with \"norrvik-cli recover\"",
-                   header_.PatternCount(), static_cast<long long>(dataFile_.RecordCount() - 1))));
+            Format("the header counts %d patterns but the file holds only %lld", header_.PatternCount(),
+                   static_cast<long long>(dataFile_.RecordCount() - 1)) +
+                std::string(kRepairWithRecover)));
     dataFile_.Truncate(records);
     CutTextLineFiles(start);
     RemoveLeftoverTemporaryFiles();

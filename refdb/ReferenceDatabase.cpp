@@ -8,6 +8,7 @@
 #include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
+#include "refdb/Recovery.h"
 #include "refdb/SupportLists.h"
 #include "refdb/ReferenceCodes.h"
 
@@ -583,10 +584,11 @@ void TReferenceDatabase::CheckPatternCanBeWritten(const TReferencePattern& patte
     if (header_.PatternCount() >= std::numeric_limits<std::int32_t>::max() - 1 ||
         dataFile_.RecordCount() <= header_.PatternCount())
         throw EInOutError(FileErrorMessage("Cannot add a pattern to", path,
-                                           "the file holds fewer records than its header counts"));
+                                           "the file holds fewer records than its header counts" +
+                                               std::string(kRepairWithRecover)));
     if (pattern.IsUserPattern() && pattern.GetReferenceCode().empty() &&
         header_.UserPatternCount() >= kMaxUserCodeNumber)
-        throw Exception(NoUserCodeLeftMessage(header_.UserPatternCount()));
+        throw Exception(NoUserCodeLeftMessage(databaseName_, header_.UserPatternCount()));
 }
 
 void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)

@@ -102,14 +102,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, CliStoppedRun, ::testing::Values(SIGINT, SIGTE
 TEST(CliProgress, BarFitsTheTerminalAndFollowsItsWidth)
 {
     test::TempFolder temp;
-    auto reporting = [](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                        ConversionSummary* summary) {
-        summary->added = 10;
-        for (long entry = 1; entry <= 10; ++entry)
-            progress(Progress{Progress::Stage::Converting, entry, 10});
-        progress(Progress{Progress::Stage::WritingIndexes, 10, 10});
-        success = true;
-    };
+    const ConversionDriver reporting = test::ReportTenEntries;
     // Widths as the terminal answers them, one per redraw (the last repeats).
     for (const std::vector<int>& widths : std::vector<std::vector<int>>{{40}, {25}, {12}, {100}, {100, 40}}) {
         TCliOptions options;

@@ -200,14 +200,7 @@ TEST(CliCancel, CtrlCStopsBetweenEntriesButNeverDuringTheRebuild)
 TEST(CliProgress, BarOnlyWhenDrawingAndEndedByANewline)
 {
     test::TempFolder temp;
-    auto reporting = [](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                        ConversionSummary* summary) {
-        summary->added = 10;
-        for (long entry = 1; entry <= 10; ++entry)
-            progress(Progress{Progress::Stage::Converting, entry, 10});
-        progress(Progress{Progress::Stage::WritingIndexes, 10, 10});
-        success = true;
-    };
+    const ConversionDriver reporting = test::ReportTenEntries;
     CliResult result = RunCommand({"convert", "--format", "kandor", temp.Text(), temp.Text("t")}, WithDriver(reporting, true));
     EXPECT_EQ(result.status, 0);
     EXPECT_NE(result.err.find("\r[" + std::string(30, '#') + "] Converting entry 10 of 10"), std::string::npos);

@@ -185,8 +185,10 @@ void DumpDatabaseJson(TReferenceDatabase& database, const std::optional<std::str
     try {
         if (one)
             out << JsonText(*one);
-        for (std::int32_t n = 1; !one && n <= database.PatternCount(); ++n)
-            out << (n > 1 ? "," : "") << JsonText(PatternJson(database.GetPattern(n)));
+        for (std::int32_t n = 1; !one && n <= database.PatternCount(); ++n) {
+            const std::string pattern = JsonText(PatternJson(database.GetPattern(n))); // read before the comma
+            out << (n > 1 ? "," : "") << pattern;
+        }
     } catch (const std::exception& error) {
         out << "]," << JsonText({{"error", MessageOf(error)}}).substr(1) << '\n';
         throw;

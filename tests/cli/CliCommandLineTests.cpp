@@ -52,6 +52,8 @@ TEST(CliJson, EveryOutputIsOneDocumentOrNothing)
 {
     test::TempFolder temp;
     const std::string db = Converted(temp, "db");
+    const std::string cut = Converted(temp, "cut");
+    std::filesystem::resize_file(temp.Path() / "cut" / "ReferenceDatabase.PDB", 4 * 3310); // pattern 4 cut off
     std::filesystem::create_directories(temp.Path() / "empty");
     struct Case {
         std::vector<std::string> args;
@@ -60,7 +62,7 @@ TEST(CliJson, EveryOutputIsOneDocumentOrNothing)
     };
     const Case cases[] = {
         {{"dump", "--json", db, "--code", "99-000-0042"}, 1}, {{"dump", "--json", db, "--code", "99-000-0003"}, 0},
-        {{"dump", "--json", db}, 0}, {{"dump", "--json", temp.Text("none")}, 2},
+        {{"dump", "--json", db}, 0}, {{"dump", "--json", temp.Text("none")}, 2}, {{"dump", "--json", cut}, 1},
         {{"detect", "--json", Sample("kandor")}, 0}, {{"detect", "--json", temp.Text("empty")}, 1},
         {{"detect", "--json", temp.Text("none")}, 2}, {{"verify", "--json", db}, 0},
         {{"verify", "--json", temp.Text("none")}, 2}, {{"convert", "--json", "-n", Sample("veltro"), db}, 0},

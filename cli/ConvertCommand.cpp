@@ -188,7 +188,7 @@ int RunDryRun(const FormatInfo& format, const TConvertRequest& request, std::ost
     }
     if (outcome == RunOutcome::Finished)
         return kExitSuccess;
-    err << NoUserCodeLeftMessage(request.newFolder, kMaxUserCodeNumber) << '\n';
+    err << NoUserCodeLeftMessage(IncludeTrailingPathDelimiter(request.newFolder), kMaxUserCodeNumber) << '\n';
     return kExitFailure;
 }
 

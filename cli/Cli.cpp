@@ -188,11 +188,11 @@ int AnswerParseError(TParser& parser, const CLI::ParseError& error, int argc, co
     if (dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr)
         return parser.app.exit(error, out, err) == 0 ? kExitSuccess : kExitUsage;
     const CLI::App* command = CommandNamed(parser, argv[1]);
-    const std::string helpFor = " " + std::string(argv[1]);
+    const std::string helpFor = command != nullptr ? " " + std::string(argv[1]) : std::string();
     if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && command != nullptr)
         if (const std::string unknown = FirstUnknownOption(*command, argc, argv); !unknown.empty())
             return UnknownOption(unknown, *command, helpFor, err);
-    err << kProgram << ' ' << argv[1] << ": " << error.what() << "\nRun \"norrvik-cli help" << helpFor
+    err << kProgram << helpFor << ": " << error.what() << "\nRun \"norrvik-cli help" << helpFor
         << "\" for its arguments.\n";
     return kExitUsage;
 }

@@ -1,149 +1,214 @@
-// Argument parsing and the commands of norrvik-cli.
+// The dispatcher of norrvik-cli: builds the parser from the table of
+// commands, answers help and mistyped names, runs the command chosen and
+// makes sure its output reached stdout.
 #include "cli/Cli.h"
 
-#include "cli/ConvertCommand.h"
-#include "cli/DumpCommand.h"
-#include "cli/JsonOutput.h"
-#include "cli/RecoverCommand.h"
-#include "cli/TerminalProgress.h"
-#include "common/Files.h"
-#include "common/FolderChecks.h"
-#include "common/ProgressText.h"
-#include "common/Text.h"
+#include "cli/Command.h"
+#include "cli/CommandSupport.h"
+#include "cli/Usage.h"
 #include "common/Version.h"
-#include "convert/Formats.h"
-#include "refdb/DatabaseCheck.h"
-#include "refdb/DatabaseLock.h"
-#include "refdb/ReferenceDatabase.h"
 
 #include <CLI/CLI.hpp>
 
-#include <exception>
-#include <functional>
-#include <optional>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace norrvik {
 
 namespace {
 
-// An exception's message as the user sees it; never empty.
-std::string MessageOf(const std::exception& error)
+constexpr const char* kProgram = "norrvik-cli";
+constexpr int kHelpWidthOffTerminal = 80;
+
+// The parser with every command of the table, and the commands it fills.
+struct TParser {
+    CLI::App app{"Converts old powder-diffraction reference databases (Quorvane, Kandor, Veltro) into "
+                 "Tessaly reference databases, and shows and checks Tessaly databases.",
+                 kProgram};
+    std::vector<std::unique_ptr<TCommand>> commands = MakeCommands();
+    std::vector<std::string> names;
+};
+
+// The parser of the command with this name, or nullptr.
+CLI::App* CommandNamed(TParser& parser, std::string_view name)
 {
-    const std::string message = error.what();
-    return message.empty() ? "Unknown error" : message;
+    const bool known = std::find(parser.names.begin(), parser.names.end(), name) != parser.names.end();
+    return known ? parser.app.get_subcommand(std::string(name)) : nullptr;
+}
+
+// The command, or `help`, nearest to a mistyped name.
+std::string NearestCommand(const TParser& parser, std::string_view typed)
+{
+    std::vector<std::string> names = parser.names;
+    names.emplace_back("help");
+    return NearestName(typed, names);
+}
+
+std::string CommandFooter(const TCommand& command)
+{
+    std::string footer = "Example:\n  " + std::string(command.Example()) + "\n\nExit status:\n";
+    std::string_view statuses = command.ExitStatuses();
+    while (!statuses.empty()) {
+        const std::size_t end = std::min(statuses.find('\n'), statuses.size());
+        footer += "  " + std::string(statuses.substr(0, end)) + '\n';
+        statuses.remove_prefix(std::min(end + 1, statuses.size()));
+    }
+    return footer;
+}
+
+void BuildParser(TParser& parser, int width)
+{
+    parser.app.require_subcommand(1, 1);
+    parser.app.set_version_flag("--version", std::string(kProgram) + " " + kVersion);
+    parser.app.get_formatter()->column_width(static_cast<std::size_t>(std::clamp(width * 2 / 5, 16, 30)));
+    for (const std::unique_ptr<TCommand>& command : parser.commands) {
+        CLI::App* sub = parser.app.add_subcommand(std::string(command->Name()), std::string(command->Summary()));
+        command->DeclareOptions(*sub);
+        sub->footer(CommandFooter(*command));
+        parser.names.emplace_back(command->Name());
+    }
+    parser.app.footer("Run \"norrvik-cli help COMMAND\" for a command's options, an example and its exit "
+                      "statuses.\n\nExit status: 0 done; 1 failed (the message on stderr says why and what to "
+                      "do); 2 wrong arguments; 128 + the signal's number when a stop signal ended a conversion.");
+}
+
+int HelpWidth(const TCliOptions& options)
+{
+    const std::optional<int> columns = options.terminalColumns(TStandardStream::Output);
+    return columns ? *columns - 1 : kHelpWidthOffTerminal;
+}
+
+// "'conver' is not a norrvik-cli command." with the nearest command.
+int UnknownName(std::string_view what, const std::string& typed, const std::string& nearest,
+                const std::string& helpFor, std::ostream& err)
+{
+    err << kProgram << ": '" << typed << "' is not " << what << '.';
+    if (!nearest.empty())
+        err << " Did you mean '" << nearest << "'?";
+    err << "\nRun \"norrvik-cli help" << helpFor << "\" to see them.\n";
+    return kExitUsage;
+}
+
+// The long names of a parser's options ("--dry-run"), and its short ones.
+std::vector<std::string> OptionNames(const CLI::App& app)
+{
+    std::vector<std::string> names;
+    for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames())
+            names.push_back("--" + name);
+        for (const std::string& name : option->get_snames())
+            names.push_back("-" + name);
+    }
+    return names;
+}
+
+// An option the parser does not know: near the option of the same first
+// letter ("-V" for "--version") or a few slips away.
+int UnknownOption(const std::string& typed, const CLI::App& app, const std::string& helpFor, std::ostream& err)
+{
+    const std::vector<std::string> names = OptionNames(app);
+    // One letter is too short to be a slip of another.
+    std::string nearest = typed.size() > 2 ? NearestName(typed, names) : std::string();
+    if (typed.size() == 2 && typed[0] == '-') {
+        // One letter: the long option it begins.
+        const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(typed[1])));
+        for (const std::string& name : names)
+            if (name.size() > 2 && name[1] == '-' && name[2] == letter)
+                nearest = name;
+    }
+    const std::string what = helpFor.empty() ? "an option of norrvik-cli" : "an option of" + helpFor;
+    return UnknownName(what, typed, nearest, helpFor, err);
+}
+
+// The first argument of a command that names no option of it, or empty.
+std::string FirstUnknownOption(const CLI::App& command, int argc, const char* const* argv)
+{
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--")
+            break;
+        if (arg.size() < 2 || arg[0] != '-')
+            continue;
+        const std::string name = arg.substr(0, std::min(arg.find('='), arg[1] == '-' ? arg.size() : 2));
+        if (command.get_option_no_throw(name) == nullptr)
+            return arg.substr(0, arg.find('='));
+    }
+    return {};
+}
+
+// `help` and `help COMMAND`.
+int RunHelp(TParser& parser, int argc, const char* const* argv, std::ostream& out, std::ostream& err, int width)
+{
+    if (argc > 3) {
+        err << "help takes at most one command.\nRun \"norrvik-cli help\" to see the commands.\n";
+        return kExitUsage;
+    }
+    if (argc < 3) {
+        out << WrapText(parser.app.help(), width);
+        return kExitSuccess;
+    }
+    CLI::App* command = CommandNamed(parser, argv[2]);
+    if (command == nullptr)
+        return UnknownName("a norrvik-cli command", argv[2], NearestCommand(parser, argv[2]), "", err);
+    out << WrapText(command->help(kProgram), width);
+    return kExitSuccess;
+}
+
+// Answers what the parser would misname ("A subcommand is required"): no
+// command, `help`, an unknown command or option first; nothing otherwise.
+std::optional<int> AnswerBeforeParsing(TParser& parser, int argc, const char* const* argv, std::ostream& out,
+                                       std::ostream& err, int width)
+{
+    if (argc < 2) {
+        err << kProgram << ": a command is required.\n\n" << WrapText(parser.app.help(), width);
+        return kExitUsage;
+    }
+    const std::string first = argv[1];
+    if (first == "help")
+        return RunHelp(parser, argc, argv, out, err, width);
+    if (first[0] == '-')
+        return first == "-h" || first == "--help" || first == "--version"
+                   ? std::nullopt
+                   : std::optional<int>(UnknownOption(first.substr(0, first.find('=')), parser.app, "", err));
+    if (CommandNamed(parser, first) == nullptr)
+        return UnknownName("a norrvik-cli command", first, NearestCommand(parser, first), "", err);
+    return std::nullopt;
+}
+
+// The parser's own errors: help asked for, an unknown option of a command,
+// a missing or wrong argument.
+int AnswerParseError(TParser& parser, const CLI::ParseError& error, int argc, const char* const* argv,
+                     std::ostream& out, std::ostream& err, int width)
+{
+    if (dynamic_cast<const CLI::CallForHelp*>(&error) != nullptr) {
+        out << WrapText(parser.app.help(), width);
+        return kExitSuccess;
+    }
+    if (dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr)
+        return parser.app.exit(error, out, err) == 0 ? kExitSuccess : kExitUsage;
+    const CLI::App* command = CommandNamed(parser, argv[1]);
+    const std::string helpFor = command != nullptr ? " " + std::string(argv[1]) : std::string();
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && command != nullptr)
+        if (const std::string unknown = FirstUnknownOption(*command, argc, argv); !unknown.empty())
+            return UnknownOption(unknown, *command, helpFor, err);
+    err << kProgram << helpFor << ": " << error.what() << "\nRun \"norrvik-cli help" << helpFor
+        << "\" for its arguments.\n";
+    return kExitUsage;
 }
 
 // Runs a command; an exception it raises is printed on `err` and ends it
 // with the failure status.
-int RunReportingErrors(std::ostream& err, const std::function<int()>& command)
+int RunReportingErrors(TCommand& command, const TCommandContext& context)
 {
     try {
-        return command();
+        return command.Run(context);
     } catch (const std::exception& error) {
-        err << MessageOf(error) << '\n';
+        context.err << MessageOf(error) << '\n';
     } catch (...) {
-        err << "Unknown error\n";
+        context.err << "Unknown error\n";
     }
     return kExitFailure;
-}
-
-// A database folder given as a file: the message, or nothing.
-std::optional<std::string> DatabaseFolderProblem(const std::string& folder)
-{
-    if (NamesAFile(folder))
-        return NotAFolderMessage(kNewFolderWhat, folder);
-    return std::nullopt;
-}
-
-// One problem line of the checker ("Name.PDB: entry 3 ...") with its file
-// and, where the line starts with one, the record, entry or line it names.
-nlohmann::json ProblemJson(const std::string& line)
-{
-    const std::size_t colon = line.find(": ");
-    nlohmann::json problem;
-    problem["file"] = colon == std::string::npos ? std::string() : line.substr(0, colon);
-    const std::string text = colon == std::string::npos ? line : line.substr(colon + 2);
-    problem["text"] = text;
-    for (const char* place : {"record", "entry", "line"}) {
-        const std::string prefix = std::string(place) + ' ';
-        if (text.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        std::size_t digits = prefix.size();
-        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
-            ++digits;
-        if (digits > prefix.size())
-            problem[place] = std::stoll(text.substr(prefix.size(), digits - prefix.size()));
-    }
-    return problem;
-}
-
-// Exit status 0: sound; 1: problems found; 2: the database could not be checked.
-int RunVerify(const std::string& folder, bool json, std::ostream& out, std::ostream& err)
-{
-    std::vector<std::string> problems;
-    try {
-        if (std::optional<std::string> problem = DatabaseFolderProblem(folder))
-            throw Exception(*problem);
-        std::error_code error;
-        if (!std::filesystem::is_directory(PathFromText(folder), error))
-            throw Exception("Folder " + folder + " doesn't exist.");
-        const TDatabaseLock lock = TDatabaseLock::Shared(folder);
-        problems = CheckReferenceDatabase(folder);
-    } catch (const std::exception& error) {
-        err << MessageOf(error) << '\n';
-        return kExitVerifyNotChecked;
-    }
-    if (json) {
-        nlohmann::json list = nlohmann::json::array();
-        for (const std::string& problem : problems)
-            list.push_back(ProblemJson(problem));
-        WriteJson(out, {{"folder", folder}, {"sound", problems.empty()}, {"problems", list}});
-    } else {
-        for (const std::string& problem : problems)
-            out << problem << '\n';
-        if (problems.empty())
-            out << "No problems found.\n";
-        else
-            out << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " found.\n";
-    }
-    return problems.empty() ? kExitSuccess : kExitFailure;
-}
-
-int RunRebuild(const std::string& folder, std::ostream& out, std::ostream& err, const TCliOptions& options)
-{
-    if (std::optional<std::string> problem = DatabaseFolderProblem(folder))
-        throw Exception(*problem);
-    // Index files left half-written would be worse than waiting: Ctrl-C
-    // does not stop a rebuild.
-    const TDatabaseLock lock = TDatabaseLock::Exclusive(folder);
-    TInterruptGuard interrupt;
-    TTerminalProgress progress(err, options.drawProgress);
-    TReferenceDatabase database;
-    database.SetDatabaseName(folder);
-    // The old index files need not be readable: they are all written anew.
-    database.OpenForIndexRebuild();
-    const std::int32_t count = database.PatternCount();
-    database.SetProgressCallback(progress.Callback());
-    database.RebuildIndexes();
-    // Closed here, not by the destructor, so that a failure to write is seen.
-    database.Close();
-    progress.Finish();
-    out << "Rebuilt the indexes of " << count << (count == 1 ? " pattern.\n" : " patterns.\n");
-    return kExitSuccess;
-}
-
-int RunRecoverWithProgress(const std::string& folder, std::ostream& out, std::ostream& err,
-                           const TCliOptions& options)
-{
-    if (std::optional<std::string> problem = DatabaseFolderProblem(folder))
-        throw Exception(*problem);
-    // As for rebuild, Ctrl-C does not stop the salvage half-way.
-    TInterruptGuard interrupt;
-    TTerminalProgress progress(err, options.drawProgress);
-    const int status = RunRecover(folder, out, progress.Callback());
-    progress.Finish();
-    return status;
 }
 
 // A failed write to stdout (a full disk, a closed pipe) must not pass for
@@ -158,90 +223,29 @@ int CheckOutputWritten(int status, std::ostream& out, std::ostream& err)
     return status == kExitSuccess ? kExitFailure : status;
 }
 
+int ParseAndRun(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const TCliOptions& options)
+{
+    const int width = HelpWidth(options);
+    TParser parser;
+    BuildParser(parser, width);
+    if (const std::optional<int> answered = AnswerBeforeParsing(parser, argc, argv, out, err, width))
+        return *answered;
+    try {
+        parser.app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return AnswerParseError(parser, error, argc, argv, out, err, width);
+    }
+    for (std::size_t i = 0; i < parser.commands.size(); ++i)
+        if (parser.app.get_subcommand(parser.names[i])->parsed())
+            return RunReportingErrors(*parser.commands[i], {out, err, options});
+    return kExitUsage; // the parser requires one command
+}
+
 } // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const TCliOptions& options)
 {
-    CLI::App app{"Converts old powder-diffraction reference databases (Quorvane, Kandor, Veltro) into\n"
-                 "Tessaly reference databases, and shows and checks Tessaly databases.",
-                 "norrvik-cli"};
-    app.require_subcommand(1, 1);
-    app.set_version_flag("--version", std::string("norrvik-cli ") + kVersion);
-
-    TConvertRequest request;
-    CLI::App* convert = app.add_subcommand(
-        "convert", "Convert an old database into a Tessaly database: a new one when NEW holds none, "
-                   "otherwise the patterns are added to the one in NEW");
-    std::vector<std::string> formatNames{"auto"};
-    for (const FormatInfo& info : kFormats)
-        formatNames.emplace_back(info.cliName);
-    convert->add_option("--format", request.format,
-                        "Format of the old database; auto (the default) takes the one its files show")
-        ->check(CLI::IsMember(formatNames, CLI::ignore_case));
-    convert->add_option("OLD", request.oldFolder, "Folder of the old database")->required();
-    convert->add_option("NEW", request.newFolder, "Folder of the Tessaly database (created when missing)")->required();
-    convert->add_flag("--dry-run", request.dryRun,
-                      "Read both databases and print what the conversion would do; write nothing");
-    convert->add_flag("--skip-reimport", request.skipReimport,
-                      "Refuse, changing nothing, when NEW already holds patterns imported from OLD");
-    convert->add_flag("--json", request.json, "Print the summary as JSON");
-
-    std::string detectFolder;
-    bool json = false;
-    CLI::App* detect = app.add_subcommand("detect", "Tell which old database format a folder holds");
-    detect->add_option("OLD", detectFolder, "Folder of the old database")->required();
-    detect->add_flag("--json", json, "Print as JSON");
-
-    std::string databaseFolder;
-    std::optional<std::string> code;
-    CLI::App* dump = app.add_subcommand("dump", "Print a Tessaly database: header, patterns, lines and texts");
-    dump->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
-    dump->add_option("--code", code, "Print only the pattern with this reference code (00-002-0318 or 000020318)");
-    dump->add_flag("--json", json, "Print as JSON");
-
-    CLI::App* verify = app.add_subcommand(
-        "verify", "Check a Tessaly database without changing it; prints each problem. Exit status 0: sound, "
-                  "1: problems found, 2: could not check");
-    verify->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
-    verify->add_flag("--json", json, "Print the problems as JSON");
-
-    CLI::App* rebuild = app.add_subcommand("rebuild", "Rewrite every index file of a Tessaly database from its patterns");
-    rebuild->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
-
-    CLI::App* recover = app.add_subcommand(
-        "recover", "Salvage a damaged Tessaly database: keep every whole pattern with its own text lines, rebuild the "
-                   "rest; the replaced files are copied into recover-backup-<time> inside DB first");
-    recover->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
-
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error, out, err);
-        return CheckOutputWritten(status == 0 ? kExitSuccess : kExitUsage, out, err);
-    }
-
-    const int status = RunReportingErrors(err, [&]() -> int {
-        if (convert->parsed())
-            return RunConvert(request, out, err, options);
-        if (detect->parsed())
-            return RunDetect(detectFolder, json, out, err);
-        if (dump->parsed()) {
-            if (code && !IsReferenceCodeForm(*code)) {
-                err << ReferenceCodeFormMessage(*code) << '\n';
-                return kExitUsage;
-            }
-            if (std::optional<std::string> problem = DatabaseFolderProblem(databaseFolder))
-                throw Exception(*problem);
-            DumpDatabase(databaseFolder, code, json, out);
-            return kExitSuccess;
-        }
-        if (verify->parsed())
-            return RunVerify(databaseFolder, json, out, err);
-        if (recover->parsed())
-            return RunRecoverWithProgress(databaseFolder, out, err, options);
-        return RunRebuild(databaseFolder, out, err, options);
-    });
-    return CheckOutputWritten(status, out, err);
+    return CheckOutputWritten(ParseAndRun(argc, argv, out, err, options), out, err);
 }
 
 } // namespace norrvik

@@ -1,16 +1,14 @@
-// The command-line front end, norrvik-cli:
-//   convert [--format {auto|quorvane|kandor|veltro}] [--dry-run] [--skip-reimport] [--json] OLD NEW
-//   detect [--json] OLD
-//   dump [--json] DB [--code CODE]
-//   verify [--json] DB
-//   rebuild DB
-//   recover DB
-// RunCli takes the program's arguments and its two output streams, so tests
-// run it in-process; it returns the exit status.
+// The command-line front end, norrvik-cli: the commands of CommandTable.cpp
+// (convert, detect, dump, verify, rebuild, recover), `help [COMMAND]`,
+// --help and --version. RunCli takes the program's arguments and its two
+// output streams, so tests run it in-process; it returns the exit status.
 #pragma once
 
+#include "common/TerminalSize.h"
 #include "convert/ConversionDrivers.h"
 
+#include <functional>
+#include <optional>
 #include <ostream>
 
 namespace norrvik {
@@ -19,12 +17,16 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;   // failed conversion, error, problems found
 inline constexpr int kExitUsage = 2;     // wrong arguments
 inline constexpr int kExitVerifyNotChecked = 2; // verify: the database could not be checked
+inline constexpr int kExitFolderMissing = 2; // dump, detect, verify: the folder given is not there
 inline constexpr int kExitCancelled = 130; // stopped with Ctrl-C, as shells report SIGINT
 
 struct TCliOptions {
     TConversionDrivers drivers = RealConversionDrivers();
     // Draw a progress bar on `err` (the program sets it when stderr is a terminal).
     bool drawProgress = false;
+    // The width of the terminal a stream goes to, asked again at every
+    // redraw of the bar; tests put their own in.
+    std::function<std::optional<int>(TStandardStream)> terminalColumns = TerminalColumns;
 };
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,

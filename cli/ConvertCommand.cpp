@@ -1,37 +1,86 @@
-// The conversion command of norrvik-cli.
+// `convert`: the format of the old database named or found from its files,
+// the re-import guard for user databases, the dry run, the run with its
+// progress bar and Ctrl-C, and the summary as text or JSON on every outcome.
 #include "cli/ConvertCommand.h"
 
+#include "cli/Command.h"
+#include "cli/CommandSupport.h"
 #include "cli/JsonOutput.h"
 #include "cli/TerminalProgress.h"
+#include "common/Files.h"
 #include "common/FolderChecks.h"
 #include "common/ProgressText.h"
 #include "convert/ConversionReport.h"
 #include "convert/DryRun.h"
 #include "convert/FormatDetection.h"
+#include "refdb/ReferenceCodes.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
-
 #include <optional>
 #include <vector>
 
 namespace norrvik {
 
-namespace {
-
-std::string NoFormatFoundMessage(const std::string& oldFolder)
+std::string NoFormatFoundMessage(const std::string& oldFolder, bool nameFormat)
 {
     std::string markers;
     for (const FormatInfo& format : kFormats)
         markers += (markers.empty() ? "" : ", ") + std::string(format.markerFile);
     return "Folder " + oldFolder + " holds no Quorvane, Kandor or Veltro database (none of " + markers +
-           " is there). Give the folder that holds the old database, or name its format with --format.";
+           " is there). Give the folder that holds the old database" +
+           (nameFormat ? ", or name its format with --format." : ".");
 }
 
-std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vector<const FormatInfo*>& found)
+std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vector<const FormatInfo*>& found,
+                                  bool nameFormat)
 {
     return "Folder " + oldFolder + " holds more than one old database: " + FormatsText(found) +
-           ". Name the one to convert with --format.";
+           (nameFormat ? ". Name the one to convert with --format." : ".");
 }
+
+std::optional<std::string> TessalySourceMessage(const std::string& oldFolder,
+                                                const std::vector<const FormatInfo*>& found)
+{
+    if (!found.empty() || !IsReferenceDatabaseFolder(oldFolder))
+        return std::nullopt;
+    return "Folder " + oldFolder + " holds a Tessaly reference database, not an old Quorvane, Kandor or Veltro one. "
+           "Give it as the target (the second folder), and the folder of the old database first.";
+}
+
+namespace {
+
+struct TConvertRequest {
+    std::string format = "auto"; // a format's command-line name, or "auto"
+    std::string oldFolder;
+    std::string newFolder;
+    bool dryRun = false;
+    bool json = false;
+    bool quiet = false; // no "Format: ... found" line
+    // Refuse, changing nothing, when the target already holds patterns
+    // imported from the same old folder.
+    bool skipReimport = false;
+};
+
+// How a run ended, as the JSON summary names it.
+enum class RunOutcome { Finished, Cancelled, Failed };
+
+const char* OutcomeName(RunOutcome outcome)
+{
+    switch (outcome) {
+    case RunOutcome::Finished: return "finished";
+    case RunOutcome::Cancelled: return "cancelled";
+    case RunOutcome::Failed: break;
+    }
+    return "failed";
+}
+
+struct TDriverRun {
+    RunOutcome outcome = RunOutcome::Failed;
+    std::string message; // why it stopped; empty when it finished
+    ConversionSummary summary;
+};
 
 // The checks the window makes on the two folder texts, plus a file given
 // where a folder belongs; the message to print, or nothing.
@@ -53,6 +102,10 @@ std::optional<std::string> FolderTextProblem(const std::string& oldFolder, const
 const FormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& err)
 {
     const std::vector<const FormatInfo*> found = DetectFormats(request.oldFolder);
+    if (const std::optional<std::string> tessaly = TessalySourceMessage(request.oldFolder, found)) {
+        err << *tessaly << '\n';
+        return nullptr;
+    }
     if (const FormatInfo* named = FormatByCliName(request.format)) {
         if (!found.empty() && std::find(found.begin(), found.end(), named) == found.end())
             err << "Warning: " << FormatMismatchText(request.oldFolder, *named, found) << " Converting as "
@@ -60,10 +113,12 @@ const FormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& er
         return named;
     }
     if (found.size() == 1) {
-        err << "Format: " << FormatsText(found) << ", found in " << request.oldFolder << '\n';
+        if (!request.quiet)
+            err << "Format: " << FormatsText(found) << ", found in " << request.oldFolder << '\n';
         return found.front();
     }
-    err << (found.empty() ? NoFormatFoundMessage(request.oldFolder) : SeveralFormatsMessage(request.oldFolder, found))
+    err << (found.empty() ? NoFormatFoundMessage(request.oldFolder, true)
+                          : SeveralFormatsMessage(request.oldFolder, found, true))
         << '\n';
     return nullptr;
 }
@@ -82,24 +137,19 @@ long EarlierImports(const FormatInfo& format, const TConvertRequest& request)
     }
 }
 
-void PrintPreview(const FormatInfo& format, const ConversionPreview& preview, const TConvertRequest& request,
-                  std::ostream& out)
+// The fields a dry run and a real run share, under the same names.
+nlohmann::json SummaryJson(const FormatInfo& format, const TConvertRequest& request, RunOutcome outcome)
 {
-    if (request.json) {
-        WriteJson(out, {{"dry_run", true},
-                        {"format", format.cliName},
-                        {"old_folder", request.oldFolder},
-                        {"new_folder", request.newFolder},
-                        {"entries", preview.entries},
-                        {"would_add", preview.wouldAdd},
-                        {"would_skip", preview.wouldSkip},
-                        {"earlier_imports", preview.earlierImports},
-                        {"target_exists", preview.targetExists},
-                        {"target_patterns_before", preview.targetBefore},
-                        {"target_patterns_after", preview.targetAfter},
-                        {"user_limit_reached", preview.userLimitReached}});
-        return;
-    }
+    return {{"dry_run", request.dryRun},
+            {"outcome", OutcomeName(outcome)},
+            {"format", format.cliName},
+            {"old_folder", request.oldFolder},
+            {"new_folder", request.newFolder}};
+}
+
+void PrintPreviewText(const FormatInfo& format, const ConversionPreview& preview, const TConvertRequest& request,
+                      std::ostream& out)
+{
     out << "Dry run, nothing written: converting " << request.oldFolder << " as " << format.displayName << " into "
         << request.newFolder << '\n';
     out << "  Entries found:                  " << preview.entries << '\n';
@@ -113,103 +163,180 @@ void PrintPreview(const FormatInfo& format, const ConversionPreview& preview, co
         out << "  The run would stop with an error at the 9999th user pattern of the target.\n";
 }
 
-void PrintSummary(const FormatInfo& format, const ConversionSummary& summary, long earlierImports,
-                  const TConvertRequest& request, std::ostream& out, std::ostream& err)
+// The dry run: what the run would do, and the status it would end with.
+int RunDryRun(const FormatInfo& format, const TConvertRequest& request, std::ostream& out, std::ostream& err)
 {
-    if (request.json)
-        WriteJson(out, {{"format", format.cliName},
-                        {"old_folder", request.oldFolder},
-                        {"new_folder", request.newFolder},
-                        {"entries", summary.entriesTotal},
-                        {"entries_done", summary.entriesDone},
-                        {"added", summary.added},
-                        {"skipped", summary.skipped},
-                        {"entries_without_lines", summary.entriesWithoutLines},
-                        {"earlier_imports", earlierImports},
-                        {"target_pattern_count", summary.targetPatternCount}});
+    const ConversionPreview preview = PreviewConversion(format, request.oldFolder, request.newFolder);
+    const RunOutcome outcome = preview.userLimitReached ? RunOutcome::Failed : RunOutcome::Finished;
+    if (request.json) {
+        nlohmann::json json = SummaryJson(format, request, outcome);
+        json.update({{"entries", preview.entries},
+                     {"added", preview.wouldAdd},
+                     {"skipped", preview.wouldSkip},
+                     {"earlier_imports", preview.earlierImports},
+                     {"target_pattern_count", preview.targetAfter},
+                     {"target_exists", preview.targetExists},
+                     {"target_patterns_before", preview.targetBefore},
+                     // The names the dry run has always had, for scripts that read them.
+                     {"would_add", preview.wouldAdd},
+                     {"would_skip", preview.wouldSkip},
+                     {"target_patterns_after", preview.targetAfter},
+                     {"user_limit_reached", preview.userLimitReached}});
+        WriteJson(out, json);
+    } else {
+        PrintPreviewText(format, preview, request, out);
+    }
+    if (outcome == RunOutcome::Finished)
+        return kExitSuccess;
+    err << NoUserCodeLeftMessage(IncludeTrailingPathDelimiter(request.newFolder), kMaxUserCodeNumber) << '\n';
+    return kExitFailure;
+}
+
+// Runs the conversion with a progress bar and Ctrl-C.
+TDriverRun RunDriver(const FormatInfo& format, const TConvertRequest& request, std::ostream& err,
+                     const TCliOptions& options)
+{
+    TInterruptGuard interrupt;
+    TTerminalProgress progress(err, options.drawProgress, options.terminalColumns);
+    const ConversionOutcome outcome =
+        RunConversion(options.drivers, {&format, request.oldFolder, request.newFolder, progress.Callback()});
+    progress.Finish();
+    TDriverRun run;
+    run.summary = outcome.summary;
+    if (outcome.Cancelled())
+        run.outcome = RunOutcome::Cancelled;
     else
+        run.outcome = outcome.success && !outcome.failure ? RunOutcome::Finished : RunOutcome::Failed;
+    if (outcome.failure) {
+        run.message = outcome.FailureText();
+        if (run.message.empty())
+            run.message = "Unknown error";
+    } else if (!outcome.success) {
+        run.message = "Conversion failed";
+    }
+    return run;
+}
+
+nlohmann::json RunSummaryJson(const FormatInfo& format, const TConvertRequest& request, const TDriverRun& run,
+                              long earlierImports)
+{
+    const ConversionSummary& summary = run.summary;
+    nlohmann::json json = SummaryJson(format, request, run.outcome);
+    json.update({{"entries", summary.entriesTotal},
+                 {"entries_done", summary.entriesDone},
+                 {"added", summary.added},
+                 {"skipped", summary.skipped},
+                 {"entries_without_lines", summary.entriesWithoutLines},
+                 {"earlier_imports", earlierImports},
+                 {"target_pattern_count", summary.targetPatternCount}});
+    if (run.outcome != RunOutcome::Finished)
+        json["message"] = run.message;
+    return json;
+}
+
+// What the run did, on every outcome; the exit status.
+int ReportRun(const FormatInfo& format, const TConvertRequest& request, const TDriverRun& run, long earlierImports,
+              std::ostream& out, std::ostream& err)
+{
+    const ConversionSummary& summary = run.summary;
+    if (run.outcome != RunOutcome::Finished)
+        err << run.message << '\n';
+    if (request.json)
+        WriteJson(out, RunSummaryJson(format, request, run, earlierImports));
+    else if (run.outcome == RunOutcome::Finished)
         out << ConversionResultText(summary.added, summary.skipped, summary.targetPatternCount) << '\n';
+    else if (run.outcome == RunOutcome::Cancelled)
+        out << StoppedResultLine(run.message, summary) << '\n';
+    if (run.outcome == RunOutcome::Cancelled)
+        return CancelledExitStatus();
+    if (run.outcome == RunOutcome::Failed)
+        return kExitFailure;
     if (FoundNothingToConvert(summary))
         err << "Warning: " << kNothingToConvertText << '\n';
     if (const std::string withoutLines = WithoutLinesText(summary.entriesWithoutLines); !withoutLines.empty())
         err << "Warning: " << withoutLines << '\n';
-}
-
-// Runs the conversion with a progress bar and Ctrl-C; the exit status.
-int RunDriver(const FormatInfo& format, const TConvertRequest& request, ConversionSummary& summary,
-              std::ostream& err, const TCliOptions& options)
-{
-    TInterruptGuard interrupt;
-    TTerminalProgress progress(err, options.drawProgress);
-    const ConversionOutcome outcome =
-        RunConversion(options.drivers, {&format, request.oldFolder, request.newFolder, progress.Callback()});
-    progress.Finish();
-    summary = outcome.summary;
-    if (outcome.Cancelled()) {
-        err << outcome.FailureText() << '\n';
-        return CancelledExitStatus();
-    }
-    if (outcome.failure)
-        std::rethrow_exception(outcome.failure);
-    if (!outcome.success) {
-        err << "Conversion failed\n";
-        return kExitFailure;
-    }
     return kExitSuccess;
 }
 
-} // namespace
-
-int RunConvert(const TConvertRequest& request, std::ostream& out, std::ostream& err, const TCliOptions& options)
+// The re-import guard: false after refusing (--skip-reimport).
+bool PassesReimportGuard(long earlierImports, const TConvertRequest& request, std::ostream& err)
 {
-    if (const std::optional<std::string> problem = FolderTextProblem(request.oldFolder, request.newFolder)) {
-        err << *problem << '\n';
-        return kExitFailure;
+    if (earlierImports == 0)
+        return true;
+    const std::string text = EarlierImportsText(earlierImports, request.oldFolder, request.newFolder);
+    if (request.skipReimport) {
+        err << text << " Nothing was converted (--skip-reimport).\n";
+        return false;
     }
-    const FormatInfo* format = ResolveFormat(request, err);
-    if (format == nullptr)
-        return kExitFailure;
-    if (request.dryRun) {
-        PrintPreview(*format, PreviewConversion(*format, request.oldFolder, request.newFolder), request, out);
-        return kExitSuccess;
-    }
-    const long earlierImports = EarlierImports(*format, request);
-    if (earlierImports > 0) {
-        const std::string text = EarlierImportsText(earlierImports, request.oldFolder, request.newFolder);
-        if (request.skipReimport) {
-            err << text << " Nothing was converted (--skip-reimport).\n";
-            return kExitFailure;
-        }
-        err << "Warning: " << text << " Its entries are added again.\n";
-    }
-    ConversionSummary summary;
-    const int status = RunDriver(*format, request, summary, err, options);
-    if (status == kExitSuccess)
-        PrintSummary(*format, summary, earlierImports, request, out, err);
-    return status;
+    err << "Warning: " << text << " Its entries are added again.\n";
+    return true;
 }
 
-int RunDetect(const std::string& oldFolder, bool json, std::ostream& out, std::ostream& err)
+class TConvertCommand : public TCommand {
+public:
+    std::string_view Name() const override { return "convert"; }
+    std::string_view Summary() const override
+    {
+        return "Convert an old database into a Tessaly database: a new one when NEW holds none, otherwise the "
+               "patterns are added to the one in NEW";
+    }
+    std::string_view Example() const override { return "norrvik-cli convert --dry-run ./kandor-db ./tessaly-db"; }
+    std::string_view ExitStatuses() const override
+    {
+        return "0: converted\n1: failed or refused (the message says why; with --dry-run: the run would fail)\n"
+               "2: wrong arguments\n129, 130, 143: stopped by SIGHUP, Ctrl-C or SIGTERM after the entry at hand "
+               "(what was added stays)";
+    }
+
+    void DeclareOptions(CLI::App& command) override
+    {
+        std::vector<std::string> formatNames{"auto"};
+        for (const FormatInfo& info : kFormats)
+            formatNames.emplace_back(info.cliName);
+        command.add_option("-f,--format", request_.format,
+                           "Format of the old database; auto (the default) takes the one its files show")
+            ->check(CLI::IsMember(formatNames, CLI::ignore_case));
+        command.add_option("OLD", request_.oldFolder, "Folder of the old database")->required();
+        command.add_option("NEW", request_.newFolder, "Folder of the Tessaly database (created when missing)")
+            ->required();
+        command.add_flag("-n,--dry-run", request_.dryRun,
+                         "Read both databases and print what the conversion would do; write nothing");
+        command.add_flag("--skip-reimport", request_.skipReimport,
+                         "Refuse, changing nothing, when NEW already holds patterns imported from OLD");
+        command.add_flag("-q,--quiet", request_.quiet, "Do not print the format found in OLD");
+        command.add_flag("--json", request_.json, "Print the summary as JSON");
+    }
+
+    int Run(const TCommandContext& context) override
+    {
+        // The comment line of every pattern names the old folder: as an
+        // absolute path a lab can find it again.
+        request_.oldFolder = AbsoluteFolderText(request_.oldFolder);
+        if (const std::optional<std::string> problem = FolderTextProblem(request_.oldFolder, request_.newFolder)) {
+            context.err << *problem << '\n';
+            return kExitFailure;
+        }
+        const FormatInfo* format = ResolveFormat(request_, context.err);
+        if (format == nullptr)
+            return kExitFailure;
+        if (request_.dryRun)
+            return RunDryRun(*format, request_, context.out, context.err);
+        const long earlierImports = EarlierImports(*format, request_);
+        if (!PassesReimportGuard(earlierImports, request_, context.err))
+            return kExitFailure;
+        const TDriverRun run = RunDriver(*format, request_, context.err, context.options);
+        return ReportRun(*format, request_, run, earlierImports, context.out, context.err);
+    }
+
+private:
+    TConvertRequest request_;
+};
+
+} // namespace
+
+std::unique_ptr<TCommand> MakeConvertCommand()
 {
-    if (NamesAFile(oldFolder) || !OldFolderExists(oldFolder)) {
-        err << (NamesAFile(oldFolder) ? NotAFolderMessage(kOldFolderWhat, oldFolder) : OldFolderMissingMessage(oldFolder))
-            << '\n';
-        return kExitFailure;
-    }
-    const std::vector<const FormatInfo*> found = DetectFormats(oldFolder);
-    if (json) {
-        nlohmann::json formats = nlohmann::json::array();
-        for (const FormatInfo* format : found)
-            formats.push_back({{"format", format->cliName}, {"label", format->windowLabel}, {"file", format->markerFile}});
-        WriteJson(out, {{"folder", oldFolder}, {"formats", formats}});
-    } else {
-        for (const FormatInfo* format : found)
-            out << format->cliName << ": " << format->windowLabel << " (" << format->markerFile << ")\n";
-    }
-    if (found.size() == 1)
-        return kExitSuccess;
-    err << (found.empty() ? NoFormatFoundMessage(oldFolder) : SeveralFormatsMessage(oldFolder, found)) << '\n';
-    return kExitFailure;
+    return std::make_unique<TConvertCommand>();
 }
 
 } // namespace norrvik

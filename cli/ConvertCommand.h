@@ -1,29 +1,24 @@
-// `convert` and `detect`: the format of the old database named or found from
-// its files, the re-import guard for user databases, the dry run, and the
-// summary as text or JSON.
+// `convert` and `detect` share how they speak of what an old folder holds:
+// no old database, more than one, or a Tessaly database given as the source.
 #pragma once
 
-#include "cli/Cli.h"
+#include "convert/Formats.h"
 
-#include <ostream>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace norrvik {
 
-struct TConvertRequest {
-    std::string format = "auto"; // a format's command-line name, or "auto"
-    std::string oldFolder;
-    std::string newFolder;
-    bool dryRun = false;
-    bool json = false;
-    // Refuse, changing nothing, when the target already holds patterns
-    // imported from the same old folder.
-    bool skipReimport = false;
-};
+// The folder holds none of the three formats. `nameFormat` adds the advice
+// to name one with --format (for convert, where that is a way out).
+std::string NoFormatFoundMessage(const std::string& oldFolder, bool nameFormat);
+std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vector<const FormatInfo*>& found,
+                                  bool nameFormat);
 
-int RunConvert(const TConvertRequest& request, std::ostream& out, std::ostream& err, const TCliOptions& options);
-
-// Prints the formats found in `oldFolder`; exit status 0 when exactly one.
-int RunDetect(const std::string& oldFolder, bool json, std::ostream& out, std::ostream& err);
+// For a folder that holds a Tessaly database and no old one, the message
+// that says so; nothing otherwise.
+std::optional<std::string> TessalySourceMessage(const std::string& oldFolder,
+                                                const std::vector<const FormatInfo*>& found);
 
 } // namespace norrvik

@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <csignal>
+#include <utility>
 
 namespace norrvik {
 
 namespace {
 
 constexpr int kBarCells = 30;
+constexpr int kFewestBarCells = 5;
 // A redraw at most this often, and always the last report of a stage.
 constexpr std::chrono::milliseconds kRedrawInterval{50};
 
@@ -40,7 +42,22 @@ std::string ProgressBarLine(const Progress& progress, int cells)
            std::string(static_cast<std::size_t>(cells - filled), '.') + "] " + ProgressText(progress);
 }
 
-TTerminalProgress::TTerminalProgress(std::ostream& stream, bool draw) : stream_(stream), draw_(draw) {}
+std::string FittedProgressLine(const Progress& progress, std::optional<int> columns)
+{
+    if (!columns)
+        return ProgressBarLine(progress, kBarCells);
+    const std::string text = ProgressText(progress);
+    const int room = std::max(*columns - 1, 1);
+    const int cells = std::min(kBarCells, room - 3 - static_cast<int>(text.size())); // "[", "] "
+    if (cells >= kFewestBarCells)
+        return ProgressBarLine(progress, cells);
+    return text.substr(0, static_cast<std::size_t>(room));
+}
+
+TTerminalProgress::TTerminalProgress(std::ostream& stream, bool draw, ColumnsQuery columns)
+    : stream_(stream), draw_(draw), columns_(std::move(columns))
+{
+}
 
 void TTerminalProgress::Report(const Progress& progress)
 {
@@ -71,9 +88,12 @@ void TTerminalProgress::Draw(const Progress& progress)
     const bool last = progress.done >= progress.total;
     if (drawn_ && !last && now - lastDraw_ < kRedrawInterval)
         return;
-    const std::string line = ProgressBarLine(progress, kBarCells);
-    // Blanks over the rest of a longer previous line.
-    const std::size_t pad = lastWidth_ > line.size() ? lastWidth_ - line.size() : 0;
+    const std::optional<int> columns = columns_ ? columns_(TStandardStream::Error) : std::nullopt;
+    const std::string line = FittedProgressLine(progress, columns);
+    // Blanks over the rest of a longer previous line, as far as the line
+    // reaches on a terminal that became narrower.
+    const std::size_t reach = columns ? std::min<std::size_t>(lastWidth_, std::max(*columns - 1, 1)) : lastWidth_;
+    const std::size_t pad = reach > line.size() ? reach - line.size() : 0;
     stream_ << '\r' << line << std::string(pad, ' ') << std::flush;
     lastWidth_ = line.size();
     lastDraw_ = now;

@@ -6,8 +6,11 @@
 
 #include "common/Progress.h"
 #include "common/StopSignals.h"
+#include "common/TerminalSize.h"
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -33,10 +36,14 @@ int CancelledExitStatus();
 // The progress callback of a command: draws "[#####.....] Converting entry
 // 12 of 380" on `stream` when `draw` is set, and after Ctrl-C throws
 // ConversionCancelled at the next report between entries. Ctrl-C while the
-// indexes are written only says that the program finishes them first.
+// indexes are written only says that the program finishes them first. The
+// bar fits the terminal's width, asked at every redraw (a resized window
+// gets a bar of its new width), so that it never wraps onto a new line.
 class TTerminalProgress {
 public:
-    TTerminalProgress(std::ostream& stream, bool draw);
+    using ColumnsQuery = std::function<std::optional<int>(TStandardStream)>;
+
+    TTerminalProgress(std::ostream& stream, bool draw, ColumnsQuery columns = TerminalColumns);
 
     void Report(const Progress& progress);
     ProgressCallback Callback();
@@ -48,6 +55,7 @@ private:
 
     std::ostream& stream_;
     bool draw_;
+    ColumnsQuery columns_;
     bool drawn_ = false;
     bool toldToWait_ = false;
     std::size_t lastWidth_ = 0;
@@ -56,5 +64,11 @@ private:
 
 // The bar of a report: "[" + filled and empty cells + "] " + text.
 std::string ProgressBarLine(const Progress& progress, int cells);
+
+// The line drawn for a report on a terminal `columns` wide (nothing: a
+// width not known): the bar of up to 30 cells, narrower to fit; on a
+// terminal too narrow for a bar of a few cells, the text alone, cut to fit.
+// Never more than columns - 1 characters, so the cursor stays on the line.
+std::string FittedProgressLine(const Progress& progress, std::optional<int> columns);
 
 } // namespace norrvik

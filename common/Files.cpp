@@ -36,6 +36,16 @@ std::string PathText(const std::filesystem::path& path)
     return std::string(text.begin(), text.end());
 }
 
+std::string AbsoluteFolderText(std::string_view typed)
+{
+    const std::filesystem::path path = PathFromText(typed);
+    if (path.is_absolute() || typed.find_first_not_of(" \t") == std::string_view::npos)
+        return std::string(typed);
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? std::string(typed) : PathText(absolute.lexically_normal());
+}
+
 std::string IncludeTrailingPathDelimiter(std::string_view folder)
 {
     std::string result(folder);

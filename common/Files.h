@@ -23,6 +23,13 @@ std::string PathText(const std::filesystem::path& path);
 // not end with one (an empty text stays empty).
 std::string IncludeTrailingPathDelimiter(std::string_view folder);
 
+// A folder text made absolute against the working folder and lexically
+// normalised ("./a/../b" becomes "<working folder>/b"), so that a name
+// recorded from it can be found again from anywhere. An absolute text, a
+// blank one, and a text when the working folder cannot be told, come back
+// as they are.
+std::string AbsoluteFolderText(std::string_view typed);
+
 // Raises EInOutError "Cannot read file <path>: <reason>", the one shape of
 // the message for a source file that cannot be read or is damaged.
 [[noreturn]] void ThrowCannotReadFile(const std::string& pathText, const std::string& reason);

@@ -20,6 +20,11 @@ inline constexpr const char* kNothingToConvertText = "The old folder held nothin
 // "2 entries had no pattern file and were converted without lines."; empty for 0.
 std::string WithoutLinesText(long entriesWithoutLines);
 
+// The line after a run that stopped: `how` ("Conversion failed",
+// "Conversion cancelled after 2 of 5 entries"), then what was added before
+// the stop and what the target now holds, and the entries without lines.
+std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary);
+
 // "The Tessaly database in <new> already holds 5 patterns imported from <old>."
 std::string EarlierImportsText(long count, const std::string& oldFolder, const std::string& newFolder);
 

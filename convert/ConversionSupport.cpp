@@ -73,7 +73,7 @@ std::string NextUserCode(TReferenceDatabase& target)
 {
     const std::int32_t userPatterns = target.UserPatternCount();
     if (userPatterns >= kMaxUserCodeNumber)
-        throw Exception(NoUserCodeLeftMessage(userPatterns));
+        throw Exception(NoUserCodeLeftMessage(target.DatabaseName(), userPatterns));
     return UserDisplayCode(userPatterns + 1);
 }
 

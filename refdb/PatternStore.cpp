@@ -7,6 +7,7 @@
 #include "common/Files.h"
 #include "common/Format.h"
 #include "refdb/DatabaseFiles.h"
+#include "refdb/Recovery.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/SupportLists.h"
 
@@ -151,10 +152,10 @@ void TReferenceDatabase::CheckPatternCanBeWritten(const TReferencePattern& patte
         refuse("the database is open for reading only");
     if (header_.PatternCount() >= std::numeric_limits<std::int32_t>::max() - 1 ||
         dataFile_.RecordCount() <= header_.PatternCount())
-        refuse("the file holds fewer records than its header counts");
+        refuse(("the file holds fewer records than its header counts" + std::string(kRepairWithRecover)).c_str());
     if (pattern.IsUserPattern() && pattern.GetReferenceCode().empty() &&
         header_.UserPatternCount() >= kMaxUserCodeNumber)
-        throw Exception(NoUserCodeLeftMessage(header_.UserPatternCount()));
+        throw Exception(NoUserCodeLeftMessage(folder_.Name(), header_.UserPatternCount()));
 }
 
 void TReferenceDatabase::BeginRun(bool newDatabase, const std::string& title)
@@ -330,9 +331,9 @@ void TReferenceDatabase::CutToLastCommit(const std::optional<TRunStart>& start)
     if (dataFile_.RecordCount() < records)
         throw EInOutError(FileErrorMessage(
             "Cannot read file", dataFile_.FileText(),
-            Format("the header counts %d patterns but the file holds only %lld; repair the database "
-                   "with \"norrvik-cli recover\"",
-                   header_.PatternCount(), static_cast<long long>(dataFile_.RecordCount() - 1))));
+            Format("the header counts %d patterns but the file holds only %lld", header_.PatternCount(),
+                   static_cast<long long>(dataFile_.RecordCount() - 1)) +
+                std::string(kRepairWithRecover)));
     dataFile_.Truncate(records);
     CutTextLineFiles(start);
 }

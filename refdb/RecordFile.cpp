@@ -3,6 +3,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Files.h"
+#include "refdb/Recovery.h"
 
 #include <algorithm>
 #include <cstring>
@@ -163,7 +164,8 @@ void TRecordFile::ReadAt(std::uint64_t offset, MutableBytes bytes)
     RequireOpen();
     if (offset > size_ || bytes.size() > size_ - offset)
         throw EInOutError(FileErrorMessage("Cannot read file", pathText_,
-                                           "the file ends before the record does"));
+                                           "the file ends before the record does" +
+                                               std::string(kRepairWithRecover)));
     const std::uint64_t end = offset + bytes.size();
     if (!buffer_.empty() && offset >= bufferStart_ && end <= BufferEnd()) {
         std::memcpy(bytes.data(), buffer_.data() + (offset - bufferStart_), bytes.size());

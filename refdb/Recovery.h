@@ -17,9 +17,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace norrvik {
+
+// How a message about a damaged database file ends: what mends it.
+inline constexpr std::string_view kRepairWithRecover = "; repair the database with \"norrvik-cli recover\"";
 
 struct RecoveryReport {
     // What was dropped, changed or re-created, one line each, in the order done.

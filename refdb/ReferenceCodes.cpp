@@ -121,11 +121,12 @@ std::string UserDisplayCode(std::int32_t n)
     return Format("99-000-%4.4d", static_cast<int>(n));
 }
 
-std::string NoUserCodeLeftMessage(std::int32_t userPatternCount)
+std::string NoUserCodeLeftMessage(std::string_view folder, std::int32_t userPatternCount)
 {
-    return Format("The database already holds %d user patterns: no user reference code is left for another "
-                  "pattern without a code.",
-                  static_cast<int>(userPatternCount));
+    return Format("The Tessaly database in %s already holds %d user patterns: no user reference code is left for "
+                  "another pattern without a code (they run from 99-000-0001 to 99-000-9999). The patterns added "
+                  "before this one stay in it; convert the rest into a new target folder.",
+                  std::string(folder).c_str(), static_cast<int>(userPatternCount));
 }
 
 std::string UserStoredCode(std::int32_t n)

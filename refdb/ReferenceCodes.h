@@ -61,9 +61,10 @@ std::int32_t ReferenceNumberFromStoredCode(std::string_view code);
 // this many user patterns that were given their code by the program.
 inline constexpr std::int32_t kMaxUserCodeNumber = 9999;
 
-// Why a database that already holds `userPatternCount` user patterns takes
-// no further pattern that needs a user code.
-std::string NoUserCodeLeftMessage(std::int32_t userPatternCount);
+// Why the database in `folder`, which already holds `userPatternCount` user
+// patterns, takes no further pattern that needs a user code, what stays, and
+// the way out (a new target).
+std::string NoUserCodeLeftMessage(std::string_view folder, std::int32_t userPatternCount);
 
 // The display code the drivers give to the n-th user pattern: "99-000-%4.4d".
 std::string UserDisplayCode(std::int32_t n);

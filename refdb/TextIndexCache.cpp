@@ -5,6 +5,7 @@
 #include "common/Files.h"
 #include "common/Text.h"
 #include "refdb/RecordFile.h"
+#include "refdb/Recovery.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -62,7 +63,8 @@ void AppendIndexEntryToFile(const std::filesystem::path& path, std::int32_t reco
     const std::optional<LeadingCount> count = ReadLeadingCount(content);
     if (!count || count->Value < 0)
         throw EInOutError(FileErrorMessage("Cannot update the entry count of", PathText(path),
-                                           "the file does not start with an entry count"));
+                                           "the file does not start with an entry count" +
+                                               std::string(kRepairWithRecover)));
     const std::string newCount = FormatIndexCount(static_cast<std::size_t>(count->Value + 1));
     // The new count goes over the old one in place when both are as wide;
     // otherwise written over a count of another width it would leave a

@@ -76,17 +76,7 @@ std::string ResultLine(const ConversionSummary& summary)
 
 std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary)
 {
-    std::string line = how + "; ";
-    if (summary.added == 0) {
-        line += "no patterns were added";
-        // A count of 0 may also mean the target was never reached.
-        if (summary.targetPatternCount > 0)
-            line += "; the target database holds " + PatternsText(summary.targetPatternCount);
-    } else {
-        line += PatternsText(summary.added) + " added; the target database now holds " +
-                PatternsText(summary.targetPatternCount);
-    }
-    return WithNotes(std::move(line), summary);
+    return GroupThousands(norrvik::StoppedResultLine(how, summary));
 }
 
 std::string TargetNote(const std::string& typed, const std::string& absolute)

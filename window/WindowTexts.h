@@ -48,9 +48,8 @@ std::string GroupThousands(const std::string& text);
 // holds 17 patterns", followed by the notes that apply.
 std::string ResultLine(const ConversionSummary& summary);
 
-// The line after a run that stopped: `how` ("Conversion failed",
-// "Conversion cancelled after 2 of 5 entries"), then what was added before
-// the stop and what the target now holds.
+// The front ends' line after a run that stopped (ConversionReport.h), its
+// counts grouped by thousands.
 std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary);
 
 // "Target database: /home/lab/db." when the folder typed is not the

@@ -33,6 +33,17 @@ inline CliResult RunCommand(const std::vector<std::string>& args, const TCliOpti
     return result;
 }
 
+// A driver that reports ten entries and the index writing, adding ten patterns.
+inline void ReportTenEntries(const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                             ConversionSummary* summary)
+{
+    summary->added = 10;
+    for (long entry = 1; entry <= 10; ++entry)
+        progress(Progress{Progress::Stage::Converting, entry, 10});
+    progress(Progress{Progress::Stage::WritingIndexes, 10, 10});
+    success = true;
+}
+
 inline std::string Sample(const std::string& format)
 {
     return std::string(NORRVIK_SAMPLES_DIR) + "/" + format;

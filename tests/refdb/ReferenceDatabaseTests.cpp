@@ -485,8 +485,10 @@ TEST(ReferenceDatabaseTest, UserCodesEndAtNineThousandNineHundredNinetyNine)
     auto db = OpenForWriting(folder);
     TReferencePattern uncoded = test::SimplePattern("B");
     EXPECT_EQ(Message([&] { db->AddPattern(uncoded); }),
-              "The database already holds 9999 user patterns: no user reference code is left "
-              "for another pattern without a code.");
+              "The Tessaly database in " + db->DatabaseName() + " already holds 9999 user patterns: no user "
+              "reference code is left for another pattern without a code (they run from 99-000-0001 to "
+              "99-000-9999). The patterns added before this one stay in it; convert the rest into a new target "
+              "folder.");
     EXPECT_EQ(db->PatternCount(), 1);
     TReferencePattern coded = test::SimplePattern("C");
     coded.SetReferenceCode("01-071-0123");

@@ -5,6 +5,8 @@
 #include "cli/DumpCommand.h"
 #include "cli/JsonOutput.h"
 #include "cli/RecoverCommand.h"
+#include "cli/SearchCommand.h"
+#include "cli/ShowCommand.h"
 #include "cli/TerminalProgress.h"
 #include "common/Files.h"
 #include "common/FolderChecks.h"
@@ -46,14 +48,6 @@ int RunReportingErrors(std::ostream& err, const std::function<int()>& command)
         err << "Unknown error\n";
     }
     return kExitFailure;
-}
-
-// A database folder given as a file: the message, or nothing.
-std::optional<std::string> DatabaseFolderProblem(const std::string& folder)
-{
-    if (NamesAFile(folder))
-        return NotAFolderMessage(kNewFolderWhat, folder);
-    return std::nullopt;
 }
 
 // One problem line of the checker ("Name.PDB: entry 3 ...") with its file
@@ -160,6 +154,13 @@ int CheckOutputWritten(int status, std::ostream& out, std::ostream& err)
 
 } // namespace
 
+std::optional<std::string> DatabaseFolderProblem(const std::string& folder)
+{
+    if (NamesAFile(folder))
+        return NotAFolderMessage(kNewFolderWhat, folder);
+    return std::nullopt;
+}
+
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, const TCliOptions& options)
 {
     CLI::App app{"Converts old powder-diffraction reference databases (Quorvane, Kandor, Veltro) into\n"
@@ -213,6 +214,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                    "rest; the replaced files are copied into recover-backup-<time> inside DB first");
     recover->add_option("DB", databaseFolder, "Folder of the Tessaly database")->required();
 
+    TSearchRequest searchRequest;
+    CLI::App* search = AddSearchCommand(app, searchRequest);
+    TShowRequest showRequest;
+    CLI::App* show = AddShowCommand(app, showRequest);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -235,6 +241,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             DumpDatabase(databaseFolder, code, json, out);
             return kExitSuccess;
         }
+        if (search->parsed())
+            return RunSearch(searchRequest, out, err);
+        if (show->parsed())
+            return RunShow(showRequest, out, err);
         if (verify->parsed())
             return RunVerify(databaseFolder, json, out, err);
         if (recover->parsed())

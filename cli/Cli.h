@@ -5,13 +5,17 @@
 //   verify [--json] DB
 //   rebuild DB
 //   recover DB
+//   search [--json] [--limit N] DB --name|--formula|--code|--author|--journal TEXT | --lines D... [--tolerance T]
+//   show DB CODE [--plot FILE.svg|FILE.png] [--wavelength A | --anode Cu|Co|Mo|Cr|Fe|Ag]
 // RunCli takes the program's arguments and its two output streams, so tests
 // run it in-process; it returns the exit status.
 #pragma once
 
 #include "convert/ConversionDrivers.h"
 
+#include <optional>
 #include <ostream>
+#include <string>
 
 namespace norrvik {
 
@@ -26,6 +30,9 @@ struct TCliOptions {
     // Draw a progress bar on `err` (the program sets it when stderr is a terminal).
     bool drawProgress = false;
 };
+
+// A database folder given as a file: the message, or nothing.
+std::optional<std::string> DatabaseFolderProblem(const std::string& folder);
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
            const TCliOptions& options = {});

@@ -3,6 +3,7 @@
 
 #include "app/BusyIndicator.h"
 #include "app/FHelp.h"
+#include "app/FrmBrowser.h"
 #include "app/FormDialogs.h"
 #include "app/WindowFont.h"
 #include "common/FolderChecks.h"
@@ -212,6 +213,10 @@ void TForm1::CreateControls()
     aniShowWorking->setObjectName(QStringLiteral("aniShowWorking"));
     aniShowWorking->setGeometry(232, 80, 272, 60);
 
+    // In the free space left of the result line; not one of the eight input controls.
+    btnShowDatabase = MakeButton(this, "btnShowDatabase", QStringLiteral("Show &database..."), QRect(96, 112, 120, 23));
+    connect(btnShowDatabase, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnShowDatabaseClick); });
+
     inputControls_ = {BtnStart, BtnExit, btnHelp, btnBrowseOld, btnBrowseNew, CmbRefDBType, EdtOldDB, EdtNewDB};
 
     connect(btnBrowseOld, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnBrowseOldClick); });
@@ -373,6 +378,8 @@ void TForm1::RunConversion(const FormatInfo* format, const std::string& oldFolde
 {
     ConversionSummary summary;
     bool success = false;
+    if (frmBrowser != nullptr)
+        frmBrowser->CloseDatabase(); // its shared lock would refuse the conversion
     try {
         TBusyGuard busy(*this);
         success = RunDriver(format, oldFolder, newFolder, summary);
@@ -386,6 +393,7 @@ void TForm1::RunConversion(const FormatInfo* format, const std::string& oldFolde
         lblStatus->setText(QString::fromStdString(StoppedResultLine(formtext::kConversionFailed.toStdString(), summary)));
         throw;
     }
+    lastAdded_ = {newFolder, summary.added};
     lblStatus->setText(QString::fromStdString(success ? ResultLine(summary)
                                                       : StoppedResultLine(formtext::kConversionFailed.toStdString(),
                                                                           summary)));
@@ -474,6 +482,13 @@ void TForm1::RunHandler(void (TForm1::*handler)())
     } catch (...) {
         ShowException(Exception("Unknown error"));
     }
+}
+
+void TForm1::btnShowDatabaseClick()
+{
+    const std::string folder = EdtNewDB->text().toStdString();
+    if (!busy_)
+        ShowDatabaseBrowser(this, frmBrowser, folder, lastAdded_.first == folder ? lastAdded_.second : 0);
 }
 
 void TForm1::ShowException(const std::exception& error)

@@ -179,7 +179,7 @@ void TFrmBrowser::OpenDatabase(const std::string& folder)
     model_ = new TPatternListModel(*list_, this);
     tblPatterns->setModel(model_);
     tblPatterns->setColumnWidth(TPatternListModel::ColumnCode, 100);
-    tblPatterns->setColumnWidth(TPatternListModel::ColumnNames, 200);
+    tblPatterns->setColumnWidth(TPatternListModel::ColumnNames, 170);
     tblPatterns->setColumnWidth(TPatternListModel::ColumnFormula, 140);
     tblPatterns->setSortingEnabled(true);
     tblPatterns->sortByColumn(TPatternListModel::ColumnCode, Qt::AscendingOrder);

@@ -213,8 +213,10 @@ void TForm1::CreateControls()
     aniShowWorking->setObjectName(QStringLiteral("aniShowWorking"));
     aniShowWorking->setGeometry(232, 80, 272, 60);
 
-    // In the free space left of the result line; not one of the eight input controls.
+    // In the free space left of the result line; not one of the eight input
+    // controls, and reached by Alt+D rather than a tab stop of its own.
     btnShowDatabase = MakeButton(this, "btnShowDatabase", QStringLiteral("Show &database..."), QRect(96, 112, 120, 23));
+    btnShowDatabase->setFocusPolicy(Qt::ClickFocus);
     connect(btnShowDatabase, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnShowDatabaseClick); });
 
     inputControls_ = {BtnStart, BtnExit, btnHelp, btnBrowseOld, btnBrowseNew, CmbRefDBType, EdtOldDB, EdtNewDB};

@@ -45,7 +45,7 @@ QVariant TPatternListModel::data(const QModelIndex& index, int role) const
         const double figure = list_.FigureAt(row);
         return figure < 0 ? QVariant() : QVariant(QString::number(figure, 'f', 1));
     }
-    const TPatternSummary& summary = list_.SummaryAt(row);
+    const TPatternSummary summary = list_.SummaryAt(row);
     switch (index.column()) {
     case ColumnCode:
         return Shown(summary.Code);

@@ -79,7 +79,7 @@ double TPatternList::FigureAt(std::size_t row) const
     return found == figures_.end() ? -1.0 : found->second;
 }
 
-const TPatternSummary& TPatternList::SummaryAt(std::size_t row)
+TPatternSummary TPatternList::SummaryAt(std::size_t row)
 {
     const std::int32_t record = rows_[row];
     if (const auto found = summaries_.find(record); found != summaries_.end())

@@ -38,8 +38,9 @@ public:
     std::int32_t RecordAt(std::size_t row) const { return rows_[row]; }
     // The match figure of a row shown from hits; negative for none.
     double FigureAt(std::size_t row) const;
-    // Reads the row's record the first time it is asked for.
-    const TPatternSummary& SummaryAt(std::size_t row);
+    // Reads the row's record the first time it is asked for (a copy: the
+    // rows kept may be let go by the next call).
+    TPatternSummary SummaryAt(std::size_t row);
 
 private:
     static constexpr std::size_t kKeptSummaries = 4096;

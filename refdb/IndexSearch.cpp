@@ -91,6 +91,26 @@ void CheckLinesQuery(const TLinesQuery& query)
         throw Exception("The tolerance of the strongest-lines search must be a number above 0 (in Angstrom).");
 }
 
+// The d-codes a line within the tolerance of `d` may have (a little wider
+// than exact, as a quick test before the exact one): 16384 / (d + T) up to
+// 16384 / (d - T).
+struct DCodeWindow {
+    double Low = 0;
+    double High = 0;
+    bool Holds(const StrongestLinesEntry& lines) const
+    {
+        for (std::size_t i = 0; i < lines.Count; ++i)
+            if (lines.DCodes[i] >= Low && lines.DCodes[i] <= High)
+                return true;
+        return false;
+    }
+};
+
+DCodeWindow WindowOf(double d, double tolerance)
+{
+    return {16384.0 / (d + tolerance) - 1.0, d > tolerance ? 16384.0 / (d - tolerance) + 1.0 : 1e9};
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -150,7 +170,8 @@ std::optional<double> StrongestLinesMatch(const StrongestLinesEntry& lines, cons
 TIndexSearch::TIndexSearch(const std::string& folder) : lock_(TDatabaseLock::Shared(folder))
 {
     database_.SetDatabaseName(folder);
-    database_.Open(); // read-only: nothing is created or changed
+    database_.SetCodeIndexOnDemand(true); // the searches read the indexes themselves
+    database_.Open();                     // read-only: nothing is created or changed
 }
 
 std::int32_t TIndexSearch::PatternCount()
@@ -217,10 +238,13 @@ std::vector<TSearchHit> TIndexSearch::SearchLines(const TLinesQuery& query)
     // Record k holds the strongest lines of pattern k + 1.
     const std::size_t records =
         std::min(file.size() / StrongestLinesRecordSize, static_cast<std::size_t>(PatternCount()));
+    const DCodeWindow first = WindowOf(query.DSpacings.front(), query.Tolerance);
     std::vector<TSearchHit> hits;
     for (std::size_t k = 0; k < records; ++k) {
         const StrongestLinesEntry lines =
             ReadStrongestLinesRecord(bytes.subspan(k * StrongestLinesRecordSize, StrongestLinesRecordSize));
+        if (!first.Holds(lines))
+            continue; // most patterns: no line near the first d-spacing
         if (const std::optional<double> figure = StrongestLinesMatch(lines, query))
             hits.push_back({static_cast<std::int32_t>(k + 1), std::string(), *figure});
     }

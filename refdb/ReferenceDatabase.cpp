@@ -184,7 +184,8 @@ void TReferenceDatabase::Open()
         RecoverInterruptedRun();
     CheckDatabaseFiles();
     opened_ = true;
-    ReadIndexFile(referenceCodeIndex_, TextIndex::ReferenceCode);
+    if (!codeIndexOnDemand_)
+        ReadIndexFile(referenceCodeIndex_, TextIndex::ReferenceCode);
     LoadCodeList();
     OpenMainDataFile();
     if (header_.PatternCount() > 0)

@@ -100,6 +100,11 @@ public:
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool value);
 
+    // Set before Open: Open then leaves ReferenceCode.PDB to the first
+    // look-up by code (a caller that reads the index files itself, and
+    // reads records by number, need not wait for it).
+    void SetCodeIndexOnDemand(bool value) { codeIndexOnDemand_ = value; }
+
     // Opens the database named by DatabaseName unless it is open. Raises
     // "Folder %s doesn't exist.", "Folder %s doesn't contain %s.", the index
     // file messages, "Incorrect entry in the file with subfiles." and file
@@ -305,6 +310,7 @@ private:
     TRecordFile dataFile_; // current or older record size, see oldRecordFormat_
     const TPreferencesForReferenceDatabase* preferences_ = nullptr;
     bool readOnly_ = true;
+    bool codeIndexOnDemand_ = false;
     DatabaseHeader header_;
     TIndexes referenceCodeIndex_;
     TReferencePattern currentPattern_;

@@ -3,10 +3,12 @@
 
 #include "app/BusyIndicator.h"
 #include "app/FHelp.h"
+#include "app/FrmBrowser.h"
 #include "app/FormDialogs.h"
 #include "app/WindowFont.h"
 #include "app/WindowIcon.h"
 #include "convert/FormatDetection.h"
+#include "window/FolderText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -215,6 +217,12 @@ void TForm1::CreateControls()
     aniShowWorking->setObjectName(QStringLiteral("aniShowWorking"));
     aniShowWorking->setGeometry(232, 80, 272, 60);
 
+    // In the free space left of the result line; not one of the eight input
+    // controls, and reached by Alt+D rather than a tab stop of its own.
+    btnShowDatabase = MakeButton(this, "btnShowDatabase", QStringLiteral("Show &database..."), QRect(96, 112, 120, 23));
+    btnShowDatabase->setFocusPolicy(Qt::ClickFocus);
+    connect(btnShowDatabase, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnShowDatabaseClick); });
+
     inputControls_ = {BtnStart, BtnExit, btnHelp, btnBrowseOld, btnBrowseNew, CmbRefDBType, EdtOldDB, EdtNewDB};
 }
 
@@ -303,6 +311,8 @@ void TForm1::ActExitProgramExecute()
 
 void TForm1::ActConversionExecute()
 {
+    if (frmBrowser != nullptr)
+        frmBrowser->CloseDatabase(); // its shared lock would refuse the conversion
     model_.Convert(Choices());
 }
 
@@ -429,6 +439,14 @@ void TForm1::RunHandler(void (TForm1::*handler)())
     } catch (...) {
         ShowException(Exception("Unknown error"));
     }
+}
+
+void TForm1::btnShowDatabaseClick()
+{
+    const std::string typed = EdtNewDB->text().toStdString();
+    const TConversionWindow::TLastRun& last = model_.LastRun();
+    if (!model_.IsBusy())
+        ShowDatabaseBrowser(this, frmBrowser, ExpandHomeFolder(typed), last.typedNewFolder == typed ? last.added : 0);
 }
 
 void TForm1::ShowException(const std::exception& error)

@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 class QAction;
 class QComboBox;
@@ -34,6 +35,7 @@ class QShortcut;
 namespace norrvik {
 
 class TBusyIndicator;
+class TFrmBrowser;
 class TfrmHelp;
 
 // Texts the window shows (the format items come from the table of formats).
@@ -66,6 +68,9 @@ public:
     void btnBrowseNewClick();
     void btnHelpClick();
     void ActExitProgramExecute();
+    // Opens the pattern browser on the Tessaly folder (on the patterns the
+    // last conversion added to it, if any).
+    void btnShowDatabaseClick();
     // The conversion command. An exception of a driver leaves it after the
     // window is idle again; a conversion stopped with Cancel ends quietly
     // with its message in the status line.
@@ -103,6 +108,8 @@ public:
     QAction* ActConversion = nullptr;
     QAction* ActExitProgram = nullptr;
     TfrmHelp* frmHelp = nullptr;
+    QPushButton* btnShowDatabase = nullptr;
+    TFrmBrowser* frmBrowser = nullptr;
 
 protected:
     bool event(QEvent* event) override;
@@ -142,6 +149,7 @@ private:
     bool activatedOnce_ = false;
     // The eight input controls, in the order the busy state disables them.
     std::array<QWidget*, 8> inputControls_{};
+    // The target folder of the last conversion and the patterns it added.
 };
 
 } // namespace norrvik

@@ -10,12 +10,17 @@
 //   kandor=N       N Kandor entries x 40 peaks into a new target
 //   pdf1=N         N PDF1 reference patterns x 60 lines into a new target
 //   add=T:N        N Veltro entries added to a target of T patterns
+//   search=T       searches through the index files of a target of T
+//                  patterns (opening, the first and later searches of each
+//                  kind) and the browser's list of all its patterns
 // Without workloads: kandor=9999 pdf1=100000 pdf1=400000 add=100000:1000
 // add=400000:300. The folder (default: one in the temporary directory,
 // removed afterwards) keeps the generated sources and targets.
 #include "bench/BenchSupport.h"
 #include "common/Format.h"
 #include "convert/Conversion.h"
+#include "refdb/IndexSearch.h"
+#include "refdb/PatternList.h"
 #include "refdb/ReferenceDatabase.h"
 #include "support/KandorWriter.h"
 #include "support/QuorvaneWriter.h"
@@ -27,10 +32,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -323,6 +330,95 @@ void AddCase(const fs::path& base, int targetSize, int count)
                 run.peakMiB, IndexFilesMiB(base / "add-target"));
 }
 
+// ---- searching ----
+
+// The processor time of the work (this process's, the machine may be busy
+// with others), in milliseconds.
+double MillisecondsOf(const std::function<std::size_t()>& work, std::size_t& found)
+{
+    const std::clock_t start = std::clock();
+    found = work();
+    return 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+}
+
+// Each search two ways. As a command-line search makes it: opening the
+// database, the index it needs read whole, the search, the records of the
+// first 50 hits (the files' pages in memory after the first run). And in a
+// searcher opened once, as the browser's search box uses it: the first
+// search of each kind reads its index; after that, the time of a search
+// and the records of its first 50 hits.
+void SearchTimes(const fs::path& target)
+{
+    struct Kind {
+        const char* title;
+        std::function<std::vector<norrvik::TSearchHit>(norrvik::TIndexSearch&)> search;
+    };
+    const std::vector<Kind> kinds = {
+        {"name AL", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Name, "al"); }},
+        {"name BEALBEITE", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Name, "bealbeite"); }},
+        {"formula FE1", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Formula, "fe1"); }},
+        {"code 01-000-12", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Code, "01-000-12"); }},
+        {"author ALBE", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Author, "albe"); }},
+        {"lines 3.34 4.26 1.82", [](norrvik::TIndexSearch& s) { return s.SearchLines({{3.34, 4.26, 1.82}, 0.01}); }},
+    };
+    const auto searchAndShow = [](norrvik::TIndexSearch& search, const Kind& kind) {
+        const std::vector<norrvik::TSearchHit> hits = kind.search(search);
+        for (std::size_t i = 0; i < std::min<std::size_t>(hits.size(), 50); ++i)
+            search.Summary(hits[i].RecordNumber);
+        return hits.size();
+    };
+    std::size_t found = 0;
+    std::unique_ptr<norrvik::TIndexSearch> held;
+    const double opened = MillisecondsOf([&] { held = std::make_unique<norrvik::TIndexSearch>(target.string()); return 0; }, found);
+    std::printf("search times are processor time; searcher opened in %.1f ms\n", opened);
+    for (const Kind& kind : kinds) {
+        const double command = MillisecondsOf([&] { norrvik::TIndexSearch fresh(target.string()); return searchAndShow(fresh, kind); }, found);
+        const double first = MillisecondsOf([&] { return searchAndShow(*held, kind); }, found);
+        double later = 0;
+        for (int round = 0; round < 5; ++round)
+            later += MillisecondsOf([&] { return searchAndShow(*held, kind); }, found) / 5;
+        std::printf("search %-22s %8zu found   as a command %8.1f ms   held: first %8.1f ms, then %7.2f ms\n",
+                    kind.title, found, command, first, later);
+    }
+}
+
+// The browser's list: all patterns ordered by code and the first screen of
+// rows read, then the list ordered by names and by formula.
+void BrowserTimes(const fs::path& target)
+{
+    std::size_t rows = 0;
+    const std::clock_t start = std::clock();
+    norrvik::TIndexSearch search(target.string());
+    norrvik::TPatternList list(search);
+    for (std::size_t row = 0; row < std::min<std::size_t>(list.RowCount(), 40); ++row)
+        list.SummaryAt(row);
+    rows = list.RowCount();
+    const double opened = 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    std::size_t unused = 0;
+    const double byNames = MillisecondsOf([&] { list.SortBy(norrvik::PatternColumn::Names, false); return rows; }, unused);
+    const double byFormula = MillisecondsOf([&] { list.SortBy(norrvik::PatternColumn::Formula, false); return rows; }, unused);
+    const double scrolled = MillisecondsOf(
+        [&] {
+            for (std::size_t row = rows / 2; row < std::min(rows, rows / 2 + 40); ++row)
+                list.SummaryAt(row);
+            return rows;
+        },
+        unused);
+    std::printf("browser list of %zu patterns (processor time): opened with its first 40 rows %8.1f ms; ordered by names %8.1f ms, "
+                "by formula %8.1f ms; 40 rows in the middle %6.2f ms\n",
+                rows, opened, byNames, byFormula, scrolled);
+}
+
+void SearchCase(const fs::path& base, int targetSize)
+{
+    const fs::path prepared = base / ("large-" + std::to_string(targetSize));
+    if (!fs::exists(prepared / "ReferenceDatabase.PDB"))
+        if (!InChild([&] { WriteLargeTarget(prepared, targetSize); }).ok)
+            return;
+    SearchTimes(prepared);
+    BrowserTimes(prepared);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -346,6 +442,8 @@ int main(int argc, char** argv)
             const int count = std::stoi(size);
             NewTargetCase(base, "pdf1 " + size, norrvik::ConvertQuorvaneDatabase,
                           [count](const fs::path& folder) { WriteQuorvaneSource(folder, count); });
+        } else if (kind == "search") {
+            SearchCase(base, std::stoi(size));
         } else if (kind == "add") {
             AddCase(base, std::stoi(size), std::stoi(size.substr(size.find(':') + 1)));
         } else {

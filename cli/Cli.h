@@ -1,5 +1,5 @@
 // The command-line front end, norrvik-cli: the commands of CommandTable.cpp
-// (convert, detect, dump, verify, rebuild, recover), `help [COMMAND]`,
+// (convert, detect, dump, verify, rebuild, recover, search, show), `help [COMMAND]`,
 // --help and --version. RunCli takes the program's arguments and its two
 // output streams, so tests run it in-process; it returns the exit status.
 #pragma once
@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <string>
 
 namespace norrvik {
 

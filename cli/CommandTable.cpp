@@ -10,6 +10,8 @@ std::unique_ptr<TCommand> MakeDumpCommand();
 std::unique_ptr<TCommand> MakeVerifyCommand();
 std::unique_ptr<TCommand> MakeRebuildCommand();
 std::unique_ptr<TCommand> MakeRecoverCommand();
+std::unique_ptr<TCommand> MakeSearchCommand();
+std::unique_ptr<TCommand> MakeShowCommand();
 
 namespace {
 
@@ -18,6 +20,7 @@ using CommandMaker = std::unique_ptr<TCommand> (*)();
 constexpr CommandMaker kCommandTable[] = {
     MakeConvertCommand, MakeDetectCommand,  MakeDumpCommand,
     MakeVerifyCommand,  MakeRebuildCommand, MakeRecoverCommand,
+    MakeSearchCommand,  MakeShowCommand,
 };
 
 } // namespace

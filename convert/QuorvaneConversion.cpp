@@ -20,9 +20,6 @@ namespace {
 // Status of a pattern of a PDF1 reference database (user patterns get the user bit).
 constexpr std::int16_t kReferencePatternStatus = 0;
 
-// Miller indices are unknown for Quorvane lines.
-constexpr std::int16_t kUnknownIndex = -128;
-
 // Quorvane subfile bit -> target subfile bit. Source bit 0 and bits 17 to 31
 // have no target subfile.
 constexpr std::array<std::pair<int, int>, 16> kSubfileBitMap = {{
@@ -79,8 +76,8 @@ void FillPattern(TReferencePattern& pattern, const pdf1::TReferencePattern& from
                          ReferenceCodeFor(source, from, target),
                          source.IsReferenceDatabase() ? kReferencePatternStatus : kUserPatternStatus, oldFolder);
     for (std::int32_t j = 1; j <= from.LineCount(); ++j)
-        AddConvertedLine(pattern, from.Line(j).D, from.Line(j).Intensity, kUnknownIndex, kUnknownIndex,
-                         kUnknownIndex);
+        AddConvertedLine(pattern, from.Line(j).D, from.Line(j).Intensity, kUnknownMillerIndex, kUnknownMillerIndex,
+                         kUnknownMillerIndex);
     pattern.SetSubfiles(pattern.GetSubfiles() | TargetSubfiles(from.SubfileBits()));
 }
 

@@ -357,6 +357,24 @@ bool SameStrongestLines(ConstBytes a, ConstBytes b)
     return sameSlots(DCodes) && sameSlots(Intensities);
 }
 
+StrongestLinesEntry ReadStrongestLinesRecord(ConstBytes record)
+{
+    StrongestLinesEntry entry;
+    entry.ReferenceNumber = ReadI32LE(record, strongest_layout::ReferenceNumber);
+    entry.Count = std::min<std::uint8_t>(ReadU8(record, strongest_layout::Count),
+                                         static_cast<std::uint8_t>(strongest_layout::MaxLines));
+    for (std::size_t i = 0; i < entry.Count; ++i) {
+        entry.DCodes[i] = ReadI16LE(record, strongest_layout::DCodes + 2 * i);
+        entry.Intensities[i] = ReadI16LE(record, strongest_layout::Intensities + 2 * i);
+    }
+    return entry;
+}
+
+double DSpacingOfDCode(std::int16_t code)
+{
+    return code > 0 ? 16384.0 / code : 0.0;
+}
+
 // ---------------------------------------------------------------------------
 
 std::string FormatIndexCount(std::size_t count)
@@ -402,7 +420,13 @@ std::size_t IndexCapacityFor(std::size_t entries)
     return entries + entries / 16;
 }
 
-TIndexes ParseTextIndex(std::string_view content, const std::string& fullPath)
+namespace {
+
+// Reads a text index entry by entry, handing each to `take` (record number,
+// text viewed in `content`); returns nothing, raises the index-file errors.
+// `reserve` is told an upper bound of the entries first.
+template <typename Reserve, typename Take>
+void ParseTextIndexEntries(std::string_view content, const std::string& fullPath, Reserve reserve, Take take)
 {
     LineReader lines(content);
     std::string_view line;
@@ -415,23 +439,44 @@ TIndexes ParseTextIndex(std::string_view content, const std::string& fullPath)
     if (!ParseDecimal(line.substr(blanks), count) || count < 0)
         ThrowIndexFileError(fullPath);
 
-    TIndexes entries;
     // Every entry line takes at least two bytes, so a damaged count cannot
     // make this reserve more than the file could hold.
-    entries.reserve(IndexCapacityFor(std::min(static_cast<std::size_t>(count), content.size() / 2)));
+    reserve(std::min(static_cast<std::size_t>(count), content.size() / 2));
     for (std::int32_t n = 0; n < count; ++n) {
         if (!lines.Next(line))
             ThrowIndexFileError(fullPath); // fewer entry lines than counted
         const std::string_view trimmed = TrimView(line);
         const std::size_t blank = trimmed.find(' ');
         const std::string_view number = trimmed.substr(0, blank);
-        TIndexedString entry;
-        if (!ParseDecimal(number, entry.RecordNumber))
+        std::int32_t recordNumber = 0;
+        if (!ParseDecimal(number, recordNumber))
             ThrowIndexFileError(fullPath);
-        if (blank != std::string_view::npos)
-            entry.Text.assign(trimmed.substr(blank + 1));
-        entries.push_back(std::move(entry));
+        take(recordNumber, blank == std::string_view::npos ? std::string_view() : trimmed.substr(blank + 1));
     }
+}
+
+} // namespace
+
+TIndexes ParseTextIndex(std::string_view content, const std::string& fullPath)
+{
+    TIndexes entries;
+    ParseTextIndexEntries(
+        content, fullPath, [&](std::size_t count) { entries.reserve(IndexCapacityFor(count)); },
+        [&](std::int32_t recordNumber, std::string_view text) {
+            TIndexedString entry;
+            entry.RecordNumber = recordNumber;
+            entry.Text.assign(text);
+            entries.push_back(std::move(entry));
+        });
+    return entries;
+}
+
+std::vector<TIndexEntryView> ParseTextIndexViews(std::string_view content, const std::string& fullPath)
+{
+    std::vector<TIndexEntryView> entries;
+    ParseTextIndexEntries(
+        content, fullPath, [&](std::size_t count) { entries.reserve(count); },
+        [&](std::int32_t recordNumber, std::string_view text) { entries.push_back({text, recordNumber}); });
     return entries;
 }
 
@@ -442,6 +487,11 @@ bool IndexTextLess(std::string_view a, std::string_view b)
     const std::size_t common = std::min(a.size(), b.size());
     const int order = common == 0 ? 0 : std::memcmp(a.data(), b.data(), common);
     return order < 0 || (order == 0 && a.size() < b.size());
+}
+
+bool IndexTextHasPrefix(std::string_view text, std::string_view prefix)
+{
+    return text.substr(0, prefix.size()) == prefix;
 }
 
 void UpperCaseIndexTexts(TIndexes& entries)

@@ -140,6 +140,20 @@ std::int16_t StrongestLineDCode(float d);
 // halves to even, clamped into int16 (a NaN gives 0).
 std::int16_t StrongestLineIntensityCode(float relativeIntensity);
 
+// The meaningful part of a "StrongestLines.PDB" record: the reference
+// number and the first Count line slots (Count at most 8; the slots beyond
+// it are left zero here, whatever the file holds).
+struct StrongestLinesEntry {
+    std::int32_t ReferenceNumber = 0;
+    std::uint8_t Count = 0;
+    std::array<std::int16_t, 8> DCodes{};
+    std::array<std::int16_t, 8> Intensities{}; // 1000 = the strongest line
+};
+StrongestLinesEntry ReadStrongestLinesRecord(ConstBytes record);
+// The d-spacing a d-code stands for, 16384 / code; 0 for a code of 0 or
+// less (no d-spacing is coded so).
+double DSpacingOfDCode(std::int16_t code);
+
 // ---------------------------------------------------------------------------
 // Text index files
 
@@ -170,12 +184,26 @@ std::string FormatTextIndex(const TIndexes& entries);
 //                                      entry lines than its count.
 TIndexes ParseTextIndex(std::string_view content, const std::string& fullPath);
 
+// One entry of a text index as it stands in the file's bytes: the text is a
+// view into them.
+struct TIndexEntryView {
+    std::string_view Text;
+    std::int32_t RecordNumber = 0;
+};
+// ParseTextIndex without copying a text (a searcher reads large indexes
+// whole): the views point into `content`, which must outlive them.
+std::vector<TIndexEntryView> ParseTextIndexViews(std::string_view content, const std::string& fullPath);
+
 // ---------------------------------------------------------------------------
 // Sorting and searching
 
 // Byte-wise comparison of entry texts as unsigned 8-bit values; a proper
 // prefix is smaller.
 bool IndexTextLess(std::string_view a, std::string_view b);
+// True when `text` begins with `prefix`, byte for byte. In an index sorted
+// by IndexTextLess the texts with a prefix stand together, right after the
+// texts below the prefix.
+bool IndexTextHasPrefix(std::string_view text, std::string_view prefix);
 
 // Upper-cases every entry text in place (ASCII letters a..z only).
 void UpperCaseIndexTexts(TIndexes& entries);

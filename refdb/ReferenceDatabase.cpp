@@ -151,7 +151,8 @@ void TReferenceDatabase::Open()
     if (!readOnly_)
         folder_.RemoveLeftoverTemporaryFiles();
     opened_ = true;
-    indexes_.ReadTextIndex(referenceCodeIndex_, TextIndex::ReferenceCode);
+    if (!codeIndexOnDemand_)
+        indexes_.ReadTextIndex(referenceCodeIndex_, TextIndex::ReferenceCode);
     LoadCodeList();
     OpenMainDataFile();
     if (header_.PatternCount() > 0)

@@ -93,6 +93,11 @@ public:
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool value);
 
+    // Set before Open: Open then leaves ReferenceCode.PDB to the first
+    // look-up by code (a caller that reads the index files itself, and
+    // reads records by number, need not wait for it).
+    void SetCodeIndexOnDemand(bool value) { codeIndexOnDemand_ = value; }
+
     // Opens the database named by DatabaseName unless it is open. Raises
     // "Folder %s doesn't exist.", "Folder %s doesn't contain %s.", the index
     // file messages, "Incorrect entry in the file with subfiles." and file
@@ -227,6 +232,7 @@ private:
     bool readOnly_ = true;
     bool oldRecordFormat_ = false;
     TRecordFile dataFile_; // current or older record size, see oldRecordFormat_
+    bool codeIndexOnDemand_ = false;
     DatabaseHeader header_;
     TTextLineFiles textLines_{folder_, readOnly_};
     TIndexMaintenance indexes_{folder_, readOnly_};

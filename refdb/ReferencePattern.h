@@ -71,6 +71,10 @@ struct DiffractionLine {
 };
 
 // One name of a pattern with its type letter.
+// The Miller index of a line whose indices are not known (lines of the
+// Quorvane format carry none).
+inline constexpr std::int16_t kUnknownMillerIndex = -128;
+
 struct PatternName {
     char TypeLetter = '?';
     std::string Text;

@@ -189,6 +189,8 @@ void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders
         if (!outcome.success && !outcome.failure)
             view_.ShowConversionFailed(); // shown while still busy
     }
+    if (outcome.success)
+        lastRun_ = {choices.newFolder, outcome.summary.added};
     ShowOutcome(outcome, choices);
     if (std::exchange(closeAfterRun_, false))
         view_.CloseWindow();

@@ -43,6 +43,14 @@ public:
     // damaged is answered here with the offer to recover it.
     void Convert(const WindowChoices& choices);
 
+    // The target of the last run that succeeded, as typed, and how many
+    // patterns it added (a browser opens on them).
+    struct TLastRun {
+        std::string typedNewFolder;
+        long added = 0;
+    };
+    const TLastRun& LastRun() const { return lastRun_; }
+
     bool IsBusy() const { return busy_; }
     // Asks a running conversion to stop after the entry it is working on.
     void RequestCancel();
@@ -78,6 +86,7 @@ private:
     bool busy_ = false;
     bool cancelRequested_ = false;
     bool closeAfterRun_ = false;
+    TLastRun lastRun_;
 };
 
 } // namespace norrvik

@@ -1,0 +1,33 @@
+// `search`: finds patterns of a Tessaly database through its own index
+// files: a name, formula, code, author or journal that begins with a text,
+// or the patterns whose strongest lines match given d-spacings. Prints each
+// found pattern's record, code, match figure, formula and names (or one
+// JSON document); only the records of the patterns printed are read.
+#pragma once
+
+#include "refdb/IndexSearch.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace norrvik {
+
+struct TSearchRequest {
+    std::string folder;
+    std::optional<std::string> name, formula, code, author, journal; // typed, UTF-8
+    std::vector<double> lines;
+    double tolerance = TLinesQuery::kDefaultTolerance;
+    std::size_t limit = 50; // patterns printed; 0 prints all
+    bool json = false;
+};
+
+// Declares the command's options on its parser `app`, filling `request`.
+void DeclareSearchOptions(CLI::App& app, TSearchRequest& request);
+int RunSearch(const TSearchRequest& request, std::ostream& out, std::ostream& err);
+
+} // namespace norrvik

@@ -1,0 +1,132 @@
+// Showing one pattern and writing its plot from the command line.
+#include "cli/ShowCommand.h"
+
+#include "cli/Cli.h"
+#include "cli/Command.h"
+#include "cli/CommandSupport.h"
+#include "cli/DumpCommand.h"
+#include "common/Exceptions.h"
+#include "common/Format.h"
+#include "plot/PlotFiles.h"
+#include "plot/StickPlot.h"
+#include "refdb/IndexSearch.h"
+
+#include <cmath>
+
+namespace norrvik {
+
+namespace {
+
+std::string AnodeList()
+{
+    std::string list;
+    for (const std::string& name : AnodeNames())
+        list += (list.empty() ? "" : ", ") + name;
+    return list;
+}
+
+void PrintTwoTheta(const TStickPattern& pattern, const TPlotAxis& axis, std::ostream& out)
+{
+    out << Format("  2-theta for %.5f A", *axis.Wavelength)
+        << (axis.AnodeName.empty() ? std::string() : " (" + axis.AnodeName + " K-alpha1)") << ":\n";
+    out << "           d (A)  2-theta   I (%)\n";
+    for (const TStick& stick : pattern.Sticks) {
+        const std::optional<double> angle = TwoThetaOf(stick.D, *axis.Wavelength);
+        out << Format("      %10.5f ", stick.D) << (angle ? Format("%8.3f", *angle) : std::string("    none"))
+            << Format(" %7.1f\n", stick.Intensity);
+    }
+}
+
+// The x axis the request asks for; an unknown anode or a wavelength that
+// is no positive number is a usage error (nothing then).
+std::optional<TPlotAxis> AxisOf(const TShowRequest& request, std::ostream& err)
+{
+    TPlotAxis axis;
+    if (request.anode) {
+        const std::optional<TPlotAxis> anode = AnodeAxis(*request.anode);
+        if (!anode)
+            err << "Unknown anode \"" << *request.anode << "\": give one of " << AnodeList() << ".\n";
+        return anode;
+    }
+    if (request.wavelength) {
+        if (!(*request.wavelength > 0) || !std::isfinite(*request.wavelength)) {
+            err << "The wavelength must be a number above 0, in Angstrom (Cu K-alpha1: 1.54056).\n";
+            return std::nullopt;
+        }
+        axis.Wavelength = request.wavelength;
+    }
+    return axis;
+}
+
+} // namespace
+
+void DeclareShowOptions(CLI::App& app, TShowRequest& request)
+{
+    CLI::App* command = &app;
+    command->add_option("DB", request.folder, "Folder of the Tessaly database")->required();
+    command->add_option("CODE", request.code, "Reference code of the pattern (00-002-0318 or 000020318)")->required();
+    command->add_option("--plot", request.plot, "Write the stick-pattern plot to FILE.svg or FILE.png");
+    CLI::Option* wavelength =
+        command->add_option("--wavelength", request.wavelength, "Plot against 2-theta for this wavelength (Angstrom)");
+    command->add_option("--anode", request.anode, "Plot against 2-theta for this anode's K-alpha1: " + AnodeList())
+        ->excludes(wavelength);
+}
+
+int RunShow(const TShowRequest& request, std::ostream& out, std::ostream& err)
+{
+    if (!IsReferenceCodeForm(request.code)) {
+        err << ReferenceCodeFormMessage(request.code) << '\n';
+        return kExitUsage;
+    }
+    if (request.plot && !IsPlotFileName(*request.plot)) {
+        err << PlotFileNameMessage(*request.plot) << '\n';
+        return kExitUsage;
+    }
+    const std::optional<TPlotAxis> axis = AxisOf(request, err);
+    if (!axis)
+        return kExitUsage;
+    RefuseFileAsDatabaseFolder(request.folder);
+    if (ReportFolderMissing(request.folder, err))
+        return kExitFolderMissing;
+    TIndexSearch search(request.folder);
+    const TReferencePattern& pattern = search.FindPattern(request.code);
+    DumpPattern(pattern, out);
+    const TStickPattern sticks = StickPatternOf(pattern);
+    if (axis->Wavelength)
+        PrintTwoTheta(sticks, *axis, out);
+    if (request.plot) {
+        WritePlotFile(LayOutStickPlot(sticks, *axis), *request.plot);
+        out << "Plot written to " << *request.plot << '\n';
+    }
+    return kExitSuccess;
+}
+
+namespace {
+
+class TShowCommand : public TCommand {
+public:
+    std::string_view Name() const override { return "show"; }
+    std::string_view Summary() const override
+    {
+        return "Print one pattern in full and write its stick-pattern plot (relative intensity against d, or "
+               "against 2-theta for a wavelength). Changes nothing in the database";
+    }
+    std::string_view Example() const override
+    {
+        return "norrvik-cli show ./tessaly-db 99-000-0001 --anode Cu --plot quartz.svg";
+    }
+    void DeclareOptions(CLI::App& command) override { DeclareShowOptions(command, request_); }
+    int Run(const TCommandContext& context) override { return RunShow(request_, context.out, context.err); }
+
+private:
+    TShowRequest request_;
+};
+
+} // namespace
+
+std::unique_ptr<TCommand> MakeShowCommand()
+{
+    return std::make_unique<TShowCommand>();
+}
+
+} // namespace norrvik

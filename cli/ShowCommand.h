@@ -1,0 +1,26 @@
+// `show`: prints one pattern of a Tessaly database in full (as dump does),
+// with the 2θ of each line for a wavelength or anode when one is given, and
+// writes its stick-pattern plot as SVG or PNG.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace norrvik {
+
+struct TShowRequest {
+    std::string folder;
+    std::string code;
+    std::optional<std::string> plot;     // FILE.svg or FILE.png
+    std::optional<double> wavelength;    // Angstrom
+    std::optional<std::string> anode;    // Cu, Co, Mo, Cr, Fe, Ag
+};
+
+// Declares the command's options on its parser `app`, filling `request`.
+void DeclareShowOptions(CLI::App& app, TShowRequest& request);
+int RunShow(const TShowRequest& request, std::ostream& out, std::ostream& err);
+
+} // namespace norrvik

@@ -166,6 +166,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                  "Tessaly reference databases, and shows and checks Tessaly databases.",
                  "norrvik-cli"};
     app.require_subcommand(1, 1);
+    // "/data/db" is a folder on every system, never an option (the
+    // subcommands take this from the app when they are added).
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", std::string("norrvik-cli ") + kVersion);
 
     TConvertRequest request;

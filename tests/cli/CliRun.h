@@ -33,6 +33,15 @@ inline CliResult RunCommand(const std::vector<std::string>& args, const TCliOpti
     return result;
 }
 
+// Options whose drivers are all `driver`.
+inline TCliOptions WithDriver(const ConversionDriver& driver, bool drawProgress = false)
+{
+    TCliOptions options;
+    options.drivers = {driver, driver, driver};
+    options.drawProgress = drawProgress;
+    return options;
+}
+
 inline std::string Sample(const std::string& format)
 {
     return std::string(NORRVIK_SAMPLES_DIR) + "/" + format;

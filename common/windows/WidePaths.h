@@ -1,6 +1,7 @@
 // Helpers of the Win32 implementation of the platform layer (only
-// common/windows/*.cpp include it): wide texts, long paths, the system's
-// error texts, and the message for a file another program holds open.
+// common/windows/*.cpp include it, and the Win32 window for its wide texts):
+// wide texts, long paths, the system's error texts, and the message for a
+// file another program holds open.
 #pragma once
 
 #include <windows.h>

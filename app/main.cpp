@@ -52,7 +52,7 @@ private:
 namespace {
 
 // Answers --help, --version and refused arguments; -1 when the window is to open.
-int AnswerWithoutWindow(const norrvik::WindowArguments& arguments)
+int PrintAnswer(const norrvik::WindowArguments& arguments)
 {
     const std::optional<norrvik::WindowAnswer> answer = norrvik::AnswerWithoutWindow(arguments);
     if (!answer)
@@ -67,7 +67,7 @@ int AnswerWithoutWindow(const norrvik::WindowArguments& arguments)
 int main(int argc, char** argv)
 {
     const norrvik::WindowArguments arguments = norrvik::ParseWindowArguments(std::vector<std::string>(argv, argv + argc));
-    if (const int status = AnswerWithoutWindow(arguments); status >= 0)
+    if (const int status = PrintAnswer(arguments); status >= 0)
         return status;
     // Qt gets its own options only; they live as long as the application.
     std::vector<std::string> toolkitArguments = arguments.toolkitArguments;

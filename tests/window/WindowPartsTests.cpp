@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <limits>
 #include <filesystem>
 
 namespace norrvik {
@@ -24,7 +25,7 @@ TEST(BusyPanel, RunCancelAndIndexWriting)
         ProgressDisplay report;
         BusyPanelState expected;
     };
-    const long huge = static_cast<long>(INT_MAX) + 5;
+    const long huge = std::numeric_limits<long>::max(); // beyond int where long is wider
     const Step steps[] = {
         {"start", {}, {windowtext::kConverting, 0, 0, true}},
         {"report", {"Converting entry 2 of 5", 2, 5, true}, {"Converting entry 2 of 5", 5, 2, true}},

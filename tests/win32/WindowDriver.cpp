@@ -2,7 +2,7 @@
 // person would, for tools/test-windows-window.sh: one step per call.
 //
 //   norrvik_window_driver wait-window   waits until the window is shown
-//   norrvik_window_driver click NAME    presses start, cancel or exit
+//   norrvik_window_driver click NAME    presses start, cancel, exit or help
 //   norrvik_window_driver wait-busy     waits until a run shows its progress
 //   norrvik_window_driver wait-idle     waits until no run goes on; prints the result line
 //   norrvik_window_driver folders       prints the two folder boxes, one a line
@@ -63,7 +63,9 @@ bool Enabled(HWND window, int id)
 
 int Click(HWND window, const std::wstring& name)
 {
-    const int id = name == L"start" ? kBtnStart : name == L"cancel" ? kBtnCancel : name == L"exit" ? kBtnExit : 0;
+    const int id = name == L"start" ? kBtnStart : name == L"cancel" ? kBtnCancel : name == L"exit" ? kBtnExit
+                 : name == L"help"  ? kBtnHelp
+                                    : 0;
     if (id == 0 || !Enabled(window, id)) {
         std::fprintf(stderr, "no enabled button of that name\n");
         return 1;

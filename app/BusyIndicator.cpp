@@ -7,20 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <algorithm>
-#include <climits>
-
 namespace norrvik {
-
-namespace {
-
-// QProgressBar counts in int; a count beyond its range is shown clamped.
-int BarValue(long value)
-{
-    return static_cast<int>(std::clamp(value, 0L, static_cast<long>(INT_MAX)));
-}
-
-} // namespace
 
 TBusyIndicator::TBusyIndicator(QWidget* parent) : QFrame(parent)
 {
@@ -33,12 +20,12 @@ TBusyIndicator::TBusyIndicator(QWidget* parent) : QFrame(parent)
     barProgress->setGeometry(0, 22, 188, 20);
     barProgress->setTextVisible(false);
 
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new QPushButton(QString::fromUtf8(windowtext::kCancelButton), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setGeometry(197, 20, 75, 23);
     connect(btnCancel, &QPushButton::clicked, this, [this] {
-        btnCancel->setEnabled(false); // asked once; the conversion stops at the next entry
-        lblProgress->setText(QString::fromUtf8(windowtext::kCancelling));
+        panel_.Cancel(); // asked once; the conversion stops at the next entry
+        Draw();
         emit cancelRequested();
     });
 
@@ -47,9 +34,8 @@ TBusyIndicator::TBusyIndicator(QWidget* parent) : QFrame(parent)
 
 void TBusyIndicator::Start()
 {
-    lblProgress->setText(QStringLiteral("Converting..."));
-    barProgress->setRange(0, 0); // nothing known yet: the bar moves without an end
-    btnCancel->setEnabled(true);
+    panel_.Start();
+    Draw();
     show();
     raise();
 }
@@ -63,17 +49,18 @@ void TBusyIndicator::Stop()
 
 void TBusyIndicator::ShowProgress(const ProgressDisplay& display)
 {
-    if (display.total > 0) {
-        barProgress->setRange(0, BarValue(display.total));
-        barProgress->setValue(BarValue(std::min(display.done, display.total)));
-    } else {
-        barProgress->setRange(0, 0);
-    }
-    // After Cancel the line keeps saying "Cancelling..." until the run stops.
-    if (btnCancel->isEnabled() || !display.canCancel)
-        lblProgress->setText(QString::fromStdString(display.text));
-    if (!display.canCancel)
-        btnCancel->setEnabled(false);
+    panel_.Show(display);
+    Draw();
+}
+
+void TBusyIndicator::Draw()
+{
+    const BusyPanelState& state = panel_.State();
+    barProgress->setRange(0, state.range);
+    if (state.range > 0)
+        barProgress->setValue(state.position);
+    lblProgress->setText(QString::fromStdString(state.line));
+    btnCancel->setEnabled(state.cancelEnabled);
 }
 
 } // namespace norrvik

@@ -4,6 +4,7 @@
 // a Cancel button that asks the conversion to stop after the current entry.
 #pragma once
 
+#include "window/BusyPanel.h"
 #include "window/WindowView.h"
 
 #include <QFrame>
@@ -31,6 +32,11 @@ public:
 
 signals:
     void cancelRequested();
+
+private:
+    void Draw();
+
+    TBusyPanel panel_;
 };
 
 } // namespace norrvik

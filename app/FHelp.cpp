@@ -2,6 +2,7 @@
 #include "app/FHelp.h"
 
 #include "app/WindowFont.h"
+#include "window/WindowTexts.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,83 +15,20 @@ namespace {
 constexpr int kClientWidth = 639;
 constexpr int kClientHeight = 413;
 
-const QString kRule = QStringLiteral("-----------------------------------");
-
-// What the utility does and what the target folder may be.
-QStringList IntroductionLines()
-{
-    return {
-        QStringLiteral("========================="),
-        QStringLiteral("   Norrvik.EXE  "),
-        QStringLiteral("========================="),
-        QString(),
-        QStringLiteral("This is a tool to convert existing (Kandor, Veltro, Quorvane) user reference patterns "
-                       "databases into reference databases in "),
-        QStringLiteral("the Orvel Tessaly format."),
-        QString(),
-        QStringLiteral("You first need to select the format and the folder of one old user reference patterns "
-                       "database. Then you select a target folder for "),
-        QStringLiteral("the new database in Orvel Tessaly format."),
-        QString(),
-        QStringLiteral("The target folder is either:"),
-        QStringLiteral("- a new folder name;"),
-        QStringLiteral("  (in this case a new user reference patterns database is generated);"),
-        QStringLiteral("- an existing folder with an Orvel Tessaly reference database in it"),
-        QStringLiteral("  (in this case the user reference patterns are added to the existing database, make "
-                       "sure you are allowed to write to this drive.)"),
-        QString(),
-        QStringLiteral("NOTES:"),
-        QStringLiteral("- The old folder must exist; a target folder that does not exist yet is created by this "
-                       "utility."),
-        QStringLiteral("- Make sure there is enough space available on the target disk. Disk space is not checked "
-                       "by this utility."),
-        kRule,
-        QString(),
-    };
-}
-
-// The formats and the files the conversion reads of each.
-QStringList FormatLines()
-{
-    QStringList lines{
-        QStringLiteral("The following formats can be converted:"),
-        QStringLiteral("- Veltro (VAX-VMS) format:"),
-        QStringLiteral("  (Uplog.PDF file plus a series of *.DI files)"),
-        QStringLiteral("- Kandor format:"),
-        QStringLiteral("  (Pddatabs.DAT file plus a series of *.RP or *.DI files)"),
-        QStringLiteral("- Quorvane / Orvel Selvane format:"),
-    };
-    // Of the files of a Quorvane database, the conversion reads these.
-    lines << QStringLiteral("  (eight files per database, of which QUORVANE.DIS, QUORVANE.FRM, QUORVANE.IND and "
-                            "QUORVANE.NAM are read;")
-          << QStringLiteral("  QUORVANE.IA0, QUORVANE.IA5, QUORVANE.IB0 and QUORVANE.IB5 are not needed)");
-    lines << QStringLiteral("- PDF1 reference database in Vantrel (!) format (NOT the original ICDD-PDF1 database):");
-    lines << QStringLiteral("  (ten files per database, of which QUORVANE.DIS, QUORVANE.FRM, QUORVANE.IND, "
-                            "QUORVANE.NAM and QUORVANE.ILS")
-          << QStringLiteral("  are read; QUORVANE.IA0, QUORVANE.IA5, QUORVANE.IB0, QUORVANE.IB5 and QUORVANE.SBF are "
-                            "not needed)");
-    return lines;
-}
-
 } // namespace
 
 QStringList TfrmHelp::HelpLines()
 {
-    QStringList lines = IntroductionLines() + FormatLines();
-    lines << kRule << QString() << QStringLiteral("ATTENTION:") << QString()
-          << QStringLiteral("Do not convert \"Tarnwell\", the example reference database delivered with the Orvel "
-                            "Selvane software.")
-          << QString()
-          << QStringLiteral("(This database consists of a few patterns, but is \"completed\" with empty patterns up "
-                            "to a total of 9999 entries.)")
-          << QString() << kRule;
+    QStringList lines;
+    for (const std::string& line : windowtext::HelpLines())
+        lines << QString::fromStdString(line);
     return lines;
 }
 
 TfrmHelp::TfrmHelp(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmHelp"));
-    setWindowTitle(QStringLiteral("Help"));
+    setWindowTitle(QString::fromUtf8(windowtext::kHelpTitle));
     setFont(WindowFont());
     setFixedSize(kClientWidth, kClientHeight);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -105,7 +43,7 @@ TfrmHelp::TfrmHelp(QWidget* parent) : QDialog(parent)
     memMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     memMemo->setPlainText(HelpLines().join(QLatin1Char('\n')));
 
-    OKBtn = new QPushButton(QStringLiteral("Close"), this);
+    OKBtn = new QPushButton(QString::fromUtf8(windowtext::kCloseButton), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
     OKBtn->setGeometry(560, 384, 75, 23);
     OKBtn->setDefault(true);

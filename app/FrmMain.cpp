@@ -15,7 +15,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -118,6 +117,11 @@ std::unique_ptr<TWindowSettings> WindowSettingsOf(std::unique_ptr<QSettings> set
     return std::make_unique<TQtWindowSettings>(std::move(settings));
 }
 
+QString Caption(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
 QString Text(const std::string& text)
 {
     return QString::fromStdString(text);
@@ -139,14 +143,7 @@ QString FolderPathText(const QString& chosen)
 
 QString PickerStartFolder(const QString& typed)
 {
-    QString folder = typed.trimmed();
-    while (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
-        const QString parent = QFileInfo(folder).path();
-        if (parent == folder || parent == QStringLiteral("."))
-            return {};
-        folder = parent;
-    }
-    return folder;
+    return Text(norrvik::PickerStartFolder(typed.toStdString()));
 }
 
 TForm1::TForm1(TConversionDrivers drivers, std::unique_ptr<TFormDialogs> dialogs,
@@ -182,25 +179,25 @@ void TForm1::CreateControls()
     CmbRefDBType->setEditable(false);
     for (const FormatInfo& format : kFormats)
         CmbRefDBType->addItem(FromUtf8(format.windowLabel));
-    Label3 = MakeLabel(this, "Label3", QStringLiteral("&Format of the old reference database:"), 8, 11, CmbRefDBType);
+    Label3 = MakeLabel(this, "Label3", Caption(windowtext::kFormatLabel), 8, 11, CmbRefDBType);
 
     EdtOldDB = MakeEdit(this, "EdtOldDB", QRect(232, 32, 353, 21));
-    Label1 = MakeLabel(this, "Label1", QStringLiteral("Folder with the &old reference database:"), 8, 35, EdtOldDB);
-    btnBrowseOld = MakeButton(this, "btnBrowseOld", QStringLiteral("&Browse..."), QRect(589, 32, 75, 23));
+    Label1 = MakeLabel(this, "Label1", Caption(windowtext::kOldFolderLabel), 8, 35, EdtOldDB);
+    btnBrowseOld = MakeButton(this, "btnBrowseOld", Caption(windowtext::kBrowseOldButton), QRect(589, 32, 75, 23));
 
     EdtNewDB = MakeEdit(this, "EdtNewDB", QRect(232, 56, 353, 21));
-    Label2 = MakeLabel(this, "Label2", QStringLiteral("Folder with the &Tessaly reference database:"), 8, 59,
+    Label2 = MakeLabel(this, "Label2", Caption(windowtext::kNewFolderLabel), 8, 59,
                        EdtNewDB);
-    btnBrowseNew = MakeButton(this, "btnBrowseNew", QStringLiteral("B&rowse..."), QRect(589, 56, 75, 23));
+    btnBrowseNew = MakeButton(this, "btnBrowseNew", Caption(windowtext::kBrowseNewButton), QRect(589, 56, 75, 23));
 
     FitLabelsBefore(232, {Label3, Label1, Label2});
 
-    btnHelp = MakeButton(this, "btnHelp", QStringLiteral("&Help..."), QRect(8, 112, 75, 23));
+    btnHelp = MakeButton(this, "btnHelp", Caption(windowtext::kHelpButton), QRect(8, 112, 75, 23));
 
     ActionList1 = new QObject(this);
     ActionList1->setObjectName(QStringLiteral("ActionList1"));
-    ActConversion = MakeAction(ActionList1, "ActConversion", QStringLiteral("&Start Conversion"));
-    ActExitProgram = MakeAction(ActionList1, "ActExitProgram", QStringLiteral("E&xit"));
+    ActConversion = MakeAction(ActionList1, "ActConversion", Caption(windowtext::kStartButton));
+    ActExitProgram = MakeAction(ActionList1, "ActExitProgram", Caption(windowtext::kExitButton));
 
     BtnStart = MakeButton(this, "BtnStart", QString(), QRect(568, 88, 99, 23));
     BindButton(BtnStart, ActConversion);

@@ -7,7 +7,6 @@
 #include "app/FrmMain.h"
 #include "app/StopSignalWatcher.h"
 #include "app/WindowIcon.h"
-#include "common/Version.h"
 #include "convert/ConversionDrivers.h"
 #include "window/WindowArguments.h"
 
@@ -16,6 +15,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -52,35 +52,14 @@ private:
 namespace {
 
 // Answers --help, --version and refused arguments; -1 when the window is to open.
-int AnswerWithoutWindow(const norrvik::WindowArguments& arguments)
+int PrintAnswer(const norrvik::WindowArguments& arguments)
 {
-    using Action = norrvik::WindowArguments::Action;
-    switch (arguments.action) {
-    case Action::ShowHelp:
-        std::cout << norrvik::WindowUsageText();
-        return std::cout.flush() ? 0 : 1;
-    case Action::ShowVersion:
-        std::cout << "norrvik " << norrvik::kVersion << '\n';
-        return std::cout.flush() ? 0 : 1;
-    case Action::Refuse:
-        std::cerr << arguments.refusal << '\n';
-        return 2;
-    case Action::OpenWindow:
-        break;
-    }
-    return -1;
-}
-
-// The remembered choices, with what the command line gave in their place.
-norrvik::WindowChoices WithArguments(norrvik::WindowChoices choices, const norrvik::WindowArguments& arguments)
-{
-    if (arguments.formatIndex >= 0)
-        choices.formatIndex = arguments.formatIndex;
-    if (!arguments.folders.empty())
-        choices.oldFolder = arguments.folders[0];
-    if (arguments.folders.size() > 1)
-        choices.newFolder = arguments.folders[1];
-    return choices;
+    const std::optional<norrvik::WindowAnswer> answer = norrvik::AnswerWithoutWindow(arguments);
+    if (!answer)
+        return -1;
+    std::ostream& stream = answer->isError ? std::cerr : std::cout;
+    stream << answer->text;
+    return stream.flush() ? answer->status : 1;
 }
 
 } // namespace
@@ -88,7 +67,7 @@ norrvik::WindowChoices WithArguments(norrvik::WindowChoices choices, const norrv
 int main(int argc, char** argv)
 {
     const norrvik::WindowArguments arguments = norrvik::ParseWindowArguments(std::vector<std::string>(argv, argv + argc));
-    if (const int status = AnswerWithoutWindow(arguments); status >= 0)
+    if (const int status = PrintAnswer(arguments); status >= 0)
         return status;
     // Qt gets its own options only; they live as long as the application.
     std::vector<std::string> toolkitArguments = arguments.toolkitArguments;
@@ -108,7 +87,7 @@ int main(int argc, char** argv)
     // The last format and folders are remembered in the user's settings.
     norrvik::TForm1 form(norrvik::RealConversionDrivers(), nullptr,
                          std::make_unique<QSettings>(QStringLiteral("Norrvik"), QStringLiteral("Norrvik")));
-    form.SetChoices(WithArguments(form.Choices(), arguments));
+    form.SetChoices(norrvik::WithArguments(form.Choices(), arguments));
     application.SetMainForm(&form);
     // SIGTERM, SIGHUP and Ctrl-C cancel a running conversion and close the window.
     norrvik::TStopSignalWatcher stopSignals(form);

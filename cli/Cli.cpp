@@ -60,6 +60,9 @@ std::string CommandFooter(const TCommand& command)
 void BuildParser(TParser& parser, int width)
 {
     parser.app.require_subcommand(1, 1);
+    // "/data/db" is a folder on every system, never an option (the
+    // subcommands take this from the app when they are added).
+    parser.app.allow_windows_style_options(false);
     parser.app.set_version_flag("--version", std::string(kProgram) + " " + kVersion);
     parser.app.get_formatter()->column_width(static_cast<std::size_t>(std::clamp(width * 2 / 5, 16, 30)));
     for (const std::unique_ptr<TCommand>& command : parser.commands) {

@@ -5,6 +5,8 @@
 // bounded by the file's size, durable whole-file replacement through an
 // exclusive temporary file, and the checks a conversion makes before it
 // writes. Every failure raises EInOutError naming the file and the reason.
+// Part of the platform layer (common/Platform.h): one implementation per
+// system, in common/posix/ and common/windows/.
 #pragma once
 
 #include "common/ByteOrder.h"
@@ -47,7 +49,8 @@ public:
     // Like Open, but a missing file (Read, ReadWrite) gives nothing.
     static std::optional<TFileHandle> OpenIfExists(const std::filesystem::path& path, FileOpening how);
 
-    // Takes over an open descriptor; messages name `fileText`.
+    // Takes over an open descriptor (on Windows: a handle's value, which
+    // fits an int there); messages name `fileText`.
     static TFileHandle Adopt(int descriptor, std::string fileText);
 
     bool IsOpen() const { return descriptor_ >= 0; }

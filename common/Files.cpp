@@ -25,17 +25,6 @@ std::string NotRegularFileReason(std::filesystem::file_type type)
 
 } // namespace
 
-std::filesystem::path PathFromText(std::string_view utf8)
-{
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string PathText(const std::filesystem::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 std::string AbsoluteFolderText(std::string_view typed)
 {
     const std::filesystem::path path = PathFromText(typed);
@@ -50,7 +39,7 @@ std::string IncludeTrailingPathDelimiter(std::string_view folder)
 {
     std::string result(folder);
     const char delimiter = static_cast<char>(std::filesystem::path::preferred_separator);
-    if (!result.empty() && result.back() != delimiter)
+    if (!result.empty() && !IsPathDelimiter(result.back()))
         result += delimiter;
     return result;
 }

@@ -2,8 +2,11 @@
 // folder texts users type, the trailing path delimiter, reading a whole
 // source file (only a regular file, never more than it holds) with an error
 // that names it, and the message for a path longer than the system takes.
-// Source files whose letter case differs are found by SourceFolder.h.
+// Source files whose letter case differs are found by SourceFolder.h. Paths
+// from texts and back (PathFromText, PathText) belong to the platform layer.
 #pragma once
+
+#include "common/Platform.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,13 +17,9 @@
 
 namespace norrvik {
 
-// The path for a text typed by the user or read from a setting (UTF-8).
-std::filesystem::path PathFromText(std::string_view utf8);
-// The path as UTF-8 text, for messages and for building file names.
-std::string PathText(const std::filesystem::path& path);
-
 // The folder text with the platform's path delimiter appended when it does
-// not end with one (an empty text stays empty).
+// not end with one already (IsPathDelimiter: on Windows "C:/data/db/" stays
+// as it is); an empty text stays empty.
 std::string IncludeTrailingPathDelimiter(std::string_view folder);
 
 // A folder text made absolute against the working folder and lexically

@@ -1,6 +1,10 @@
-// An advisory lock on a folder itself (flock on the open directory): no file
-// is created for it, and it goes with the process that holds it, so a crash
-// never leaves a folder locked. The one place of the program's locking calls.
+// A lock on a database folder, exclusive for a writer and shared by readers,
+// that goes with the process that holds it, so a crash never leaves a folder
+// locked. On POSIX systems an advisory lock on the folder itself (flock on
+// the open directory; no file is made for it); on Windows a byte-range lock
+// on the folder's hidden lock file Norrvik.lock (see
+// common/windows/FolderLockWindows.cpp for why). The one place of the
+// program's locking calls (part of the platform layer, common/Platform.h).
 #pragma once
 
 #include <filesystem>
@@ -31,7 +35,7 @@ public:
     void Release() noexcept;
 
 private:
-    int descriptor_ = -1;
+    int descriptor_ = -1; // a descriptor (POSIX) or a handle's value (Windows)
 };
 
 } // namespace norrvik

@@ -3,8 +3,11 @@
 // TStopSignals lives they only record the request; the run looks at it
 // between entries and stops there as a Cancel would, never inside the index
 // writing. The handlers are installed without SA_RESTART, so a blocking
-// system call returns (EINTR) instead of starting again for ever. The one
-// place of the program's signal calls.
+// system call returns (EINTR) instead of starting again for ever. On Windows
+// the requests are the console's control events: Ctrl-C (SIGINT),
+// Ctrl-Break (SIGBREAK), and a closed console window, a logoff or a shutdown
+// (SIGTERM); there is no wake descriptor. The one place of the program's
+// signal calls (part of the platform layer, common/Platform.h).
 #pragma once
 
 #include <memory>

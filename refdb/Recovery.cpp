@@ -340,8 +340,9 @@ private:
                     pattern_.SetTextRange(list, TextRange{});
                 out.WriteAt(static_cast<std::uint64_t>(number) * kPatternRecordSize, pattern_.Record());
             }
+            // Closed before the new file takes its place: Windows replaces no open file.
+            main_.Close();
         });
-        main_.Close();
         if (number != held_)
             Say(kMainDataFileName, Format("the %lld kept patterns are numbered 1 to %lld", static_cast<long long>(number),
                                           static_cast<long long>(number)));

@@ -1,6 +1,10 @@
 // Folder texts as a shell would read them.
 #include "window/FolderText.h"
 
+#include "common/FileHandle.h"
+#include "common/Platform.h"
+#include "common/Text.h"
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -8,7 +12,7 @@ namespace norrvik {
 
 std::string ExpandHomeFolder(const std::string& typed)
 {
-    if (typed.empty() || typed[0] != '~' || (typed.size() > 1 && typed[1] != '/'))
+    if (typed.empty() || typed[0] != '~' || (typed.size() > 1 && !IsPathDelimiter(typed[1])))
         return typed;
     const char* home = std::getenv("HOME");
     if (home == nullptr || *home == '\0')
@@ -18,12 +22,27 @@ std::string ExpandHomeFolder(const std::string& typed)
 
 std::string AbsoluteFolderText(const std::string& typed)
 {
-    const std::filesystem::path path(ExpandHomeFolder(typed));
+    // Through the platform's paths: on Windows a narrow path string is in the
+    // ANSI code page, which would garble every character outside it.
+    const std::string expanded = ExpandHomeFolder(typed);
+    const std::filesystem::path path = PathFromText(expanded);
     if (path.is_absolute())
-        return path.string();
+        return expanded;
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path.string() : absolute.lexically_normal().string();
+    return error ? expanded : PathText(absolute.lexically_normal());
+}
+
+std::string PickerStartFolder(const std::string& typed)
+{
+    std::filesystem::path folder = PathFromText(Trim(typed));
+    while (!folder.empty() && StatusFollowingLinks(folder).type != std::filesystem::file_type::directory) {
+        const std::filesystem::path parent = folder.parent_path();
+        if (parent == folder)
+            return {};
+        folder = parent;
+    }
+    return PathText(folder);
 }
 
 } // namespace norrvik

@@ -16,4 +16,8 @@ std::string ExpandHomeFolder(const std::string& typed);
 // absolute text stays exactly as typed.
 std::string AbsoluteFolderText(const std::string& typed);
 
+// Where a folder picker opens for a typed folder text: the folder itself, or
+// its nearest existing parent; empty when nothing of it exists.
+std::string PickerStartFolder(const std::string& typed);
+
 } // namespace norrvik

@@ -1,6 +1,7 @@
 // Reading the window program's command line.
 #include "window/WindowArguments.h"
 
+#include "common/Version.h"
 #include "convert/FormatDetection.h"
 
 #include <algorithm>
@@ -100,7 +101,7 @@ WindowArguments ParseWindowArguments(const std::vector<std::string>& arguments)
     return parsed;
 }
 
-std::string WindowUsageText()
+std::string WindowUsageText(bool withToolkitOptions)
 {
     return "Usage: norrvik [OPTION]... [OLD-FOLDER [NEW-FOLDER]]\n"
            "Opens the window that converts an old reference database into an Orvel Tessaly\n"
@@ -109,9 +110,37 @@ std::string WindowUsageText()
            "  -f, --format=FORMAT  the format of the old database: " + FormatNames() + "\n"
            "  -h, --help           show this help and exit\n"
            "      --version        show the version and exit\n"
-           "\n"
-           "Qt's own options (-platform, -display, -style, ...) are passed on to Qt.\n"
+           "\n" +
+           std::string(withToolkitOptions ? "Qt's own options (-platform, -display, -style, ...) are passed on to Qt.\n"
+                                          : "") +
            "Conversions without a window: norrvik-cli (see norrvik-cli --help).\n";
+}
+
+std::optional<WindowAnswer> AnswerWithoutWindow(const WindowArguments& arguments, bool withToolkitOptions)
+{
+    using Action = WindowArguments::Action;
+    switch (arguments.action) {
+    case Action::ShowHelp:
+        return WindowAnswer{WindowUsageText(withToolkitOptions), false, 0};
+    case Action::ShowVersion:
+        return WindowAnswer{"norrvik " + std::string(kVersion) + "\n", false, 0};
+    case Action::Refuse:
+        return WindowAnswer{arguments.refusal + "\n", true, 2};
+    case Action::OpenWindow:
+        break;
+    }
+    return std::nullopt;
+}
+
+WindowChoices WithArguments(WindowChoices choices, const WindowArguments& arguments)
+{
+    if (arguments.formatIndex >= 0)
+        choices.formatIndex = arguments.formatIndex;
+    if (!arguments.folders.empty())
+        choices.oldFolder = arguments.folders[0];
+    if (arguments.folders.size() > 1)
+        choices.newFolder = arguments.folders[1];
+    return choices;
 }
 
 } // namespace norrvik

@@ -4,6 +4,9 @@
 // options passed on to it; anything else is refused.
 #pragma once
 
+#include "window/ConversionWindow.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +24,21 @@ struct WindowArguments {
 
 WindowArguments ParseWindowArguments(const std::vector<std::string>& arguments);
 
-// The text --help prints.
-std::string WindowUsageText();
+// The text --help prints; `withToolkitOptions` for a window whose toolkit
+// reads options of its own (Qt).
+std::string WindowUsageText(bool withToolkitOptions = true);
+
+// What the program says without opening a window (--help, --version, a
+// refusal), where it goes and the exit status.
+struct WindowAnswer {
+    std::string text;
+    bool isError = false; // for the error stream
+    int status = 0;
+};
+// Nothing when the window is to open.
+std::optional<WindowAnswer> AnswerWithoutWindow(const WindowArguments& arguments, bool withToolkitOptions = true);
+
+// The remembered choices, with what the command line gave in their place.
+WindowChoices WithArguments(WindowChoices choices, const WindowArguments& arguments);
 
 } // namespace norrvik

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace norrvik::windowtext {
 
@@ -16,6 +17,24 @@ inline constexpr const char* kCaption = "Convert Reference Database to Orvel Tes
 inline constexpr const char* kConversionFailed = "Conversion failed";
 inline constexpr const char* kConversionTitle = "Reference Database Conversion";
 inline constexpr const char* kCancelling = "Cancelling...";
+
+// The captions of the main window's controls.
+inline constexpr const char* kFormatLabel = "&Format of the old reference database:";
+inline constexpr const char* kOldFolderLabel = "Folder with the &old reference database:";
+inline constexpr const char* kNewFolderLabel = "Folder with the &Tessaly reference database:";
+inline constexpr const char* kBrowseOldButton = "&Browse...";
+inline constexpr const char* kBrowseNewButton = "B&rowse...";
+inline constexpr const char* kHelpButton = "&Help...";
+inline constexpr const char* kStartButton = "&Start Conversion";
+inline constexpr const char* kExitButton = "E&xit";
+// The busy indicator: its line before the first report, and its button.
+inline constexpr const char* kConverting = "Converting...";
+inline constexpr const char* kCancelButton = "Cancel";
+
+// The help dialog: its title, its button and its text, one entry per line.
+inline constexpr const char* kHelpTitle = "Help";
+inline constexpr const char* kCloseButton = "Close";
+std::vector<std::string> HelpLines();
 
 // The format question: "Convert it as Kandor format, as Veltro format, or go back?"
 std::string FormatQuestionDetail(std::string_view found, std::string_view chosen);

@@ -44,6 +44,15 @@ inline void ReportTenEntries(const std::string&, const std::string&, bool& succe
     success = true;
 }
 
+// Options whose drivers are all `driver`.
+inline TCliOptions WithDriver(const ConversionDriver& driver, bool drawProgress = false)
+{
+    TCliOptions options;
+    options.drivers = {driver, driver, driver};
+    options.drawProgress = drawProgress;
+    return options;
+}
+
 inline std::string Sample(const std::string& format)
 {
     return std::string(NORRVIK_SAMPLES_DIR) + "/" + format;

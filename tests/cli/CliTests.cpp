@@ -1,6 +1,6 @@
 // The command line: converting the bundled samples, what reaches stdout and
-// stderr with which exit status, Ctrl-C, the progress bar, dump, verify and
-// rebuild.
+// stderr with which exit status, the progress bar, dump, verify and rebuild
+// (Ctrl-C: SignalAndLockTests.cpp).
 #include "cli/Cli.h"
 #include "CliRun.h"
 #include "cli/TerminalProgress.h"
@@ -22,14 +22,7 @@ using test::CliResult;
 using test::RunCommand;
 using test::Sample;
 
-// Options whose drivers are all `driver`.
-TCliOptions WithDriver(const ConversionDriver& driver, bool drawProgress = false)
-{
-    TCliOptions options;
-    options.drivers = {driver, driver, driver};
-    options.drawProgress = drawProgress;
-    return options;
-}
+using test::WithDriver;
 
 TEST(CliConvert, EachBundledSampleConvertsAndDumps)
 {
@@ -149,54 +142,6 @@ TEST(CliUsage, HelpAndWrongArguments)
     }
 }
 
-TEST(CliCancel, CtrlCStopsBetweenEntriesButNeverDuringTheRebuild)
-{
-    test::TempFolder temp;
-    struct sigaction before{};
-    sigaction(SIGINT, nullptr, &before);
-
-    long entriesDone = 0;
-    auto interrupted = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                           ConversionSummary*) {
-        for (long entry = 1; entry <= 5; ++entry) {
-            if (entry == 3)
-                std::raise(SIGINT); // the user presses Ctrl-C while entry 3 is converted
-            progress(Progress{Progress::Stage::Converting, entry, 5});
-            entriesDone = entry;
-        }
-        success = true;
-    };
-    CliResult result = RunCommand({"convert", "--format", "veltro", temp.Text(), temp.Text("t")}, WithDriver(interrupted));
-    EXPECT_EQ(result.status, 130);
-    EXPECT_EQ(result.err, "Conversion cancelled after 3 of 5 entries\n");
-    EXPECT_EQ(result.out, "Conversion cancelled after 3 of 5 entries; no patterns were added\n");
-    EXPECT_EQ(entriesDone, 2);
-
-    // Ctrl-C during the index rebuild: the rebuild and the run finish.
-    long rebuilt = 0;
-    auto rebuilding = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                          ConversionSummary* summary) {
-        progress(Progress{Progress::Stage::Converting, 1, 1});
-        std::raise(SIGINT);
-        for (long pattern = 1; pattern <= 4; ++pattern, ++rebuilt)
-            progress(Progress{Progress::Stage::WritingIndexes, pattern, 4});
-        summary->added = 1;
-        summary->targetPatternCount = 4;
-        success = true;
-    };
-    result = RunCommand({"convert", "--format", "veltro", temp.Text(), temp.Text("t")}, WithDriver(rebuilding));
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(rebuilt, 4);
-    EXPECT_EQ(result.err,
-              "Interrupted: the index files are written to the end first, so that the database stays sound.\n");
-    EXPECT_EQ(result.out, "1 pattern added, 0 skipped as already present; the target database now holds 4 patterns\n");
-
-    // The program's own handling of SIGINT is back afterwards.
-    struct sigaction after{};
-    sigaction(SIGINT, nullptr, &after);
-    EXPECT_EQ(after.sa_handler, before.sa_handler);
-}
-
 TEST(CliProgress, BarOnlyWhenDrawingAndEndedByANewline)
 {
     test::TempFolder temp;
@@ -239,7 +184,7 @@ TEST(CliDatabaseCommands, DumpVerifyAndRebuildReportErrors)
     EXPECT_NE(result.err.find("No pattern found with"), std::string::npos) << result.err;
     result = RunCommand({"dump", temp.Text("nothing here")});
     EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, "Folder " + temp.Text("nothing here") + "/ doesn't exist.\n");
+    EXPECT_EQ(result.err, "Folder " + temp.Text("nothing here") + test::kDelimiter + " doesn't exist.\n");
 
     // Damaged indexes (one that the store cannot even read): verify names
     // them and changes nothing; rebuild mends them.

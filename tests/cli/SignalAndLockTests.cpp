@@ -2,7 +2,9 @@
 // Ctrl-C does (after the current entry, exit status 128 + the signal, a
 // sound target), and a second conversion into the same target while the
 // first runs is refused with the lock message. And the recover command.
+// Ctrl-C in-process. (POSIX only: signals, posix_spawn.)
 #include "cli/Cli.h"
+#include "CliRun.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/ReferenceDatabase.h"
 #include "support/KandorWriter.h"
@@ -24,6 +26,57 @@ namespace norrvik {
 namespace {
 
 namespace fs = std::filesystem;
+using test::CliResult;
+using test::RunCommand;
+using test::WithDriver;
+
+TEST(CliCancel, CtrlCStopsBetweenEntriesButNeverDuringTheRebuild)
+{
+    test::TempFolder temp;
+    struct sigaction before{};
+    sigaction(SIGINT, nullptr, &before);
+
+    long entriesDone = 0;
+    auto interrupted = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                           ConversionSummary*) {
+        for (long entry = 1; entry <= 5; ++entry) {
+            if (entry == 3)
+                std::raise(SIGINT); // the user presses Ctrl-C while entry 3 is converted
+            progress(Progress{Progress::Stage::Converting, entry, 5});
+            entriesDone = entry;
+        }
+        success = true;
+    };
+    CliResult result = RunCommand({"convert", "--format", "veltro", temp.Text(), temp.Text("t")}, WithDriver(interrupted));
+    EXPECT_EQ(result.status, 130);
+    EXPECT_EQ(result.err, "Conversion cancelled after 3 of 5 entries\n");
+    EXPECT_EQ(result.out, "Conversion cancelled after 3 of 5 entries; no patterns were added\n");
+    EXPECT_EQ(entriesDone, 2);
+
+    // Ctrl-C during the index rebuild: the rebuild and the run finish.
+    long rebuilt = 0;
+    auto rebuilding = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
+                          ConversionSummary* summary) {
+        progress(Progress{Progress::Stage::Converting, 1, 1});
+        std::raise(SIGINT);
+        for (long pattern = 1; pattern <= 4; ++pattern, ++rebuilt)
+            progress(Progress{Progress::Stage::WritingIndexes, pattern, 4});
+        summary->added = 1;
+        summary->targetPatternCount = 4;
+        success = true;
+    };
+    result = RunCommand({"convert", "--format", "veltro", temp.Text(), temp.Text("t")}, WithDriver(rebuilding));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(rebuilt, 4);
+    EXPECT_EQ(result.err,
+              "Interrupted: the index files are written to the end first, so that the database stays sound.\n");
+    EXPECT_EQ(result.out, "1 pattern added, 0 skipped as already present; the target database now holds 4 patterns\n");
+
+    // The program's own handling of SIGINT is back afterwards.
+    struct sigaction after{};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
 
 // Starts norrvik-cli with `args`, its output going to files; the process id.
 pid_t StartCli(const std::vector<std::string>& args, const fs::path& out, const fs::path& err)

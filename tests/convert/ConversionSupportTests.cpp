@@ -103,7 +103,7 @@ TEST(TargetDatabase, AFolderWhoseDatabaseHoldsPatternsButLacksAFileIsNotReplaced
         FAIL() << "the database was replaced";
     } catch (const Exception& e) {
         const std::string message = e.what();
-        EXPECT_NE(message.find("Folder " + folder + "/ doesn't contain an index file for the journals."),
+        EXPECT_NE(message.find("Folder " + folder + test::kDelimiter + " doesn't contain an index file for the journals."),
                   std::string::npos)
             << message;
         EXPECT_NE(message.find("not replaced"), std::string::npos) << message;

@@ -6,6 +6,7 @@
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
 #include "support/RecordFields.h"
+#include "CheckProblems.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace norrvik {
@@ -21,6 +21,8 @@ namespace {
 
 using test::ReadFile;
 using test::ReadFileText;
+using test::HasProblem;
+using test::Joined;
 using test::TempFolder;
 using test::WriteFile;
 
@@ -62,21 +64,6 @@ void MakeDatabase(const std::filesystem::path& folder)
     TReferencePattern pattern = SamplePattern(4);
     database.AddPattern(pattern);
     database.Close();
-}
-
-bool HasProblem(const std::vector<std::string>& problems, const std::string& file, const std::string& part)
-{
-    return std::any_of(problems.begin(), problems.end(), [&](const std::string& p) {
-        return p.rfind(file + ": ", 0) == 0 && p.find(part) != std::string::npos;
-    });
-}
-
-std::string Joined(const std::vector<std::string>& problems)
-{
-    std::string out;
-    for (const auto& p : problems)
-        out += p + "\n";
-    return out;
 }
 
 void Truncate(const std::filesystem::path& path, std::size_t removed)
@@ -133,23 +120,6 @@ TEST(DatabaseCheckSound, MissingFolderAndFilesAreNamed)
     problems = CheckReferenceDatabase(dir.Text());
     EXPECT_TRUE(HasProblem(problems, "Journal.PDB", "missing")) << Joined(problems);
     EXPECT_TRUE(HasProblem(problems, "Index.PDB", "missing")) << Joined(problems);
-}
-
-// A link or a pipe where a file belongs is named, never followed or waited on.
-TEST_F(DatabaseCheck, LinksAndPipesAreReportedByName)
-{
-    std::filesystem::rename(File("ReferenceDatabase.PDB"), dir.Path() / "elsewhere");
-    std::filesystem::create_symlink(dir.Path() / "elsewhere", File("ReferenceDatabase.PDB"));
-    EXPECT_TRUE(HasProblem(Check(), "ReferenceDatabase.PDB", "it is a symbolic link, which is never followed"));
-    std::filesystem::remove(File("ReferenceDatabase.PDB"));
-    std::filesystem::rename(dir.Path() / "elsewhere", File("ReferenceDatabase.PDB"));
-    for (const char* name : {"Comment.PDB", "Index.PDB"}) {
-        std::filesystem::remove(File(name));
-        ASSERT_EQ(::mkfifo(File(name).c_str(), 0666), 0);
-    }
-    const auto problems = Check();
-    EXPECT_TRUE(HasProblem(problems, "Comment.PDB", "it is not a regular file")) << Joined(problems);
-    EXPECT_TRUE(HasProblem(problems, "Index.PDB", "it is not a regular file")) << Joined(problems);
 }
 
 TEST_F(DatabaseCheck, HeaderAgainstTheMainDataFile)

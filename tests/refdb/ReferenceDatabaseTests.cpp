@@ -38,7 +38,7 @@ std::string Message(const std::function<void()>& action)
 
 std::string Folder(const TempFolder& folder)
 {
-    return folder.Text() + "/";
+    return folder.Text() + test::kDelimiter;
 }
 
 // A closed database of `names.size()` user patterns in `folder`.
@@ -363,7 +363,7 @@ TEST(ReferenceDatabaseTest, AddPatternRefusesReadOnlyFilesAndOlderFormat)
     TReferencePattern pattern = test::SimplePattern("B");
     EXPECT_EQ(Message([&] { db->AddPattern(pattern); }),
               "One or more database files have the Read-only attribute set: Journal.PDB in " + folder.Text() +
-                  "/. Make them writable (for example chmod u+w), restore a missing one, or choose another "
+                  test::kDelimiter + ". Make them writable (for example chmod u+w), restore a missing one, or choose another "
                   "target folder.");
     db->Close();
     EXPECT_EQ(Bytes(folder, "ReferenceDatabase.PDB"), before);

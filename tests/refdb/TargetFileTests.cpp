@@ -1,6 +1,5 @@
 // The target side's file layer: buffered record files that read what they
-// wrote, cut and sync; whole-file replacement that keeps permissions, leaves
-// nothing behind and spares read-only files; reads that refuse links and pipes.
+// wrote, cut and sync. (Permissions, links and pipes: PosixFileKindTests.cpp.)
 #include "common/Exceptions.h"
 #include "common/Files.h"
 #include "refdb/RecordFile.h"
@@ -13,7 +12,6 @@
 #include <filesystem>
 #include <random>
 #include <vector>
-#include <sys/stat.h>
 
 namespace norrvik {
 namespace {
@@ -75,50 +73,6 @@ TEST(TargetFiles, RecordFileReadAheadSeesEveryWrite)
         ASSERT_EQ(record, model[next]) << "record " << next << " at step " << step;
         ++next;
     }
-}
-
-TEST(TargetFiles, ReplacementKeepsPermissionsAndLeavesNoTemporaryFile)
-{
-    TempFolder folder;
-    const fs::path path = folder.Path() / "Name.PDB";
-    test::WriteFile(path, std::string("old"));
-    fs::permissions(path, fs::perms(0640));
-    WriteWholeFile(path, "new content");
-    EXPECT_EQ(test::ReadFileText(path), "new content");
-    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1);
-    fs::permissions(path, fs::perms(0444)); // marked read-only: reported, not replaced
-    EXPECT_THROW(WriteWholeFile(path, "other"), EInOutError);
-    EXPECT_EQ(test::ReadFileText(path), "new content");
-}
-
-// A link (here to an endless device) or a pipe where a file belongs is
-// refused with its name, before anything is read.
-TEST(TargetFiles, ReadingRefusesLinksAndPipesByName)
-{
-    TempFolder folder;
-    const fs::path link = folder.Path() / "Linked.PDB", pipe = folder.Path() / "Pipe.PDB";
-    fs::create_symlink("/dev/zero", link);
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
-    for (const fs::path& path : {link, pipe}) {
-        try {
-            ReadWholeFile(path);
-            ADD_FAILURE() << path << " was read";
-        } catch (const EInOutError& error) {
-            EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos) << error.what();
-        }
-    }
-    EXPECT_FALSE(ReadWholeFile(folder.Path() / "Missing.PDB"));
-
-    // A source file may be a link: followed to a file; a pipe behind it is
-    // refused once open, without waiting (a look before opening can be raced).
-    const fs::path file = folder.Path() / "Real.DAT", toFile = folder.Path() / "ToFile.DAT";
-    const fs::path toPipe = folder.Path() / "ToPipe.DAT";
-    test::WriteFile(file, std::string("data"));
-    fs::create_symlink(file, toFile);
-    fs::create_symlink(pipe, toPipe);
-    EXPECT_EQ(ReadFileBytes(toFile), (std::vector<std::uint8_t>{'d', 'a', 't', 'a'}));
-    EXPECT_THROW(TFileHandle::Open(toPipe, FileOpening::ReadFollowingLinks), EInOutError);
 }
 
 } // namespace

@@ -24,6 +24,10 @@ private:
     std::filesystem::path path_;
 };
 
+// The delimiter the program appends to a folder's text: '/' on POSIX
+// systems, '\' on Windows.
+inline const std::string kDelimiter(1, static_cast<char>(std::filesystem::path::preferred_separator));
+
 void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void WriteFile(const std::filesystem::path& path, const std::string& text);
 std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);

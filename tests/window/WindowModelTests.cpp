@@ -107,7 +107,9 @@ TEST_F(WindowModel, HomeAndRelativeFoldersAreExpandedOnce)
 {
     const std::string home = temp.Text("home");
     std::filesystem::create_directories(home + "/src");
-    ::setenv("HOME", home.c_str(), 1);
+    static std::string setting; // putenv keeps the text itself
+    setting = "HOME=" + home;
+    ::putenv(setting.data());
     const std::string here = std::filesystem::current_path().string();
     struct Case {
         std::string typed, absolute;

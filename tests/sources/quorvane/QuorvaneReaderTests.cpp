@@ -74,7 +74,7 @@ TEST(QuorvaneOpen, ChecksTheFourFilesInOrderAndNamesTheFirstMissing)
     WriteQuorvaneDatabase(folder.Path(), QuorvaneDatabase{});
     pdf1::TReferenceDatabase db;
     db.SetDatabaseName(folder.Text());
-    const std::string base = folder.Text() + "/QUORVANE.";
+    const std::string base = folder.Text() + test::kDelimiter + "QUORVANE.";
     // Removing files one by one in reverse order: each time the earliest of
     // .IND, .DIS, .NAM, .FRM that is missing is named.
     for (const char* ext : {"FRM", "NAM", "DIS", "IND"}) {
@@ -386,7 +386,7 @@ TEST(QuorvaneDamagedFiles, ReadsPastAnEndNameTheFile)
         db.ReadPattern(1, pattern);
         EXPECT_EQ(pattern.Name(), "first");
         const std::string message = MessageOf<EInOutError>([&] { db.ReadPattern(2, pattern); });
-        EXPECT_NE(message.find(folder.Text() + "/" + c.file), std::string::npos) << message;
+        EXPECT_NE(message.find(folder.Text() + test::kDelimiter + c.file), std::string::npos) << message;
         EXPECT_NE(message.find("pattern 2"), std::string::npos) << message;
     }
 }

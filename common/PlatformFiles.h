@@ -1,0 +1,34 @@
+// The file calls the portable part of common/FileHandle.cpp needs from each
+// platform's implementation (common/posix/FileHandlePosix.cpp,
+// common/windows/FileHandleWindows.cpp). Only those files include it.
+#pragma once
+
+#include "common/FileHandle.h"
+
+#include <filesystem>
+#include <string>
+
+namespace norrvik::platform {
+
+// A new file beside another, made exclusively under an unpredictable name.
+struct TemporaryFile {
+    TFileHandle file;
+    std::filesystem::path path;
+    std::string failure; // the system's reason when none could be made
+    bool denied = false; // the failure was a permission refused
+};
+// Creates `<path>.<random>.new`, exclusively, never through a link.
+TemporaryFile CreateTemporaryBeside(const std::filesystem::path& path);
+// 16 hexadecimal digits no one can guess in advance.
+std::string UnpredictableSuffix();
+
+// Renames `from` over `to` so that `to` is either wholly old or wholly new,
+// also after a power cut (the folder itself is put on the disk by the
+// caller). Raises EInOutError naming `toText`.
+void MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to, const std::string& toText);
+void RemoveQuietly(const std::filesystem::path& path) noexcept;
+
+// The verb of the message for a file that cannot be opened `how`.
+const char* OpenVerb(FileOpening how);
+
+} // namespace norrvik::platform

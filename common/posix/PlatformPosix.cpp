@@ -1,0 +1,61 @@
+// The platform layer's paths, folder identity, command line, console and
+// thread signal mask on POSIX systems.
+#include "common/Platform.h"
+
+#include <csignal>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace norrvik {
+
+std::filesystem::path PathFromText(std::string_view utf8)
+{
+    // A POSIX path is bytes: an 8-bit name is found as the bytes it is.
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+bool IsPathDelimiter(char c)
+{
+    return c == '/';
+}
+
+std::optional<FolderIdentity> IdentityOfFolder(const std::filesystem::path& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return std::nullopt;
+    return FolderIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void UseUtf8Console() {}
+
+bool IsTerminal(std::FILE* stream)
+{
+    return ::isatty(::fileno(stream)) != 0;
+}
+
+struct TNewThreadsTakeNoSignals::Saved {
+    sigset_t previous{};
+    bool blocked = false;
+};
+
+TNewThreadsTakeNoSignals::TNewThreadsTakeNoSignals() : saved_(std::make_unique<Saved>())
+{
+    sigset_t all;
+    sigfillset(&all);
+    saved_->blocked = pthread_sigmask(SIG_BLOCK, &all, &saved_->previous) == 0;
+}
+
+TNewThreadsTakeNoSignals::~TNewThreadsTakeNoSignals()
+{
+    if (saved_->blocked)
+        pthread_sigmask(SIG_SETMASK, &saved_->previous, nullptr);
+}
+
+} // namespace norrvik

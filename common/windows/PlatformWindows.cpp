@@ -1,0 +1,77 @@
+// The platform layer's paths, folder identity, command line and console on
+// Windows.
+#include "common/Platform.h"
+
+#include "common/Text.h"
+#include "common/windows/WidePaths.h"
+
+#include <shellapi.h>
+
+#include <io.h>
+
+namespace norrvik {
+
+namespace {
+
+bool IsValidUtf8(std::string_view text)
+{
+    return ValidUtf8(text) == text;
+}
+
+} // namespace
+
+std::filesystem::path PathFromText(std::string_view utf8)
+{
+    // An 8-bit name from an old database (Windows-1252) is read as such.
+    const std::string text = IsValidUtf8(utf8) ? std::string(utf8) : Windows1252ToUtf8(utf8);
+    return std::filesystem::path(windows::WideFromUtf8(text));
+}
+
+bool IsPathDelimiter(char c)
+{
+    return c == '/' || c == '\\';
+}
+
+std::optional<FolderIdentity> IdentityOfFolder(const std::filesystem::path& path)
+{
+    const windows::TOwnedHandle folder(::CreateFileW(windows::LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!folder.Valid() || !::GetFileInformationByHandle(folder.Get(), &information) ||
+        !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    return FolderIdentity{information.dwVolumeSerialNumber,
+                          (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv)
+{
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(windows::Utf8FromWide(wide[i]));
+    ::LocalFree(wide);
+    return arguments;
+}
+
+void UseUtf8Console()
+{
+    ::SetConsoleOutputCP(CP_UTF8);
+}
+
+bool IsTerminal(std::FILE* stream)
+{
+    return ::_isatty(::_fileno(stream)) != 0;
+}
+
+// Console control events arrive on a thread of their own: no mask to set.
+struct TNewThreadsTakeNoSignals::Saved {};
+
+TNewThreadsTakeNoSignals::TNewThreadsTakeNoSignals() = default;
+TNewThreadsTakeNoSignals::~TNewThreadsTakeNoSignals() = default;
+
+} // namespace norrvik

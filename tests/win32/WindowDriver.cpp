@@ -1,0 +1,113 @@
+// Works the Win32 main window of a running norrvik.exe from outside, as a
+// person would, for tools/test-windows-window.sh: one step per call.
+//
+//   norrvik_window_driver wait-window   waits until the window is shown
+//   norrvik_window_driver click NAME    presses start, cancel, exit or help
+//   norrvik_window_driver wait-busy     waits until a run shows its progress
+//   norrvik_window_driver wait-idle     waits until no run goes on; prints the result line
+//   norrvik_window_driver folders       prints the two folder boxes, one a line
+//
+// Exit status 0 when the step was done, 1 when it timed out or failed.
+#include "app/win32/ControlIds.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace {
+
+using namespace norrvik::win32;
+
+constexpr DWORD kTimeoutMilliseconds = 120000;
+
+bool WaitFor(const std::function<bool()>& condition)
+{
+    for (DWORD waited = 0; waited < kTimeoutMilliseconds; waited += 50) {
+        if (condition())
+            return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+HWND MainWindow()
+{
+    HWND window = ::FindWindowW(kMainWindowClass, nullptr);
+    return window != nullptr && ::IsWindowVisible(window) ? window : nullptr;
+}
+
+std::wstring TextOf(HWND window, int id)
+{
+    wchar_t text[4096] = {};
+    ::SendDlgItemMessageW(window, id, WM_GETTEXT, sizeof(text) / sizeof(text[0]), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void PrintLine(const std::wstring& text)
+{
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size, nullptr,
+                          nullptr);
+    std::printf("%s\n", utf8.c_str());
+    std::fflush(stdout);
+}
+
+bool Enabled(HWND window, int id)
+{
+    return ::IsWindowEnabled(::GetDlgItem(window, id)) != FALSE;
+}
+
+int Click(HWND window, const std::wstring& name)
+{
+    const int id = name == L"start" ? kBtnStart : name == L"cancel" ? kBtnCancel : name == L"exit" ? kBtnExit
+                 : name == L"help"  ? kBtnHelp
+                                    : 0;
+    if (id == 0 || !Enabled(window, id)) {
+        std::fprintf(stderr, "no enabled button of that name\n");
+        return 1;
+    }
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(window, id)));
+    return 0;
+}
+
+int Step(const std::wstring& step, const std::wstring& argument)
+{
+    HWND window = nullptr;
+    if (!WaitFor([&] { return (window = MainWindow()) != nullptr; }))
+        return 1;
+    if (step == L"wait-window")
+        return 0;
+    if (step == L"click")
+        return Click(window, argument);
+    if (step == L"wait-busy")
+        return WaitFor([&] { return !Enabled(window, kBtnStart) && TextOf(window, kLblProgress).find(L" of ") !=
+                                                                       std::wstring::npos; })
+                   ? 0
+                   : 1;
+    if (step == L"wait-idle") {
+        if (!WaitFor([&] { return Enabled(window, kBtnStart); }))
+            return 1;
+        PrintLine(TextOf(window, kLblStatus));
+        return 0;
+    }
+    if (step == L"folders") {
+        PrintLine(TextOf(window, kEdtOldDB));
+        PrintLine(TextOf(window, kEdtNewDB));
+        return 0;
+    }
+    std::fprintf(stderr, "unknown step\n");
+    return 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2)
+        return 1;
+    return Step(argv[1], argc > 2 ? argv[2] : L"");
+}

@@ -1,0 +1,94 @@
+// The parts of the window model that every view draws or says as they are:
+// the busy indicator's state through a run and a Cancel, the answers given
+// without a window, the command line over the remembered choices, and where
+// a folder picker opens.
+#include "common/Version.h"
+#include "support/TempFolder.h"
+#include "window/BusyPanel.h"
+#include "window/FolderText.h"
+#include "window/WindowArguments.h"
+#include "window/WindowTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <limits>
+#include <filesystem>
+
+namespace norrvik {
+namespace {
+
+TEST(BusyPanel, RunCancelAndIndexWriting)
+{
+    struct Step {
+        const char* what; // "start", "cancel" or a report
+        ProgressDisplay report;
+        BusyPanelState expected;
+    };
+    const long huge = std::numeric_limits<long>::max(); // beyond int where long is wider
+    const Step steps[] = {
+        {"start", {}, {windowtext::kConverting, 0, 0, true}},
+        {"report", {"Converting entry 2 of 5", 2, 5, true}, {"Converting entry 2 of 5", 5, 2, true}},
+        {"report", {"Converting entry 9", 9, 0, true}, {"Converting entry 9", 0, 0, true}},
+        {"report", {"big", huge, huge, true}, {"big", INT_MAX, INT_MAX, true}},
+        {"cancel", {}, {windowtext::kCancelling, INT_MAX, INT_MAX, false}},
+        // After Cancel the line keeps saying so, until the index writing,
+        // which cannot be stopped, says what it does.
+        {"report", {"Converting entry 4 of 5", 4, 5, true}, {windowtext::kCancelling, 5, 4, false}},
+        {"report", {"Writing the indexes", 1, 3, false}, {"Writing the indexes", 3, 1, false}},
+        {"start", {}, {windowtext::kConverting, 0, 0, true}},
+    };
+    TBusyPanel panel;
+    for (const Step& step : steps) {
+        const std::string what = step.what;
+        if (what == "start")
+            panel.Start();
+        else if (what == "cancel")
+            panel.Cancel();
+        else
+            panel.Show(step.report);
+        const BusyPanelState& state = panel.State();
+        EXPECT_EQ(state.line, step.expected.line) << what << " " << step.report.text;
+        EXPECT_EQ(state.range, step.expected.range) << what << " " << step.report.text;
+        EXPECT_EQ(state.position, step.expected.position) << what << " " << step.report.text;
+        EXPECT_EQ(state.cancelEnabled, step.expected.cancelEnabled) << what << " " << step.report.text;
+    }
+}
+
+TEST(WindowArgumentsTest, AnswersWithoutWindowAndOverRememberedChoices)
+{
+    const auto answer = [](std::vector<std::string> arguments, bool toolkit = true) {
+        arguments.insert(arguments.begin(), "norrvik");
+        return AnswerWithoutWindow(ParseWindowArguments(arguments), toolkit);
+    };
+    EXPECT_FALSE(answer({"old", "new"}));
+    EXPECT_EQ(answer({"--version"})->text, "norrvik " + std::string(kVersion) + "\n");
+    EXPECT_NE(answer({"--help"})->text.find("Qt's own options"), std::string::npos);
+    EXPECT_EQ(answer({"--help"}, false)->text.find("Qt"), std::string::npos);
+    const auto refused = answer({"--bogus"});
+    EXPECT_TRUE(refused->isError);
+    EXPECT_EQ(refused->status, 2);
+
+    const WindowChoices remembered{0, "last-old", "last-new"};
+    const WindowChoices oneFolder = WithArguments(remembered, ParseWindowArguments({"norrvik", "-f", "veltro", "x"}));
+    EXPECT_EQ(oneFolder.formatIndex, 2);
+    EXPECT_EQ(oneFolder.oldFolder, "x");
+    EXPECT_EQ(oneFolder.newFolder, "last-new");
+    const WindowChoices none = WithArguments(remembered, ParseWindowArguments({"norrvik"}));
+    EXPECT_EQ(none.formatIndex, 0);
+    EXPECT_EQ(none.oldFolder, "last-old");
+}
+
+TEST(FolderTextTest, PickerOpensAtTheNearestExistingFolder)
+{
+    test::TempFolder temp;
+    std::filesystem::create_directories(temp.Path() / "a" / "b");
+    const std::string a = (temp.Path() / "a").string();
+    EXPECT_EQ(PickerStartFolder("  " + a + "  "), a);
+    EXPECT_EQ(PickerStartFolder((temp.Path() / "a" / "missing" / "deeper").string()), a);
+    EXPECT_EQ(PickerStartFolder("nowhere-relative/x"), "");
+    EXPECT_EQ(PickerStartFolder(""), "");
+}
+
+} // namespace
+} // namespace norrvik

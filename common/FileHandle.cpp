@@ -24,6 +24,22 @@ std::string UnpredictableSuffix()
     return Format("%016llx", static_cast<unsigned long long>(value));
 }
 
+std::optional<std::string> ReasonForKind(FileKind kind)
+{
+    switch (kind) {
+    case FileKind::SymbolicLink:
+        return kLinkReason;
+    case FileKind::Folder:
+        return kFolderReason;
+    case FileKind::Other:
+        return kSpecialReason;
+    case FileKind::Missing:
+    case FileKind::Regular:
+        break;
+    }
+    return std::nullopt;
+}
+
 const char* OpenVerb(FileOpening how)
 {
     if (how == FileOpening::ReadFollowingLinks)

@@ -6,6 +6,7 @@
 #include "common/FileHandle.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace norrvik::platform {
@@ -27,6 +28,14 @@ std::string UnpredictableSuffix();
 // caller). Raises EInOutError naming `toText`.
 void MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to, const std::string& toText);
 void RemoveQuietly(const std::filesystem::path& path) noexcept;
+
+// Why a name that is no regular file cannot be opened as one.
+inline constexpr const char* kLinkReason =
+    "it is a symbolic link, which is never followed; put the file itself in the folder";
+inline constexpr const char* kFolderReason = "it is a folder, not a file";
+inline constexpr const char* kSpecialReason = "it is not a regular file (a pipe, device or socket)";
+// The reason for a kind of name, nothing for a regular file or none.
+std::optional<std::string> ReasonForKind(FileKind kind);
 
 // The verb of the message for a file that cannot be opened `how`.
 const char* OpenVerb(FileOpening how);

@@ -17,12 +17,12 @@
 
 namespace norrvik {
 
+using platform::kFolderReason;
+using platform::kSpecialReason;
+using platform::ReasonForKind;
+
 namespace {
 
-constexpr const char* kLinkReason =
-    "it is a symbolic link, which is never followed; put the file itself in the folder";
-constexpr const char* kFolderReason = "it is a folder, not a file";
-constexpr const char* kSpecialReason = "it is not a regular file (a pipe, device or socket)";
 constexpr const char* kReadOnlyReason =
     "the file is marked read-only (no write permission); make it writable or choose another folder";
 
@@ -44,22 +44,6 @@ std::string ErrnoText(int error)
 [[noreturn]] void ThrowReason(const char* what, const std::string& pathText, const std::string& reason)
 {
     throw EInOutError(FileErrorMessage(what, pathText, reason));
-}
-
-std::optional<std::string> ReasonForKind(FileKind kind)
-{
-    switch (kind) {
-    case FileKind::SymbolicLink:
-        return kLinkReason;
-    case FileKind::Folder:
-        return kFolderReason;
-    case FileKind::Other:
-        return kSpecialReason;
-    case FileKind::Missing:
-    case FileKind::Regular:
-        break;
-    }
-    return std::nullopt;
 }
 
 int OpenFlags(FileOpening how)

@@ -18,15 +18,16 @@
 
 namespace norrvik {
 
+using platform::kFolderReason;
+using platform::kLinkReason;
+using platform::kSpecialReason;
+using platform::ReasonForKind;
+
 using windows::ErrorText;
 using windows::LongPath;
 
 namespace {
 
-constexpr const char* kLinkReason =
-    "it is a symbolic link or junction, which is never followed; put the file itself in the folder";
-constexpr const char* kFolderReason = "it is a folder, not a file";
-constexpr const char* kSpecialReason = "it is not a regular file (a pipe or device)";
 constexpr const char* kReadOnlyReason =
     "the file is marked read-only; clear its read-only attribute or choose another folder";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -50,22 +51,6 @@ int AsDescriptor(HANDLE handle)
 std::string ReasonFor(DWORD error)
 {
     return windows::HeldByAnotherProgram(error) ? windows::kHeldOpenReason : ErrorText(error);
-}
-
-std::optional<std::string> ReasonForKind(FileKind kind)
-{
-    switch (kind) {
-    case FileKind::SymbolicLink:
-        return kLinkReason;
-    case FileKind::Folder:
-        return kFolderReason;
-    case FileKind::Other:
-        return kSpecialReason;
-    case FileKind::Missing:
-    case FileKind::Regular:
-        break;
-    }
-    return std::nullopt;
 }
 
 DWORD AccessFor(FileOpening how)

@@ -2,7 +2,8 @@
 // started at the first use and lives as long as the program: with MinGW a
 // thread that ends runs the destructors of its thread_local objects after
 // their storage is freed (a corrupted heap), so the helper never ends; the
-// program's end ends it.
+// program's end ends it. A forked child has none of its parent's threads:
+// it starts a helper of its own (the parent's is left as it is).
 #include "common/Parallel.h"
 
 #include "common/Platform.h"
@@ -21,9 +22,17 @@ class THelperThread {
 public:
     // The helper, or nothing when the machine has one processor or no
     // thread can be had.
+    // Called from the program's own thread only.
     static THelperThread* Get()
     {
-        static THelperThread* const helper = Start();
+        static THelperThread* helper = nullptr;
+        static std::uint64_t process = 0;
+        static bool started = false;
+        if (!started || process != CurrentProcessId()) {
+            process = CurrentProcessId();
+            started = true;
+            helper = Start();
+        }
         return helper;
     }
 

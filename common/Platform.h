@@ -83,6 +83,10 @@ bool IsTerminal(std::FILE* stream);
 // While one lives, threads started by this thread take no stop signals, so
 // that a stop request reaches the program's own thread (on Windows a stop
 // request always arrives on a thread of its own; nothing to do).
+// The number of this process: a forked child has another one, and none of
+// its parent's threads.
+std::uint64_t CurrentProcessId();
+
 class TNewThreadsTakeNoSignals {
 public:
     TNewThreadsTakeNoSignals();

@@ -40,6 +40,11 @@ bool IsTerminal(std::FILE* stream)
     return ::isatty(::fileno(stream)) != 0;
 }
 
+std::uint64_t CurrentProcessId()
+{
+    return static_cast<std::uint64_t>(::getpid());
+}
+
 struct TNewThreadsTakeNoSignals::Saved {
     sigset_t previous{};
     bool blocked = false;

@@ -69,6 +69,11 @@ bool IsTerminal(std::FILE* stream)
 }
 
 // Console control events arrive on a thread of their own: no mask to set.
+std::uint64_t CurrentProcessId()
+{
+    return GetCurrentProcessId();
+}
+
 struct TNewThreadsTakeNoSignals::Saved {};
 
 TNewThreadsTakeNoSignals::TNewThreadsTakeNoSignals() = default;

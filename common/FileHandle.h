@@ -104,6 +104,10 @@ FileKind KindOfFile(const std::filesystem::path& path);
 // permission bits allow no writing (also when running as administrator,
 // who could write it anyway: a file marked read-only stays as it is).
 std::optional<std::string> WhyFileMayNotBeWritten(const std::filesystem::path& path);
+// What this system's users do to make files marked read-only writable again,
+// as the start of a sentence about several of them ("Make them writable (for
+// example chmod u+w)" on POSIX systems; on Windows the read-only attribute).
+std::string_view MakeFilesWritableAdvice();
 
 // Raises EInOutError naming the folder when no file can be created and
 // removed in it (a probe file under an unpredictable name, removed at once).

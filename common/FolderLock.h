@@ -8,6 +8,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 namespace norrvik {
 
@@ -33,6 +34,11 @@ public:
     Result TryLock(const std::filesystem::path& folder, Mode mode);
     bool Held() const { return descriptor_ >= 0; }
     void Release() noexcept;
+
+    // The name of the file the lock keeps in a folder it locks ("Norrvik.lock"
+    // on Windows), empty where it keeps none: what a folder holds besides the
+    // database's own files.
+    static std::string_view FileInFolder();
 
 private:
     int descriptor_ = -1; // a descriptor (POSIX) or a handle's value (Windows)

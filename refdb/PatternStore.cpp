@@ -4,6 +4,7 @@
 #include "refdb/ReferenceDatabase.h"
 
 #include "common/Exceptions.h"
+#include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Format.h"
 #include "refdb/DatabaseFiles.h"
@@ -28,7 +29,8 @@ std::string ReadOnlyFilesMessage(const std::string& folder, const std::vector<st
         names += (names.empty() ? "" : ", ") + name;
     return "One or more database files have the Read-only attribute set: " + names + " in " +
            IncludeTrailingPathDelimiter(folder) +
-           ". Make them writable (for example chmod u+w), restore a missing one, or choose another target folder.";
+           ". " + std::string(MakeFilesWritableAdvice()) +
+           ", restore a missing one, or choose another target folder.";
 }
 
 // Whole line records of a text-line file, 0 when it is missing.

@@ -2,35 +2,42 @@
 # Drives the Win32 window (norrvik.exe) under Wine on a virtual X server:
 # it starts with the folders given, converts a sample (the result line says
 # what was added), is closed and started again with a large source, whose
-# run is cancelled (the result line says so), and a third start shows the
-# folders remembered from the second. Screenshots of the window at start,
-# during the large run and after it are written into the build folder.
-# Installs the Debian packages it needs when they are missing.
+# run is cancelled (the result line says so); a third start converts it
+# again and is told that the session ends (a logoff): it stops the run,
+# holds the logoff back until the indexes are written and closes, leaving a
+# sound database; a fourth start shows the folders remembered from the
+# third. Screenshots of the window at start, during the large run and after
+# it are written into the build folder. Installs the Debian packages it
+# needs when they are missing.
 #
-#   tools/test-windows-window.sh [BUILD_FOLDER] LARGE_QUORVANE_SOURCE
+#   tools/test-windows-window.sh [BUILD_FOLDER [LARGE_QUORVANE_SOURCE]]
 #
 # The large source is a PDF1 database in the Quorvane layout big enough for
-# a run of some seconds (the 100,000 patterns norrvik_bench_convert makes).
+# a run of some seconds; without one, 200,000 patterns are generated.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-packages.sh g++-mingw-w64-x86-64-posix wine64 cmake make libcli11-dev nlohmann-json3-dev \
     googletest xvfb x11-apps
 
 build=${1:-build/windows-window}
-large=${2:-/work/baseline/data/source-pdf1 100000}
+large=${2:-}
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
       -DNORRVIK_GUI=ON -DNORRVIK_WERROR=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target norrvik norrvik_window_driver
+cmake --build "$build" -j "$(nproc)" --target norrvik norrvik-cli norrvik_window_driver
 
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-[ -d "$large" ] || { echo "usage: $0 [BUILD_FOLDER] LARGE_QUORVANE_SOURCE (a PDF1 source of many patterns," \
-                        "as norrvik_bench_convert generates)" >&2; exit 2; }
+[ -d "$WINEPREFIX" ] || { mkdir -p "$WINEPREFIX"; "$wine" wineboot --init >/dev/null 2>&1; }
+if [ -z "$large" ]; then
+    large="$work/source-pdf1"
+    "$wine" "$build/tests/win32/norrvik_window_driver.exe" make-source "Z:${large//\//\\}" 200000
+fi
+[ -d "$large" ] || { echo "usage: $0 [BUILD_FOLDER [LARGE_QUORVANE_SOURCE]] (a PDF1 source of many patterns)" >&2; exit 2; }
 shots="$PWD/$build/screenshots"
 mkdir -p "$shots"
-export NORRVIK_EXE="$PWD/$build/app/win32/norrvik.exe" DRIVER="$PWD/$build/tests/win32/norrvik_window_driver.exe"
+export NORRVIK_EXE="$PWD/$build/app/win32/norrvik.exe" CLI="$PWD/$build/cli/norrvik-cli.exe" DRIVER="$PWD/$build/tests/win32/norrvik_window_driver.exe"
 export WINE="$wine" SHOTS="$shots" WORK="$work" LARGE="$(realpath "$large")" SAMPLE="$PWD/samples/kandor"
 
 xvfb-run -a -s "-screen 0 1024x600x24 -dpi 96" bash -euo pipefail -c '
@@ -71,9 +78,19 @@ xvfb-run -a -s "-screen 0 1024x600x24 -dpi 96" bash -euo pipefail -c '
     drive click exit
     wait $pid || fail "the window program ended with status $?"
 
+    "$WINE" "$NORRVIK_EXE" -f quorvane "$(windows "$LARGE")" "$(windows "$WORK/ended")" & pid=$!
+    drive click start || fail "no Start"
+    drive wait-busy || fail "the third run showed no progress"
+    [ "$(drive end-session)" = waits ] || fail "a logoff during a run was not held back"
+    wait $pid || fail "the window program ended with status $? after the logoff"
+    [ ! -e "$WORK/ended/Norrvik.run" ] || fail "the run stopped by the logoff was left unfinished"
+    [ "$("$WINE" "$CLI" verify "$(windows "$WORK/ended")" | tr -d "\r")" = "No problems found." ] ||
+        fail "the database of the run stopped by the logoff is not sound"
+
     "$WINE" "$NORRVIK_EXE" & pid=$!
+    [ "$(drive end-session)" = ends ] || fail "a logoff of an idle window was held back"
     folders=$(drive folders)
-    [ "$folders" = "$(windows "$LARGE")"$'"'"'\n'"'"'"$(windows "$WORK/large-target")" ] ||
+    [ "$folders" = "$(windows "$LARGE")"$'"'"'\n'"'"'"$(windows "$WORK/ended")" ] ||
         fail "remembered folders: $folders"
     drive click exit
     wait $pid

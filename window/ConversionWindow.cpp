@@ -284,6 +284,17 @@ bool TConversionWindow::MayClose(const WindowChoices& choices)
     return false;
 }
 
+bool TConversionWindow::SessionEnding(const WindowChoices& choices)
+{
+    if (!busy_) {
+        Remember(choices);
+        return true;
+    }
+    closeAfterRun_ = true;
+    RequestCancel();
+    return false;
+}
+
 void TConversionWindow::FolderEdited()
 {
     if (!busy_)

@@ -60,6 +60,11 @@ public:
     // Whether the window may close now; while a conversion runs the user is
     // asked "Stop and close?", and a yes closes the window once it has stopped.
     bool MayClose(const WindowChoices& choices);
+    // The user's session ends (a logoff, a shutdown): a running conversion
+    // stops after its entry as Cancel stops it, without a question, and the
+    // window closes once it has (the patterns so far and the indexes are
+    // written). True when nothing runs and the session may end at once.
+    bool SessionEnding(const WindowChoices& choices);
     // A folder text was edited: the result line of the last run is cleared.
     void FolderEdited();
 

@@ -52,6 +52,9 @@ inline constexpr const char* kStopAndCloseText =
     "stay in the target database.";
 inline constexpr const char* kStopAndCloseButton = "&Stop and close";
 inline constexpr const char* kKeepConvertingButton = "&Keep converting";
+// Why the window holds a logoff or shutdown back while its run stops.
+inline constexpr const char* kSessionEndWaitText =
+    "Stopping the conversion after the current entry; the window closes when the indexes are written.";
 
 // The offer after a run that failed on a damaged target.
 std::string RecoverQuestion(const std::string& failure, const std::string& newFolder, std::size_t problemCount,

@@ -185,6 +185,15 @@ LRESULT TWin32Window::Handle(UINT message, WPARAM wParam, LPARAM lParam)
                 ::DestroyWindow(window_);
         });
         return 0;
+    case WM_QUERYENDSESSION:
+        // A logoff or shutdown during a run: the window model stops it as
+        // Cancel does, and the session waits (with the reason shown) until
+        // the indexes are written and the window has closed. A session end
+        // that does not wait leaves the run to the store's recovery.
+        if (model_.SessionEnding(Choices()))
+            return TRUE;
+        ::ShutdownBlockReasonCreate(window_, Wide(windowtext::kSessionEndWaitText).c_str());
+        return FALSE;
     case WM_DESTROY:
         closed_ = true;
         ::PostQuitMessage(0);

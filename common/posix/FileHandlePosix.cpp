@@ -253,6 +253,11 @@ FileKind KindOfFile(const std::filesystem::path& path)
     return FileKind::Other;
 }
 
+std::string_view MakeFilesWritableAdvice()
+{
+    return "Make them writable (for example chmod u+w)";
+}
+
 std::optional<std::string> WhyFileMayNotBeWritten(const std::filesystem::path& path)
 {
     struct stat status {};

@@ -13,6 +13,11 @@
 
 namespace norrvik {
 
+std::string_view TFolderLock::FileInFolder()
+{
+    return {}; // the folder itself is locked
+}
+
 TFolderLock::Result TFolderLock::TryLock(const std::filesystem::path& folder, Mode mode)
 {
     Release();

@@ -282,6 +282,11 @@ FileKind KindOfFile(const std::filesystem::path& path)
     return FileKind::Regular;
 }
 
+std::string_view MakeFilesWritableAdvice()
+{
+    return "Clear their read-only attribute (Properties, or attrib -r)";
+}
+
 std::optional<std::string> WhyFileMayNotBeWritten(const std::filesystem::path& path)
 {
     const DWORD attributes = ::GetFileAttributesW(LongPath(path).c_str());

@@ -36,6 +36,11 @@ HANDLE OpenLockFile(const std::filesystem::path& folder, TFolderLock::Mode mode)
 
 } // namespace
 
+std::string_view TFolderLock::FileInFolder()
+{
+    return kLockFileName;
+}
+
 TFolderLock::Result TFolderLock::TryLock(const std::filesystem::path& folder, Mode mode)
 {
     Release();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli/Cli.h"
+#include "common/Files.h"
 
 #include <sstream>
 #include <string>
@@ -53,9 +54,11 @@ inline TCliOptions WithDriver(const ConversionDriver& driver, bool drawProgress 
     return options;
 }
 
+// A bundled sample's folder in the absolute form the command line records
+// (on Windows the build's "/x/samples" becomes "Z:\x\samples" under Wine).
 inline std::string Sample(const std::string& format)
 {
-    return std::string(NORRVIK_SAMPLES_DIR) + "/" + format;
+    return AbsoluteFolderText(std::string(NORRVIK_SAMPLES_DIR) + "/" + format);
 }
 
 } // namespace norrvik::test

@@ -74,7 +74,8 @@ TEST(ConversionTarget, NoUserCodeLeftIsSaidBeforeThePatternIsWritten)
     test::WriteFile(target / "ReferenceDatabase.PDB", main);
     const auto comments = test::ReadFile(target / "Comment.PDB");
 
-    EXPECT_EQ(ConvertKandor(temp.Path() / "old", target), NoUserCodeLeftMessage(target.string() + "/", kMaxUserCodeNumber));
+    EXPECT_EQ(ConvertKandor(temp.Path() / "old", target),
+              NoUserCodeLeftMessage(target.string() + test::kDelimiter, kMaxUserCodeNumber));
     EXPECT_EQ(test::ReadFile(target / "ReferenceDatabase.PDB"), main);
     EXPECT_EQ(test::ReadFile(target / "Comment.PDB"), comments);
 }

@@ -6,6 +6,7 @@
 #include "refdb/PatternList.h"
 
 #include "StoreTestPatterns.h"
+#include "common/FolderLock.h"
 #include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/ReferenceCodes.h"
@@ -94,11 +95,14 @@ std::vector<std::string> TextsOf(TReferencePattern& pattern, Kind kind)
     return texts;
 }
 
+// The folder's files and their bytes, but for the lock's own file, which a
+// reader's shared lock may make.
 std::map<std::string, std::vector<std::uint8_t>> FolderBytes(const TempFolder& folder)
 {
     std::map<std::string, std::vector<std::uint8_t>> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
-        files[entry.path().filename().string()] = test::ReadFile(entry.path());
+        if (entry.path().filename().string() != TFolderLock::FileInFolder())
+            files[entry.path().filename().string()] = test::ReadFile(entry.path());
     return files;
 }
 

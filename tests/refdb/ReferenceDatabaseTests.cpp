@@ -361,10 +361,12 @@ TEST(ReferenceDatabaseTest, AddPatternRefusesReadOnlyFilesAndOlderFormat)
     auto db = OpenForWriting(folder);
     EXPECT_TRUE(db->HasReadOnlyFiles());
     TReferencePattern pattern = test::SimplePattern("B");
+    // What to do is said as each system does it.
+    const std::string advice = test::kDelimiter == "/" ? "Make them writable (for example chmod u+w)"
+                                                       : "Clear their read-only attribute (Properties, or attrib -r)";
     EXPECT_EQ(Message([&] { db->AddPattern(pattern); }),
               "One or more database files have the Read-only attribute set: Journal.PDB in " + folder.Text() +
-                  test::kDelimiter + ". Make them writable (for example chmod u+w), restore a missing one, or choose another "
-                  "target folder.");
+                  test::kDelimiter + ". " + advice + ", restore a missing one, or choose another target folder.");
     db->Close();
     EXPECT_EQ(Bytes(folder, "ReferenceDatabase.PDB"), before);
 }

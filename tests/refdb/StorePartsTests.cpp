@@ -143,6 +143,10 @@ TEST(StoreParts, FilesInAnotherLetterCaseAreTheDatabase)
             renamed.insert(recase(file.Name));
             fs::rename(dir.Path() / file.Name, dir.Path() / recase(file.Name));
         }
+        // A file system blind to case (Windows) finds the exact names still
+        // and gives a replaced file its exact name again: there only the
+        // names' letters are compared.
+        const bool caseBlind = fs::exists(dir.Path() / kDatabaseFiles[0].Name);
         fs::remove(dir.Path() / recase(kCrystalIndexFileName)); // made anew by the rebuild, under its exact name
         renamed.erase(recase(kCrystalIndexFileName));
         renamed.insert(std::string(kCrystalIndexFileName));
@@ -154,10 +158,13 @@ TEST(StoreParts, FilesInAnotherLetterCaseAreTheDatabase)
         database.AddPattern(pattern);
         database.RebuildIndexes();
         database.Close();
-        std::set<std::string> names;
+        const auto nameOf = [&](const std::string& name) { return caseBlind ? UpperCaseAscii(name) : name; };
+        std::set<std::string> names, expected;
         for (const auto& entry : fs::directory_iterator(dir.Path()))
-            names.insert(entry.path().filename().string());
-        EXPECT_EQ(names, renamed);
+            names.insert(nameOf(entry.path().filename().string()));
+        for (const std::string& name : renamed)
+            expected.insert(nameOf(name));
+        EXPECT_EQ(names, expected);
         EXPECT_EQ(CheckReferenceDatabase(dir.Text()), std::vector<std::string>());
         database.Open();
         EXPECT_EQ(database.PatternCount(), 2);

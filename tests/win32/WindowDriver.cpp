@@ -6,13 +6,20 @@
 //   norrvik_window_driver wait-busy     waits until a run shows its progress
 //   norrvik_window_driver wait-idle     waits until no run goes on; prints the result line
 //   norrvik_window_driver folders       prints the two folder boxes, one a line
+//   norrvik_window_driver end-session   asks the window as a logoff would; prints "ends" or "waits"
+//   norrvik_window_driver make-source FOLDER N
+//                                       writes a PDF1 source of N patterns (a run of some seconds)
 //
 // Exit status 0 when the step was done, 1 when it timed out or failed.
 #include "app/win32/ControlIds.h"
+#include "common/Format.h"
+#include "support/QuorvaneWriter.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -74,8 +81,39 @@ int Click(HWND window, const std::wstring& name)
     return 0;
 }
 
-int Step(const std::wstring& step, const std::wstring& argument)
+// N reference patterns of 60 lines each, numbered 00-0000, 00-0001, ...
+int MakeSource(const std::filesystem::path& folder, long count)
 {
+    norrvik::test::QuorvaneDatabase database;
+    database.referenceDatabase = true;
+    for (long n = 0; n < count; ++n) {
+        std::vector<norrvik::test::QuorvaneLine> lines;
+        for (long l = 0; l < 60; ++l)
+            lines.push_back({0.7 + static_cast<double>((n * 61 + l * 977) % 100000) / 10000.0,
+                             static_cast<std::int16_t>(1 + (n + l * 37) % 999)});
+        database.patterns.push_back(norrvik::test::MakeQuorvanePattern(
+            norrvik::Format("%02ld-%04ld", n / 10000, n % 10000),
+            norrvik::test::QuorvaneNames({{'M', norrvik::Format("mineral %ld", n)}}), "SI O2", std::move(lines)));
+    }
+    norrvik::test::WriteQuorvaneDatabase(folder, database);
+    return 0;
+}
+
+// WM_QUERYENDSESSION as the system sends it at a logoff.
+int EndSession(HWND window)
+{
+    DWORD_PTR answer = 0;
+    if (::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &answer) == 0)
+        return 1;
+    std::printf("%s\n", answer != 0 ? "ends" : "waits");
+    std::fflush(stdout);
+    return 0;
+}
+
+int Step(const std::wstring& step, const std::wstring& argument, const std::wstring& count)
+{
+    if (step == L"make-source")
+        return MakeSource(argument, std::wcstol(count.c_str(), nullptr, 10));
     HWND window = nullptr;
     if (!WaitFor([&] { return (window = MainWindow()) != nullptr; }))
         return 1;
@@ -94,6 +132,8 @@ int Step(const std::wstring& step, const std::wstring& argument)
         PrintLine(TextOf(window, kLblStatus));
         return 0;
     }
+    if (step == L"end-session")
+        return EndSession(window);
     if (step == L"folders") {
         PrintLine(TextOf(window, kEdtOldDB));
         PrintLine(TextOf(window, kEdtNewDB));
@@ -109,5 +149,5 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2)
         return 1;
-    return Step(argv[1], argc > 2 ? argv[2] : L"");
+    return Step(argv[1], argc > 2 ? argv[2] : L"", argc > 3 ? argv[3] : L"");
 }

@@ -165,6 +165,22 @@ TEST_F(WindowModel, StopAndCloseAskedWhileBusy)
     }
 }
 
+TEST_F(WindowModel, ASessionEndStopsTheRunWithoutAQuestionAndCloses)
+{
+    TConversionWindow* running = nullptr;
+    bool mayEnd = true;
+    view.onEvents = [&] { mayEnd = running->SessionEnding({}), view.onEvents = {}; };
+    TConversionWindow model = Model(3);
+    running = &model;
+    model.Convert(Choices(temp.Text("db")));
+    EXPECT_FALSE(mayEnd);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"line ", "show Converting entry 1 of 3",
+                                                  "line Conversion cancelled after 1 of 3 entries; no patterns were "
+                                                  "added",
+                                                  "close"}));
+    EXPECT_TRUE(model.SessionEnding({}));
+}
+
 TEST_F(WindowModel, ResultLineGroupsThousandsAndAnEditClearsIt)
 {
     TConversionWindow model = Model(12'345);

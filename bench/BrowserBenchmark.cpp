@@ -20,8 +20,6 @@
 #include <QTableView>
 
 #include <cstdio>
-#include <ctime>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,19 +27,8 @@ namespace {
 
 using namespace norrvik;
 
-struct Times {
-    double wall = 0;      // ms
-    double processor = 0; // ms
-};
-
-Times Timed(const std::function<void()>& run)
-{
-    const auto start = bench::Clock::now();
-    const std::clock_t processorStart = std::clock();
-    run();
-    return {1000.0 * bench::SecondsSince(start),
-            1000.0 * static_cast<double>(std::clock() - processorStart) / CLOCKS_PER_SEC};
-}
+using bench::Timed;
+using bench::Times;
 
 // Lets the window handle what the step queued, then paints the list now.
 void Painted(TFrmBrowser& browser)
@@ -52,7 +39,7 @@ void Painted(TFrmBrowser& browser)
 
 void Report(const char* step, const Times& times)
 {
-    std::printf("  %-34s %9.1f ms wall %9.1f ms processor\n", step, times.wall, times.processor);
+    std::printf("  %-34s %9.1f ms wall %9.1f ms processor\n", step, 1000.0 * times.wall, 1000.0 * times.processor);
 }
 
 void Round(const std::string& folder, const QString& name)

@@ -342,24 +342,27 @@ double MillisecondsOf(const std::function<std::size_t()>& work, std::size_t& fou
 }
 
 // Each search two ways. As a command-line search makes it: opening the
-// database, the index it needs read whole, the search, the records of the
-// first 50 hits (the files' pages in memory after the first run). And in a
+// database, the search in the index files where they lie (and, to compare,
+// with the indexes read whole), the records of the first 50 hits (the
+// files' pages in memory after the first run). And in a
 // searcher opened once, as the browser's search box uses it: the first
 // search of each kind reads its index; after that, the time of a search
 // and the records of its first 50 hits.
 void SearchTimes(const fs::path& target)
 {
+    using norrvik::TextIndex;
     struct Kind {
         const char* title;
+        std::vector<TextIndex> indexes; // what it reads
         std::function<std::vector<norrvik::TSearchHit>(norrvik::TIndexSearch&)> search;
     };
     const std::vector<Kind> kinds = {
-        {"name AL", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Name, "al"); }},
-        {"name BEALBEITE", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Name, "bealbeite"); }},
-        {"formula FE1", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Formula, "fe1"); }},
-        {"code 01-000-12", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Code, "01-000-12"); }},
-        {"author ALBE", [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Author, "albe"); }},
-        {"lines 3.34 4.26 1.82", [](norrvik::TIndexSearch& s) { return s.SearchLines({{3.34, 4.26, 1.82}, 0.01}); }},
+        {"name AL", {TextIndex::Name, TextIndex::MineralName}, [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Name, "al"); }},
+        {"name BEALBEITE", {TextIndex::Name, TextIndex::MineralName}, [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Name, "bealbeite"); }},
+        {"formula FE1", {TextIndex::Formula}, [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Formula, "fe1"); }},
+        {"code 01-000-12", {TextIndex::ReferenceCode}, [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Code, "01-000-12"); }},
+        {"author ALBE", {TextIndex::Author}, [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Author, "albe"); }},
+        {"lines 3.34 4.26 1.82", {}, [](norrvik::TIndexSearch& s) { return s.SearchLines({{3.34, 4.26, 1.82}, 0.01}); }},
     };
     const auto searchAndShow = [](norrvik::TIndexSearch& search, const Kind& kind) {
         const std::vector<norrvik::TSearchHit> hits = kind.search(search);
@@ -371,14 +374,37 @@ void SearchTimes(const fs::path& target)
     std::unique_ptr<norrvik::TIndexSearch> held;
     const double opened = MillisecondsOf([&] { held = std::make_unique<norrvik::TIndexSearch>(target.string()); return 0; }, found);
     std::printf("search times are processor time; searcher opened in %.1f ms\n", opened);
+    const auto recordsOf = [](const std::vector<norrvik::TSearchHit>& hits) {
+        std::vector<std::int32_t> records;
+        for (const norrvik::TSearchHit& hit : hits)
+            records.push_back(hit.RecordNumber);
+        return records;
+    };
     for (const Kind& kind : kinds) {
+        // As a command that reads its indexes whole, and whether it finds the same.
+        std::vector<norrvik::TSearchHit> whole;
+        const double wholeCommand = MillisecondsOf(
+            [&] {
+                norrvik::TIndexSearch fresh(target.string());
+                for (const TextIndex index : kind.indexes)
+                    fresh.Index(index);
+                whole = kind.search(fresh);
+                return searchAndShow(fresh, kind);
+            },
+            found);
+        norrvik::TIndexSearch inPlace(target.string());
+        const bool same = recordsOf(kind.search(inPlace)) == recordsOf(whole);
+        const auto wallStart = Clock::now();
         const double command = MillisecondsOf([&] { norrvik::TIndexSearch fresh(target.string()); return searchAndShow(fresh, kind); }, found);
+        const double commandWall = 1000.0 * SecondsSince(wallStart);
         const double first = MillisecondsOf([&] { return searchAndShow(*held, kind); }, found);
         double later = 0;
         for (int round = 0; round < 5; ++round)
             later += MillisecondsOf([&] { return searchAndShow(*held, kind); }, found) / 5;
-        std::printf("search %-22s %8zu found   as a command %8.1f ms   held: first %8.1f ms, then %7.2f ms\n",
-                    kind.title, found, command, first, later);
+        std::printf("search %-22s %8zu found   as a command %7.1f ms (wall %7.1f; index read whole %7.1f ms, %s)"
+                    "   held: first %7.1f ms, then %7.2f ms\n",
+                    kind.title, found, command, commandWall, wholeCommand, same ? "same hits" : "OTHER HITS", first,
+                    later);
     }
 }
 

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -25,20 +24,8 @@ namespace {
 
 using namespace norrvik;
 
-struct Times {
-    double wall = 0;
-    double processor = 0;
-};
-
-// Times `run` by the wall clock and by this process's processor time.
-template <typename Run>
-Times Timed(Run run)
-{
-    const auto start = bench::Clock::now();
-    const std::clock_t processorStart = std::clock();
-    run();
-    return {bench::SecondsSince(start), static_cast<double>(std::clock() - processorStart) / CLOCKS_PER_SEC};
-}
+using bench::Timed;
+using bench::Times;
 
 Times TimeCli(const std::string& format, const std::string& source, const std::string& target)
 {

@@ -135,6 +135,35 @@ nlohmann::json HeaderJson(TReferenceDatabase& database)
             {"user_pattern_count", database.UserPatternCount()}};
 }
 
+// One document, written pattern by pattern so that a large database is
+// never held in memory as a whole: the header's fields, then "patterns". A
+// pattern that cannot be read ends the list, and the document with an
+// "error" member, before the error goes on (a document cut short would not
+// parse).
+void DumpDatabaseJson(TReferenceDatabase& database, const std::optional<std::string>& code, std::ostream& out)
+{
+    // Looked up first: an unknown code prints nothing.
+    const std::optional<nlohmann::json> one =
+        code ? std::optional<nlohmann::json>(PatternJson(database.FindPattern(*code))) : std::nullopt;
+    std::string header = JsonText(HeaderJson(database));
+    header.pop_back(); // the closing brace; the pattern list follows
+    out << header << ",\"patterns\":[";
+    try {
+        if (one)
+            out << JsonText(*one);
+        for (std::int32_t n = 1; !one && n <= database.PatternCount(); ++n) {
+            const std::string pattern = JsonText(PatternJson(database.GetPattern(n))); // read before the comma
+            out << (n > 1 ? "," : "") << pattern;
+        }
+    } catch (const std::exception& error) {
+        out << "]," << JsonText({{"error", MessageOf(error)}}).substr(1) << '\n';
+        throw;
+    }
+    out << "]}\n";
+}
+
+} // namespace
+
 nlohmann::json PatternJson(const TReferencePattern& pattern)
 {
     nlohmann::json names = nlohmann::json::array();
@@ -168,35 +197,6 @@ nlohmann::json PatternJson(const TReferencePattern& pattern)
     }
     return result;
 }
-
-// One document, written pattern by pattern so that a large database is
-// never held in memory as a whole: the header's fields, then "patterns". A
-// pattern that cannot be read ends the list, and the document with an
-// "error" member, before the error goes on (a document cut short would not
-// parse).
-void DumpDatabaseJson(TReferenceDatabase& database, const std::optional<std::string>& code, std::ostream& out)
-{
-    // Looked up first: an unknown code prints nothing.
-    const std::optional<nlohmann::json> one =
-        code ? std::optional<nlohmann::json>(PatternJson(database.FindPattern(*code))) : std::nullopt;
-    std::string header = JsonText(HeaderJson(database));
-    header.pop_back(); // the closing brace; the pattern list follows
-    out << header << ",\"patterns\":[";
-    try {
-        if (one)
-            out << JsonText(*one);
-        for (std::int32_t n = 1; !one && n <= database.PatternCount(); ++n) {
-            const std::string pattern = JsonText(PatternJson(database.GetPattern(n))); // read before the comma
-            out << (n > 1 ? "," : "") << pattern;
-        }
-    } catch (const std::exception& error) {
-        out << "]," << JsonText({{"error", MessageOf(error)}}).substr(1) << '\n';
-        throw;
-    }
-    out << "]}\n";
-}
-
-} // namespace
 
 bool IsReferenceCodeForm(const std::string& code)
 {

@@ -5,6 +5,8 @@
 // as one JSON document.
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <optional>
 #include <ostream>
 #include <string>
@@ -28,5 +30,7 @@ std::string ReferenceCodeFormMessage(const std::string& code);
 
 void DumpHeader(TReferenceDatabase& database, std::ostream& out);
 void DumpPattern(const TReferencePattern& pattern, std::ostream& out);
+// The fields DumpPattern prints, as JSON (texts as UTF-8).
+nlohmann::json PatternJson(const TReferencePattern& pattern);
 
 } // namespace norrvik

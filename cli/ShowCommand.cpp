@@ -5,6 +5,7 @@
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
 #include "cli/DumpCommand.h"
+#include "cli/JsonOutput.h"
 #include "common/Exceptions.h"
 #include "common/Format.h"
 #include "plot/PlotFiles.h"
@@ -35,6 +36,29 @@ void PrintTwoTheta(const TStickPattern& pattern, const TPlotAxis& axis, std::ost
         out << Format("      %10.5f ", stick.D) << (angle ? Format("%8.3f", *angle) : std::string("    none"))
             << Format(" %7.1f\n", stick.Intensity);
     }
+}
+
+// The pattern as dump --json gives it; with a wavelength, each line's 2θ
+// (null where no angle reflects it); the plot file written.
+nlohmann::json ShowJson(const TShowRequest& request, const TReferencePattern& pattern, const TStickPattern& sticks,
+                        const TPlotAxis& axis)
+{
+    nlohmann::json shown = {{"database", request.folder}, {"pattern", PatternJson(pattern)}};
+    if (axis.Wavelength) {
+        nlohmann::json lines = nlohmann::json::array();
+        for (const TStick& stick : sticks.Sticks) {
+            const std::optional<double> angle = TwoThetaOf(stick.D, *axis.Wavelength);
+            lines.push_back({{"d", stick.D},
+                             {"two_theta", angle ? nlohmann::json(*angle) : nlohmann::json()},
+                             {"relative_intensity", stick.Intensity}});
+        }
+        shown["two_theta"] = {{"wavelength", *axis.Wavelength},
+                              {"anode", axis.AnodeName.empty() ? nlohmann::json() : nlohmann::json(axis.AnodeName)},
+                              {"lines", lines}};
+    }
+    if (request.plot)
+        shown["plot"] = *request.plot;
+    return shown;
 }
 
 // The x axis the request asks for; an unknown anode or a wavelength that
@@ -70,6 +94,7 @@ void DeclareShowOptions(CLI::App& app, TShowRequest& request)
         command->add_option("--wavelength", request.wavelength, "Plot against 2-theta for this wavelength (Angstrom)");
     command->add_option("--anode", request.anode, "Plot against 2-theta for this anode's K-alpha1: " + AnodeList())
         ->excludes(wavelength);
+    command->add_flag("--json", request.json, "Print as JSON");
 }
 
 int RunShow(const TShowRequest& request, std::ostream& out, std::ostream& err)
@@ -90,14 +115,18 @@ int RunShow(const TShowRequest& request, std::ostream& out, std::ostream& err)
         return kExitFolderMissing;
     TIndexSearch search(request.folder);
     const TReferencePattern& pattern = search.FindPattern(request.code);
-    DumpPattern(pattern, out);
     const TStickPattern sticks = StickPatternOf(pattern);
+    if (request.plot)
+        WritePlotFile(LayOutStickPlot(sticks, *axis), *request.plot);
+    if (request.json) {
+        WriteJson(out, ShowJson(request, pattern, sticks, *axis));
+        return kExitSuccess;
+    }
+    DumpPattern(pattern, out);
     if (axis->Wavelength)
         PrintTwoTheta(sticks, *axis, out);
-    if (request.plot) {
-        WritePlotFile(LayOutStickPlot(sticks, *axis), *request.plot);
+    if (request.plot)
         out << "Plot written to " << *request.plot << '\n';
-    }
     return kExitSuccess;
 }
 

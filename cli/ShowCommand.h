@@ -1,6 +1,7 @@
 // `show`: prints one pattern of a Tessaly database in full (as dump does),
 // with the 2θ of each line for a wavelength or anode when one is given, and
-// writes its stick-pattern plot as SVG or PNG.
+// writes its stick-pattern plot as SVG or PNG; `--json` prints the same as
+// one JSON document.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -17,6 +18,7 @@ struct TShowRequest {
     std::optional<std::string> plot;     // FILE.svg or FILE.png
     std::optional<double> wavelength;    // Angstrom
     std::optional<std::string> anode;    // Cu, Co, Mo, Cr, Fe, Ag
+    bool json = false;
 };
 
 // Declares the command's options on its parser `app`, filling `request`.

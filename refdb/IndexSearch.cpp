@@ -4,12 +4,12 @@
 #include "common/Exceptions.h"
 #include "common/Files.h"
 #include "common/Text.h"
+#include "refdb/IndexSearchInPlace.h"
 #include "refdb/RecordFile.h"
 #include "refdb/ReferenceCodes.h"
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
 
 namespace norrvik {
 
@@ -56,19 +56,28 @@ double PrefixFigure(std::size_t prefixLength, std::size_t textLength)
 // ordered by text, then record number.
 std::vector<TSearchHit> BestHitPerRecord(std::vector<TSearchHit> hits)
 {
+    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
     const auto better = [](const TSearchHit& a, const TSearchHit& b) {
         if (a.Figure != b.Figure)
             return a.Figure > b.Figure;
         return IndexTextLess(a.Matched, b.Matched);
     };
-    std::unordered_map<std::int32_t, std::size_t> best;
+    // The place in `kept` of each record's hit, by record number (the
+    // hits' records are 1..PatternCount).
+    std::int32_t highest = 0;
+    for (const TSearchHit& hit : hits)
+        highest = std::max(highest, hit.RecordNumber);
+    std::vector<std::uint32_t> best(static_cast<std::size_t>(highest) + 1, kNone);
     std::vector<TSearchHit> kept;
+    kept.reserve(hits.size());
     for (TSearchHit& hit : hits) {
-        const auto [place, added] = best.try_emplace(hit.RecordNumber, kept.size());
-        if (added)
+        std::uint32_t& place = best[static_cast<std::size_t>(hit.RecordNumber)];
+        if (place == kNone) {
+            place = static_cast<std::uint32_t>(kept.size());
             kept.push_back(std::move(hit));
-        else if (better(hit, kept[place->second]))
-            kept[place->second] = std::move(hit);
+        } else if (better(hit, kept[place])) {
+            kept[place] = std::move(hit);
+        }
     }
     std::sort(kept.begin(), kept.end(), [](const TSearchHit& a, const TSearchHit& b) {
         if (IndexTextLess(a.Matched, b.Matched))
@@ -167,7 +176,8 @@ std::optional<double> StrongestLinesMatch(const StrongestLinesEntry& lines, cons
 
 // ---------------------------------------------------------------------------
 
-TIndexSearch::TIndexSearch(const std::string& folder) : lock_(TDatabaseLock::Shared(folder))
+TIndexSearch::TIndexSearch(const std::string& folder, std::size_t blockSize)
+    : lock_(TDatabaseLock::Shared(folder)), blockSize_(blockSize)
 {
     database_.SetDatabaseName(folder);
     database_.SetCodeIndexOnDemand(true); // the searches read the indexes themselves
@@ -183,23 +193,39 @@ const TSortedTextIndex& TIndexSearch::Index(TextIndex index)
 {
     std::optional<TSortedTextIndex>& held = indexes_[static_cast<std::size_t>(index)];
     if (!held)
-        held = TSortedTextIndex::Read(database_.DatabaseName() + std::string(TextIndexFileName(index)));
+        held = TSortedTextIndex::Read(IndexPath(index));
     return *held;
 }
 
-const std::vector<std::uint32_t>& TIndexSearch::Ranks(TextIndex index)
+std::string TIndexSearch::IndexPath(TextIndex index) const
 {
-    std::vector<std::uint32_t>& ranks = ranks_[static_cast<std::size_t>(index)];
-    if (!ranks.empty())
-        return ranks;
+    return database_.DatabaseName() + std::string(TextIndexFileName(index));
+}
+
+const TIndexSearch::TRecordOrder& TIndexSearch::RecordOrder(TextIndex index)
+{
+    std::optional<TRecordOrder>& order = orders_[static_cast<std::size_t>(index)];
+    if (order)
+        return *order;
     const TSortedTextIndex& entries = Index(index);
-    ranks.assign(static_cast<std::size_t>(PatternCount()) + 1, kNoRank);
-    for (std::size_t position = entries.Size(); position-- > 0;) {
-        const std::int32_t record = entries.Entry(position).RecordNumber;
-        if (record > 0 && static_cast<std::size_t>(record) < ranks.size())
-            ranks[static_cast<std::size_t>(record)] = static_cast<std::uint32_t>(position);
-    }
-    return ranks;
+    const auto count = static_cast<std::size_t>(PatternCount());
+    order.emplace();
+    order->Records.reserve(count);
+    constexpr std::uint32_t kUnplaced = 0xFFFFFFFFu;
+    order->Places.assign(count + 1, kUnplaced);
+    // One walk through the index: a record takes its place at its first entry.
+    const auto place = [&](std::int32_t record) {
+        const auto n = static_cast<std::size_t>(record);
+        if (record < 1 || n > count || order->Places[n] != kUnplaced)
+            return;
+        order->Places[n] = static_cast<std::uint32_t>(order->Records.size());
+        order->Records.push_back(record);
+    };
+    for (std::size_t position = 0; position < entries.Size(); ++position)
+        place(entries.Entry(position).RecordNumber);
+    for (std::size_t n = 1; n <= count; ++n)
+        place(static_cast<std::int32_t>(n));
+    return *order;
 }
 
 std::vector<TSearchHit> TIndexSearch::SearchText(SearchField field, std::string_view prefix)
@@ -207,17 +233,28 @@ std::vector<TSearchHit> TIndexSearch::SearchText(SearchField field, std::string_
     const std::string key = IndexKeyOf(field, prefix);
     const std::int32_t count = PatternCount();
     std::vector<TSearchHit> hits;
+    const auto take = [&](std::int32_t recordNumber, std::string text) {
+        // An entry of a record the header does not count (a damaged index)
+        // names no pattern that could be shown.
+        if (recordNumber >= 1 && recordNumber <= count) {
+            const double figure = PrefixFigure(key.size(), text.size());
+            hits.push_back({recordNumber, std::move(text), figure});
+        }
+    };
     for (const TextIndex index : IndexesOf(field)) {
+        std::optional<TIndexes> found;
+        if (!indexes_[static_cast<std::size_t>(index)])
+            found = FindPrefixInPlace(IndexPath(index), key, blockSize_);
+        if (found) {
+            for (TIndexedString& entry : *found)
+                take(entry.RecordNumber, std::move(entry.Text));
+            continue;
+        }
+        // Held already, or not searchable in place: the index in memory.
         const TSortedTextIndex& entries = Index(index);
         const auto [first, last] = entries.PrefixRange(key);
-        for (std::size_t position = first; position < last; ++position) {
-            const TIndexEntryView& entry = entries.Entry(position);
-            // An entry of a record the header does not count (a damaged
-            // index) names no pattern that could be shown.
-            if (entry.RecordNumber < 1 || entry.RecordNumber > count)
-                continue;
-            hits.push_back({entry.RecordNumber, std::string(entry.Text), PrefixFigure(key.size(), entry.Text.size())});
-        }
+        for (std::size_t position = first; position < last; ++position)
+            take(entries.Entry(position).RecordNumber, std::string(entries.Entry(position).Text));
     }
     return BestHitPerRecord(std::move(hits));
 }
@@ -257,12 +294,31 @@ std::optional<std::int32_t> TIndexSearch::FindCode(const std::string& code)
 {
     if (code.size() != kStoredCodeLength && code.size() != kDisplayCodeLength)
         return std::nullopt;
-    return database_.LookUpRecordNumber(code);
+    const std::string key = UpperCaseAscii(StoredCodeFromDisplayCode(code)); // as the store's look-up
+    std::optional<TIndexes> found;
+    if (!indexes_[static_cast<std::size_t>(TextIndex::ReferenceCode)])
+        found = FindPrefixInPlace(IndexPath(TextIndex::ReferenceCode), key, blockSize_);
+    // The first of equal codes, as the store's look-up finds it.
+    if (found) {
+        for (const TIndexedString& entry : *found)
+            if (entry.Text == key)
+                return entry.RecordNumber;
+        return std::nullopt;
+    }
+    const TSortedTextIndex& entries = Index(TextIndex::ReferenceCode);
+    const auto [first, last] = entries.PrefixRange(key);
+    for (std::size_t position = first; position < last; ++position)
+        if (entries.Entry(position).Text == key)
+            return entries.Entry(position).RecordNumber;
+    return std::nullopt;
 }
 
 TReferencePattern& TIndexSearch::FindPattern(const std::string& code)
 {
-    return database_.FindPattern(code);
+    const std::optional<std::int32_t> record = FindCode(code);
+    if (record && *record >= 1 && *record <= PatternCount())
+        return Pattern(*record);
+    return database_.FindPattern(code); // raises the store's message
 }
 
 TReferencePattern& TIndexSearch::Pattern(std::int32_t recordNumber)

@@ -1,13 +1,15 @@
 // Searching a target database through its own index files, as the search
 // software does: prefix searches in the sorted text indexes (names, formulas,
 // codes, authors, journals) by the indexes' own comparison and binary
-// search, and the strongest-lines search on StrongestLines.PDB. Only the
+// search (over the file's bytes, or over an index held in memory), and the
+// strongest-lines search on StrongestLines.PDB. Only the
 // records of the patterns a caller shows are read. The database is opened
 // for reading under the shared folder lock, so searching changes nothing and
 // a conversion cannot change the files while they are read.
 #pragma once
 
 #include "refdb/DatabaseLock.h"
+#include "refdb/IndexSearchInPlace.h"
 #include "refdb/Indexes.h"
 #include "refdb/ReferenceDatabase.h"
 
@@ -87,7 +89,9 @@ public:
     // Takes the shared lock of `folder` and opens the database there for
     // reading. Raises the store's messages for a folder that is missing, is
     // not a database, or is being changed.
-    explicit TIndexSearch(const std::string& folder);
+    // A text search reads the index files in place in blocks of `blockSize`
+    // bytes (IndexSearchInPlace.h).
+    explicit TIndexSearch(const std::string& folder, std::size_t blockSize = kIndexBlockSize);
 
     std::int32_t PatternCount();
 
@@ -97,6 +101,9 @@ public:
     // are left out, so "99-000" finds 99-000-0001). One hit per pattern, its
     // best text; figure 100 x prefix length / text length (100: the whole
     // text). In index order of the matched text, then by record number.
+    // An index this searcher holds (Index) is searched in memory, any other
+    // in its file, where it lies, unless that file is not as the store
+    // writes it: then it is read whole and held.
     std::vector<TSearchHit> SearchText(SearchField field, std::string_view prefix);
     // Patterns whose strongest lines match (StrongestLinesMatch), best first,
     // equal figures by record number. Every given d-spacing must be > 0 and
@@ -115,18 +122,24 @@ public:
 
     // A text index, read on first use and kept.
     const TSortedTextIndex& Index(TextIndex index);
-    // For each record n (1..PatternCount) at [n], the position of its first
-    // entry in `index`, kNoRank where it has none; [0] is unused.
-    static constexpr std::uint32_t kNoRank = 0xFFFFFFFFu;
-    const std::vector<std::uint32_t>& Ranks(TextIndex index);
+    // Every record 1..PatternCount in the order of its first entry in
+    // `index`, the records without an entry last, by record number; and
+    // each record's place in that order.
+    struct TRecordOrder {
+        std::vector<std::int32_t> Records;
+        std::vector<std::uint32_t> Places; // [n] for record n; [0] unused
+    };
+    const TRecordOrder& RecordOrder(TextIndex index);
 
 private:
     const std::string& StrongestLines();
+    std::string IndexPath(TextIndex index) const;
 
     TDatabaseLock lock_;
+    std::size_t blockSize_ = kIndexBlockSize;
     TReferenceDatabase database_;
     std::array<std::optional<TSortedTextIndex>, TextIndexCount> indexes_;
-    std::array<std::vector<std::uint32_t>, TextIndexCount> ranks_;
+    std::array<std::optional<TRecordOrder>, TextIndexCount> orders_;
     std::optional<std::string> strongestLines_;
 };
 

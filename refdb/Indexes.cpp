@@ -415,6 +415,24 @@ std::string FormatTextIndex(const TIndexes& entries)
     return content;
 }
 
+bool ParseIndexCountLine(std::string_view line, std::int32_t& count)
+{
+    std::size_t blanks = 0;
+    while (blanks < line.size() && line[blanks] == ' ')
+        ++blanks;
+    return ParseDecimal(line.substr(blanks), count) && count >= 0;
+}
+
+bool ParseIndexEntryLine(std::string_view line, TIndexEntryView& entry)
+{
+    const std::string_view trimmed = TrimView(line);
+    const std::size_t blank = trimmed.find(' ');
+    if (!ParseDecimal(trimmed.substr(0, blank), entry.RecordNumber))
+        return false;
+    entry.Text = blank == std::string_view::npos ? std::string_view() : trimmed.substr(blank + 1);
+    return true;
+}
+
 std::size_t IndexCapacityFor(std::size_t entries)
 {
     return entries + entries / 16;
@@ -432,11 +450,8 @@ void ParseTextIndexEntries(std::string_view content, const std::string& fullPath
     std::string_view line;
     if (!lines.Next(line) || line.empty())
         throw Exception(Format("No data in index file \"%s\".", fullPath.c_str()));
-    std::size_t blanks = 0;
-    while (blanks < line.size() && line[blanks] == ' ')
-        ++blanks;
     std::int32_t count = 0;
-    if (!ParseDecimal(line.substr(blanks), count) || count < 0)
+    if (!ParseIndexCountLine(line, count))
         ThrowIndexFileError(fullPath);
 
     // Every entry line takes at least two bytes, so a damaged count cannot
@@ -445,13 +460,10 @@ void ParseTextIndexEntries(std::string_view content, const std::string& fullPath
     for (std::int32_t n = 0; n < count; ++n) {
         if (!lines.Next(line))
             ThrowIndexFileError(fullPath); // fewer entry lines than counted
-        const std::string_view trimmed = TrimView(line);
-        const std::size_t blank = trimmed.find(' ');
-        const std::string_view number = trimmed.substr(0, blank);
-        std::int32_t recordNumber = 0;
-        if (!ParseDecimal(number, recordNumber))
+        TIndexEntryView entry;
+        if (!ParseIndexEntryLine(line, entry))
             ThrowIndexFileError(fullPath);
-        take(recordNumber, blank == std::string_view::npos ? std::string_view() : trimmed.substr(blank + 1));
+        take(entry.RecordNumber, entry.Text);
     }
 }
 

@@ -190,6 +190,14 @@ struct TIndexEntryView {
     std::string_view Text;
     std::int32_t RecordNumber = 0;
 };
+// The two kinds of line ParseTextIndex reads (line end removed), for a
+// reader that takes single lines from the file: the count line (leading
+// blanks allowed; false unless a decimal 32-bit number >= 0) and an entry
+// line (trimmed; false when the record number is not a decimal 32-bit
+// number; the text is a view into `line`).
+bool ParseIndexCountLine(std::string_view line, std::int32_t& count);
+bool ParseIndexEntryLine(std::string_view line, TIndexEntryView& entry);
+
 // ParseTextIndex without copying a text (a searcher reads large indexes
 // whole): the views point into `content`, which must outlive them.
 std::vector<TIndexEntryView> ParseTextIndexViews(std::string_view content, const std::string& fullPath);

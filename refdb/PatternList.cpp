@@ -59,18 +59,27 @@ void TPatternList::ShowRecords(std::int32_t first, std::int32_t last)
 
 void TPatternList::SortBy(PatternColumn column, bool descending)
 {
-    const std::vector<std::uint32_t>& ranks = search_.Ranks(IndexOfColumn(column));
-    const auto rankOf = [&ranks](std::int32_t record) {
-        const auto n = static_cast<std::size_t>(record);
-        return n < ranks.size() ? ranks[n] : TIndexSearch::kNoRank;
-    };
-    std::sort(rows_.begin(), rows_.end(), [&](std::int32_t a, std::int32_t b) {
-        const std::uint32_t rankA = rankOf(a);
-        const std::uint32_t rankB = rankOf(b);
-        if (rankA != rankB)
-            return descending ? rankA > rankB : rankA < rankB;
-        return descending ? a > b : a < b;
-    });
+    const TIndexSearch::TRecordOrder& order = search_.RecordOrder(IndexOfColumn(column));
+    const std::size_t all = order.Records.size();
+    // Many rows: picked out of the order of all records in one walk (all
+    // rows: that order itself); a few: sorted by their places in it.
+    if (rows_.size() == all) {
+        rows_ = order.Records; // the rows are every record once
+    } else if (rows_.size() * 8 >= all) {
+        std::vector<std::uint8_t> shown(all + 1, 0);
+        for (const std::int32_t record : rows_)
+            shown[static_cast<std::size_t>(record)] = 1;
+        rows_.clear();
+        for (const std::int32_t record : order.Records)
+            if (shown[static_cast<std::size_t>(record)])
+                rows_.push_back(record);
+    } else {
+        std::sort(rows_.begin(), rows_.end(), [&](std::int32_t a, std::int32_t b) {
+            return order.Places[static_cast<std::size_t>(a)] < order.Places[static_cast<std::size_t>(b)];
+        });
+    }
+    if (descending)
+        std::reverse(rows_.begin(), rows_.end());
 }
 
 double TPatternList::FigureAt(std::size_t row) const

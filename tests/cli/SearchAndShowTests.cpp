@@ -1,6 +1,6 @@
 // `search` and `show` on the converted samples: the strongest-lines ranking
-// of known substances, and the plot files read back (the SVG's elements, the
-// PNG's chunks, checks and stored pixels).
+// of known substances, show's JSON, and the plot files read back (the SVG's
+// elements, the PNG's chunks, checks and stored pixels).
 #include "CliRun.h"
 #include "support/TempFolder.h"
 
@@ -171,6 +171,17 @@ TEST_F(SearchAndShowTest, ShowPrintsThePatternAndWritesItsPlot)
     ASSERT_EQ(shown.status, 0) << shown.err;
     EXPECT_NE(shown.out.find("Pattern 1: 99-000-0001"), std::string::npos);
     EXPECT_NE(shown.out.find("3.34350   26.639"), std::string::npos) << shown.out; // 2θ of the strongest line
+    // The same as one JSON document: the pattern as dump gives it, each line's 2θ.
+    const test::CliResult json = RunCommand({"show", Db(), "99-000-0001", "--json", "--anode", "cu"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const nlohmann::json document = nlohmann::json::parse(json.out);
+    EXPECT_EQ(document["pattern"]["code"], "99-000-0001");
+    EXPECT_EQ(document["two_theta"]["anode"], "Cu");
+    ASSERT_EQ(document["two_theta"]["lines"].size(), document["pattern"]["lines"].size());
+    const auto& lines = document["two_theta"]["lines"];
+    const auto strongest = std::find_if(lines.begin(), lines.end(), [](const auto& line) { return line["relative_intensity"] == 100.0; });
+    ASSERT_NE(strongest, lines.end());
+    EXPECT_NEAR((*strongest)["two_theta"].get<double>(), 26.639, 0.0005);
 
     // Well-formed: every element is closed in order; 13 sticks among the lines.
     const std::string svg = test::ReadFileText(svgPath);

@@ -1,6 +1,7 @@
 // Every search through the index files against a brute-force scan of the
 // records, on random databases (equal texts, 8-bit texts, letter cases,
-// prefixes at the ends of the indexes, indexes out of order), the browser's
+// prefixes at the ends of the indexes, indexes out of order or with bare
+// line feeds), read in place in blocks of two sizes or held whole, the browser's
 // list ordered through the indexes, and that nothing in the folder changes.
 #include "refdb/IndexSearch.h"
 #include "refdb/PatternList.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <random>
 
 namespace norrvik {
@@ -59,10 +61,18 @@ TReferencePattern RandomPattern(std::mt19937& random, int serial, bool withCode)
 
 enum class Kind { Name, Formula, Code, Author, Journal, Lines };
 
+// How the text index files stand: as the store writes them, out of order
+// or with bare line feeds (as another program may leave them).
+enum class Layout { AsWritten, Shuffled, LineFeeds };
+// How the searcher reads them: in place in blocks of a size (small blocks:
+// many probes, lines across blocks), or held whole in memory.
+constexpr std::size_t kHeld = 0;
+
 struct Case {
     Kind kind;
     unsigned seed;
-    bool shuffled; // text indexes rewritten out of order, as another program may leave them
+    Layout layout;
+    std::size_t blockSize;
 };
 
 // The texts of one record a brute-force scan compares, as an index holds them.
@@ -126,20 +136,34 @@ protected:
             added.AddPattern(pattern);
         }
         added.Close();
-        if (GetParam().shuffled)
-            ShuffleTextIndexes(random);
+        if (GetParam().layout != Layout::AsWritten)
+            RewriteTextIndexes(random);
         scan_.SetDatabaseName(folder_.Text());
         scan_.Open();
     }
 
-    void ShuffleTextIndexes(std::mt19937& random)
+    void RewriteTextIndexes(std::mt19937& random)
     {
         for (const TextIndex index : RebuildTextIndexOrder) {
             const std::filesystem::path path = folder_.Path() / std::string(TextIndexFileName(index));
             TIndexes entries = ParseTextIndex(test::ReadFileText(path), "");
-            std::shuffle(entries.begin(), entries.end(), random);
-            test::WriteFile(path, FormatTextIndex(entries));
+            if (GetParam().layout == Layout::Shuffled)
+                std::shuffle(entries.begin(), entries.end(), random);
+            std::string content = FormatTextIndex(entries);
+            if (GetParam().layout == Layout::LineFeeds)
+                std::erase(content, '\r');
+            test::WriteFile(path, content);
         }
+    }
+
+    std::unique_ptr<TIndexSearch> OpenSearch()
+    {
+        const std::size_t blockSize = GetParam().blockSize;
+        auto search = std::make_unique<TIndexSearch>(folder_.Text(), blockSize == kHeld ? kIndexBlockSize : blockSize);
+        if (blockSize == kHeld)
+            for (const TextIndex index : RebuildTextIndexOrder)
+                search->Index(index);
+        return search;
     }
 
     // Prefixes that hit every place of an index: every text and its first
@@ -184,7 +208,8 @@ TEST_P(IndexSearchTest, FindsWhatAScanOfTheRecordsFinds)
 {
     const Kind kind = GetParam().kind;
     const auto before = FolderBytes(folder_);
-    TIndexSearch search(folder_.Text());
+    const std::unique_ptr<TIndexSearch> held = OpenSearch();
+    TIndexSearch& search = *held;
     if (kind == Kind::Lines) {
         std::mt19937 random(GetParam().seed);
         for (int round = 0; round < 30; ++round) {
@@ -212,6 +237,11 @@ TEST_P(IndexSearchTest, FindsWhatAScanOfTheRecordsFinds)
             })) << prefix;
         }
     }
+    if (kind == Kind::Code) { // the look-up of whole codes, which show uses
+        for (std::int32_t n = 1; n <= scan_.PatternCount(); ++n)
+            EXPECT_EQ(search.FindCode(scan_.GetPattern(n).GetReferenceCode()), n);
+        EXPECT_EQ(search.FindCode("99-999-9999"), std::nullopt);
+    }
     // The browser's list: by code, the patterns in ascending code order.
     TPatternList list(search);
     ASSERT_EQ(list.RowCount(), 65u);
@@ -236,9 +266,14 @@ TEST_P(IndexSearchTest, FindsWhatAScanOfTheRecordsFinds)
 std::vector<Case> AllCases()
 {
     std::vector<Case> cases;
+    const Case ways[] = {{Kind::Name, 1, Layout::AsWritten, kIndexBlockSize}, {Kind::Name, 2, Layout::AsWritten, 24},
+                         {Kind::Name, 3, Layout::AsWritten, kHeld},          {Kind::Name, 4, Layout::Shuffled, kIndexBlockSize},
+                         {Kind::Name, 5, Layout::Shuffled, 24},              {Kind::Name, 6, Layout::LineFeeds, 24}};
     for (const Kind kind : {Kind::Name, Kind::Formula, Kind::Code, Kind::Author, Kind::Journal, Kind::Lines})
-        for (const unsigned seed : {1u, 2u})
-            cases.push_back({kind, seed, seed == 2});
+        for (Case way : ways) {
+            way.kind = kind;
+            cases.push_back(way);
+        }
     return cases;
 }
 

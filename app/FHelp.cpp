@@ -69,6 +69,12 @@ QStringList FormatLines()
                             "QUORVANE.NAM and QUORVANE.ILS")
           << QStringLiteral("  are read; QUORVANE.IA0, QUORVANE.IA5, QUORVANE.IB0, QUORVANE.IB5 and QUORVANE.SBF are "
                             "not needed)");
+    // The carry-over of a lab's own patterns from an older Tessaly release.
+    lines << QStringLiteral("- Tessaly reference database (for example the previous release of a licensed database):")
+          << QStringLiteral("  (ReferenceDatabase.PDB and the other .PDB files; every user pattern is added under the "
+                            "next free user code of the target,")
+          << QStringLiteral("  with all of its lines and texts as they are; a reference pattern is added only when the "
+                            "target lacks its code)");
     return lines;
 }
 

@@ -185,6 +185,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     convert->add_flag("--skip-reimport", request.skipReimport,
                       "Refuse, changing nothing, when NEW already holds patterns imported from OLD");
     convert->add_flag("--json", request.json, "Print the summary as JSON");
+    AddCarryOverOptions(*convert, request);
 
     std::string detectFolder;
     bool json = false;

@@ -1,5 +1,6 @@
 // The command-line front end, norrvik-cli:
-//   convert [--format {auto|quorvane|kandor|veltro}] [--dry-run] [--skip-reimport] [--json] OLD NEW
+//   convert [--format {auto|quorvane|kandor|veltro|tessaly}] [--dry-run] [--skip-reimport] [--json]
+//           [--user-only] [--verbose] OLD NEW
 //   detect [--json] OLD
 //   dump [--json] DB [--code CODE]
 //   verify [--json] DB

@@ -23,7 +23,7 @@ std::string NoFormatFoundMessage(const std::string& oldFolder)
     std::string markers;
     for (const FormatInfo& format : kFormats)
         markers += (markers.empty() ? "" : ", ") + std::string(format.markerFile);
-    return "Folder " + oldFolder + " holds no Quorvane, Kandor or Veltro database (none of " + markers +
+    return "Folder " + oldFolder + " holds no Quorvane, Kandor or Veltro database, nor a Tessaly database (none of " + markers +
            " is there). Give the folder that holds the old database, or name its format with --format.";
 }
 
@@ -113,11 +113,33 @@ void PrintPreview(const FormatInfo& format, const ConversionPreview& preview, co
         out << "  The run would stop with an error at the 9999th user pattern of the target.\n";
 }
 
+bool CarriesOver(const FormatInfo& format)
+{
+    return format.format == SourceFormat::Tessaly;
+}
+
+nlohmann::json CodeMappingJson(const ConversionSummary& summary)
+{
+    nlohmann::json mappings = nlohmann::json::array();
+    for (const CodeMapping& mapping : summary.codeMappings)
+        mappings.push_back(
+            {{"old_code", mapping.oldCode}, {"new_code", mapping.newCode}, {"already_present", mapping.alreadyPresent}});
+    return mappings;
+}
+
+// "99-000-0003 -> 99-000-0042", one line per user pattern.
+void PrintCodeMapping(const ConversionSummary& summary, std::ostream& out)
+{
+    for (const CodeMapping& mapping : summary.codeMappings)
+        out << mapping.oldCode << " -> " << mapping.newCode << (mapping.alreadyPresent ? " (already present)" : "")
+            << '\n';
+}
+
 void PrintSummary(const FormatInfo& format, const ConversionSummary& summary, long earlierImports,
                   const TConvertRequest& request, std::ostream& out, std::ostream& err)
 {
-    if (request.json)
-        WriteJson(out, {{"format", format.cliName},
+    if (request.json) {
+        nlohmann::json result = {{"format", format.cliName},
                         {"old_folder", request.oldFolder},
                         {"new_folder", request.newFolder},
                         {"entries", summary.entriesTotal},
@@ -126,9 +148,15 @@ void PrintSummary(const FormatInfo& format, const ConversionSummary& summary, lo
                         {"skipped", summary.skipped},
                         {"entries_without_lines", summary.entriesWithoutLines},
                         {"earlier_imports", earlierImports},
-                        {"target_pattern_count", summary.targetPatternCount}});
-    else
+                        {"target_pattern_count", summary.targetPatternCount}};
+        if (CarriesOver(format))
+            result["code_mapping"] = CodeMappingJson(summary);
+        WriteJson(out, result);
+    } else {
+        if (request.verbose)
+            PrintCodeMapping(summary, out);
         out << ConversionResultText(summary.added, summary.skipped, summary.targetPatternCount) << '\n';
+    }
     if (FoundNothingToConvert(summary))
         err << "Warning: " << kNothingToConvertText << '\n';
     if (const std::string withoutLines = WithoutLinesText(summary.entriesWithoutLines); !withoutLines.empty())
@@ -141,8 +169,11 @@ int RunDriver(const FormatInfo& format, const TConvertRequest& request, Conversi
 {
     TInterruptGuard interrupt;
     TTerminalProgress progress(err, options.drawProgress);
+    TConversionDrivers drivers = options.drivers;
+    if (request.userOnly)
+        drivers[FormatPosition(SourceFormat::Tessaly)] = TessalyDriver({true});
     const ConversionOutcome outcome =
-        RunConversion(options.drivers, {&format, request.oldFolder, request.newFolder, progress.Callback()});
+        RunConversion(drivers, {&format, request.oldFolder, request.newFolder, progress.Callback()});
     progress.Finish();
     summary = outcome.summary;
     if (outcome.Cancelled()) {
@@ -169,8 +200,13 @@ int RunConvert(const TConvertRequest& request, std::ostream& out, std::ostream& 
     const FormatInfo* format = ResolveFormat(request, err);
     if (format == nullptr)
         return kExitFailure;
+    if (request.userOnly && !CarriesOver(*format)) {
+        err << "--user-only applies to a Tessaly database as the old database (--format tessaly).\n";
+        return kExitUsage;
+    }
     if (request.dryRun) {
-        PrintPreview(*format, PreviewConversion(*format, request.oldFolder, request.newFolder), request, out);
+        PrintPreview(*format, PreviewConversion(*format, request.oldFolder, request.newFolder, {request.userOnly}),
+                     request, out);
         return kExitSuccess;
     }
     const long earlierImports = EarlierImports(*format, request);
@@ -187,6 +223,14 @@ int RunConvert(const TConvertRequest& request, std::ostream& out, std::ostream& 
     if (status == kExitSuccess)
         PrintSummary(*format, summary, earlierImports, request, out, err);
     return status;
+}
+
+void AddCarryOverOptions(CLI::App& convert, TConvertRequest& request)
+{
+    convert.add_flag("--user-only", request.userOnly,
+                     "With a Tessaly database as OLD: carry over its user patterns only, not its reference patterns");
+    convert.add_flag("--verbose", request.verbose,
+                     "With a Tessaly database as OLD: print the old and new code of each user pattern, one line each");
 }
 
 int RunDetect(const std::string& oldFolder, bool json, std::ostream& out, std::ostream& err)

@@ -5,6 +5,8 @@
 
 #include "cli/Cli.h"
 
+#include <CLI/CLI.hpp>
+
 #include <ostream>
 #include <string>
 
@@ -19,7 +21,14 @@ struct TConvertRequest {
     // Refuse, changing nothing, when the target already holds patterns
     // imported from the same old folder.
     bool skipReimport = false;
+    // A Tessaly source: copy its user patterns alone; print each user
+    // pattern's old and new code.
+    bool userOnly = false;
+    bool verbose = false;
 };
+
+// --user-only and --verbose on the convert command.
+void AddCarryOverOptions(CLI::App& convert, TConvertRequest& request);
 
 int RunConvert(const TConvertRequest& request, std::ostream& out, std::ostream& err, const TCliOptions& options);
 

@@ -1,6 +1,5 @@
 // Carrying the patterns of an old Tessaly release into a new one, and the
 // refusal of a target folder that is the source folder, for every format.
-#include "common/ByteOrder.h"
 #include "convert/Conversion.h"
 #include "convert/ConversionDrivers.h"
 #include "convert/DryRun.h"
@@ -69,32 +68,33 @@ std::vector<std::uint8_t> PlaceFreeRecord(const fs::path& folder, TReferenceData
     return bytes;
 }
 
-// Makes the last pattern of the old release one the store would never make
-// itself: lines out of d order, an element the formula lacks, a maximum
-// intensity above its lines. A copy must keep all of it.
-void MakeUnderivedRecord(const fs::path& folder)
+void RebuildIndexes(const fs::path& folder)
 {
-    std::vector<std::uint8_t> file = test::ReadMainDataFile(folder);
-    const std::size_t at = file.size() - test::kRecordSize;
-    MutableBytes record(file.data() + at, test::kRecordSize);
-    for (std::size_t field : {test::kDField}) {
-        const float first = ReadF32LE(record, field);
-        WriteF32LE(record, field, ReadF32LE(record, field + 4));
-        WriteF32LE(record, field + 4, first);
-    }
-    for (std::size_t field : {test::kIntensityField, test::kHField, test::kKField, test::kLField}) {
-        const std::int16_t first = ReadI16LE(record, field);
-        WriteI16LE(record, field, ReadI16LE(record, field + 2));
-        WriteI16LE(record, field + 2, first);
-    }
-    WriteU8(record, 103 + 3, static_cast<std::uint8_t>(ReadU8(record, 103 + 3) | 0x10)); // elements
-    WriteI16LE(record, test::kMaxIntensityField, 250);
-    test::WriteFile(folder / "ReferenceDatabase.PDB", file);
     TReferenceDatabase database;
     database.SetDatabaseName(folder.string());
     database.OpenForIndexRebuild();
     database.RebuildIndexes();
     database.Close();
+}
+
+// Makes the last pattern of the old release one the store would never make
+// itself: its first two lines out of d order, an element the formula lacks,
+// a maximum intensity above its lines. A copy must keep all of it.
+void MakeUnderivedRecord(const fs::path& folder)
+{
+    std::vector<std::uint8_t> file = test::ReadMainDataFile(folder);
+    const auto record = file.end() - static_cast<std::ptrdiff_t>(test::kRecordSize);
+    const auto swapFirstTwo = [&](std::size_t field, std::ptrdiff_t size) {
+        std::swap_ranges(record + static_cast<std::ptrdiff_t>(field), record + static_cast<std::ptrdiff_t>(field) + size,
+                         record + static_cast<std::ptrdiff_t>(field) + size);
+    };
+    swapFirstTwo(test::kDField, 4);
+    for (std::size_t field : {test::kIntensityField, test::kHField, test::kKField, test::kLField})
+        swapFirstTwo(field, 2);
+    record[103 + 3] |= 0x10; // element 28 in the element set
+    record[test::kMaxIntensityField] = 250;
+    test::WriteFile(folder / "ReferenceDatabase.PDB", file);
+    RebuildIndexes(folder);
 }
 
 struct CarryCase {
@@ -162,11 +162,7 @@ TEST_P(CarryOver, CopiesEveryPatternAsItIsAndAddsNothingTheSecondTime)
     // The indexes are what a rebuild of the result makes of it.
     const fs::path rebuilt = temp.Path() / "rebuilt";
     fs::copy(newRelease, rebuilt);
-    TReferenceDatabase rebuild;
-    rebuild.SetDatabaseName(rebuilt.string());
-    rebuild.OpenForIndexRebuild();
-    rebuild.RebuildIndexes();
-    rebuild.Close();
+    RebuildIndexes(rebuilt);
     // Text indexes: the same entries (the unstable sort of the index files
     // orders equal keys by the order they came in, as for every added pattern).
     const auto carried = FolderBytes(newRelease);

@@ -150,12 +150,9 @@ TEST_P(CarryOver, CopiesEveryPatternAsItIsAndAddsNothingTheSecondTime)
         EXPECT_EQ(PlaceFreeRecord(oldRelease, source, oldCode), PlaceFreeRecord(newRelease, target, newCode))
             << oldCode;
         const TReferencePattern& from = source.FindPattern(oldCode);
-        std::array<std::vector<std::string>, 4> lists;
-        for (TextList list : AllTextLists)
-            lists[static_cast<std::size_t>(list)] = from.GetTextList(list);
         const TReferencePattern& to = target.FindPattern(newCode);
         for (TextList list : AllTextLists)
-            EXPECT_EQ(to.GetTextList(list), lists[static_cast<std::size_t>(list)]) << oldCode;
+            EXPECT_EQ(to.GetTextList(list), from.GetTextList(list)) << oldCode;
     }
     target.Close();
 

@@ -60,8 +60,8 @@ std::vector<std::uint8_t> SortedLines(const std::vector<std::uint8_t>& bytes)
 // The record of pattern `code` without the fields that name its place.
 std::vector<std::uint8_t> PlaceFreeRecord(const fs::path& folder, TReferenceDatabase& database, const std::string& code)
 {
-    const ConstBytes record = test::RecordOf(test::ReadMainDataFile(folder),
-                                             static_cast<std::size_t>(database.FindRecordNumber(code)));
+    const std::vector<std::uint8_t> file = test::ReadMainDataFile(folder);
+    const ConstBytes record = test::RecordOf(file, static_cast<std::size_t>(database.FindRecordNumber(code)));
     std::vector<std::uint8_t> bytes(record.begin(), record.end());
     std::fill(bytes.begin(), bytes.begin() + 13, std::uint8_t{0});   // code, record number
     std::fill(bytes.begin() + 20, bytes.begin() + 44, std::uint8_t{0}); // text ranges

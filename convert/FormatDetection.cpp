@@ -32,8 +32,10 @@ std::vector<const FormatInfo*> DetectFormats(const std::string& oldFolder)
 {
     std::vector<const FormatInfo*> found;
     TSourceFolder folder(PathFromText(oldFolder));
+    // A Tessaly database's main file also marks every target folder: that
+    // source is taken only when named, never found.
     for (const FormatInfo& format : kFormats)
-        if (folder.Find(format.markerFile))
+        if (format.format != SourceFormat::Tessaly && folder.Find(format.markerFile))
             found.push_back(&format);
     return found;
 }

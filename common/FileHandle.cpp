@@ -7,6 +7,7 @@
 #include "common/Exceptions.h"
 #include "common/Format.h"
 #include "common/PlatformFiles.h"
+#include "common/TemporaryNames.h"
 
 #include <random>
 #include <system_error>
@@ -17,11 +18,13 @@ namespace norrvik {
 
 namespace platform {
 
-std::string UnpredictableSuffix()
+std::filesystem::path UnpredictableTemporaryPath(const std::filesystem::path& path)
 {
     std::random_device random;
     const std::uint64_t value = (static_cast<std::uint64_t>(random()) << 32) ^ random();
-    return Format("%016llx", static_cast<unsigned long long>(value));
+    std::filesystem::path temporary = path;
+    temporary += Format(".%016llx", static_cast<unsigned long long>(value)) + std::string(kTemporaryNameEnd);
+    return temporary;
 }
 
 std::optional<std::string> ReasonForKind(FileKind kind)

@@ -79,6 +79,11 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 void UseUtf8Console();
 // True when `stream` is a terminal (a console window on Windows).
 bool IsTerminal(std::FILE* stream);
+// Writes `text` (UTF-8) where a console program would: to standard output,
+// or standard error when `toError`, as UTF-8 when redirected; a window
+// program on Windows, which has neither, writes to the console of the
+// program that started it. False when there is nowhere to write.
+bool WriteToStandardStream(const std::string& text, bool toError);
 
 // While one lives, threads started by this thread take no stop signals, so
 // that a stop request reaches the program's own thread (on Windows a stop

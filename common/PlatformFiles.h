@@ -20,8 +20,9 @@ struct TemporaryFile {
 };
 // Creates `<path>.<random>.new`, exclusively, never through a link.
 TemporaryFile CreateTemporaryBeside(const std::filesystem::path& path);
-// 16 hexadecimal digits no one can guess in advance.
-std::string UnpredictableSuffix();
+// `<path>.<16 hexadecimal digits no one can guess in advance>.new`, the name
+// TemporaryNames.h recognises.
+std::filesystem::path UnpredictableTemporaryPath(const std::filesystem::path& path);
 
 // Renames `from` over `to` so that `to` is either wholly old or wholly new,
 // also after a power cut (the folder itself is put on the disk by the

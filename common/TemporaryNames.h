@@ -10,6 +10,9 @@
 
 namespace norrvik {
 
+// How every temporary name ends.
+inline constexpr std::string_view kTemporaryNameEnd = ".new";
+
 // The name the writability probe of a folder is made beside.
 inline constexpr std::string_view kFolderProbeName = ".norrvik-probe";
 
@@ -18,8 +21,8 @@ inline constexpr std::string_view kFolderProbeName = ".norrvik-probe";
 // under another case, see TSourceFolder).
 inline bool IsTemporaryNameOf(std::string_view name, std::string_view file)
 {
-    constexpr std::string_view kEnd = ".new";
-    if (name.size() < file.size() + kEnd.size() || !name.ends_with(kEnd) || name[file.size()] != '.')
+    if (name.size() < file.size() + kTemporaryNameEnd.size() || !name.ends_with(kTemporaryNameEnd) ||
+        name[file.size()] != '.')
         return false;
     return UpperCaseAscii(name.substr(0, file.size())) == UpperCaseAscii(file);
 }

@@ -20,28 +20,12 @@
 
 namespace {
 
-// Writes `text` where a console program would: to a redirected stream as
-// UTF-8, to the console of the program that started this one, or, when
-// there is neither, into a message box.
+// Writes `text` where a console program would (the platform layer), or,
+// when there is nowhere to write, into a message box.
 void Say(const std::string& text, bool isError)
 {
-    const DWORD which = isError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
-    HANDLE stream = ::GetStdHandle(which);
-    if (stream == nullptr || stream == INVALID_HANDLE_VALUE) {
-        if (::AttachConsole(ATTACH_PARENT_PROCESS))
-            stream = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    }
-    DWORD mode = 0;
-    if (stream != nullptr && stream != INVALID_HANDLE_VALUE && ::GetConsoleMode(stream, &mode)) {
-        const std::wstring wide = norrvik::win32::Wide(text);
-        DWORD written = 0;
-        ::WriteConsoleW(stream, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    } else if (stream != nullptr && stream != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        ::WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    } else {
+    if (!norrvik::WriteToStandardStream(text, isError))
         norrvik::win32::ShowMessage(nullptr, text, "Norrvik", MB_OK | (isError ? MB_ICONERROR : MB_ICONINFORMATION));
-    }
 }
 
 // COM for the folder picker, for as long as the program runs.

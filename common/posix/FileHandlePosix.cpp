@@ -73,8 +73,7 @@ TemporaryFile CreateTemporaryBeside(const std::filesystem::path& path)
     TemporaryFile result;
     int error = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        result.path = path;
-        result.path += "." + UnpredictableSuffix() + ".new";
+        result.path = UnpredictableTemporaryPath(path);
         const int descriptor = ::open(result.path.c_str(),
                                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         error = descriptor < 0 ? errno : 0;

@@ -40,6 +40,12 @@ bool IsTerminal(std::FILE* stream)
     return ::isatty(::fileno(stream)) != 0;
 }
 
+bool WriteToStandardStream(const std::string& text, bool toError)
+{
+    std::FILE* stream = toError ? stderr : stdout;
+    return std::fwrite(text.data(), 1, text.size(), stream) == text.size() && std::fflush(stream) == 0;
+}
+
 std::uint64_t CurrentProcessId()
 {
     return static_cast<std::uint64_t>(::getpid());

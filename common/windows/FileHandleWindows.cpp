@@ -112,8 +112,7 @@ TemporaryFile CreateTemporaryBeside(const std::filesystem::path& path)
     TemporaryFile result;
     DWORD error = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        result.path = path;
-        result.path += "." + UnpredictableSuffix() + ".new";
+        result.path = UnpredictableTemporaryPath(path);
         const HANDLE handle = CreateFileFor(result.path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, false);
         if (handle != INVALID_HANDLE_VALUE) {
             result.file = TFileHandle::Adopt(AsDescriptor(handle), PathText(path));

@@ -68,6 +68,30 @@ bool IsTerminal(std::FILE* stream)
     return ::_isatty(::_fileno(stream)) != 0;
 }
 
+bool WriteToStandardStream(const std::string& text, bool toError)
+{
+    HANDLE stream = ::GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    HANDLE attached = INVALID_HANDLE_VALUE; // the starter's console, closed again below
+    if ((stream == nullptr || stream == INVALID_HANDLE_VALUE) && ::AttachConsole(ATTACH_PARENT_PROCESS)) {
+        attached = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        stream = attached;
+    }
+    if (stream == nullptr || stream == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD mode = 0;
+    DWORD written = 0;
+    bool done = false;
+    if (::GetConsoleMode(stream, &mode)) {
+        const std::wstring wide = windows::WideFromUtf8(text);
+        done = ::WriteConsoleW(stream, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
+    } else {
+        done = ::WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) != 0;
+    }
+    if (attached != INVALID_HANDLE_VALUE)
+        ::CloseHandle(attached);
+    return done;
+}
+
 // Console control events arrive on a thread of their own: no mask to set.
 std::uint64_t CurrentProcessId()
 {

@@ -41,16 +41,6 @@ std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vecto
            (nameFormat ? ". Name the one to convert with --format." : ".");
 }
 
-std::optional<std::string> TessalySourceMessage(const std::string& oldFolder,
-                                                const std::vector<const FormatInfo*>& found)
-{
-    if (!found.empty() || !IsReferenceDatabaseFolder(oldFolder))
-        return std::nullopt;
-    return "Folder " + oldFolder + " holds a Tessaly reference database, not an old Quorvane, Kandor or Veltro one. "
-           "Give it as the target (the second folder), and the folder of the old database first; to carry over its "
-           "user patterns, name its format with --format tessaly.";
-}
-
 namespace {
 
 struct TConvertRequest {
@@ -133,10 +123,6 @@ const FormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& er
     const FormatInfo* named = FormatByCliName(request.format);
     if (named != nullptr && CarriesOver(*named))
         return named;
-    if (const std::optional<std::string> tessaly = TessalySourceMessage(request.oldFolder, found)) {
-        err << *tessaly << '\n';
-        return nullptr;
-    }
     if (named != nullptr) {
         if (!found.empty() && std::find(found.begin(), found.end(), named) == found.end())
             err << "Warning: " << FormatMismatchText(request.oldFolder, *named, found) << " Converting as "

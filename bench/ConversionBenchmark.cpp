@@ -10,6 +10,8 @@
 //   kandor=N       N Kandor entries x 40 peaks into a new target
 //   pdf1=N         N PDF1 reference patterns x 60 lines into a new target
 //   add=T:N        N Veltro entries added to a target of T patterns
+//   carry=T:N      N user patterns of a Tessaly database carried into a
+//                  target of T patterns
 //   search=T       searches through the index files of a target of T
 //                  patterns (opening, the first and later searches of each
 //                  kind) and the browser's list of all its patterns
@@ -24,6 +26,7 @@
 #include "refdb/ReferenceDatabase.h"
 #include "support/KandorWriter.h"
 #include "support/QuorvaneWriter.h"
+#include "support/TessalyWriter.h"
 #include "support/VeltroWriter.h"
 
 #include <fcntl.h>
@@ -297,29 +300,49 @@ void NewTargetCase(const fs::path& base, const std::string& title, Converter con
                 title.c_str(), run.seconds, limit, run.seconds / limit, run.peakMiB, IndexFilesMiB(target));
 }
 
-// Adds `count` Veltro entries to a copy of the prepared target. The time of
-// adding one is measured too, so that the cost of each further pattern shows
-// apart from reading and writing the target's files once.
-Measured AddToCopy(const fs::path& base, const fs::path& prepared, int count)
+// What is added to a large target: Veltro entries, or the user patterns of
+// a Tessaly database carried over.
+struct AddedSource {
+    const char* name;
+    Converter convert;
+    void (*write)(const fs::path& folder, int count);
+};
+
+void ConvertTessaly(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                    const norrvik::ProgressCallback& progress, norrvik::ConversionSummary* summary)
 {
-    const fs::path source = base / ("veltro-" + std::to_string(count));
-    const fs::path target = base / "add-target";
-    if (!fs::exists(source))
-        InChild([&] { WriteVeltroSource(source, count); });
-    fs::remove_all(target);
-    fs::copy(prepared, target);
-    return InChild([&] { Convert(norrvik::ConvertVeltroDatabase, source, target); });
+    norrvik::ConvertTessalyDatabase(oldFolder, newFolder, success, progress, summary);
 }
 
-void AddCase(const fs::path& base, int targetSize, int count)
+const AddedSource kVeltroEntries{"veltro", norrvik::ConvertVeltroDatabase, WriteVeltroSource};
+const AddedSource kCarriedPatterns{"tessaly", ConvertTessaly, [](const fs::path& folder, int count) {
+                                       norrvik::test::WriteTessalyRelease(folder.string(), {}, count);
+                                   }};
+
+// Adds `count` patterns of `added` to a copy of the prepared target. The time of
+// adding one is measured too, so that the cost of each further pattern shows
+// apart from reading and writing the target's files once.
+Measured AddToCopy(const fs::path& base, const fs::path& prepared, const AddedSource& added, int count)
 {
-    const std::string title = norrvik::Format("add %d to %d", count, targetSize);
+    const fs::path source = base / (std::string(added.name) + "-" + std::to_string(count));
+    const fs::path target = base / "add-target";
+    if (!fs::exists(source))
+        InChild([&] { added.write(source, count); });
+    fs::remove_all(target);
+    fs::copy(prepared, target);
+    return InChild([&] { Convert(added.convert, source, target); });
+}
+
+void AddCase(const fs::path& base, int targetSize, int count, const AddedSource& added)
+{
+    const std::string title =
+        norrvik::Format(&added == &kVeltroEntries ? "add %d to %d" : "carry %d to %d", count, targetSize);
     const fs::path prepared = base / ("large-" + std::to_string(targetSize));
     if (!fs::exists(prepared / "ReferenceDatabase.PDB"))
         if (!InChild([&] { WriteLargeTarget(prepared, targetSize); }).ok)
             return;
-    const Measured one = AddToCopy(base, prepared, 1);
-    const Measured run = AddToCopy(base, prepared, count);
+    const Measured one = AddToCopy(base, prepared, added, 1);
+    const Measured run = AddToCopy(base, prepared, added, count);
     if (!run.ok || !one.ok || count < 2) {
         std::printf("%-28s FAILED\n", title.c_str());
         return;
@@ -471,7 +494,9 @@ int main(int argc, char** argv)
         } else if (kind == "search") {
             SearchCase(base, std::stoi(size));
         } else if (kind == "add") {
-            AddCase(base, std::stoi(size), std::stoi(size.substr(size.find(':') + 1)));
+            AddCase(base, std::stoi(size), std::stoi(size.substr(size.find(':') + 1)), kVeltroEntries);
+        } else if (kind == "carry") {
+            AddCase(base, std::stoi(size), std::stoi(size.substr(size.find(':') + 1)), kCarriedPatterns);
         } else {
             std::fprintf(stderr, "unknown workload %s\n", workload.c_str());
             return 2;

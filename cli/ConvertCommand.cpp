@@ -13,6 +13,7 @@
 #include "convert/ConversionReport.h"
 #include "convert/DryRun.h"
 #include "convert/FormatDetection.h"
+#include "convert/TessalyConversion.h"
 #include "refdb/ReferenceCodes.h"
 
 #include <CLI/CLI.hpp>
@@ -40,15 +41,6 @@ std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vecto
            (nameFormat ? ". Name the one to convert with --format." : ".");
 }
 
-std::optional<std::string> TessalySourceMessage(const std::string& oldFolder,
-                                                const std::vector<const FormatInfo*>& found)
-{
-    if (!found.empty() || !IsReferenceDatabaseFolder(oldFolder))
-        return std::nullopt;
-    return "Folder " + oldFolder + " holds a Tessaly reference database, not an old Quorvane, Kandor or Veltro one. "
-           "Give it as the target (the second folder), and the folder of the old database first.";
-}
-
 namespace {
 
 struct TConvertRequest {
@@ -61,7 +53,33 @@ struct TConvertRequest {
     // Refuse, changing nothing, when the target already holds patterns
     // imported from the same old folder.
     bool skipReimport = false;
+    // A Tessaly source: copy its user patterns alone; print each user
+    // pattern's old and new code.
+    bool userOnly = false;
+    bool verbose = false;
 };
+
+bool CarriesOver(const FormatInfo& format)
+{
+    return format.format == SourceFormat::Tessaly;
+}
+
+nlohmann::json CodeMappingJson(const ConversionSummary& summary)
+{
+    nlohmann::json mappings = nlohmann::json::array();
+    for (const CodeMapping& mapping : summary.codeMappings)
+        mappings.push_back(
+            {{"old_code", mapping.oldCode}, {"new_code", mapping.newCode}, {"already_present", mapping.alreadyPresent}});
+    return mappings;
+}
+
+// "99-000-0003 -> 99-000-0042", one line per user pattern.
+void PrintCodeMapping(const ConversionSummary& summary, std::ostream& out)
+{
+    for (const CodeMapping& mapping : summary.codeMappings)
+        out << mapping.oldCode << " -> " << mapping.newCode << (mapping.alreadyPresent ? " (already present)" : "")
+            << '\n';
+}
 
 // How a run ended, as the JSON summary names it.
 enum class RunOutcome { Finished, Cancelled, Failed };
@@ -102,11 +120,10 @@ std::optional<std::string> FolderTextProblem(const std::string& oldFolder, const
 const FormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& err)
 {
     const std::vector<const FormatInfo*> found = DetectFormats(request.oldFolder);
-    if (const std::optional<std::string> tessaly = TessalySourceMessage(request.oldFolder, found)) {
-        err << *tessaly << '\n';
-        return nullptr;
-    }
-    if (const FormatInfo* named = FormatByCliName(request.format)) {
+    const FormatInfo* named = FormatByCliName(request.format);
+    if (named != nullptr && CarriesOver(*named))
+        return named;
+    if (named != nullptr) {
         if (!found.empty() && std::find(found.begin(), found.end(), named) == found.end())
             err << "Warning: " << FormatMismatchText(request.oldFolder, *named, found) << " Converting as "
                 << named->displayName << ", as asked.\n";
@@ -166,7 +183,7 @@ void PrintPreviewText(const FormatInfo& format, const ConversionPreview& preview
 // The dry run: what the run would do, and the status it would end with.
 int RunDryRun(const FormatInfo& format, const TConvertRequest& request, std::ostream& out, std::ostream& err)
 {
-    const ConversionPreview preview = PreviewConversion(format, request.oldFolder, request.newFolder);
+    const ConversionPreview preview = PreviewConversion(format, request.oldFolder, request.newFolder, {request.userOnly});
     const RunOutcome outcome = preview.userLimitReached ? RunOutcome::Failed : RunOutcome::Finished;
     if (request.json) {
         nlohmann::json json = SummaryJson(format, request, outcome);
@@ -198,8 +215,11 @@ TDriverRun RunDriver(const FormatInfo& format, const TConvertRequest& request, s
 {
     TInterruptGuard interrupt;
     TTerminalProgress progress(err, options.drawProgress, options.terminalColumns);
+    TConversionDrivers drivers = options.drivers;
+    if (request.userOnly)
+        drivers[FormatPosition(SourceFormat::Tessaly)] = TessalyDriver({true});
     const ConversionOutcome outcome =
-        RunConversion(options.drivers, {&format, request.oldFolder, request.newFolder, progress.Callback()});
+        RunConversion(drivers, {&format, request.oldFolder, request.newFolder, progress.Callback()});
     progress.Finish();
     TDriverRun run;
     run.summary = outcome.summary;
@@ -229,6 +249,8 @@ nlohmann::json RunSummaryJson(const FormatInfo& format, const TConvertRequest& r
                  {"entries_without_lines", summary.entriesWithoutLines},
                  {"earlier_imports", earlierImports},
                  {"target_pattern_count", summary.targetPatternCount}});
+    if (CarriesOver(format))
+        json["code_mapping"] = CodeMappingJson(summary);
     if (run.outcome != RunOutcome::Finished)
         json["message"] = run.message;
     return json;
@@ -241,6 +263,8 @@ int ReportRun(const FormatInfo& format, const TConvertRequest& request, const TD
     const ConversionSummary& summary = run.summary;
     if (run.outcome != RunOutcome::Finished)
         err << run.message << '\n';
+    if (!request.json && request.verbose)
+        PrintCodeMapping(summary, out);
     if (request.json)
         WriteJson(out, RunSummaryJson(format, request, run, earlierImports));
     else if (run.outcome == RunOutcome::Finished)
@@ -305,6 +329,10 @@ public:
                          "Refuse, changing nothing, when NEW already holds patterns imported from OLD");
         command.add_flag("-q,--quiet", request_.quiet, "Do not print the format found in OLD");
         command.add_flag("--json", request_.json, "Print the summary as JSON");
+        command.add_flag("--user-only", request_.userOnly,
+                         "With a Tessaly database as OLD: carry over its user patterns only, not its reference patterns");
+        command.add_flag("--verbose", request_.verbose,
+                         "With a Tessaly database as OLD: print the old and new code of each user pattern, one line each");
     }
 
     int Run(const TCommandContext& context) override
@@ -319,6 +347,10 @@ public:
         const FormatInfo* format = ResolveFormat(request_, context.err);
         if (format == nullptr)
             return kExitFailure;
+        if (request_.userOnly && !CarriesOver(*format)) {
+            context.err << "--user-only applies to a Tessaly database as the old database (--format tessaly).\n";
+            return kExitUsage;
+        }
         if (request_.dryRun)
             return RunDryRun(*format, request_, context.out, context.err);
         const long earlierImports = EarlierImports(*format, request_);

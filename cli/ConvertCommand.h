@@ -4,7 +4,6 @@
 
 #include "convert/Formats.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,10 +14,5 @@ namespace norrvik {
 std::string NoFormatFoundMessage(const std::string& oldFolder, bool nameFormat);
 std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vector<const FormatInfo*>& found,
                                   bool nameFormat);
-
-// For a folder that holds a Tessaly database and no old one, the message
-// that says so; nothing otherwise.
-std::optional<std::string> TessalySourceMessage(const std::string& oldFolder,
-                                                const std::vector<const FormatInfo*>& found);
 
 } // namespace norrvik

@@ -30,8 +30,6 @@ void PrintFormats(const std::string& folder, const std::vector<const FormatInfo*
 // Why the folder does not hold exactly one old database.
 std::string NotOneFormatMessage(const std::string& folder, const std::vector<const FormatInfo*>& found)
 {
-    if (const std::optional<std::string> tessaly = TessalySourceMessage(folder, found))
-        return *tessaly;
     return found.empty() ? NoFormatFoundMessage(folder, false) : SeveralFormatsMessage(folder, found, false);
 }
 

@@ -1,4 +1,4 @@
-// The three conversion drivers: each converts an old database folder into a
+// The conversion drivers: each converts an old database folder into a
 // Tessaly reference database folder (a new one, or an existing one the
 // patterns are added to). Both folder texts are passed exactly as the user
 // typed them. `success` is false on entry and true only when everything is
@@ -10,8 +10,18 @@
 #include "common/Progress.h"
 
 #include <string>
+#include <vector>
 
 namespace norrvik {
+
+// A user pattern of a Tessaly source and the code it has in the target:
+// the new user code it was added under, or, when the target already held
+// it (carried over before), the code it has there.
+struct CodeMapping {
+    std::string oldCode;
+    std::string newCode;
+    bool alreadyPresent = false;
+};
 
 // What a conversion did, filled in as it goes (so it is right after an
 // exception too).
@@ -25,6 +35,8 @@ struct ConversionSummary {
     // file was missing or unreadable (not a file, or a name that is no file
     // name of the folder).
     long entriesWithoutLines = 0;
+    // Tessaly sources: every user pattern gone through, in source order.
+    std::vector<CodeMapping> codeMappings;
 };
 
 // Raised by a front end's progress callback to stop a conversion between
@@ -42,5 +54,16 @@ void ConvertKandorDatabase(const std::string& oldFolder, const std::string& newF
 
 void ConvertVeltroDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
                            const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr);
+
+// A Tessaly database as the source: its user patterns are carried into the
+// target under the target's next user codes, its reference patterns whose
+// code the target lacks are appended, each pattern exactly as the source
+// holds it (convert/TessalyConversion.h).
+struct CarryOverOptions {
+    bool userOnly = false; // reference patterns are not copied
+};
+void ConvertTessalyDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                            const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr,
+                            const CarryOverOptions& options = {});
 
 } // namespace norrvik

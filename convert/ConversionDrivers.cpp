@@ -11,7 +11,16 @@ TConversionDrivers RealConversionDrivers()
     drivers[FormatPosition(SourceFormat::Quorvane)] = ConvertQuorvaneDatabase;
     drivers[FormatPosition(SourceFormat::Kandor)] = ConvertKandorDatabase;
     drivers[FormatPosition(SourceFormat::Veltro)] = ConvertVeltroDatabase;
+    drivers[FormatPosition(SourceFormat::Tessaly)] = TessalyDriver({});
     return drivers;
+}
+
+ConversionDriver TessalyDriver(const CarryOverOptions& options)
+{
+    return [options](const std::string& oldFolder, const std::string& newFolder, bool& success,
+                     const ProgressCallback& progress, ConversionSummary* summary) {
+        ConvertTessalyDatabase(oldFolder, newFolder, success, progress, summary, options);
+    };
 }
 
 bool ConversionOutcome::Cancelled() const

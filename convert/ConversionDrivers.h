@@ -1,7 +1,7 @@
 // The one call both front ends make to convert: a request (format, the two
 // folders, the progress callback) goes in, an outcome (the summary, whether
 // the run succeeded, and the exception that ended it) comes out. Under it,
-// the drivers of the three formats sit in an array indexed by the format's
+// the drivers of the formats sit in an array indexed by the format's
 // place in the table of formats; the programs use the real drivers, tests
 // put their own in.
 #pragma once
@@ -27,6 +27,9 @@ using TConversionDrivers = std::array<ConversionDriver, kFormats.size()>;
 
 // The drivers of the conversion library (only programs that link it call this).
 TConversionDrivers RealConversionDrivers();
+
+// The driver of a Tessaly source with these options.
+ConversionDriver TessalyDriver(const CarryOverOptions& options);
 
 struct ConversionRequest {
     const FormatInfo* format = nullptr; // nullptr: no format chosen

@@ -1,6 +1,8 @@
 // What the three conversion drivers share.
 #include "convert/ConversionSupport.h"
 
+#include "common/Platform.h"
+
 #include "common/Exceptions.h"
 #include "common/Files.h"
 #include "common/Format.h"
@@ -16,6 +18,7 @@
 #include <limits>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace norrvik {
 
@@ -159,6 +162,57 @@ bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code)
     }
 }
 
+namespace {
+
+// The absolute, normalised path of a folder text, without a trailing
+// delimiter; links resolved as far as the path exists.
+std::filesystem::path NormalisedFolder(const std::string& folder)
+{
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::weakly_canonical(PathFromText(folder), error);
+    if (error)
+        path = std::filesystem::absolute(PathFromText(folder), error).lexically_normal();
+    if (!path.has_filename() && path.has_relative_path())
+        path = path.parent_path();
+    return path;
+}
+
+} // namespace
+
+bool SameFolder(const std::string& first, const std::string& second)
+{
+    // The platform's identity (device and inode, volume and file index) sees
+    // through links; the spelling decides for folders not made yet.
+    if (SameFolder(PathFromText(first), PathFromText(second)))
+        return true;
+    return NormalisedFolder(first) == NormalisedFolder(second);
+}
+
+void RefuseSourceAsTarget(const std::string& oldFolder, const std::string& newFolder)
+{
+    if (SameFolder(oldFolder, newFolder))
+        throw Exception("Folder " + newFolder + " is the folder of the old database (" + oldFolder +
+                        "): a conversion does not write into the folder it reads. Choose another target "
+                        "folder; nothing was changed.");
+}
+
+namespace {
+
+// The new folder, once it is known not to be the old one.
+const std::string& CheckedNewFolder(const std::string& oldFolder, const std::string& newFolder)
+{
+    RefuseSourceAsTarget(oldFolder, newFolder);
+    return newFolder;
+}
+
+} // namespace
+
+TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::string& newFolder,
+                                     const ProgressCallback& progress, ConversionSummary* summary)
+    : TConversionTarget(CheckedNewFolder(oldFolder, newFolder), progress, summary)
+{
+}
+
 TConversionTarget::TConversionTarget(const std::string& newFolder, const ProgressCallback& progress,
                                      ConversionSummary* summary)
     : progress_(progress), summary_(summary != nullptr ? summary : &localSummary_)
@@ -206,6 +260,11 @@ void TConversionTarget::CountSkipped()
 void TConversionTarget::CountWithoutLines()
 {
     ++summary_->entriesWithoutLines;
+}
+
+void TConversionTarget::RecordMapping(CodeMapping mapping)
+{
+    summary_->codeMappings.push_back(std::move(mapping));
 }
 
 void TConversionTarget::Run(const std::function<void()>& work)

@@ -46,6 +46,16 @@ void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula
                           const std::string& name, const std::string& referenceCode,
                           std::int16_t status, const std::string& oldFolder);
 
+// True when the two folder texts name one folder, however each is spelled
+// (a link, "..", a relative text, another letter case where the file system
+// ignores it). Folders that do not exist are compared by their absolute,
+// normalised paths.
+bool SameFolder(const std::string& first, const std::string& second);
+
+// Raises when the new folder is the old folder: a conversion never writes a
+// database into the folder it reads.
+void RefuseSourceAsTarget(const std::string& oldFolder, const std::string& newFolder);
+
 // The target side of one conversion run: locks the new folder for the whole
 // run (created first when missing; a folder another run holds is refused
 // before anything is written), opens the target database there (or creates
@@ -54,8 +64,12 @@ void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula
 // a close that fails then is reported with the run's own message.
 class TConversionTarget {
 public:
-    TConversionTarget(const std::string& newFolder, const ProgressCallback& progress,
+    // The target of a run that reads `oldFolder`: a new folder that is the
+    // old folder is refused (RefuseSourceAsTarget) before anything is made
+    // or opened.
+    TConversionTarget(const std::string& oldFolder, const std::string& newFolder, const ProgressCallback& progress,
                       ConversionSummary* summary);
+    TConversionTarget(const std::string& newFolder, const ProgressCallback& progress, ConversionSummary* summary);
     ~TConversionTarget();
     TConversionTarget(const TConversionTarget&) = delete;
     TConversionTarget& operator=(const TConversionTarget&) = delete;
@@ -68,6 +82,7 @@ public:
     void CountAdded();
     void CountSkipped();
     void CountWithoutLines();
+    void RecordMapping(CodeMapping mapping);
 
     // Runs the conversion's work, then closes the database (index rebuild
     // included). Whatever `work` raises, the database is closed before the
@@ -125,7 +140,7 @@ void ConvertUserDatabase(const std::string& oldFolder, const std::string& newFol
 {
     constexpr std::int16_t kNoMillerIndex = 0;
     success = false;
-    TConversionTarget target(newFolder, progress, summary);
+    TConversionTarget target(oldFolder, newFolder, progress, summary);
     target.Run([&] {
         TSource source;
         source.SetDBName(oldFolder);

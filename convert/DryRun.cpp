@@ -3,6 +3,8 @@
 
 #include "common/Files.h"
 #include "convert/ConversionSupport.h"
+#include "convert/TessalyConversion.h"
+#include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceCodes.h"
 #include "sources/kandor/KandorUserDB.h"
 #include "sources/quorvane/Pdf1.h"
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace norrvik {
 
@@ -101,11 +104,46 @@ void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, C
     }
 }
 
+// Tessaly: user patterns not carried over before would be added, reference
+// patterns whose code the target lacks appended (unless user patterns alone
+// are copied); the run stops at the target's last user code.
+void PreviewTessaly(const std::string& oldFolder, TReferenceDatabase* target, const CarryOverOptions& options,
+                    ConversionPreview& preview)
+{
+    const TDatabaseLock sourceLock = TDatabaseLock::Shared(oldFolder);
+    TReferenceDatabase source;
+    source.SetDatabaseName(oldFolder);
+    source.Open();
+    std::optional<TCarriedPatterns> carried;
+    if (target != nullptr)
+        carried.emplace(*target);
+    long userAdds = 0;
+    for (std::int32_t n = 1; n <= source.PatternCount(); ++n) {
+        TReferencePattern pattern;
+        pattern.Assign(source.GetPattern(n));
+        pattern.SetDatabaseLink(nullptr);
+        ++preview.entries;
+        const bool user = pattern.IsUserPattern();
+        if (!user && options.userOnly)
+            continue;
+        const bool present = user ? carried && carried->TakeMatch(pattern).has_value()
+                                  : target != nullptr && TargetHoldsCode(*target, pattern.GetReferenceCode());
+        if (present)
+            ++preview.wouldSkip;
+        else
+            ++(user ? userAdds : preview.wouldAdd);
+    }
+    const long userCodesLeft = std::max(kMaxUserPatterns - (target != nullptr ? target->UserPatternCount() : 0), 0L);
+    preview.userLimitReached = userAdds > userCodesLeft;
+    preview.wouldAdd += std::min(userAdds, userCodesLeft);
+}
+
 } // namespace
 
 ConversionPreview PreviewConversion(const FormatInfo& format, const std::string& oldFolder,
-                                    const std::string& newFolder)
+                                    const std::string& newFolder, const CarryOverOptions& options)
 {
+    RefuseSourceAsTarget(oldFolder, newFolder);
     ConversionPreview preview;
     std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder);
     if (target == nullptr)
@@ -117,6 +155,7 @@ ConversionPreview PreviewConversion(const FormatInfo& format, const std::string&
     case SourceFormat::Quorvane: PreviewQuorvane(oldFolder, target.get(), preview); break;
     case SourceFormat::Kandor: PreviewUserEntries<TKandorUserDB>(oldFolder, preview); break;
     case SourceFormat::Veltro: PreviewUserEntries<TVeltroUserDB>(oldFolder, preview); break;
+    case SourceFormat::Tessaly: PreviewTessaly(oldFolder, target.get(), options, preview); break;
     }
     if (target != nullptr && preview.userDatabase)
         preview.earlierImports = CountImportsIn(*target, oldFolder);
@@ -133,6 +172,9 @@ bool IsUserDatabaseConversion(const FormatInfo& format, const std::string& oldFo
 {
     if (format.alwaysUserDatabase)
         return true;
+    // A carry-over recognises the patterns it carried before and skips them.
+    if (format.format == SourceFormat::Tessaly)
+        return false;
     try {
         pdf1::TReferenceDatabase source;
         source.SetDatabaseName(oldFolder);

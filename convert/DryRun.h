@@ -6,6 +6,7 @@
 // uses the same count.
 #pragma once
 
+#include "convert/Conversion.h"
 #include "convert/Formats.h"
 
 #include <string>
@@ -18,7 +19,8 @@ inline constexpr long kMaxUserPatterns = 9999;
 struct ConversionPreview {
     long entries = 0;        // entries (present records) of the old database
     long wouldAdd = 0;       // patterns the run would add
-    long wouldSkip = 0;      // reference patterns whose code the target already holds
+    long wouldSkip = 0;      // reference patterns whose code the target already holds (and,
+                             // from a Tessaly database, user patterns carried over before)
     long earlierImports = 0; // target patterns whose comment line names this old folder
     bool targetExists = false; // false: the run would create a new, empty database
     long targetBefore = 0;   // patterns in the target now
@@ -31,9 +33,10 @@ struct ConversionPreview {
 // Reads `oldFolder` as `format` and the database in `newFolder` (when there
 // is one) and tells what ConvertXxxDatabase would do with them. Raises the
 // errors the run would raise on reading the old database, and the refusal of
-// a target folder whose incomplete database holds patterns.
+// a target folder whose incomplete database holds patterns, and the refusal
+// of a new folder that is the old folder. `options` apply to Tessaly.
 ConversionPreview PreviewConversion(const FormatInfo& format, const std::string& oldFolder,
-                                    const std::string& newFolder);
+                                    const std::string& newFolder, const CarryOverOptions& options = {});
 
 // True when converting `oldFolder` as `format` adds every entry as a new user
 // pattern: Kandor and Veltro always, Quorvane when its index says it is a

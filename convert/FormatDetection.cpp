@@ -31,10 +31,20 @@ int FormatIndex(const FormatInfo& format)
 std::vector<const FormatInfo*> DetectFormats(const std::string& oldFolder)
 {
     std::vector<const FormatInfo*> found;
+    const FormatInfo* tessaly = nullptr;
     TSourceFolder folder(PathFromText(oldFolder));
-    for (const FormatInfo& format : kFormats)
-        if (folder.Find(format.markerFile))
+    for (const FormatInfo& format : kFormats) {
+        if (!folder.Find(format.markerFile))
+            continue;
+        if (format.format == SourceFormat::Tessaly)
+            tessaly = &format;
+        else
             found.push_back(&format);
+    }
+    // An old database's folder may also hold a Tessaly database converted
+    // into it long ago: the old database is what that folder is for.
+    if (found.empty() && tessaly != nullptr)
+        found.push_back(tessaly);
     return found;
 }
 

@@ -1,4 +1,4 @@
-// The three formats of old databases, in the order of the window's format
+// The formats of old databases, in the order of the window's format
 // list: the name the command line takes, the window's item, the name used in
 // messages, the file whose presence marks a folder as holding such a
 // database. The window and the command line both take their formats from
@@ -6,13 +6,15 @@
 // (convert/ConversionDrivers.h).
 #pragma once
 
+#include "refdb/DatabaseFiles.h"
+
 #include <array>
 #include <cstddef>
 #include <string_view>
 
 namespace norrvik {
 
-enum class SourceFormat { Quorvane, Kandor, Veltro };
+enum class SourceFormat { Quorvane, Kandor, Veltro, Tessaly };
 
 struct FormatInfo {
     SourceFormat format;
@@ -25,10 +27,13 @@ struct FormatInfo {
     bool alwaysUserDatabase;
 };
 
-inline constexpr std::array<FormatInfo, 3> kFormats{{
+inline constexpr std::array<FormatInfo, 4> kFormats{{
     {SourceFormat::Quorvane, "quorvane", "Quorvane (Orvel Selvane) format", "Quorvane", "QUORVANE.IND", false},
     {SourceFormat::Kandor, "kandor", "Kandor format", "Kandor", "PDDATABS.DAT", true},
     {SourceFormat::Veltro, "veltro", "Veltro (VAX VMS) format", "Veltro", "uplog.pdf", true},
+    // An older release of a Tessaly database: its user patterns are carried over.
+    {SourceFormat::Tessaly, "tessaly", "Tessaly database (carry over user patterns)", "Tessaly",
+     kMainDataFileName, false},
 }};
 
 // The position of the format in the table.

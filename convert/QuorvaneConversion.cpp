@@ -104,7 +104,7 @@ void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& ne
                              const ProgressCallback& progress, ConversionSummary* summary)
 {
     success = false;
-    TConversionTarget target(newFolder, progress, summary);
+    TConversionTarget target(oldFolder, newFolder, progress, summary);
     target.Run([&] {
         pdf1::TReferenceDatabase source;
         source.SetDatabaseName(oldFolder);

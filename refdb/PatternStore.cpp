@@ -189,7 +189,7 @@ void TReferenceDatabase::WriteTextLinesOf(TReferencePattern& pattern)
                          textLines_.Write(TextSideFile::Literature, pattern.GetSupplementLines()));
 }
 
-void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
+void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern, bool deriveFields)
 {
     Open();
     // Every check that can refuse the pattern comes before anything is written.
@@ -199,18 +199,21 @@ void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
 
     BeginRun(false, {});
 
-    pattern.SetElements(ElementSet{});
-    pattern.SetElementsFromFormula(pattern.GetFormulaLine());
-    pattern.SetElementsFromFormula(pattern.GetFirstFormula());
-    pattern.SetElementsFromFormula(pattern.GetSecondFormula());
-    pattern.SortLinesByD();
+    if (deriveFields) {
+        pattern.SetElements(ElementSet{});
+        pattern.SetElementsFromFormula(pattern.GetFormulaLine());
+        pattern.SetElementsFromFormula(pattern.GetFirstFormula());
+        pattern.SetElementsFromFormula(pattern.GetSecondFormula());
+        pattern.SortLinesByD();
+    }
     WriteTextLinesOf(pattern);
 
     currentPattern_.Assign(pattern);
     currentPattern_.SetDatabaseLink(this);
     if (currentPattern_.IsUserPattern() && currentPattern_.GetReferenceCode().empty())
         currentPattern_.SetReferenceCode(UserStoredCode(userPatternCount));
-    currentPattern_.UpdateMaxIntensity();
+    if (deriveFields)
+        currentPattern_.UpdateMaxIntensity();
     currentPattern_.SetRecordNumber(patternCount);
 
     // The record goes in after its text lines, at the place the header's
@@ -229,19 +232,36 @@ void TReferenceDatabase::WritePatternRecord(TReferencePattern& pattern)
 
 void TReferenceDatabase::AppendPattern(TReferencePattern& pattern)
 {
-    WritePatternRecord(pattern);
+    WritePatternRecord(pattern, true);
     indexes_.SetRebuildPending();
+}
+
+void TReferenceDatabase::RefuseReadOnlyFiles()
+{
+    if (filesFoundWritable_)
+        return;
+    if (HasReadOnlyFiles())
+        throw Exception(ReadOnlyFilesMessage(folder_.Name(), ReadOnlyFiles(false)));
+    filesFoundWritable_ = true;
 }
 
 void TReferenceDatabase::AddPattern(TReferencePattern& pattern)
 {
-    if (!filesFoundWritable_) {
-        if (HasReadOnlyFiles())
-            throw Exception(ReadOnlyFilesMessage(folder_.Name(), ReadOnlyFiles(false)));
-        filesFoundWritable_ = true;
-    }
+    RefuseReadOnlyFiles();
     pattern.SetStatus(static_cast<std::int16_t>(pattern.GetStatus() | kUserPatternStatus));
-    WritePatternRecord(pattern);
+    WritePatternRecord(pattern, true);
+    indexes_.AddPattern(currentPattern_, currentPattern_.GetRecordNumber(), header_.PatternCount());
+}
+
+void TReferenceDatabase::CopyPattern(TReferencePattern& pattern)
+{
+    if (!pattern.IsUserPattern()) {
+        WritePatternRecord(pattern, false);
+        indexes_.SetRebuildPending();
+        return;
+    }
+    RefuseReadOnlyFiles();
+    WritePatternRecord(pattern, false);
     indexes_.AddPattern(currentPattern_, currentPattern_.GetRecordNumber(), header_.PatternCount());
 }
 

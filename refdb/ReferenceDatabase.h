@@ -155,6 +155,13 @@ public:
     void AddPattern(TReferencePattern& pattern);
     // Stores the pattern and its text lines; the indexes are rebuilt at Close.
     void AppendPattern(TReferencePattern& pattern);
+    // Stores the pattern record exactly as it is (code, status, elements,
+    // line order, MaxIntensity), with its text lines: only the text ranges
+    // and the record number become those of this database. A user pattern
+    // brings every index up to date at once, as AddPattern does; any other
+    // pattern leaves the indexes to the rebuild at Close, as AppendPattern.
+    // For a pattern copied from another Tessaly database.
+    void CopyPattern(TReferencePattern& pattern);
 
     // Rewrites all ten index files from the main data file, sorted, each
     // written whole before it replaces the old one; no rebuild is pending
@@ -212,7 +219,11 @@ private:
     void BeginRun(bool newDatabase, const std::string& title);
     void CheckPatternCanBeWritten(const TReferencePattern& pattern);
     void WriteTextLinesOf(TReferencePattern& pattern);
-    void WritePatternRecord(TReferencePattern& pattern);
+    // deriveFields: elements from the formulas, lines sorted by d-spacing
+    // and MaxIntensity from the lines, as every added pattern has them;
+    // false stores the record as it is.
+    void WritePatternRecord(TReferencePattern& pattern, bool deriveFields);
+    void RefuseReadOnlyFiles();
 
     // TRunFiles
     void SyncPatternFiles() override;

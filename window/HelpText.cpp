@@ -54,6 +54,12 @@ std::vector<std::string> FormatLines()
         "- PDF1 reference database in Vantrel (!) format (NOT the original ICDD-PDF1 database):",
         "  (ten files per database, of which QUORVANE.DIS, QUORVANE.FRM, QUORVANE.IND, QUORVANE.NAM and QUORVANE.ILS",
         "  are read; QUORVANE.IA0, QUORVANE.IA5, QUORVANE.IB0, QUORVANE.IB5 and QUORVANE.SBF are not needed)",
+        // The carry-over of a lab's own patterns from an older Tessaly release.
+        "- Tessaly reference database (for example the previous release of a licensed database):",
+        "  (ReferenceDatabase.PDB and the other .PDB files; every user pattern is added under the next free user code "
+        "of the target,",
+        "  with all of its lines and texts as they are; a reference pattern is added only when the target lacks its "
+        "code)",
     };
 }
 

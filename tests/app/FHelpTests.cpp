@@ -81,6 +81,11 @@ TEST(HelpDialog, TextLineByLine)
         "- PDF1 reference database in Vantrel (!) format (NOT the original ICDD-PDF1 database):",
         "  (ten files per database, of which QUORVANE.DIS, QUORVANE.FRM, QUORVANE.IND, QUORVANE.NAM and QUORVANE.ILS",
         "  are read; QUORVANE.IA0, QUORVANE.IA5, QUORVANE.IB0, QUORVANE.IB5 and QUORVANE.SBF are not needed)",
+        "- Tessaly reference database (for example the previous release of a licensed database):",
+        "  (ReferenceDatabase.PDB and the other .PDB files; every user pattern is added under the next free user code "
+        "of the target,",
+        "  with all of its lines and texts as they are; a reference pattern is added only when the target lacks its "
+        "code)",
         "-----------------------------------",
         "",
         "ATTENTION:",
@@ -92,13 +97,13 @@ TEST(HelpDialog, TextLineByLine)
         "",
         "-----------------------------------",
     };
-    ASSERT_EQ(expected.size(), 41);
+    ASSERT_EQ(expected.size(), 44);
 
     TfrmHelp help;
     // The text box shows exactly these lines (a block per line).
     const QStringList shown = help.memMemo->toPlainText().split(QLatin1Char('\n'));
     ASSERT_EQ(shown.size(), expected.size());
-    ASSERT_EQ(help.memMemo->document()->blockCount(), 41);
+    ASSERT_EQ(help.memMemo->document()->blockCount(), 44);
     for (qsizetype i = 0; i < expected.size(); ++i)
         EXPECT_EQ(shown[i], expected[i]) << "line " << i + 1;
 }

@@ -183,11 +183,12 @@ TEST_F(MainWindow, FrameAndControlsAsDescribed)
         EXPECT_LT(label->geometry().right(), 232);
     }
 
-    ASSERT_EQ(form->CmbRefDBType->count(), 3);
+    ASSERT_EQ(form->CmbRefDBType->count(), 4);
     EXPECT_FALSE(form->CmbRefDBType->isEditable());
     EXPECT_EQ(form->CmbRefDBType->itemText(0), "Quorvane (Orvel Selvane) format");
     EXPECT_EQ(form->CmbRefDBType->itemText(1), "Kandor format");
     EXPECT_EQ(form->CmbRefDBType->itemText(2), "Veltro (VAX VMS) format");
+    EXPECT_EQ(form->CmbRefDBType->itemText(3), "Tessaly database (carry over user patterns)");
     EXPECT_EQ(form->CmbRefDBType->currentIndex(), 0);
 
     auto* list = form->findChild<QObject*>("ActionList1");

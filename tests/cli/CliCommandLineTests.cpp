@@ -66,7 +66,7 @@ TEST(CliJson, EveryOutputIsOneDocumentOrNothing)
         {{"detect", "--json", Sample("kandor")}, 0}, {{"detect", "--json", temp.Text("empty")}, 1},
         {{"detect", "--json", temp.Text("none")}, 2}, {{"verify", "--json", db}, 0},
         {{"verify", "--json", temp.Text("none")}, 2}, {{"convert", "--json", "-n", Sample("veltro"), db}, 0},
-        {{"convert", "--json", Sample("veltro"), db}, 0}, {{"convert", "--json", db, temp.Text("t")}, 1},
+        {{"convert", "--json", Sample("veltro"), db}, 0}, {{"convert", "--json", db, db}, 1},
         {{"convert", "--json", "-f", "kandor", temp.Text("empty"), temp.Text("t")}, 130, StoppedAtEntryThree(SIGINT)},
         {{"convert", "--json", "-f", "kandor", temp.Text("empty"), temp.Text("t")}, 1, StoppedAtEntryThree(0)},
     };
@@ -190,8 +190,7 @@ TEST(CliMessages, ExitStatusesAndWhatToDo)
         {{"dump", temp.Text("none")}, 2, "doesn't exist"},
         {{"detect", temp.Text("none")}, 2, "doesn't exist"},
         {{"detect", temp.Text("empty")}, 1, "holds no Quorvane, Kandor or Veltro database", "--format"},
-        {{"detect", db}, 1, db + " holds a Tessaly reference database, not an old"},
-        {{"convert", db, temp.Text("t")}, 1, db + " holds a Tessaly reference database, not an old"},
+        {{"convert", db, temp.Text("t")}, 0, "Format: Tessaly (ReferenceDatabase.PDB), found in " + db},
         {{"convert", "-n", Sample("kandor"), full}, 1, limit},
         {{"convert", Sample("kandor"), full}, 1, limit},
         {{"convert", Sample("kandor"), full}, 1, "stay in it; convert the rest into a new target folder"},

@@ -141,6 +141,12 @@ TEST(CliFormat, AutoRefusesNoneOrSeveralAndExplicitMismatchWarns)
     // Names in another letter case count; two formats in one folder.
     test::WriteFile(temp.Path() / "two" / "pddatabs.dat", std::string(4, '\0'));
     test::WriteFile(temp.Path() / "two" / "UPLOG.PDF", std::string());
+    // A Tessaly database counts only where no old one is.
+    test::WriteFile(temp.Path() / "two" / "ReferenceDatabase.PDB", std::string());
+    test::WriteFile(temp.Path() / "tessaly" / "referencedatabase.pdb", std::string());
+    result = RunCliWith({"detect", temp.Text("tessaly")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "tessaly: Tessaly database (carry over user patterns) (ReferenceDatabase.PDB)\n");
     result = RunCliWith({"detect", temp.Text("two")});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "kandor: Kandor format (PDDATABS.DAT)\nveltro: Veltro (VAX VMS) format (uplog.pdf)\n");

@@ -122,8 +122,13 @@ void WriteKandorSource(const fs::path& folder, int count)
     norrvik::test::WriteKandorDatabase(folder, entries);
 }
 
+// PDF1 numbers "NN-NNNN" name a million patterns at most; the store gives
+// them codes of three kinds by their value (below 10,000, below 700,000,
+// beyond), all of which the generated numbers reach.
 void WriteQuorvaneSource(const fs::path& folder, int count)
 {
+    if (count > 1000000)
+        throw std::runtime_error("a PDF1 source holds at most 1,000,000 numbered patterns");
     std::mt19937 random(2);
     norrvik::test::QuorvaneDatabase database;
     database.referenceDatabase = true;

@@ -99,6 +99,40 @@ void AppendInteger(std::string& out, long long value, int width = 0)
     out.append(digits, end);
 }
 
+// Texts made of float values (a d-spacing as JSON shows it), the last ones
+// met kept by the float's bits: databases repeat their d-spacings often,
+// and making the shortest digits twice over is most of a line's cost.
+class TFloatTexts {
+public:
+    template <typename Make>
+    void Append(std::string& out, float value, Make make)
+    {
+        const auto bits = std::bit_cast<std::uint32_t>(value);
+        Kept& slot = kept_[(bits * 2654435761u) >> (32 - kSlotBits)];
+        if (slot.Size == 0 || slot.Bits != bits) {
+            std::string text;
+            make(text, value);
+            if (text.size() > sizeof slot.Text) {
+                out.append(text);
+                return;
+            }
+            slot.Bits = bits;
+            slot.Size = static_cast<std::uint8_t>(text.size());
+            std::copy(text.begin(), text.end(), slot.Text);
+        }
+        out.append(slot.Text, slot.Size);
+    }
+
+private:
+    static constexpr int kSlotBits = 16;
+    struct Kept {
+        std::uint32_t Bits = 0;
+        std::uint8_t Size = 0; // 0: nothing kept
+        char Text[27];
+    };
+    std::vector<Kept> kept_ = std::vector<Kept>(std::size_t{1} << kSlotBits);
+};
+
 void AppendLine(std::string& out, std::string_view first, std::string_view second = {})
 {
     out.append(first);
@@ -206,30 +240,10 @@ void AppendJsonStrings(std::string& out, const Texts& texts, bool shown)
     out.push_back(']');
 }
 
-// The JSON number of a d-spacing. Databases repeat their d-spacings
-// often, so the texts of the last ones met are kept, by the float's bits.
 void AppendJsonDSpacing(std::string& out, float d)
 {
-    struct Kept {
-        std::uint32_t Bits = 0;
-        std::uint8_t Size = 0; // 0: nothing kept
-        char Text[31];
-    };
-    thread_local std::vector<Kept> kept(1 << 16);
-    const auto bits = std::bit_cast<std::uint32_t>(d);
-    Kept& slot = kept[(bits * 2654435761u) >> 16];
-    if (slot.Size == 0 || slot.Bits != bits) {
-        std::string text;
-        AppendJsonNumber(text, ShortestDecimal(d));
-        if (text.size() > sizeof slot.Text) {
-            out.append(text);
-            return;
-        }
-        slot.Bits = bits;
-        slot.Size = static_cast<std::uint8_t>(text.size());
-        std::copy(text.begin(), text.end(), slot.Text);
-    }
-    out.append(slot.Text, slot.Size);
+    thread_local TFloatTexts texts;
+    texts.Append(out, d, [](std::string& text, float value) { AppendJsonNumber(text, ShortestDecimal(value)); });
 }
 
 void AppendJsonLines(std::string& out, const TReferencePattern& pattern)

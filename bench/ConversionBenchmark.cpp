@@ -15,10 +15,20 @@
 //   search=T       searches through the index files of a target of T
 //                  patterns (opening, the first and later searches of each
 //                  kind) and the browser's list of all its patterns
+//   verify=T       `verify` of a target of T patterns, against reading its
+//                  files once
+//   rebuild=T      `rebuild` of a copy of a target of T patterns
+//   dump=T         `dump` of a target of T patterns as text and as JSON,
+//                  against a plain copy of the same bytes to /dev/null
+//   million        the workloads at a million patterns (they take about
+//                  3.4 GB of disk per database): pdf1=1000000
+//                  add=1000000:300 verify=1000000 rebuild=1000000
 // Without workloads: kandor=9999 pdf1=100000 pdf1=400000 add=100000:1000
-// add=400000:300. The folder (default: one in the temporary directory,
-// removed afterwards) keeps the generated sources and targets.
+// add=400000:300 dump=100000. The folder (default: one in the temporary
+// directory, removed afterwards) keeps the generated sources and targets.
+// Every row gives wall time and the processor time of its process.
 #include "bench/BenchSupport.h"
+#include "cli/Cli.h"
 #include "common/Format.h"
 #include "convert/Conversion.h"
 #include "refdb/IndexSearch.h"
@@ -34,13 +44,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,8 +125,13 @@ void WriteKandorSource(const fs::path& folder, int count)
     norrvik::test::WriteKandorDatabase(folder, entries);
 }
 
+// PDF1 numbers "NN-NNNN" name a million patterns at most; the store gives
+// them codes of three kinds by their value (below 10,000, below 700,000,
+// beyond), all of which the generated numbers reach.
 void WriteQuorvaneSource(const fs::path& folder, int count)
 {
+    if (count > 1000000)
+        throw std::runtime_error("a PDF1 source holds at most 1,000,000 numbered patterns");
     std::mt19937 random(2);
     norrvik::test::QuorvaneDatabase database;
     database.referenceDatabase = true;
@@ -185,7 +203,13 @@ struct Measured {
     double seconds = 0;
     double peakMiB = 0;
     bool ok = false;
+    double cpuSeconds = 0; // user and system time of the process
 };
+
+double SecondsOf(const timeval& time)
+{
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
 
 // Runs `work` in a child process: its time and peak memory.
 Measured InChild(const std::function<void()>& work)
@@ -206,7 +230,7 @@ Measured InChild(const std::function<void()>& work)
     rusage usage{};
     wait4(child, &status, 0, &usage);
     return {SecondsSince(start), static_cast<double>(usage.ru_maxrss) / 1024.0,
-            WIFEXITED(status) && WEXITSTATUS(status) == 0};
+            WIFEXITED(status) && WEXITSTATUS(status) == 0, SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime)};
 }
 
 std::uintmax_t ReadEveryByte(const fs::path& folder)
@@ -296,8 +320,9 @@ void NewTargetCase(const fs::path& base, const std::string& title, Converter con
         return;
     }
     const double limit = IoLimit(source, target, base / "copy");
-    std::printf("%-28s %8.2f s   I/O limit %6.2f s   ratio %5.1f   peak %7.1f MiB   index files %7.1f MiB\n",
-                title.c_str(), run.seconds, limit, run.seconds / limit, run.peakMiB, IndexFilesMiB(target));
+    std::printf("%-28s %8.2f s (cpu %6.2f s)   I/O limit %6.2f s   ratio %5.1f   peak %7.1f MiB   index files %7.1f MiB\n",
+                title.c_str(), run.seconds, run.cpuSeconds, limit, run.seconds / limit, run.peakMiB,
+                IndexFilesMiB(target));
 }
 
 // What is added to a large target: Veltro entries, or the user patterns of
@@ -333,24 +358,36 @@ Measured AddToCopy(const fs::path& base, const fs::path& prepared, const AddedSo
     return InChild([&] { Convert(added.convert, source, target); });
 }
 
+// The generated target of `size` patterns, made when the folder does not
+// hold it yet; nothing when making it failed.
+std::optional<fs::path> PreparedTarget(const fs::path& base, int size)
+{
+    const fs::path prepared = base / ("large-" + std::to_string(size));
+    if (!fs::exists(prepared / "ReferenceDatabase.PDB"))
+        if (!InChild([&] { WriteLargeTarget(prepared, size); }).ok)
+            return std::nullopt;
+    return prepared;
+}
+
 void AddCase(const fs::path& base, int targetSize, int count, const AddedSource& added)
 {
     const std::string title =
         norrvik::Format(&added == &kVeltroEntries ? "add %d to %d" : "carry %d to %d", count, targetSize);
-    const fs::path prepared = base / ("large-" + std::to_string(targetSize));
-    if (!fs::exists(prepared / "ReferenceDatabase.PDB"))
-        if (!InChild([&] { WriteLargeTarget(prepared, targetSize); }).ok)
-            return;
+    const std::optional<fs::path> ready = PreparedTarget(base, targetSize);
+    if (!ready)
+        return;
+    const fs::path& prepared = *ready;
     const Measured one = AddToCopy(base, prepared, added, 1);
     const Measured run = AddToCopy(base, prepared, added, count);
     if (!run.ok || !one.ok || count < 2) {
         std::printf("%-28s FAILED\n", title.c_str());
         return;
     }
-    std::printf("%-28s %8.2f s   %7.2f ms per added pattern (adding one: %5.2f s)   peak %7.1f MiB   "
-                "index files %7.1f MiB\n",
-                title.c_str(), run.seconds, 1000.0 * (run.seconds - one.seconds) / (count - 1), one.seconds,
-                run.peakMiB, IndexFilesMiB(base / "add-target"));
+    std::printf("%-28s %8.2f s (cpu %6.2f s)   %7.2f ms per added pattern (cpu %7.2f ms; adding one: %5.2f s)   "
+                "peak %7.1f MiB   index files %7.1f MiB\n",
+                title.c_str(), run.seconds, run.cpuSeconds, 1000.0 * (run.seconds - one.seconds) / (count - 1),
+                1000.0 * (run.cpuSeconds - one.cpuSeconds) / (count - 1), one.seconds, run.peakMiB,
+                IndexFilesMiB(base / "add-target"));
 }
 
 // ---- searching ----
@@ -460,12 +497,111 @@ void BrowserTimes(const fs::path& target)
 
 void SearchCase(const fs::path& base, int targetSize)
 {
-    const fs::path prepared = base / ("large-" + std::to_string(targetSize));
-    if (!fs::exists(prepared / "ReferenceDatabase.PDB"))
-        if (!InChild([&] { WriteLargeTarget(prepared, targetSize); }).ok)
-            return;
-    SearchTimes(prepared);
-    BrowserTimes(prepared);
+    if (const std::optional<fs::path> prepared = PreparedTarget(base, targetSize)) {
+        SearchTimes(*prepared);
+        BrowserTimes(*prepared);
+    }
+}
+
+// ---- the database commands ----
+
+// Runs norrvik-cli with `arguments` in a child whose standard output goes
+// to `output` (its error output is let go): its time, processor time and
+// peak memory, ok when the command succeeded.
+Measured CommandInChild(const std::vector<std::string>& arguments, const fs::path& output)
+{
+    return InChild([&] {
+        const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (fd < 0 || quiet < 0 || dup2(fd, STDOUT_FILENO) < 0 || dup2(quiet, STDERR_FILENO) < 0)
+            throw std::runtime_error("cannot redirect the command's output");
+        std::vector<const char*> argv{"norrvik-cli"};
+        for (const std::string& argument : arguments)
+            argv.push_back(argument.c_str());
+        const int status = norrvik::RunCli(static_cast<int>(argv.size()), argv.data(), std::cout, std::cerr);
+        std::cout.flush();
+        if (status != 0)
+            throw std::runtime_error(norrvik::Format("the command exited with %d", status));
+    });
+}
+
+void PrintCommandRow(const std::string& title, const Measured& run, const std::string& against)
+{
+    if (!run.ok) {
+        std::printf("%-28s FAILED\n", title.c_str());
+        return;
+    }
+    std::printf("%-28s %8.2f s (cpu %6.2f s)   %s   peak %7.1f MiB\n", title.c_str(), run.seconds, run.cpuSeconds,
+                against.c_str(), run.peakMiB);
+}
+
+// `verify` against reading every file of the target once (its pages in
+// memory, as the check leaves them).
+void VerifyCase(const fs::path& base, int targetSize)
+{
+    const std::optional<fs::path> prepared = PreparedTarget(base, targetSize);
+    if (!prepared)
+        return;
+    const Measured run = CommandInChild({"verify", prepared->string()}, "/dev/null");
+    const auto start = Clock::now();
+    ReadEveryByte(*prepared);
+    const double read = SecondsSince(start);
+    PrintCommandRow(norrvik::Format("verify %d", targetSize), run,
+                    norrvik::Format("reading its files %6.2f s   ratio %5.1f   index files %7.1f MiB", read,
+                                    run.seconds / read, IndexFilesMiB(*prepared)));
+}
+
+void RebuildCase(const fs::path& base, int targetSize)
+{
+    const std::optional<fs::path> prepared = PreparedTarget(base, targetSize);
+    if (!prepared)
+        return;
+    const fs::path target = base / "rebuild-target";
+    fs::remove_all(target);
+    fs::copy(*prepared, target);
+    const Measured run = CommandInChild({"rebuild", target.string()}, "/dev/null");
+    PrintCommandRow(norrvik::Format("rebuild %d", targetSize), run,
+                    norrvik::Format("index files %7.1f MiB", IndexFilesMiB(target)));
+}
+
+// Copies the file to /dev/null through a 1 MiB buffer: the time.
+double PlainCopyToNull(const fs::path& file)
+{
+    const auto start = Clock::now();
+    const int in = open(file.c_str(), O_RDONLY);
+    const int out = open("/dev/null", O_WRONLY);
+    std::vector<char> buffer(1 << 20);
+    for (ssize_t got = 0; in >= 0 && out >= 0 && (got = read(in, buffer.data(), buffer.size())) > 0;)
+        if (write(out, buffer.data(), static_cast<std::size_t>(got)) != got)
+            std::exit(1);
+    close(in);
+    close(out);
+    return SecondsSince(start);
+}
+
+// `dump` into /dev/null against a plain copy of the bytes it writes (kept
+// once in a file).
+void DumpCase(const fs::path& base, int targetSize)
+{
+    const std::optional<fs::path> prepared = PreparedTarget(base, targetSize);
+    if (!prepared)
+        return;
+    for (const bool json : {false, true}) {
+        std::vector<std::string> arguments{"dump", prepared->string()};
+        if (json)
+            arguments.emplace_back("--json");
+        const fs::path kept = base / "dump-output";
+        const bool written = CommandInChild(arguments, kept).ok;
+        const Measured run = CommandInChild(arguments, "/dev/null");
+        const double copy = PlainCopyToNull(kept);
+        std::error_code error;
+        const double mib = static_cast<double>(fs::file_size(kept, error)) / (1024.0 * 1024.0);
+        fs::remove(kept);
+        PrintCommandRow(norrvik::Format("dump %d%s", targetSize, json ? " --json" : ""),
+                        written ? run : Measured{},
+                        norrvik::Format("plain copy of its %7.1f MiB %6.2f s   ratio %5.1f", mib, copy,
+                                        run.seconds / copy));
+    }
 }
 
 } // namespace
@@ -478,7 +614,11 @@ int main(int argc, char** argv)
     fs::create_directories(base);
     std::vector<std::string> workloads(argv + std::min(argc, 2), argv + argc);
     if (workloads.empty())
-        workloads = {"kandor=9999", "pdf1=100000", "pdf1=400000", "add=100000:1000", "add=400000:300"};
+        workloads = {"kandor=9999", "pdf1=100000", "pdf1=400000", "add=100000:1000", "add=400000:300", "dump=100000"};
+    const auto million = std::find(workloads.begin(), workloads.end(), "million");
+    if (million != workloads.end())
+        workloads.insert(workloads.erase(million),
+                         {"pdf1=1000000", "add=1000000:300", "verify=1000000", "rebuild=1000000"});
     for (const std::string& workload : workloads) {
         const std::size_t equals = workload.find('=');
         const std::string kind = workload.substr(0, equals);
@@ -493,6 +633,12 @@ int main(int argc, char** argv)
                           [count](const fs::path& folder) { WriteQuorvaneSource(folder, count); });
         } else if (kind == "search") {
             SearchCase(base, std::stoi(size));
+        } else if (kind == "verify") {
+            VerifyCase(base, std::stoi(size));
+        } else if (kind == "rebuild") {
+            RebuildCase(base, std::stoi(size));
+        } else if (kind == "dump") {
+            DumpCase(base, std::stoi(size));
         } else if (kind == "add") {
             AddCase(base, std::stoi(size), std::stoi(size.substr(size.find(':') + 1)), kVeltroEntries);
         } else if (kind == "carry") {

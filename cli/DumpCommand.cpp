@@ -3,6 +3,7 @@
 
 #include "cli/Command.h"
 #include "cli/CommandSupport.h"
+#include "cli/DumpFormat.h"
 #include "cli/JsonOutput.h"
 #include "common/Format.h"
 #include "common/Text.h"
@@ -26,106 +27,6 @@ std::string Shown(std::string_view bytes)
     return Windows1252ToUtf8(bytes);
 }
 
-std::vector<std::string> SubfileCodeList(std::uint32_t mask)
-{
-    std::vector<std::string> codes;
-    for (std::size_t bit = 0; bit < kSubfileCount; ++bit) {
-        if ((mask & (std::uint32_t{1} << bit)) == 0)
-            continue;
-        const std::string_view row = SubfileTable[bit];
-        codes.emplace_back(row.substr(0, row.find('=')));
-    }
-    return codes;
-}
-
-std::string SubfileCodes(std::uint32_t mask)
-{
-    std::string codes;
-    for (const std::string& code : SubfileCodeList(mask))
-        codes += (codes.empty() ? "" : " ") + code;
-    return codes.empty() ? "none" : codes;
-}
-
-// The four text lists of a pattern with their titles and JSON names.
-struct TextListName {
-    TextList list;
-    const char* title;
-    const char* key;
-};
-constexpr TextListName kTextLists[] = {
-    {TextList::Comments, "Comments", "comments"},
-    {TextList::CodedComments, "Coded comments", "coded_comments"},
-    {TextList::References, "References", "references"},
-    {TextList::SupplementLines, "Supplementary lines", "supplementary_lines"},
-};
-
-// A line's Miller indices, when the pattern gives them: old databases store
-// -128 for an index not known, and user databases 0 0 0 (no reflection has
-// those indices).
-struct TMillerIndices {
-    std::int16_t h, k, l;
-
-    bool Given() const
-    {
-        constexpr std::int16_t kUnknown = -128;
-        return h != kUnknown && k != kUnknown && l != kUnknown && (h != 0 || k != 0 || l != 0);
-    }
-};
-
-TMillerIndices IndicesOf(const TReferencePattern& pattern, int line)
-{
-    return {pattern.GetH(line), pattern.GetK(line), pattern.GetL(line)};
-}
-
-// The d-spacing as the shortest decimal that reads back as the same single-
-// precision value, held in a double that JSON prints with those digits.
-double ShortestDecimal(float d)
-{
-    char text[32];
-    const std::to_chars_result written = std::to_chars(text, text + sizeof text, d);
-    double value = d;
-    std::from_chars(text, written.ptr, value);
-    return value;
-}
-
-void DumpNames(const TReferencePattern& pattern, std::ostream& out)
-{
-    const int count = pattern.GetNameCount();
-    if (count == 0)
-        out << "  Names:    none\n";
-    for (int i = 0; i < count; ++i) {
-        const PatternName name = pattern.GetNameAt(i);
-        out << (i == 0 ? "  Names:    " : "            ") << name.TypeLetter << ' ' << Shown(name.Text) << '\n';
-    }
-}
-
-void DumpLines(const TReferencePattern& pattern, std::ostream& out)
-{
-    const int count = pattern.GetLineCount();
-    out << "  Lines:    " << count << '\n';
-    if (count == 0)
-        return;
-    out << "           d (\u00C5)      I     h     k     l\n";
-    for (int i = 0; i < count; ++i) {
-        const std::string line = Format("      %10.5f %6d", static_cast<double>(pattern.GetD(i)),
-                                        pattern.GetIntensity(i));
-        const TMillerIndices hkl = IndicesOf(pattern, i);
-        out << line << (hkl.Given() ? Format(" %5d %5d %5d", hkl.h, hkl.k, hkl.l) : std::string()) << '\n';
-    }
-}
-
-void DumpTextLists(const TReferencePattern& pattern, std::ostream& out)
-{
-    for (const auto& [list, title, key] : kTextLists) {
-        const std::vector<std::string>& lines = pattern.GetTextList(list);
-        if (lines.empty())
-            continue;
-        out << "  " << title << ":\n";
-        for (const std::string& line : lines)
-            out << "    " << Shown(line) << '\n';
-    }
-}
-
 nlohmann::json HeaderJson(TReferenceDatabase& database)
 {
     return {{"database", database.DatabaseName()},
@@ -143,17 +44,20 @@ nlohmann::json HeaderJson(TReferenceDatabase& database)
 void DumpDatabaseJson(TReferenceDatabase& database, const std::optional<std::string>& code, std::ostream& out)
 {
     // Looked up first: an unknown code prints nothing.
-    const std::optional<nlohmann::json> one =
-        code ? std::optional<nlohmann::json>(PatternJson(database.FindPattern(*code))) : std::nullopt;
+    std::string one;
+    if (code)
+        AppendPatternJson(one, database.FindPattern(*code));
     std::string header = JsonText(HeaderJson(database));
     header.pop_back(); // the closing brace; the pattern list follows
     out << header << ",\"patterns\":[";
     try {
-        if (one)
-            out << JsonText(*one);
-        for (std::int32_t n = 1; !one && n <= database.PatternCount(); ++n) {
-            const std::string pattern = JsonText(PatternJson(database.GetPattern(n))); // read before the comma
-            out << (n > 1 ? "," : "") << pattern;
+        if (code)
+            out << one;
+        std::string pattern;
+        for (std::int32_t n = 1; !code && n <= database.PatternCount(); ++n) {
+            pattern.assign(n > 1 ? "," : "");
+            AppendPatternJson(pattern, database.GetPattern(n)); // read before the comma is written
+            out << pattern;
         }
     } catch (const std::exception& error) {
         out << "]," << JsonText({{"error", MessageOf(error)}}).substr(1) << '\n';
@@ -164,38 +68,12 @@ void DumpDatabaseJson(TReferenceDatabase& database, const std::optional<std::str
 
 } // namespace
 
+// The fields of dump --json's pattern, for a caller that builds on them.
 nlohmann::json PatternJson(const TReferencePattern& pattern)
 {
-    nlohmann::json names = nlohmann::json::array();
-    for (int i = 0; i < pattern.GetNameCount(); ++i) {
-        const PatternName name = pattern.GetNameAt(i);
-        names.push_back({{"type", std::string(1, name.TypeLetter)}, {"text", Shown(name.Text)}});
-    }
-    nlohmann::json lines = nlohmann::json::array();
-    for (int i = 0; i < pattern.GetLineCount(); ++i) {
-        const TMillerIndices hkl = IndicesOf(pattern, i);
-        const auto index = [&](std::int16_t value) { return hkl.Given() ? nlohmann::json(value) : nlohmann::json(); };
-        lines.push_back({{"d", ShortestDecimal(pattern.GetD(i))},
-                         {"intensity", pattern.GetIntensity(i)},
-                         {"h", index(hkl.h)},
-                         {"k", index(hkl.k)},
-                         {"l", index(hkl.l)}});
-    }
-    nlohmann::json result = {{"record", pattern.GetRecordNumber()},
-                             {"code", Shown(pattern.GetReferenceCode())},
-                             {"names", names},
-                             {"formula", Shown(pattern.GetFormulaLine())},
-                             {"status", pattern.GetStatus()},
-                             {"user_pattern", pattern.IsUserPattern()},
-                             {"subfiles", SubfileCodeList(pattern.GetSubfiles())},
-                             {"lines", lines}};
-    for (const auto& [list, title, key] : kTextLists) {
-        nlohmann::json texts = nlohmann::json::array();
-        for (const std::string& line : pattern.GetTextList(list))
-            texts.push_back(Shown(line));
-        result[key] = texts;
-    }
-    return result;
+    std::string text;
+    AppendPatternJson(text, pattern);
+    return nlohmann::json::parse(text);
 }
 
 bool IsReferenceCodeForm(const std::string& code)
@@ -220,13 +98,9 @@ void DumpHeader(TReferenceDatabase& database, std::ostream& out)
 
 void DumpPattern(const TReferencePattern& pattern, std::ostream& out)
 {
-    out << '\n' << "Pattern " << pattern.GetRecordNumber() << ": " << Shown(pattern.GetReferenceCode()) << '\n';
-    DumpNames(pattern, out);
-    out << "  Formula:  " << Shown(pattern.GetFormulaLine()) << '\n';
-    out << "  Status:   " << pattern.GetStatus() << (pattern.IsUserPattern() ? " (user pattern)" : "") << '\n';
-    out << "  Subfiles: " << SubfileCodes(pattern.GetSubfiles()) << '\n';
-    DumpLines(pattern, out);
-    DumpTextLists(pattern, out);
+    std::string text;
+    AppendPatternText(text, pattern);
+    out << text;
 }
 
 void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, bool json,
@@ -248,8 +122,12 @@ void DumpDatabase(const std::string& folder, const std::optional<std::string>& c
     }
     DumpHeader(database, out);
     const std::int32_t count = database.PatternCount();
-    for (std::int32_t n = 1; n <= count; ++n)
-        DumpPattern(database.GetPattern(n), out);
+    std::string text; // kept from pattern to pattern, its room with it
+    for (std::int32_t n = 1; n <= count; ++n) {
+        text.clear();
+        AppendPatternText(text, database.GetPattern(n));
+        out << text;
+    }
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Format.h"
+#include "common/ReadAhead.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
 #include "refdb/DatabaseFolder.h"
@@ -75,9 +76,13 @@ private:
 
 // Reads `bytes.size()` bytes at `offset`; false when the file ends before
 // (or the system fails to read it: the record is then reported unreadable).
-bool ReadAt(const TFileHandle& file, std::uint64_t offset, MutableBytes bytes)
+// Reads going forward through the file are served from `ahead` when given.
+bool ReadAt(const TFileHandle& file, std::uint64_t offset, MutableBytes bytes, TReadAhead* ahead = nullptr,
+            std::uint64_t fileSize = 0)
 {
     try {
+        if (ahead && ahead->Read(file, offset, bytes, fileSize))
+            return true;
         return file.ReadSomeAt(offset, bytes) == bytes.size();
     } catch (const EInOutError&) {
         return false;
@@ -105,6 +110,10 @@ std::optional<std::string> ReadText(const fs::path& path, std::string& unreadabl
     }
 }
 
+// Blocks the checker reads its files in as it goes through the records.
+constexpr std::size_t kSideFileBlock = 64 * 1024;
+constexpr std::size_t kRecordBlock = 1024 * 1024;
+
 // The two side files and the journal code list, read-only, for the text
 // lists of the records being checked.
 class SideFiles final : public TPatternDatabaseLink {
@@ -130,12 +139,14 @@ public:
             lines.clear();
             return;
         }
-        const std::optional<TFileHandle>& handle = file == TextSideFile::Comment ? comment_ : literature_;
+        const bool comment = file == TextSideFile::Comment;
+        const std::optional<TFileHandle>& handle = comment ? comment_ : literature_;
+        TReadAhead& ahead = comment ? commentAhead_ : literatureAhead_;
         const std::uint64_t available = LineCount(file);
         std::array<std::uint8_t, kTextLineSize> record{};
         for (std::uint64_t n = static_cast<std::uint64_t>(first);
              n < available && n < static_cast<std::uint64_t>(first) + static_cast<std::uint64_t>(count); ++n) {
-            if (!ReadAt(*handle, n * kTextLineSize, record))
+            if (!ReadAt(*handle, n * kTextLineSize, record, &ahead, available * kTextLineSize))
                 break;
             lines.push_back(TrimRight(std::string_view(reinterpret_cast<const char*>(record.data()), record.size())));
         }
@@ -151,14 +162,83 @@ private:
     std::optional<TFileHandle> literature_;
     std::uint64_t commentLines_;
     std::uint64_t literatureLines_;
+    TReadAhead commentAhead_{kSideFileBlock};
+    TReadAhead literatureAhead_{kSideFileBlock};
     std::vector<std::string> codeLines_;
 };
 
-// The entries of one text index by record number, after its own checks.
-struct TextIndexContent {
+// The entries of one text index by record number, after its own checks,
+// each text as the sorted index holds it (upper case, trimmed; empty ones
+// left out). Kept compact, as the seven indexes of a large database are
+// held at once: the texts one after another in one string, and per entry
+// its record and where its text lies, ordered by record, then by text.
+class TextIndexContent {
+public:
     bool readable = false;
-    std::map<std::int32_t, std::vector<std::string>> byRecord;
+
+    void Add(std::int32_t record, std::string_view text)
+    {
+        const std::string normalised = Trim(UpperCaseAscii(text));
+        if (normalised.empty())
+            return;
+        entries_.push_back({record, normalised.size(), texts_.size()});
+        texts_ += normalised;
+    }
+
+    // Orders the entries for TakeRecord, once all are added.
+    void Seal()
+    {
+        texts_.shrink_to_fit();
+        entries_.shrink_to_fit();
+        std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
+            return a.record != b.record ? a.record < b.record : TextOf(a) < TextOf(b);
+        });
+    }
+
+    // The texts of `record` in ascending order; records are taken in
+    // ascending order, each once (the entries of records passed over are
+    // never taken).
+    std::vector<std::string> TakeRecord(std::int32_t record)
+    {
+        while (next_ < entries_.size() && entries_[next_].record < record)
+            ++next_;
+        std::vector<std::string> texts;
+        for (; next_ < entries_.size() && entries_[next_].record == record; ++next_)
+            texts.emplace_back(TextOf(entries_[next_]));
+        return texts;
+    }
+
+private:
+    struct Entry {
+        std::int32_t record;
+        std::size_t size;
+        std::size_t offset;
+    };
+    std::string_view TextOf(const Entry& entry) const
+    {
+        return std::string_view(texts_).substr(entry.offset, entry.size);
+    }
+
+    std::string texts_;
+    std::vector<Entry> entries_;
+    std::size_t next_ = 0;
 };
+
+bool HasLowerCaseLetter(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+}
+
+// The lines of the content, as SplitTextLines counts them.
+std::size_t TextLineCount(std::string_view content)
+{
+    std::size_t lines = 0;
+    std::size_t position = 0;
+    std::string_view line;
+    while (NextTextLine(content, position, line))
+        ++lines;
+    return lines;
+}
 
 std::string Quoted(const std::vector<std::string>& texts)
 {
@@ -227,6 +307,8 @@ private:
         bool required = true;
         std::optional<TFileHandle> file;
         std::int64_t records = 0;
+        std::uint64_t size = 0;
+        TReadAhead ahead{kSideFileBlock};
     };
 
     void Problem(std::string_view file, const std::string& text) { problems_.Add(file, text); }
@@ -262,6 +344,7 @@ private:
         if (!main_)
             return false; // reported as missing above, or as refused
         const std::uint64_t size = SizeOrZero(main_);
+        mainSize_ = size;
         DatabaseHeader header;
         if (size < header.Record().size() || !ReadAt(*main_, 0, header.Record())) {
             Problem(kMainDataFileName, Format("%llu bytes, shorter than its header of %zu bytes",
@@ -310,27 +393,29 @@ private:
         const auto content = ReadTextReporting(name);
         if (!content)
             return result; // reported as missing or unreadable
-        TIndexes entries;
+        std::vector<TIndexEntryView> entries;
         try {
-            entries = ParseTextIndex(*content, PathText(File(name)));
+            entries = ParseTextIndexViews(*content, PathText(File(name)));
         } catch (const Exception& error) {
             Problem(name, error.what());
             return result;
         }
-        const std::size_t entryLines = SplitTextLines(*content).size() - 1;
+        const std::size_t entryLines = TextLineCount(*content) - 1;
         if (entryLines != entries.size())
             Problem(name, Format("the count line says %zu entries, the file holds %zu entry lines",
                                  entries.size(), entryLines));
         result.readable = true;
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            const TIndexedString& entry = entries[i];
+            const TIndexEntryView& entry = entries[i];
             if (entry.RecordNumber < 1 || entry.RecordNumber > patternCount_)
                 Problem(name, Format("entry %zu points at record %d, the database holds %d patterns", i + 1,
                                      entry.RecordNumber, patternCount_));
-            if (entry.Text != UpperCaseAscii(entry.Text) || (i > 0 && IndexTextLess(entry.Text, entries[i - 1].Text)))
-                Problem(name, Format("not sorted: entry %zu (\"%s\") is out of order", i + 1, entry.Text.c_str()));
-            result.byRecord[entry.RecordNumber].push_back(entry.Text);
+            if (HasLowerCaseLetter(entry.Text) || (i > 0 && IndexTextLess(entry.Text, entries[i - 1].Text)))
+                Problem(name, Format("not sorted: entry %zu (\"%s\") is out of order", i + 1,
+                                     std::string(entry.Text).c_str()));
+            result.Add(entry.RecordNumber, entry.Text);
         }
+        result.Seal();
         return result;
     }
 
@@ -353,6 +438,7 @@ private:
                 continue;
             }
             const std::uint64_t size = SizeOrZero(index.file);
+            index.size = size;
             index.records = static_cast<std::int64_t>(size / index.recordSize);
             if (size % index.recordSize != 0)
                 Problem(index.name, Format("%llu bytes, not a whole number of %zu-byte records",
@@ -373,12 +459,12 @@ private:
         };
         if (recordSize_ == kPatternRecordSize) {
             PatternRecord record{};
-            if (!ReadAt(*main_, offset, record))
+            if (!ReadAt(*main_, offset, record, &mainAhead_, mainSize_))
                 return unreadable("the file ends inside it");
             return record;
         }
         OldPatternRecord old{};
-        if (!ReadAt(*main_, offset, old))
+        if (!ReadAt(*main_, offset, old, &mainAhead_, mainSize_))
             return unreadable("the file ends inside it");
         try {
             return ConvertOldPatternRecord(old);
@@ -423,11 +509,7 @@ private:
             TextIndexContent& content = textIndexes_[static_cast<std::size_t>(index)];
             if (!content.readable)
                 continue;
-            std::vector<std::string> actual;
-            if (const auto it = content.byRecord.find(n); it != content.byRecord.end()) {
-                actual = Normalised(it->second);
-                content.byRecord.erase(it);
-            }
+            const std::vector<std::string> actual = content.TakeRecord(n);
             const auto rebuilt = Normalised(RebuildIndexTexts(index, pattern));
             if (actual == rebuilt || actual == Normalised(AddedIndexTexts(index, pattern)))
                 continue;
@@ -448,14 +530,16 @@ private:
     {
         const IndexRecord index = MakeIndexRecord(pattern);
         const CrystalIndexRecord crystal = MakeCrystalIndexRecord(pattern);
-        const StrongestLinesRecord strongest = MakeStrongestLinesRecord(pattern);
+        // The pattern is let go after the check: its lines need not go back in order.
+        const StrongestLinesRecord strongest = MakeStrongestLinesRecordOf(pattern);
         const ConstBytes expected[] = {index, crystal, strongest};
         for (std::size_t i = 0; i < binary_.size(); ++i) {
             BinaryIndex& file = binary_[i];
             if (!file.file || n > file.records)
                 continue;
             std::vector<std::uint8_t> actual(file.recordSize);
-            if (!ReadAt(*file.file, static_cast<std::uint64_t>(n - 1) * file.recordSize, actual) ||
+            if (!ReadAt(*file.file, static_cast<std::uint64_t>(n - 1) * file.recordSize, actual, &file.ahead,
+                        file.size) ||
                 !SameRecord(file, actual, expected[i]))
                 Problem(file.name, Format("record %lld does not match pattern %lld", static_cast<long long>(n - 1),
                                           static_cast<long long>(n)));
@@ -512,6 +596,8 @@ private:
     TDatabaseFolder files_; // the files of folder_, whatever their letter case
     ProblemList problems_;
     std::optional<TFileHandle> main_;
+    std::uint64_t mainSize_ = 0;
+    TReadAhead mainAhead_{kRecordBlock};
     std::size_t recordSize_ = kPatternRecordSize;
     std::int32_t patternCount_ = 0;
     std::int32_t userPatternCount_ = 0;

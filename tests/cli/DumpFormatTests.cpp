@@ -1,0 +1,104 @@
+// dump's own formatting of numbers and patterns against printf and the JSON
+// library, on the values where the two could part: ties of the last
+// decimal, signed zeros, NaN and infinities, texts that need escaping and
+// bytes beyond ASCII.
+#include "cli/DumpFormat.h"
+#include "cli/JsonOutput.h"
+#include "common/Format.h"
+#include "common/Text.h"
+#include "refdb/ReferencePattern.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace norrvik {
+namespace {
+
+TEST(DumpFormat, FixedNumbersAreThoseOfPrintf)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> values = {0.0, -0.0, 1.0 / 64, 3.0 / 64, 1.015625, 2.5e-6, 7.5e-6, 123456.789, 1e20, -1e300,
+                                  std::nan(""), -std::nan(""), inf, -inf, 9.999995, 0.7f, 10.6999f};
+    for (int j = 1; j < 400; j += 7)
+        values.push_back(static_cast<double>(static_cast<float>(j) / 128.0f + 0.3f));
+    for (const double value : values) {
+        std::string text;
+        AppendFixed(text, value, 10, 5);
+        EXPECT_EQ(text, Format("%10.5f", value)) << value;
+    }
+}
+
+bool IndicesGiven(const TReferencePattern& pattern, int i)
+{
+    return pattern.GetH(i) != -128 && pattern.GetK(i) != -128 && pattern.GetL(i) != -128 &&
+           (pattern.GetH(i) || pattern.GetK(i) || pattern.GetL(i));
+}
+
+// The pattern's JSON object as the JSON library builds it.
+nlohmann::json LibraryJson(const TReferencePattern& pattern)
+{
+    nlohmann::json names = nlohmann::json::array();
+    for (int i = 0; i < pattern.GetNameCount(); ++i)
+        names.push_back({{"type", std::string(1, pattern.GetNameAt(i).TypeLetter)},
+                         {"text", Windows1252ToUtf8(pattern.GetNameAt(i).Text)}});
+    nlohmann::json lines = nlohmann::json::array();
+    for (int i = 0; i < pattern.GetLineCount(); ++i) {
+        const bool given = IndicesGiven(pattern, i);
+        const auto index = [&](std::int16_t v) { return given ? nlohmann::json(v) : nlohmann::json(); };
+        char shortest[32];
+        double d = 0;
+        std::from_chars(shortest, std::to_chars(shortest, shortest + sizeof shortest, pattern.GetD(i)).ptr, d);
+        lines.push_back({{"d", d},
+                         {"intensity", pattern.GetIntensity(i)},
+                         {"h", index(pattern.GetH(i))},
+                         {"k", index(pattern.GetK(i))},
+                         {"l", index(pattern.GetL(i))}});
+    }
+    const auto texts = [&](TextList list) {
+        nlohmann::json out = nlohmann::json::array();
+        for (const std::string& line : pattern.GetTextList(list))
+            out.push_back(Windows1252ToUtf8(line));
+        return out;
+    };
+    return {{"record", pattern.GetRecordNumber()}, {"code", Windows1252ToUtf8(pattern.GetReferenceCode())},
+            {"names", names}, {"formula", Windows1252ToUtf8(pattern.GetFormulaLine())},
+            {"status", pattern.GetStatus()}, {"user_pattern", pattern.IsUserPattern()},
+            {"subfiles", nlohmann::json::array()}, {"lines", lines},
+            {"comments", texts(TextList::Comments)}, {"coded_comments", texts(TextList::CodedComments)},
+            {"references", texts(TextList::References)}, {"supplementary_lines", texts(TextList::SupplementLines)}};
+}
+
+TEST(DumpFormat, PatternJsonIsThatOfTheJsonLibraryAndLinesThoseOfPrintf)
+{
+    TReferencePattern pattern;
+    pattern.SetReferenceCode("000020318");
+    pattern.SetRecordNumber(7);
+    pattern.SetStatus(-3);
+    pattern.AddName("Quartz \"low\" \\ \x01", 0);
+    pattern.AddName("Ni\xe9vite \xe5", 1);
+    pattern.SetFormulaLine("Si O2\t\x7f");
+    pattern.SetComments({"plain", "tab\there", "\xff\x80\x81"});
+    pattern.SetReferences({"J. Appl. \"Cryst\""});
+    pattern.AddLine(3.3436f, 1000, 1, 0, 1);
+    pattern.AddLine(std::nanf(""), -32768, 0, 0, 0);
+    pattern.AddLine(0.015625f, 5, -128, 2, 3);
+    pattern.AddLine(-0.0f, 32767, -32768, 32767, -1);
+    pattern.AddLine(1e30f, 1, 4, 5, 6);
+    std::string json;
+    AppendPatternJson(json, pattern);
+    EXPECT_EQ(json, JsonText(LibraryJson(pattern)));
+    std::string text;
+    AppendPatternText(text, pattern);
+    for (int i = 0; i < pattern.GetLineCount(); ++i) {
+        std::string line = Format("      %10.5f %6d", static_cast<double>(pattern.GetD(i)), pattern.GetIntensity(i));
+        if (IndicesGiven(pattern, i))
+            line += Format(" %5d %5d %5d", pattern.GetH(i), pattern.GetK(i), pattern.GetL(i));
+        EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos) << line;
+    }
+}
+
+} // namespace
+} // namespace norrvik

@@ -10,6 +10,7 @@
 #include "common/Files.h"
 #include "common/FolderChecks.h"
 #include "common/ProgressText.h"
+#include "common/StopSignals.h"
 #include "convert/ConversionReport.h"
 #include "convert/DryRun.h"
 #include "convert/FormatDetection.h"
@@ -307,9 +308,11 @@ public:
     std::string_view Example() const override { return "norrvik-cli convert --dry-run ./kandor-db ./tessaly-db"; }
     std::string_view ExitStatuses() const override
     {
-        return "0: converted\n1: failed or refused (the message says why; with --dry-run: the run would fail)\n"
-               "2: wrong arguments\n129, 130, 143: stopped by SIGHUP, Ctrl-C or SIGTERM after the entry at hand "
-               "(what was added stays)";
+        static const std::string text =
+            std::string("0: converted\n1: failed or refused (the message says why; with --dry-run: the run would "
+                        "fail)\n2: wrong arguments\n") +
+            StopExitStatusesText() + " after the entry at hand (what was added stays)";
+        return text;
     }
 
     void DeclareOptions(CLI::App& command) override

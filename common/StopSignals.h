@@ -14,6 +14,10 @@
 
 namespace norrvik {
 
+// The exit statuses of a run stopped by these requests, as a command's help
+// lists them ("129, 130, 143: stopped by ...").
+const char* StopExitStatusesText();
+
 class TStopSignals {
 public:
     // Clears any earlier request and installs the handlers; the previous

@@ -75,6 +75,11 @@ TStopSignals::~TStopSignals()
         ::close(wakeWrite_);
 }
 
+const char* StopExitStatusesText()
+{
+    return "129, 130, 143: stopped by SIGHUP, Ctrl-C or SIGTERM";
+}
+
 int TStopSignals::Requested()
 {
     return requested.load();

@@ -59,6 +59,11 @@ TStopSignals::~TStopSignals()
     ::SetConsoleCtrlHandler(OnControlEvent, FALSE);
 }
 
+const char* StopExitStatusesText()
+{
+    return "130, 143, 149: stopped by Ctrl-C, a closed console window (or a logoff, a shutdown) or Ctrl-Break";
+}
+
 int TStopSignals::Requested()
 {
     return requested.load();

@@ -5,7 +5,6 @@
 #include "cli/CommandSupport.h"
 #include "cli/DumpFormat.h"
 #include "cli/JsonOutput.h"
-#include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceCodes.h"
@@ -14,7 +13,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <charconv>
 #include <utility>
 
 namespace norrvik {
@@ -22,16 +20,11 @@ namespace norrvik {
 namespace {
 
 // The database's texts are Windows-1252; the terminal wants UTF-8.
-std::string Shown(std::string_view bytes)
-{
-    return Windows1252ToUtf8(bytes);
-}
-
 nlohmann::json HeaderJson(TReferenceDatabase& database)
 {
     return {{"database", database.DatabaseName()},
-            {"version", Shown(database.Version())},
-            {"title", Shown(database.Title())},
+            {"version", Windows1252ToUtf8(database.Version())},
+            {"title", Windows1252ToUtf8(database.Title())},
             {"pattern_count", database.PatternCount()},
             {"user_pattern_count", database.UserPatternCount()}};
 }
@@ -91,8 +84,8 @@ std::string ReferenceCodeFormMessage(const std::string& code)
 void DumpHeader(TReferenceDatabase& database, std::ostream& out)
 {
     out << "Database:  " << database.DatabaseName() << '\n';
-    out << "Version:   " << Shown(database.Version()) << '\n';
-    out << "Title:     " << Shown(database.Title()) << '\n';
+    out << "Version:   " << Windows1252ToUtf8(database.Version()) << '\n';
+    out << "Title:     " << Windows1252ToUtf8(database.Title()) << '\n';
     out << "Patterns:  " << database.PatternCount() << " (" << database.UserPatternCount() << " user patterns)\n";
 }
 

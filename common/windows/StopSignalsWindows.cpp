@@ -18,6 +18,10 @@ namespace {
 
 std::atomic<int> requested{0};
 std::atomic<bool> handlerInstalled{false};
+// Set while a handler waits for the program's end. The system runs the
+// handlers holding the lock that SetConsoleCtrlHandler takes, so removing
+// the handler then would wait for ever.
+std::atomic<bool> handlerWaiting{false};
 
 int SignalFor(DWORD event)
 {
@@ -33,11 +37,16 @@ int SignalFor(DWORD event)
 
 BOOL WINAPI OnControlEvent(DWORD event)
 {
-    if (!handlerInstalled.load())
+    const bool waits = event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+    if (waits)
+        handlerWaiting.store(true); // before the check below, which the destructor does the other way round
+    if (!handlerInstalled.load()) {
+        handlerWaiting.store(false);
         return FALSE;
+    }
     int expected = 0;
     requested.compare_exchange_strong(expected, SignalFor(event)); // the first request is the one reported
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+    if (waits)
         ::Sleep(INFINITE); // the program's end ends this thread
     return TRUE;
 }
@@ -56,7 +65,10 @@ TStopSignals::TStopSignals() : saved_(std::make_unique<SavedHandlers>())
 TStopSignals::~TStopSignals()
 {
     handlerInstalled.store(false);
-    ::SetConsoleCtrlHandler(OnControlEvent, FALSE);
+    // A waiting handler holds the system's lock; it stays registered and,
+    // seeing no TStopSignals, lets the next event take its course.
+    if (!handlerWaiting.load())
+        ::SetConsoleCtrlHandler(OnControlEvent, FALSE);
 }
 
 const char* StopExitStatusesText()

@@ -1,6 +1,7 @@
 // Writer of Quorvane database file sets from plain data.
 #include "support/QuorvaneWriter.h"
 
+#include "common/Format.h"
 #include "support/TempFolder.h"
 
 #include <cstring>
@@ -116,6 +117,22 @@ QuorvanePattern MakeQuorvanePattern(const std::string& patternNumber, const std:
     pattern.formula = formula;
     pattern.lines = std::move(lines);
     return pattern;
+}
+
+QuorvaneDatabase ManyQuorvanePatterns(long count)
+{
+    QuorvaneDatabase database;
+    database.referenceDatabase = true;
+    for (long n = 0; n < count; ++n) {
+        std::vector<QuorvaneLine> lines;
+        for (long l = 0; l < 60; ++l)
+            lines.push_back({0.7 + static_cast<double>((n * 61 + l * 977) % 100000) / 10000.0,
+                             static_cast<std::int16_t>(1 + (n + l * 37) % 999)});
+        database.patterns.push_back(MakeQuorvanePattern(Format("%02ld-%04ld", n / 10000, n % 10000),
+                                                        QuorvaneNames({{'M', Format("mineral %ld", n)}}), "SI O2",
+                                                        std::move(lines)));
+    }
+    return database;
 }
 
 std::string QuorvaneNames(const std::vector<std::pair<char, std::string>>& items)

@@ -53,6 +53,10 @@ struct QuorvaneDatabase {
 QuorvanePattern MakeQuorvanePattern(const std::string& patternNumber, const std::string& names,
                                     const std::string& formula, std::vector<QuorvaneLine> lines);
 
+// A PDF1 reference database of `count` patterns of 60 lines each, numbered
+// 00-0000, 00-0001, ...: a source whose conversion runs for some seconds.
+QuorvaneDatabase ManyQuorvanePatterns(long count);
+
 // The names record text of tagged items: {{'M', "quartz"}, {'C', "silica"}}
 // gives "quartz~M~silica~C~".
 std::string QuorvaneNames(const std::vector<std::pair<char, std::string>>& items);

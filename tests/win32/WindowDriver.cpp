@@ -12,7 +12,6 @@
 //
 // Exit status 0 when the step was done, 1 when it timed out or failed.
 #include "app/win32/ControlIds.h"
-#include "common/Format.h"
 #include "support/QuorvaneWriter.h"
 
 #include <windows.h>
@@ -81,21 +80,10 @@ int Click(HWND window, const std::wstring& name)
     return 0;
 }
 
-// N reference patterns of 60 lines each, numbered 00-0000, 00-0001, ...
+// N reference patterns (norrvik::test::ManyQuorvanePatterns).
 int MakeSource(const std::filesystem::path& folder, long count)
 {
-    norrvik::test::QuorvaneDatabase database;
-    database.referenceDatabase = true;
-    for (long n = 0; n < count; ++n) {
-        std::vector<norrvik::test::QuorvaneLine> lines;
-        for (long l = 0; l < 60; ++l)
-            lines.push_back({0.7 + static_cast<double>((n * 61 + l * 977) % 100000) / 10000.0,
-                             static_cast<std::int16_t>(1 + (n + l * 37) % 999)});
-        database.patterns.push_back(norrvik::test::MakeQuorvanePattern(
-            norrvik::Format("%02ld-%04ld", n / 10000, n % 10000),
-            norrvik::test::QuorvaneNames({{'M', norrvik::Format("mineral %ld", n)}}), "SI O2", std::move(lines)));
-    }
-    norrvik::test::WriteQuorvaneDatabase(folder, database);
+    norrvik::test::WriteQuorvaneDatabase(folder, norrvik::test::ManyQuorvanePatterns(count));
     return 0;
 }
 

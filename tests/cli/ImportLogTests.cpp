@@ -1,0 +1,76 @@
+// The import log through the program: the re-import guard knows a folder
+// however it is typed, and history lists what each run did.
+#include "CliRun.h"
+
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+
+namespace norrvik {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RunCommand;
+
+// Runs in `folder` as the working folder, then returns to the one before.
+class TWorkingFolder {
+public:
+    explicit TWorkingFolder(const fs::path& folder) : before_(fs::current_path()) { fs::current_path(folder); }
+    ~TWorkingFolder() { fs::current_path(before_); }
+
+private:
+    fs::path before_;
+};
+
+TEST(ImportLog, TheGuardKnowsTheFolderHoweverItIsTypedAndHistoryListsTheRun)
+{
+    test::TempFolder temp;
+    const fs::path data = temp.Path() / "data";
+    fs::create_directories(data);
+    fs::copy(test::Sample("kandor"), data / "kandor");
+    std::error_code noLinks; // a system without symbolic links (Windows without the right) tests the rest
+    fs::create_directory_symlink(data / "kandor", temp.Path() / "link", noLinks);
+    const std::string target = temp.Text("db");
+    ASSERT_EQ(RunCommand({"convert", "-q", (data / "kandor").string(), target}).status, 0);
+
+    // The working folder each text is typed in, and the text.
+    std::vector<std::pair<fs::path, std::string>> spellings = {
+        {temp.Path(), (data / "kandor").string() + "/"},
+        {temp.Path(), "data/kandor"},
+        {data, "./kandor/"},
+        {data / "kandor", "."},
+        {data, "../data/kandor/../kandor"},
+    };
+    if (!noLinks) {
+        spellings.emplace_back(temp.Path(), "link");
+        spellings.emplace_back(temp.Path(), (temp.Path() / "link").string() + "/");
+    }
+    // Another letter case, where the file system ignores it.
+    if (fs::exists(temp.Path() / "DATA" / "KANDOR"))
+        spellings.emplace_back(temp.Path(), "DATA/Kandor");
+    for (const auto& [folder, text] : spellings) {
+        SCOPED_TRACE(text);
+        const TWorkingFolder working(folder);
+        const test::CliResult result = RunCommand({"convert", "-q", "--skip-reimport", text, target});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find("already holds 5 patterns imported from"), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("The last import from there was run 1 on "), std::string::npos) << result.err;
+    }
+
+    const test::CliResult history = RunCommand({"history", "--json", "--run", "1", target});
+    ASSERT_EQ(history.status, 0) << history.err;
+    const nlohmann::json run = nlohmann::json::parse(history.out);
+    EXPECT_EQ(run["outcome"], "completed");
+    EXPECT_EQ(run["new_database"], true);
+    EXPECT_EQ(run["source"]["path"], fs::weakly_canonical(data / "kandor").string());
+    ASSERT_EQ(run["entries"].size(), 5u);
+    EXPECT_EQ(run["entries"][0]["code"], "99-000-0001");
+    EXPECT_EQ(run["entries"][0]["result"], "added");
+    EXPECT_EQ(RunCommand({"history", "--run", "2", target}).status, 1);
+}
+
+} // namespace
+} // namespace norrvik

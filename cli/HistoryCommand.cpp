@@ -99,7 +99,7 @@ public:
     int Run(const TCommandContext& context) override
     {
         RefuseFileAsDatabaseFolder(folder_);
-        const std::vector<TImportRun> runs = ReadImportLog(PathFromText(folder_));
+        const std::vector<TImportRun> runs = ReadImportLog(PathFromText(folder_), run_ != 0 ? LogDetail::Entries : LogDetail::Runs);
         if (run_ != 0)
             return ShowRun(runs, context);
         if (json_) {

@@ -17,7 +17,7 @@ namespace {
 std::vector<TImportRun> RunsFrom(const std::string& newFolder, const std::string& oldFolder)
 {
     const TImportSource source = DescribeImportSource(oldFolder);
-    std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(PathFromText(newFolder)));
+    std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(PathFromText(newFolder), LogDetail::Runs));
     runs.erase(std::remove_if(runs.begin(), runs.end(),
                               [&](const TImportRun& run) { return !SameImportSource(run.Source, source); }),
                runs.end());
@@ -68,7 +68,7 @@ std::optional<TStoppedRun> FindStoppedRun(const FormatInfo& format, const std::s
 {
     if (!IsUserDatabaseConversion(format, oldFolder) || !IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder)))
         return std::nullopt;
-    const std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(PathFromText(newFolder)));
+    const std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(PathFromText(newFolder), LogDetail::Runs));
     if (runs.empty())
         return std::nullopt;
     const TImportRun& last = runs.back();

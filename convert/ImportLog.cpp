@@ -6,12 +6,14 @@
 #include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Platform.h"
+#include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -110,6 +112,8 @@ void ReadEnd(const nlohmann::json& line, TImportRun& run)
 
 void ReadEntry(const nlohmann::json& line, TImportRun& run)
 {
+    if (line.value("result", "").rfind("added", 0) == 0)
+        ++run.EntriesStored;
     TImportEntry entry;
     std::string result;
     Take(line, "entry", entry.Entry);
@@ -162,7 +166,9 @@ std::string UtcTimeText()
     return text;
 }
 
-nlohmann::json BeginJson(const TImportRun& run)
+using OrderedJson = nlohmann::ordered_json;
+
+OrderedJson BeginJson(const TImportRun& run)
 {
     return {{"run", run.Number},
             {"event", "begin"},
@@ -178,9 +184,9 @@ nlohmann::json BeginJson(const TImportRun& run)
             {"finishes", run.Finishes}};
 }
 
-nlohmann::json EndJson(const TImportRun& run)
+OrderedJson EndJson(const TImportRun& run)
 {
-    nlohmann::json json{{"run", run.Number},
+    OrderedJson json{{"run", run.Number},
                         {"event", "end"},
                         {"time", run.EndTime.empty() ? UtcTimeText() : run.EndTime},
                         {"outcome", ImportOutcomeName(run.Outcome)},
@@ -198,9 +204,44 @@ nlohmann::json EndJson(const TImportRun& run)
 // A line of the log: the JSON on one line (texts that are not valid UTF-8,
 // such as 8-bit names of an old database, are written with replacement
 // characters rather than refused).
-std::string LogLine(const nlohmann::json& json)
+std::string LogLine(const OrderedJson& json)
 {
-    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return json.dump(-1, ' ', false, OrderedJson::error_handler_t::replace) + "\n";
+}
+
+// A JSON string of a valid UTF-8 text, appended.
+void AppendJsonString(std::string& out, std::string_view text)
+{
+    constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+// An entry line, written by hand: a conversion of a reference database
+// writes one per pattern, a hundred thousand and more.
+void AppendEntryLine(std::string& out, int run, const TImportEntry& entry)
+{
+    out += "{\"run\":" + std::to_string(run) + ",\"event\":\"entry\",\"entry\":" + std::to_string(entry.Entry) +
+           ",\"name\":";
+    AppendJsonString(out, ValidUtf8(entry.Name));
+    out += ",\"code\":";
+    AppendJsonString(out, ValidUtf8(entry.Code));
+    out += ",\"result\":\"";
+    out += EntryResultName(entry.Result);
+    out += "\"}\n";
 }
 
 } // namespace
@@ -232,14 +273,29 @@ bool SameImportSource(const TImportSource& first, const TImportSource& second)
     return !first.Path.empty() && first.Path == second.Path;
 }
 
-long TImportRun::StoredEntries() const
+namespace {
+
+// An entry line as this program writes it: its run, and whether it stored
+// a pattern, read without parsing the line (nothing for any other line).
+std::optional<std::pair<int, bool>> QuickEntryLine(std::string_view line)
 {
-    return static_cast<long>(std::count_if(Entries.begin(), Entries.end(), [](const TImportEntry& entry) {
-        return entry.Result == EntryResult::Added || entry.Result == EntryResult::AddedWithoutLines;
-    }));
+    constexpr std::string_view kStart = "{\"run\":";
+    constexpr std::string_view kEvent = ",\"event\":\"entry\",";
+    if (line.substr(0, kStart.size()) != kStart)
+        return std::nullopt;
+    int run = 0;
+    const auto [end, error] = std::from_chars(line.data() + kStart.size(), line.data() + line.size(), run);
+    const std::size_t at = static_cast<std::size_t>(end - line.data());
+    if (error != std::errc() || line.substr(at, kEvent.size()) != kEvent)
+        return std::nullopt;
+    const bool stored = line.ends_with("\"result\":\"added\"}") ||
+                        line.ends_with("\"result\":\"added without lines\"}");
+    return std::pair{run, stored};
 }
 
-std::vector<TImportRun> ReadImportLog(const std::filesystem::path& folder)
+} // namespace
+
+std::vector<TImportRun> ReadImportLog(const std::filesystem::path& folder, LogDetail detail)
 {
     const std::optional<std::string> text = ReadWholeRegularFile(LogPath(folder));
     std::vector<TImportRun> runs;
@@ -251,12 +307,18 @@ std::vector<TImportRun> ReadImportLog(const std::filesystem::path& folder)
         const std::size_t end = text->find('\n', start);
         if (end == std::string::npos)
             break; // a torn last line
-        const nlohmann::json line = nlohmann::json::parse(text->begin() + static_cast<std::ptrdiff_t>(start),
-                                                          text->begin() + static_cast<std::ptrdiff_t>(end), nullptr,
-                                                          false);
+        const std::string_view text_line(text->data() + start, end - start);
+        start = end + 1;
+        if (detail == LogDetail::Runs) {
+            if (const auto entry = QuickEntryLine(text_line)) {
+                if (const auto place = places.find(entry->first); place != places.end() && entry->second)
+                    ++runs[place->second].EntriesStored;
+                continue;
+            }
+        }
+        const nlohmann::json line = nlohmann::json::parse(text_line.begin(), text_line.end(), nullptr, false);
         if (line.is_object())
             ReadLine(line, runs, places);
-        start = end + 1;
     }
     return runs;
 }
@@ -276,7 +338,7 @@ TImportLogWriter::TImportLogWriter(std::filesystem::path folder) : path_(LogPath
 
 int TImportLogWriter::NextRunNumber() const
 {
-    const std::vector<TImportRun> runs = ReadImportLog(path_.parent_path());
+    const std::vector<TImportRun> runs = ReadImportLog(path_.parent_path(), LogDetail::Runs);
     int last = 0;
     for (const TImportRun& run : runs)
         last = std::max(last, run.Number);
@@ -294,12 +356,7 @@ void TImportLogWriter::WriteEntries(int run, const std::vector<TImportEntry>& en
         return;
     std::string lines;
     for (const TImportEntry& entry : entries)
-        lines += LogLine({{"run", run},
-                          {"event", "entry"},
-                          {"entry", entry.Entry},
-                          {"name", entry.Name},
-                          {"code", entry.Code},
-                          {"result", EntryResultName(entry.Result)}});
+        AppendEntryLine(lines, run, entry);
     AppendLines(lines);
 }
 

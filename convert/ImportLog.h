@@ -91,17 +91,24 @@ struct TImportRun {
     // then held.
     std::optional<long> RestoredPatterns;
     bool Undone = false;
+    // The entry lines, when they were read (LogDetail::Entries).
     std::vector<TImportEntry> Entries;
+    // Entry lines of patterns this run stored (read in either detail).
+    long EntriesStored = 0;
 
-    // Patterns on record as stored by this run (entry lines).
-    long StoredEntries() const;
+    long StoredEntries() const { return EntriesStored; }
 };
+
+// How much of the log to read: the runs alone (their entry lines counted,
+// not kept: a log of a large reference conversion holds one per pattern),
+// or their entries too.
+enum class LogDetail { Runs, Entries };
 
 // The runs of the log in `folder` (its database folder), in order. No log: no
 // runs. Lines that cannot be read (a torn last line, a line another program
 // wrote) are passed over. Raises EInOutError naming the file when it exists
 // but cannot be read.
-std::vector<TImportRun> ReadImportLog(const std::filesystem::path& folder);
+std::vector<TImportRun> ReadImportLog(const std::filesystem::path& folder, LogDetail detail = LogDetail::Entries);
 
 // The runs of the database as it stands: those since the last run that
 // created the database, undone runs left out.

@@ -23,7 +23,7 @@ void TImportRecorder::NoteStoppedRunBeforeOpen()
 void TImportRecorder::Begin(TReferenceDatabase& target, bool created, SourceFormat format,
                             const std::string& oldFolder, const TResumePoint& resume)
 {
-    const std::vector<TImportRun> runs = ReadImportLog(PathFromText(folder_));
+    const std::vector<TImportRun> runs = ReadImportLog(PathFromText(folder_), LogDetail::Runs);
     if (stoppedRunThere_ && !runs.empty() && runs.back().Outcome == ImportOutcome::Interrupted &&
         !runs.back().RestoredPatterns)
         writer_.WriteRestored(runs.back().Number, target.PatternCount());

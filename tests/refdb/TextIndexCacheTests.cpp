@@ -163,6 +163,39 @@ TEST(TextIndexCacheTest, RankedQuickSortMakesTheExchangesOfTheLiteralOne)
     }
 }
 
+// Add after add against the literal quicksort, the marks kept from sort to
+// sort: runs of equal ranks of every length up to a few hundred, each add a
+// value of a run's rank or a new one between runs or beyond either end.
+TEST(TextIndexCacheTest, RankedQuickSortFollowsTheLiteralOneAddAfterAdd)
+{
+    const auto literal = [](std::vector<std::uint64_t>& keys) {
+        IndexQuickSort(keys, [](std::uint64_t a, std::uint64_t b) { return (a >> 32) < (b >> 32); });
+    };
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        std::mt19937 random(seed);
+        std::vector<std::uint64_t> keys;
+        std::uint64_t runs = 0;
+        while (keys.size() < 3000) {
+            const std::size_t length = 1 + (random() % 5 == 0 ? random() % 300 : random() % 14);
+            ++runs;
+            keys.insert(keys.end(), length, 2 * runs); // odd ranks stay free
+        }
+        for (std::size_t n = 0; n < keys.size(); ++n)
+            keys[n] = (keys[n] << 32) | n;
+        std::vector<std::uint64_t> expected = keys;
+        RankedKeyMarks marks;
+        for (int add = 0; add < 40; ++add) {
+            const std::uint64_t rank = add % 7 == 0 ? (add % 2 == 0 ? 1 : 2 * runs + 1) : 1 + random() % (2 * runs + 1);
+            const std::uint64_t key = (rank << 32) | keys.size();
+            keys.push_back(key);
+            expected.push_back(key);
+            literal(expected);
+            QuickSortRankedKeys(keys, marks);
+            ASSERT_EQ(keys, expected) << "seed " << seed << ", add " << add;
+        }
+    }
+}
+
 TEST(TextIndexCacheTest, AppendedEntryIsHeldOnlyWhenItReadsBackAsWritten)
 {
     const auto plain = ReadBackIndexEntry(7, "Red");

@@ -58,6 +58,18 @@ public:
         return begin - 1;
     }
 
+    // The `count` bits (fewer than 64) from `from` on, the first lowest.
+    std::uint64_t Bits(std::size_t from, std::size_t count) const
+    {
+        if (count == 0)
+            return 0;
+        const std::size_t shift = from % 64;
+        std::uint64_t bits = words_[from / 64] >> shift;
+        if (shift + count > 64)
+            bits |= words_[from / 64 + 1] << (64 - shift);
+        return bits & ((std::uint64_t{1} << count) - 1);
+    }
+
 private:
     std::vector<std::uint64_t>& words_;
 };
@@ -163,19 +175,24 @@ public:
     void Reverse(std::ptrdiff_t lo, std::ptrdiff_t hi) { std::reverse(At(lo), At(hi + 1)); }
 
     // Puts keys lo..hi (of one rank) in the order `order` gives: position
-    // lo + k receives the key from lo + order[k]. False when none moves.
-    bool Rearrange(std::ptrdiff_t lo, const std::vector<std::uint32_t>& order)
+    // lo + k receives the key from lo + order[k]. The orders given are
+    // those of EqualRangeOrder, which move a key whenever there are two.
+    void Rearrange(std::ptrdiff_t lo, const std::vector<std::uint32_t>& order)
     {
         // Kept from call to call: a new one per sort would take fresh pages
         // from the system each time.
         thread_local std::vector<std::uint64_t> old;
         old.assign(At(lo), At(lo + static_cast<std::ptrdiff_t>(order.size())));
-        bool moved = false;
-        for (std::size_t k = 0; k < order.size(); ++k) {
-            keys_[static_cast<std::size_t>(lo) + k] = old[order[k]];
-            moved = moved || order[k] != k;
-        }
-        return moved;
+        std::uint64_t* const target = keys_.data() + lo;
+        for (std::size_t k = 0; k < order.size(); ++k)
+            target[k] = old[order[k]];
+    }
+
+    // The pairs (k, k + 1) of lo..hi (fewer than 64 pairs) that are marked
+    // unordered, as bits from lo on.
+    std::uint64_t UnorderedPairs(std::ptrdiff_t lo, std::ptrdiff_t hi) const
+    {
+        return unordered_.Bits(static_cast<std::size_t>(lo), static_cast<std::size_t>(hi - lo));
     }
 
     // The first position from i on whose rank is not below `pivot` (the
@@ -241,6 +258,8 @@ const std::vector<std::uint32_t>* EqualRangeOrder(std::size_t size)
         for (std::size_t k = 0; k < size; ++k)
             order[k] = static_cast<std::uint32_t>(k);
         IndexQuickSort(order, [](std::uint32_t, std::uint32_t) { return false; });
+        // Rearrange counts every order of two values or more as moving one.
+        NORRVIK_ASSERT(size < 2 || order[0] != 0, "An order of equal values leaves them in place");
         return order;
     };
     if (size < kSmall) {
@@ -312,29 +331,39 @@ private:
         if (marked_.StrictlyIncreasing(lo, hi))
             return;
         const bool ascending = knownAscending || marked_.Ascending(lo, hi);
+        if (ascending && hi - lo < 10) {
+            ReverseEqualRuns(lo, hi);
+            return;
+        }
         if (ascending && marked_.Rank(lo) == marked_.Rank(hi)) {
             if (const std::vector<std::uint32_t>* order = EqualRangeOrder(static_cast<std::size_t>(hi - lo + 1))) {
-                moved_ = marked_.Rearrange(lo, *order) || moved_;
+                marked_.Rearrange(lo, *order);
+                moved_ = true; // two values at least: the range is not strictly increasing
                 return;
             }
         }
         if (hi - lo < 10)
-            ascending ? RearrangeEqualRuns(lo, hi) : ExchangeSort(lo, hi);
+            ExchangeSort(lo, hi);
         else
             ascending ? SplitAscending(lo, hi) : Partition(lo, hi);
     }
 
     // A small ascending range: exchanges happen within each run of equal
-    // ranks alone, as in a range of that many equal values.
-    void RearrangeEqualRuns(std::ptrdiff_t lo, std::ptrdiff_t hi)
+    // ranks alone, as in a range of that many equal values, and fewer than
+    // 11 equal values end reversed (the first is exchanged with each later
+    // one in turn, which brings the last to the front and keeps the others
+    // in order behind it, and so on from the second). In an ascending range
+    // a pair is marked unordered exactly when its ranks are equal, so the
+    // runs are the stretches of marked pairs.
+    void ReverseEqualRuns(std::ptrdiff_t lo, std::ptrdiff_t hi)
     {
-        for (std::ptrdiff_t first = lo; first <= hi;) {
-            std::ptrdiff_t last = first;
-            while (last < hi && marked_.Rank(last + 1) == marked_.Rank(first))
-                ++last;
-            if (last > first)
-                moved_ = marked_.Rearrange(first, *EqualRangeOrder(static_cast<std::size_t>(last - first + 1))) || moved_;
-            first = last + 1;
+        std::uint64_t pairs = marked_.UnorderedPairs(lo, hi);
+        moved_ = moved_ || pairs != 0;
+        while (pairs != 0) {
+            const int first = std::countr_zero(pairs);
+            const int length = std::countr_one(pairs >> first); // pairs, one less than keys
+            marked_.Reverse(lo + first, lo + first + length);
+            pairs &= ~((((std::uint64_t{1} << length) - 1)) << first);
         }
     }
 
@@ -356,8 +385,8 @@ private:
         const std::ptrdiff_t exchanges = std::max<std::ptrdiff_t>(1, (end - first) / 2);
         marked_.Reverse(first, end - 1);
         moved_ = moved_ || end - first > 1;
-        pending_.push_back({first + exchanges, hi, true});
-        pending_.push_back({lo, end - 1 - exchanges, true});
+        Push({first + exchanges, hi, true});
+        Push({lo, end - 1 - exchanges, true});
     }
 
     void Partition(std::ptrdiff_t lo, std::ptrdiff_t hi)
@@ -375,8 +404,15 @@ private:
                 moved_ = moved_ || i != next;
             }
         } while (j > i);
-        pending_.push_back({i, hi, false});
-        pending_.push_back({lo, j, false});
+        Push({i, hi, false});
+        Push({lo, j, false});
+    }
+
+    // A range of one value or none makes no exchange: it is not kept.
+    void Push(const Range& range)
+    {
+        if (range.Hi > range.Lo)
+            pending_.push_back(range);
     }
 
     void Exchange(std::ptrdiff_t i, std::ptrdiff_t j)

@@ -128,17 +128,42 @@ TEST(TextIndexCacheTest, GenericQuickSortMakesTheSameExchanges)
 // The fast quicksort of ranked keys against the literal one, exchange for
 // exchange (the payload of each key is its first position): sorted arrays
 // with many equal ranks and one to three values appended, or one value put
-// at every position, and arrays in no order at all.
+// at every position, arrays in no order at all, and add after add with the
+// marks kept from sort to sort.
 TEST(TextIndexCacheTest, RankedQuickSortMakesTheExchangesOfTheLiteralOne)
 {
-    const auto expectSame = [](std::vector<std::uint64_t> keys, const std::string& what) {
+    const auto literal = [](std::vector<std::uint64_t>& keys) {
+        IndexQuickSort(keys, [](std::uint64_t a, std::uint64_t b) { return (a >> 32) < (b >> 32); });
+    };
+    const auto expectSame = [&literal](std::vector<std::uint64_t> keys, const std::string& what) {
         for (std::size_t n = 0; n < keys.size(); ++n)
             keys[n] = (keys[n] << 32) | n;
         std::vector<std::uint64_t> expected = keys;
-        IndexQuickSort(expected, [](std::uint64_t a, std::uint64_t b) { return (a >> 32) < (b >> 32); });
+        literal(expected);
         QuickSortRankedKeys(keys);
         ASSERT_EQ(keys, expected) << what;
     };
+    // Runs of every length up to a few hundred (odd ranks left free); each
+    // add of a run's rank, of a new one between runs or beyond either end.
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        std::mt19937 random(seed);
+        std::vector<std::uint64_t> keys;
+        for (std::uint64_t rank = 2; keys.size() < 3000; rank += 2)
+            keys.insert(keys.end(), 1 + (random() % 5 == 0 ? random() % 300 : random() % 14), rank << 32);
+        const std::uint64_t last = (keys.back() >> 32) + 1;
+        for (std::size_t n = 0; n < keys.size(); ++n)
+            keys[n] |= n;
+        std::vector<std::uint64_t> expected = keys;
+        RankedKeyMarks marks;
+        for (int add = 0; add < 40; ++add) {
+            const std::uint64_t rank = add % 7 == 0 ? (add % 2 == 0 ? 1 : last) : 1 + random() % last;
+            keys.push_back((rank << 32) | keys.size());
+            expected.push_back(keys.back());
+            literal(expected);
+            QuickSortRankedKeys(keys, marks);
+            ASSERT_EQ(keys, expected) << "add " << add << ", seed " << seed;
+        }
+    }
     for (unsigned seed = 1; seed <= 150; ++seed) {
         std::mt19937 random(seed);
         const std::size_t size = random() % (seed % 10 == 0 ? 2000 : 120);

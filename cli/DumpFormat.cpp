@@ -1,7 +1,8 @@
 // The text and JSON forms of one pattern for `dump`, appended to a string:
-// numbers by the program's own digit writers (the exact characters printf
-// and the JSON library give, checked against them on every float value by
-// bench/FixedDigitsCheck.cpp), texts that need escaping or hold non-ASCII
+// the text form's fixed decimals by the program's own digit writer (the
+// exact characters printf gives, checked on every float value by
+// bench/FixedDigitsCheck.cpp), JSON numbers through std::to_chars and the
+// JSON library's own digits, texts that need escaping or hold non-ASCII
 // bytes through the JSON library itself.
 #include "cli/DumpFormat.h"
 
@@ -283,56 +284,69 @@ void AppendJsonShown(std::string& out, std::string_view bytes)
     out.push_back('"');
 }
 
-} // namespace
+// The d-spacing as the shortest decimal that reads back as the same single-
+// precision value, held in a double that JSON prints with those digits.
+double ShortestDecimal(float d)
+{
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text, d);
+    double value = d;
+    std::from_chars(text, written.ptr, value);
+    return value;
+}
 
-// The float's shortest decimal (through to_chars) laid out by the JSON
-// library's own rule of fixed or exponent form.
-void AppendJsonDSpacing(std::string& out, float value)
+void AppendJsonNumber(std::string& out, double value)
 {
     if (!std::isfinite(value)) {
         out.append("null");
         return;
     }
-    char text[48];
-    char* digits = text;
-    if (std::signbit(value)) {
-        *digits++ = '-';
-        value = -value;
+    char digits[64];
+    out.append(digits, nlohmann::detail::to_chars(digits, digits + sizeof digits, value));
+}
+
+// Texts made of float values (a d-spacing as JSON shows it), the last ones
+// met kept by the float's bits: databases repeat their d-spacings often,
+// and making the shortest digits twice over is most of a line's cost. (The
+// JSON library's digits of a double are not always the shortest, so they
+// are not made from the float's own shortest digits.)
+class TFloatTexts {
+public:
+    template <typename Make>
+    void Append(std::string& out, float value, Make make)
+    {
+        const auto bits = std::bit_cast<std::uint32_t>(value);
+        Kept& slot = kept_[(bits * 2654435761u) >> (32 - kSlotBits)];
+        if (slot.Size == 0 || slot.Bits != bits) {
+            std::string text;
+            make(text, value);
+            if (text.size() > sizeof slot.Text) {
+                out.append(text);
+                return;
+            }
+            slot.Bits = bits;
+            slot.Size = static_cast<std::uint8_t>(text.size());
+            std::copy(text.begin(), text.end(), slot.Text);
+        }
+        out.append(slot.Text, slot.Size);
     }
-    if (value == 0.0f) {
-        out.append(text, digits).append("0.0");
-        return;
-    }
-    // The shortest form to_chars picks, fixed ("843799232", "0.00123") or
-    // exponent ("1e+30"): its digits without the zeros before and after
-    // them, and where the decimal point falls among them.
-    char shortest[64];
-    const char* const written = std::to_chars(shortest, shortest + sizeof shortest, value).ptr;
-    int count = 0;
-    int point = -1; // digits before the point, counted from the first digit written
-    int leading = 0; // zeros before the first other digit
-    const char* at = shortest;
-    for (; at < written && *at != 'e'; ++at) {
-        if (*at == '.')
-            point = leading + count;
-        else if (*at == '0' && count == 0)
-            ++leading;
-        else
-            digits[count++] = *at;
-    }
-    if (point < 0)
-        point = leading + count;
-    while (count > 1 && digits[count - 1] == '0')
-        --count;
-    int exponent = 0;
-    if (at < written) {
-        at += at + 1 < written && at[1] == '+' ? 2 : 1;
-        std::from_chars(at, written, exponent);
-    }
-    const int decimalPoint = point - leading + exponent; // of the digits kept
-    const char* const end = nlohmann::detail::dtoa_impl::format_buffer(
-        digits, count, decimalPoint - count, -4, std::numeric_limits<double>::digits10);
-    out.append(text, static_cast<std::size_t>(end - text));
+
+private:
+    static constexpr int kSlotBits = 16;
+    struct Kept {
+        std::uint32_t Bits = 0;
+        std::uint8_t Size = 0; // 0: nothing kept
+        char Text[27];
+    };
+    std::vector<Kept> kept_ = std::vector<Kept>(std::size_t{1} << kSlotBits);
+};
+
+} // namespace
+
+void AppendJsonDSpacing(std::string& out, float d)
+{
+    thread_local TFloatTexts texts;
+    texts.Append(out, d, [](std::string& text, float value) { AppendJsonNumber(text, ShortestDecimal(value)); });
 }
 
 namespace {

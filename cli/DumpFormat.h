@@ -21,7 +21,8 @@ void AppendFixedFloat(std::string& out, float value, int width, int precision);
 
 // Appends a d-spacing as dump --json gives it: the JSON library's text of
 // the double nearest to the shortest decimal that reads back as the same
-// float; null for NaN and infinities, which JSON lacks.
+// float (the texts of the values met last kept); null for NaN and
+// infinities, which JSON lacks.
 void AppendJsonDSpacing(std::string& out, float value);
 
 // Appends the pattern as the text form shows it: a blank line, its code,

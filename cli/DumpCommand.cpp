@@ -19,6 +19,31 @@ namespace norrvik {
 
 namespace {
 
+// The patterns' texts are gathered and written in pieces of about this
+// size: one write per pattern costs more than making its text.
+constexpr std::size_t kOutputPiece = 256 * 1024;
+
+// Appends pattern n by `append` to `text` and writes the text once it is a
+// whole piece. A pattern that cannot be read adds nothing: what the
+// patterns before it made is written, and the error goes on.
+template <typename Append>
+void AppendPatternOrFlush(std::string& text, std::ostream& out, Append append)
+{
+    const std::size_t before = text.size();
+    try {
+        append(text);
+    } catch (...) {
+        text.resize(before);
+        out << text;
+        text.clear();
+        throw;
+    }
+    if (text.size() >= kOutputPiece) {
+        out << text;
+        text.clear();
+    }
+}
+
 // The database's texts are Windows-1252; the terminal wants UTF-8.
 nlohmann::json HeaderJson(TReferenceDatabase& database)
 {
@@ -46,12 +71,13 @@ void DumpDatabaseJson(TReferenceDatabase& database, const std::optional<std::str
     try {
         if (code)
             out << one;
-        std::string pattern;
-        for (std::int32_t n = 1; !code && n <= database.PatternCount(); ++n) {
-            pattern.assign(n > 1 ? "," : "");
-            AppendPatternJson(pattern, database.GetPattern(n)); // read before the comma is written
-            out << pattern;
-        }
+        std::string patterns; // kept from piece to piece, its room with it
+        for (std::int32_t n = 1; !code && n <= database.PatternCount(); ++n)
+            AppendPatternOrFlush(patterns, out, [&](std::string& text) {
+                const TReferencePattern& pattern = database.GetPattern(n); // read before the comma is written
+                AppendPatternJson(text.append(n > 1 ? "," : ""), pattern);
+            });
+        out << patterns;
     } catch (const std::exception& error) {
         out << "]," << JsonText({{"error", MessageOf(error)}}).substr(1) << '\n';
         throw;
@@ -115,12 +141,11 @@ void DumpDatabase(const std::string& folder, const std::optional<std::string>& c
     }
     DumpHeader(database, out);
     const std::int32_t count = database.PatternCount();
-    std::string text; // kept from pattern to pattern, its room with it
-    for (std::int32_t n = 1; n <= count; ++n) {
-        text.clear();
-        AppendPatternText(text, database.GetPattern(n));
-        out << text;
-    }
+    std::string patterns; // kept from piece to piece, its room with it
+    for (std::int32_t n = 1; n <= count; ++n)
+        AppendPatternOrFlush(patterns, out,
+                             [&](std::string& text) { AppendPatternText(text, database.GetPattern(n)); });
+    out << patterns;
 }
 
 namespace {

@@ -1,12 +1,16 @@
 // The text and JSON forms of one pattern for `dump`, appended to a string:
-// numbers through std::to_chars (the exact digits printf and the JSON
-// library give), texts that need escaping or hold non-ASCII bytes through
-// the JSON library itself.
+// the text form's fixed decimals by the program's own digit writer (the
+// exact characters printf gives, checked on every float value by
+// bench/FixedDigitsCheck.cpp), JSON numbers through std::to_chars and the
+// JSON library's own digits, texts that need escaping or hold non-ASCII
+// bytes through the JSON library itself.
 #include "cli/DumpFormat.h"
 
 #include "cli/JsonOutput.h"
+#include "common/ByteOrder.h"
 #include "common/Format.h"
 #include "common/Text.h"
+#include "refdb/PatternLayout.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/ReferencePattern.h"
 
@@ -14,6 +18,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -21,22 +26,27 @@ namespace norrvik {
 
 namespace {
 
+namespace layout = pattern_layout;
+
 // The database's texts are Windows-1252; the terminal wants UTF-8.
-std::string Shown(std::string_view bytes)
+void AppendShown(std::string& out, std::string_view bytes)
 {
-    return Windows1252ToUtf8(bytes);
+    AppendWindows1252AsUtf8(out, bytes);
 }
 
-std::vector<std::string_view> SubfileCodeList(std::uint32_t mask)
+// The codes of the subfiles in the mask, in table order, each after
+// `separator` but the first: false when the mask names none.
+bool AppendSubfileCodes(std::string& out, std::uint32_t mask, std::string_view separator, std::string_view quote)
 {
-    std::vector<std::string_view> codes;
+    bool first = true;
     for (std::size_t bit = 0; bit < kSubfileCount; ++bit) {
         if ((mask & (std::uint32_t{1} << bit)) == 0)
             continue;
         const std::string_view row = SubfileTable[bit];
-        codes.push_back(row.substr(0, row.find('=')));
+        out.append(first ? "" : separator).append(quote).append(row.substr(0, row.find('='))).append(quote);
+        first = false;
     }
-    return codes;
+    return !first;
 }
 
 // The four text lists of a pattern with their titles and JSON names.
@@ -61,22 +71,217 @@ const std::vector<std::string>& ListNamed(const TReferencePattern& pattern, std:
     return none;
 }
 
-// A line's Miller indices, when the pattern gives them: old databases store
-// -128 for an index not known, and user databases 0 0 0 (no reflection has
-// those indices).
-struct TMillerIndices {
-    std::int16_t h, k, l;
+// One line of a pattern as its record holds it: old databases store -128
+// for a Miller index not known, and user databases 0 0 0 (no reflection
+// has those indices).
+struct TLineFields {
+    float d;
+    std::int16_t intensity, h, k, l;
 
-    bool Given() const
+    bool IndicesGiven() const
     {
-        constexpr std::int16_t kUnknown = -128;
-        return h != kUnknown && k != kUnknown && l != kUnknown && (h != 0 || k != 0 || l != 0);
+        return h != kUnknownMillerIndex && k != kUnknownMillerIndex && l != kUnknownMillerIndex &&
+               (h != 0 || k != 0 || l != 0);
     }
 };
 
-TMillerIndices IndicesOf(const TReferencePattern& pattern, int line)
+// Line i (below the pattern's line count), read from the record at once:
+// a listing reads millions of them.
+TLineFields LineAt(const PatternRecord& record, std::size_t i)
 {
-    return {pattern.GetH(line), pattern.GetK(line), pattern.GetL(line)};
+    return {ReadF32LE(record, layout::DOffset(i)), ReadI16LE(record, layout::IntensityOffset(i)),
+            ReadI16LE(record, layout::HOffset(i)), ReadI16LE(record, layout::KOffset(i)),
+            ReadI16LE(record, layout::LOffset(i))};
+}
+
+// The digits of `value` (with its sign) written backwards so that they end
+// at `end`: where they begin. At most 20 characters.
+char* IntegerBefore(char* end, long long value)
+{
+    auto magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    do {
+        *--end = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+        *--end = '-';
+    return end;
+}
+
+// Blanks before `first` up to `width` characters ending at `end`, as printf
+// pads a field on the left.
+char* PaddedBefore(char* first, const char* end, int width)
+{
+    while (end - first < width)
+        *--first = ' ';
+    return first;
+}
+
+// printf's "%.*f" of a float (precision 0 to 9) written backwards to end at
+// `end` (at most 22 characters): where it begins; nothing for a value that
+// is not finite or has too many digits before the point for 64 bits.
+// value = mantissa * 2^exponent exactly, so value * 10^precision is an
+// integer division by a power of two, rounded half to even as printf rounds
+// the exact binary value.
+char* FixedFloatBefore(char* end, float value, int precision)
+{
+    constexpr std::uint64_t kPowersOfTen[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000,
+                                              1000000000};
+    constexpr int kPowerBits[] = {0, 4, 7, 10, 14, 17, 20, 24, 27, 30}; // 10^p < 2^bits
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    const int biased = static_cast<int>((bits >> 23) & 0xffu);
+    const std::uint64_t mantissa = (bits & 0x7fffffu) | (biased == 0 ? 0u : 0x800000u);
+    const int exponent = std::max(biased, 1) - 150;
+    // The product of the 24-bit mantissa, 10^precision and 2^exponent fits 63 bits.
+    if (biased == 0xff || precision < 0 || precision > 9 || exponent > 63 - 24 - kPowerBits[precision])
+        return nullptr;
+    const std::uint64_t scaled = mantissa * kPowersOfTen[precision]; // below 2^54
+    std::uint64_t units = 0;                                        // value * 10^precision, rounded
+    if (exponent >= 0) {
+        units = scaled << exponent;
+    } else if (exponent > -56) { // from 2^-56 on, scaled is below half a unit
+        const int shift = -exponent;
+        units = scaled >> shift;
+        const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+        if (rest > half || (rest == half && (units & 1) != 0))
+            ++units;
+    }
+    for (int i = 0; i < precision; ++i, units /= 10)
+        *--end = static_cast<char>('0' + units % 10);
+    if (precision > 0)
+        *--end = '.';
+    do {
+        *--end = static_cast<char>('0' + units % 10);
+        units /= 10;
+    } while (units != 0);
+    if ((bits >> 31) != 0)
+        *--end = '-'; // printf keeps the sign of -0 and of what rounds to it
+    return end;
+}
+
+// `value` right-aligned in `width` characters, as printf's "%*d".
+void AppendInteger(std::string& out, long long value, int width = 0)
+{
+    char text[24];
+    const char* first = IntegerBefore(text + sizeof text, value);
+    const std::ptrdiff_t length = text + sizeof text - first;
+    out.append(static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, width - length)), ' ');
+    out.append(first, static_cast<std::size_t>(length));
+}
+
+void AppendLine(std::string& out, std::string_view first, std::string_view second = {})
+{
+    out.append(first);
+    out.append(second);
+    out.push_back('\n');
+}
+
+void AppendShownLine(std::string& out, std::string_view first, std::string_view bytes)
+{
+    out.append(first);
+    AppendShown(out, bytes);
+    out.push_back('\n');
+}
+
+void AppendNames(std::string& out, const TReferencePattern& pattern)
+{
+    const int count = pattern.GetNameCount();
+    if (count == 0)
+        AppendLine(out, "  Names:    none");
+    for (int i = 0; i < count; ++i) {
+        const PatternName name = pattern.GetNameAt(i);
+        out.append(i == 0 ? "  Names:    " : "            ");
+        out.push_back(name.TypeLetter);
+        AppendShownLine(out, " ", name.Text);
+    }
+}
+
+// One line of the table as "      %10.5f %6d[ %5d %5d %5d]\n" gives it,
+// made backwards in a buffer and appended at once.
+void AppendLineRow(std::string& out, const TLineFields& line)
+{
+    char row[96];
+    char* const end = row + sizeof row;
+    char* first = end;
+    *--first = '\n';
+    if (line.IndicesGiven())
+        for (const std::int16_t index : {line.l, line.k, line.h}) {
+            first = PaddedBefore(IntegerBefore(first, index), first, 5);
+            *--first = ' ';
+        }
+    first = PaddedBefore(IntegerBefore(first, line.intensity), first, 6);
+    *--first = ' ';
+    char* const d = FixedFloatBefore(first, line.d, 5);
+    if (d == nullptr) {
+        out.append("      ");
+        AppendFixed(out, static_cast<double>(line.d), 10, 5);
+        out.append(first, end);
+        return;
+    }
+    first = PaddedBefore(d, first, 10) - 6;
+    std::fill_n(first, 6, ' ');
+    out.append(first, end);
+}
+
+void AppendLines(std::string& out, const TReferencePattern& pattern)
+{
+    const int count = pattern.GetLineCount();
+    out.append("  Lines:    ");
+    AppendInteger(out, count);
+    out.push_back('\n');
+    if (count == 0)
+        return;
+    AppendLine(out, "           d (\u00C5)      I     h     k     l");
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i)
+        AppendLineRow(out, LineAt(pattern.Record(), i));
+}
+
+void AppendTextLists(std::string& out, const TReferencePattern& pattern)
+{
+    for (const auto& [list, title, key] : kTextLists) {
+        const std::vector<std::string>& lines = pattern.GetTextList(list);
+        if (lines.empty())
+            continue;
+        out.append("  ");
+        AppendLine(out, title, ":");
+        for (const std::string& line : lines)
+            AppendShownLine(out, "    ", line);
+    }
+}
+
+// ---- JSON ----
+
+// Printable ASCII without quote or backslash: a JSON string as it is, and
+// the same bytes when read as Windows-1252.
+bool IsPlainJson(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7e && c != '"' && c != '\\'; });
+}
+
+// A JSON string: plain text stands as it is; anything else is escaped by
+// the JSON library.
+void AppendJsonString(std::string& out, std::string_view text)
+{
+    if (!IsPlainJson(text)) {
+        out.append(JsonText(nlohmann::json(std::string(text))));
+        return;
+    }
+    out.push_back('"');
+    out.append(text);
+    out.push_back('"');
+}
+
+// A Windows-1252 text of the database as a JSON string of its UTF-8.
+void AppendJsonShown(std::string& out, std::string_view bytes)
+{
+    if (!IsPlainJson(bytes)) {
+        AppendJsonString(out, Windows1252ToUtf8(bytes));
+        return;
+    }
+    out.push_back('"');
+    out.append(bytes);
+    out.push_back('"');
 }
 
 // The d-spacing as the shortest decimal that reads back as the same single-
@@ -90,18 +295,21 @@ double ShortestDecimal(float d)
     return value;
 }
 
-// `value` right-aligned in `width` characters, as printf's "%*d".
-void AppendInteger(std::string& out, long long value, int width = 0)
+void AppendJsonNumber(std::string& out, double value)
 {
-    char digits[24];
-    char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, width - (end - digits))), ' ');
-    out.append(digits, end);
+    if (!std::isfinite(value)) {
+        out.append("null");
+        return;
+    }
+    char digits[64];
+    out.append(digits, nlohmann::detail::to_chars(digits, digits + sizeof digits, value));
 }
 
 // Texts made of float values (a d-spacing as JSON shows it), the last ones
 // met kept by the float's bits: databases repeat their d-spacings often,
-// and making the shortest digits twice over is most of a line's cost.
+// and making the shortest digits twice over is most of a line's cost. (The
+// JSON library's digits of a double are not always the shortest, so they
+// are not made from the float's own shortest digits.)
 class TFloatTexts {
 public:
     template <typename Make>
@@ -133,90 +341,15 @@ private:
     std::vector<Kept> kept_ = std::vector<Kept>(std::size_t{1} << kSlotBits);
 };
 
-void AppendLine(std::string& out, std::string_view first, std::string_view second = {})
+} // namespace
+
+void AppendJsonDSpacing(std::string& out, float d)
 {
-    out.append(first);
-    out.append(second);
-    out.push_back('\n');
+    thread_local TFloatTexts texts;
+    texts.Append(out, d, [](std::string& text, float value) { AppendJsonNumber(text, ShortestDecimal(value)); });
 }
 
-void AppendNames(std::string& out, const TReferencePattern& pattern)
-{
-    const int count = pattern.GetNameCount();
-    if (count == 0)
-        AppendLine(out, "  Names:    none");
-    for (int i = 0; i < count; ++i) {
-        const PatternName name = pattern.GetNameAt(i);
-        out.append(i == 0 ? "  Names:    " : "            ");
-        out.push_back(name.TypeLetter);
-        out.push_back(' ');
-        AppendLine(out, Shown(name.Text));
-    }
-}
-
-void AppendLines(std::string& out, const TReferencePattern& pattern)
-{
-    const int count = pattern.GetLineCount();
-    out.append("  Lines:    ");
-    AppendInteger(out, count);
-    out.push_back('\n');
-    if (count == 0)
-        return;
-    AppendLine(out, "           d (\u00C5)      I     h     k     l");
-    for (int i = 0; i < count; ++i) {
-        out.append("      ");
-        AppendFixed(out, static_cast<double>(pattern.GetD(i)), 10, 5);
-        out.push_back(' ');
-        AppendInteger(out, pattern.GetIntensity(i), 6);
-        const TMillerIndices hkl = IndicesOf(pattern, i);
-        if (hkl.Given())
-            for (const std::int16_t index : {hkl.h, hkl.k, hkl.l}) {
-                out.push_back(' ');
-                AppendInteger(out, index, 5);
-            }
-        out.push_back('\n');
-    }
-}
-
-void AppendTextLists(std::string& out, const TReferencePattern& pattern)
-{
-    for (const auto& [list, title, key] : kTextLists) {
-        const std::vector<std::string>& lines = pattern.GetTextList(list);
-        if (lines.empty())
-            continue;
-        out.append("  ");
-        AppendLine(out, title, ":");
-        for (const std::string& line : lines)
-            AppendLine(out, "    ", Shown(line));
-    }
-}
-
-// ---- JSON ----
-
-// A JSON string: printable ASCII without quote or backslash stands as it
-// is; anything else is escaped by the JSON library.
-void AppendJsonString(std::string& out, std::string_view text)
-{
-    const bool plain = std::all_of(text.begin(), text.end(),
-                                   [](char c) { return c >= 0x20 && c <= 0x7e && c != '"' && c != '\\'; });
-    if (!plain) {
-        out.append(JsonText(nlohmann::json(std::string(text))));
-        return;
-    }
-    out.push_back('"');
-    out.append(text);
-    out.push_back('"');
-}
-
-void AppendJsonNumber(std::string& out, double value)
-{
-    if (!std::isfinite(value)) {
-        out.append("null");
-        return;
-    }
-    char digits[64];
-    out.append(digits, nlohmann::detail::to_chars(digits, digits + sizeof digits, value));
-}
+namespace {
 
 // `"key":`, with the comma that separates it from the member before.
 void AppendKey(std::string& out, std::string_view key, bool first = false)
@@ -228,43 +361,36 @@ void AppendKey(std::string& out, std::string_view key, bool first = false)
     out.append("\":");
 }
 
-template <typename Texts>
-void AppendJsonStrings(std::string& out, const Texts& texts, bool shown)
+void AppendJsonShownList(std::string& out, const std::vector<std::string>& texts)
 {
     out.push_back('[');
     for (std::size_t i = 0; i < texts.size(); ++i) {
         if (i > 0)
             out.push_back(',');
-        AppendJsonString(out, shown ? Shown(texts[i]) : std::string(texts[i]));
+        AppendJsonShown(out, texts[i]);
     }
     out.push_back(']');
-}
-
-void AppendJsonDSpacing(std::string& out, float d)
-{
-    thread_local TFloatTexts texts;
-    texts.Append(out, d, [](std::string& text, float value) { AppendJsonNumber(text, ShortestDecimal(value)); });
 }
 
 void AppendJsonLines(std::string& out, const TReferencePattern& pattern)
 {
     out.push_back('[');
-    for (int i = 0; i < pattern.GetLineCount(); ++i) {
-        const TMillerIndices hkl = IndicesOf(pattern, i);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(pattern.GetLineCount()); ++i) {
+        const TLineFields line = LineAt(pattern.Record(), i);
         const auto index = [&](std::string_view key, std::int16_t value) {
             out.append(key);
-            if (hkl.Given())
+            if (line.IndicesGiven())
                 AppendInteger(out, value);
             else
                 out.append("null");
         };
         out.append(i > 0 ? ",{\"d\":" : "{\"d\":");
-        AppendJsonDSpacing(out, pattern.GetD(i));
-        index(",\"h\":", hkl.h);
+        AppendJsonDSpacing(out, line.d);
+        index(",\"h\":", line.h);
         out.append(",\"intensity\":");
-        AppendInteger(out, pattern.GetIntensity(i));
-        index(",\"k\":", hkl.k);
-        index(",\"l\":", hkl.l);
+        AppendInteger(out, line.intensity);
+        index(",\"k\":", line.k);
+        index(",\"l\":", line.l);
         out.push_back('}');
     }
     out.push_back(']');
@@ -277,9 +403,9 @@ void AppendJsonNames(std::string& out, const TReferencePattern& pattern)
         const PatternName name = pattern.GetNameAt(i);
         out.append(i > 0 ? ",{" : "{");
         AppendKey(out, "text", true);
-        AppendJsonString(out, Shown(name.Text));
+        AppendJsonShown(out, name.Text);
         AppendKey(out, "type");
-        AppendJsonString(out, std::string(1, name.TypeLetter));
+        AppendJsonString(out, std::string_view(&name.TypeLetter, 1));
         out.push_back('}');
     }
     out.push_back(']');
@@ -303,20 +429,33 @@ void AppendFixed(std::string& out, double value, int width, int precision)
     out.append(digits, written.ptr);
 }
 
+void AppendFixedFloat(std::string& out, float value, int width, int precision)
+{
+    char text[24];
+    const char* const first = FixedFloatBefore(text + sizeof text, value, precision);
+    if (first == nullptr) {
+        AppendFixed(out, static_cast<double>(value), width, precision);
+        return;
+    }
+    const std::ptrdiff_t length = text + sizeof text - first;
+    out.append(static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, width - length)), ' ');
+    out.append(first, static_cast<std::size_t>(length));
+}
+
 void AppendPatternText(std::string& out, const TReferencePattern& pattern)
 {
     out.append("\nPattern ");
     AppendInteger(out, pattern.GetRecordNumber());
-    AppendLine(out, ": ", Shown(pattern.GetReferenceCode()));
+    AppendShownLine(out, ": ", pattern.GetReferenceCode());
     AppendNames(out, pattern);
-    AppendLine(out, "  Formula:  ", Shown(pattern.GetFormulaLine()));
+    AppendShownLine(out, "  Formula:  ", pattern.GetFormulaLine());
     out.append("  Status:   ");
     AppendInteger(out, pattern.GetStatus());
     AppendLine(out, pattern.IsUserPattern() ? " (user pattern)" : "");
-    std::string codes;
-    for (const std::string_view code : SubfileCodeList(pattern.GetSubfiles()))
-        (codes.empty() ? codes : codes.append(" ")).append(code);
-    AppendLine(out, "  Subfiles: ", codes.empty() ? "none" : codes);
+    out.append("  Subfiles: ");
+    if (!AppendSubfileCodes(out, pattern.GetSubfiles(), " ", ""))
+        out.append("none");
+    out.push_back('\n');
     AppendLines(out, pattern);
     AppendTextLists(out, pattern);
 }
@@ -325,13 +464,13 @@ void AppendPatternJson(std::string& out, const TReferencePattern& pattern)
 {
     // The members in name order, as the JSON library keeps an object's.
     AppendKey(out.append("{"), "code", true);
-    AppendJsonString(out, Shown(pattern.GetReferenceCode()));
+    AppendJsonShown(out, pattern.GetReferenceCode());
     AppendKey(out, "coded_comments");
-    AppendJsonStrings(out, ListNamed(pattern, "coded_comments"), true);
+    AppendJsonShownList(out, ListNamed(pattern, "coded_comments"));
     AppendKey(out, "comments");
-    AppendJsonStrings(out, ListNamed(pattern, "comments"), true);
+    AppendJsonShownList(out, ListNamed(pattern, "comments"));
     AppendKey(out, "formula");
-    AppendJsonString(out, Shown(pattern.GetFormulaLine()));
+    AppendJsonShown(out, pattern.GetFormulaLine());
     AppendKey(out, "lines");
     AppendJsonLines(out, pattern);
     AppendKey(out, "names");
@@ -339,13 +478,15 @@ void AppendPatternJson(std::string& out, const TReferencePattern& pattern)
     AppendKey(out, "record");
     AppendInteger(out, pattern.GetRecordNumber());
     AppendKey(out, "references");
-    AppendJsonStrings(out, ListNamed(pattern, "references"), true);
+    AppendJsonShownList(out, ListNamed(pattern, "references"));
     AppendKey(out, "status");
     AppendInteger(out, pattern.GetStatus());
     AppendKey(out, "subfiles");
-    AppendJsonStrings(out, SubfileCodeList(pattern.GetSubfiles()), false);
+    out.push_back('[');
+    AppendSubfileCodes(out, pattern.GetSubfiles(), ",", "\"");
+    out.push_back(']');
     AppendKey(out, "supplementary_lines");
-    AppendJsonStrings(out, ListNamed(pattern, "supplementary_lines"), true);
+    AppendJsonShownList(out, ListNamed(pattern, "supplementary_lines"));
     AppendKey(out, "user_pattern");
     out.append(pattern.IsUserPattern() ? "true" : "false");
     out.push_back('}');

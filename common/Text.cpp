@@ -166,9 +166,17 @@ std::string Utf8ToWindows1252(std::string_view utf8)
 std::string Windows1252ToUtf8(std::string_view bytes)
 {
     std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
+    AppendWindows1252AsUtf8(out, bytes);
+    return out;
+}
+
+void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes)
+{
+    // Most texts are ASCII throughout: they are copied in one piece.
+    const auto ascii = std::find_if(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
+    out.append(bytes.begin(), ascii);
+    for (auto it = ascii; it != bytes.end(); ++it) {
+        const auto b = static_cast<unsigned char>(*it);
         if (b < 0x80 || b >= 0xA0) {
             AppendUtf8(out, b);
         } else {
@@ -176,7 +184,6 @@ std::string Windows1252ToUtf8(std::string_view bytes)
             AppendUtf8(out, cp != 0 ? cp : char32_t{0xFFFD});
         }
     }
-    return out;
 }
 
 std::string LineBreaksAsBlanks(std::string text)

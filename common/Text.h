@@ -47,6 +47,9 @@ std::string Utf8ToWindows1252(std::string_view utf8);
 // Converts Windows-1252 bytes into UTF-8 (for showing 8-bit texts to people);
 // the five bytes that have no character in the code page become U+FFFD.
 std::string Windows1252ToUtf8(std::string_view bytes);
+// The same, appended to `out` (a long listing converts many texts into one
+// string).
+void AppendWindows1252AsUtf8(std::string& out, std::string_view bytes);
 // Makes a text that mixes UTF-8 (paths, typed texts) and Windows-1252 (texts
 // read from records) valid UTF-8 for people: every well-formed UTF-8
 // sequence stays, every other byte is read as Windows-1252. Every message of

@@ -7,6 +7,7 @@
 #include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Format.h"
+#include "common/Parallel.h"
 #include "common/ReadAhead.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
@@ -22,10 +23,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <iterator>
 #include <map>
-#include <memory>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -115,15 +116,15 @@ constexpr std::size_t kSideFileBlock = 64 * 1024;
 constexpr std::size_t kRecordBlock = 1024 * 1024;
 
 // The two side files and the journal code list, read-only, for the text
-// lists of the records being checked.
+// lists of the records being checked: one reader per thread of the check,
+// the files and the list held by the checker.
 class SideFiles final : public TPatternDatabaseLink {
 public:
     // A side file that is missing or cannot be opened has no lines.
-    SideFiles(std::optional<TFileHandle> comment, std::optional<TFileHandle> literature,
-              std::vector<std::string> codeLines)
-        : comment_(std::move(comment)), literature_(std::move(literature)),
-          commentLines_(SizeOrZero(comment_) / kTextLineSize),
-          literatureLines_(SizeOrZero(literature_) / kTextLineSize), codeLines_(std::move(codeLines))
+    SideFiles(const std::optional<TFileHandle>& comment, const std::optional<TFileHandle>& literature,
+              const std::vector<std::string>& codeLines)
+        : comment_(comment), literature_(literature), commentLines_(SizeOrZero(comment_) / kTextLineSize),
+          literatureLines_(SizeOrZero(literature_) / kTextLineSize), codeLines_(codeLines)
     {
     }
 
@@ -158,13 +159,13 @@ public:
     }
 
 private:
-    std::optional<TFileHandle> comment_;
-    std::optional<TFileHandle> literature_;
+    const std::optional<TFileHandle>& comment_;
+    const std::optional<TFileHandle>& literature_;
     std::uint64_t commentLines_;
     std::uint64_t literatureLines_;
     TReadAhead commentAhead_{kSideFileBlock};
     TReadAhead literatureAhead_{kSideFileBlock};
-    std::vector<std::string> codeLines_;
+    const std::vector<std::string>& codeLines_;
 };
 
 // The entries of one text index by record number, after its own checks,
@@ -195,16 +196,16 @@ public:
         });
     }
 
-    // The texts of `record` in ascending order; records are taken in
-    // ascending order, each once (the entries of records passed over are
-    // never taken).
-    std::vector<std::string> TakeRecord(std::int32_t record)
+    // The texts of `record` in ascending order; each reader (its cursor
+    // `next`, 0 at first) takes records in ascending order, each once (the
+    // entries of records passed over are never taken).
+    std::vector<std::string> TakeRecord(std::int32_t record, std::size_t& next) const
     {
-        while (next_ < entries_.size() && entries_[next_].record < record)
-            ++next_;
+        while (next < entries_.size() && entries_[next].record < record)
+            ++next;
         std::vector<std::string> texts;
-        for (; next_ < entries_.size() && entries_[next_].record == record; ++next_)
-            texts.emplace_back(TextOf(entries_[next_]));
+        for (; next < entries_.size() && entries_[next].record == record; ++next)
+            texts.emplace_back(TextOf(entries_[next]));
         return texts;
     }
 
@@ -221,7 +222,6 @@ private:
 
     std::string texts_;
     std::vector<Entry> entries_;
-    std::size_t next_ = 0;
 };
 
 bool HasLowerCaseLetter(std::string_view text)
@@ -308,7 +308,28 @@ private:
         std::optional<TFileHandle> file;
         std::int64_t records = 0;
         std::uint64_t size = 0;
-        TReadAhead ahead{kSideFileBlock};
+    };
+
+    // What one thread of the record check reads with and finds: its own
+    // blocks of the files, its cursors in the text indexes, and the
+    // problems, text ranges and user marks of its records in record order,
+    // handed to the checker's lists in the order of the records.
+    struct RecordWorker {
+        explicit RecordWorker(const DatabaseChecker& checker)
+            : side(checker.comment_, checker.literature_, checker.codeLines_)
+        {
+        }
+
+        void Problem(std::string_view file, std::string text) { problems.emplace_back(file, std::move(text)); }
+
+        SideFiles side;
+        TReadAhead main{kRecordBlock};
+        std::array<TReadAhead, 3> binary{TReadAhead(kSideFileBlock), TReadAhead(kSideFileBlock),
+                                         TReadAhead(kSideFileBlock)};
+        std::array<std::size_t, TextIndexCount> next{};
+        std::vector<std::pair<std::string, std::string>> problems;
+        std::vector<TextRangeUse> rangeUses;
+        std::int64_t userPatterns = 0;
     };
 
     void Problem(std::string_view file, const std::string& text) { problems_.Add(file, text); }
@@ -449,22 +470,22 @@ private:
         }
     }
 
-    std::optional<PatternRecord> LoadRecord(std::int64_t n)
+    std::optional<PatternRecord> LoadRecord(RecordWorker& worker, std::int64_t n) const
     {
         const std::uint64_t offset = static_cast<std::uint64_t>(n) * recordSize_;
         const auto unreadable = [&](const std::string& reason) {
-            Problem(kMainDataFileName,
+            worker.Problem(kMainDataFileName,
                     Format("record %lld cannot be read: %s", static_cast<long long>(n), reason.c_str()));
             return std::optional<PatternRecord>();
         };
         if (recordSize_ == kPatternRecordSize) {
             PatternRecord record{};
-            if (!ReadAt(*main_, offset, record, &mainAhead_, mainSize_))
+            if (!ReadAt(*main_, offset, record, &worker.main, mainSize_))
                 return unreadable("the file ends inside it");
             return record;
         }
         OldPatternRecord old{};
-        if (!ReadAt(*main_, offset, old, &mainAhead_, mainSize_))
+        if (!ReadAt(*main_, offset, old, &worker.main, mainSize_))
             return unreadable("the file ends inside it");
         try {
             return ConvertOldPatternRecord(old);
@@ -473,26 +494,26 @@ private:
         }
     }
 
-    void CheckRecordFields(std::int64_t n, const TReferencePattern& pattern)
+    static void CheckRecordFields(RecordWorker& worker, std::int64_t n, const TReferencePattern& pattern)
     {
         for (const std::string& problem : RecordFieldProblems(pattern.Record(), n))
-            Problem(kMainDataFileName, Format("record %lld %s", static_cast<long long>(n), problem.c_str()));
+            worker.Problem(kMainDataFileName, Format("record %lld %s", static_cast<long long>(n), problem.c_str()));
     }
 
-    void CheckTextRanges(std::int64_t n, const TReferencePattern& pattern)
+    static void CheckTextRanges(RecordWorker& worker, std::int64_t n, const TReferencePattern& pattern)
     {
         for (const TextList list : AllTextLists) {
             const TextRange range = pattern.GetTextRange(list);
             if (range.IsEmpty())
                 continue;
             const TextSideFile side = SideFileOf(list);
-            const std::uint64_t available = side_->LineCount(side);
+            const std::uint64_t available = worker.side.LineCount(side);
             const std::uint64_t end = static_cast<std::uint64_t>(range.First) + static_cast<std::uint64_t>(range.Count);
             if (end <= available) {
-                rangeUses_.push_back({n, list, range.First, range.Count});
+                worker.rangeUses.push_back({n, list, range.First, range.Count});
                 continue;
             }
-            Problem(kMainDataFileName,
+            worker.Problem(kMainDataFileName,
                     Format("record %lld: its %s (lines %d to %llu) lie past the end of %s (%llu lines)",
                            static_cast<long long>(n), TextListName(list), range.First,
                            static_cast<unsigned long long>(end - 1),
@@ -503,17 +524,18 @@ private:
 
     // The entries of record n in each text index against the texts its
     // pattern gives, by the rebuild's rules or by those of adding one pattern.
-    void CompareTextIndexes(std::int32_t n, TReferencePattern& pattern)
+    void CompareTextIndexes(RecordWorker& worker, std::int32_t n, TReferencePattern& pattern) const
     {
         for (const TextIndex index : RebuildTextIndexOrder) {
-            TextIndexContent& content = textIndexes_[static_cast<std::size_t>(index)];
+            const TextIndexContent& content = textIndexes_[static_cast<std::size_t>(index)];
             if (!content.readable)
                 continue;
-            const std::vector<std::string> actual = content.TakeRecord(n);
+            const std::vector<std::string> actual =
+                content.TakeRecord(n, worker.next[static_cast<std::size_t>(index)]);
             const auto rebuilt = Normalised(RebuildIndexTexts(index, pattern));
             if (actual == rebuilt || actual == Normalised(AddedIndexTexts(index, pattern)))
                 continue;
-            Problem(TextIndexFileName(index), Format("record %d has the entries %s, its pattern gives %s", n,
+            worker.Problem(TextIndexFileName(index), Format("record %d has the entries %s, its pattern gives %s", n,
                                                      Quoted(actual).c_str(), Quoted(rebuilt).c_str()));
         }
     }
@@ -526,7 +548,7 @@ private:
         return std::equal(actual.begin(), actual.end(), expected.begin(), expected.end());
     }
 
-    void CompareBinaryIndexes(std::int64_t n, TReferencePattern& pattern)
+    void CompareBinaryIndexes(RecordWorker& worker, std::int64_t n, TReferencePattern& pattern) const
     {
         const IndexRecord index = MakeIndexRecord(pattern);
         const CrystalIndexRecord crystal = MakeCrystalIndexRecord(pattern);
@@ -534,47 +556,76 @@ private:
         const StrongestLinesRecord strongest = MakeStrongestLinesRecordOf(pattern);
         const ConstBytes expected[] = {index, crystal, strongest};
         for (std::size_t i = 0; i < binary_.size(); ++i) {
-            BinaryIndex& file = binary_[i];
+            const BinaryIndex& file = binary_[i];
             if (!file.file || n > file.records)
                 continue;
             std::vector<std::uint8_t> actual(file.recordSize);
-            if (!ReadAt(*file.file, static_cast<std::uint64_t>(n - 1) * file.recordSize, actual, &file.ahead,
+            if (!ReadAt(*file.file, static_cast<std::uint64_t>(n - 1) * file.recordSize, actual, &worker.binary[i],
                         file.size) ||
                 !SameRecord(file, actual, expected[i]))
-                Problem(file.name, Format("record %lld does not match pattern %lld", static_cast<long long>(n - 1),
+                worker.Problem(file.name, Format("record %lld does not match pattern %lld", static_cast<long long>(n - 1),
                                           static_cast<long long>(n)));
         }
     }
 
+    // The records in blocks, two at a time side by side, each block's
+    // findings handed over in the order of the records as one thread would
+    // have made them.
     void CheckRecords()
     {
         const auto codes = ReadTextReporting(kCodesFileName);
-        side_ = std::make_unique<SideFiles>(OpenReporting(kCommentFileName), OpenReporting(kLiteratureFileName),
-                                            codes ? SplitTextLines(*codes) : std::vector<std::string>());
+        comment_ = OpenReporting(kCommentFileName);
+        literature_ = OpenReporting(kLiteratureFileName);
+        codeLines_ = codes ? SplitTextLines(*codes) : std::vector<std::string>();
+        constexpr std::int64_t kBlock = 4096; // records; two blocks' findings are held at once
+        std::array<RecordWorker, 2> workers{RecordWorker(*this), RecordWorker(*this)};
         std::int64_t userPatterns = 0;
-        for (std::int64_t n = 1; n <= loadable_; ++n) {
-            const auto record = LoadRecord(n);
-            if (!record)
-                continue;
-            TReferencePattern pattern;
-            pattern.Record() = *record;
-            pattern.SetDatabaseLink(side_.get());
-            if (pattern.IsUserPattern())
-                ++userPatterns;
-            CheckRecordFields(n, pattern);
-            CheckTextRanges(n, pattern);
-            try {
-                CompareTextIndexes(static_cast<std::int32_t>(n), pattern);
-                CompareBinaryIndexes(n, pattern);
-            } catch (const Exception& error) {
-                Problem(kMainDataFileName,
-                        Format("record %lld cannot be read: %s", static_cast<long long>(n), error.what()));
+        for (std::int64_t first = 1; first <= loadable_; first += 2 * kBlock) {
+            const std::vector<std::exception_ptr> failures = RunTasksSideBySide(2, [&](std::size_t k) {
+                const std::int64_t from = first + static_cast<std::int64_t>(k) * kBlock;
+                for (std::int64_t n = from; n < from + kBlock && n <= loadable_; ++n)
+                    CheckRecord(workers[k], n);
+            });
+            for (std::size_t k = 0; k < workers.size(); ++k) {
+                if (failures[k])
+                    std::rethrow_exception(failures[k]);
+                RecordWorker& worker = workers[k];
+                for (const auto& [file, text] : worker.problems)
+                    Problem(file, text);
+                rangeUses_.insert(rangeUses_.end(), worker.rangeUses.begin(), worker.rangeUses.end());
+                userPatterns += worker.userPatterns;
+                worker.problems.clear();
+                worker.rangeUses.clear();
+                worker.userPatterns = 0;
             }
         }
         CheckSharedTextLines();
         if (loadable_ == patternCount_ && userPatterns != userPatternCount_)
             Problem(kMainDataFileName, Format("the header counts %d user patterns, %lld records carry the user mark",
                                          userPatternCount_, static_cast<long long>(userPatterns)));
+    }
+
+    // Record n against its own fields, the side files and the indexes; on
+    // the worker's thread, touching only the worker and what is read-only.
+    void CheckRecord(RecordWorker& worker, std::int64_t n) const
+    {
+        const auto record = LoadRecord(worker, n);
+        if (!record)
+            return;
+        TReferencePattern pattern;
+        pattern.Record() = *record;
+        pattern.SetDatabaseLink(&worker.side);
+        if (pattern.IsUserPattern())
+            ++worker.userPatterns;
+        CheckRecordFields(worker, n, pattern);
+        CheckTextRanges(worker, n, pattern);
+        try {
+            CompareTextIndexes(worker, static_cast<std::int32_t>(n), pattern);
+            CompareBinaryIndexes(worker, n, pattern);
+        } catch (const Exception& error) {
+            worker.Problem(kMainDataFileName,
+                           Format("record %lld cannot be read: %s", static_cast<long long>(n), error.what()));
+        }
     }
 
     void CheckSharedTextLines()
@@ -597,14 +648,15 @@ private:
     ProblemList problems_;
     std::optional<TFileHandle> main_;
     std::uint64_t mainSize_ = 0;
-    TReadAhead mainAhead_{kRecordBlock};
     std::size_t recordSize_ = kPatternRecordSize;
     std::int32_t patternCount_ = 0;
     std::int32_t userPatternCount_ = 0;
     std::int64_t loadable_ = 0;
     std::array<TextIndexContent, TextIndexCount> textIndexes_;
     std::array<BinaryIndex, 3> binary_;
-    std::unique_ptr<SideFiles> side_;
+    std::optional<TFileHandle> comment_;
+    std::optional<TFileHandle> literature_;
+    std::vector<std::string> codeLines_;
     std::vector<TextRangeUse> rangeUses_;
 };
 

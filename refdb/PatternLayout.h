@@ -72,6 +72,13 @@ inline constexpr std::size_t End = 3310;
 inline constexpr std::size_t MaxNames = 5;
 inline constexpr std::size_t MaxFormulas = 2;
 inline constexpr std::size_t MaxLines = 204;
+
+// The offsets of the fields of line i (0-based).
+constexpr std::size_t DOffset(std::size_t i) { return D + 4 * i; }
+constexpr std::size_t IntensityOffset(std::size_t i) { return Intensity + 2 * i; }
+constexpr std::size_t HOffset(std::size_t i) { return H + 2 * i; }
+constexpr std::size_t KOffset(std::size_t i) { return K + 2 * i; }
+constexpr std::size_t LOffset(std::size_t i) { return L + 2 * i; }
 } // namespace pattern_layout
 
 } // namespace norrvik

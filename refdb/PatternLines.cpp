@@ -22,11 +22,11 @@ namespace layout = pattern_layout;
 
 namespace {
 
-std::size_t DOffset(std::size_t i) { return layout::D + 4 * i; }
-std::size_t IntensityOffset(std::size_t i) { return layout::Intensity + 2 * i; }
-std::size_t HOffset(std::size_t i) { return layout::H + 2 * i; }
-std::size_t KOffset(std::size_t i) { return layout::K + 2 * i; }
-std::size_t LOffset(std::size_t i) { return layout::L + 2 * i; }
+using layout::DOffset;
+using layout::HOffset;
+using layout::IntensityOffset;
+using layout::KOffset;
+using layout::LOffset;
 
 // The five values of one line, as the sorts exchange them: the d-spacing's
 // bytes are kept as they stand (every bit pattern survives) next to its value.

@@ -10,9 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace norrvik {
 namespace {
@@ -28,6 +30,50 @@ TEST(DumpFormat, FixedNumbersAreThoseOfPrintf)
         std::string text;
         AppendFixed(text, value, 10, 5);
         EXPECT_EQ(text, Format("%10.5f", value)) << value;
+    }
+}
+
+// Floats where the own writers could part from printf and the JSON
+// library: ties of the last decimal, carries into a new digit, signed
+// zeros, the smallest and largest values, the bound of the writer's own
+// range, NaN and infinities; then random bit patterns and d-spacings.
+std::vector<float> FloatCases()
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    std::vector<float> values = {0.0f, -0.0f, 1.0f / 64, 3.0f / 64, -5.0f / 64, 1.015625f, 0.7f, 10.6999f,
+                                 9.999995f, 9.99999f, 99999.99999f, 0.000005f, -0.000005f, 1e-45f, -1e-45f,
+                                 1.17549435e-38f, std::numeric_limits<float>::max(),
+                                 -std::numeric_limits<float>::max(), 70368744177664.0f, 1e30f, 1e15f, 1e16f,
+                                 1e-4f, 1e-5f, 123456.0f, std::nanf(""), -std::nanf(""), inf, -inf};
+    for (const float around : {9.999995f, 0.000005f, 0.000015f, 70368744177664.0f, 99.999995f}) {
+        float up = around;
+        float down = around;
+        for (int i = 0; i < 4; ++i) {
+            up = std::nextafter(up, inf);
+            down = std::nextafter(down, -inf);
+            values.insert(values.end(), {up, down, -up});
+        }
+    }
+    std::mt19937 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        values.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(random())));
+        values.push_back(std::uniform_real_distribution<float>(0.5f, 30.0f)(random));
+    }
+    return values;
+}
+
+TEST(DumpFormat, FloatNumbersAreThoseOfPrintfAndTheJsonLibrary)
+{
+    for (const float value : FloatCases()) {
+        std::string text;
+        AppendFixedFloat(text, value, 10, 5);
+        EXPECT_EQ(text, Format("%10.5f", static_cast<double>(value))) << std::bit_cast<std::uint32_t>(value);
+        char shortest[32];
+        double d = 0;
+        std::from_chars(shortest, std::to_chars(shortest, shortest + sizeof shortest, value).ptr, d);
+        std::string json;
+        AppendJsonDSpacing(json, value);
+        EXPECT_EQ(json, JsonText(nlohmann::json(d))) << std::bit_cast<std::uint32_t>(value);
     }
 }
 

@@ -299,7 +299,10 @@ bool PassesReimportGuard(const TEarlierImports& earlier, const TConvertRequest& 
         err << text << " Nothing was converted (--skip-reimport).\n";
         return false;
     }
-    err << "Warning: " << text << " Its entries are added again.\n";
+    err << "Warning: " << text << " Its entries are added again"
+        << (earlier.Latest && earlier.Latest->Outcome != ImportOutcome::Completed
+                ? " (--resume would finish the stopped run instead).\n"
+                : ".\n");
     return true;
 }
 

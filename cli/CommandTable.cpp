@@ -12,6 +12,7 @@ std::unique_ptr<TCommand> MakeRebuildCommand();
 std::unique_ptr<TCommand> MakeRecoverCommand();
 std::unique_ptr<TCommand> MakeSearchCommand();
 std::unique_ptr<TCommand> MakeShowCommand();
+std::unique_ptr<TCommand> MakeUndoCommand();
 
 namespace {
 
@@ -20,7 +21,7 @@ using CommandMaker = std::unique_ptr<TCommand> (*)();
 constexpr CommandMaker kCommandTable[] = {
     MakeConvertCommand, MakeDetectCommand,  MakeDumpCommand,
     MakeVerifyCommand,  MakeRebuildCommand, MakeRecoverCommand,
-    MakeSearchCommand,  MakeShowCommand,
+    MakeSearchCommand,  MakeShowCommand,    MakeUndoCommand,
 };
 
 } // namespace

@@ -5,9 +5,12 @@
 // memory is its own. Usage: norrvik_bench_store [folder] (default: a folder
 // in the system's temporary directory, removed afterwards); a second argument
 // 1, 2 or 3 runs that case alone (case 3 needs the database case 2 leaves).
+// Case 4 is case 3 keeping an undo point, case 5 undoes that run (each alone
+// only: a by-hand check compares the folder before case 4 with it after 5).
 #include "bench/BenchSupport.h"
 #include "common/Format.h"
 #include "refdb/ReferenceDatabase.h"
+#include "refdb/UndoPoint.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -155,6 +158,18 @@ int main(int argc, char** argv)
         RunCase("add 1,000 user patterns to the database of 100,000, close",
                 [&] { return StorePatterns(*OpenForWriting(large), 1000, true, 500000); });
 
+    if (only == "4")
+        RunCase("add 1,000 user patterns to the database of 100,000, undo kept", [&] {
+            auto db = OpenForWriting(large);
+            db->KeepUndoPoint(1);
+            return StorePatterns(*db, 1000, true, 500000);
+        });
+    if (only == "5")
+        RunCase("undo the last run into the database of 100,000", [&] {
+            const auto start = Clock::now();
+            norrvik::UndoLastRun(large);
+            return Timings{SecondsSince(start), 0};
+        });
     if (ownFolder)
         std::filesystem::remove_all(base);
     return 0;

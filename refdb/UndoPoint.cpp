@@ -13,6 +13,7 @@
 #include "refdb/DatabaseHeader.h"
 #include "refdb/DatabaseLock.h"
 #include "refdb/DatabaseRun.h"
+#include "refdb/RecordFile.h"
 
 #include <algorithm>
 #include <charconv>
@@ -375,8 +376,10 @@ TUndoResult UndoLastRun(const std::string& folderText, const std::function<void(
         PutBack(folder, undo, file);
     folder.Forget();
     folder.Sync();
-    TDatabaseRun::RemoveMarker(folder);
+    // The point goes before the marker: a stop between the two is recovered
+    // as a run, never left with a point of a state that is gone.
     DropUndoPoint(folder);
+    TDatabaseRun::RemoveMarker(folder);
     if (undone)
         undone(result);
     return result;

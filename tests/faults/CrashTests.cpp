@@ -6,7 +6,9 @@
 // (its record and its own text lines), and converting again succeeds, also
 // straight away without the open, leaving no file a clean run does not (no
 // temporary file, no probe); a PDF1 run again stores each pattern exactly
-// once. A finished run survives a power cut whole.
+// once. A finished run survives a power cut whole. An undo stopped at every
+// operation leaves a database the next open recovers, sound, with the
+// patterns before the run or after it; a finished undo survives whole.
 #include "CrashPoints.h"
 #include "FaultSources.h"
 
@@ -14,6 +16,7 @@
 #include "convert/Conversion.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/ReferenceDatabase.h"
+#include "refdb/UndoPoint.h"
 #include "support/RecordFields.h"
 #include "support/TempFolder.h"
 
@@ -24,6 +27,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <tuple>
 
@@ -209,6 +213,133 @@ std::string CaseName(const ::testing::TestParamInfo<CrashCase>& info)
 INSTANTIATE_TEST_SUITE_P(Stops, ConversionStopped,
                          ::testing::Combine(::testing::ValuesIn(kFormats), ::testing::Bool(), ::testing::Bool()),
                          CaseName);
+
+// The run undone: created the database, or added to one; stop: kill or power cut.
+using UndoCrashCase = std::tuple<bool, bool>;
+
+class UndoStopped : public ::testing::TestWithParam<UndoCrashCase> {
+protected:
+    void SetUp() override
+    {
+        TReferenceDatabase::SetPatternsPerCommit(2);
+        const bool creates = std::get<0>(GetParam());
+        if (!creates) {
+            test::WriteKandorSource(dir_.Path() / "old");
+            ASSERT_TRUE(Convert(kFormats[0], dir_.Path() / "old", Target()));
+        }
+        before_ = test::TakeImage(Target());
+        std::unique_ptr<TReferenceDatabase> database;
+        if (creates) {
+            database = TReferenceDatabase::CreateDatabase(Target().string(), "PDF2", 1);
+        } else {
+            database = std::make_unique<TReferenceDatabase>();
+            database->SetDatabaseName(Target().string());
+            database->SetReadOnly(false);
+            patternsBefore_ = database->PatternCount();
+            database->KeepUndoPoint(1);
+        }
+        for (const char* name : {"quartz", "calcite", "gypsum"}) {
+            TReferencePattern pattern;
+            pattern.AddName(name, 0);
+            pattern.SetFormulaLine("Si O2");
+            pattern.AddLine(3.34f, 100, 1, 0, 1);
+            pattern.SetComments({std::string("Imported ") + name});
+            database->AddPattern(pattern);
+        }
+        patternsAfter_ = database->PatternCount();
+        database->Close();
+        ran_ = test::TakeImage(Target());
+        for (const auto& entry : fs::recursive_directory_iterator(Target()))
+            times_[entry.path()] = fs::last_write_time(entry.path());
+    }
+    void TearDown() override { TReferenceDatabase::SetPatternsPerCommit(TReferenceDatabase::kPatternsPerCommit); }
+
+    fs::path Target() const { return dir_.Path() / "new"; }
+
+    // The undo in a child process, from the state the run left (its files'
+    // times too: the undo compares them), stopped at operation `stopAt`.
+    long RunChild(long stopAt)
+    {
+        test::RestoreImage(Target(), ran_);
+        for (const auto& [path, time] : times_)
+            fs::last_write_time(path, time);
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return -1;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(ends[0]);
+            CrashPoints::Arm(Target(), stopAt, std::get<1>(GetParam()));
+            bool undone = true;
+            try {
+                UndoLastRun(Target().string());
+            } catch (const Exception&) {
+                undone = false;
+            }
+            CrashPoints::StopAtEnd();
+            const long seen = CrashPoints::Seen();
+            CrashPoints::Disarm();
+            static_cast<void>(::write(ends[1], &seen, sizeof seen));
+            ::_exit(undone ? 0 : 1);
+        }
+        ::close(ends[1]);
+        long seen = -1;
+        static_cast<void>(::read(ends[0], &seen, sizeof seen));
+        ::close(ends[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        const int expected = stopAt < 0 ? 0 : CrashPoints::kStoppedStatus;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == expected) << "child status " << status;
+        return seen;
+    }
+
+    void ExpectRecovered()
+    {
+        if (!fs::exists(Target() / "ReferenceDatabase.PDB") && !fs::exists(Target() / "Norrvik.run")) {
+            EXPECT_TRUE(std::get<0>(GetParam())) << "the database is gone";
+            return;
+        }
+        TReferenceDatabase database;
+        database.SetDatabaseName(Target().string());
+        database.SetReadOnly(false);
+        std::int32_t patterns = -1;
+        ASSERT_NO_THROW(patterns = database.PatternCount());
+        ASSERT_NO_THROW(database.Close());
+        EXPECT_TRUE(patterns == patternsBefore_ || patterns == patternsAfter_) << patterns << " patterns";
+        EXPECT_EQ(Problems(Target()), "");
+        EXPECT_FALSE(fs::exists(Target() / "Norrvik.undo")) << "the recovery kept an undo point";
+    }
+
+    test::TempFolder dir_;
+    FolderImage before_;
+    FolderImage ran_;
+    std::map<fs::path, fs::file_time_type> times_;
+    std::int32_t patternsBefore_ = 0;
+    std::int32_t patternsAfter_ = 0;
+};
+
+TEST_P(UndoStopped, AtEveryOperationLeavesADatabaseTheNextOpenRecovers)
+{
+    const long operations = RunChild(-1);
+    ASSERT_GT(operations, 0);
+    ASSERT_TRUE(test::TakeImage(Target()) == before_) << "the undo did not put the files back";
+    for (long stop = 0; stop <= operations; ++stop) {
+        SCOPED_TRACE("stopped at operation " + std::to_string(stop) + " of " + std::to_string(operations));
+        RunChild(stop);
+        if (stop == operations) {
+            EXPECT_TRUE(test::TakeImage(Target()) == before_) << "a finished undo did not survive";
+        }
+        ExpectRecovered();
+        if (HasFailure())
+            return;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, UndoStopped, ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<UndoCrashCase>& info) {
+                             return std::string(std::get<0>(info.param) ? "Created" : "AddedTo") +
+                                    (std::get<1>(info.param) ? "PowerCut" : "Killed");
+                         });
 
 } // namespace
 } // namespace norrvik

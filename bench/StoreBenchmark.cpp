@@ -6,7 +6,8 @@
 // in the system's temporary directory, removed afterwards); a second argument
 // 1, 2 or 3 runs that case alone (case 3 needs the database case 2 leaves).
 // Case 4 is case 3 keeping an undo point, case 5 undoes that run (each alone
-// only: a by-hand check compares the folder before case 4 with it after 5).
+// only: a by-hand check compares the folder before case 4 with it after 5);
+// a third argument gives cases 3 and 4 another number of patterns.
 #include "bench/BenchSupport.h"
 #include "common/Format.h"
 #include "refdb/ReferenceDatabase.h"
@@ -147,6 +148,7 @@ int main(int argc, char** argv)
     const std::string large = (base / "large").string();
 
     const std::string only = argc > 2 ? argv[2] : "";
+    const int added = argc > 3 ? std::atoi(argv[3]) : 1000;
     std::printf("nproc %ld\n", sysconf(_SC_NPROCESSORS_ONLN));
     if (only.empty() || only == "1")
         RunCase("add 10,000 user patterns to a new database, close",
@@ -155,14 +157,14 @@ int main(int argc, char** argv)
         RunCase("append 100,000 reference patterns, close (one rebuild)",
                 [&] { return StorePatterns(*norrvik::TReferenceDatabase::CreateDatabase(large, "PDF2"), 100000, false, 1); });
     if (only.empty() || only == "3")
-        RunCase("add 1,000 user patterns to the database of 100,000, close",
-                [&] { return StorePatterns(*OpenForWriting(large), 1000, true, 500000); });
+        RunCase(norrvik::Format("add %d user patterns to the database of 100,000, close", added).c_str(),
+                [&] { return StorePatterns(*OpenForWriting(large), added, true, 500000); });
 
     if (only == "4")
-        RunCase("add 1,000 user patterns to the database of 100,000, undo kept", [&] {
+        RunCase(norrvik::Format("add %d user patterns to the database of 100,000, undo kept", added).c_str(), [&] {
             auto db = OpenForWriting(large);
             db->KeepUndoPoint(1);
-            return StorePatterns(*db, 1000, true, 500000);
+            return StorePatterns(*db, added, true, 500000);
         });
     if (only == "5")
         RunCase("undo the last run into the database of 100,000", [&] {

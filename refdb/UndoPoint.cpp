@@ -222,6 +222,8 @@ std::string StateText(const TDatabaseFolder& folder)
 // How a file's state now differs from the one the run left.
 std::string Difference(std::string_view sealed, std::string_view now)
 {
+    if (sealed.size() < 5)
+        return "was written to";
     if (sealed.substr(0, 7) == "absent ")
         return "was made";
     if (now.substr(0, 7) == "absent ")
@@ -265,6 +267,17 @@ TManifest SealedManifest(const TDatabaseFolder& folder, const TDatabaseFolder& u
                                "recover\" to keep what it committed.",
                                folder.Name().c_str(), manifest->Run));
     return *manifest;
+}
+
+// Before the first change: a file that may not be written would stop the
+// undo half-way.
+void RefuseFilesNotWritable(const TDatabaseFolder& folder)
+{
+    for (const DatabaseFileInfo& info : kDatabaseFiles)
+        if (folder.Exists(info.Name))
+            if (const std::optional<std::string> why = WhyFileMayNotBeWritten(folder.Path(info.Name)))
+                throw EInOutError(FileErrorMessage("Cannot undo the last run: cannot write file",
+                                                   folder.FilePath(info.Name), *why));
 }
 
 std::int32_t CountedPatterns(const TDatabaseFolder& folder)
@@ -366,6 +379,7 @@ TUndoResult UndoLastRun(const std::string& folderText, const std::function<void(
     const TDatabaseFolder undo = UndoFolder(folder);
     const TManifest manifest = SealedManifest(folder, undo);
     RefuseChangedSince(folder, undo);
+    RefuseFilesNotWritable(folder);
     TUndoResult result;
     result.RunNumber = manifest.Run;
     result.PatternsRemoved = CountedPatterns(folder) - manifest.Start.Patterns;

@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <tuple>
@@ -69,6 +70,35 @@ bool StartsWith(const std::vector<std::uint8_t>& bytes, const std::vector<std::u
                                                        prefix.end(), bytes.begin() + static_cast<std::ptrdiff_t>(from));
 }
 
+// `work` in a child process, stopped at operation `stopAt` on `folder`
+// (never when negative); the number of operations it saw.
+long RunStopped(const fs::path& folder, long stopAt, bool powerCut, const std::function<bool()>& work)
+{
+    int ends[2];
+    if (::pipe(ends) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        CrashPoints::Arm(folder, stopAt, powerCut);
+        const bool done = work();
+        CrashPoints::StopAtEnd();
+        const long seen = CrashPoints::Seen();
+        CrashPoints::Disarm();
+        static_cast<void>(::write(ends[1], &seen, sizeof seen));
+        ::_exit(done ? 0 : 1);
+    }
+    ::close(ends[1]);
+    long seen = -1;
+    static_cast<void>(::read(ends[0], &seen, sizeof seen));
+    ::close(ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const int expected = stopAt < 0 ? 0 : CrashPoints::kStoppedStatus;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == expected) << "child status " << status;
+    return seen;
+}
+
 // Target: new or holding patterns; stop: kill or power cut.
 using CrashCase = std::tuple<Format, bool, bool>;
 
@@ -96,29 +126,8 @@ protected:
         test::RestoreImage(Target(), before_);
         if (before_.empty())
             fs::remove_all(Target()); // the run makes the folder
-        int ends[2];
-        if (::pipe(ends) != 0)
-            return -1;
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::close(ends[0]);
-            CrashPoints::Arm(Target(), stopAt, std::get<2>(GetParam()));
-            const bool converted = Convert(source_, dir_.Path() / "old", Target());
-            CrashPoints::StopAtEnd();
-            const long seen = CrashPoints::Seen();
-            CrashPoints::Disarm();
-            static_cast<void>(::write(ends[1], &seen, sizeof seen));
-            ::_exit(converted ? 0 : 1);
-        }
-        ::close(ends[1]);
-        long seen = -1;
-        static_cast<void>(::read(ends[0], &seen, sizeof seen));
-        ::close(ends[0]);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        const int expected = stopAt < 0 ? 0 : CrashPoints::kStoppedStatus;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == expected) << "child status " << status;
-        return seen;
+        return RunStopped(Target(), stopAt, std::get<2>(GetParam()),
+                          [this] { return Convert(source_, dir_.Path() / "old", Target()); });
     }
 
     // What must hold after a stop; `clean` is the folder a whole run leaves.
@@ -263,34 +272,14 @@ protected:
         test::RestoreImage(Target(), ran_);
         for (const auto& [path, time] : times_)
             fs::last_write_time(path, time);
-        int ends[2];
-        if (::pipe(ends) != 0)
-            return -1;
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::close(ends[0]);
-            CrashPoints::Arm(Target(), stopAt, std::get<1>(GetParam()));
-            bool undone = true;
+        return RunStopped(Target(), stopAt, std::get<1>(GetParam()), [this] {
             try {
                 UndoLastRun(Target().string());
             } catch (const Exception&) {
-                undone = false;
+                return false;
             }
-            CrashPoints::StopAtEnd();
-            const long seen = CrashPoints::Seen();
-            CrashPoints::Disarm();
-            static_cast<void>(::write(ends[1], &seen, sizeof seen));
-            ::_exit(undone ? 0 : 1);
-        }
-        ::close(ends[1]);
-        long seen = -1;
-        static_cast<void>(::read(ends[0], &seen, sizeof seen));
-        ::close(ends[0]);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        const int expected = stopAt < 0 ? 0 : CrashPoints::kStoppedStatus;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == expected) << "child status " << status;
-        return seen;
+            return true;
+        });
     }
 
     void ExpectRecovered()

@@ -1,9 +1,9 @@
 // Undoing the last run: after a run that created the database, one that
 // added user patterns (their indexes at once) and one that appended patterns
-// (the indexes rebuilt), every file is back byte for byte; and undo refuses,
+// (the indexes rebuilt), every file is back byte for byte; undo refuses,
 // changing nothing, when there is nothing to undo, when the run never
-// finished, and when another program changed a file since.
-#include "refdb/DatabaseCheck.h"
+// finished, when another program changed a file since, and when a file may
+// not be written.
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/UndoPoint.h"
 
@@ -14,7 +14,6 @@
 
 #include <filesystem>
 #include <map>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,52 +23,17 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempFolder;
 
-using Image = std::map<std::string, std::vector<std::uint8_t>>;
-
 // The regular files of the folder (the undo point's folder left out).
-Image TakeImage(const fs::path& folder)
+std::map<std::string, std::vector<std::uint8_t>> TakeImage(const fs::path& folder)
 {
-    Image image;
-    if (fs::exists(folder))
-        for (const auto& entry : fs::directory_iterator(folder))
-            if (entry.is_regular_file())
-                image[entry.path().filename().string()] = test::ReadFile(entry.path());
+    std::map<std::string, std::vector<std::uint8_t>> image;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file())
+            image[entry.path().filename().string()] = test::ReadFile(entry.path());
     return image;
 }
 
 enum class RunKind { Creates, Adds, Appends };
-
-struct UndoCase {
-    const char* name;
-    RunKind kind;
-    // Bytes past the last whole line record of Literature.PDB before the run
-    // (left by another program), which the run writes over.
-    bool tornTextTail;
-};
-
-void PrintTo(const UndoCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
-void AddPatterns(TReferenceDatabase& database, RunKind kind, int count, const std::string& prefix)
-{
-    for (int n = 0; n < count; ++n) {
-        TReferencePattern pattern = test::SimplePattern(prefix + std::to_string(n));
-        pattern.SetReferences({test::ReferenceLine("JACS", "Author " + prefix)});
-        if (kind == RunKind::Appends)
-            database.AppendPattern(pattern);
-        else
-            database.AddPattern(pattern);
-    }
-}
-
-void MakeDatabase(const TempFolder& dir, int patterns)
-{
-    auto database = TReferenceDatabase::CreateDatabase(dir.Text(), "PDF2");
-    AddPatterns(*database, RunKind::Adds, patterns, "held ");
-    database->Close();
-}
 
 std::unique_ptr<TReferenceDatabase> OpenForWriting(const TempFolder& dir)
 {
@@ -80,113 +44,104 @@ std::unique_ptr<TReferenceDatabase> OpenForWriting(const TempFolder& dir)
     return database;
 }
 
-// The run that keeps an undo point, as run number 7.
-void RunKeepingUndoPoint(const TempFolder& dir, RunKind kind)
+void AddPatterns(TReferenceDatabase& database, RunKind kind, int count)
 {
-    std::unique_ptr<TReferenceDatabase> database =
-        kind == RunKind::Creates ? TReferenceDatabase::CreateDatabase(dir.Text(), "PDF2", 7) : OpenForWriting(dir);
-    database->KeepUndoPoint(7);
-    AddPatterns(*database, kind, 5, "new ");
-    database->Close();
+    for (int n = 0; n < count; ++n) {
+        TReferencePattern pattern = test::SimplePattern("pattern " + std::to_string(n));
+        pattern.SetReferences({test::ReferenceLine("JACS", "Author " + std::to_string(n))});
+        if (kind == RunKind::Appends)
+            database.AppendPattern(pattern);
+        else
+            database.AddPattern(pattern);
+    }
 }
 
-class UndoRun : public ::testing::TestWithParam<UndoCase> {
+struct UndoCase {
+    const char* name;
+    RunKind kind;
+    // Done before the run (holding 4 patterns, unless it creates the
+    // database) and after it; nullptr for nothing.
+    void (*before)(const TempFolder& dir);
+    void (*after)(const TempFolder& dir);
+    // What the refusal names; nullptr: undone.
+    const char* refusal;
+};
+
+class Undo : public ::testing::TestWithParam<UndoCase> {
 protected:
     void SetUp() override { TReferenceDatabase::SetPatternsPerCommit(2); }
     void TearDown() override { TReferenceDatabase::SetPatternsPerCommit(TReferenceDatabase::kPatternsPerCommit); }
     TempFolder dir_;
 };
 
-TEST_P(UndoRun, PutsEveryFileBackAsItWasBeforeTheRun)
+TEST_P(Undo, PutsEveryFileBackOrRefusesNamingWhy)
 {
     const UndoCase& c = GetParam();
     if (c.kind != RunKind::Creates)
-        MakeDatabase(dir_, 4);
-    if (c.tornTextTail)
-        test::WriteFile(dir_.Path() / "Literature.PDB", test::Text(dir_, "Literature.PDB") + "torn tail");
-    const Image before = TakeImage(dir_.Path());
-    RunKeepingUndoPoint(dir_, c.kind);
-    ASSERT_NE(TakeImage(dir_.Path()), before);
+        AddPatterns(*TReferenceDatabase::CreateDatabase(dir_.Text(), "PDF2"), RunKind::Adds, 4);
+    if (c.before)
+        c.before(dir_);
+    const auto before = TakeImage(dir_.Path());
+    {
+        auto database = c.kind == RunKind::Creates ? TReferenceDatabase::CreateDatabase(dir_.Text(), "PDF2", 7)
+                                                   : OpenForWriting(dir_);
+        database->KeepUndoPoint(7);
+        AddPatterns(*database, c.kind, 5);
+        database->Close();
+    }
     // A run that changes nothing keeps and drops nothing.
     OpenForWriting(dir_)->KeepUndoPoint(8);
-
-    const TUndoResult result = UndoLastRun(dir_.Text());
-    EXPECT_EQ(result.RunNumber, 7);
-    EXPECT_EQ(result.PatternsRemoved, 5);
-    EXPECT_EQ(result.DatabaseRemoved, c.kind == RunKind::Creates);
-    EXPECT_EQ(TakeImage(dir_.Path()), before);
-    EXPECT_FALSE(fs::exists(dir_.Path() / "Norrvik.undo"));
-    EXPECT_THROW(UndoLastRun(dir_.Text()), Exception) << "undone twice";
-    if (c.kind != RunKind::Creates && !c.tornTextTail) {
-        EXPECT_TRUE(CheckReferenceDatabase(dir_.Text()).empty());
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Runs, UndoRun,
-                         ::testing::Values(UndoCase{"Creates", RunKind::Creates, false},
-                                           UndoCase{"Adds", RunKind::Adds, false},
-                                           UndoCase{"AddsAfterATornTail", RunKind::Adds, true},
-                                           UndoCase{"AppendsAndRebuilds", RunKind::Appends, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct RefusalCase {
-    const char* name;
-    // What happens after the run; the refusal names `named`.
-    void (*after)(const TempFolder& dir);
-    const char* named;
-};
-
-void PrintTo(const RefusalCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
-void AppendAByte(const TempFolder& dir)
-{
-    test::WriteFile(dir.Path() / "Name.PDB", test::Text(dir, "Name.PDB") + "x");
-}
-
-void RewriteTheHeader(const TempFolder& dir)
-{
-    std::vector<std::uint8_t> main = test::Bytes(dir, "ReferenceDatabase.PDB");
-    main[20] ^= 0x01; // a byte of the title; the file keeps its size
-    test::WriteFile(dir.Path() / "ReferenceDatabase.PDB", main);
-}
-
-void RunWithoutUndoPoint(const TempFolder& dir)
-{
-    AddPatterns(*OpenForWriting(dir), RunKind::Adds, 1, "later ");
-}
-
-void LeaveAMarker(const TempFolder& dir)
-{
-    test::WriteFile(dir.Path() / "Norrvik.run", std::string("as a killed run leaves it"));
-}
-
-class UndoRefused : public ::testing::TestWithParam<RefusalCase> {};
-
-TEST_P(UndoRefused, NamesWhyAndChangesNothing)
-{
-    TempFolder dir;
-    MakeDatabase(dir, 3);
-    RunKeepingUndoPoint(dir, RunKind::Adds);
-    GetParam().after(dir);
-    const Image before = TakeImage(dir.Path());
+    if (c.after)
+        c.after(dir_);
+    const auto after = TakeImage(dir_.Path());
     try {
-        UndoLastRun(dir.Text());
-        ADD_FAILURE() << "undone";
+        const TUndoResult result = UndoLastRun(dir_.Text());
+        EXPECT_EQ(c.refusal, nullptr) << "undone";
+        EXPECT_EQ(result.RunNumber * 100 + result.PatternsRemoved, 705);
+        EXPECT_EQ(result.DatabaseRemoved, c.kind == RunKind::Creates);
+        EXPECT_EQ(TakeImage(dir_.Path()), before);
+        EXPECT_FALSE(fs::exists(dir_.Path() / "Norrvik.undo"));
+        EXPECT_THROW(UndoLastRun(dir_.Text()), Exception) << "undone twice";
     } catch (const Exception& error) {
-        EXPECT_NE(std::string(error.what()).find(GetParam().named), std::string::npos) << error.what();
+        ASSERT_NE(c.refusal, nullptr) << error.what();
+        EXPECT_NE(std::string(error.what()).find(c.refusal), std::string::npos) << error.what();
+        EXPECT_EQ(TakeImage(dir_.Path()), after);
     }
-    EXPECT_EQ(TakeImage(dir.Path()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Refusals, UndoRefused,
-    ::testing::Values(RefusalCase{"IndexGrewByAByte", AppendAByte, "Name.PDB holds"},
-                      RefusalCase{"HeaderRewritten", RewriteTheHeader, "ReferenceDatabase.PDB was written to"},
-                      RefusalCase{"LaterRunDroppedIt", RunWithoutUndoPoint, "Nothing to undo"},
-                      RefusalCase{"RunNeverFinished", LeaveAMarker, "never finished"}),
+    Runs, Undo,
+    ::testing::Values(
+        UndoCase{"AfterCreating", RunKind::Creates, nullptr, nullptr, nullptr},
+        UndoCase{"AfterAdding", RunKind::Adds, nullptr, nullptr, nullptr},
+        UndoCase{"AfterAppendingAndRebuilding", RunKind::Appends, nullptr, nullptr, nullptr},
+        // Bytes past the last whole line record, which the run writes over.
+        UndoCase{"AfterAddingPastATornTail", RunKind::Adds,
+                 [](const TempFolder& dir) {
+                     test::WriteFile(dir.Path() / "Literature.PDB", test::Text(dir, "Literature.PDB") + "torn");
+                 },
+                 nullptr, nullptr},
+        UndoCase{"IndexGrewByAByte", RunKind::Adds, nullptr,
+                 [](const TempFolder& dir) {
+                     test::WriteFile(dir.Path() / "Name.PDB", test::Text(dir, "Name.PDB") + "x");
+                 },
+                 "Name.PDB holds"},
+        UndoCase{"HeaderRewritten", RunKind::Adds, nullptr,
+                 [](const TempFolder& dir) {
+                     std::vector<std::uint8_t> main = test::Bytes(dir, "ReferenceDatabase.PDB");
+                     main[20] ^= 0x01; // a byte of the title; the file keeps its size
+                     test::WriteFile(dir.Path() / "ReferenceDatabase.PDB", main);
+                 },
+                 "ReferenceDatabase.PDB was written to"},
+        UndoCase{"LaterRunDroppedIt", RunKind::Adds, nullptr,
+                 [](const TempFolder& dir) { AddPatterns(*OpenForWriting(dir), RunKind::Adds, 1); },
+                 "Nothing to undo"},
+        UndoCase{"RunNeverFinished", RunKind::Adds, nullptr,
+                 [](const TempFolder& dir) { test::WriteFile(dir.Path() / "Norrvik.run", std::string("killed")); },
+                 "never finished"},
+        UndoCase{"FileMarkedReadOnly", RunKind::Adds, nullptr,
+                 [](const TempFolder& dir) { fs::permissions(dir.Path() / "Name.PDB", fs::perms::owner_read); },
+                 "Name.PDB"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

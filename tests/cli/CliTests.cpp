@@ -1,10 +1,9 @@
 // The command line: converting the bundled samples, what reaches stdout and
-// stderr with which exit status, the progress bar, dump, verify, rebuild and undo
+// stderr with which exit status, the progress bar, dump, verify and rebuild
 // (Ctrl-C: SignalAndLockTests.cpp).
 #include "cli/Cli.h"
 #include "CliRun.h"
 #include "cli/TerminalProgress.h"
-#include "refdb/ReferenceDatabase.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -208,31 +207,6 @@ TEST(CliDatabaseCommands, DumpVerifyAndRebuildReportErrors)
     result = RunCommand({"rebuild", temp.Text("nothing here")});
     EXPECT_EQ(result.status, 1);
     EXPECT_FALSE(result.err.empty());
-}
-
-// undo: a refusal on stderr with status 1; what it did on stdout, as JSON.
-TEST(CliDatabaseCommands, UndoSaysWhatItDidOrWhyNot)
-{
-    test::TempFolder temp;
-    const std::string target = temp.Text("db");
-    ASSERT_EQ(RunCommand({"convert", "--format", "quorvane", Sample("quorvane"), target}).status, 0);
-    CliResult result = RunCommand({"undo", target});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("Nothing to undo"), std::string::npos) << result.err;
-    {
-        TReferenceDatabase database;
-        database.SetDatabaseName(target);
-        database.SetReadOnly(false);
-        database.KeepUndoPoint(3);
-        TReferencePattern pattern;
-        pattern.AddName("Quartz", 0);
-        pattern.AddLine(3.34f, 100, 1, 0, 1);
-        database.AddPattern(pattern);
-        database.Close();
-    }
-    result = RunCommand({"undo", "--json", target});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "{\"databaseRemoved\":false,\"patternsRemoved\":1,\"run\":3}\n");
 }
 
 TEST(CliProgram, ConvertsWithoutABarWhenStderrIsNotATerminal)

@@ -237,29 +237,26 @@ protected:
             ASSERT_TRUE(Convert(kFormats[0], dir_.Path() / "old", Target()));
         }
         before_ = test::TakeImage(Target());
-        std::unique_ptr<TReferenceDatabase> database;
+        auto database = std::make_unique<TReferenceDatabase>();
         if (creates) {
             database = TReferenceDatabase::CreateDatabase(Target().string(), "PDF2", 1);
         } else {
-            database = std::make_unique<TReferenceDatabase>();
             database->SetDatabaseName(Target().string());
             database->SetReadOnly(false);
-            patternsBefore_ = database->PatternCount();
             database->KeepUndoPoint(1);
         }
+        patternsBefore_ = database->PatternCount();
         for (const char* name : {"quartz", "calcite", "gypsum"}) {
             TReferencePattern pattern;
             pattern.AddName(name, 0);
-            pattern.SetFormulaLine("Si O2");
             pattern.AddLine(3.34f, 100, 1, 0, 1);
-            pattern.SetComments({std::string("Imported ") + name});
             database->AddPattern(pattern);
         }
         patternsAfter_ = database->PatternCount();
         database->Close();
         ran_ = test::TakeImage(Target());
-        for (const auto& entry : fs::recursive_directory_iterator(Target()))
-            times_[entry.path()] = fs::last_write_time(entry.path());
+        for (const auto& [name, bytes] : ran_)
+            times_[name] = fs::last_write_time(Target() / name);
     }
     void TearDown() override { TReferenceDatabase::SetPatternsPerCommit(TReferenceDatabase::kPatternsPerCommit); }
 
@@ -270,8 +267,8 @@ protected:
     long RunChild(long stopAt)
     {
         test::RestoreImage(Target(), ran_);
-        for (const auto& [path, time] : times_)
-            fs::last_write_time(path, time);
+        for (const auto& [name, time] : times_)
+            fs::last_write_time(Target() / name, time);
         return RunStopped(Target(), stopAt, std::get<1>(GetParam()), [this] {
             try {
                 UndoLastRun(Target().string());
@@ -308,7 +305,7 @@ protected:
     test::TempFolder dir_;
     FolderImage before_;
     FolderImage ran_;
-    std::map<fs::path, fs::file_time_type> times_;
+    std::map<std::string, fs::file_time_type> times_;
     std::int32_t patternsBefore_ = 0;
     std::int32_t patternsAfter_ = 0;
 };

@@ -122,7 +122,7 @@ std::string ManifestText(int run, const TRunStart& start, const std::vector<TKep
     return text;
 }
 
-// The next number of a manifest line, up to a space or the line's end.
+// The next number of a manifest line, which a space follows.
 bool TakeNumber(std::string_view& rest, std::uint64_t& value)
 {
     const auto result = std::from_chars(rest.data(), rest.data() + rest.size(), value);

@@ -7,6 +7,7 @@ namespace norrvik {
 std::unique_ptr<TCommand> MakeConvertCommand();
 std::unique_ptr<TCommand> MakeDetectCommand();
 std::unique_ptr<TCommand> MakeDumpCommand();
+std::unique_ptr<TCommand> MakeHistoryCommand();
 std::unique_ptr<TCommand> MakeVerifyCommand();
 std::unique_ptr<TCommand> MakeRebuildCommand();
 std::unique_ptr<TCommand> MakeRecoverCommand();
@@ -21,7 +22,8 @@ using CommandMaker = std::unique_ptr<TCommand> (*)();
 constexpr CommandMaker kCommandTable[] = {
     MakeConvertCommand, MakeDetectCommand,  MakeDumpCommand,
     MakeVerifyCommand,  MakeRebuildCommand, MakeRecoverCommand,
-    MakeSearchCommand,  MakeShowCommand,    MakeUndoCommand,
+    MakeSearchCommand,  MakeShowCommand,    MakeHistoryCommand,
+    MakeUndoCommand,
 };
 
 } // namespace

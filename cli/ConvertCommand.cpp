@@ -14,6 +14,7 @@
 #include "convert/ConversionReport.h"
 #include "convert/DryRun.h"
 #include "convert/FormatDetection.h"
+#include "convert/ImportHistory.h"
 #include "convert/TessalyConversion.h"
 #include "refdb/ReferenceCodes.h"
 
@@ -58,6 +59,8 @@ struct TConvertRequest {
     // pattern's old and new code.
     bool userOnly = false;
     bool verbose = false;
+    // Finish the stopped run from OLD into NEW (FindStoppedRun).
+    bool resume = false;
 };
 
 bool CarriesOver(const FormatInfo& format)
@@ -142,16 +145,16 @@ const FormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& er
 }
 
 // The patterns earlier runs imported from the same folder, for a conversion
-// that adds every entry again; 0 when the target cannot be read (the run
+// that adds every entry again; none when the target cannot be read (the run
 // itself then reports why).
-long EarlierImports(const FormatInfo& format, const TConvertRequest& request)
+TEarlierImports EarlierImports(const FormatInfo& format, const TConvertRequest& request)
 {
     if (!IsUserDatabaseConversion(format, request.oldFolder))
-        return 0;
+        return {};
     try {
-        return CountEarlierImports(request.newFolder, request.oldFolder);
+        return FindEarlierImports(request.newFolder, request.oldFolder);
     } catch (const Exception&) {
-        return 0;
+        return {};
     }
 }
 
@@ -210,17 +213,19 @@ int RunDryRun(const FormatInfo& format, const TConvertRequest& request, std::ost
     return kExitFailure;
 }
 
-// Runs the conversion with a progress bar and Ctrl-C.
+// Runs the conversion with a progress bar and Ctrl-C; `resume`: the stopped
+// run it finishes.
 TDriverRun RunDriver(const FormatInfo& format, const TConvertRequest& request, std::ostream& err,
-                     const TCliOptions& options)
+                     const TCliOptions& options, const TResumePoint& resume = {})
 {
     TInterruptGuard interrupt;
     TTerminalProgress progress(err, options.drawProgress, options.terminalColumns);
     TConversionDrivers drivers = options.drivers;
     if (request.userOnly)
         drivers[FormatPosition(SourceFormat::Tessaly)] = TessalyDriver({true});
-    const ConversionOutcome outcome =
-        RunConversion(drivers, {&format, request.oldFolder, request.newFolder, progress.Callback()});
+    const ConversionOutcome outcome = RunConversion(
+        drivers, {&format, resume.Run != 0 ? resume.OldFolder : request.oldFolder, request.newFolder,
+                  progress.Callback(), resume});
     progress.Finish();
     TDriverRun run;
     run.summary = outcome.summary;
@@ -248,6 +253,7 @@ nlohmann::json RunSummaryJson(const FormatInfo& format, const TConvertRequest& r
                  {"added", summary.added},
                  {"skipped", summary.skipped},
                  {"entries_without_lines", summary.entriesWithoutLines},
+                 {"entries_without_pattern_file", summary.entriesWithoutPatternFile},
                  {"earlier_imports", earlierImports},
                  {"target_pattern_count", summary.targetPatternCount}});
     if (CarriesOver(format))
@@ -278,17 +284,17 @@ int ReportRun(const FormatInfo& format, const TConvertRequest& request, const TD
         return kExitFailure;
     if (FoundNothingToConvert(summary))
         err << "Warning: " << kNothingToConvertText << '\n';
-    if (const std::string withoutLines = WithoutLinesText(summary.entriesWithoutLines); !withoutLines.empty())
+    if (const std::string withoutLines = WithoutPatternFileText(summary); !withoutLines.empty())
         err << "Warning: " << withoutLines << '\n';
     return kExitSuccess;
 }
 
 // The re-import guard: false after refusing (--skip-reimport).
-bool PassesReimportGuard(long earlierImports, const TConvertRequest& request, std::ostream& err)
+bool PassesReimportGuard(const TEarlierImports& earlier, const TConvertRequest& request, std::ostream& err)
 {
-    if (earlierImports == 0)
+    if (earlier.Patterns == 0)
         return true;
-    const std::string text = EarlierImportsText(earlierImports, request.oldFolder, request.newFolder);
+    const std::string text = EarlierImportsText(earlier.Patterns, request.oldFolder, request.newFolder, earlier.Latest);
     if (request.skipReimport) {
         err << text << " Nothing was converted (--skip-reimport).\n";
         return false;
@@ -334,6 +340,9 @@ public:
         command.add_flag("--json", request_.json, "Print the summary as JSON");
         command.add_flag("--user-only", request_.userOnly,
                          "With a Tessaly database as OLD: carry over its user patterns only, not its reference patterns");
+        command.add_flag("--resume", request_.resume,
+                         "Finish the stopped last run from OLD into NEW: convert only the entries it did not store, "
+                         "under the codes they would have had");
         command.add_flag("--verbose", request_.verbose,
                          "With a Tessaly database as OLD: print the old and new code of each user pattern, one line each");
     }
@@ -356,14 +365,31 @@ public:
         }
         if (request_.dryRun)
             return RunDryRun(*format, request_, context.out, context.err);
-        const long earlierImports = EarlierImports(*format, request_);
-        if (!PassesReimportGuard(earlierImports, request_, context.err))
+        if (request_.resume)
+            return RunResumed(*format, context);
+        const TEarlierImports earlier = EarlierImports(*format, request_);
+        if (!PassesReimportGuard(earlier, request_, context.err))
             return kExitFailure;
         const TDriverRun run = RunDriver(*format, request_, context.err, context.options);
-        return ReportRun(*format, request_, run, earlierImports, context.out, context.err);
+        return ReportRun(*format, request_, run, earlier.Patterns, context.out, context.err);
     }
 
 private:
+    // --resume: the stopped run found in NEW's import log is finished, or
+    // nothing is done when there is none.
+    int RunResumed(const FormatInfo& format, const TCommandContext& context)
+    {
+        const std::optional<TStoppedRun> stopped = FindStoppedRun(format, request_.newFolder, request_.oldFolder);
+        if (!stopped) {
+            context.err << NothingToResumeText(request_.oldFolder, request_.newFolder) << '\n';
+            return kExitFailure;
+        }
+        context.err << "Finishing " << ImportRunText(stopped->Run) << ": " << stopped->Resume.StoredPatterns
+                    << " of its entries are stored and passed over.\n";
+        const TDriverRun run = RunDriver(format, request_, context.err, context.options, stopped->Resume);
+        return ReportRun(format, request_, run, 0, context.out, context.err);
+    }
+
     TConvertRequest request_;
 };
 

@@ -7,6 +7,9 @@
 #include "cli/CommandSupport.h"
 #include "cli/JsonOutput.h"
 #include "cli/TerminalProgress.h"
+#include "common/Exceptions.h"
+#include "common/Platform.h"
+#include "convert/ImportLog.h"
 #include "refdb/UndoPoint.h"
 
 #include <CLI/CLI.hpp>
@@ -57,8 +60,19 @@ public:
         RefuseFileAsDatabaseFolder(folder_);
         // Ctrl-C does not stop the undo half-way.
         TInterruptGuard interrupt;
-        const TUndoResult result = UndoLastRun(folder_);
+        std::string logFailure;
+        // Recorded while the folder is still locked; the database is back
+        // whatever becomes of the log, so a failure there is only a warning.
+        const TUndoResult result = UndoLastRun(folder_, [&](const TUndoResult& undone) {
+            try {
+                TImportLogWriter(PathFromText(folder_)).WriteUndone(undone.RunNumber);
+            } catch (const Exception& error) {
+                logFailure = error.what();
+            }
+        });
         PrintUndone(result, json_, context.out);
+        if (!logFailure.empty())
+            context.err << "The run was undone, but the import log does not say so: " << logFailure << '\n';
         return kExitSuccess;
     }
 

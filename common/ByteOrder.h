@@ -18,6 +18,12 @@ namespace norrvik {
 using ConstBytes = std::span<const std::uint8_t>;
 using MutableBytes = std::span<std::uint8_t>;
 
+// The bytes of a text, for writing it to a file.
+inline ConstBytes BytesOf(std::string_view text)
+{
+    return ConstBytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
 // Throws EAssertionFailed for a byte range outside a buffer of `length` bytes.
 [[noreturn]] void ThrowByteRangeError(std::size_t length, std::size_t offset, std::size_t size);
 

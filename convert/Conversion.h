@@ -35,8 +35,24 @@ struct ConversionSummary {
     // file was missing or unreadable (not a file, or a name that is no file
     // name of the folder).
     long entriesWithoutLines = 0;
+    // Their names in the source (pattern file names), in source order.
+    std::vector<std::string> entriesWithoutPatternFile;
     // Tessaly sources: every user pattern gone through, in source order.
     std::vector<CodeMapping> codeMappings;
+};
+
+// A run that finishes one that stopped (the import log's run `Run`): the
+// first entries that would store a pattern are passed over, as the stopped
+// run (and any run it finished) stored `StoredPatterns` of them, from the
+// user code after `UserPatternsBefore` on; the rest are converted as the
+// stopped run would have converted them. Run 0: an ordinary run.
+struct TResumePoint {
+    int Run = 0;
+    long StoredPatterns = 0;
+    long UserPatternsBefore = 0;
+    // The old folder as the stopped run was given it: its patterns' comment
+    // lines name it so.
+    std::string OldFolder;
 };
 
 // Raised by a front end's progress callback to stop a conversion between
@@ -54,6 +70,15 @@ void ConvertKandorDatabase(const std::string& oldFolder, const std::string& newF
 
 void ConvertVeltroDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
                            const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr);
+
+// The same, finishing a stopped run (TResumePoint).
+void ResumeQuorvaneConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                             const ProgressCallback& progress, ConversionSummary* summary,
+                             const TResumePoint& resume);
+void ResumeKandorConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                           const ProgressCallback& progress, ConversionSummary* summary, const TResumePoint& resume);
+void ResumeVeltroConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                           const ProgressCallback& progress, ConversionSummary* summary, const TResumePoint& resume);
 
 // A Tessaly database as the source: its user patterns are carried into the
 // target under the target's next user codes, its reference patterns whose

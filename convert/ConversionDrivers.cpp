@@ -49,12 +49,37 @@ std::string ConversionOutcome::FailureText() const
     }
 }
 
+namespace {
+
+// The driver of a run that finishes a stopped one. A carry-over needs none of
+// its own: it recognises the patterns it carried before and skips them.
+ConversionDriver ResumingDriver(SourceFormat format, const TResumePoint& resume)
+{
+    using Resuming = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&,
+                              ConversionSummary*, const TResumePoint&);
+    Resuming resuming = nullptr;
+    switch (format) {
+    case SourceFormat::Quorvane: resuming = ResumeQuorvaneConversion; break;
+    case SourceFormat::Kandor: resuming = ResumeKandorConversion; break;
+    case SourceFormat::Veltro: resuming = ResumeVeltroConversion; break;
+    case SourceFormat::Tessaly: return TessalyDriver({});
+    }
+    return [resuming, resume](const std::string& oldFolder, const std::string& newFolder, bool& success,
+                              const ProgressCallback& progress, ConversionSummary* summary) {
+        resuming(oldFolder, newFolder, success, progress, summary, resume);
+    };
+}
+
+} // namespace
+
 ConversionOutcome RunConversion(const TConversionDrivers& drivers, const ConversionRequest& request)
 {
     ConversionOutcome outcome;
     if (request.format == nullptr)
         return outcome;
-    const ConversionDriver& driver = drivers[static_cast<std::size_t>(FormatIndex(*request.format))];
+    const ConversionDriver driver = request.resume.Run != 0
+                                        ? ResumingDriver(request.format->format, request.resume)
+                                        : drivers[static_cast<std::size_t>(FormatIndex(*request.format))];
     if (!driver)
         return outcome;
     try {

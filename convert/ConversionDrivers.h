@@ -36,6 +36,10 @@ struct ConversionRequest {
     std::string oldFolder;
     std::string newFolder;
     ProgressCallback progress;
+    // A run that finishes a stopped one (FindStoppedRun); it runs the
+    // library's own driver of the format, which passes over what the stopped
+    // run stored.
+    TResumePoint resume;
 };
 
 struct ConversionOutcome {

@@ -2,6 +2,7 @@
 #include "convert/ConversionReport.h"
 
 #include "common/Format.h"
+#include "convert/ImportHistory.h"
 
 namespace norrvik {
 
@@ -40,10 +41,46 @@ std::string StoppedResultLine(const std::string& how, const ConversionSummary& s
     return line;
 }
 
-std::string EarlierImportsText(long count, const std::string& oldFolder, const std::string& newFolder)
+std::string ImportRunText(const TImportRun& run)
 {
-    return "The Tessaly database in " + newFolder + " already holds " + PatternsText(count) + " imported from " +
-           oldFolder + ".";
+    std::string when = run.Time;
+    // "2026-12-09T12:30:05Z" -> "2026-12-09 at 12:30:05 UTC"
+    if (when.size() == 20 && when[10] == 'T' && when.back() == 'Z')
+        when = when.substr(0, 10) + " at " + when.substr(11, 8) + " UTC";
+    return "Run " + std::to_string(run.Number) + " on " + when + " (" + PatternsText(PatternsStoredBy(run)) + ", " +
+           std::string(ImportOutcomeName(run.Outcome)) + ")";
+}
+
+std::string EarlierImportsText(long count, const std::string& oldFolder, const std::string& newFolder,
+                               const std::optional<TImportRun>& latest)
+{
+    std::string text = "The Tessaly database in " + newFolder + " already holds " + PatternsText(count) +
+                       " imported from " + oldFolder + ".";
+    if (latest) {
+        std::string run = ImportRunText(*latest);
+        run[0] = 'r';
+        text += " The last import from there was " + run + ".";
+    }
+    return text;
+}
+
+std::string NothingToResumeText(const std::string& oldFolder, const std::string& newFolder)
+{
+    return "The import log of " + newFolder + " shows no stopped run from " + oldFolder +
+           " to finish: its last run did not read that folder as a user database, or it completed. Nothing was "
+           "converted; convert without --resume to add the entries.";
+}
+
+std::string WithoutPatternFileText(const ConversionSummary& summary)
+{
+    std::string text = WithoutLinesText(summary.entriesWithoutLines);
+    if (text.empty() || summary.entriesWithoutPatternFile.empty())
+        return text;
+    text.pop_back();
+    text += ":";
+    for (std::size_t i = 0; i < summary.entriesWithoutPatternFile.size(); ++i)
+        text += (i == 0 ? " " : ", ") + summary.entriesWithoutPatternFile[i];
+    return text + ".";
 }
 
 } // namespace norrvik

@@ -5,6 +5,9 @@
 #pragma once
 
 #include "convert/Conversion.h"
+#include "convert/ImportLog.h"
+
+#include <optional>
 
 #include <string>
 
@@ -25,7 +28,22 @@ std::string WithoutLinesText(long entriesWithoutLines);
 // the stop and what the target now holds, and the entries without lines.
 std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary);
 
-// "The Tessaly database in <new> already holds 5 patterns imported from <old>."
-std::string EarlierImportsText(long count, const std::string& oldFolder, const std::string& newFolder);
+// "The Tessaly database in <new> already holds 5 patterns imported from
+// <old>.", and when the import log names the latest of those runs, " The last
+// import from there was run 3 on 2026-12-09 at 12:30:05 UTC (5 patterns,
+// completed)."
+std::string EarlierImportsText(long count, const std::string& oldFolder, const std::string& newFolder,
+                               const std::optional<TImportRun>& latest = std::nullopt);
+
+// Why --resume (or "Finish the rest") has nothing to do.
+std::string NothingToResumeText(const std::string& oldFolder, const std::string& newFolder);
+
+// "Run 3 on 2026-12-09 at 12:30:05 UTC (5 patterns, completed)": a run of the
+// import log as the questions and messages name it.
+std::string ImportRunText(const TImportRun& run);
+
+// The entries without a pattern file, named: "2 entries had no pattern file
+// and were converted without lines: A1, B7."; empty for none.
+std::string WithoutPatternFileText(const ConversionSummary& summary);
 
 } // namespace norrvik

@@ -205,34 +205,68 @@ const std::string& CheckedNewFolder(const std::string& oldFolder, const std::str
     return newFolder;
 }
 
-} // namespace
-
-TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::string& newFolder,
-                                     const ProgressCallback& progress, ConversionSummary* summary)
-    : TConversionTarget(CheckedNewFolder(oldFolder, newFolder), progress, summary)
+// Makes a folder that does not exist yet, so that it can be locked before
+// anything is written into it.
+void MakeTargetFolder(const std::string& newFolder)
 {
-}
-
-TConversionTarget::TConversionTarget(const std::string& newFolder, const ProgressCallback& progress,
-                                     ConversionSummary* summary)
-    : progress_(progress), summary_(summary != nullptr ? summary : &localSummary_)
-{
-    *summary_ = ConversionSummary{};
-    // A folder that does not exist yet is made first, so that it can be
-    // locked before anything is written into it.
     std::error_code error;
     std::filesystem::create_directories(PathFromText(newFolder), error);
     std::error_code absent;
     if (error && std::filesystem::status(PathFromText(newFolder), absent).type() == std::filesystem::file_type::not_found)
         throw EInOutError(FileErrorMessage("Cannot create folder", newFolder,
                                            error.message() + "; choose a folder this user may create or write in"));
-    lock_ = TDatabaseLock::Exclusive(newFolder);
-    database_ = OpenOrCreateTargetDatabase(newFolder);
-    database_->SetProgressCallback(progress_);
-    UpdateTargetCount();
 }
 
-TConversionTarget::~TConversionTarget() = default;
+// How a run that raised ended, for the import log.
+ImportOutcome OutcomeOf(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ConversionCancelled&) {
+        return ImportOutcome::Cancelled;
+    } catch (...) {
+        return ImportOutcome::Failed;
+    }
+}
+
+std::string MessageOf(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "Unknown error";
+    }
+}
+
+} // namespace
+
+TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::string& newFolder,
+                                     const ProgressCallback& progress, ConversionSummary* summary,
+                                     SourceFormat format, const TResumePoint& resume)
+    : recorder_(CheckedNewFolder(oldFolder, newFolder)),
+      progress_(progress),
+      summary_(summary != nullptr ? summary : &localSummary_),
+      resume_(resume)
+{
+    *summary_ = ConversionSummary{};
+    MakeTargetFolder(newFolder);
+    lock_ = TDatabaseLock::Exclusive(newFolder);
+    recorder_.NoteStoppedRunBeforeOpen();
+    const bool created = !HoldsDatabase(newFolder);
+    database_ = OpenOrCreateTargetDatabase(newFolder);
+    database_->SetProgressCallback(progress_);
+    database_->SetRunObserver(&recorder_);
+    UpdateTargetCount();
+    recorder_.Begin(*database_, created, format, oldFolder, resume_);
+}
+
+TConversionTarget::~TConversionTarget()
+{
+    if (database_)
+        database_->SetRunObserver(nullptr);
+}
 
 void TConversionTarget::SetEntryTotal(long total)
 {
@@ -246,20 +280,33 @@ void TConversionTarget::ReportProgress(long entriesDone)
         progress_(Progress{Progress::Stage::Converting, entriesDone, summary_->entriesTotal});
 }
 
-void TConversionTarget::CountAdded()
+void TConversionTarget::EntryStored(long entry, const std::string& name, const std::string& code, bool withoutLines)
 {
     ++summary_->added;
     UpdateTargetCount();
+    if (withoutLines) {
+        ++summary_->entriesWithoutLines;
+        summary_->entriesWithoutPatternFile.push_back(name.empty() ? "entry " + std::to_string(entry)
+                                                                   : ValidUtf8(name));
+    }
+    recorder_.Record({entry, ValidUtf8(name), code, withoutLines ? EntryResult::AddedWithoutLines : EntryResult::Added});
 }
 
-void TConversionTarget::CountSkipped()
+void TConversionTarget::EntrySkipped(long entry, const std::string& name, const std::string& code)
 {
     ++summary_->skipped;
+    recorder_.Record({entry, ValidUtf8(name), code, EntryResult::AlreadyPresent});
 }
 
-void TConversionTarget::CountWithoutLines()
+bool TConversionTarget::PassOverStoredEntry(long entry, const std::string& name)
 {
-    ++summary_->entriesWithoutLines;
+    if (passedOver_ >= resume_.StoredPatterns)
+        return false;
+    ++passedOver_;
+    const std::string code =
+        UserDisplayCode(static_cast<std::int32_t>(std::min<long>(resume_.UserPatternsBefore + passedOver_, kMaxUserCodeNumber)));
+    recorder_.Record({entry, ValidUtf8(name), code, EntryResult::StoredBefore});
+    return true;
 }
 
 void TConversionTarget::RecordMapping(CodeMapping mapping)
@@ -274,7 +321,13 @@ void TConversionTarget::Run(const std::function<void()>& work)
     } catch (...) {
         CloseAfterFailure(std::current_exception());
     }
-    Finish();
+    try {
+        Finish();
+    } catch (...) {
+        recorder_.End(ImportOutcome::Failed, MessageOf(std::current_exception()), *summary_, false);
+        throw;
+    }
+    recorder_.End(ImportOutcome::Completed, {}, *summary_, true);
 }
 
 void TConversionTarget::Finish()
@@ -289,17 +342,13 @@ void TConversionTarget::CloseAfterFailure(std::exception_ptr failure)
     try {
         database_->Close();
     } catch (const std::exception& closing) {
-        std::string message;
-        try {
-            std::rethrow_exception(failure);
-        } catch (const std::exception& error) {
-            message = error.what();
-        } catch (...) {
-            message = "Unknown error";
-        }
-        throw Exception(message + (message.empty() || message.back() == '.' ? "" : ".") +
-                        " Closing the database afterwards failed as well: " + closing.what());
+        std::string message = MessageOf(failure);
+        message += (message.empty() || message.back() == '.' ? "" : ".");
+        message += std::string(" Closing the database afterwards failed as well: ") + closing.what();
+        recorder_.End(ImportOutcome::Failed, message, *summary_, false);
+        throw Exception(message);
     }
+    recorder_.End(OutcomeOf(failure), MessageOf(failure), *summary_, true);
     std::rethrow_exception(failure);
 }
 

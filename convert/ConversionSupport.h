@@ -6,6 +6,8 @@
 #pragma once
 
 #include "convert/Conversion.h"
+#include "convert/Formats.h"
+#include "convert/ImportRecorder.h"
 #include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
@@ -59,17 +61,17 @@ void RefuseSourceAsTarget(const std::string& oldFolder, const std::string& newFo
 // The target side of one conversion run: locks the new folder for the whole
 // run (created first when missing; a folder another run holds is refused
 // before anything is written), opens the target database there (or creates
-// a new one), counts what is added and skipped, reports progress, and
-// closes the database at the end, also when the run fails or is cancelled:
-// a close that fails then is reported with the run's own message.
+// a new one), records the run in the target's import log (ImportRecorder.h),
+// counts what is added and skipped, reports progress, and closes the
+// database at the end, also when the run fails or is cancelled: a close that
+// fails then is reported with the run's own message.
 class TConversionTarget {
 public:
-    // The target of a run that reads `oldFolder`: a new folder that is the
-    // old folder is refused (RefuseSourceAsTarget) before anything is made
-    // or opened.
+    // The target of a run that reads `oldFolder` as `format`: a new folder
+    // that is the old folder is refused (RefuseSourceAsTarget) before
+    // anything is made or opened. `resume`: the stopped run it finishes.
     TConversionTarget(const std::string& oldFolder, const std::string& newFolder, const ProgressCallback& progress,
-                      ConversionSummary* summary);
-    TConversionTarget(const std::string& newFolder, const ProgressCallback& progress, ConversionSummary* summary);
+                      ConversionSummary* summary, SourceFormat format, const TResumePoint& resume = {});
     ~TConversionTarget();
     TConversionTarget(const TConversionTarget&) = delete;
     TConversionTarget& operator=(const TConversionTarget&) = delete;
@@ -79,28 +81,37 @@ public:
     void SetEntryTotal(long total);
     // Lets the front end show progress (and stop the run by throwing).
     void ReportProgress(long entriesDone);
-    void CountAdded();
-    void CountSkipped();
-    void CountWithoutLines();
+    // Entry `entry` (from 1) of the source, `name` there, stored under
+    // `code`; `withoutLines` when it had no pattern file.
+    void EntryStored(long entry, const std::string& name, const std::string& code, bool withoutLines = false);
+    // Entry `entry` not stored: the target holds `code` already.
+    void EntrySkipped(long entry, const std::string& name, const std::string& code);
+    // True for an entry the stopped run this one finishes stored (recorded
+    // so); such entries are passed over. Ask it only of entries that store
+    // a pattern.
+    bool PassOverStoredEntry(long entry, const std::string& name);
     void RecordMapping(CodeMapping mapping);
 
     // Runs the conversion's work, then closes the database (index rebuild
-    // included). Whatever `work` raises, the database is closed before the
-    // exception goes on; when that close fails too, the exception that goes
-    // on is a plain Exception whose message tells both.
+    // included) and ends the run's record in the log with its outcome.
+    // Whatever `work` raises, the database is closed before the exception
+    // goes on; when that close fails too, the exception that goes on is a
+    // plain Exception whose message tells both.
     void Run(const std::function<void()>& work);
-    // Closes the database, index rebuild included; errors reach the caller.
-    void Finish();
 
 private:
     void UpdateTargetCount();
+    void Finish();
     [[noreturn]] void CloseAfterFailure(std::exception_ptr failure);
 
     TDatabaseLock lock_; // released after the database has closed
+    TImportRecorder recorder_; // outlives the database it observes
     std::unique_ptr<TReferenceDatabase> database_;
     ProgressCallback progress_;
     ConversionSummary localSummary_;
     ConversionSummary* summary_;
+    TResumePoint resume_;
+    long passedOver_ = 0;
 };
 
 // Opens the database of `newFolder` for writing when the folder holds the
@@ -131,16 +142,20 @@ bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code);
 // Veltro): every entry becomes a user pattern with the next user code, its
 // intensities rounded halves to even and no Miller indices; there is no test
 // for duplicates. Entries the reader delivers without lines for want of a
-// pattern file (DeliveredWithoutPatternFile) are counted in the summary. The target is opened first and closed last; the reader is
+// pattern file (DeliveredWithoutPatternFile) are counted and named in the
+// summary; each entry is named in the import log by its EntryName. A run
+// that finishes a stopped one passes over the entries that run stored. The
+// target is opened first and closed last; the reader is
 // freed before the target closes; each entry's pattern is freed before the
 // second progress report of that entry.
 template <typename TSource, typename TEntry>
 void ConvertUserDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                         const ProgressCallback& progress, ConversionSummary* summary)
+                         const ProgressCallback& progress, ConversionSummary* summary, SourceFormat format,
+                         const TResumePoint& resume)
 {
     constexpr std::int16_t kNoMillerIndex = 0;
     success = false;
-    TConversionTarget target(oldFolder, newFolder, progress, summary);
+    TConversionTarget target(oldFolder, newFolder, progress, summary, format, resume);
     target.Run([&] {
         TSource source;
         source.SetDBName(oldFolder);
@@ -149,8 +164,11 @@ void ConvertUserDatabase(const std::string& oldFolder, const std::string& newFol
         TEntry entry; // kept for the whole loop, overwritten by every entry
         for (auto i = decltype(count){0}; i < count; ++i) {
             source.GetEntry(i, entry);
-            if (DeliveredWithoutPatternFile(entry))
-                target.CountWithoutLines();
+            const long number = static_cast<long>(i) + 1;
+            if (target.PassOverStoredEntry(number, EntryName(entry))) {
+                target.ReportProgress(number);
+                continue;
+            }
             {
                 TReferencePattern pattern;
                 FillConvertedPattern(pattern, entry.Formula, entry.Name, NextUserCode(target.Database()),
@@ -163,12 +181,13 @@ void ConvertUserDatabase(const std::string& oldFolder, const std::string& newFol
                     AddConvertedLine(pattern, entry.Lines[j].D, RoundedIntensity(entry.Lines[j].Intensity),
                                      kNoMillerIndex, kNoMillerIndex, kNoMillerIndex);
                 target.Database().AddPattern(pattern);
-                target.CountAdded();
-                target.ReportProgress(static_cast<long>(i) + 1);
+                target.EntryStored(number, EntryName(entry), pattern.GetReferenceCode(),
+                                   DeliveredWithoutPatternFile(entry));
+                target.ReportProgress(number);
             }
             // Once more after the pattern is freed: the window gets two chances
             // per entry to keep its animation moving.
-            target.ReportProgress(static_cast<long>(i) + 1);
+            target.ReportProgress(number);
         }
     });
     success = true;

@@ -3,6 +3,7 @@
 
 #include "common/Files.h"
 #include "convert/ConversionSupport.h"
+#include "convert/ImportHistory.h"
 #include "convert/TessalyConversion.h"
 #include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceCodes.h"
@@ -158,7 +159,7 @@ ConversionPreview PreviewConversion(const FormatInfo& format, const std::string&
     case SourceFormat::Tessaly: PreviewTessaly(oldFolder, target.get(), options, preview); break;
     }
     if (target != nullptr && preview.userDatabase)
-        preview.earlierImports = CountImportsIn(*target, oldFolder);
+        preview.earlierImports = FindEarlierImports(newFolder, oldFolder).Patterns;
     const long userBefore = target != nullptr ? target->UserPatternCount() : 0;
     if (preview.userDatabase && userBefore + preview.wouldAdd > kMaxUserPatterns) {
         preview.userLimitReached = true;

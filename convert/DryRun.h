@@ -21,7 +21,7 @@ struct ConversionPreview {
     long wouldAdd = 0;       // patterns the run would add
     long wouldSkip = 0;      // reference patterns whose code the target already holds (and,
                              // from a Tessaly database, user patterns carried over before)
-    long earlierImports = 0; // target patterns whose comment line names this old folder
+    long earlierImports = 0; // target patterns imported from this old folder before (FindEarlierImports)
     bool targetExists = false; // false: the run would create a new, empty database
     long targetBefore = 0;   // patterns in the target now
     long targetAfter = 0;    // patterns in the target after the run

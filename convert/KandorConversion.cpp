@@ -11,7 +11,14 @@ namespace norrvik {
 void ConvertKandorDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
                            const ProgressCallback& progress, ConversionSummary* summary)
 {
-    ConvertUserDatabase<TKandorUserDB, TKandorReferencePattern>(oldFolder, newFolder, success, progress, summary);
+    ResumeKandorConversion(oldFolder, newFolder, success, progress, summary, TResumePoint{});
+}
+
+void ResumeKandorConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                           const ProgressCallback& progress, ConversionSummary* summary, const TResumePoint& resume)
+{
+    ConvertUserDatabase<TKandorUserDB, TKandorReferencePattern>(oldFolder, newFolder, success, progress, summary, SourceFormat::Kandor,
+                                      resume);
 }
 
 } // namespace norrvik

@@ -81,21 +81,31 @@ void FillPattern(TReferencePattern& pattern, const pdf1::TReferencePattern& from
     pattern.SetSubfiles(pattern.GetSubfiles() | TargetSubfiles(from.SubfileBits()));
 }
 
-void ConvertPresentPattern(const pdf1::TReferencePattern& from, const pdf1::TReferenceDatabase& source,
+// The entry's name in the log: its pattern number in the old database.
+std::string EntryName(const pdf1::TReferencePattern& from)
+{
+    return from.PatternNumber();
+}
+
+void ConvertPresentPattern(long entry, const pdf1::TReferencePattern& from, const pdf1::TReferenceDatabase& source,
                            TConversionTarget& target, const std::string& oldFolder)
 {
     TReferenceDatabase& database = target.Database();
+    // A user database stores every present pattern: the ones a stopped run
+    // stored are passed over.
+    if (!source.IsReferenceDatabase() && target.PassOverStoredEntry(entry, EntryName(from)))
+        return;
     TReferencePattern pattern;
     FillPattern(pattern, from, source, database, oldFolder);
     if (TargetHoldsCode(database, pattern.GetReferenceCode())) {
-        target.CountSkipped();
+        target.EntrySkipped(entry, EntryName(from), pattern.GetReferenceCode());
         return;
     }
     if (pattern.IsUserPattern())
         database.AddPattern(pattern);
     else
         database.AppendPattern(pattern);
-    target.CountAdded();
+    target.EntryStored(entry, EntryName(from), pattern.GetReferenceCode());
 }
 
 } // namespace
@@ -103,8 +113,15 @@ void ConvertPresentPattern(const pdf1::TReferencePattern& from, const pdf1::TRef
 void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
                              const ProgressCallback& progress, ConversionSummary* summary)
 {
+    ResumeQuorvaneConversion(oldFolder, newFolder, success, progress, summary, TResumePoint{});
+}
+
+void ResumeQuorvaneConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                             const ProgressCallback& progress, ConversionSummary* summary,
+                             const TResumePoint& resume)
+{
     success = false;
-    TConversionTarget target(oldFolder, newFolder, progress, summary);
+    TConversionTarget target(oldFolder, newFolder, progress, summary, SourceFormat::Quorvane, resume);
     target.Run([&] {
         pdf1::TReferenceDatabase source;
         source.SetDatabaseName(oldFolder);
@@ -116,7 +133,7 @@ void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& ne
                 pdf1::TReferencePattern from;
                 source.ReadPattern(i + 1, from);
                 if (from.Present())
-                    ConvertPresentPattern(from, source, target, oldFolder);
+                    ConvertPresentPattern(i + 1, from, source, target, oldFolder);
             }
             target.ReportProgress(i + 1);
         }

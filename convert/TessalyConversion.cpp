@@ -44,28 +44,30 @@ void CopyOut(const TReferencePattern& held, TReferencePattern& pattern)
     pattern.SetPreferences(nullptr);
 }
 
-void CarryUserPattern(TReferencePattern& pattern, TConversionTarget& target, TCarriedPatterns& carried)
+// Entries are named in the import log by their code in the source.
+void CarryUserPattern(long entry, TReferencePattern& pattern, TConversionTarget& target, TCarriedPatterns& carried)
 {
     const std::string oldCode = pattern.GetReferenceCode();
     if (const std::optional<std::string> present = carried.TakeMatch(pattern)) {
-        target.CountSkipped();
+        target.EntrySkipped(entry, oldCode, *present);
         target.RecordMapping({oldCode, *present, true});
         return;
     }
     pattern.SetReferenceCode(NextUserCode(target.Database()));
     target.Database().CopyPattern(pattern);
-    target.CountAdded();
+    target.EntryStored(entry, oldCode, pattern.GetReferenceCode());
     target.RecordMapping({oldCode, pattern.GetReferenceCode(), false});
 }
 
-void CarryReferencePattern(TReferencePattern& pattern, TConversionTarget& target)
+void CarryReferencePattern(long entry, TReferencePattern& pattern, TConversionTarget& target)
 {
-    if (TargetHoldsCode(target.Database(), pattern.GetReferenceCode())) {
-        target.CountSkipped();
+    const std::string code = pattern.GetReferenceCode();
+    if (TargetHoldsCode(target.Database(), code)) {
+        target.EntrySkipped(entry, code, code);
         return;
     }
     target.Database().CopyPattern(pattern);
-    target.CountAdded();
+    target.EntryStored(entry, code, code);
 }
 
 } // namespace
@@ -111,7 +113,7 @@ void ConvertTessalyDatabase(const std::string& oldFolder, const std::string& new
                             const CarryOverOptions& options)
 {
     success = false;
-    TConversionTarget target(oldFolder, newFolder, progress, summary);
+    TConversionTarget target(oldFolder, newFolder, progress, summary, SourceFormat::Tessaly);
     target.Run([&] {
         // Read as dump reads: a writer of the source is refused, readers are not.
         const TDatabaseLock sourceLock = TDatabaseLock::Shared(oldFolder);
@@ -126,9 +128,9 @@ void ConvertTessalyDatabase(const std::string& oldFolder, const std::string& new
                 TReferencePattern pattern;
                 CopyOut(source.GetPattern(n), pattern);
                 if (pattern.IsUserPattern())
-                    CarryUserPattern(pattern, target, carried);
+                    CarryUserPattern(n, pattern, target, carried);
                 else if (!options.userOnly)
-                    CarryReferencePattern(pattern, target);
+                    CarryReferencePattern(n, pattern, target);
             }
             target.ReportProgress(n);
         }

@@ -11,7 +11,14 @@ namespace norrvik {
 void ConvertVeltroDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
                            const ProgressCallback& progress, ConversionSummary* summary)
 {
-    ConvertUserDatabase<TVeltroUserDB, TVeltroReferencePattern>(oldFolder, newFolder, success, progress, summary);
+    ResumeVeltroConversion(oldFolder, newFolder, success, progress, summary, TResumePoint{});
+}
+
+void ResumeVeltroConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
+                           const ProgressCallback& progress, ConversionSummary* summary, const TResumePoint& resume)
+{
+    ConvertUserDatabase<TVeltroUserDB, TVeltroReferencePattern>(oldFolder, newFolder, success, progress, summary, SourceFormat::Veltro,
+                                      resume);
 }
 
 } // namespace norrvik

@@ -37,6 +37,11 @@ inline constexpr std::string_view kRunMarkerFileName = "Norrvik.run";
 // The folder holding what undoing the last run needs (see UndoPoint.h).
 inline constexpr std::string_view kUndoFolderName = "Norrvik.undo";
 
+// The record of every conversion run into the database, appended and never
+// rewritten (convert/ImportLog.h). The search software reads only the
+// fifteen files above; this one is ours.
+inline constexpr std::string_view kImportLogFileName = "Norrvik.imports";
+
 // The file holding the text lines of one side.
 constexpr std::string_view TextLineFileName(TextSideFile side)
 {

@@ -21,11 +21,6 @@ namespace {
 constexpr std::size_t kBufferCapacity = 64 * 1024;
 constexpr std::size_t kDirectWrite = kBufferCapacity;
 
-ConstBytes BytesOf(std::string_view text)
-{
-    return ConstBytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-}
-
 // Opens a target file for writing; a file marked read-only is reported, not
 // written (an administrator could write it anyway).
 TFileHandle OpenForWriting(const std::filesystem::path& path, FileOpening how)

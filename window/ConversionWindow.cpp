@@ -1,6 +1,8 @@
 // The conversion window's model: the conversion command and what it asks.
 #include "window/ConversionWindow.h"
 
+#include "convert/ImportHistory.h"
+
 #include "common/FolderChecks.h"
 #include "common/Files.h"
 #include "common/ProgressText.h"
@@ -163,18 +165,19 @@ bool TConversionWindow::ConfirmFormat(const FormatInfo*& format, const std::stri
 bool TConversionWindow::ConfirmReimport(const FormatInfo& format, const std::string& oldFolder,
                                         const std::string& newFolder)
 {
-    long earlier = 0;
+    TEarlierImports earlier;
     {
         TWaiting waiting(view_);
         if (!IsUserDatabaseConversion(format, oldFolder))
             return true;
         try {
-            earlier = CountEarlierImports(newFolder, oldFolder);
+            earlier = FindEarlierImports(newFolder, oldFolder);
         } catch (const Exception&) {
             return true; // the conversion itself says what is wrong with the target
         }
     }
-    return earlier == 0 || view_.AskAddAgain(EarlierImportsText(earlier, oldFolder, newFolder));
+    return earlier.Patterns == 0 ||
+           view_.AskAddAgain(EarlierImportsText(earlier.Patterns, oldFolder, newFolder, earlier.Latest));
 }
 
 void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices)
@@ -185,7 +188,7 @@ void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders
         TBusyScope busy(*this);
         outcome = RunConversion(drivers_, {format, oldFolder, newFolder, [this](const Progress& progress) {
                                                OnProgress(progress);
-                                           }});
+                                           }, {}});
         if (!outcome.success && !outcome.failure)
             view_.ShowConversionFailed(); // shown while still busy
     }

@@ -44,6 +44,13 @@ inline bool DeliveredWithoutPatternFile(const TKandorReferencePattern& entry)
     return entry.NoPatternFile;
 }
 
+// The entry's name in its database, as a conversion reports it: the base
+// name of its pattern file.
+inline const std::string& EntryName(const TKandorReferencePattern& entry)
+{
+    return entry.BaseName;
+}
+
 namespace kandor {
 
 inline constexpr const char* IndexFileName = "PDDATABS.DAT";

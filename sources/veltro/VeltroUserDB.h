@@ -46,6 +46,13 @@ inline bool DeliveredWithoutPatternFile(const TVeltroReferencePattern& entry)
     return entry.LoadState == kVeltroNoPatternFile;
 }
 
+// The entry's name in its database, as a conversion reports it: the base
+// name of its pattern file.
+inline const std::string& EntryName(const TVeltroReferencePattern& entry)
+{
+    return entry.PatternFile;
+}
+
 class TVeltroUserDB {
 public:
     TVeltroUserDB() = default;

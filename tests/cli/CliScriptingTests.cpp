@@ -87,9 +87,11 @@ TEST_P(EachSample, FoundDryRunGuardAndJsonSummary)
     EXPECT_NE(result.out.find("Target patterns afterwards:     10\n"), std::string::npos) << result.out;
     result = RunCliWith({"convert", "--skip-reimport", Sample(format), temp.Text("db")});
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("already holds 5 patterns imported from " + Sample(format) + ". Nothing was converted"),
+    EXPECT_NE(result.err.find("already holds 5 patterns imported from " + Sample(format) +
+                              ". The last import from there was run 1 on "),
               std::string::npos)
         << result.err;
+    EXPECT_NE(result.err.find(" (5 patterns, completed). Nothing was converted"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(Snapshot(target), before);
 

@@ -132,14 +132,16 @@ TEST(ConversionTarget, CountsAndReportsProgress)
     std::vector<Progress> reports;
     ConversionSummary summary;
     {
-        TConversionTarget target(temp.Text("t"), [&](const Progress& p) { reports.push_back(p); }, &summary);
-        target.SetEntryTotal(2);
-        AddUserPattern(target.Database(), "Quartz");
-        target.CountAdded();
-        target.ReportProgress(1);
-        target.CountSkipped();
-        target.ReportProgress(2);
-        target.Finish();
+        TConversionTarget target(temp.Text("old"), temp.Text("t"), [&](const Progress& p) { reports.push_back(p); },
+                                 &summary, SourceFormat::Kandor);
+        target.Run([&] {
+            target.SetEntryTotal(2);
+            AddUserPattern(target.Database(), "Quartz");
+            target.EntryStored(1, "QUARTZ", "99-000-0001");
+            target.ReportProgress(1);
+            target.EntrySkipped(2, "QUARTZ", "99-000-0001");
+            target.ReportProgress(2);
+        });
     }
     EXPECT_EQ(summary.entriesTotal, 2);
     EXPECT_EQ(summary.entriesDone, 2);

@@ -83,11 +83,14 @@ std::string Field(const std::vector<std::uint8_t>& record, std::size_t offset, s
                        record.begin() + static_cast<std::ptrdiff_t>(offset + size));
 }
 
+// The database's files with their bytes (the import log, which records
+// every run, left out).
 std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::filesystem::path& folder)
 {
     std::map<std::string, std::vector<std::uint8_t>> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        files[entry.path().filename().string()] = ReadFile(entry.path());
+        if (entry.is_regular_file() && entry.path().filename() != "Norrvik.imports")
+            files[entry.path().filename().string()] = ReadFile(entry.path());
     return files;
 }
 

@@ -1,0 +1,103 @@
+// The import log written as a conversion runs (see ImportRecorder.h).
+#include "convert/ImportRecorder.h"
+
+#include "common/Exceptions.h"
+#include "common/Platform.h"
+#include "common/Version.h"
+#include "refdb/DatabaseFiles.h"
+#include "refdb/DatabaseFolder.h"
+#include "refdb/ReferenceDatabase.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace norrvik {
+
+TImportRecorder::TImportRecorder(const std::string& newFolder) : folder_(newFolder), writer_(PathFromText(newFolder)) {}
+
+void TImportRecorder::NoteStoppedRunBeforeOpen()
+{
+    stoppedRunThere_ = TDatabaseFolder(folder_).Exists(kRunMarkerFileName);
+}
+
+void TImportRecorder::Begin(TReferenceDatabase& target, bool created, SourceFormat format,
+                            const std::string& oldFolder, const TResumePoint& resume)
+{
+    const std::vector<TImportRun> runs = ReadImportLog(PathFromText(folder_));
+    if (stoppedRunThere_ && !runs.empty() && runs.back().Outcome == ImportOutcome::Interrupted &&
+        !runs.back().RestoredPatterns)
+        writer_.WriteRestored(runs.back().Number, target.PatternCount());
+    int last = 0;
+    for (const TImportRun& run : runs)
+        last = std::max(last, run.Number);
+    run_.Number = last + 1;
+    run_.Version = kVersion;
+    run_.Format = std::string(kFormats[FormatPosition(format)].cliName);
+    run_.Source = DescribeImportSource(oldFolder);
+    run_.NewDatabase = created;
+    run_.PatternsBefore = target.PatternCount();
+    run_.UserPatternsBefore = target.UserPatternCount();
+    run_.Finishes = resume.Run;
+    writer_.WriteBegin(run_);
+    begun_ = true;
+}
+
+void TImportRecorder::Record(TImportEntry entry)
+{
+    if (begun_)
+        pending_.push_back(std::move(entry));
+}
+
+void TImportRecorder::End(ImportOutcome outcome, const std::string& message, const ConversionSummary& summary,
+                          bool closed)
+{
+    if (!begun_)
+        return;
+    begun_ = false;
+    run_.Outcome = outcome;
+    run_.Message = message;
+    try {
+        WriteEnd(summary, closed);
+    } catch (const std::exception& error) {
+        if (failure_.empty())
+            failure_ = error.what();
+    }
+    if (!failure_.empty() && outcome == ImportOutcome::Completed)
+        throw EInOutError(failure_ + " The patterns were added, but the import log does not record the whole run.");
+}
+
+void TImportRecorder::WriteEnd(const ConversionSummary& summary, bool closed)
+{
+    if (!failure_.empty())
+        return;
+    if (closed)
+        WritePending();
+    run_.EntriesTotal = summary.entriesTotal;
+    run_.EntriesDone = summary.entriesDone;
+    run_.Added = summary.added;
+    run_.Skipped = summary.skipped;
+    run_.WithoutLines = summary.entriesWithoutLines;
+    run_.PatternsAfter = summary.targetPatternCount;
+    writer_.WriteEnd(run_);
+}
+
+void TImportRecorder::WritePendingAtCommit() noexcept
+{
+    if (!failure_.empty())
+        return;
+    try {
+        WritePending();
+    } catch (const std::exception& error) {
+        failure_ = error.what();
+    }
+}
+
+void TImportRecorder::WritePending()
+{
+    if (pending_.empty())
+        return;
+    writer_.WriteEntries(run_.Number, pending_);
+    pending_.clear();
+}
+
+} // namespace norrvik

@@ -5,9 +5,13 @@
 // memory is its own. Usage: norrvik_bench_store [folder] (default: a folder
 // in the system's temporary directory, removed afterwards); a second argument
 // 1, 2 or 3 runs that case alone (case 3 needs the database case 2 leaves).
+// Case 4 is case 3 keeping an undo point, case 5 undoes that run (each alone
+// only: a by-hand check compares the folder before case 4 with it after 5);
+// a third argument gives cases 3 and 4 another number of patterns.
 #include "bench/BenchSupport.h"
 #include "common/Format.h"
 #include "refdb/ReferenceDatabase.h"
+#include "refdb/UndoPoint.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -144,6 +148,7 @@ int main(int argc, char** argv)
     const std::string large = (base / "large").string();
 
     const std::string only = argc > 2 ? argv[2] : "";
+    const int added = argc > 3 ? std::atoi(argv[3]) : 1000;
     std::printf("nproc %ld\n", sysconf(_SC_NPROCESSORS_ONLN));
     if (only.empty() || only == "1")
         RunCase("add 10,000 user patterns to a new database, close",
@@ -152,9 +157,21 @@ int main(int argc, char** argv)
         RunCase("append 100,000 reference patterns, close (one rebuild)",
                 [&] { return StorePatterns(*norrvik::TReferenceDatabase::CreateDatabase(large, "PDF2"), 100000, false, 1); });
     if (only.empty() || only == "3")
-        RunCase("add 1,000 user patterns to the database of 100,000, close",
-                [&] { return StorePatterns(*OpenForWriting(large), 1000, true, 500000); });
+        RunCase(norrvik::Format("add %d user patterns to the database of 100,000, close", added).c_str(),
+                [&] { return StorePatterns(*OpenForWriting(large), added, true, 500000); });
 
+    if (only == "4")
+        RunCase(norrvik::Format("add %d user patterns to the database of 100,000, undo kept", added).c_str(), [&] {
+            auto db = OpenForWriting(large);
+            db->KeepUndoPoint(1);
+            return StorePatterns(*db, added, true, 500000);
+        });
+    if (only == "5")
+        RunCase("undo the last run into the database of 100,000", [&] {
+            const auto start = Clock::now();
+            norrvik::UndoLastRun(large);
+            return Timings{SecondsSince(start), 0};
+        });
     if (ownFolder)
         std::filesystem::remove_all(base);
     return 0;

@@ -13,6 +13,7 @@ std::unique_ptr<TCommand> MakeRebuildCommand();
 std::unique_ptr<TCommand> MakeRecoverCommand();
 std::unique_ptr<TCommand> MakeSearchCommand();
 std::unique_ptr<TCommand> MakeShowCommand();
+std::unique_ptr<TCommand> MakeUndoCommand();
 
 namespace {
 
@@ -22,6 +23,7 @@ constexpr CommandMaker kCommandTable[] = {
     MakeConvertCommand, MakeDetectCommand,  MakeDumpCommand,
     MakeVerifyCommand,  MakeRebuildCommand, MakeRecoverCommand,
     MakeSearchCommand,  MakeShowCommand,    MakeHistoryCommand,
+    MakeUndoCommand,
 };
 
 } // namespace

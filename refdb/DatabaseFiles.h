@@ -1,7 +1,8 @@
 // The files of a target database folder, in one table: each file's name, its
 // role, whether Open requires it (and what Open then says is missing), and
 // its record size where it has fixed-size records. Also the marker file that
-// exists while a run of this program is writing the database.
+// exists while a run of this program is writing the database, and the folder
+// of the last run's undo point.
 #pragma once
 
 #include "refdb/PatternDatabaseLink.h"
@@ -33,6 +34,8 @@ inline constexpr std::string_view kCrystalIndexFileName = "CrystalIndex.PDB";
 // next open for writing finds it after a run that stopped half-way and
 // recovers the last committed state (see ReferenceDatabase.h).
 inline constexpr std::string_view kRunMarkerFileName = "Norrvik.run";
+// The folder holding what undoing the last run needs (see UndoPoint.h).
+inline constexpr std::string_view kUndoFolderName = "Norrvik.undo";
 
 // The record of every conversion run into the database, appended and never
 // rewritten (convert/ImportLog.h). The search software reads only the

@@ -44,18 +44,31 @@ bool ParseMarkerNumber(std::string_view text, std::string_view key, Number& valu
     return result.ec == std::errc() && result.ptr == field->data() + field->size() && value >= 0;
 }
 
-std::string RunMarkerText(const TRunStart& start)
+std::int32_t patternsPerCommit = TDatabaseRun::kPatternsPerCommit;
+
+} // namespace
+
+std::string RunStartText(const TRunStart& start)
 {
-    return std::string(kMarkerFirstLine) + "\n" + Format("new-database %d\n", start.NewDatabase ? 1 : 0) +
+    return Format("new-database %d\n", start.NewDatabase ? 1 : 0) +
            Format("patterns %d\n", static_cast<int>(start.Patterns)) +
            Format("comment-lines %lld\n", static_cast<long long>(start.CommentLines)) +
            Format("literature-lines %lld\n", static_cast<long long>(start.LiteratureLines)) + "title " +
            start.Title + "\n";
 }
 
-std::int32_t patternsPerCommit = TDatabaseRun::kPatternsPerCommit;
-
-} // namespace
+std::optional<TRunStart> ParseRunStart(std::string_view text)
+{
+    TRunStart start;
+    int newDatabase = 0;
+    if (!ParseMarkerNumber(text, "new-database", newDatabase) || !ParseMarkerNumber(text, "patterns", start.Patterns) ||
+        !ParseMarkerNumber(text, "comment-lines", start.CommentLines) ||
+        !ParseMarkerNumber(text, "literature-lines", start.LiteratureLines))
+        return std::nullopt;
+    start.NewDatabase = newDatabase != 0;
+    start.Title = std::string(MarkerValue(text, "title").value_or("PDF2"));
+    return start;
+}
 
 void TDatabaseRun::SetPatternsPerCommit(std::int32_t count)
 {
@@ -82,39 +95,46 @@ std::optional<TRunStart> TDatabaseRun::ReadMarker() const
     } catch (const Exception&) {
         return std::nullopt; // an unreadable marker is treated as a garbled one
     }
-    TRunStart start;
-    int newDatabase = 0;
-    if (!text || !ParseMarkerNumber(*text, "new-database", newDatabase) ||
-        !ParseMarkerNumber(*text, "patterns", start.Patterns) ||
-        !ParseMarkerNumber(*text, "comment-lines", start.CommentLines) ||
-        !ParseMarkerNumber(*text, "literature-lines", start.LiteratureLines))
-        return std::nullopt;
-    start.NewDatabase = newDatabase != 0;
-    start.Title = std::string(MarkerValue(*text, "title").value_or("PDF2"));
-    return start;
+    return text ? ParseRunStart(*text) : std::nullopt;
 }
 
 void TDatabaseRun::Begin(const TRunStart& start)
 {
     if (marked_)
         return;
-    const std::string text = RunMarkerText(start);
-    const auto path = folder_.Path(kRunMarkerFileName);
+    WriteMarker(folder_, start);
+    marked_ = true;
+    if (observer_)
+        observer_->RunBegun(start);
+}
+
+void TDatabaseRun::WriteMarker(const TDatabaseFolder& folder, const TRunStart& start)
+{
+    const std::string text = std::string(kMarkerFirstLine) + "\n" + RunStartText(start);
+    const auto path = folder.Path(kRunMarkerFileName);
     try {
         TRecordFile marker;
         marker.Create(path, 1);
         marker.WriteAt(0, ConstBytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
         marker.Sync();
         marker.Close();
-        folder_.Sync();
+        folder.Sync();
     } catch (...) {
         std::error_code ignored; // a half-written marker would only make the next open guess
         std::filesystem::remove(path, ignored);
         throw;
     }
-    marked_ = true;
-    if (observer_)
-        observer_->RunBegun(start);
+}
+
+void TDatabaseRun::RemoveMarker(const TDatabaseFolder& folder)
+{
+    const std::string marker = folder.FilePath(kRunMarkerFileName);
+    std::error_code error;
+    std::filesystem::remove(PathFromText(marker), error);
+    if (error)
+        throw EInOutError(FileErrorMessage("Cannot remove file", marker, error.message()));
+    folder.Forget();
+    folder.Sync();
 }
 
 void TDatabaseRun::PatternWritten()
@@ -146,12 +166,8 @@ void TDatabaseRun::Finish()
     files_.CommitIndexes();
     files_.WriteHeader();
     folder_.Sync();
-    const std::string marker = folder_.FilePath(kRunMarkerFileName);
-    std::error_code error;
-    std::filesystem::remove(PathFromText(marker), error);
-    if (error)
-        throw EInOutError(FileErrorMessage("Cannot remove file", marker, error.message()));
-    folder_.Sync();
+    files_.SealRun();
+    RemoveMarker(folder_);
     marked_ = false;
     uncommittedPatterns_ = 0;
     if (observer_)

@@ -38,6 +38,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace norrvik {
 
@@ -71,6 +72,10 @@ public:
     // text-line files cut to the lines of the patterns it counts, never
     // below their lengths at `start` (nothing cut without it).
     virtual void CutToLastCommit(const std::optional<TRunStart>& start) = 0;
+    // The last step of the final commit, with every file as the run leaves
+    // it and before the marker goes (the record an undo point keeps of that
+    // state); nothing by default.
+    virtual void SealRun() {}
 };
 
 // Told of a run's steps, each after it is on the disk.
@@ -84,6 +89,12 @@ public:
     // marker, when it could be read); its Finish follows.
     virtual void RunRestored(const std::optional<TRunStart>& start) = 0;
 };
+
+// The lines "<key> <value>" that record `start` (in the marker, and in an
+// undo point's manifest), and `start` read back from a text holding them
+// among other lines; nothing when one is missing or garbled.
+std::string RunStartText(const TRunStart& start);
+std::optional<TRunStart> ParseRunStart(std::string_view text);
 
 class TDatabaseRun {
 public:
@@ -109,6 +120,11 @@ public:
     // Writes the marker with `start` and puts it and the folder on the disk;
     // nothing when this run is marked already.
     void Begin(const TRunStart& start);
+    // The marker's writing and removal, each put on the disk with the
+    // folder; for Begin and Finish, and for an undo, which marks its changes
+    // as a run does. A marker that cannot be written whole is removed.
+    static void WriteMarker(const TDatabaseFolder& folder, const TRunStart& start);
+    static void RemoveMarker(const TDatabaseFolder& folder);
     // Counts a pattern written; commits every PatternsPerCommit().
     void PatternWritten();
     void Commit();

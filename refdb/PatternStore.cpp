@@ -11,6 +11,7 @@
 #include "refdb/Recovery.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/SupportLists.h"
+#include "refdb/UndoPoint.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -176,6 +177,14 @@ void TReferenceDatabase::BeginRun(bool newDatabase, const std::string& title)
         start.LiteratureLines = TextLineRecords(folder_.Path(kLiteratureFileName));
     }
     run_.Begin(start);
+    // After the marker and before the first change (see UndoPoint.h).
+    if (undoRun_) {
+        MakeUndoPoint(folder_, *undoRun_, start);
+        undoRun_.reset();
+        undoPointKept_ = true;
+    } else {
+        DropUndoPoint(folder_);
+    }
 }
 
 void TReferenceDatabase::WriteTextLinesOf(TReferencePattern& pattern)
@@ -325,6 +334,13 @@ void TReferenceDatabase::CommitIndexes()
     else
         indexes_.WriteHeldTextIndexes();
     indexes_.SyncAppendedFiles();
+}
+
+void TReferenceDatabase::SealRun()
+{
+    if (undoPointKept_)
+        SealUndoPoint(folder_);
+    undoPointKept_ = false;
 }
 
 void TReferenceDatabase::CompleteNewDatabase(const std::string& title)

@@ -20,6 +20,7 @@
 #include "refdb/RecordFile.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/ReferenceDatabase.h"
+#include "refdb/UndoPoint.h"
 #include "refdb/SupportLists.h"
 
 #include <algorithm>
@@ -104,6 +105,7 @@ public:
             return std::move(report_); // a sound database is left exactly as it is
         mainChanged_ = rewriteMain;
         salvagingStoppedRun_ = interruptedRunLeft_;
+        DropUndoPoint(files_); // the salvage is a run of its own
         CopyAside(rewriteMain, resetSubfiles);
         if (rewriteMain)
             WriteMainDataFile();

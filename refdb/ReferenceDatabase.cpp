@@ -12,6 +12,7 @@
 #include "refdb/DatabaseFiles.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/SupportLists.h"
+#include "refdb/UndoPoint.h"
 
 #include <algorithm>
 #include <exception>
@@ -64,10 +65,12 @@ TReferenceDatabase::~TReferenceDatabase()
 }
 
 std::unique_ptr<TReferenceDatabase> TReferenceDatabase::CreateDatabase(const std::string& folder,
-                                                                       const std::string& title)
+                                                                       const std::string& title,
+                                                                       std::optional<int> undoRun)
 {
     auto database = std::make_unique<TReferenceDatabase>();
     database->ResetState();
+    database->undoRun_ = undoRun;
     database->folder_.SetName(folder);
     database->folder_.Create(); // a folder that cannot be made fails at the first file below
     // The marker comes first: a creation that stops half-way is completed
@@ -106,6 +109,7 @@ void TReferenceDatabase::ResetState()
     indexes_.Reset();
     run_.Forget();
     filesFoundWritable_ = false;
+    undoPointKept_ = false;
     folder_.Forget();
 }
 
@@ -176,7 +180,7 @@ void TReferenceDatabase::OpenForIndexRebuild()
                                std::string(kDatabaseFiles.front().MissingText).c_str()));
     readOnly_ = false;
     if (run_.HasMarker()) {
-        run_.RestoreLastCommit(); // the marker goes once the rebuild is committed
+        TakeOverStoppedRun(); // the marker goes once the rebuild is committed
     } else {
         opened_ = true;
         OpenMainDataFile();
@@ -205,7 +209,7 @@ void TReferenceDatabase::RecoverInterruptedRun()
 {
     std::exception_ptr failure;
     try {
-        run_.RestoreLastCommit();
+        TakeOverStoppedRun();
         indexes_.SetRebuildPending();
         run_.Finish();
     } catch (...) {
@@ -216,6 +220,12 @@ void TReferenceDatabase::RecoverInterruptedRun()
     readOnly_ = false;
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void TReferenceDatabase::TakeOverStoppedRun()
+{
+    DropUndoPoint(folder_);
+    run_.RestoreLastCommit();
 }
 
 std::string_view TReferenceDatabase::FirstIndexOutOfStep() const

@@ -35,6 +35,9 @@
 // - Opened for reading, a database with a marker shows its committed
 //   patterns; nothing is changed.
 // - Opening for writing removes the temporary files a stopped run left.
+// - A run asked to (KeepUndoPoint) keeps, before its first change, what
+//   undoing it needs (UndoPoint.h) and seals it at its final commit; any
+//   other run that changes the database drops the point an earlier one kept.
 #pragma once
 
 #include "common/Progress.h"
@@ -74,8 +77,11 @@ public:
     // on the disk) and the temporary files a stopped run left, and creates a
     // new, empty database there, left open for writing with an
     // index rebuild pending. The title keeps its first 30 characters.
+    // With `undoRun`, the creation keeps an undo point under that run
+    // number (see KeepUndoPoint).
     static std::unique_ptr<TReferenceDatabase> CreateDatabase(const std::string& folder,
-                                                              const std::string& title);
+                                                              const std::string& title,
+                                                              std::optional<int> undoRun = std::nullopt);
     // Closes the database; a failure is swallowed (see the file comment).
     ~TReferenceDatabase() override;
 
@@ -173,6 +179,11 @@ public:
     // as a text index is left as it is.
     void SortTextIndex(const std::string& fileName);
 
+    // The next run's first change keeps an undo point (UndoPoint.h) under
+    // `runNumber` (the import log's) first; without it, a run drops the point
+    // an earlier run kept. A run that changes nothing keeps and drops nothing.
+    void KeepUndoPoint(int runNumber) { undoRun_ = runNumber; }
+
     // Called once per pattern during RebuildIndexes with its display code.
     void SetOnIndexPatternMsg(std::function<void(const std::string& referenceCode)> handler);
     // Stage::WritingIndexes, done = n, total = PatternCount, per pattern of RebuildIndexes.
@@ -209,6 +220,9 @@ private:
     std::string_view FirstIndexOutOfStep() const;
     void RefuseIndexesOutOfStep() const;
     void RecoverInterruptedRun();
+    // Restores a stopped run's last commit (see DatabaseRun.h), the undo
+    // point of any earlier run dropped first.
+    void TakeOverStoppedRun();
     void CloseFiles(std::exception_ptr& failure);
     void LoadSubfileList();
     void LoadCodeList();
@@ -233,6 +247,7 @@ private:
     void CompleteNewDatabase(const std::string& title) override;
     void CutToLastCommit(const std::optional<TRunStart>& start) override;
     void CutTextLineFiles(const std::optional<TRunStart>& start);
+    void SealRun() override;
 
     // TStoredPatterns
     std::int32_t StoredPatternCount() override { return header_.PatternCount(); }
@@ -256,6 +271,10 @@ private:
     // The files were found writable by the first AddPattern since opening;
     // under the run's exclusive lock they stay so.
     bool filesFoundWritable_ = false;
+    // The run number the next run's undo point gets (kept over reopening).
+    std::optional<int> undoRun_;
+    // This run keeps an undo point: its final commit seals it.
+    bool undoPointKept_ = false;
 };
 
 } // namespace norrvik

@@ -6,7 +6,9 @@
 // (its record and its own text lines), and converting again succeeds, also
 // straight away without the open, leaving no file a clean run does not (no
 // temporary file, no probe); a PDF1 run again stores each pattern exactly
-// once. A finished run survives a power cut whole.
+// once. A finished run survives a power cut whole. An undo stopped at every
+// operation leaves a database the next open recovers, sound, with the
+// patterns before the run or after it; a finished undo survives whole.
 #include "CrashPoints.h"
 #include "FaultSources.h"
 
@@ -15,6 +17,7 @@
 #include "convert/ImportLog.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/ReferenceDatabase.h"
+#include "refdb/UndoPoint.h"
 #include "support/RecordFields.h"
 #include "support/TempFolder.h"
 
@@ -25,6 +28,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <tuple>
 
@@ -66,6 +71,35 @@ bool StartsWith(const std::vector<std::uint8_t>& bytes, const std::vector<std::u
                                                        prefix.end(), bytes.begin() + static_cast<std::ptrdiff_t>(from));
 }
 
+// `work` in a child process, stopped at operation `stopAt` on `folder`
+// (never when negative); the number of operations it saw.
+long RunStopped(const fs::path& folder, long stopAt, bool powerCut, const std::function<bool()>& work)
+{
+    int ends[2];
+    if (::pipe(ends) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ends[0]);
+        CrashPoints::Arm(folder, stopAt, powerCut);
+        const bool done = work();
+        CrashPoints::StopAtEnd();
+        const long seen = CrashPoints::Seen();
+        CrashPoints::Disarm();
+        static_cast<void>(::write(ends[1], &seen, sizeof seen));
+        ::_exit(done ? 0 : 1);
+    }
+    ::close(ends[1]);
+    long seen = -1;
+    static_cast<void>(::read(ends[0], &seen, sizeof seen));
+    ::close(ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const int expected = stopAt < 0 ? 0 : CrashPoints::kStoppedStatus;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == expected) << "child status " << status;
+    return seen;
+}
+
 // Target: new or holding patterns; stop: kill or power cut.
 using CrashCase = std::tuple<Format, bool, bool>;
 
@@ -93,29 +127,8 @@ protected:
         test::RestoreImage(Target(), before_);
         if (before_.empty())
             fs::remove_all(Target()); // the run makes the folder
-        int ends[2];
-        if (::pipe(ends) != 0)
-            return -1;
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::close(ends[0]);
-            CrashPoints::Arm(Target(), stopAt, std::get<2>(GetParam()));
-            const bool converted = Convert(source_, dir_.Path() / "old", Target());
-            CrashPoints::StopAtEnd();
-            const long seen = CrashPoints::Seen();
-            CrashPoints::Disarm();
-            static_cast<void>(::write(ends[1], &seen, sizeof seen));
-            ::_exit(converted ? 0 : 1);
-        }
-        ::close(ends[1]);
-        long seen = -1;
-        static_cast<void>(::read(ends[0], &seen, sizeof seen));
-        ::close(ends[0]);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        const int expected = stopAt < 0 ? 0 : CrashPoints::kStoppedStatus;
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == expected) << "child status " << status;
-        return seen;
+        return RunStopped(Target(), stopAt, std::get<2>(GetParam()),
+                          [this] { return Convert(source_, dir_.Path() / "old", Target()); });
     }
 
     // What must hold after a stop; `clean` is the folder a whole run leaves.
@@ -237,6 +250,116 @@ std::string CaseName(const ::testing::TestParamInfo<CrashCase>& info)
 INSTANTIATE_TEST_SUITE_P(Stops, ConversionStopped,
                          ::testing::Combine(::testing::ValuesIn(kFormats), ::testing::Bool(), ::testing::Bool()),
                          CaseName);
+
+// The run undone: created the database, or added to one; stop: kill or power cut.
+using UndoCrashCase = std::tuple<bool, bool>;
+
+class UndoStopped : public ::testing::TestWithParam<UndoCrashCase> {
+protected:
+    void SetUp() override
+    {
+        TReferenceDatabase::SetPatternsPerCommit(2);
+        const bool creates = std::get<0>(GetParam());
+        if (!creates) {
+            test::WriteKandorSource(dir_.Path() / "old");
+            ASSERT_TRUE(Convert(kFormats[0], dir_.Path() / "old", Target()));
+        }
+        before_ = test::TakeImage(Target());
+        auto database = std::make_unique<TReferenceDatabase>();
+        if (creates) {
+            database = TReferenceDatabase::CreateDatabase(Target().string(), "PDF2", 1);
+        } else {
+            database->SetDatabaseName(Target().string());
+            database->SetReadOnly(false);
+            database->KeepUndoPoint(1);
+        }
+        patternsBefore_ = database->PatternCount();
+        for (const char* name : {"quartz", "calcite", "gypsum"}) {
+            TReferencePattern pattern;
+            pattern.AddName(name, 0);
+            pattern.AddLine(3.34f, 100, 1, 0, 1);
+            database->AddPattern(pattern);
+        }
+        patternsAfter_ = database->PatternCount();
+        database->Close();
+        ran_ = test::TakeImage(Target());
+        for (const auto& [name, bytes] : ran_)
+            times_[name] = fs::last_write_time(Target() / name);
+    }
+    void TearDown() override { TReferenceDatabase::SetPatternsPerCommit(TReferenceDatabase::kPatternsPerCommit); }
+
+    fs::path Target() const { return dir_.Path() / "new"; }
+
+    // The undo in a child process, from the state the run left (its files'
+    // times too: the undo compares them), stopped at operation `stopAt`.
+    long RunChild(long stopAt)
+    {
+        test::RestoreImage(Target(), ran_);
+        for (const auto& [name, time] : times_)
+            fs::last_write_time(Target() / name, time);
+        return RunStopped(Target(), stopAt, std::get<1>(GetParam()), [this] {
+            try {
+                UndoLastRun(Target().string());
+            } catch (const Exception&) {
+                return false;
+            }
+            return true;
+        });
+    }
+
+    void ExpectRecovered()
+    {
+        if (!fs::exists(Target() / "Norrvik.run") && fs::exists(Target() / "Norrvik.undo" / "manifest")) {
+            // Stopped before its first change: it can be made again.
+            ASSERT_NO_THROW(UndoLastRun(Target().string()));
+            EXPECT_TRUE(test::TakeImage(Target()) == before_) << "undone again, the files differ";
+            return;
+        }
+        if (!fs::exists(Target() / "ReferenceDatabase.PDB") && !fs::exists(Target() / "Norrvik.run")) {
+            EXPECT_TRUE(std::get<0>(GetParam())) << "the database is gone";
+            return;
+        }
+        TReferenceDatabase database;
+        database.SetDatabaseName(Target().string());
+        database.SetReadOnly(false);
+        std::int32_t patterns = -1;
+        ASSERT_NO_THROW(patterns = database.PatternCount());
+        ASSERT_NO_THROW(database.Close());
+        EXPECT_TRUE(patterns == patternsBefore_ || patterns == patternsAfter_) << patterns << " patterns";
+        EXPECT_EQ(Problems(Target()), "");
+        EXPECT_FALSE(fs::exists(Target() / "Norrvik.undo")) << "the recovery kept an undo point";
+    }
+
+    test::TempFolder dir_;
+    FolderImage before_;
+    FolderImage ran_;
+    std::map<std::string, fs::file_time_type> times_;
+    std::int32_t patternsBefore_ = 0;
+    std::int32_t patternsAfter_ = 0;
+};
+
+TEST_P(UndoStopped, AtEveryOperationLeavesADatabaseTheNextOpenRecovers)
+{
+    const long operations = RunChild(-1);
+    ASSERT_GT(operations, 0);
+    ASSERT_TRUE(test::TakeImage(Target()) == before_) << "the undo did not put the files back";
+    for (long stop = 0; stop <= operations; ++stop) {
+        SCOPED_TRACE("stopped at operation " + std::to_string(stop) + " of " + std::to_string(operations));
+        RunChild(stop);
+        if (stop == operations) {
+            EXPECT_TRUE(test::TakeImage(Target()) == before_) << "a finished undo did not survive";
+        }
+        ExpectRecovered();
+        if (HasFailure())
+            return;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, UndoStopped, ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<UndoCrashCase>& info) {
+                             return std::string(std::get<0>(info.param) ? "Created" : "AddedTo") +
+                                    (std::get<1>(info.param) ? "PowerCut" : "Killed");
+                         });
 
 } // namespace
 } // namespace norrvik

@@ -41,8 +41,9 @@ FolderImage TakeImage(const fs::path& folder)
 {
     FolderImage image;
     if (fs::exists(folder))
-        for (const auto& entry : fs::directory_iterator(folder))
-            image[entry.path().filename().string()] = ReadFile(entry.path());
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (!entry.is_directory())
+                image[fs::relative(entry.path(), folder).generic_string()] = ReadFile(entry.path());
     return image;
 }
 
@@ -50,8 +51,10 @@ void RestoreImage(const fs::path& folder, const FolderImage& image)
 {
     fs::remove_all(folder);
     fs::create_directories(folder);
-    for (const auto& [name, bytes] : image)
+    for (const auto& [name, bytes] : image) {
+        fs::create_directories((folder / name).parent_path());
         WriteFile(folder / name, bytes);
+    }
 }
 
 } // namespace norrvik::test

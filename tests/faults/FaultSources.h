@@ -35,6 +35,7 @@ void WriteKandorSource(const std::filesystem::path& folder);
 void WriteQuorvaneReferenceSource(const std::filesystem::path& folder);
 extern const Format kFormats[2];
 
+// The files of a folder and of the folders in it, by their paths inside it.
 using FolderImage = std::map<std::string, std::vector<std::uint8_t>>;
 FolderImage TakeImage(const std::filesystem::path& folder);
 void RestoreImage(const std::filesystem::path& folder, const FolderImage& image);

@@ -116,7 +116,8 @@ bool HoldsDatabase(const std::string& newFolder)
 
 } // namespace
 
-std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder)
+std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder,
+                                                               std::optional<int> undoRun)
 {
     const bool exists = HoldsDatabase(newFolder);
     CheckTargetCanBeWritten(newFolder, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
@@ -125,10 +126,12 @@ std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string
         database->SetDatabaseName(newFolder);
         database->SetReadOnly(false);
         database->Open();
+        if (undoRun)
+            database->KeepUndoPoint(*undoRun);
         return database;
     }
     CheckTargetCanBeCreated(newFolder);
-    return TReferenceDatabase::CreateDatabase(newFolder, "PDF2");
+    return TReferenceDatabase::CreateDatabase(newFolder, "PDF2", undoRun);
 }
 
 void CheckTargetBeforeRun(const std::string& newFolder)
@@ -255,7 +258,8 @@ TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::st
     lock_ = TDatabaseLock::Exclusive(newFolder);
     recorder_.NoteStoppedRunBeforeOpen();
     const bool created = !HoldsDatabase(newFolder);
-    database_ = OpenOrCreateTargetDatabase(newFolder);
+    // Undoing the run needs what it changes kept before its first change.
+    database_ = OpenOrCreateTargetDatabase(newFolder, recorder_.NextRunNumber());
     database_->SetProgressCallback(progress_);
     database_->SetRunObserver(&recorder_);
     UpdateTargetCount();

@@ -18,6 +18,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace norrvik {
@@ -120,7 +121,10 @@ private:
 // header, or a header counting patterns) but lacks a required file is
 // refused with an error naming the folder and the missing file, and nothing
 // in it is changed.
-std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder);
+// With `undoRun`, the run's first change keeps an undo point under that run
+// number (TReferenceDatabase::KeepUndoPoint).
+std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder,
+                                                               std::optional<int> undoRun = std::nullopt);
 
 // The refusals a run would meet at `newFolder` before it converts anything:
 // a folder another run holds, a folder or database file it may not write,

@@ -18,6 +18,7 @@ TImportRecorder::TImportRecorder(const std::string& newFolder) : folder_(newFold
 void TImportRecorder::NoteStoppedRunBeforeOpen()
 {
     stoppedRunThere_ = TDatabaseFolder(folder_).Exists(kRunMarkerFileName);
+    nextRun_ = writer_.NextRunNumber();
 }
 
 void TImportRecorder::Begin(TReferenceDatabase& target, bool created, SourceFormat format,
@@ -27,10 +28,7 @@ void TImportRecorder::Begin(TReferenceDatabase& target, bool created, SourceForm
     if (stoppedRunThere_ && !runs.empty() && runs.back().Outcome == ImportOutcome::Interrupted &&
         !runs.back().RestoredPatterns)
         writer_.WriteRestored(runs.back().Number, target.PatternCount());
-    int last = 0;
-    for (const TImportRun& run : runs)
-        last = std::max(last, run.Number);
-    run_.Number = last + 1;
+    run_.Number = nextRun_;
     run_.Version = kVersion;
     run_.Format = std::string(kFormats[FormatPosition(format)].cliName);
     run_.Source = DescribeImportSource(oldFolder);

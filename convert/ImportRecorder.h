@@ -25,6 +25,9 @@ public:
     // target is opened, which restores it): the restore is written into the
     // log once the target is open (NoteOpened).
     void NoteStoppedRunBeforeOpen();
+    // The number the run gets in the log (read before the target is opened,
+    // so that its undo point can carry it).
+    int NextRunNumber() const { return nextRun_; }
     // The target is open (or new): writes a pending restore, then the
     // run's begin line. `created`: the run made the database.
     void Begin(TReferenceDatabase& target, bool created, SourceFormat format, const std::string& oldFolder,
@@ -57,6 +60,7 @@ private:
     TImportRun run_;
     bool begun_ = false;
     bool stoppedRunThere_ = false;
+    int nextRun_ = 1;
     std::vector<TImportEntry> pending_;
 };
 

@@ -236,7 +236,7 @@ TEST_F(WindowModel, AStoppedRunIsFinishedAddedAgainOrLeftAsAnswered)
     };
     run("whole", 0);
     const auto whole = test::DatabaseBytes(temp.Path() / "whole");
-    EXPECT_EQ(view.log.back(), "details 1 entry had no pattern file and was converted without lines:\nFLUORITE.di");
+    EXPECT_EQ(view.log.back(), "details 1 entry had no pattern file and was converted without lines:\nFLUORITE");
 
     for (ResumeChoice answer : {ResumeChoice::FinishTheRest, ResumeChoice::AddAgain, ResumeChoice::GoBack}) {
         const std::string target = "db" + std::to_string(static_cast<int>(answer));

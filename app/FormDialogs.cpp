@@ -89,6 +89,28 @@ bool TQtFormDialogs::AskAddAgain(QWidget* parent, const QString& title, const QS
                       windowtext::kGoBackButton, false);
 }
 
+ResumeChoice TQtFormDialogs::AskFinishTheRest(QWidget* parent, const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    box.setInformativeText(Text(windowtext::kFinishTheRestDetail));
+    QPushButton* finish = box.addButton(Text(windowtext::kFinishTheRestButton), QMessageBox::AcceptRole);
+    QPushButton* addAgain = box.addButton(Text(windowtext::kAddAgainButton), QMessageBox::AcceptRole);
+    QPushButton* goBack = box.addButton(Text(windowtext::kGoBackButton), QMessageBox::RejectRole);
+    box.setDefaultButton(finish);
+    box.setEscapeButton(goBack);
+    box.exec();
+    if (box.clickedButton() == finish)
+        return ResumeChoice::FinishTheRest;
+    return box.clickedButton() == addAgain ? ResumeChoice::AddAgain : ResumeChoice::GoBack;
+}
+
+void TQtFormDialogs::ShowDetails(QWidget* parent, const QString& title, const QString& line, const QString& details)
+{
+    QMessageBox box(QMessageBox::Information, title, line, QMessageBox::Ok, parent);
+    box.setDetailedText(details);
+    box.exec();
+}
+
 bool TQtFormDialogs::AskStopAndClose(QWidget* parent)
 {
     return AskYesOrNo(parent, Text(windowtext::kStopAndCloseTitle), Text(windowtext::kStopAndCloseText), QString(),

@@ -1,9 +1,10 @@
 // The dialogs the main window asks the user through: warnings, the
 // "Conversion failed" box, the error box of the application's top-level
-// handler, the folder picker, the two questions before a conversion (a
-// folder that holds another format than the one chosen; a target that
-// already holds patterns imported from the same folder), "Stop and close?"
-// while one runs, and the offer to recover a damaged target. The window
+// handler, the folder picker, the questions before a conversion (a folder
+// that holds another format than the one chosen; a last run from the same
+// folder that stopped part-way; a target that already holds patterns
+// imported from the same folder), "Stop and close?" while one runs, the
+// details of a run, and the offer to recover a damaged target. The window
 // talks to them through this interface so that tests can answer them
 // without a person; their texts come from window/WindowTexts.h.
 #pragma once
@@ -40,6 +41,10 @@ public:
                                            const QString& chosen, const QString& found) = 0;
     // Asks whether to add the entries again; true to go on.
     virtual bool AskAddAgain(QWidget* parent, const QString& title, const QString& text) = 0;
+    // Asks whether to finish a stopped run, add every entry again or go back.
+    virtual ResumeChoice AskFinishTheRest(QWidget* parent, const QString& title, const QString& text) = 0;
+    // Shows the result line of a run with its details.
+    virtual void ShowDetails(QWidget* parent, const QString& title, const QString& line, const QString& details) = 0;
     // Asks whether to stop the running conversion and close; true for yes.
     virtual bool AskStopAndClose(QWidget* parent) = 0;
     // Offers to recover a damaged target; true to recover.
@@ -61,6 +66,8 @@ public:
     FormatChoice AskFormatMismatch(QWidget* parent, const QString& title, const QString& text, const QString& chosen,
                                    const QString& found) override;
     bool AskAddAgain(QWidget* parent, const QString& title, const QString& text) override;
+    ResumeChoice AskFinishTheRest(QWidget* parent, const QString& title, const QString& text) override;
+    void ShowDetails(QWidget* parent, const QString& title, const QString& line, const QString& details) override;
     bool AskStopAndClose(QWidget* parent) override;
     bool AskRecover(QWidget* parent, const QString& title, const QString& text) override;
 };

@@ -219,6 +219,11 @@ void TForm1::CreateControls()
     btnShowDatabase = MakeButton(this, "btnShowDatabase", QStringLiteral("Show &database..."), QRect(96, 112, 120, 23));
     btnShowDatabase->setFocusPolicy(Qt::ClickFocus);
     connect(btnShowDatabase, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnShowDatabaseClick); });
+    // Above it, shown only while the result line has details.
+    btnDetails = MakeButton(this, "btnDetails", Caption(windowtext::kDetailsButton), QRect(96, 86, 120, 23));
+    btnDetails->setFocusPolicy(Qt::ClickFocus);
+    btnDetails->hide();
+    connect(btnDetails, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnDetailsClick); });
 
     inputControls_ = {BtnStart, BtnExit, btnHelp, btnBrowseOld, btnBrowseNew, CmbRefDBType, EdtOldDB, EdtNewDB};
 }
@@ -362,6 +367,13 @@ bool TForm1::AskAddAgain(const std::string& text)
     return addAgain;
 }
 
+ResumeChoice TForm1::AskFinishTheRest(const std::string& text)
+{
+    const ResumeChoice choice = dialogs_->AskFinishTheRest(this, formtext::kConversionTitle, Text(text));
+    FormActivate();
+    return choice;
+}
+
 bool TForm1::AskStopAndClose()
 {
     return dialogs_->AskStopAndClose(this);
@@ -382,6 +394,18 @@ void TForm1::ShowFormat(int index)
 void TForm1::ShowResultLine(const std::string& text)
 {
     lblStatus->setText(Text(text));
+}
+
+void TForm1::ShowDetails(const std::string& details)
+{
+    details_ = Text(details);
+    btnDetails->setVisible(!details_.isEmpty());
+}
+
+void TForm1::btnDetailsClick()
+{
+    dialogs_->ShowDetails(this, Caption(windowtext::kDetailsTitle), lblStatus->text(), details_);
+    FormActivate();
 }
 
 void TForm1::ShowProgress(const ProgressDisplay& display)

@@ -68,6 +68,8 @@ public:
     void btnBrowseNewClick();
     void btnHelpClick();
     void ActExitProgramExecute();
+    // Shows the details of the last run.
+    void btnDetailsClick();
     // Opens the pattern browser on the Tessaly folder (on the patterns the
     // last conversion added to it, if any).
     void btnShowDatabaseClick();
@@ -109,6 +111,8 @@ public:
     QAction* ActExitProgram = nullptr;
     TfrmHelp* frmHelp = nullptr;
     QPushButton* btnShowDatabase = nullptr;
+    // Beside the result line when the last run has details (RunDetails).
+    QPushButton* btnDetails = nullptr;
     TFrmBrowser* frmBrowser = nullptr;
 
 protected:
@@ -131,10 +135,12 @@ private:
     FormatChoice AskFormatMismatch(const std::string& text, const std::string& chosen,
                                    const std::string& found) override;
     bool AskAddAgain(const std::string& text) override;
+    ResumeChoice AskFinishTheRest(const std::string& text) override;
     bool AskStopAndClose() override;
     bool AskRecover(const std::string& text) override;
     void ShowFormat(int index) override;
     void ShowResultLine(const std::string& text) override;
+    void ShowDetails(const std::string& details) override;
     void EnterBusy() override;
     void LeaveBusy() override;
     void ShowProgress(const ProgressDisplay& display) override;
@@ -149,7 +155,8 @@ private:
     bool activatedOnce_ = false;
     // The eight input controls, in the order the busy state disables them.
     std::array<QWidget*, 8> inputControls_{};
-    // The target folder of the last conversion and the patterns it added.
+    // The details of the last run; empty for none.
+    QString details_;
 };
 
 } // namespace norrvik

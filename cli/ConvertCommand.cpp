@@ -81,8 +81,7 @@ nlohmann::json CodeMappingJson(const ConversionSummary& summary)
 void PrintCodeMapping(const ConversionSummary& summary, std::ostream& out)
 {
     for (const CodeMapping& mapping : summary.codeMappings)
-        out << mapping.oldCode << " -> " << mapping.newCode << (mapping.alreadyPresent ? " (already present)" : "")
-            << '\n';
+        out << CodeMappingText(mapping) << '\n';
 }
 
 // How a run ended, as the JSON summary names it.

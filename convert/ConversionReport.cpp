@@ -83,4 +83,9 @@ std::string WithoutPatternFileText(const ConversionSummary& summary)
     return text + ".";
 }
 
+std::string CodeMappingText(const CodeMapping& mapping)
+{
+    return mapping.oldCode + " -> " + mapping.newCode + (mapping.alreadyPresent ? " (already present)" : "");
+}
+
 } // namespace norrvik

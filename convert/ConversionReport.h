@@ -46,4 +46,8 @@ std::string ImportRunText(const TImportRun& run);
 // and were converted without lines: A1, B7."; empty for none.
 std::string WithoutPatternFileText(const ConversionSummary& summary);
 
+// "99-000-0003 -> 99-000-0042", with " (already present)" for a pattern the
+// target held before: a carried-over user pattern and its code in the target.
+std::string CodeMappingText(const CodeMapping& mapping);
+
 } // namespace norrvik

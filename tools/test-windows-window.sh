@@ -6,8 +6,10 @@
 # again and is told that the session ends (a logoff): it stops the run,
 # holds the logoff back until the indexes are written and closes, leaving a
 # sound database; a fourth start shows the folders remembered from the
-# third. Screenshots of the window at start, during the large run and after
-# it are written into the build folder. Installs the Debian packages it
+# third. A run stopped part-way is offered to be finished, and the details
+# of the run are shown. Screenshots of the window at start, of the question
+# and the details, during the large run and after it are written into the
+# build folder. Installs the Debian packages it
 # needs when they are missing.
 #
 #   tools/test-windows-window.sh [BUILD_FOLDER [LARGE_QUORVANE_SOURCE]]
@@ -62,6 +64,26 @@ xvfb-run -a -s "-screen 0 1024x600x24 -dpi 96" bash -euo pipefail -c '
     [[ $line == *" added, "*" skipped as already present; the target database now holds "* ]] ||
         fail "result line of the sample run: $line"
     [ -f "$WORK/small/ReferenceDatabase.PDB" ] || fail "no database written"
+    drive click exit
+    wait $pid || fail "the window program ended with status $?"
+
+    # A run stopped after two entries is offered to be finished; the details
+    # of the finishing run name the entry without a pattern file.
+    cp -r "$SAMPLE" "$WORK/partial-source"
+    rm "$WORK/partial-source/FLUORITE.di"
+    drive stop-run "$(windows "$WORK/partial-source")" "$(windows "$WORK/partial")" || fail "no stopped run made"
+    "$WINE" "$NORRVIK_EXE" -f kandor "$(windows "$WORK/partial-source")" "$(windows "$WORK/partial")" & pid=$!
+    drive click start || fail "no Start"
+    drive wait-question || fail "the stopped run was not asked about"
+    shot question
+    drive answer "&Finish the rest" || fail "no Finish the rest"
+    line=$(drive wait-idle) || fail "the finishing run did not end"
+    echo "finished: $line"
+    [[ $line == *" added, "* ]] || fail "result line of the finishing run: $line"
+    shot finished
+    drive click details || fail "no Details button"
+    shot details
+    drive close-text || fail "no details shown"
     drive click exit
     wait $pid || fail "the window program ended with status $?"
 

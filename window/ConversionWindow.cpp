@@ -18,6 +18,7 @@
 #include "window/WindowTexts.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -127,7 +128,7 @@ void TConversionWindow::Remember(const WindowChoices& choices)
 
 void TConversionWindow::Convert(const WindowChoices& typed)
 {
-    view_.ShowResultLine({});
+    ShowResult({}, {});
     if (const std::string problem = FolderProblem(typed); !problem.empty()) {
         view_.ShowWarning(problem);
         return;
@@ -136,15 +137,16 @@ void TConversionWindow::Convert(const WindowChoices& typed)
     const std::string oldFolder = AbsoluteFolderText(typed.oldFolder);
     const std::string newFolder = ExpandHomeFolder(typed.newFolder);
     const FormatInfo* format = FormatAt(typed.formatIndex);
+    TResumePoint resume;
     if (format != nullptr) {
         // Refusals first: no question whose answer would then be refused.
         CheckTargetBeforeRun(newFolder);
-        if (!ConfirmFormat(format, oldFolder) || !ConfirmReimport(*format, oldFolder, newFolder))
+        if (!ConfirmFormat(format, oldFolder) || !ConfirmReimport(*format, {oldFolder, newFolder}, resume))
             return;
         choices.formatIndex = FormatIndex(*format);
     }
     Remember(choices);
-    Run(format, {oldFolder, newFolder}, choices);
+    Run(format, {oldFolder, newFolder}, choices, resume);
 }
 
 bool TConversionWindow::ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder)
@@ -162,33 +164,47 @@ bool TConversionWindow::ConfirmFormat(const FormatInfo*& format, const std::stri
     return choice != FormatChoice::GoBack;
 }
 
-bool TConversionWindow::ConfirmReimport(const FormatInfo& format, const std::string& oldFolder,
-                                        const std::string& newFolder)
+bool TConversionWindow::ConfirmReimport(const FormatInfo& format, const TRunFolders& folders, TResumePoint& resume)
 {
+    const auto& [oldFolder, newFolder] = folders;
+    std::optional<TStoppedRun> stopped;
     TEarlierImports earlier;
     {
         TWaiting waiting(view_);
         if (!IsUserDatabaseConversion(format, oldFolder))
             return true;
         try {
-            earlier = FindEarlierImports(newFolder, oldFolder);
+            // A stopped last run is the one question: finishing it is what
+            // the user most likely came back for.
+            stopped = FindStoppedRun(format, newFolder, oldFolder);
+            if (!stopped)
+                earlier = FindEarlierImports(newFolder, oldFolder);
         } catch (const Exception&) {
             return true; // the conversion itself says what is wrong with the target
         }
+    }
+    if (stopped) {
+        const ResumeChoice choice =
+            view_.AskFinishTheRest(windowtext::StoppedRunQuestion(stopped->Run, oldFolder, newFolder));
+        if (choice == ResumeChoice::FinishTheRest)
+            resume = stopped->Resume;
+        return choice != ResumeChoice::GoBack;
     }
     return earlier.Patterns == 0 ||
            view_.AskAddAgain(EarlierImportsText(earlier.Patterns, oldFolder, newFolder, earlier.Latest));
 }
 
-void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices)
+void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices,
+                            const TResumePoint& resume)
 {
     const auto& [oldFolder, newFolder] = folders;
     ConversionOutcome outcome;
     {
         TBusyScope busy(*this);
-        outcome = RunConversion(drivers_, {format, oldFolder, newFolder, [this](const Progress& progress) {
-                                               OnProgress(progress);
-                                           }, {}});
+        // A finishing run reads the folder as the stopped run was given it:
+        // the comment lines of its patterns name it so.
+        outcome = RunConversion(drivers_, {format, resume.Run != 0 ? resume.OldFolder : oldFolder, newFolder,
+                                           [this](const Progress& progress) { OnProgress(progress); }, resume});
         if (!outcome.success && !outcome.failure)
             view_.ShowConversionFailed(); // shown while still busy
     }
@@ -212,7 +228,13 @@ void TConversionWindow::ShowOutcome(const ConversionOutcome& outcome, const Wind
     if (const std::string note = windowtext::TargetNote(choices.newFolder, AbsoluteFolderText(choices.newFolder));
         !note.empty())
         line += (line.ends_with('.') ? " " : ". ") + note;
+    ShowResult(line, windowtext::RunDetails(outcome.summary));
+}
+
+void TConversionWindow::ShowResult(const std::string& line, const std::string& details)
+{
     view_.ShowResultLine(line);
+    view_.ShowDetails(details);
 }
 
 bool TConversionWindow::OfferRecovery(const ConversionOutcome& outcome, const std::string& newFolder)
@@ -237,7 +259,7 @@ bool TConversionWindow::OfferRecovery(const ConversionOutcome& outcome, const st
         const TDatabaseLock lock = TDatabaseLock::Exclusive(newFolder);
         report = RecoverReferenceDatabase(newFolder, [this](const Progress& progress) { ShowIfDue(progress, false); });
     }
-    view_.ShowResultLine(RecoveredLine(newFolder, report, CheckReferenceDatabase(newFolder).size()));
+    ShowResult(RecoveredLine(newFolder, report, CheckReferenceDatabase(newFolder).size()), {});
     return true;
 }
 
@@ -301,7 +323,7 @@ bool TConversionWindow::SessionEnding(const WindowChoices& choices)
 void TConversionWindow::FolderEdited()
 {
     if (!busy_)
-        view_.ShowResultLine({});
+        ShowResult({}, {});
 }
 
 } // namespace norrvik

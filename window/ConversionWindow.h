@@ -2,11 +2,12 @@
 // window (the Qt one, a Win32 one) drives. It holds the conversion command:
 // the checks of the two folder texts, then the refusals the target would
 // give (another run holds it, it may not be written), then the questions (a
-// folder that holds another format than the one chosen, a target that
+// folder that holds another format than the one chosen, a last run from the
+// same folder that stopped part-way and can be finished, a target that
 // already holds patterns from the same folder), the run in steps on the
 // view's thread with the progress shown by time, Cancel, "Stop and close?",
-// the result line, the offer to recover a damaged target, and the choices
-// remembered between runs.
+// the result line and its details, the offer to recover a damaged target,
+// and the choices remembered between runs.
 #pragma once
 
 #include "convert/ConversionDrivers.h"
@@ -71,11 +72,16 @@ public:
 private:
     class TBusyScope;
 
-    bool ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder);
-    bool ConfirmReimport(const FormatInfo& format, const std::string& oldFolder, const std::string& newFolder);
     // The old folder made absolute and the new one with "~" expanded.
     using TRunFolders = std::pair<std::string, std::string>;
-    void Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices);
+    bool ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder);
+    // False to go back; `resume` is set when the user chose to finish a
+    // stopped run.
+    bool ConfirmReimport(const FormatInfo& format, const TRunFolders& folders, TResumePoint& resume);
+    void Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices,
+             const TResumePoint& resume);
+    // The result line and its details shown, or both cleared.
+    void ShowResult(const std::string& line, const std::string& details);
     void ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices);
     bool OfferRecovery(const ConversionOutcome& outcome, const std::string& newFolder);
     void ShowIfDue(const Progress& progress, bool cancellable);

@@ -46,6 +46,14 @@ std::string RecoverQuestion(const std::string& failure, const std::string& newFo
            "replaced is first copied into a backup folder inside the database folder.";
 }
 
+std::string StoppedRunQuestion(const TImportRun& run, const std::string& oldFolder, const std::string& newFolder)
+{
+    std::string named = ImportRunText(run);
+    named[0] = 'r';
+    return "The last run from " + oldFolder + " into the Tessaly database in " + newFolder + " did not complete: " +
+           named + ".";
+}
+
 std::string GroupThousands(const std::string& text)
 {
     std::string grouped;
@@ -72,6 +80,24 @@ std::string ResultLine(const ConversionSummary& summary)
     if (FoundNothingToConvert(summary))
         line += std::string(". ") + kNothingToConvertText;
     return WithNotes(std::move(line), summary);
+}
+
+std::string RunDetails(const ConversionSummary& summary)
+{
+    std::string details;
+    if (const std::vector<std::string>& names = summary.entriesWithoutPatternFile; !names.empty()) {
+        details = GroupThousands(WithoutLinesText(static_cast<long>(names.size())));
+        details.back() = ':'; // for the names below
+        for (const std::string& name : names)
+            details += "\n" + name;
+    }
+    if (!summary.codeMappings.empty()) {
+        details += details.empty() ? "" : "\n\n";
+        details += "The code of each user pattern in the target (old -> new):";
+        for (const CodeMapping& mapping : summary.codeMappings)
+            details += "\n" + CodeMappingText(mapping);
+    }
+    return details;
 }
 
 std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary)

@@ -1,11 +1,12 @@
 // What the conversion window says, for every view of it: its titles, the
 // questions before and during a run with their button captions (a mnemonic
 // each, marked with "&"), and the result line after a run, counts grouped
-// by thousands.
+// by thousands, with its details.
 #pragma once
 
 #include "convert/Conversion.h"
 #include "convert/Formats.h"
+#include "convert/ImportLog.h"
 
 #include <string>
 #include <string_view>
@@ -46,6 +47,15 @@ inline constexpr const char* kAddAgainDetail =
     "Add the entries again? Each becomes a new pattern, so the database would hold them twice.";
 inline constexpr const char* kAddAgainButton = "&Add again";
 
+// The question when the last run from the old folder into the target stopped
+// part-way: "The last run from <old> into the Tessaly database in <new> did
+// not complete: run 3 on 2026-12-09 at 12:30:05 UTC (2 patterns, cancelled)."
+std::string StoppedRunQuestion(const TImportRun& run, const std::string& oldFolder, const std::string& newFolder);
+inline constexpr const char* kFinishTheRestDetail =
+    "Finish the rest? Only the entries that run did not store are converted, under the codes they would have had. "
+    "Add again adds every entry again, so the database would hold the first ones twice.";
+inline constexpr const char* kFinishTheRestButton = "&Finish the rest";
+
 inline constexpr const char* kStopAndCloseTitle = "Stop and close?";
 inline constexpr const char* kStopAndCloseText =
     "A conversion is running. Stop it after the current entry and close the window? The patterns added so far "
@@ -69,6 +79,13 @@ std::string GroupThousands(const std::string& text);
 // "3 patterns added, 1 skipped as already present; the target database now
 // holds 17 patterns", followed by the notes that apply.
 std::string ResultLine(const ConversionSummary& summary);
+
+// What the result line of a run leaves out, for a details box: the entries
+// without a pattern file by name, one a line, and the old and new code of
+// each user pattern carried over. Empty when there is nothing to add.
+std::string RunDetails(const ConversionSummary& summary);
+inline constexpr const char* kDetailsButton = "D&etails...";
+inline constexpr const char* kDetailsTitle = "Details of the conversion";
 
 // The front ends' line after a run that stopped (ConversionReport.h), its
 // counts grouped by thousands.

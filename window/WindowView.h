@@ -1,7 +1,7 @@
 // What a window shows and asks for the conversion window's model: the
 // boxes and questions (answered through the view, so that a test or any
 // toolkit can answer them), the busy and idle states, the progress, the
-// result line; and where the remembered choices are kept.
+// result line and its details; and where the remembered choices are kept.
 #pragma once
 
 #include <string>
@@ -10,6 +10,11 @@ namespace norrvik {
 
 // The answers to a format that does not match the old folder.
 enum class FormatChoice { AsChosen, AsFound, GoBack };
+
+// The answers when the last run from the old folder into the target stopped
+// part-way: convert only the entries it did not store, every entry again, or
+// nothing.
+enum class ResumeChoice { FinishTheRest, AddAgain, GoBack };
 
 // What the busy indicator shows for a progress report.
 struct ProgressDisplay {
@@ -31,12 +36,16 @@ public:
     virtual FormatChoice AskFormatMismatch(const std::string& text, const std::string& chosen,
                                            const std::string& found) = 0;
     virtual bool AskAddAgain(const std::string& text) = 0;
+    virtual ResumeChoice AskFinishTheRest(const std::string& text) = 0;
     virtual bool AskStopAndClose() = 0;
     virtual bool AskRecover(const std::string& text) = 0;
 
     // The format list shows the format at this position of kFormats.
     virtual void ShowFormat(int index) = 0;
     virtual void ShowResultLine(const std::string& text) = 0;
+    // What the result line leaves out (WindowTexts.h, RunDetails), offered
+    // beside it; empty: nothing is offered.
+    virtual void ShowDetails(const std::string& details) = 0;
     // Inputs disabled, the busy indicator moving without a known end, the
     // wait cursor; and back.
     virtual void EnterBusy() = 0;

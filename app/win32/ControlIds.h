@@ -20,6 +20,7 @@ enum ControlId : int {
     kBarProgress,
     kBtnCancel,
     kLblStatus,
+    kBtnDetails,
 };
 
 // The window class of the main window.

@@ -12,7 +12,7 @@ namespace norrvik::win32 {
 
 namespace {
 
-constexpr const wchar_t* kHelpClass = L"NorrvikHelp";
+constexpr const wchar_t* kTextDialogClass = L"NorrvikText";
 
 // A COM interface pointer released at the end of its scope.
 template <typename T>
@@ -35,12 +35,13 @@ private:
     T* pointer_ = nullptr;
 };
 
-std::wstring HelpText()
+// The lines of `text` as an edit control shows them, ended in "\r\n".
+std::wstring EditText(const std::string& text)
 {
-    std::wstring text;
-    for (const std::string& line : windowtext::HelpLines())
-        text += (text.empty() ? L"" : L"\r\n") + Wide(line);
-    return text;
+    std::wstring edit;
+    for (const wchar_t c : Wide(text))
+        edit += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    return edit;
 }
 
 RECT WindowRectForClient(int width, int height, DWORD style, UINT dpi)
@@ -131,46 +132,48 @@ std::optional<std::string> ChooseFolder(HWND owner, const std::string& title, co
     return folder;
 }
 
-THelpDialog::THelpDialog(HINSTANCE instance, HWND owner, HFONT font, UINT dpi) : owner_(owner)
+TTextDialog::TTextDialog(HINSTANCE instance, HWND owner, HFONT font, UINT dpi, const std::string& title)
+    : owner_(owner)
 {
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = &THelpDialog::Procedure;
+    windowClass.lpfnWndProc = &TTextDialog::Procedure;
     windowClass.hInstance = instance;
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
-    windowClass.lpszClassName = kHelpClass;
-    ::RegisterClassExW(&windowClass);
+    windowClass.lpszClassName = kTextDialogClass;
+    ::RegisterClassExW(&windowClass); // fails harmlessly for the second dialog: the class is there
 
     constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     const RECT frame = WindowRectForClient(639, 413, kStyle, dpi);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    window_ = ::CreateWindowExW(WS_EX_DLGMODALFRAME, kHelpClass, Wide(windowtext::kHelpTitle).c_str(), kStyle,
+    window_ = ::CreateWindowExW(WS_EX_DLGMODALFRAME, kTextDialogClass, Wide(title).c_str(), kStyle,
                                 (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                                 (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner, nullptr,
                                 instance, nullptr);
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    HWND memo = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", HelpText().c_str(),
-                                  WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
-                                      ES_AUTOVSCROLL,
-                                  Scaled(8, dpi), Scaled(8, dpi), Scaled(625, dpi), Scaled(369, dpi), window_,
-                                  nullptr, instance, nullptr);
+    memo_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
+                                  ES_AUTOVSCROLL,
+                              Scaled(8, dpi), Scaled(8, dpi), Scaled(625, dpi), Scaled(369, dpi), window_, nullptr,
+                              instance, nullptr);
     HWND close = ::CreateWindowExW(0, L"BUTTON", Wide(windowtext::kCloseButton).c_str(),
                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, Scaled(560, dpi),
                                    Scaled(384, dpi), Scaled(75, dpi), Scaled(23, dpi), window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
-    for (HWND control : {memo, close})
+    for (HWND control : {memo_, close})
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
-THelpDialog::~THelpDialog()
+TTextDialog::~TTextDialog()
 {
     if (window_ != nullptr)
         ::DestroyWindow(window_);
 }
 
-void THelpDialog::ShowModal()
+void TTextDialog::ShowModal(const std::string& text)
 {
+    ::SetWindowTextW(memo_, EditText(text).c_str());
     shown_ = true;
     ::EnableWindow(owner_, FALSE);
     ::ShowWindow(window_, SW_SHOW);
@@ -181,9 +184,9 @@ void THelpDialog::ShowModal()
     ::SetActiveWindow(owner_);
 }
 
-LRESULT CALLBACK THelpDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK TTextDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* dialog = reinterpret_cast<THelpDialog*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* dialog = reinterpret_cast<TTextDialog*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     // Close, Return, Escape and the close box all end the dialog alike.
     const bool closing = message == WM_CLOSE ||
                          (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL));

@@ -1,6 +1,7 @@
 // The dialogs of the Win32 window: message boxes, the questions with their
-// own buttons (task dialogs), the folder picker, and the help dialog; and
-// the font and pixel scale the windows share. Texts are UTF-8.
+// own buttons (task dialogs), the folder picker, and the dialogs of a
+// read-only text (the help, the details of a run); and the font and pixel
+// scale the windows share. Texts are UTF-8.
 #pragma once
 
 #include <windows.h>
@@ -41,21 +42,24 @@ int Ask(HWND owner, const Question& question);
 // shell's choice when empty); the chosen folder, or nothing on Cancel.
 std::optional<std::string> ChooseFolder(HWND owner, const std::string& title, const std::string& startFolder);
 
-// The help dialog: made once, hidden, and shown modally each time.
-class THelpDialog {
+// A dialog of a read-only text with a Close button (the help, the details
+// of a run): made once, hidden, and shown modally each time.
+class TTextDialog {
 public:
-    THelpDialog(HINSTANCE instance, HWND owner, HFONT font, UINT dpi);
-    ~THelpDialog();
-    THelpDialog(const THelpDialog&) = delete;
-    THelpDialog& operator=(const THelpDialog&) = delete;
+    TTextDialog(HINSTANCE instance, HWND owner, HFONT font, UINT dpi, const std::string& title);
+    ~TTextDialog();
+    TTextDialog(const TTextDialog&) = delete;
+    TTextDialog& operator=(const TTextDialog&) = delete;
 
-    void ShowModal();
+    // `text`'s lines end in "\n".
+    void ShowModal(const std::string& text);
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND owner_;
     HWND window_ = nullptr;
+    HWND memo_ = nullptr;
     bool shown_ = false;
 };
 

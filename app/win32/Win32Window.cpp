@@ -35,6 +35,15 @@ std::wstring TextOf(HWND control)
     return text;
 }
 
+// The help dialog's text, a line per entry.
+std::string HelpText()
+{
+    std::string text;
+    for (const std::string& line : windowtext::HelpLines())
+        text += (text.empty() ? "" : "\n") + line;
+    return text;
+}
+
 } // namespace
 
 TWin32Window::TWin32Window(HINSTANCE instance, TConversionDrivers drivers)
@@ -65,7 +74,7 @@ TWin32Window::TWin32Window(HINSTANCE instance, TConversionDrivers drivers)
     if (window_ == nullptr)
         throw Exception("Cannot open the window: " + std::to_string(::GetLastError()));
     CreateControls();
-    help_ = std::make_unique<THelpDialog>(instance, window_, font_, dpi_);
+    help_ = std::make_unique<TTextDialog>(instance, window_, font_, dpi_, windowtext::kHelpTitle);
     // FormCreate: the first format; then the choices of the last run.
     ShowFormat(0);
     SetChoices(model_.RememberedChoices());
@@ -74,6 +83,7 @@ TWin32Window::TWin32Window(HINSTANCE instance, TConversionDrivers drivers)
 TWin32Window::~TWin32Window()
 {
     help_.reset();
+    detailsDialog_.reset();
     if (window_ != nullptr && !closed_)
         ::DestroyWindow(window_);
     ::DeleteObject(font_);
@@ -109,6 +119,9 @@ void TWin32Window::CreateControls()
     MakeControl(kBtnExit, L"BUTTON", windowtext::kExitButton, kButtonStyle, {568, 112, 99, 23});
     // The result line shows its text as it stands: no mnemonics in it.
     MakeControl(kLblStatus, L"STATIC", "", kLabelStyle | SS_NOPREFIX, {232, 84, 330, 52});
+    // Left of the result line, shown only while it has details.
+    MakeControl(kBtnDetails, L"BUTTON", windowtext::kDetailsButton, WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON,
+                {96, 86, 120, 23});
     MakeControl(kLblProgress, L"STATIC", "", WS_CHILD | SS_LEFT | SS_NOPREFIX, {232, 82, 272, 16});
     MakeControl(kBarProgress, PROGRESS_CLASSW, "", WS_CHILD, {232, 102, 188, 20});
     MakeControl(kBtnCancel, L"BUTTON", windowtext::kCancelButton, WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON,
@@ -228,8 +241,11 @@ void TWin32Window::OnCommand(int id, int notification)
         ::PostMessageW(window_, WM_CLOSE, 0, 0);
         break;
     case kBtnHelp:
-        help_->ShowModal();
+        help_->ShowModal(HelpText());
         FormActivate();
+        break;
+    case kBtnDetails:
+        ShowDetailsDialog();
         break;
     case kBtnBrowseOld:
         RunCommand([this] { BrowseInto(kLabel1, kEdtOldDB); });
@@ -315,6 +331,19 @@ bool TWin32Window::AskAddAgain(const std::string& text)
     return answer == kAddAgain;
 }
 
+ResumeChoice TWin32Window::AskFinishTheRest(const std::string& text)
+{
+    enum { kFinish = 100, kAddAgain, kGoBack };
+    const int answer = Ask(window_, {windowtext::kConversionTitle, text, windowtext::kFinishTheRestDetail,
+                                     {{kFinish, windowtext::kFinishTheRestButton},
+                                      {kAddAgain, windowtext::kAddAgainButton},
+                                      {kGoBack, windowtext::kGoBackButton}},
+                                     kFinish, kGoBack});
+    FormActivate();
+    return answer == kFinish ? ResumeChoice::FinishTheRest : answer == kAddAgain ? ResumeChoice::AddAgain
+                                                                                 : ResumeChoice::GoBack;
+}
+
 bool TWin32Window::AskStopAndClose()
 {
     enum { kStop = 100, kKeepGoing };
@@ -341,6 +370,22 @@ void TWin32Window::ShowFormat(int index)
 void TWin32Window::ShowResultLine(const std::string& text)
 {
     ::SetDlgItemTextW(window_, kLblStatus, Wide(text).c_str());
+}
+
+void TWin32Window::ShowDetails(const std::string& details)
+{
+    details_ = details;
+    ::ShowWindow(::GetDlgItem(window_, kBtnDetails), details_.empty() ? SW_HIDE : SW_SHOW);
+}
+
+void TWin32Window::ShowDetailsDialog()
+{
+    if (details_.empty())
+        return;
+    if (!detailsDialog_)
+        detailsDialog_ = std::make_unique<TTextDialog>(instance_, window_, font_, dpi_, windowtext::kDetailsTitle);
+    detailsDialog_->ShowModal(Utf8(TextOf(::GetDlgItem(window_, kLblStatus))) + "\n\n" + details_);
+    FormActivate();
 }
 
 void TWin32Window::DrawBusyPanel()

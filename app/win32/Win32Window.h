@@ -45,6 +45,7 @@ private:
     template <typename Command>
     void RunCommand(Command command);
     void BrowseInto(int labelId, int editId);
+    void ShowDetailsDialog();
     void FormActivate();
     void DrawBusyPanel();
     bool PumpMessage(const MSG& message);
@@ -55,10 +56,12 @@ private:
     FormatChoice AskFormatMismatch(const std::string& text, const std::string& chosen,
                                    const std::string& found) override;
     bool AskAddAgain(const std::string& text) override;
+    ResumeChoice AskFinishTheRest(const std::string& text) override;
     bool AskStopAndClose() override;
     bool AskRecover(const std::string& text) override;
     void ShowFormat(int index) override;
     void ShowResultLine(const std::string& text) override;
+    void ShowDetails(const std::string& details) override;
     void EnterBusy() override;
     void LeaveBusy() override;
     void ShowProgress(const ProgressDisplay& display) override;
@@ -73,7 +76,11 @@ private:
     TRegistrySettings settings_;
     TConversionWindow model_;
     TBusyPanel panel_;
-    std::unique_ptr<THelpDialog> help_;
+    std::unique_ptr<TTextDialog> help_;
+    // The details of the last run (empty for none) and their dialog, made
+    // when first shown.
+    std::string details_;
+    std::unique_ptr<TTextDialog> detailsDialog_;
     bool waiting_ = false;
     bool closed_ = false;
 };

@@ -25,6 +25,8 @@ struct DialogLog {
     QStringList questions; // the texts of the two questions before a conversion
     FormatChoice formatAnswer = FormatChoice::GoBack;
     bool addAgainAnswer = false;
+    ResumeChoice resumeAnswer = ResumeChoice::GoBack;
+    QStringList details; // the details boxes shown: "line|details"
     int stopAndCloseAsked = 0;
     bool stopAndCloseAnswer = false;
     QStringList recoverQuestions;
@@ -62,6 +64,16 @@ public:
     {
         log_.questions << text;
         return log_.addAgainAnswer;
+    }
+
+    ResumeChoice AskFinishTheRest(QWidget*, const QString&, const QString& text) override
+    {
+        log_.questions << text;
+        return log_.resumeAnswer;
+    }
+    void ShowDetails(QWidget*, const QString&, const QString& line, const QString& details) override
+    {
+        log_.details << line + "|" + details;
     }
 
     // Handles what waits in the event queue meanwhile, as the modal box would.

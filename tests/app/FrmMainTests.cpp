@@ -609,6 +609,25 @@ TEST_F(MainWindow, ReimportIsAskedAboutWithTheCount)
     EXPECT_NE(log.questions[2].indexOf("already holds 5 patterns"), -1) << log.questions[2].toStdString();
 }
 
+TEST_F(MainWindow, DetailsOfARunAreOfferedBesideTheResultLine)
+{
+    auto driver = [](const std::string&, const std::string&, bool& success, const ProgressCallback&,
+                     ConversionSummary* summary) {
+        summary->entriesWithoutLines = 1;
+        summary->entriesWithoutPatternFile = {"RUTILE.di"};
+        success = true;
+    };
+    auto form = MakeReadyForm({driver, driver, driver});
+    EXPECT_FALSE(form->btnDetails->isVisibleTo(form.get()));
+    form->ActConversionExecute();
+    ASSERT_TRUE(form->btnDetails->isVisibleTo(form.get()));
+    form->btnDetails->click();
+    EXPECT_EQ(log.details, QStringList{form->lblStatus->text() +
+                                       "|1 entry had no pattern file and was converted without lines:\nRUTILE.di"});
+    form->EdtOldDB->setText(QStringLiteral("elsewhere"));
+    EXPECT_FALSE(form->btnDetails->isVisibleTo(form.get()));
+}
+
 TEST_F(MainWindow, ChoicesAreRememberedAndThePickerOpensAtTheTypedFolder)
 {
     const QString file = QString::fromStdString(temp.Text("settings.ini"));

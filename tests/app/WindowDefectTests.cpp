@@ -87,9 +87,12 @@ TEST(WindowRoughEdges, AsAUserExpects)
     answer();
     dialogs.AskAddAgain(nullptr, "t", "x");
     answer();
+    dialogs.AskFinishTheRest(nullptr, "t", "x");
+    answer();
     dialogs.AskStopAndClose(nullptr);
     EXPECT_EQ(captions, QStringList({"Convert as &Kandor", "Convert as &Veltro", "&Go back", "&Add again", "&Go back",
-                                     "&Stop and close", "&Keep converting"}));
+                                     "&Finish the rest", "&Add again", "&Go back", "&Stop and close",
+                                     "&Keep converting"}));
 }
 
 } // namespace

@@ -83,17 +83,6 @@ std::string Field(const std::vector<std::uint8_t>& record, std::size_t offset, s
                        record.begin() + static_cast<std::ptrdiff_t>(offset + size));
 }
 
-// The database's files with their bytes (the import log, which records
-// every run, left out).
-std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::filesystem::path& folder)
-{
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        if (entry.is_regular_file() && entry.path().filename() != "Norrvik.imports")
-            files[entry.path().filename().string()] = ReadFile(entry.path());
-    return files;
-}
-
 // A folder path of exactly `length` characters inside `temp`.
 std::string FolderOfLength(const TempFolder& temp, std::size_t length)
 {
@@ -261,12 +250,12 @@ TEST(QuorvaneConversion, ReferenceDatabaseKeepsItsPatternNumbersAndIsAddedOnce)
     EXPECT_EQ(std::filesystem::file_size(target / "StrongestLines.PDB"), 2u * 40u);
 
     // The second time every code is found and nothing changes.
-    const auto before = Snapshot(target);
+    const auto before = DatabaseBytes(target);
     summary = Convert(oldFolder, newFolder);
     EXPECT_EQ(summary.added, 0);
     EXPECT_EQ(summary.skipped, 2);
     EXPECT_EQ(summary.targetPatternCount, 2);
-    EXPECT_EQ(Snapshot(target), before);
+    EXPECT_EQ(DatabaseBytes(target), before);
 }
 
 TEST(QuorvaneConversion, AnOldPatternNumberThatIsNoNumberEndsTheConversion)
@@ -408,7 +397,7 @@ TEST(QuorvaneConversion, ATargetWithPatternsButAMissingIndexIsNotReplaced)
     const std::string newFolder = temp.Text("target");
     Convert(temp.Text("old"), newFolder);
     std::filesystem::remove(temp.Path() / "target" / "Journal.PDB");
-    const auto before = Snapshot(temp.Path() / "target");
+    const auto before = DatabaseBytes(temp.Path() / "target");
 
     bool success = true;
     try {
@@ -420,7 +409,7 @@ TEST(QuorvaneConversion, ATargetWithPatternsButAMissingIndexIsNotReplaced)
         EXPECT_NE(message.find("an index file for the journals"), std::string::npos) << message;
     }
     EXPECT_FALSE(success);
-    EXPECT_EQ(Snapshot(temp.Path() / "target"), before);
+    EXPECT_EQ(DatabaseBytes(temp.Path() / "target"), before);
 }
 
 TEST(QuorvaneConversion, AFolderWithOnlyAnEmptyDatabaseIsCreatedAnew)

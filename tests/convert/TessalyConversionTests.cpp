@@ -24,17 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempFolder;
 
-// Every file of a folder with its bytes (the import log, which records
-// every run, left out).
-std::map<std::string, std::vector<std::uint8_t>> FolderBytes(const fs::path& folder)
-{
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-        if (entry.is_regular_file() && entry.path().filename() != "Norrvik.imports")
-            files[entry.path().filename().string()] = test::ReadFile(entry.path());
-    return files;
-}
-
 const std::set<std::string>& TextIndexNames()
 {
     static const std::set<std::string> names{"ReferenceCode.PDB", "Name.PDB", "MineralName.PDB", "Formula.PDB",
@@ -165,8 +154,8 @@ TEST_P(CarryOver, CopiesEveryPatternAsItIsAndAddsNothingTheSecondTime)
     RebuildIndexes(rebuilt);
     // Text indexes: the same entries (the unstable sort of the index files
     // orders equal keys by the order they came in, as for every added pattern).
-    const auto carried = FolderBytes(newRelease);
-    auto rebuiltFiles = FolderBytes(rebuilt);
+    const auto carried = test::DatabaseBytes(newRelease);
+    auto rebuiltFiles = test::DatabaseBytes(rebuilt);
     ASSERT_EQ(rebuiltFiles.size(), carried.size());
     for (const auto& [name, bytes] : carried)
         EXPECT_EQ(TextIndexNames().count(name) ? SortedLines(bytes) : bytes,
@@ -180,7 +169,7 @@ TEST_P(CarryOver, CopiesEveryPatternAsItIsAndAddsNothingTheSecondTime)
     EXPECT_EQ(summary.skipped, 3 + (c.userOnly ? 0 : 3));
     for (std::size_t u = 0; u < summary.codeMappings.size(); ++u)
         EXPECT_TRUE(summary.codeMappings[u].alreadyPresent && summary.codeMappings[u].newCode == copied[u].second);
-    EXPECT_EQ(FolderBytes(newRelease), carried);
+    EXPECT_EQ(test::DatabaseBytes(newRelease), carried);
 }
 
 INSTANTIATE_TEST_SUITE_P(Releases, CarryOver,
@@ -203,7 +192,7 @@ TEST(SourceAsTarget, RefusedForEveryFormatAndEverySpelling)
     fs::create_directory_symlink(folder, temp.Path() / "link", noLinks);
     if (!noLinks)
         spellings.push_back((temp.Path() / "link").string());
-    const auto before = FolderBytes(folder);
+    const auto before = test::DatabaseBytes(folder);
     const TConversionDrivers drivers = RealConversionDrivers();
     for (const FormatInfo& format : kFormats) {
         for (const std::string& target : spellings) {
@@ -214,7 +203,7 @@ TEST(SourceAsTarget, RefusedForEveryFormatAndEverySpelling)
             EXPECT_THROW(PreviewConversion(format, folder.string(), target), Exception);
         }
     }
-    EXPECT_EQ(FolderBytes(folder), before);
+    EXPECT_EQ(test::DatabaseBytes(folder), before);
 }
 
 } // namespace

@@ -69,4 +69,13 @@ std::string ReadFileText(const std::filesystem::path& path)
     return std::string(bytes.begin(), bytes.end());
 }
 
+std::map<std::string, std::vector<std::uint8_t>> DatabaseBytes(const std::filesystem::path& folder)
+{
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.is_regular_file() && entry.path().filename() != "Norrvik.imports")
+            files[entry.path().filename().string()] = ReadFile(entry.path());
+    return files;
+}
+
 } // namespace norrvik::test

@@ -1,9 +1,11 @@
 // A temporary folder for one test, removed with everything in it when the
-// object goes; and small helpers to write and read whole files.
+// object goes; and small helpers to write and read whole files and the
+// files of a database folder.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,5 +34,10 @@ void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t
 void WriteFile(const std::filesystem::path& path, const std::string& text);
 std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
 std::string ReadFileText(const std::filesystem::path& path);
+
+// Every file of a database folder with its bytes, the import log (which
+// records every run) left out: what two conversions that should end alike
+// compare.
+std::map<std::string, std::vector<std::uint8_t>> DatabaseBytes(const std::filesystem::path& folder);
 
 } // namespace norrvik::test

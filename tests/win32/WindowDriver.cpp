@@ -2,16 +2,23 @@
 // person would, for tools/test-windows-window.sh: one step per call.
 //
 //   norrvik_window_driver wait-window   waits until the window is shown
-//   norrvik_window_driver click NAME    presses start, cancel, exit or help
+//   norrvik_window_driver click NAME    presses start, cancel, exit, help or details
 //   norrvik_window_driver wait-busy     waits until a run shows its progress
 //   norrvik_window_driver wait-idle     waits until no run goes on; prints the result line
 //   norrvik_window_driver folders       prints the two folder boxes, one a line
 //   norrvik_window_driver end-session   asks the window as a logoff would; prints "ends" or "waits"
 //   norrvik_window_driver make-source FOLDER N
 //                                       writes a PDF1 source of N patterns (a run of some seconds)
+//   norrvik_window_driver stop-run OLD NEW
+//                                       converts the Kandor database OLD into NEW, stopped after two entries
+//   norrvik_window_driver wait-question waits until the window asks a question
+//   norrvik_window_driver answer CAPTION
+//                                       presses the button CAPTION of the question asked
+//   norrvik_window_driver close-text    closes the text dialog shown (the details of a run)
 //
 // Exit status 0 when the step was done, 1 when it timed out or failed.
 #include "app/win32/ControlIds.h"
+#include "convert/Conversion.h"
 #include "support/QuorvaneWriter.h"
 
 #include <windows.h>
@@ -21,6 +28,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -71,6 +79,7 @@ int Click(HWND window, const std::wstring& name)
 {
     const int id = name == L"start" ? kBtnStart : name == L"cancel" ? kBtnCancel : name == L"exit" ? kBtnExit
                  : name == L"help"  ? kBtnHelp
+                 : name == L"details" ? kBtnDetails
                                     : 0;
     if (id == 0 || !Enabled(window, id)) {
         std::fprintf(stderr, "no enabled button of that name\n");
@@ -84,6 +93,66 @@ int Click(HWND window, const std::wstring& name)
 int MakeSource(const std::filesystem::path& folder, long count)
 {
     norrvik::test::WriteQuorvaneDatabase(folder, norrvik::test::ManyQuorvanePatterns(count));
+    return 0;
+}
+
+int StopRun(const std::wstring& oldFolder, const std::wstring& newFolder)
+{
+    bool success = false;
+    try {
+        norrvik::ConvertKandorDatabase(std::filesystem::path(oldFolder).string(),
+                                       std::filesystem::path(newFolder).string(), success,
+                                       [](const norrvik::Progress& progress) {
+                                           if (progress.stage == norrvik::Progress::Stage::Converting &&
+                                               progress.done == 2)
+                                               throw norrvik::ConversionCancelled("Stopped");
+                                       });
+    } catch (const norrvik::ConversionCancelled&) {
+        return 0;
+    }
+    return 1;
+}
+
+// The shown top-level window of `className` that `owner` owns, or null.
+HWND OwnedWindow(HWND owner, const wchar_t* className)
+{
+    struct Search {
+        HWND owner;
+        const wchar_t* className;
+        HWND found;
+    } search{owner, className, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            wchar_t name[64] = {};
+            ::GetClassNameW(window, name, 64);
+            if (::IsWindowVisible(window) && ::GetWindow(window, GW_OWNER) == s->owner &&
+                std::wcscmp(name, s->className) == 0)
+                s->found = window;
+            return s->found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Presses the button of the question shown whose caption is `caption`.
+int Answer(HWND question, const std::wstring& caption)
+{
+    std::pair<const std::wstring*, HWND> search{&caption, nullptr};
+    ::EnumChildWindows(
+        question,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<std::pair<const std::wstring*, HWND>*>(data);
+            wchar_t text[256] = {};
+            ::GetWindowTextW(child, text, 256);
+            if (*s->first == text)
+                s->second = child;
+            return s->second == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.second == nullptr)
+        return 1;
+    ::PostMessageW(search.second, BM_CLICK, 0, 0);
     return 0;
 }
 
@@ -102,6 +171,8 @@ int Step(const std::wstring& step, const std::wstring& argument, const std::wstr
 {
     if (step == L"make-source")
         return MakeSource(argument, std::wcstol(count.c_str(), nullptr, 10));
+    if (step == L"stop-run")
+        return StopRun(argument, count);
     HWND window = nullptr;
     if (!WaitFor([&] { return (window = MainWindow()) != nullptr; }))
         return 1;
@@ -122,6 +193,18 @@ int Step(const std::wstring& step, const std::wstring& argument, const std::wstr
     }
     if (step == L"end-session")
         return EndSession(window);
+    HWND dialog = nullptr;
+    if (step == L"wait-question" || step == L"answer") {
+        if (!WaitFor([&] { return (dialog = OwnedWindow(window, L"#32770")) != nullptr; }))
+            return 1;
+        return step == L"answer" ? Answer(dialog, argument) : 0;
+    }
+    if (step == L"close-text") {
+        if (!WaitFor([&] { return (dialog = OwnedWindow(window, L"NorrvikText")) != nullptr; }))
+            return 1;
+        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        return 0;
+    }
     if (step == L"folders") {
         PrintLine(TextOf(window, kEdtOldDB));
         PrintLine(TextOf(window, kEdtNewDB));

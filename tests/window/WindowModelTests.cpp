@@ -1,6 +1,7 @@
 // The conversion window's model driven by a recording view, no toolkit: the
 // progress shown by time, "~" and relative folders, the refusals before the
-// questions, "Stop and close?", the result line, the offer to recover.
+// questions, finishing a stopped run, "Stop and close?", the result line and
+// its details, the offer to recover.
 #include "refdb/DatabaseCheck.h"
 #include "refdb/DatabaseLock.h"
 #include "support/TempFolder.h"
@@ -25,6 +26,7 @@ struct RecordingView : TWindowView {
     std::vector<std::string> log;
     bool stopAndClose = false;
     bool recover = false;
+    ResumeChoice resume = ResumeChoice::GoBack;
     std::function<void()> onEvents;
 
     void ShowWarning(const std::string& text) override { log.push_back("warning " + text); }
@@ -35,10 +37,16 @@ struct RecordingView : TWindowView {
         return FormatChoice::AsChosen;
     }
     bool AskAddAgain(const std::string&) override { return log.push_back("again?"), true; }
+    ResumeChoice AskFinishTheRest(const std::string& text) override { return log.push_back("finish? " + text), resume; }
     bool AskStopAndClose() override { return log.push_back("stop?"), stopAndClose; }
     bool AskRecover(const std::string&) override { return log.push_back("recover?"), recover; }
     void ShowFormat(int) override {}
     void ShowResultLine(const std::string& text) override { log.push_back("line " + text); }
+    void ShowDetails(const std::string& details) override
+    {
+        if (!details.empty())
+            log.push_back("details " + details);
+    }
     void EnterBusy() override {}
     void LeaveBusy() override {}
     void ShowProgress(const ProgressDisplay& display) override { log.push_back("show " + display.text); }
@@ -208,6 +216,51 @@ TEST_F(WindowModel, DamagedTargetIsOfferedTheRecovery)
     }
     EXPECT_EQ(view.log.back().rfind("line Recovered the Tessaly database in " + target + ": 5 patterns kept", 0), 0u)
         << view.log.back();
+}
+
+TEST_F(WindowModel, AStoppedRunIsFinishedAddedAgainOrLeftAsAnswered)
+{
+    // A Kandor source whose last entry has no pattern file.
+    const std::filesystem::path source = temp.Path() / "kandor";
+    std::filesystem::copy(Sample("kandor"), source);
+    std::filesystem::remove(source / "FLUORITE.di");
+    const auto run = [&](const std::string& target, long cancelAt) {
+        long events = 0;
+        TConversionWindow model(RealConversionDrivers(), view, nullptr, [this] { return now += 50ms; });
+        view.onEvents = [&] {
+            if (++events == cancelAt)
+                model.RequestCancel();
+        };
+        view.log.clear();
+        model.Convert({1, source.string(), temp.Text(target)});
+    };
+    run("whole", 0);
+    const auto whole = test::DatabaseBytes(temp.Path() / "whole");
+    EXPECT_EQ(view.log.back(), "details 1 entry had no pattern file and was converted without lines:\nFLUORITE");
+
+    for (ResumeChoice answer : {ResumeChoice::FinishTheRest, ResumeChoice::AddAgain, ResumeChoice::GoBack}) {
+        const std::string target = "db" + std::to_string(static_cast<int>(answer));
+        run(target, 3);
+        ASSERT_EQ(view.log.back().rfind("line Conversion cancelled after 2 of 5 entries", 0), 0u) << view.log.back();
+        const auto stopped = test::DatabaseBytes(temp.Path() / target);
+        view.resume = answer;
+        run(target, 0);
+        ASSERT_EQ(view.log.at(1).rfind("finish? The last run from " + source.string() + " into the Tessaly database in " +
+                                       temp.Text(target) + " did not complete: run 1 on ", 0),
+                  0u)
+            << view.log.at(1);
+        const auto after = test::DatabaseBytes(temp.Path() / target);
+        if (answer == ResumeChoice::FinishTheRest)
+            EXPECT_EQ(after, whole);
+        else if (answer == ResumeChoice::GoBack)
+            EXPECT_EQ(after, stopped);
+        else
+            EXPECT_EQ(view.log.at(view.log.size() - 2).rfind("line 5 patterns added", 0), 0u);
+    }
+    // Once finished, the run is complete: the question is the one of adding again.
+    run("db0", 0);
+    EXPECT_EQ(std::count_if(view.log.begin(), view.log.end(), [](const std::string& e) { return e.starts_with("finish?"); }), 0);
+    EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "again?"), 1);
 }
 
 TEST(WindowArgumentsTest, FormatAndFoldersFillTheWindowQtKeepsItsOwn)

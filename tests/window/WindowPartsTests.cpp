@@ -1,7 +1,7 @@
 // The parts of the window model that every view draws or says as they are:
-// the busy indicator's state through a run and a Cancel, the answers given
-// without a window, the command line over the remembered choices, and where
-// a folder picker opens.
+// the busy indicator's state through a run and a Cancel, the details of a
+// run, the answers given without a window, the command line over the
+// remembered choices, and where a folder picker opens.
 #include "common/Version.h"
 #include "support/TempFolder.h"
 #include "window/BusyPanel.h"
@@ -77,6 +77,34 @@ TEST(WindowArgumentsTest, AnswersWithoutWindowAndOverRememberedChoices)
     const WindowChoices none = WithArguments(remembered, ParseWindowArguments({"norrvik"}));
     EXPECT_EQ(none.formatIndex, 0);
     EXPECT_EQ(none.oldFolder, "last-old");
+}
+
+TEST(RunDetailsTest, NamesTheEntriesWithoutPatternFileAndTheCodesCarriedOver)
+{
+    struct Case {
+        std::vector<std::string> withoutPatternFile;
+        std::vector<CodeMapping> mappings;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {{}, {}, ""},
+        {{"A1.DI", "B1234.DI"}, {}, "2 entries had no pattern file and were converted without lines:\nA1.DI\nB1234.DI"},
+        {{},
+         {{"99-000-0003", "99-000-0042", false}, {"99-000-0004", "99-000-0007", true}},
+         "The code of each user pattern in the target (old -> new):\n99-000-0003 -> 99-000-0042\n"
+         "99-000-0004 -> 99-000-0007 (already present)"},
+        {{"C.DI"},
+         {{"99-000-0001", "99-000-1000", false}},
+         "1 entry had no pattern file and was converted without lines:\nC.DI\n\nThe code of each user pattern in "
+         "the target (old -> new):\n99-000-0001 -> 99-000-1000"},
+    };
+    for (const Case& c : cases) {
+        ConversionSummary summary;
+        summary.entriesWithoutLines = static_cast<long>(c.withoutPatternFile.size());
+        summary.entriesWithoutPatternFile = c.withoutPatternFile;
+        summary.codeMappings = c.mappings;
+        EXPECT_EQ(windowtext::RunDetails(summary), c.expected);
+    }
 }
 
 TEST(FolderTextTest, PickerOpensAtTheNearestExistingFolder)

@@ -256,8 +256,10 @@ TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::st
     *summary_ = ConversionSummary{};
     MakeTargetFolder(newFolder);
     lock_ = TDatabaseLock::Exclusive(newFolder);
-    recorder_.NoteStoppedRunBeforeOpen();
     const bool created = !HoldsDatabase(newFolder);
+    // The target's own refusals come before its import log is read.
+    CheckTargetCanBeWritten(newFolder, created ? TargetUse::CreateDatabase : TargetUse::AddToDatabase);
+    recorder_.NoteStoppedRunBeforeOpen();
     // Undoing the run needs what it changes kept before its first change.
     database_ = OpenOrCreateTargetDatabase(newFolder, recorder_.NextRunNumber());
     database_->SetProgressCallback(progress_);

@@ -25,7 +25,8 @@ std::map<std::string, std::vector<std::uint8_t>> FolderBytes(const std::filesyst
 {
     std::map<std::string, std::vector<std::uint8_t>> files;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        files[entry.path().filename().string()] = test::ReadFile(entry.path());
+        if (entry.is_regular_file())
+            files[entry.path().filename().string()] = test::ReadFile(entry.path());
     return files;
 }
 

@@ -38,7 +38,8 @@ std::map<std::string, std::vector<std::uint8_t>> Snapshot(const std::filesystem:
     std::map<std::string, std::vector<std::uint8_t>> files;
     if (std::filesystem::exists(folder))
         for (const auto& entry : std::filesystem::directory_iterator(folder))
-            files[entry.path().filename().string()] = test::ReadFile(entry.path());
+            if (entry.is_regular_file())
+                files[entry.path().filename().string()] = test::ReadFile(entry.path());
     return files;
 }
 

@@ -10,6 +10,8 @@
 #include "StoreTestPatterns.h"
 #include "common/Exceptions.h"
 
+#include "common/FolderLock.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -24,11 +26,12 @@ namespace fs = std::filesystem;
 using test::TempFolder;
 
 // The regular files of the folder (the undo point's folder left out).
+// The folder's files (the lock's own file, where the system needs one, left out).
 std::map<std::string, std::vector<std::uint8_t>> TakeImage(const fs::path& folder)
 {
     std::map<std::string, std::vector<std::uint8_t>> image;
     for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.is_regular_file())
+        if (entry.is_regular_file() && entry.path().filename().string() != TFolderLock::FileInFolder())
             image[entry.path().filename().string()] = test::ReadFile(entry.path());
     return image;
 }

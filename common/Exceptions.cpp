@@ -39,4 +39,15 @@ void ThrowFileError(const std::string& what, const std::string& path)
     throw EInOutError(FileErrorMessage(what, path, reason));
 }
 
+std::string ExceptionMessage(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "Unknown error";
+    }
+}
+
 } // namespace norrvik

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <stdexcept>
+#include <exception>
 #include <string>
 
 namespace norrvik {
@@ -52,6 +53,10 @@ public:
 
 // Builds the message "<what> <path>: <reason>" for a file error, e.g.
 // "Cannot open file /x/Name.PDB: No such file or directory".
+// The message of a caught exception ("Unknown error" for one that is no
+// std::exception).
+std::string ExceptionMessage(std::exception_ptr failure);
+
 std::string FileErrorMessage(const std::string& what, const std::string& path,
                              const std::string& reason);
 

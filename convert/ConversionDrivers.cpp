@@ -38,15 +38,7 @@ bool ConversionOutcome::Cancelled() const
 
 std::string ConversionOutcome::FailureText() const
 {
-    if (!failure)
-        return {};
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception& error) {
-        return error.what();
-    } catch (...) {
-        return "Unknown error";
-    }
+    return failure ? ExceptionMessage(failure) : std::string();
 }
 
 namespace {

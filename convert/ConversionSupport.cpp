@@ -165,10 +165,6 @@ bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code)
     }
 }
 
-namespace {
-
-// The absolute, normalised path of a folder text, without a trailing
-// delimiter; links resolved as far as the path exists.
 std::filesystem::path NormalisedFolder(const std::string& folder)
 {
     std::error_code error;
@@ -180,7 +176,6 @@ std::filesystem::path NormalisedFolder(const std::string& folder)
     return path;
 }
 
-} // namespace
 
 bool SameFolder(const std::string& first, const std::string& second)
 {
@@ -229,17 +224,6 @@ ImportOutcome OutcomeOf(std::exception_ptr failure)
         return ImportOutcome::Cancelled;
     } catch (...) {
         return ImportOutcome::Failed;
-    }
-}
-
-std::string MessageOf(std::exception_ptr failure)
-{
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception& error) {
-        return error.what();
-    } catch (...) {
-        return "Unknown error";
     }
 }
 
@@ -330,7 +314,7 @@ void TConversionTarget::Run(const std::function<void()>& work)
     try {
         Finish();
     } catch (...) {
-        recorder_.End(ImportOutcome::Failed, MessageOf(std::current_exception()), *summary_, false);
+        recorder_.End(ImportOutcome::Failed, ExceptionMessage(std::current_exception()), *summary_, false);
         throw;
     }
     recorder_.End(ImportOutcome::Completed, {}, *summary_, true);
@@ -348,13 +332,13 @@ void TConversionTarget::CloseAfterFailure(std::exception_ptr failure)
     try {
         database_->Close();
     } catch (const std::exception& closing) {
-        std::string message = MessageOf(failure);
+        std::string message = ExceptionMessage(failure);
         message += (message.empty() || message.back() == '.' ? "" : ".");
         message += std::string(" Closing the database afterwards failed as well: ") + closing.what();
         recorder_.End(ImportOutcome::Failed, message, *summary_, false);
         throw Exception(message);
     }
-    recorder_.End(OutcomeOf(failure), MessageOf(failure), *summary_, true);
+    recorder_.End(OutcomeOf(failure), ExceptionMessage(failure), *summary_, true);
     std::rethrow_exception(failure);
 }
 

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -48,6 +49,10 @@ void AddConvertedLine(TReferencePattern& pattern, double d, std::int16_t intensi
 void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula,
                           const std::string& name, const std::string& referenceCode,
                           std::int16_t status, const std::string& oldFolder);
+
+// The absolute, normalised path of a folder text, without a trailing
+// delimiter; links resolved as far as the path exists.
+std::filesystem::path NormalisedFolder(const std::string& folder);
 
 // True when the two folder texts name one folder, however each is spelled
 // (a link, "..", a relative text, another letter case where the file system

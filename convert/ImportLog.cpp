@@ -7,6 +7,7 @@
 #include "common/Files.h"
 #include "common/Platform.h"
 #include "common/Text.h"
+#include "convert/ConversionSupport.h"
 #include "refdb/DatabaseFiles.h"
 
 #include <nlohmann/json.hpp>
@@ -59,19 +60,6 @@ std::optional<Value> ValueIn(const std::array<std::pair<Value, std::string_view>
 std::filesystem::path LogPath(const std::filesystem::path& folder)
 {
     return folder / PathFromText(kImportLogFileName);
-}
-
-// The absolute, normalised path of a folder text, links resolved as far as
-// the path exists, without a trailing delimiter.
-std::string NormalisedFolderText(const std::string& folder)
-{
-    std::error_code error;
-    std::filesystem::path path = std::filesystem::weakly_canonical(PathFromText(folder), error);
-    if (error)
-        path = std::filesystem::absolute(PathFromText(folder), error).lexically_normal();
-    if (!path.has_filename() && path.has_relative_path())
-        path = path.parent_path();
-    return PathText(path);
 }
 
 template <typename Value>
@@ -260,7 +248,7 @@ TImportSource DescribeImportSource(const std::string& folder)
 {
     TImportSource source;
     source.AsGiven = folder;
-    source.Path = NormalisedFolderText(folder);
+    source.Path = PathText(NormalisedFolder(folder));
     if (const std::optional<FolderIdentity> identity = IdentityOfFolder(PathFromText(folder)))
         source.Identity = std::to_string(identity->Volume) + ":" + std::to_string(identity->File);
     return source;

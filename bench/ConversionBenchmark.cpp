@@ -10,8 +10,9 @@
 //   kandor=N       N Kandor entries x 40 peaks into a new target
 //   pdf1=N         N PDF1 reference patterns x 60 lines into a new target
 //   add=T:N        N Veltro entries added to a target of T patterns
-//   carry=T:N      N user patterns of a Tessaly database carried into a
-//                  target of T patterns
+//   carry=T:N      N user patterns of a Tessaly database (the add's Veltro
+//                  entries imported into it) carried into a target of T
+//                  patterns
 //   search=T       searches through the index files of a target of T
 //                  patterns (opening, the first and later searches of each
 //                  kind) and the browser's list of all its patterns
@@ -36,7 +37,6 @@
 #include "refdb/ReferenceDatabase.h"
 #include "support/KandorWriter.h"
 #include "support/QuorvaneWriter.h"
-#include "support/TessalyWriter.h"
 #include "support/VeltroWriter.h"
 
 #include <fcntl.h>
@@ -339,10 +339,23 @@ void ConvertTessaly(const std::string& oldFolder, const std::string& newFolder, 
     norrvik::ConvertTessalyDatabase(oldFolder, newFolder, success, progress, summary);
 }
 
+// The old release holds the same Veltro entries, imported into it as a lab
+// imports them: each carried pattern brings the texts the Veltro add writes,
+// so the two rows' costs per pattern compare like with like.
+void WriteReleaseOfVeltroEntries(const fs::path& folder, int count)
+{
+    const fs::path entries = folder.parent_path() / (folder.filename().string() + "-entries");
+    fs::remove_all(entries);
+    WriteVeltroSource(entries, count);
+    bool success = false;
+    norrvik::ConvertVeltroDatabase(entries.string(), folder.string(), success);
+    fs::remove_all(entries);
+    if (!success)
+        throw std::runtime_error("the old release could not be written");
+}
+
 const AddedSource kVeltroEntries{"veltro", norrvik::ConvertVeltroDatabase, WriteVeltroSource};
-const AddedSource kCarriedPatterns{"tessaly", ConvertTessaly, [](const fs::path& folder, int count) {
-                                       norrvik::test::WriteTessalyRelease(folder.string(), {}, count);
-                                   }};
+const AddedSource kCarriedPatterns{"veltro-release", ConvertTessaly, WriteReleaseOfVeltroEntries};
 
 // Adds `count` patterns of `added` to a copy of the prepared target. The time of
 // adding one is measured too, so that the cost of each further pattern shows

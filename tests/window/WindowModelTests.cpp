@@ -1,7 +1,8 @@
 // The conversion window's model driven by a recording view, no toolkit: the
 // progress shown by time, "~" and relative folders, the refusals before the
 // questions, finishing a stopped run, "Stop and close?", the result line and
-// its details, the offer to recover.
+// its details, the offers to undo a run and to recover.
+#include "common/FolderLock.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/DatabaseLock.h"
 #include "support/TempFolder.h"
@@ -26,6 +27,8 @@ struct RecordingView : TWindowView {
     std::vector<std::string> log;
     bool stopAndClose = false;
     bool recover = false;
+    bool undo = false;
+    bool undoOffered = false;
     ResumeChoice resume = ResumeChoice::GoBack;
     std::function<void()> onEvents;
 
@@ -40,6 +43,7 @@ struct RecordingView : TWindowView {
     ResumeChoice AskFinishTheRest(const std::string& text) override { return log.push_back("finish? " + text), resume; }
     bool AskStopAndClose() override { return log.push_back("stop?"), stopAndClose; }
     bool AskRecover(const std::string&) override { return log.push_back("recover?"), recover; }
+    bool AskUndo(const std::string& text) override { return log.push_back("undo? " + text), undo; }
     void ShowFormat(int) override {}
     void ShowResultLine(const std::string& text) override { log.push_back("line " + text); }
     void ShowDetails(const std::string& details) override
@@ -47,6 +51,7 @@ struct RecordingView : TWindowView {
         if (!details.empty())
             log.push_back("details " + details);
     }
+    void ShowUndoOffer(bool offered) override { undoOffered = offered; }
     void EnterBusy() override {}
     void LeaveBusy() override {}
     void ShowProgress(const ProgressDisplay& display) override { log.push_back("show " + display.text); }
@@ -261,6 +266,67 @@ TEST_F(WindowModel, AStoppedRunIsFinishedAddedAgainOrLeftAsAnswered)
     run("db0", 0);
     EXPECT_EQ(std::count_if(view.log.begin(), view.log.end(), [](const std::string& e) { return e.starts_with("finish?"); }), 0);
     EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "again?"), 1);
+}
+
+TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
+{
+    // The Quorvane sample (5 patterns) converted into a new target, or into
+    // one that holds the Veltro sample; then the offer answered.
+    struct Case {
+        const char* target;
+        bool answer;
+        bool nameGrows; // a byte appended to Name.PDB after the run
+        bool runFails;
+        const char* last; // how the window's last words begin
+    };
+    const std::vector<Case> cases{
+        {"new", true, false, false,
+         "line Undid the conversion, which created the database: its files are deleted (5 patterns)."},
+        {"existing", true, false, false,
+         "line Undid the conversion: removed 5 patterns; the database is as it was before it."},
+        {"kept", false, false, false, "undo? Undo the last conversion into "},
+        {"changed", true, true, false, "warning The database in folder "},
+        {"failed", true, false, true, "line Conversion failed"},
+    };
+    const auto image = [](const std::filesystem::path& folder) {
+        std::map<std::string, std::vector<std::uint8_t>> files;
+        if (std::filesystem::exists(folder))
+            files = test::DatabaseBytes(folder);
+        files.erase(std::string(TFolderLock::FileInFolder()));
+        return files;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        const std::filesystem::path target = temp.Path() / c.target;
+        bool success = false;
+        if (c.target != std::string("new"))
+            ConvertVeltroDatabase(Sample("veltro"), target.string(), success);
+        const auto before = image(target);
+        view.log.clear();
+        view.undo = c.answer;
+        TConversionWindow model = c.runFails ? Model(1, [] { throw Exception("Disk full"); })
+                                             : TConversionWindow(RealConversionDrivers(), view);
+        try {
+            model.Convert({0, Sample("quorvane"), target.string()});
+        } catch (const Exception& error) {
+            EXPECT_TRUE(c.runFails) << error.what();
+        }
+        ASSERT_EQ(view.undoOffered, !c.runFails);
+        if (c.nameGrows)
+            test::WriteFile(target / "Name.PDB", test::ReadFileText(target / "Name.PDB") + "x");
+        const auto after = image(target);
+        model.Undo();
+        const bool undone = c.answer && !c.nameGrows && !c.runFails;
+        EXPECT_EQ(image(target), undone ? before : after);
+        EXPECT_EQ(view.undoOffered, !c.answer && !c.runFails); // "No" leaves the offer
+        EXPECT_EQ(model.LastRun().added, undone || c.runFails ? 0 : 5);
+        EXPECT_EQ(view.log.back().rfind(c.last, 0), 0u) << view.log.back();
+        EXPECT_EQ(std::count_if(view.log.begin(), view.log.end(),
+                                [&](const std::string& e) {
+                                    return e.starts_with("undo? Undo the last conversion into " + target.string() + "?");
+                                }),
+                  c.runFails ? 0 : 1);
+    }
 }
 
 TEST(WindowArgumentsTest, FormatAndFoldersFillTheWindowQtKeepsItsOwn)

@@ -59,9 +59,11 @@ private:
     ResumeChoice AskFinishTheRest(const std::string& text) override;
     bool AskStopAndClose() override;
     bool AskRecover(const std::string& text) override;
+    bool AskUndo(const std::string& text) override;
     void ShowFormat(int index) override;
     void ShowResultLine(const std::string& text) override;
     void ShowDetails(const std::string& details) override;
+    void ShowUndoOffer(bool offered) override;
     void EnterBusy() override;
     void LeaveBusy() override;
     void ShowProgress(const ProgressDisplay& display) override;

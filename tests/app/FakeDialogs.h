@@ -31,6 +31,8 @@ struct DialogLog {
     bool stopAndCloseAnswer = false;
     QStringList recoverQuestions;
     bool recoverAnswer = false;
+    QStringList undoQuestions;
+    bool undoAnswer = false;
     // Called while an OK/Cancel box is "open" (to look at the window then).
     std::function<void()> whileOkCancelOpen;
 };
@@ -87,6 +89,11 @@ public:
     {
         log_.recoverQuestions << text;
         return log_.recoverAnswer;
+    }
+    bool AskUndo(QWidget*, const QString&, const QString& text) override
+    {
+        log_.undoQuestions << text;
+        return log_.undoAnswer;
     }
 
 private:

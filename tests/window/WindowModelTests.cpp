@@ -277,16 +277,18 @@ TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
         bool answer;
         bool nameGrows; // a byte appended to Name.PDB after the run
         bool runFails;
+        long cancelAt; // Cancel at this event of the run; 0: none
         const char* last; // how the window's last words begin
     };
     const std::vector<Case> cases{
-        {"new", true, false, false,
+        {"new", true, false, false, 0,
          "line Undid the conversion, which created the database: its files are deleted (5 patterns)."},
-        {"existing", true, false, false,
+        {"existing", true, false, false, 0,
          "line Undid the conversion: removed 5 patterns; the database is as it was before it."},
-        {"kept", false, false, false, "undo? Undo the last conversion into "},
-        {"changed", true, true, false, "warning The database in folder "},
-        {"failed", true, false, true, "line Conversion failed"},
+        {"cancelled", true, false, false, 2, "line Undid the conversion: removed "},
+        {"kept", false, false, false, 0, "undo? Undo the last conversion into "},
+        {"changed", true, true, false, 0, "warning The database in folder "},
+        {"failed", true, false, true, 0, "line Conversion failed"},
     };
     const auto image = [](const std::filesystem::path& folder) {
         std::map<std::string, std::vector<std::uint8_t>> files;
@@ -305,7 +307,13 @@ TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
         view.log.clear();
         view.undo = c.answer;
         TConversionWindow model = c.runFails ? Model(1, [] { throw Exception("Disk full"); })
-                                             : TConversionWindow(RealConversionDrivers(), view);
+                                             : TConversionWindow(RealConversionDrivers(), view, nullptr,
+                                                                 [this] { return now += 50ms; });
+        long events = 0;
+        view.onEvents = [&] {
+            if (++events == c.cancelAt)
+                model.RequestCancel();
+        };
         try {
             model.Convert({0, Sample("quorvane"), target.string()});
         } catch (const Exception& error) {
@@ -319,7 +327,7 @@ TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
         const bool undone = c.answer && !c.nameGrows && !c.runFails;
         EXPECT_EQ(image(target), undone ? before : after);
         EXPECT_EQ(view.undoOffered, !c.answer && !c.runFails); // "No" leaves the offer
-        EXPECT_EQ(model.LastRun().added, undone || c.runFails ? 0 : 5);
+        EXPECT_EQ(model.LastRun().added, undone || c.runFails || c.cancelAt ? 0 : 5);
         EXPECT_EQ(view.log.back().rfind(c.last, 0), 0u) << view.log.back();
         EXPECT_EQ(std::count_if(view.log.begin(), view.log.end(),
                                 [&](const std::string& e) {

@@ -5,9 +5,9 @@
 // folder that stopped part-way; a target that already holds patterns
 // imported from the same folder), "Stop and close?" while one runs, the
 // details of a run, the question before undoing the last run, and the offer
-// to recover a damaged target. The window
-// talks to them through this interface so that tests can answer them
-// without a person; their texts come from window/WindowTexts.h.
+// to recover a damaged target. The window talks to them through this
+// interface so that tests can answer them without a person; their texts
+// come from window/WindowTexts.h.
 #pragma once
 
 #include "window/WindowView.h"

@@ -3,7 +3,8 @@
 // (window/ConversionWindow.h), as the Qt window is on Linux. The model
 // decides what is checked and asked, runs the conversion and words the
 // result line; this window draws it, asks its questions with task dialogs
-// and keeps the remembered choices in the registry.
+// (the Yes/No before an undo with a message box) and keeps the remembered
+// choices in the registry.
 #pragma once
 
 #include "app/win32/Win32Dialogs.h"

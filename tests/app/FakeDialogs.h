@@ -31,8 +31,6 @@ struct DialogLog {
     bool stopAndCloseAnswer = false;
     QStringList recoverQuestions;
     bool recoverAnswer = false;
-    QStringList undoQuestions;
-    bool undoAnswer = false;
     // Called while an OK/Cancel box is "open" (to look at the window then).
     std::function<void()> whileOkCancelOpen;
 };
@@ -90,11 +88,7 @@ public:
         log_.recoverQuestions << text;
         return log_.recoverAnswer;
     }
-    bool AskUndo(QWidget*, const QString&, const QString& text) override
-    {
-        log_.undoQuestions << text;
-        return log_.undoAnswer;
-    }
+    bool AskUndo(QWidget*, const QString&, const QString&) override { return false; }
 
 private:
     DialogLog& log_;

@@ -27,8 +27,8 @@ struct RecordingView : TWindowView {
     std::vector<std::string> log;
     bool stopAndClose = false;
     bool recover = false;
-    bool undo = false;
-    bool undoOffered = false;
+    bool undo = false, undoOffered = false;
+    std::string question; // the last undo question
     ResumeChoice resume = ResumeChoice::GoBack;
     std::function<void()> onEvents;
 
@@ -43,7 +43,7 @@ struct RecordingView : TWindowView {
     ResumeChoice AskFinishTheRest(const std::string& text) override { return log.push_back("finish? " + text), resume; }
     bool AskStopAndClose() override { return log.push_back("stop?"), stopAndClose; }
     bool AskRecover(const std::string&) override { return log.push_back("recover?"), recover; }
-    bool AskUndo(const std::string& text) override { return log.push_back("undo? " + text), undo; }
+    bool AskUndo(const std::string& text) override { return question = text, undo; }
     void ShowFormat(int) override {}
     void ShowResultLine(const std::string& text) override { log.push_back("line " + text); }
     void ShowDetails(const std::string& details) override
@@ -270,70 +270,61 @@ TEST_F(WindowModel, AStoppedRunIsFinishedAddedAgainOrLeftAsAnswered)
 
 TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
 {
-    // The Quorvane sample (5 patterns) converted into a new target, or into
-    // one that holds the Veltro sample; then the offer answered.
-    struct Case {
+    // The Quorvane sample (5 patterns) converted into an empty folder, or into
+    // one that holds the Veltro sample; then the offer answered. NameGrows: a
+    // byte appended to Name.PDB after the run.
+    enum class Twist { None, Cancel, RunFails, NameGrows };
+    const struct {
         const char* target;
         bool answer;
-        bool nameGrows; // a byte appended to Name.PDB after the run
-        bool runFails;
-        long cancelAt; // Cancel at this event of the run; 0: none
+        Twist twist;
         const char* last; // how the window's last words begin
-    };
-    const std::vector<Case> cases{
-        {"new", true, false, false, 0,
+    } cases[]{
+        {"new", true, Twist::None,
          "line Undid the conversion, which created the database: its files are deleted (5 patterns)."},
-        {"existing", true, false, false, 0,
+        {"existing", true, Twist::None,
          "line Undid the conversion: removed 5 patterns; the database is as it was before it."},
-        {"cancelled", true, false, false, 2, "line Undid the conversion: removed "},
-        {"kept", false, false, false, 0, "undo? Undo the last conversion into "},
-        {"changed", true, true, false, 0, "warning The database in folder "},
-        {"failed", true, false, true, 0, "line Conversion failed"},
+        {"cancelled", true, Twist::Cancel, "line Undid the conversion: removed 3 patterns;"}, // stopped after 3
+        {"kept", false, Twist::None, "line 5 patterns added"},
+        {"changed", true, Twist::NameGrows, "warning The database in folder "},
+        {"failed", true, Twist::RunFails, "line Conversion failed"},
     };
     const auto image = [](const std::filesystem::path& folder) {
-        std::map<std::string, std::vector<std::uint8_t>> files;
-        if (std::filesystem::exists(folder))
-            files = test::DatabaseBytes(folder);
-        files.erase(std::string(TFolderLock::FileInFolder()));
+        auto files = test::DatabaseBytes(folder);
+        files.erase(std::string(TFolderLock::FileInFolder())); // Windows' lock file
         return files;
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.target);
         const std::filesystem::path target = temp.Path() / c.target;
         bool success = false;
+        std::filesystem::create_directories(target);
         if (c.target != std::string("new"))
             ConvertVeltroDatabase(Sample("veltro"), target.string(), success);
         const auto before = image(target);
-        view.log.clear();
+        view = RecordingView{};
         view.undo = c.answer;
-        TConversionWindow model = c.runFails ? Model(1, [] { throw Exception("Disk full"); })
-                                             : TConversionWindow(RealConversionDrivers(), view, nullptr,
-                                                                 [this] { return now += 50ms; });
-        long events = 0;
-        view.onEvents = [&] {
-            if (++events == c.cancelAt)
-                model.RequestCancel();
-        };
-        try {
-            model.Convert({0, Sample("quorvane"), target.string()});
-        } catch (const Exception& error) {
-            EXPECT_TRUE(c.runFails) << error.what();
-        }
-        ASSERT_EQ(view.undoOffered, !c.runFails);
-        if (c.nameGrows)
+        const bool fails = c.twist == Twist::RunFails;
+        TConversionWindow model = fails ? Model(1, [] { throw Exception("Disk full"); })
+                                        : TConversionWindow(RealConversionDrivers(), view);
+        model.SetStopRequested([&c, reports = 0]() mutable { return c.twist == Twist::Cancel && ++reports > 2; });
+        const WindowChoices choices{0, Sample("quorvane"), target.string()};
+        if (fails)
+            EXPECT_THROW(model.Convert(choices), Exception);
+        else
+            model.Convert(choices);
+        ASSERT_EQ(view.undoOffered, !fails);
+        if (c.twist == Twist::NameGrows)
             test::WriteFile(target / "Name.PDB", test::ReadFileText(target / "Name.PDB") + "x");
         const auto after = image(target);
         model.Undo();
-        const bool undone = c.answer && !c.nameGrows && !c.runFails;
+        const bool undone = c.answer && !fails && c.twist != Twist::NameGrows;
         EXPECT_EQ(image(target), undone ? before : after);
-        EXPECT_EQ(view.undoOffered, !c.answer && !c.runFails); // "No" leaves the offer
-        EXPECT_EQ(model.LastRun().added, undone || c.runFails || c.cancelAt ? 0 : 5);
+        EXPECT_EQ(view.undoOffered, !c.answer && !fails); // "No" leaves the offer
+        EXPECT_EQ(model.LastRun().added, !undone && !fails && c.twist != Twist::Cancel ? 5 : 0);
         EXPECT_EQ(view.log.back().rfind(c.last, 0), 0u) << view.log.back();
-        EXPECT_EQ(std::count_if(view.log.begin(), view.log.end(),
-                                [&](const std::string& e) {
-                                    return e.starts_with("undo? Undo the last conversion into " + target.string() + "?");
-                                }),
-                  c.runFails ? 0 : 1);
+        EXPECT_EQ(view.question.rfind("Undo the last conversion into " + target.string() + "? ", 0),
+                  fails ? std::string::npos : 0u);
     }
 }
 

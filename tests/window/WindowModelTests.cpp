@@ -323,8 +323,7 @@ TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
         EXPECT_EQ(view.undoOffered, !c.answer && !fails); // "No" leaves the offer
         EXPECT_EQ(model.LastRun().added, !undone && !fails && c.twist != Twist::Cancel ? 5 : 0);
         EXPECT_EQ(view.log.back().rfind(c.last, 0), 0u) << view.log.back();
-        EXPECT_EQ(view.question.rfind("Undo the last conversion into " + target.string() + "? ", 0),
-                  fails ? std::string::npos : 0u);
+        EXPECT_EQ(view.question.starts_with("Undo the last conversion into " + target.string() + "? "), !fails);
     }
 }
 

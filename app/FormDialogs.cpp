@@ -122,4 +122,9 @@ bool TQtFormDialogs::AskRecover(QWidget* parent, const QString& title, const QSt
     return AskYesOrNo(parent, title, text, QString(), windowtext::kRecoverButton, windowtext::kNotNowButton, true);
 }
 
+bool TQtFormDialogs::AskUndo(QWidget* parent, const QString& title, const QString& text)
+{
+    return AskYesOrNo(parent, title, text, QString(), windowtext::kYesButton, windowtext::kNoButton, false);
+}
+
 } // namespace norrvik

@@ -4,9 +4,10 @@
 // that holds another format than the one chosen; a last run from the same
 // folder that stopped part-way; a target that already holds patterns
 // imported from the same folder), "Stop and close?" while one runs, the
-// details of a run, and the offer to recover a damaged target. The window
-// talks to them through this interface so that tests can answer them
-// without a person; their texts come from window/WindowTexts.h.
+// details of a run, the question before undoing the last run, and the offer
+// to recover a damaged target. The window talks to them through this
+// interface so that tests can answer them without a person; their texts
+// come from window/WindowTexts.h.
 #pragma once
 
 #include "window/WindowView.h"
@@ -49,6 +50,8 @@ public:
     virtual bool AskStopAndClose(QWidget* parent) = 0;
     // Offers to recover a damaged target; true to recover.
     virtual bool AskRecover(QWidget* parent, const QString& title, const QString& text) = 0;
+    // Asks Yes or No before the last run is undone; true for yes.
+    virtual bool AskUndo(QWidget* parent, const QString& title, const QString& text) = 0;
 
 protected:
     TFormDialogs() = default;
@@ -70,6 +73,7 @@ public:
     void ShowDetails(QWidget* parent, const QString& title, const QString& line, const QString& details) override;
     bool AskStopAndClose(QWidget* parent) override;
     bool AskRecover(QWidget* parent, const QString& title, const QString& text) override;
+    bool AskUndo(QWidget* parent, const QString& title, const QString& text) override;
 };
 
 } // namespace norrvik

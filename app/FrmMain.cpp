@@ -220,10 +220,15 @@ void TForm1::CreateControls()
     btnShowDatabase->setFocusPolicy(Qt::ClickFocus);
     connect(btnShowDatabase, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnShowDatabaseClick); });
     // Above it, shown only while the result line has details.
-    btnDetails = MakeButton(this, "btnDetails", Caption(windowtext::kDetailsButton), QRect(96, 86, 120, 23));
+    btnDetails = MakeButton(this, "btnDetails", Caption(windowtext::kDetailsButton), QRect(132, 86, 84, 23));
     btnDetails->setFocusPolicy(Qt::ClickFocus);
     btnDetails->hide();
     connect(btnDetails, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnDetailsClick); });
+    // Left of it, shown only while the last run can be undone.
+    btnUndo = MakeButton(this, "btnUndo", Caption(windowtext::kUndoButton), QRect(8, 86, 120, 23));
+    btnUndo->setFocusPolicy(Qt::ClickFocus);
+    btnUndo->hide();
+    connect(btnUndo, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnUndoClick); });
 
     inputControls_ = {BtnStart, BtnExit, btnHelp, btnBrowseOld, btnBrowseNew, CmbRefDBType, EdtOldDB, EdtNewDB};
 }
@@ -379,6 +384,13 @@ bool TForm1::AskStopAndClose()
     return dialogs_->AskStopAndClose(this);
 }
 
+bool TForm1::AskUndo(const std::string& text)
+{
+    const bool undo = dialogs_->AskUndo(this, formtext::kConversionTitle, Text(text));
+    FormActivate();
+    return undo;
+}
+
 bool TForm1::AskRecover(const std::string& text)
 {
     const bool recover = dialogs_->AskRecover(this, formtext::kConversionTitle, Text(text));
@@ -400,6 +412,18 @@ void TForm1::ShowDetails(const std::string& details)
 {
     details_ = Text(details);
     btnDetails->setVisible(!details_.isEmpty());
+}
+
+void TForm1::ShowUndoOffer(bool offered)
+{
+    btnUndo->setVisible(offered);
+}
+
+void TForm1::btnUndoClick()
+{
+    if (frmBrowser != nullptr)
+        frmBrowser->CloseDatabase(); // its shared lock would refuse the undo
+    model_.Undo();
 }
 
 void TForm1::btnDetailsClick()

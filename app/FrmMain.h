@@ -70,6 +70,8 @@ public:
     void ActExitProgramExecute();
     // Shows the details of the last run.
     void btnDetailsClick();
+    // Undoes the last run, once the user says yes.
+    void btnUndoClick();
     // Opens the pattern browser on the Tessaly folder (on the patterns the
     // last conversion added to it, if any).
     void btnShowDatabaseClick();
@@ -113,6 +115,8 @@ public:
     QPushButton* btnShowDatabase = nullptr;
     // Beside the result line when the last run has details (RunDetails).
     QPushButton* btnDetails = nullptr;
+    // Beside it after a run that changed the target (ShowUndoOffer).
+    QPushButton* btnUndo = nullptr;
     TFrmBrowser* frmBrowser = nullptr;
 
 protected:
@@ -138,9 +142,11 @@ private:
     ResumeChoice AskFinishTheRest(const std::string& text) override;
     bool AskStopAndClose() override;
     bool AskRecover(const std::string& text) override;
+    bool AskUndo(const std::string& text) override;
     void ShowFormat(int index) override;
     void ShowResultLine(const std::string& text) override;
     void ShowDetails(const std::string& details) override;
+    void ShowUndoOffer(bool offered) override;
     void EnterBusy() override;
     void LeaveBusy() override;
     void ShowProgress(const ProgressDisplay& display) override;

@@ -7,10 +7,7 @@
 #include "cli/CommandSupport.h"
 #include "cli/JsonOutput.h"
 #include "cli/TerminalProgress.h"
-#include "common/Exceptions.h"
-#include "common/Platform.h"
-#include "convert/ImportLog.h"
-#include "refdb/UndoPoint.h"
+#include "convert/UndoConversion.h"
 
 #include <CLI/CLI.hpp>
 
@@ -26,13 +23,7 @@ void PrintUndone(const TUndoResult& result, bool json, std::ostream& out)
                         {"databaseRemoved", result.DatabaseRemoved}});
         return;
     }
-    const char* patterns = result.PatternsRemoved == 1 ? " pattern" : " patterns";
-    if (result.DatabaseRemoved)
-        out << "Undid run " << result.RunNumber << ", which created the database: its files are deleted ("
-            << result.PatternsRemoved << patterns << ").\n";
-    else
-        out << "Undid run " << result.RunNumber << ": removed " << result.PatternsRemoved << patterns
-            << "; the database is as it was before that run.\n";
+    out << UndoneText(result, "run " + std::to_string(result.RunNumber), "that run") << '\n';
 }
 
 class TUndoCommand : public TCommand {
@@ -60,19 +51,10 @@ public:
         RefuseFileAsDatabaseFolder(folder_);
         // Ctrl-C does not stop the undo half-way.
         TInterruptGuard interrupt;
-        std::string logFailure;
-        // Recorded while the folder is still locked; the database is back
-        // whatever becomes of the log, so a failure there is only a warning.
-        const TUndoResult result = UndoLastRun(folder_, [&](const TUndoResult& undone) {
-            try {
-                TImportLogWriter(PathFromText(folder_)).WriteUndone(undone.RunNumber);
-            } catch (const Exception& error) {
-                logFailure = error.what();
-            }
-        });
-        PrintUndone(result, json_, context.out);
-        if (!logFailure.empty())
-            context.err << "The run was undone, but the import log does not say so: " << logFailure << '\n';
+        const TConversionUndone undone = UndoLastConversion(folder_);
+        PrintUndone(undone.Result, json_, context.out);
+        if (!undone.LogWarning.empty())
+            context.err << undone.LogWarning << '\n';
         return kExitSuccess;
     }
 

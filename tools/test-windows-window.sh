@@ -7,7 +7,8 @@
 # holds the logoff back until the indexes are written and closes, leaving a
 # sound database; a fourth start shows the folders remembered from the
 # third. A run stopped part-way is offered to be finished, and the details
-# of the run are shown. Screenshots of the window at start, of the question
+# of the run are shown; the sample run is undone (Yes to the question), which
+# deletes the database it created. Screenshots of the window at start, of the question
 # and the details, during the large run and after it are written into the
 # build folder. Installs the Debian packages it
 # needs when they are missing.
@@ -64,6 +65,15 @@ xvfb-run -a -s "-screen 0 1024x600x24 -dpi 96" bash -euo pipefail -c '
     [[ $line == *" added, "*" skipped as already present; the target database now holds "* ]] ||
         fail "result line of the sample run: $line"
     [ -f "$WORK/small/ReferenceDatabase.PDB" ] || fail "no database written"
+    drive click undo || fail "no Undo button"
+    drive wait-question || fail "the undo was not asked about"
+    shot undo
+    drive answer "&Yes" || fail "no Yes"
+    for i in $(seq 1 50); do line=$(drive wait-idle); [[ $line == Undid* ]] && break; sleep 0.2; done
+    echo "undone: $line"
+    [[ $line == "Undid the conversion, which created the database: its files are deleted ("* ]] ||
+        fail "result line of the undo: $line"
+    [ ! -e "$WORK/small/ReferenceDatabase.PDB" ] || fail "the undo left the database"
     drive click exit
     wait $pid || fail "the window program ended with status $?"
 

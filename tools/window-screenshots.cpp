@@ -3,8 +3,10 @@
 // the window converts it again. It writes <prefix>-question.png (the
 // question naming the stopped run, answered "Finish the rest"),
 // <prefix>-window.png (the result line with its Details button) and
-// <prefix>-details.png (the details box, expanded). Run under a virtual X
-// server by tools/window-screenshots.sh.
+// <prefix>-details.png (the details box, expanded); then <prefix>-undo.png
+// (the question before the run is undone, answered Yes) and
+// <prefix>-undone.png (the window after it). Run under a virtual X server by
+// tools/window-screenshots.sh.
 //
 // Usage: norrvik_window_screenshots KANDOR_SOURCE TARGET PREFIX
 #include "app/FrmMain.h"
@@ -78,5 +80,10 @@ int main(int argc, char** argv)
     std::cout << prefix << "-window.png\n";
     SaveDialogThenPress(prefix + "-details.png", QStringLiteral("OK"), QStringLiteral("Show Details"));
     form.btnDetails->click();
+    SaveDialogThenPress(prefix + "-undo.png", QStringLiteral("&Yes"));
+    form.btnUndo->click();
+    QTest::qWait(300);
+    form.grab().save(QString::fromStdString(prefix + "-undone.png"));
+    std::cout << prefix << "-undone.png\n";
     return 0;
 }

@@ -2,8 +2,8 @@
 # Screenshots of the main window finishing a stopped run, under a virtual X
 # server (Xvfb): a copy of the Kandor sample without one pattern file is
 # stopped after two entries, then converted again in the window, which asks
-# about the stopped run and shows the details of the run.
-# Writes build/window-shots/window-{question,window,details}.png.
+# about the stopped run and shows the details of the run, and then undoes it.
+# Writes build/window-shots/window-{question,window,details,undo,undone}.png.
 #
 # Usage: tools/window-screenshots.sh
 set -euo pipefail

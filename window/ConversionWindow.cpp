@@ -1,4 +1,5 @@
-// The conversion window's model: the conversion command and what it asks.
+// The conversion window's model: the conversion command and what it asks, and
+// the undo of its last run.
 #include "window/ConversionWindow.h"
 
 #include "convert/ImportHistory.h"
@@ -10,6 +11,7 @@
 #include "convert/ConversionSupport.h"
 #include "convert/DryRun.h"
 #include "convert/FormatDetection.h"
+#include "convert/UndoConversion.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/DatabaseLock.h"
 #include "refdb/Recovery.h"
@@ -198,6 +200,8 @@ void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders
                             const TResumePoint& resume)
 {
     const auto& [oldFolder, newFolder] = folders;
+    // Undoing a run that creates the database deletes its files.
+    const bool createdDatabase = !IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder));
     ConversionOutcome outcome;
     {
         TBusyScope busy(*this);
@@ -210,14 +214,15 @@ void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders
     }
     if (outcome.success)
         lastRun_ = {choices.newFolder, outcome.summary.added};
-    ShowOutcome(outcome, choices);
+    ShowOutcome(outcome, choices, createdDatabase);
     if (std::exchange(closeAfterRun_, false))
         view_.CloseWindow();
     if (outcome.failure && !outcome.Cancelled() && !OfferRecovery(outcome, newFolder))
         std::rethrow_exception(outcome.failure);
 }
 
-void TConversionWindow::ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices)
+void TConversionWindow::ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices,
+                                    bool createdDatabase)
 {
     std::string line;
     if (outcome.success)
@@ -228,13 +233,48 @@ void TConversionWindow::ShowOutcome(const ConversionOutcome& outcome, const Wind
     if (const std::string note = windowtext::TargetNote(choices.newFolder, AbsoluteFolderText(choices.newFolder));
         !note.empty())
         line += (line.ends_with('.') ? " " : ". ") + note;
-    ShowResult(line, windowtext::RunDetails(outcome.summary));
+    // A run that changed the target and closed it properly (finished, or
+    // stopped on request) left what undoing it needs.
+    std::optional<TUndoOffer> offer;
+    if ((outcome.success || outcome.Cancelled()) &&
+        (outcome.summary.added > 0 || (outcome.success && createdDatabase)))
+        offer = TUndoOffer{AbsoluteFolderText(choices.newFolder), outcome.summary.added, createdDatabase};
+    ShowResult(line, windowtext::RunDetails(outcome.summary), std::move(offer));
 }
 
-void TConversionWindow::ShowResult(const std::string& line, const std::string& details)
+void TConversionWindow::ShowResult(const std::string& line, const std::string& details,
+                                   std::optional<TUndoOffer> offer)
 {
+    undoOffer_ = std::move(offer);
     view_.ShowResultLine(line);
     view_.ShowDetails(details);
+    view_.ShowUndoOffer(undoOffer_.has_value());
+}
+
+void TConversionWindow::Undo()
+{
+    if (busy_ || !undoOffer_)
+        return;
+    const TUndoOffer offer = *undoOffer_;
+    if (!view_.AskUndo(windowtext::UndoQuestion(offer.folder, offer.patterns, offer.createdDatabase)))
+        return;
+    TConversionUndone undone;
+    try {
+        // To its end on this thread, no events handled meanwhile: nothing
+        // of the window can stop it half-way, and a stop signal is only
+        // recorded (the window's stop watcher) and acted on after it.
+        TWaiting waiting(view_);
+        undone = UndoLastConversion(offer.folder);
+    } catch (const Exception& refusal) {
+        undoOffer_.reset();
+        view_.ShowUndoOffer(false);
+        view_.ShowWarning(refusal.what());
+        return;
+    }
+    lastRun_ = {}; // its patterns are gone
+    ShowResult(windowtext::UndoneLine(undone.Result), {});
+    if (!undone.LogWarning.empty())
+        view_.ShowWarning(undone.LogWarning);
 }
 
 bool TConversionWindow::OfferRecovery(const ConversionOutcome& outcome, const std::string& newFolder)

@@ -6,8 +6,9 @@
 // same folder that stopped part-way and can be finished, a target that
 // already holds patterns from the same folder), the run in steps on the
 // view's thread with the progress shown by time, Cancel, "Stop and close?",
-// the result line and its details, the offer to recover a damaged target,
-// and the choices remembered between runs.
+// the result line and its details, the offer to undo a run that changed the
+// target, the offer to recover a damaged target, and the choices remembered
+// between runs.
 #pragma once
 
 #include "convert/ConversionDrivers.h"
@@ -15,6 +16,7 @@
 #include "window/WindowView.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -68,9 +70,21 @@ public:
     bool SessionEnding(const WindowChoices& choices);
     // A folder text was edited: the result line of the last run is cleared.
     void FolderEdited();
+    // The offered undo of the last run (ShowUndoOffer): asked first, then
+    // the target put back as it was before the run; a refusal is shown as a
+    // warning. The offer goes either way, and LastRun() with an undo.
+    void Undo();
 
 private:
     class TBusyScope;
+
+    // What the offered undo would take back: the run's target (absolute),
+    // the patterns it added, and whether it created the database.
+    struct TUndoOffer {
+        std::string folder;
+        long patterns = 0;
+        bool createdDatabase = false;
+    };
 
     // The old folder made absolute and the new one with "~" expanded.
     using TRunFolders = std::pair<std::string, std::string>;
@@ -80,9 +94,10 @@ private:
     bool ConfirmReimport(const FormatInfo& format, const TRunFolders& folders, TResumePoint& resume);
     void Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices,
              const TResumePoint& resume);
-    // The result line and its details shown, or both cleared.
-    void ShowResult(const std::string& line, const std::string& details);
-    void ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices);
+    // The result line and its details shown, or both cleared; the undo is
+    // offered with them only when `offer` is given.
+    void ShowResult(const std::string& line, const std::string& details, std::optional<TUndoOffer> offer = {});
+    void ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices, bool createdDatabase);
     bool OfferRecovery(const ConversionOutcome& outcome, const std::string& newFolder);
     void ShowIfDue(const Progress& progress, bool cancellable);
     void OnProgress(const Progress& progress);
@@ -98,6 +113,7 @@ private:
     bool cancelRequested_ = false;
     bool closeAfterRun_ = false;
     TLastRun lastRun_;
+    std::optional<TUndoOffer> undoOffer_;
 };
 
 } // namespace norrvik

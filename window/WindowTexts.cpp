@@ -54,6 +54,22 @@ std::string StoppedRunQuestion(const TImportRun& run, const std::string& oldFold
            named + ".";
 }
 
+std::string UndoQuestion(const std::string& folder, long patterns, bool createdDatabase)
+{
+    // Only the count is grouped: the folder's name stays as it is.
+    const std::string counted = GroupThousands(PatternsText(patterns));
+    const std::string what =
+        createdDatabase ? "It created the Tessaly database there: its files (" + counted + ") are deleted."
+                        : "Its " + counted + (patterns == 1 ? " is" : " are") +
+                              " removed and every file of the database is put back as it was before it.";
+    return "Undo the last conversion into " + folder + "? " + what;
+}
+
+std::string UndoneLine(const TUndoResult& result)
+{
+    return GroupThousands(UndoneText(result, "the conversion", "it"));
+}
+
 std::string GroupThousands(const std::string& text)
 {
     std::string grouped;

@@ -7,6 +7,7 @@
 #include "convert/Conversion.h"
 #include "convert/Formats.h"
 #include "convert/ImportLog.h"
+#include "convert/UndoConversion.h"
 
 #include <string>
 #include <string_view>
@@ -71,6 +72,17 @@ std::string RecoverQuestion(const std::string& failure, const std::string& newFo
                             const std::string& firstProblem);
 inline constexpr const char* kRecoverButton = "&Recover";
 inline constexpr const char* kNotNowButton = "&Not now";
+
+// The offer beside the result line after a run that changed the target, its
+// question ("Undo the last conversion into <folder>? Its 5 patterns are
+// removed and every file of the database is put back as it was before it.",
+// or for a run that created the database: its files are deleted), and the
+// result line once it is undone.
+inline constexpr const char* kUndoButton = "&Undo this conversion";
+inline constexpr const char* kYesButton = "&Yes";
+inline constexpr const char* kNoButton = "&No";
+std::string UndoQuestion(const std::string& folder, long patterns, bool createdDatabase);
+std::string UndoneLine(const TUndoResult& result);
 
 // Every run of more than three digits in `text` grouped by thousands:
 // "12345 patterns" -> "12,345 patterns".

@@ -1,7 +1,8 @@
 // What a window shows and asks for the conversion window's model: the
 // boxes and questions (answered through the view, so that a test or any
 // toolkit can answer them), the busy and idle states, the progress, the
-// result line and its details; and where the remembered choices are kept.
+// result line, its details and the offer to undo the run; and where the
+// remembered choices are kept.
 #pragma once
 
 #include <string>
@@ -39,6 +40,8 @@ public:
     virtual ResumeChoice AskFinishTheRest(const std::string& text) = 0;
     virtual bool AskStopAndClose() = 0;
     virtual bool AskRecover(const std::string& text) = 0;
+    // Yes/No before undoing the last run (UndoQuestion); true for yes.
+    virtual bool AskUndo(const std::string& text) = 0;
 
     // The format list shows the format at this position of kFormats.
     virtual void ShowFormat(int index) = 0;
@@ -46,6 +49,9 @@ public:
     // What the result line leaves out (WindowTexts.h, RunDetails), offered
     // beside it; empty: nothing is offered.
     virtual void ShowDetails(const std::string& details) = 0;
+    // The button that undoes the last run (kUndoButton), offered beside the
+    // result line or hidden.
+    virtual void ShowUndoOffer(bool offered) = 0;
     // Inputs disabled, the busy indicator moving without a known end, the
     // wait cursor; and back.
     virtual void EnterBusy() = 0;

@@ -21,6 +21,7 @@ enum ControlId : int {
     kBtnCancel,
     kLblStatus,
     kBtnDetails,
+    kBtnUndo,
 };
 
 // The window class of the main window.

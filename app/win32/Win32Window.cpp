@@ -121,7 +121,10 @@ void TWin32Window::CreateControls()
     MakeControl(kLblStatus, L"STATIC", "", kLabelStyle | SS_NOPREFIX, {232, 84, 330, 52});
     // Left of the result line, shown only while it has details.
     MakeControl(kBtnDetails, L"BUTTON", windowtext::kDetailsButton, WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON,
-                {96, 86, 120, 23});
+                {132, 86, 84, 23});
+    // Left of it, shown only while the last run can be undone.
+    MakeControl(kBtnUndo, L"BUTTON", windowtext::kUndoButton, WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON,
+                {8, 86, 120, 23});
     MakeControl(kLblProgress, L"STATIC", "", WS_CHILD | SS_LEFT | SS_NOPREFIX, {232, 82, 272, 16});
     MakeControl(kBarProgress, PROGRESS_CLASSW, "", WS_CHILD, {232, 102, 188, 20});
     MakeControl(kBtnCancel, L"BUTTON", windowtext::kCancelButton, WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON,
@@ -247,6 +250,10 @@ void TWin32Window::OnCommand(int id, int notification)
     case kBtnDetails:
         ShowDetailsDialog();
         break;
+    case kBtnUndo:
+        if (!busy)
+            RunCommand([this] { model_.Undo(); });
+        break;
     case kBtnBrowseOld:
         RunCommand([this] { BrowseInto(kLabel1, kEdtOldDB); });
         break;
@@ -362,6 +369,14 @@ bool TWin32Window::AskRecover(const std::string& text)
     return answer == kRecover;
 }
 
+bool TWin32Window::AskUndo(const std::string& text)
+{
+    const int answer =
+        ShowMessage(window_, text, windowtext::kConversionTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    FormActivate();
+    return answer == IDYES;
+}
+
 void TWin32Window::ShowFormat(int index)
 {
     ::SendDlgItemMessageW(window_, kCmbRefDBType, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -376,6 +391,11 @@ void TWin32Window::ShowDetails(const std::string& details)
 {
     details_ = details;
     ::ShowWindow(::GetDlgItem(window_, kBtnDetails), details_.empty() ? SW_HIDE : SW_SHOW);
+}
+
+void TWin32Window::ShowUndoOffer(bool offered)
+{
+    ::ShowWindow(::GetDlgItem(window_, kBtnUndo), offered ? SW_SHOW : SW_HIDE);
 }
 
 void TWin32Window::ShowDetailsDialog()

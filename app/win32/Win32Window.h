@@ -3,7 +3,8 @@
 // (window/ConversionWindow.h), as the Qt window is on Linux. The model
 // decides what is checked and asked, runs the conversion and words the
 // result line; this window draws it, asks its questions with task dialogs
-// and keeps the remembered choices in the registry.
+// (the Yes/No before an undo with a message box) and keeps the remembered
+// choices in the registry.
 #pragma once
 
 #include "app/win32/Win32Dialogs.h"
@@ -59,9 +60,11 @@ private:
     ResumeChoice AskFinishTheRest(const std::string& text) override;
     bool AskStopAndClose() override;
     bool AskRecover(const std::string& text) override;
+    bool AskUndo(const std::string& text) override;
     void ShowFormat(int index) override;
     void ShowResultLine(const std::string& text) override;
     void ShowDetails(const std::string& details) override;
+    void ShowUndoOffer(bool offered) override;
     void EnterBusy() override;
     void LeaveBusy() override;
     void ShowProgress(const ProgressDisplay& display) override;

@@ -88,6 +88,7 @@ public:
         log_.recoverQuestions << text;
         return log_.recoverAnswer;
     }
+    bool AskUndo(QWidget*, const QString&, const QString&) override { return false; }
 
 private:
     DialogLog& log_;

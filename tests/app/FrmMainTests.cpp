@@ -619,13 +619,16 @@ TEST_F(MainWindow, DetailsOfARunAreOfferedBesideTheResultLine)
     };
     auto form = MakeReadyForm({driver, driver, driver});
     EXPECT_FALSE(form->btnDetails->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->btnUndo->isVisibleTo(form.get()));
     form->ActConversionExecute();
     ASSERT_TRUE(form->btnDetails->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->btnUndo->isVisibleTo(form.get())); // the run created the database
     form->btnDetails->click();
     EXPECT_EQ(log.details, QStringList{form->lblStatus->text() +
                                        "|1 entry had no pattern file and was converted without lines:\nRUTILE.di"});
     form->EdtOldDB->setText(QStringLiteral("elsewhere"));
     EXPECT_FALSE(form->btnDetails->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->btnUndo->isVisibleTo(form.get()));
 }
 
 TEST_F(MainWindow, ChoicesAreRememberedAndThePickerOpensAtTheTypedFolder)

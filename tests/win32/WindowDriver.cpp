@@ -2,7 +2,7 @@
 // person would, for tools/test-windows-window.sh: one step per call.
 //
 //   norrvik_window_driver wait-window   waits until the window is shown
-//   norrvik_window_driver click NAME    presses start, cancel, exit, help or details
+//   norrvik_window_driver click NAME    presses start, cancel, exit, help, details or undo
 //   norrvik_window_driver wait-busy     waits until a run shows its progress
 //   norrvik_window_driver wait-idle     waits until no run goes on; prints the result line
 //   norrvik_window_driver folders       prints the two folder boxes, one a line
@@ -80,6 +80,7 @@ int Click(HWND window, const std::wstring& name)
     const int id = name == L"start" ? kBtnStart : name == L"cancel" ? kBtnCancel : name == L"exit" ? kBtnExit
                  : name == L"help"  ? kBtnHelp
                  : name == L"details" ? kBtnDetails
+                 : name == L"undo"    ? kBtnUndo
                                     : 0;
     if (id == 0 || !Enabled(window, id)) {
         std::fprintf(stderr, "no enabled button of that name\n");

@@ -1,7 +1,8 @@
 // The conversion window's model driven by a recording view, no toolkit: the
 // progress shown by time, "~" and relative folders, the refusals before the
 // questions, finishing a stopped run, "Stop and close?", the result line and
-// its details, the offer to recover.
+// its details, the offers to undo a run and to recover.
+#include "common/FolderLock.h"
 #include "refdb/DatabaseCheck.h"
 #include "refdb/DatabaseLock.h"
 #include "support/TempFolder.h"
@@ -26,6 +27,8 @@ struct RecordingView : TWindowView {
     std::vector<std::string> log;
     bool stopAndClose = false;
     bool recover = false;
+    bool undo = false, undoOffered = false;
+    std::string question; // the last undo question
     ResumeChoice resume = ResumeChoice::GoBack;
     std::function<void()> onEvents;
 
@@ -40,6 +43,7 @@ struct RecordingView : TWindowView {
     ResumeChoice AskFinishTheRest(const std::string& text) override { return log.push_back("finish? " + text), resume; }
     bool AskStopAndClose() override { return log.push_back("stop?"), stopAndClose; }
     bool AskRecover(const std::string&) override { return log.push_back("recover?"), recover; }
+    bool AskUndo(const std::string& text) override { return question = text, undo; }
     void ShowFormat(int) override {}
     void ShowResultLine(const std::string& text) override { log.push_back("line " + text); }
     void ShowDetails(const std::string& details) override
@@ -47,6 +51,7 @@ struct RecordingView : TWindowView {
         if (!details.empty())
             log.push_back("details " + details);
     }
+    void ShowUndoOffer(bool offered) override { undoOffered = offered; }
     void EnterBusy() override {}
     void LeaveBusy() override {}
     void ShowProgress(const ProgressDisplay& display) override { log.push_back("show " + display.text); }
@@ -261,6 +266,65 @@ TEST_F(WindowModel, AStoppedRunIsFinishedAddedAgainOrLeftAsAnswered)
     run("db0", 0);
     EXPECT_EQ(std::count_if(view.log.begin(), view.log.end(), [](const std::string& e) { return e.starts_with("finish?"); }), 0);
     EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "again?"), 1);
+}
+
+TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
+{
+    // The Quorvane sample (5 patterns) converted into an empty folder, or into
+    // one that holds the Veltro sample; then the offer answered. NameGrows: a
+    // byte appended to Name.PDB after the run.
+    enum class Twist { None, Cancel, RunFails, NameGrows };
+    const struct {
+        const char* target;
+        bool answer;
+        Twist twist;
+        const char* last; // how the window's last words begin
+    } cases[]{
+        {"new", true, Twist::None,
+         "line Undid the conversion, which created the database: its files are deleted (5 patterns)."},
+        {"existing", true, Twist::None,
+         "line Undid the conversion: removed 5 patterns; the database is as it was before it."},
+        {"cancelled", true, Twist::Cancel, "line Undid the conversion: removed 3 patterns;"}, // stopped after 3
+        {"kept", false, Twist::None, "line 5 patterns added"},
+        {"changed", true, Twist::NameGrows, "warning The database in folder "},
+        {"failed", true, Twist::RunFails, "line Conversion failed"},
+    };
+    const auto image = [](const std::filesystem::path& folder) {
+        auto files = test::DatabaseBytes(folder);
+        files.erase(std::string(TFolderLock::FileInFolder())); // Windows' lock file
+        return files;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        const std::filesystem::path target = temp.Path() / c.target;
+        bool success = false;
+        std::filesystem::create_directories(target);
+        if (c.target != std::string("new"))
+            ConvertVeltroDatabase(Sample("veltro"), target.string(), success);
+        const auto before = image(target);
+        view = RecordingView{};
+        view.undo = c.answer;
+        const bool fails = c.twist == Twist::RunFails;
+        TConversionWindow model = fails ? Model(1, [] { throw Exception("Disk full"); })
+                                        : TConversionWindow(RealConversionDrivers(), view);
+        model.SetStopRequested([&c, reports = 0]() mutable { return c.twist == Twist::Cancel && ++reports > 2; });
+        const WindowChoices choices{0, Sample("quorvane"), target.string()};
+        if (fails)
+            EXPECT_THROW(model.Convert(choices), Exception);
+        else
+            model.Convert(choices);
+        ASSERT_EQ(view.undoOffered, !fails);
+        if (c.twist == Twist::NameGrows)
+            test::WriteFile(target / "Name.PDB", test::ReadFileText(target / "Name.PDB") + "x");
+        const auto after = image(target);
+        model.Undo();
+        const bool undone = c.answer && !fails && c.twist != Twist::NameGrows;
+        EXPECT_EQ(image(target), undone ? before : after);
+        EXPECT_EQ(view.undoOffered, !c.answer && !fails); // "No" leaves the offer
+        EXPECT_EQ(model.LastRun().added, !undone && !fails && c.twist != Twist::Cancel ? 5 : 0);
+        EXPECT_EQ(view.log.back().rfind(c.last, 0), 0u) << view.log.back();
+        EXPECT_EQ(view.question.starts_with("Undo the last conversion into " + target.string() + "? "), !fails);
+    }
 }
 
 TEST(WindowArgumentsTest, FormatAndFoldersFillTheWindowQtKeepsItsOwn)

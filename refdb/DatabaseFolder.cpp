@@ -29,7 +29,7 @@ bool IsLeftoverTemporaryFile(std::string_view name)
 
 TDatabaseFolder::TDatabaseFolder(std::string_view folder)
 {
-    TakeName(IncludeTrailingPathDelimiter(folder));
+    SetName(folder);
 }
 
 void TDatabaseFolder::SetName(std::string_view folder)

@@ -151,7 +151,7 @@ TEarlierImports EarlierImports(const FormatInfo& format, const TConvertRequest& 
     if (!IsUserDatabaseConversion(format, request.oldFolder))
         return {};
     try {
-        return FindEarlierImports(request.newFolder, request.oldFolder);
+        return FindEarlierImports(TTargetFolder(request.newFolder), request.oldFolder);
     } catch (const Exception&) {
         return {};
     }
@@ -381,7 +381,7 @@ private:
     // nothing is done when there is none.
     int RunResumed(const FormatInfo& format, const TCommandContext& context)
     {
-        const std::optional<TStoppedRun> stopped = FindStoppedRun(format, request_.newFolder, request_.oldFolder);
+        const std::optional<TStoppedRun> stopped = FindStoppedRun(format, TTargetFolder(request_.newFolder), request_.oldFolder);
         if (!stopped) {
             context.err << NothingToResumeText(request_.oldFolder, request_.newFolder) << '\n';
             return kExitFailure;

@@ -9,17 +9,27 @@
 
 namespace norrvik {
 
+namespace {
+
+// The old folder as typed, made a path with a trailing delimiter.
+std::filesystem::path OldFolderPath(std::string_view typed)
+{
+    return PathFromText(IncludeTrailingPathDelimiter(typed));
+}
+
+} // namespace
+
 bool OldFolderExists(std::string_view typed)
 {
     if (Trim(typed).empty())
         return false;
     std::error_code error;
-    return std::filesystem::is_directory(PathFromText(IncludeTrailingPathDelimiter(typed)), error);
+    return std::filesystem::is_directory(OldFolderPath(typed), error);
 }
 
 std::string OldFolderMissingMessage(std::string_view typed)
 {
-    if (PathTooLong(PathFromText(IncludeTrailingPathDelimiter(typed))))
+    if (PathTooLong(OldFolderPath(typed)))
         return PathTooLongMessage(typed);
     return "Folder with the old reference database (" + std::string(typed) + ") doesn't exist.";
 }

@@ -44,10 +44,10 @@ bool HoldsStoredPatterns(const std::filesystem::path& folder)
 
 // Raises the store's own "doesn't contain" message for the first missing
 // required file, with the reason the folder is left alone.
-[[noreturn]] void RefuseToReplace(const std::string& newFolder)
+[[noreturn]] void RefuseToReplace(const TTargetFolder& newFolder)
 {
     TReferenceDatabase probe;
-    probe.SetDatabaseName(newFolder);
+    probe.SetDatabaseName(newFolder.Text);
     try {
         probe.CheckDatabaseFiles();
     } catch (const Exception& missing) {
@@ -57,7 +57,7 @@ bool HoldsStoredPatterns(const std::filesystem::path& folder)
     }
     // Every required file exists after all (it appeared meanwhile).
     throw Exception(Format("Folder %s changed during the conversion; nothing was converted.",
-                           newFolder.c_str()));
+                           newFolder.Text.c_str()));
 }
 
 } // namespace
@@ -109,9 +109,9 @@ void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula
 
 namespace {
 
-bool HoldsDatabase(const std::string& newFolder)
+bool HoldsDatabase(const TTargetFolder& newFolder)
 {
-    return IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder));
+    return IsReferenceDatabaseFolder(newFolder.Text);
 }
 
 } // namespace
@@ -119,11 +119,17 @@ bool HoldsDatabase(const std::string& newFolder)
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder,
                                                                std::optional<int> undoRun)
 {
+    return OpenOrCreateTargetDatabase(TTargetFolder(newFolder), undoRun);
+}
+
+std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const TTargetFolder& newFolder,
+                                                               std::optional<int> undoRun)
+{
     const bool exists = HoldsDatabase(newFolder);
-    CheckTargetCanBeWritten(newFolder, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
+    CheckTargetCanBeWritten(newFolder.Text, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
     if (exists) {
         auto database = std::make_unique<TReferenceDatabase>();
-        database->SetDatabaseName(newFolder);
+        database->SetDatabaseName(newFolder.Text);
         database->SetReadOnly(false);
         database->Open();
         if (undoRun)
@@ -131,21 +137,22 @@ std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string
         return database;
     }
     CheckTargetCanBeCreated(newFolder);
-    return TReferenceDatabase::CreateDatabase(newFolder, "PDF2", undoRun);
+    return TReferenceDatabase::CreateDatabase(newFolder.Text, "PDF2", undoRun);
 }
 
-void CheckTargetBeforeRun(const std::string& newFolder)
+void CheckTargetBeforeRun(const std::string& typed)
 {
-    const TDatabaseLock lock = TDatabaseLock::Exclusive(newFolder);
+    const TTargetFolder newFolder(typed);
+    const TDatabaseLock lock = TDatabaseLock::Exclusive(newFolder.Text);
     const bool exists = HoldsDatabase(newFolder);
-    CheckTargetCanBeWritten(newFolder, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
+    CheckTargetCanBeWritten(newFolder.Text, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
     if (!exists)
         CheckTargetCanBeCreated(newFolder);
 }
 
-void CheckTargetCanBeCreated(const std::string& newFolder)
+void CheckTargetCanBeCreated(const TTargetFolder& newFolder)
 {
-    if (HoldsStoredPatterns(PathFromText(newFolder)))
+    if (HoldsStoredPatterns(newFolder.Path))
         RefuseToReplace(newFolder);
 }
 
@@ -165,31 +172,33 @@ bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code)
     }
 }
 
-std::filesystem::path NormalisedFolder(const std::string& folder)
+std::filesystem::path NormalisedFolder(const std::filesystem::path& folder)
 {
     std::error_code error;
-    std::filesystem::path path = std::filesystem::weakly_canonical(PathFromText(folder), error);
+    std::filesystem::path path = std::filesystem::weakly_canonical(folder, error);
     if (error)
-        path = std::filesystem::absolute(PathFromText(folder), error).lexically_normal();
+        path = std::filesystem::absolute(folder, error).lexically_normal();
     if (!path.has_filename() && path.has_relative_path())
         path = path.parent_path();
     return path;
 }
 
+namespace {
 
-bool SameFolder(const std::string& first, const std::string& second)
+// True when the two paths lead to one folder: the platform's identity
+// (device and inode, volume and file index) sees through links; the
+// spelling decides for folders not made yet.
+bool LeadToOneFolder(const std::filesystem::path& first, const std::filesystem::path& second)
 {
-    // The platform's identity (device and inode, volume and file index) sees
-    // through links; the spelling decides for folders not made yet.
-    if (SameFolder(PathFromText(first), PathFromText(second)))
-        return true;
-    return NormalisedFolder(first) == NormalisedFolder(second);
+    return SameFolder(first, second) || NormalisedFolder(first) == NormalisedFolder(second);
 }
 
-void RefuseSourceAsTarget(const std::string& oldFolder, const std::string& newFolder)
+} // namespace
+
+void RefuseSourceAsTarget(const std::string& oldFolder, const TTargetFolder& newFolder)
 {
-    if (SameFolder(oldFolder, newFolder))
-        throw Exception("Folder " + newFolder + " is the folder of the old database (" + oldFolder +
+    if (LeadToOneFolder(PathFromText(oldFolder), newFolder.Path))
+        throw Exception("Folder " + newFolder.Text + " is the folder of the old database (" + oldFolder +
                         "): a conversion does not write into the folder it reads. Choose another target "
                         "folder; nothing was changed.");
 }
@@ -197,7 +206,7 @@ void RefuseSourceAsTarget(const std::string& oldFolder, const std::string& newFo
 namespace {
 
 // The new folder, once it is known not to be the old one.
-const std::string& CheckedNewFolder(const std::string& oldFolder, const std::string& newFolder)
+const TTargetFolder& CheckedNewFolder(const std::string& oldFolder, const TTargetFolder& newFolder)
 {
     RefuseSourceAsTarget(oldFolder, newFolder);
     return newFolder;
@@ -205,13 +214,13 @@ const std::string& CheckedNewFolder(const std::string& oldFolder, const std::str
 
 // Makes a folder that does not exist yet, so that it can be locked before
 // anything is written into it.
-void MakeTargetFolder(const std::string& newFolder)
+void MakeTargetFolder(const TTargetFolder& newFolder)
 {
     std::error_code error;
-    std::filesystem::create_directories(PathFromText(newFolder), error);
+    std::filesystem::create_directories(newFolder.Path, error);
     std::error_code absent;
-    if (error && std::filesystem::status(PathFromText(newFolder), absent).type() == std::filesystem::file_type::not_found)
-        throw EInOutError(FileErrorMessage("Cannot create folder", newFolder,
+    if (error && std::filesystem::status(newFolder.Path, absent).type() == std::filesystem::file_type::not_found)
+        throw EInOutError(FileErrorMessage("Cannot create folder", newFolder.Text,
                                            error.message() + "; choose a folder this user may create or write in"));
 }
 
@@ -232,20 +241,21 @@ ImportOutcome OutcomeOf(std::exception_ptr failure)
 TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::string& newFolder,
                                      const ProgressCallback& progress, ConversionSummary* summary,
                                      SourceFormat format, const TResumePoint& resume)
-    : recorder_(CheckedNewFolder(oldFolder, newFolder)),
+    : newFolder_(newFolder),
+      recorder_(CheckedNewFolder(oldFolder, newFolder_)),
       progress_(progress),
       summary_(summary != nullptr ? summary : &localSummary_),
       resume_(resume)
 {
     *summary_ = ConversionSummary{};
-    MakeTargetFolder(newFolder);
-    lock_ = TDatabaseLock::Exclusive(newFolder);
-    const bool created = !HoldsDatabase(newFolder);
+    MakeTargetFolder(newFolder_);
+    lock_ = TDatabaseLock::Exclusive(newFolder_.Text);
+    const bool created = !HoldsDatabase(newFolder_);
     // The target's own refusals come before its import log is read.
-    CheckTargetCanBeWritten(newFolder, created ? TargetUse::CreateDatabase : TargetUse::AddToDatabase);
+    CheckTargetCanBeWritten(newFolder_.Text, created ? TargetUse::CreateDatabase : TargetUse::AddToDatabase);
     recorder_.NoteStoppedRunBeforeOpen();
     // Undoing the run needs what it changes kept before its first change.
-    database_ = OpenOrCreateTargetDatabase(newFolder, recorder_.NextRunNumber());
+    database_ = OpenOrCreateTargetDatabase(newFolder_, recorder_.NextRunNumber());
     database_->SetProgressCallback(progress_);
     database_->SetRunObserver(&recorder_);
     UpdateTargetCount();

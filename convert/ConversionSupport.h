@@ -8,6 +8,7 @@
 #include "convert/Conversion.h"
 #include "convert/Formats.h"
 #include "convert/ImportRecorder.h"
+#include "convert/TargetFolder.h"
 #include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
@@ -50,19 +51,16 @@ void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula
                           const std::string& name, const std::string& referenceCode,
                           std::int16_t status, const std::string& oldFolder);
 
-// The absolute, normalised path of a folder text, without a trailing
-// delimiter; links resolved as far as the path exists.
-std::filesystem::path NormalisedFolder(const std::string& folder);
+// The absolute, normalised path of a folder, without a trailing delimiter;
+// links resolved as far as the path exists.
+std::filesystem::path NormalisedFolder(const std::filesystem::path& folder);
 
-// True when the two folder texts name one folder, however each is spelled
-// (a link, "..", a relative text, another letter case where the file system
-// ignores it). Folders that do not exist are compared by their absolute,
-// normalised paths.
-bool SameFolder(const std::string& first, const std::string& second);
-
-// Raises when the new folder is the old folder: a conversion never writes a
-// database into the folder it reads.
-void RefuseSourceAsTarget(const std::string& oldFolder, const std::string& newFolder);
+// Raises when the new folder is the old folder, however each is spelled (a
+// link, "..", a relative text, another letter case where the file system
+// ignores it; folders that do not exist are compared by their absolute,
+// normalised paths): a conversion never writes a database into the folder
+// it reads.
+void RefuseSourceAsTarget(const std::string& oldFolder, const TTargetFolder& newFolder);
 
 // The target side of one conversion run: locks the new folder for the whole
 // run (created first when missing; a folder another run holds is refused
@@ -110,6 +108,7 @@ private:
     void Finish();
     [[noreturn]] void CloseAfterFailure(std::exception_ptr failure);
 
+    TTargetFolder newFolder_;
     TDatabaseLock lock_; // released after the database has closed
     TImportRecorder recorder_; // outlives the database it observes
     std::unique_ptr<TReferenceDatabase> database_;
@@ -128,6 +127,9 @@ private:
 // in it is changed.
 // With `undoRun`, the run's first change keeps an undo point under that run
 // number (TReferenceDatabase::KeepUndoPoint).
+std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const TTargetFolder& newFolder,
+                                                               std::optional<int> undoRun = std::nullopt);
+// The same for the folder text as typed.
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder,
                                                                std::optional<int> undoRun = std::nullopt);
 
@@ -139,7 +141,7 @@ void CheckTargetBeforeRun(const std::string& newFolder);
 
 // Raises the refusal above for a folder that holds no complete database but
 // whose ReferenceDatabase.PDB holds patterns; does nothing otherwise.
-void CheckTargetCanBeCreated(const std::string& newFolder);
+void CheckTargetCanBeCreated(const TTargetFolder& newFolder);
 
 // True when the target already holds a pattern with this code. Any failure
 // of the look-up (no such code, no index yet, a damaged index) counts as

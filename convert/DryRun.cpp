@@ -23,7 +23,7 @@ namespace {
 // none (a run would create one; the folder is left as it is).
 std::unique_ptr<TReferenceDatabase> OpenTargetForReading(const std::string& newFolder)
 {
-    if (!IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder)))
+    if (!IsReferenceDatabaseFolder(newFolder))
         return nullptr;
     auto database = std::make_unique<TReferenceDatabase>();
     database->SetDatabaseName(newFolder);
@@ -142,11 +142,12 @@ void PreviewTessaly(const std::string& oldFolder, TReferenceDatabase* target, co
 } // namespace
 
 ConversionPreview PreviewConversion(const FormatInfo& format, const std::string& oldFolder,
-                                    const std::string& newFolder, const CarryOverOptions& options)
+                                    const std::string& typedNewFolder, const CarryOverOptions& options)
 {
+    const TTargetFolder newFolder(typedNewFolder);
     RefuseSourceAsTarget(oldFolder, newFolder);
     ConversionPreview preview;
-    std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder);
+    std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder.Text);
     if (target == nullptr)
         CheckTargetCanBeCreated(newFolder);
     preview.targetExists = target != nullptr;

@@ -2,8 +2,6 @@
 // finish, from the import log of the target (see ImportHistory.h).
 #include "convert/ImportHistory.h"
 
-#include "common/Platform.h"
-#include "common/Files.h"
 #include "convert/DryRun.h"
 #include "refdb/ReferenceCodes.h"
 #include "refdb/ReferenceDatabase.h"
@@ -14,10 +12,10 @@ namespace norrvik {
 
 namespace {
 
-std::vector<TImportRun> RunsFrom(const std::string& newFolder, const std::string& oldFolder)
+std::vector<TImportRun> RunsFrom(const TTargetFolder& newFolder, const std::string& oldFolder)
 {
     const TImportSource source = DescribeImportSource(oldFolder);
-    std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(PathFromText(newFolder), LogDetail::Runs));
+    std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(newFolder.Path, LogDetail::Runs));
     runs.erase(std::remove_if(runs.begin(), runs.end(),
                               [&](const TImportRun& run) { return !SameImportSource(run.Source, source); }),
                runs.end());
@@ -49,7 +47,7 @@ long PatternsStoredBy(const TImportRun& run)
     return run.StoredEntries();
 }
 
-TEarlierImports FindEarlierImports(const std::string& newFolder, const std::string& oldFolder)
+TEarlierImports FindEarlierImports(const TTargetFolder& newFolder, const std::string& oldFolder)
 {
     TEarlierImports earlier;
     for (const TImportRun& run : RunsFrom(newFolder, oldFolder)) {
@@ -58,17 +56,17 @@ TEarlierImports FindEarlierImports(const std::string& newFolder, const std::stri
     }
     if (earlier.Patterns == 0) {
         earlier.Latest.reset();
-        earlier.Patterns = CountEarlierImports(newFolder, oldFolder);
+        earlier.Patterns = CountEarlierImports(newFolder.Text, oldFolder);
     }
     return earlier;
 }
 
-std::optional<TStoppedRun> FindStoppedRun(const FormatInfo& format, const std::string& newFolder,
+std::optional<TStoppedRun> FindStoppedRun(const FormatInfo& format, const TTargetFolder& newFolder,
                                           const std::string& oldFolder)
 {
-    if (!IsUserDatabaseConversion(format, oldFolder) || !IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder)))
+    if (!IsUserDatabaseConversion(format, oldFolder) || !IsReferenceDatabaseFolder(newFolder.Text))
         return std::nullopt;
-    const std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(PathFromText(newFolder), LogDetail::Runs));
+    const std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(newFolder.Path, LogDetail::Runs));
     if (runs.empty())
         return std::nullopt;
     const TImportRun& last = runs.back();
@@ -76,7 +74,7 @@ std::optional<TStoppedRun> FindStoppedRun(const FormatInfo& format, const std::s
         !SameImportSource(last.Source, DescribeImportSource(oldFolder)))
         return std::nullopt;
     TReferenceDatabase target;
-    target.SetDatabaseName(newFolder);
+    target.SetDatabaseName(newFolder.Text);
     target.Open();
     const TImportRun& first = FirstOfChain(runs, last);
     const long stored = target.UserPatternCount() - first.UserPatternsBefore;

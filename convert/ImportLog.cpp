@@ -248,8 +248,9 @@ TImportSource DescribeImportSource(const std::string& folder)
 {
     TImportSource source;
     source.AsGiven = folder;
-    source.Path = PathText(NormalisedFolder(folder));
-    if (const std::optional<FolderIdentity> identity = IdentityOfFolder(PathFromText(folder)))
+    const std::filesystem::path path = PathFromText(folder);
+    source.Path = PathText(NormalisedFolder(path));
+    if (const std::optional<FolderIdentity> identity = IdentityOfFolder(path))
         source.Identity = std::to_string(identity->Volume) + ":" + std::to_string(identity->File);
     return source;
 }

@@ -2,7 +2,6 @@
 #include "convert/ImportRecorder.h"
 
 #include "common/Exceptions.h"
-#include "common/Platform.h"
 #include "common/Version.h"
 #include "refdb/DatabaseFiles.h"
 #include "refdb/DatabaseFolder.h"
@@ -13,18 +12,18 @@
 
 namespace norrvik {
 
-TImportRecorder::TImportRecorder(const std::string& newFolder) : folder_(newFolder), writer_(PathFromText(newFolder)) {}
+TImportRecorder::TImportRecorder(const TTargetFolder& newFolder) : folder_(newFolder), writer_(newFolder.Path) {}
 
 void TImportRecorder::NoteStoppedRunBeforeOpen()
 {
-    stoppedRunThere_ = TDatabaseFolder(folder_).Exists(kRunMarkerFileName);
+    stoppedRunThere_ = TDatabaseFolder(folder_.Text).Exists(kRunMarkerFileName);
     nextRun_ = writer_.NextRunNumber();
 }
 
 void TImportRecorder::Begin(TReferenceDatabase& target, bool created, SourceFormat format,
                             const std::string& oldFolder, const TResumePoint& resume)
 {
-    const std::vector<TImportRun> runs = ReadImportLog(PathFromText(folder_), LogDetail::Runs);
+    const std::vector<TImportRun> runs = ReadImportLog(folder_.Path, LogDetail::Runs);
     if (stoppedRunThere_ && !runs.empty() && runs.back().Outcome == ImportOutcome::Interrupted &&
         !runs.back().RestoredPatterns)
         writer_.WriteRestored(runs.back().Number, target.PatternCount());

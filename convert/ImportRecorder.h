@@ -7,6 +7,7 @@
 #include "convert/Conversion.h"
 #include "convert/Formats.h"
 #include "convert/ImportLog.h"
+#include "convert/TargetFolder.h"
 #include "refdb/DatabaseRun.h"
 
 #include <string>
@@ -19,7 +20,7 @@ class TReferenceDatabase;
 class TImportRecorder : public TRunObserver {
 public:
     // The log of the database folder `newFolder`.
-    explicit TImportRecorder(const std::string& newFolder);
+    explicit TImportRecorder(const TTargetFolder& newFolder);
 
     // When the folder holds the marker of a stopped run (looked at before the
     // target is opened, which restores it): the restore is written into the
@@ -55,7 +56,7 @@ private:
     void WriteEnd(const ConversionSummary& summary, bool closed);
 
     std::string failure_; // why the log could not be written; empty while it can
-    std::string folder_;
+    TTargetFolder folder_;
     TImportLogWriter writer_;
     TImportRun run_;
     bool begun_ = false;

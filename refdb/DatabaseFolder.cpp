@@ -27,30 +27,41 @@ bool IsLeftoverTemporaryFile(std::string_view name)
 
 } // namespace
 
-TDatabaseFolder::TDatabaseFolder(std::string_view folder) : name_(IncludeTrailingPathDelimiter(folder)) {}
+TDatabaseFolder::TDatabaseFolder(std::string_view folder)
+{
+    SetName(folder);
+}
 
 void TDatabaseFolder::SetName(std::string_view folder)
 {
-    name_ = IncludeTrailingPathDelimiter(folder);
-    Forget();
+    TakeName(IncludeTrailingPathDelimiter(folder));
 }
 
 void TDatabaseFolder::SetNameAsIs(std::string name)
 {
+    TakeName(std::move(name));
+}
+
+void TDatabaseFolder::TakeName(std::string name)
+{
     name_ = std::move(name);
+    folder_ = PathFromText(name_);
     Forget();
 }
 
 TSourceFolder& TDatabaseFolder::Listing() const
 {
     if (!listing_)
-        listing_ = std::make_unique<TSourceFolder>(PathFromText(name_));
+        listing_ = std::make_unique<TSourceFolder>(folder_);
     return *listing_;
 }
 
 std::filesystem::path TDatabaseFolder::Path(std::string_view fileName) const
 {
-    std::filesystem::path exact = PathFromText(name_ + std::string(fileName));
+    // The name ends with its delimiter (or is "Unknown" or empty): the file's
+    // name goes right after it, as in the text the name was made from.
+    std::filesystem::path exact = folder_;
+    exact += PathFromText(fileName);
     if (KindOfFile(exact) != FileKind::Missing)
         return exact;
     try {
@@ -73,15 +84,15 @@ bool TDatabaseFolder::Exists(std::string_view fileName) const
 void TDatabaseFolder::CheckExists() const
 {
     std::error_code error;
-    if (!std::filesystem::is_directory(PathFromText(name_), error)) {
-        ThrowIfPathTooLong(PathFromText(name_), name_);
+    if (!std::filesystem::is_directory(folder_, error)) {
+        ThrowIfPathTooLong(folder_, name_);
         throw Exception(Format("Folder %s doesn't exist.", name_.c_str()));
     }
 }
 
 void TDatabaseFolder::Create() const
 {
-    const std::filesystem::path folder = PathFromText(name_).parent_path(); // without the delimiter
+    const std::filesystem::path folder = folder_.parent_path(); // without the delimiter
     std::error_code ignored; // a folder that cannot be made fails at its first file
     std::filesystem::create_directories(folder, ignored);
     // A new folder is there for good only with the folder that holds it on
@@ -102,7 +113,7 @@ void TDatabaseFolder::Create() const
 
 void TDatabaseFolder::Sync() const
 {
-    SyncFolder(PathFromText(name_));
+    SyncFolder(folder_);
 }
 
 void TDatabaseFolder::DeleteDatabaseFiles() const
@@ -117,7 +128,7 @@ void TDatabaseFolder::DeleteDatabaseFiles() const
 void TDatabaseFolder::RemoveLeftoverTemporaryFiles() const
 {
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(PathFromText(name_), error)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, error)) {
         std::error_code ignored; // one that cannot be removed does no harm
         if (entry.is_regular_file(ignored) && IsLeftoverTemporaryFile(PathText(entry.path().filename())))
             std::filesystem::remove(entry.path(), ignored);

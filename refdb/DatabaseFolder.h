@@ -21,8 +21,10 @@ public:
     TDatabaseFolder() = default;
     explicit TDatabaseFolder(std::string_view folder);
 
-    // The folder, with a trailing path delimiter.
+    // The folder, with a trailing path delimiter: as text for messages and
+    // as the path made from that text once, for everything done in it.
     const std::string& Name() const { return name_; }
+    const std::filesystem::path& Folder() const { return folder_; }
     void SetName(std::string_view folder);
     // A name that names no folder (a closed store's "Unknown"), kept as it is.
     void SetNameAsIs(std::string name);
@@ -56,8 +58,10 @@ public:
 
 private:
     TSourceFolder& Listing() const;
+    void TakeName(std::string name);
 
     std::string name_;
+    std::filesystem::path folder_; // PathFromText(name_)
     mutable std::unique_ptr<TSourceFolder> listing_;
 };
 

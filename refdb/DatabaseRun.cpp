@@ -128,11 +128,11 @@ void TDatabaseRun::WriteMarker(const TDatabaseFolder& folder, const TRunStart& s
 
 void TDatabaseRun::RemoveMarker(const TDatabaseFolder& folder)
 {
-    const std::string marker = folder.FilePath(kRunMarkerFileName);
+    const std::filesystem::path marker = folder.Path(kRunMarkerFileName);
     std::error_code error;
-    std::filesystem::remove(PathFromText(marker), error);
+    std::filesystem::remove(marker, error);
     if (error)
-        throw EInOutError(FileErrorMessage("Cannot remove file", marker, error.message()));
+        throw EInOutError(FileErrorMessage("Cannot remove file", PathText(marker), error.message()));
     folder.Forget();
     folder.Sync();
 }

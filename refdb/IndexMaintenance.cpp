@@ -86,11 +86,11 @@ void TIndexMaintenance::ReadTextIndex(TIndexes& entries, TextIndex index)
         entries = textIndexCache_.Entries(index);
         return;
     }
-    const std::string path = folder_.FilePath(TextIndexFileName(index));
-    const std::optional<std::string> content = ReadWholeFile(PathFromText(path));
+    const std::filesystem::path path = folder_.Path(TextIndexFileName(index));
+    const std::optional<std::string> content = ReadWholeFile(path);
     if (!content)
         return;
-    entries = ParseTextIndex(*content, path);
+    entries = ParseTextIndex(*content, PathText(path));
     if (FormatTextIndex(entries) == *content)
         textIndexCache_.Set(index, entries);
 }
@@ -207,9 +207,9 @@ bool TIndexMaintenance::HoldTextIndex(TextIndex index)
 {
     if (textIndexCache_.Holds(index))
         return true;
-    const std::string path = folder_.FilePath(TextIndexFileName(index));
-    if (const std::optional<std::string> content = ReadWholeFile(PathFromText(path)))
-        if (std::optional<TIndexes> entries = ParseExactTextIndex(*content, path))
+    const std::filesystem::path path = folder_.Path(TextIndexFileName(index));
+    if (const std::optional<std::string> content = ReadWholeFile(path))
+        if (std::optional<TIndexes> entries = ParseExactTextIndex(*content, PathText(path)))
             textIndexCache_.Set(index, std::move(*entries));
     return textIndexCache_.Holds(index);
 }

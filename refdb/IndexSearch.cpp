@@ -124,14 +124,14 @@ DCodeWindow WindowOf(double d, double tolerance)
 
 // ---------------------------------------------------------------------------
 
-TSortedTextIndex TSortedTextIndex::Read(const std::string& pathText)
+TSortedTextIndex TSortedTextIndex::Read(const std::filesystem::path& path)
 {
     TSortedTextIndex index;
-    std::optional<std::string> content = ReadWholeFile(PathFromText(pathText));
+    std::optional<std::string> content = ReadWholeFile(path);
     if (!content)
         return index;
     index.content_ = std::make_unique<std::string>(std::move(*content));
-    index.entries_ = ParseTextIndexViews(*index.content_, pathText);
+    index.entries_ = ParseTextIndexViews(*index.content_, PathText(path));
     if (!std::is_sorted(index.entries_.begin(), index.entries_.end(), EntryViewLess))
         std::stable_sort(index.entries_.begin(), index.entries_.end(), EntryViewLess);
     return index;
@@ -197,9 +197,9 @@ const TSortedTextIndex& TIndexSearch::Index(TextIndex index)
     return *held;
 }
 
-std::string TIndexSearch::IndexPath(TextIndex index) const
+std::filesystem::path TIndexSearch::IndexPath(TextIndex index) const
 {
-    return database_.DatabaseName() + std::string(TextIndexFileName(index));
+    return database_.DatabaseFolder() / PathFromText(TextIndexFileName(index));
 }
 
 const TIndexSearch::TRecordOrder& TIndexSearch::RecordOrder(TextIndex index)
@@ -262,7 +262,7 @@ std::vector<TSearchHit> TIndexSearch::SearchText(SearchField field, std::string_
 const std::string& TIndexSearch::StrongestLines()
 {
     if (!strongestLines_)
-        strongestLines_ = ReadWholeFile(PathFromText(database_.DatabaseName() + std::string(StrongestLinesFileName)))
+        strongestLines_ = ReadWholeFile(database_.DatabaseFolder() / PathFromText(StrongestLinesFileName))
                               .value_or(std::string());
     return *strongestLines_;
 }

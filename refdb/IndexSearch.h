@@ -16,6 +16,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,8 +62,8 @@ class TSortedTextIndex {
 public:
     TSortedTextIndex() = default;
     // A missing file is an empty index; a damaged one raises the index-file
-    // messages with `pathText`.
-    static TSortedTextIndex Read(const std::string& pathText);
+    // messages naming the file.
+    static TSortedTextIndex Read(const std::filesystem::path& path);
 
     std::size_t Size() const { return entries_.size(); }
     const TIndexEntryView& Entry(std::size_t position) const { return entries_[position]; }
@@ -133,7 +134,7 @@ public:
 
 private:
     const std::string& StrongestLines();
-    std::string IndexPath(TextIndex index) const;
+    std::filesystem::path IndexPath(TextIndex index) const;
 
     TDatabaseLock lock_;
     std::size_t blockSize_ = kIndexBlockSize;

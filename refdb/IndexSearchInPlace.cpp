@@ -266,9 +266,9 @@ std::pair<TBound, TBound> Narrow(TIndexFileBlocks& file, std::uint64_t firstEntr
 
 } // namespace
 
-std::optional<TIndexes> FindPrefixInPlace(const std::string& pathText, std::string_view key, std::size_t blockSize)
+std::optional<TIndexes> FindPrefixInPlace(const std::filesystem::path& path, std::string_view key, std::size_t blockSize)
 {
-    std::optional<TFileHandle> handle = TFileHandle::OpenIfExists(PathFromText(pathText), FileOpening::Read);
+    std::optional<TFileHandle> handle = TFileHandle::OpenIfExists(path, FileOpening::Read);
     if (!handle)
         return TIndexes();
     TIndexFileBlocks file(std::move(*handle), blockSize);

@@ -7,6 +7,7 @@
 #include "refdb/Indexes.h"
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +17,7 @@ namespace norrvik {
 // Bytes the search in place reads at a time.
 inline constexpr std::size_t kIndexBlockSize = 16384;
 
-// The entries of the text index file `pathText` whose texts begin with
+// The entries of the text index file `path` whose texts begin with
 // `key` (compared as stored: the caller upper-cases it), in the file's
 // order; none for a missing file.
 //
@@ -28,7 +29,7 @@ inline constexpr std::size_t kIndexBlockSize = 16384;
 // lines it meets on its way. Where one is not, it gives nothing: the caller
 // then reads the file whole, which puts such a file in order or raises the
 // index-file messages. A read that fails raises EInOutError naming the file.
-std::optional<TIndexes> FindPrefixInPlace(const std::string& pathText, std::string_view key,
+std::optional<TIndexes> FindPrefixInPlace(const std::filesystem::path& path, std::string_view key,
                                           std::size_t blockSize = kIndexBlockSize);
 
 } // namespace norrvik

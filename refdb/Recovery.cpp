@@ -311,6 +311,7 @@ private:
         if (resetSubfiles)
             names.push_back(kSubfilesFileName);
         const fs::path backup = MakeBackupFolder(folder_);
+        backup_ = backup;
         report_.BackupFolder = PathText(backup);
         for (const std::string_view name : names) {
             if (Missing(FilePath(name)))
@@ -409,9 +410,8 @@ private:
     // which indexes were re-created or rebuilt.
     void TidyBackup()
     {
-        const fs::path backup = PathFromText(report_.BackupFolder);
         for (const std::string_view name : IndexFileNames()) {
-            const fs::path copy = backup / PathFromText(name);
+            const fs::path copy = backup_ / PathFromText(name);
             std::error_code error;
             if (Missing(copy)) {
                 Say(name, "re-created from the patterns: it was missing");
@@ -427,8 +427,8 @@ private:
                 Say(name, "rebuilt from the patterns");
         }
         std::error_code error;
-        if (fs::is_empty(backup, error)) {
-            fs::remove(backup, error);
+        if (fs::is_empty(backup_, error)) {
+            fs::remove(backup_, error);
             report_.BackupFolder.clear();
         }
     }
@@ -436,6 +436,7 @@ private:
     std::string folderText_;
     fs::path folder_;
     TDatabaseFolder files_; // the files of folder_, whatever their letter case
+    fs::path backup_; // the folder the replaced files are copied to
     ProgressCallback progress_;
     RecoveryReport report_;
     TRecordFile main_;

@@ -237,7 +237,7 @@ std::string_view TReferenceDatabase::FirstIndexOutOfStep() const
         if (file.Role != DatabaseFileRole::BinaryIndex)
             continue;
         std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(PathFromText(FilePath(file.Name)), error);
+        const std::uintmax_t size = std::filesystem::file_size(folder_.Path(file.Name), error);
         if (error) {
             // CrystalIndex.PDB may be absent for good, Index.PDB only while empty.
             if (file.Name == IndexFileName && patterns > 0)
@@ -262,8 +262,9 @@ void TReferenceDatabase::RefuseIndexesOutOfStep() const
 
 void TReferenceDatabase::OpenMainDataFile()
 {
-    const std::string path = FilePath(kMainDataFileName);
-    dataFile_.Open(PathFromText(path), kPatternRecordSize, readOnly_);
+    const std::filesystem::path file = folder_.Path(kMainDataFileName);
+    const std::string path = PathText(file);
+    dataFile_.Open(file, kPatternRecordSize, readOnly_);
     dataFile_.ReadRecord(0, header_.Record());
     // Negative counts (a damaged header) would make record positions before
     // the file's start.
@@ -273,7 +274,7 @@ void TReferenceDatabase::OpenMainDataFile()
                                                   header_.PatternCount(), header_.UserPatternCount())));
     if (header_.IsOlderRecordFormat(path)) {
         dataFile_.Close();
-        dataFile_.Open(PathFromText(path), kOldPatternRecordSize, readOnly_);
+        dataFile_.Open(file, kOldPatternRecordSize, readOnly_);
         oldRecordFormat_ = true;
     }
 }
@@ -282,20 +283,20 @@ void TReferenceDatabase::LoadCodeList()
 {
     // A folder without Codes.PDB has no journal codes: none are kept from a
     // database opened before.
-    const std::optional<std::string> content = ReadWholeFile(PathFromText(FilePath(kCodesFileName)));
+    const std::optional<std::string> content = ReadWholeFile(folder_.Path(kCodesFileName));
     codeList_ = content ? SplitTextLines(*content) : std::vector<std::string>();
 }
 
 void TReferenceDatabase::LoadSubfileList()
 {
-    const std::optional<std::string> content = ReadWholeFile(PathFromText(FilePath(kSubfilesFileName)));
+    const std::optional<std::string> content = ReadWholeFile(folder_.Path(kSubfilesFileName));
     subfileList_ = content ? SplitTextLines(*content) : DefaultSubfileList();
 }
 
 void TReferenceDatabase::SaveDefaultSubfileList()
 {
     subfileList_ = DefaultSubfileList();
-    WriteWholeFile(PathFromText(FilePath(kSubfilesFileName)), JoinTextLines(subfileList_));
+    WriteWholeFile(folder_.Path(kSubfilesFileName), JoinTextLines(subfileList_));
 }
 
 void TReferenceDatabase::CheckSubfiles()

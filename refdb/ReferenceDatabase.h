@@ -56,6 +56,7 @@
 #include <cstdint>
 #include <functional>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,6 +93,8 @@ public:
     // closes the database first (a pending rebuild still writes to the old
     // folder); the database is not opened.
     const std::string& DatabaseName() const { return folder_.Name(); }
+    // The same folder as a path, for the files in it.
+    const std::filesystem::path& DatabaseFolder() const { return folder_.Folder(); }
     void SetDatabaseName(const std::string& folder);
 
     // True after construction and after every Close. Changing it on an open

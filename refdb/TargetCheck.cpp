@@ -50,12 +50,12 @@ void CheckTargetCanBeWritten(const std::string& folder, TargetUse use)
     // Links and special files are refused whatever the run does: even the
     // deletion of a new database's files must not act through them.
     for (std::string_view name : DatabaseFileNames()) {
-        const std::string path = files.FilePath(name);
+        const std::filesystem::path path = files.Path(name);
         const bool mayStay = use == TargetUse::AddToDatabase && name == kCodesFileName;
-        if (mayStay && KindOfFile(PathFromText(path)) == FileKind::Regular)
+        if (mayStay && KindOfFile(path) == FileKind::Regular)
             continue;
-        if (const auto reason = WhyFileMayNotBeWritten(PathFromText(path)))
-            throw EInOutError(FileErrorMessage("Cannot write file", path, *reason + kNothingWritten));
+        if (const auto reason = WhyFileMayNotBeWritten(path))
+            throw EInOutError(FileErrorMessage("Cannot write file", PathText(path), *reason + kNothingWritten));
     }
     try {
         CheckFolderTakesNewFiles(folderPath);

@@ -178,9 +178,10 @@ bool TConversionWindow::ConfirmReimport(const FormatInfo& format, const TRunFold
         try {
             // A stopped last run is the one question: finishing it is what
             // the user most likely came back for.
-            stopped = FindStoppedRun(format, newFolder, oldFolder);
+            const TTargetFolder target(newFolder);
+            stopped = FindStoppedRun(format, target, oldFolder);
             if (!stopped)
-                earlier = FindEarlierImports(newFolder, oldFolder);
+                earlier = FindEarlierImports(target, oldFolder);
         } catch (const Exception&) {
             return true; // the conversion itself says what is wrong with the target
         }
@@ -281,7 +282,7 @@ bool TConversionWindow::OfferRecovery(const ConversionOutcome& outcome, const st
 {
     std::vector<std::string> problems;
     try {
-        if (!IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder)))
+        if (!IsReferenceDatabaseFolder(newFolder))
             return false;
         const TDatabaseLock lock = TDatabaseLock::Shared(newFolder);
         problems = CheckReferenceDatabase(newFolder);

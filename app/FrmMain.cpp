@@ -214,23 +214,31 @@ void TForm1::CreateControls()
     aniShowWorking->setObjectName(QStringLiteral("aniShowWorking"));
     aniShowWorking->setGeometry(232, 80, 272, 60);
 
-    // In the free space left of the result line; not one of the eight input
-    // controls, and reached by Alt+D rather than a tab stop of its own.
-    btnShowDatabase = MakeButton(this, "btnShowDatabase", QStringLiteral("Show &database..."), QRect(96, 112, 120, 23));
-    btnShowDatabase->setFocusPolicy(Qt::ClickFocus);
-    connect(btnShowDatabase, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnShowDatabaseClick); });
-    // Above it, shown only while the result line has details.
-    btnDetails = MakeButton(this, "btnDetails", Caption(windowtext::kDetailsButton), QRect(132, 86, 84, 23));
-    btnDetails->setFocusPolicy(Qt::ClickFocus);
-    btnDetails->hide();
-    connect(btnDetails, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnDetailsClick); });
-    // Left of it, shown only while the last run can be undone.
-    btnUndo = MakeButton(this, "btnUndo", Caption(windowtext::kUndoButton), QRect(8, 86, 120, 23));
-    btnUndo->setFocusPolicy(Qt::ClickFocus);
-    btnUndo->hide();
-    connect(btnUndo, &QPushButton::clicked, this, [this] { RunHandler(&TForm1::btnUndoClick); });
+    CreateResultButtons();
 
     inputControls_ = {BtnStart, BtnExit, btnHelp, btnBrowseOld, btnBrowseNew, CmbRefDBType, EdtOldDB, EdtNewDB};
+}
+
+// The buttons in the free space left of the result line: not among the eight
+// input controls, and reached by their accelerators rather than tab stops.
+void TForm1::CreateResultButtons()
+{
+    const auto make = [this](const char* name, const QString& caption, const QRect& geometry,
+                             void (TForm1::*handler)()) {
+        QPushButton* button = MakeButton(this, name, caption, geometry);
+        button->setFocusPolicy(Qt::ClickFocus);
+        connect(button, &QPushButton::clicked, this, [this, handler] { RunHandler(handler); });
+        return button;
+    };
+    btnShowDatabase = make("btnShowDatabase", QStringLiteral("Show &database..."), QRect(96, 112, 120, 23),
+                           &TForm1::btnShowDatabaseClick);
+    // Above it, shown only while the result line has details.
+    btnDetails = make("btnDetails", Caption(windowtext::kDetailsButton), QRect(132, 86, 84, 23),
+                      &TForm1::btnDetailsClick);
+    btnDetails->hide();
+    // Left of it, shown only while the last run can be undone.
+    btnUndo = make("btnUndo", Caption(windowtext::kUndoButton), QRect(8, 86, 120, 23), &TForm1::btnUndoClick);
+    btnUndo->hide();
 }
 
 void TForm1::ConnectControls()

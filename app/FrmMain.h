@@ -125,6 +125,7 @@ protected:
 
 private:
     void CreateControls();
+    void CreateResultButtons();
     void ConnectControls();
     void SetTabOrder();
     void CenterOnScreen();

@@ -47,7 +47,7 @@ void TBusyIndicator::Stop()
     hide();
 }
 
-void TBusyIndicator::ShowProgress(const ProgressDisplay& display)
+void TBusyIndicator::ShowProgress(const TProgressDisplay& display)
 {
     panel_.Show(display);
     Draw();
@@ -55,7 +55,7 @@ void TBusyIndicator::ShowProgress(const ProgressDisplay& display)
 
 void TBusyIndicator::Draw()
 {
-    const BusyPanelState& state = panel_.State();
+    const TBusyPanelState& state = panel_.State();
     barProgress->setRange(0, state.range);
     if (state.range > 0)
         barProgress->setValue(state.position);

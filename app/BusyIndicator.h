@@ -24,7 +24,7 @@ public:
     void Start();
     // Stops and hides the indicator.
     void Stop();
-    void ShowProgress(const ProgressDisplay& display);
+    void ShowProgress(const TProgressDisplay& display);
 
     QLabel* lblProgress = nullptr;
     QProgressBar* barProgress = nullptr;

@@ -177,7 +177,7 @@ void TForm1::CreateControls()
     CmbRefDBType->setObjectName(QStringLiteral("CmbRefDBType"));
     CmbRefDBType->setGeometry(232, 8, 353, 21);
     CmbRefDBType->setEditable(false);
-    for (const FormatInfo& format : kFormats)
+    for (const TFormatInfo& format : kFormats)
         CmbRefDBType->addItem(FromUtf8(format.windowLabel));
     Label3 = MakeLabel(this, "Label3", Caption(windowtext::kFormatLabel), 8, 11, CmbRefDBType);
 
@@ -331,12 +331,12 @@ void TForm1::ActConversionExecute()
     model_.Convert(Choices());
 }
 
-WindowChoices TForm1::Choices() const
+TWindowChoices TForm1::Choices() const
 {
     return {CmbRefDBType->currentIndex(), EdtOldDB->text().toStdString(), EdtNewDB->text().toStdString()};
 }
 
-void TForm1::SetChoices(const WindowChoices& choices)
+void TForm1::SetChoices(const TWindowChoices& choices)
 {
     if (FormatAt(choices.formatIndex) != nullptr)
         CmbRefDBType->setCurrentIndex(choices.formatIndex);
@@ -440,7 +440,7 @@ void TForm1::btnDetailsClick()
     FormActivate();
 }
 
-void TForm1::ShowProgress(const ProgressDisplay& display)
+void TForm1::ShowProgress(const TProgressDisplay& display)
 {
     aniShowWorking->ShowProgress(display);
 }

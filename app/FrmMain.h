@@ -80,8 +80,8 @@ public:
     // with its message in the status line.
     void ActConversionExecute();
     // The format and folders as they stand in the window.
-    WindowChoices Choices() const;
-    void SetChoices(const WindowChoices& choices);
+    TWindowChoices Choices() const;
+    void SetChoices(const TWindowChoices& choices);
     // A stop asked from outside the window (a signal), looked at during a run.
     void SetStopRequested(std::function<bool()> stopRequested);
 
@@ -150,7 +150,7 @@ private:
     void ShowUndoOffer(bool offered) override;
     void EnterBusy() override;
     void LeaveBusy() override;
-    void ShowProgress(const ProgressDisplay& display) override;
+    void ShowProgress(const TProgressDisplay& display) override;
     void ProcessEvents() override;
     void SetWaiting(bool waiting) override;
     void CloseWindow() override;

@@ -52,9 +52,9 @@ private:
 namespace {
 
 // Answers --help, --version and refused arguments; -1 when the window is to open.
-int PrintAnswer(const norrvik::WindowArguments& arguments)
+int PrintAnswer(const norrvik::TWindowArguments& arguments)
 {
-    const std::optional<norrvik::WindowAnswer> answer = norrvik::AnswerWithoutWindow(arguments);
+    const std::optional<norrvik::TWindowAnswer> answer = norrvik::AnswerWithoutWindow(arguments);
     if (!answer)
         return -1;
     std::ostream& stream = answer->isError ? std::cerr : std::cout;
@@ -66,7 +66,7 @@ int PrintAnswer(const norrvik::WindowArguments& arguments)
 
 int main(int argc, char** argv)
 {
-    const norrvik::WindowArguments arguments = norrvik::ParseWindowArguments(std::vector<std::string>(argv, argv + argc));
+    const norrvik::TWindowArguments arguments = norrvik::ParseWindowArguments(std::vector<std::string>(argv, argv + argc));
     if (const int status = PrintAnswer(arguments); status >= 0)
         return status;
     // Qt gets its own options only; they live as long as the application.

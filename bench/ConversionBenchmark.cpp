@@ -294,7 +294,7 @@ double IndexFilesMiB(const fs::path& target)
 }
 
 using Converter = void (*)(const std::string&, const std::string&, bool&, const norrvik::ProgressCallback&,
-                           norrvik::ConversionSummary*);
+                           norrvik::TConversionSummary*);
 
 void Convert(Converter convert, const fs::path& source, const fs::path& target)
 {
@@ -334,7 +334,7 @@ struct AddedSource {
 };
 
 void ConvertTessaly(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                    const norrvik::ProgressCallback& progress, norrvik::ConversionSummary* summary)
+                    const norrvik::ProgressCallback& progress, norrvik::TConversionSummary* summary)
 {
     norrvik::ConvertTessalyDatabase(oldFolder, newFolder, success, progress, summary);
 }

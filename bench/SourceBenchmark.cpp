@@ -61,7 +61,7 @@ double ConvertSeconds(const fs::path& source, const fs::path& target)
 {
     const auto start = Clock::now();
     bool success = false;
-    norrvik::ConversionSummary summary;
+    norrvik::TConversionSummary summary;
     norrvik::ConvertKandorDatabase(source.string(), target.string(), success, {}, &summary);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (!success || summary.added != summary.entriesTotal) {

@@ -29,14 +29,14 @@ namespace norrvik {
 std::string NoFormatFoundMessage(const std::string& oldFolder, bool nameFormat)
 {
     std::string markers;
-    for (const FormatInfo& format : kFormats)
+    for (const TFormatInfo& format : kFormats)
         markers += (markers.empty() ? "" : ", ") + std::string(format.markerFile);
     return "Folder " + oldFolder + " holds no Quorvane, Kandor or Veltro database (none of " + markers +
            " is there). Give the folder that holds the old database" +
            (nameFormat ? ", or name its format with --format." : ".");
 }
 
-std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vector<const FormatInfo*>& found,
+std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vector<const TFormatInfo*>& found,
                                   bool nameFormat)
 {
     return "Folder " + oldFolder + " holds more than one old database: " + FormatsText(found) +
@@ -63,24 +63,24 @@ struct TConvertRequest {
     bool resume = false;
 };
 
-bool CarriesOver(const FormatInfo& format)
+bool CarriesOver(const TFormatInfo& format)
 {
     return format.format == SourceFormat::Tessaly;
 }
 
-nlohmann::json CodeMappingJson(const ConversionSummary& summary)
+nlohmann::json CodeMappingJson(const TConversionSummary& summary)
 {
     nlohmann::json mappings = nlohmann::json::array();
-    for (const CodeMapping& mapping : summary.codeMappings)
+    for (const TCodeMapping& mapping : summary.codeMappings)
         mappings.push_back(
             {{"old_code", mapping.oldCode}, {"new_code", mapping.newCode}, {"already_present", mapping.alreadyPresent}});
     return mappings;
 }
 
 // "99-000-0003 -> 99-000-0042", one line per user pattern.
-void PrintCodeMapping(const ConversionSummary& summary, std::ostream& out)
+void PrintCodeMapping(const TConversionSummary& summary, std::ostream& out)
 {
-    for (const CodeMapping& mapping : summary.codeMappings)
+    for (const TCodeMapping& mapping : summary.codeMappings)
         out << CodeMappingText(mapping) << '\n';
 }
 
@@ -100,7 +100,7 @@ const char* OutcomeName(RunOutcome outcome)
 struct TDriverRun {
     RunOutcome outcome = RunOutcome::Failed;
     std::string message; // why it stopped; empty when it finished
-    ConversionSummary summary;
+    TConversionSummary summary;
 };
 
 // The checks the window makes on the two folder texts, plus a file given
@@ -120,10 +120,10 @@ std::optional<std::string> FolderTextProblem(const std::string& oldFolder, const
 
 // The format named, or the one format the folder holds for "auto"; nullptr
 // after printing why there is none.
-const FormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& err)
+const TFormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& err)
 {
-    const std::vector<const FormatInfo*> found = DetectFormats(request.oldFolder);
-    const FormatInfo* named = FormatByCliName(request.format);
+    const std::vector<const TFormatInfo*> found = DetectFormats(request.oldFolder);
+    const TFormatInfo* named = FormatByCliName(request.format);
     if (named != nullptr && CarriesOver(*named))
         return named;
     if (named != nullptr) {
@@ -146,7 +146,7 @@ const FormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& er
 // The patterns earlier runs imported from the same folder, for a conversion
 // that adds every entry again; none when the target cannot be read (the run
 // itself then reports why).
-TEarlierImports EarlierImports(const FormatInfo& format, const TConvertRequest& request)
+TEarlierImports EarlierImports(const TFormatInfo& format, const TConvertRequest& request)
 {
     if (!IsUserDatabaseConversion(format, request.oldFolder))
         return {};
@@ -158,7 +158,7 @@ TEarlierImports EarlierImports(const FormatInfo& format, const TConvertRequest& 
 }
 
 // The fields a dry run and a real run share, under the same names.
-nlohmann::json SummaryJson(const FormatInfo& format, const TConvertRequest& request, RunOutcome outcome)
+nlohmann::json SummaryJson(const TFormatInfo& format, const TConvertRequest& request, RunOutcome outcome)
 {
     return {{"dry_run", request.dryRun},
             {"outcome", OutcomeName(outcome)},
@@ -167,7 +167,7 @@ nlohmann::json SummaryJson(const FormatInfo& format, const TConvertRequest& requ
             {"new_folder", request.newFolder}};
 }
 
-void PrintPreviewText(const FormatInfo& format, const ConversionPreview& preview, const TConvertRequest& request,
+void PrintPreviewText(const TFormatInfo& format, const TConversionPreview& preview, const TConvertRequest& request,
                       std::ostream& out)
 {
     out << "Dry run, nothing written: converting " << request.oldFolder << " as " << format.displayName << " into "
@@ -184,9 +184,9 @@ void PrintPreviewText(const FormatInfo& format, const ConversionPreview& preview
 }
 
 // The dry run: what the run would do, and the status it would end with.
-int RunDryRun(const FormatInfo& format, const TConvertRequest& request, std::ostream& out, std::ostream& err)
+int RunDryRun(const TFormatInfo& format, const TConvertRequest& request, std::ostream& out, std::ostream& err)
 {
-    const ConversionPreview preview = PreviewConversion(format, request.oldFolder, request.newFolder, {request.userOnly});
+    const TConversionPreview preview = PreviewConversion(format, request.oldFolder, request.newFolder, {request.userOnly});
     const RunOutcome outcome = preview.userLimitReached ? RunOutcome::Failed : RunOutcome::Finished;
     if (request.json) {
         nlohmann::json json = SummaryJson(format, request, outcome);
@@ -214,7 +214,7 @@ int RunDryRun(const FormatInfo& format, const TConvertRequest& request, std::ost
 
 // Runs the conversion with a progress bar and Ctrl-C; `resume`: the stopped
 // run it finishes.
-TDriverRun RunDriver(const FormatInfo& format, const TConvertRequest& request, std::ostream& err,
+TDriverRun RunDriver(const TFormatInfo& format, const TConvertRequest& request, std::ostream& err,
                      const TCliOptions& options, const TResumePoint& resume = {})
 {
     TInterruptGuard interrupt;
@@ -222,7 +222,7 @@ TDriverRun RunDriver(const FormatInfo& format, const TConvertRequest& request, s
     TConversionDrivers drivers = options.drivers;
     if (request.userOnly)
         drivers[FormatPosition(SourceFormat::Tessaly)] = TessalyDriver({true});
-    const ConversionOutcome outcome = RunConversion(
+    const TConversionOutcome outcome = RunConversion(
         drivers, {&format, resume.Run != 0 ? resume.OldFolder : request.oldFolder, request.newFolder,
                   progress.Callback(), resume});
     progress.Finish();
@@ -242,10 +242,10 @@ TDriverRun RunDriver(const FormatInfo& format, const TConvertRequest& request, s
     return run;
 }
 
-nlohmann::json RunSummaryJson(const FormatInfo& format, const TConvertRequest& request, const TDriverRun& run,
+nlohmann::json RunSummaryJson(const TFormatInfo& format, const TConvertRequest& request, const TDriverRun& run,
                               long earlierImports)
 {
-    const ConversionSummary& summary = run.summary;
+    const TConversionSummary& summary = run.summary;
     nlohmann::json json = SummaryJson(format, request, run.outcome);
     json.update({{"entries", summary.entriesTotal},
                  {"entries_done", summary.entriesDone},
@@ -263,10 +263,10 @@ nlohmann::json RunSummaryJson(const FormatInfo& format, const TConvertRequest& r
 }
 
 // What the run did, on every outcome; the exit status.
-int ReportRun(const FormatInfo& format, const TConvertRequest& request, const TDriverRun& run, long earlierImports,
+int ReportRun(const TFormatInfo& format, const TConvertRequest& request, const TDriverRun& run, long earlierImports,
               std::ostream& out, std::ostream& err)
 {
-    const ConversionSummary& summary = run.summary;
+    const TConversionSummary& summary = run.summary;
     if (run.outcome != RunOutcome::Finished)
         err << run.message << '\n';
     if (!request.json && request.verbose)
@@ -326,7 +326,7 @@ public:
     void DeclareOptions(CLI::App& command) override
     {
         std::vector<std::string> formatNames{"auto"};
-        for (const FormatInfo& info : kFormats)
+        for (const TFormatInfo& info : kFormats)
             formatNames.emplace_back(info.cliName);
         command.add_option("-f,--format", request_.format,
                            "Format of the old database; auto (the default) takes the one its files show")
@@ -358,7 +358,7 @@ public:
             context.err << *problem << '\n';
             return kExitFailure;
         }
-        const FormatInfo* format = ResolveFormat(request_, context.err);
+        const TFormatInfo* format = ResolveFormat(request_, context.err);
         if (format == nullptr)
             return kExitFailure;
         if (request_.userOnly && !CarriesOver(*format)) {
@@ -379,7 +379,7 @@ public:
 private:
     // --resume: the stopped run found in NEW's import log is finished, or
     // nothing is done when there is none.
-    int RunResumed(const FormatInfo& format, const TCommandContext& context)
+    int RunResumed(const TFormatInfo& format, const TCommandContext& context)
     {
         const std::optional<TStoppedRun> stopped = FindStoppedRun(format, TTargetFolder(request_.newFolder), request_.oldFolder);
         if (!stopped) {

@@ -12,7 +12,7 @@ namespace norrvik {
 // The folder holds none of the three formats. `nameFormat` adds the advice
 // to name one with --format (for convert, where that is a way out).
 std::string NoFormatFoundMessage(const std::string& oldFolder, bool nameFormat);
-std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vector<const FormatInfo*>& found,
+std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vector<const TFormatInfo*>& found,
                                   bool nameFormat);
 
 } // namespace norrvik

@@ -13,22 +13,22 @@ namespace norrvik {
 
 namespace {
 
-void PrintFormats(const std::string& folder, const std::vector<const FormatInfo*>& found, bool json,
+void PrintFormats(const std::string& folder, const std::vector<const TFormatInfo*>& found, bool json,
                   std::ostream& out)
 {
     if (json) {
         nlohmann::json formats = nlohmann::json::array();
-        for (const FormatInfo* format : found)
+        for (const TFormatInfo* format : found)
             formats.push_back({{"format", format->cliName}, {"label", format->windowLabel}, {"file", format->markerFile}});
         WriteJson(out, {{"folder", folder}, {"formats", formats}});
         return;
     }
-    for (const FormatInfo* format : found)
+    for (const TFormatInfo* format : found)
         out << format->cliName << ": " << format->windowLabel << " (" << format->markerFile << ")\n";
 }
 
 // Why the folder does not hold exactly one old database.
-std::string NotOneFormatMessage(const std::string& folder, const std::vector<const FormatInfo*>& found)
+std::string NotOneFormatMessage(const std::string& folder, const std::vector<const TFormatInfo*>& found)
 {
     return found.empty() ? NoFormatFoundMessage(folder, false) : SeveralFormatsMessage(folder, found, false);
 }
@@ -59,7 +59,7 @@ public:
             context.err << OldFolderMissingMessage(folder_) << '\n';
             return kExitFolderMissing;
         }
-        const std::vector<const FormatInfo*> found = DetectFormats(folder_);
+        const std::vector<const TFormatInfo*> found = DetectFormats(folder_);
         PrintFormats(folder_, found, json_, context.out);
         if (found.size() == 1)
             return kExitSuccess;

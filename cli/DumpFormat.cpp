@@ -190,7 +190,7 @@ void AppendNames(std::string& out, const TReferencePattern& pattern)
     if (count == 0)
         AppendLine(out, "  Names:    none");
     for (int i = 0; i < count; ++i) {
-        const PatternName name = pattern.GetNameAt(i);
+        const TPatternName name = pattern.GetNameAt(i);
         out.append(i == 0 ? "  Names:    " : "            ");
         out.push_back(name.TypeLetter);
         AppendShownLine(out, " ", name.Text);
@@ -400,7 +400,7 @@ void AppendJsonNames(std::string& out, const TReferencePattern& pattern)
 {
     out.push_back('[');
     for (int i = 0; i < pattern.GetNameCount(); ++i) {
-        const PatternName name = pattern.GetNameAt(i);
+        const TPatternName name = pattern.GetNameAt(i);
         out.append(i > 0 ? ",{" : "{");
         AppendKey(out, "text", true);
         AppendJsonShown(out, name.Text);

@@ -18,7 +18,7 @@ namespace norrvik {
 int RunRecover(const std::string& folder, std::ostream& out, const ProgressCallback& progress)
 {
     const TDatabaseLock lock = TDatabaseLock::Exclusive(folder);
-    const RecoveryReport report = RecoverReferenceDatabase(folder, progress);
+    const TRecoveryReport report = RecoverReferenceDatabase(folder, progress);
     for (const std::string& line : report.Lines)
         out << line << '\n';
     out << "Kept " << report.PatternsKept << (report.PatternsKept == 1 ? " pattern" : " patterns");

@@ -31,7 +31,7 @@ int CancelledExitStatus()
     return kSignalExitBase + (signal != 0 ? signal : SIGINT);
 }
 
-std::string ProgressBarLine(const Progress& progress, int cells)
+std::string ProgressBarLine(const TProgress& progress, int cells)
 {
     int filled = 0;
     if (progress.total > 0) {
@@ -42,7 +42,7 @@ std::string ProgressBarLine(const Progress& progress, int cells)
            std::string(static_cast<std::size_t>(cells - filled), '.') + "] " + ProgressText(progress);
 }
 
-std::string FittedProgressLine(const Progress& progress, std::optional<int> columns)
+std::string FittedProgressLine(const TProgress& progress, std::optional<int> columns)
 {
     if (!columns)
         return ProgressBarLine(progress, kBarCells);
@@ -59,7 +59,7 @@ TTerminalProgress::TTerminalProgress(std::ostream& stream, bool draw, ColumnsQue
 {
 }
 
-void TTerminalProgress::Report(const Progress& progress)
+void TTerminalProgress::Report(const TProgress& progress)
 {
     if (draw_)
         Draw(progress);
@@ -67,7 +67,7 @@ void TTerminalProgress::Report(const Progress& progress)
         return;
     if (CanStopAt(progress)) {
         Finish();
-        throw ConversionCancelled(CancelledText(progress));
+        throw EConversionCancelled(CancelledText(progress));
     }
     if (!toldToWait_) {
         Finish();
@@ -79,10 +79,10 @@ void TTerminalProgress::Report(const Progress& progress)
 
 ProgressCallback TTerminalProgress::Callback()
 {
-    return [this](const Progress& progress) { Report(progress); };
+    return [this](const TProgress& progress) { Report(progress); };
 }
 
-void TTerminalProgress::Draw(const Progress& progress)
+void TTerminalProgress::Draw(const TProgress& progress)
 {
     const auto now = std::chrono::steady_clock::now();
     const bool last = progress.done >= progress.total;

@@ -35,7 +35,7 @@ int CancelledExitStatus();
 
 // The progress callback of a command: draws "[#####.....] Converting entry
 // 12 of 380" on `stream` when `draw` is set, and after Ctrl-C throws
-// ConversionCancelled at the next report between entries. Ctrl-C while the
+// EConversionCancelled at the next report between entries. Ctrl-C while the
 // indexes are written only says that the program finishes them first. The
 // bar fits the terminal's width, asked at every redraw (a resized window
 // gets a bar of its new width), so that it never wraps onto a new line.
@@ -45,13 +45,13 @@ public:
 
     TTerminalProgress(std::ostream& stream, bool draw, ColumnsQuery columns = TerminalColumns);
 
-    void Report(const Progress& progress);
+    void Report(const TProgress& progress);
     ProgressCallback Callback();
     // Ends the bar's line, so that what follows starts on a fresh one.
     void Finish();
 
 private:
-    void Draw(const Progress& progress);
+    void Draw(const TProgress& progress);
 
     std::ostream& stream_;
     bool draw_;
@@ -63,12 +63,12 @@ private:
 };
 
 // The bar of a report: "[" + filled and empty cells + "] " + text.
-std::string ProgressBarLine(const Progress& progress, int cells);
+std::string ProgressBarLine(const TProgress& progress, int cells);
 
 // The line drawn for a report on a terminal `columns` wide (nothing: a
 // width not known): the bar of up to 30 cells, narrower to fit; on a
 // terminal too narrow for a bar of a few cells, the text alone, cut to fit.
 // Never more than columns - 1 characters, so the cursor stays on the line.
-std::string FittedProgressLine(const Progress& progress, std::optional<int> columns);
+std::string FittedProgressLine(const TProgress& progress, std::optional<int> columns);
 
 } // namespace norrvik

@@ -133,7 +133,7 @@ void ReplaceFileAtomically(const std::filesystem::path& path, const std::functio
     if (const auto reason = WhyFileMayNotBeWritten(path))
         throw EInOutError(FileErrorMessage("Cannot write file", text, *reason));
     const bool replacing = KindOfFile(path) == FileKind::Regular;
-    platform::TemporaryFile temporary = platform::CreateTemporaryBeside(path);
+    platform::TTemporaryFile temporary = platform::CreateTemporaryBeside(path);
     if (!temporary.failure.empty())
         throw EInOutError(FileErrorMessage("Cannot write file", text,
                                            "its new version cannot be made in its folder (" + temporary.failure + ")"));

@@ -88,12 +88,12 @@ private:
 // The type and size of what a name leads to (links followed), in one look,
 // as std::filesystem::status would report it: a missing name (or a missing
 // folder on its way) is file_type::not_found with the error set.
-struct PathStatus {
+struct TPathStatus {
     std::filesystem::file_type type = std::filesystem::file_type::none;
     std::uintmax_t size = 0;
     std::error_code error;
 };
-PathStatus StatusFollowingLinks(const std::filesystem::path& path);
+TPathStatus StatusFollowingLinks(const std::filesystem::path& path);
 
 // What has a name in a folder, looked at without following a link.
 enum class FileKind { Missing, Regular, Folder, SymbolicLink, Other };

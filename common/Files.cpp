@@ -58,7 +58,7 @@ bool FileMissing(const std::filesystem::path& path)
 namespace {
 
 // The size of a regular file from one look at it; raises naming the file.
-std::uintmax_t RegularFileSize(const std::filesystem::path& path, const PathStatus& status)
+std::uintmax_t RegularFileSize(const std::filesystem::path& path, const TPathStatus& status)
 {
     if (status.type == std::filesystem::file_type::not_found)
         ThrowCannotReadFile(PathText(path), std::make_error_code(std::errc::no_such_file_or_directory).message());
@@ -98,7 +98,7 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytesIfExists(const std::filesy
                                                                std::uintmax_t* sizeWhenOpened)
 {
     // The same look tells a missing file (as FileMissing would) and the size.
-    const PathStatus status = StatusFollowingLinks(path);
+    const TPathStatus status = StatusFollowingLinks(path);
     if (status.type == std::filesystem::file_type::not_found)
         return std::nullopt;
     return ReadFileBytes(path, RegularFileSize(path, status), sizeWhenOpened);

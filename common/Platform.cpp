@@ -12,7 +12,7 @@ std::string PathText(const std::filesystem::path& path)
 
 bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b)
 {
-    const std::optional<FolderIdentity> first = IdentityOfFolder(a);
+    const std::optional<TFolderIdentity> first = IdentityOfFolder(a);
     return first && first == IdentityOfFolder(b);
 }
 

@@ -59,14 +59,14 @@ bool IsPathDelimiter(char c);
 // Windows, '/' or '\', a trailing delimiter, a link on the way): the device
 // and inode on POSIX systems, the volume serial number and file index on
 // Windows.
-struct FolderIdentity {
+struct TFolderIdentity {
     std::uint64_t Volume = 0;
     std::uint64_t File = 0;
-    bool operator==(const FolderIdentity&) const = default;
+    bool operator==(const TFolderIdentity&) const = default;
 };
 // The identity of the folder at `path`, or nothing when there is none (a
 // missing path, or one the system cannot look at).
-std::optional<FolderIdentity> IdentityOfFolder(const std::filesystem::path& path);
+std::optional<TFolderIdentity> IdentityOfFolder(const std::filesystem::path& path);
 // True when both paths lead to one existing folder.
 bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b);
 

@@ -12,14 +12,14 @@
 namespace norrvik::platform {
 
 // A new file beside another, made exclusively under an unpredictable name.
-struct TemporaryFile {
+struct TTemporaryFile {
     TFileHandle file;
     std::filesystem::path path;
     std::string failure; // the system's reason when none could be made
     bool denied = false; // the failure was a permission refused
 };
 // Creates `<path>.<random>.new`, exclusively, never through a link.
-TemporaryFile CreateTemporaryBeside(const std::filesystem::path& path);
+TTemporaryFile CreateTemporaryBeside(const std::filesystem::path& path);
 // `<path>.<16 hexadecimal digits no one can guess in advance>.new`, the name
 // TemporaryNames.h recognises.
 std::filesystem::path UnpredictableTemporaryPath(const std::filesystem::path& path);

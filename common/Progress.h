@@ -7,7 +7,7 @@
 
 namespace norrvik {
 
-struct Progress {
+struct TProgress {
     enum class Stage {
         Converting,     // entry `done` of `total` source entries
         WritingIndexes, // pattern `done` of `total` during the index rebuild
@@ -19,6 +19,6 @@ struct Progress {
 
 // May throw to stop a conversion between entries (the drivers let it pass);
 // it must not throw for Stage::WritingIndexes, which always runs to the end.
-using ProgressCallback = std::function<void(const Progress&)>;
+using ProgressCallback = std::function<void(const TProgress&)>;
 
 } // namespace norrvik

@@ -15,9 +15,9 @@ std::string Counted(long count, const char* singular, const char* plural)
 
 } // namespace
 
-std::string ProgressText(const Progress& progress)
+std::string ProgressText(const TProgress& progress)
 {
-    const bool converting = progress.stage == Progress::Stage::Converting;
+    const bool converting = progress.stage == TProgress::Stage::Converting;
     std::string text = converting ? Format("Converting entry %ld", progress.done)
                                   : Format("Writing indexes: %ld", progress.done);
     if (progress.total > 0)
@@ -25,12 +25,12 @@ std::string ProgressText(const Progress& progress)
     return text;
 }
 
-bool CanStopAt(const Progress& progress)
+bool CanStopAt(const TProgress& progress)
 {
-    return progress.stage == Progress::Stage::Converting;
+    return progress.stage == TProgress::Stage::Converting;
 }
 
-std::string CancelledText(const Progress& progress)
+std::string CancelledText(const TProgress& progress)
 {
     return Format("Conversion cancelled after %ld of %ld entries", progress.done, progress.total);
 }

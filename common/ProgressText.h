@@ -11,14 +11,14 @@ namespace norrvik {
 
 // "Converting entry 12 of 380" or "Writing indexes: 200 of 380"; without a
 // known total the " of N" part is left out.
-std::string ProgressText(const Progress& progress);
+std::string ProgressText(const TProgress& progress);
 
 // A conversion may be stopped between source entries only: the index rebuild
 // at the end always runs to completion, so the target stays consistent.
-bool CanStopAt(const Progress& progress);
+bool CanStopAt(const TProgress& progress);
 
 // "Conversion cancelled after 12 of 380 entries".
-std::string CancelledText(const Progress& progress);
+std::string CancelledText(const TProgress& progress);
 
 // "3 patterns added, 1 skipped as already present; the target database now
 // holds 17 patterns".

@@ -17,7 +17,7 @@ namespace norrvik {
 // A user pattern of a Tessaly source and the code it has in the target:
 // the new user code it was added under, or, when the target already held
 // it (carried over before), the code it has there.
-struct CodeMapping {
+struct TCodeMapping {
     std::string oldCode;
     std::string newCode;
     bool alreadyPresent = false;
@@ -25,7 +25,7 @@ struct CodeMapping {
 
 // What a conversion did, filled in as it goes (so it is right after an
 // exception too).
-struct ConversionSummary {
+struct TConversionSummary {
     long entriesTotal = 0;       // source entries (records) to go through
     long entriesDone = 0;        // source entries gone through
     long added = 0;              // patterns added to the target
@@ -38,7 +38,7 @@ struct ConversionSummary {
     // Their names in the source (pattern file names), in source order.
     std::vector<std::string> entriesWithoutPatternFile;
     // Tessaly sources: every user pattern gone through, in source order.
-    std::vector<CodeMapping> codeMappings;
+    std::vector<TCodeMapping> codeMappings;
 };
 
 // A run that finishes one that stopped (the import log's run `Run`): the
@@ -57,38 +57,38 @@ struct TResumePoint {
 
 // Raised by a front end's progress callback to stop a conversion between
 // entries; the drivers let it pass like any other exception.
-class ConversionCancelled : public Exception {
+class EConversionCancelled : public Exception {
 public:
     using Exception::Exception;
 };
 
 void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                             const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr);
+                             const ProgressCallback& progress = {}, TConversionSummary* summary = nullptr);
 
 void ConvertKandorDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                           const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr);
+                           const ProgressCallback& progress = {}, TConversionSummary* summary = nullptr);
 
 void ConvertVeltroDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                           const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr);
+                           const ProgressCallback& progress = {}, TConversionSummary* summary = nullptr);
 
 // The same, finishing a stopped run (TResumePoint).
 void ResumeQuorvaneConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                             const ProgressCallback& progress, ConversionSummary* summary,
+                             const ProgressCallback& progress, TConversionSummary* summary,
                              const TResumePoint& resume);
 void ResumeKandorConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                           const ProgressCallback& progress, ConversionSummary* summary, const TResumePoint& resume);
+                           const ProgressCallback& progress, TConversionSummary* summary, const TResumePoint& resume);
 void ResumeVeltroConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                           const ProgressCallback& progress, ConversionSummary* summary, const TResumePoint& resume);
+                           const ProgressCallback& progress, TConversionSummary* summary, const TResumePoint& resume);
 
 // A Tessaly database as the source: its user patterns are carried into the
 // target under the target's next user codes, its reference patterns whose
 // code the target lacks are appended, each pattern exactly as the source
 // holds it (convert/TessalyConversion.h).
-struct CarryOverOptions {
+struct TCarryOverOptions {
     bool userOnly = false; // reference patterns are not copied
 };
 void ConvertTessalyDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                            const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr,
-                            const CarryOverOptions& options = {});
+                            const ProgressCallback& progress = {}, TConversionSummary* summary = nullptr,
+                            const TCarryOverOptions& options = {});
 
 } // namespace norrvik

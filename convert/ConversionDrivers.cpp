@@ -15,28 +15,28 @@ TConversionDrivers RealConversionDrivers()
     return drivers;
 }
 
-ConversionDriver TessalyDriver(const CarryOverOptions& options)
+ConversionDriver TessalyDriver(const TCarryOverOptions& options)
 {
     return [options](const std::string& oldFolder, const std::string& newFolder, bool& success,
-                     const ProgressCallback& progress, ConversionSummary* summary) {
+                     const ProgressCallback& progress, TConversionSummary* summary) {
         ConvertTessalyDatabase(oldFolder, newFolder, success, progress, summary, options);
     };
 }
 
-bool ConversionOutcome::Cancelled() const
+bool TConversionOutcome::Cancelled() const
 {
     if (!failure)
         return false;
     try {
         std::rethrow_exception(failure);
-    } catch (const ConversionCancelled&) {
+    } catch (const EConversionCancelled&) {
         return true;
     } catch (...) {
         return false;
     }
 }
 
-std::string ConversionOutcome::FailureText() const
+std::string TConversionOutcome::FailureText() const
 {
     return failure ? ExceptionMessage(failure) : std::string();
 }
@@ -48,7 +48,7 @@ namespace {
 ConversionDriver ResumingDriver(SourceFormat format, const TResumePoint& resume)
 {
     using Resuming = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&,
-                              ConversionSummary*, const TResumePoint&);
+                              TConversionSummary*, const TResumePoint&);
     Resuming resuming = nullptr;
     switch (format) {
     case SourceFormat::Quorvane: resuming = ResumeQuorvaneConversion; break;
@@ -57,16 +57,16 @@ ConversionDriver ResumingDriver(SourceFormat format, const TResumePoint& resume)
     case SourceFormat::Tessaly: return TessalyDriver({});
     }
     return [resuming, resume](const std::string& oldFolder, const std::string& newFolder, bool& success,
-                              const ProgressCallback& progress, ConversionSummary* summary) {
+                              const ProgressCallback& progress, TConversionSummary* summary) {
         resuming(oldFolder, newFolder, success, progress, summary, resume);
     };
 }
 
 } // namespace
 
-ConversionOutcome RunConversion(const TConversionDrivers& drivers, const ConversionRequest& request)
+TConversionOutcome RunConversion(const TConversionDrivers& drivers, const TConversionRequest& request)
 {
-    ConversionOutcome outcome;
+    TConversionOutcome outcome;
     if (request.format == nullptr)
         return outcome;
     const ConversionDriver driver = request.resume.Run != 0

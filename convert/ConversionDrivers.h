@@ -20,7 +20,7 @@ namespace norrvik {
 // One conversion driver, shaped as ConvertQuorvaneDatabase and its kin:
 // (old folder, new folder, out success, progress callback, summary).
 using ConversionDriver = std::function<void(const std::string&, const std::string&, bool&,
-                                            const ProgressCallback&, ConversionSummary*)>;
+                                            const ProgressCallback&, TConversionSummary*)>;
 
 // The drivers, at the positions of their formats in kFormats.
 using TConversionDrivers = std::array<ConversionDriver, kFormats.size()>;
@@ -29,10 +29,10 @@ using TConversionDrivers = std::array<ConversionDriver, kFormats.size()>;
 TConversionDrivers RealConversionDrivers();
 
 // The driver of a Tessaly source with these options.
-ConversionDriver TessalyDriver(const CarryOverOptions& options);
+ConversionDriver TessalyDriver(const TCarryOverOptions& options);
 
-struct ConversionRequest {
-    const FormatInfo* format = nullptr; // nullptr: no format chosen
+struct TConversionRequest {
+    const TFormatInfo* format = nullptr; // nullptr: no format chosen
     std::string oldFolder;
     std::string newFolder;
     ProgressCallback progress;
@@ -42,12 +42,12 @@ struct ConversionRequest {
     TResumePoint resume;
 };
 
-struct ConversionOutcome {
+struct TConversionOutcome {
     // What the run did, right also when it stopped early.
-    ConversionSummary summary;
+    TConversionSummary summary;
     // True only when the driver finished and said so.
     bool success = false;
-    // The exception that ended the run (ConversionCancelled for a stop on
+    // The exception that ended the run (EConversionCancelled for a stop on
     // request), or null.
     std::exception_ptr failure;
 
@@ -59,6 +59,6 @@ struct ConversionOutcome {
 // Runs the driver of the request's format. An exception of the driver is
 // kept in the outcome, never raised; no format, or no driver for it, is a
 // run that did not succeed.
-ConversionOutcome RunConversion(const TConversionDrivers& drivers, const ConversionRequest& request);
+TConversionOutcome RunConversion(const TConversionDrivers& drivers, const TConversionRequest& request);
 
 } // namespace norrvik

@@ -11,7 +11,7 @@ std::string PatternsText(long count)
     return std::to_string(count) + (count == 1 ? " pattern" : " patterns");
 }
 
-bool FoundNothingToConvert(const ConversionSummary& summary)
+bool FoundNothingToConvert(const TConversionSummary& summary)
 {
     return summary.added == 0 && summary.skipped == 0;
 }
@@ -24,7 +24,7 @@ std::string WithoutLinesText(long entriesWithoutLines)
                   entriesWithoutLines == 1 ? "entry had" : "entries had", entriesWithoutLines == 1 ? "was" : "were");
 }
 
-std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary)
+std::string StoppedResultLine(const std::string& how, const TConversionSummary& summary)
 {
     std::string line = how + "; ";
     if (summary.added == 0) {
@@ -71,7 +71,7 @@ std::string NothingToResumeText(const std::string& oldFolder, const std::string&
            "converted; convert without --resume to add the entries.";
 }
 
-std::string WithoutPatternFileText(const ConversionSummary& summary)
+std::string WithoutPatternFileText(const TConversionSummary& summary)
 {
     std::string text = WithoutLinesText(summary.entriesWithoutLines);
     if (text.empty() || summary.entriesWithoutPatternFile.empty())
@@ -83,7 +83,7 @@ std::string WithoutPatternFileText(const ConversionSummary& summary)
     return text + ".";
 }
 
-std::string CodeMappingText(const CodeMapping& mapping)
+std::string CodeMappingText(const TCodeMapping& mapping)
 {
     return mapping.oldCode + " -> " + mapping.newCode + (mapping.alreadyPresent ? " (already present)" : "");
 }

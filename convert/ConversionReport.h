@@ -17,7 +17,7 @@ namespace norrvik {
 std::string PatternsText(long count);
 
 // True when a finished run added nothing and skipped nothing.
-bool FoundNothingToConvert(const ConversionSummary& summary);
+bool FoundNothingToConvert(const TConversionSummary& summary);
 inline constexpr const char* kNothingToConvertText = "The old folder held nothing to convert.";
 
 // "2 entries had no pattern file and were converted without lines."; empty for 0.
@@ -26,7 +26,7 @@ std::string WithoutLinesText(long entriesWithoutLines);
 // The line after a run that stopped: `how` ("Conversion failed",
 // "Conversion cancelled after 2 of 5 entries"), then what was added before
 // the stop and what the target now holds, and the entries without lines.
-std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary);
+std::string StoppedResultLine(const std::string& how, const TConversionSummary& summary);
 
 // "The Tessaly database in <new> already holds 5 patterns imported from
 // <old>.", and when the import log names the latest of those runs, " The last
@@ -44,10 +44,10 @@ std::string ImportRunText(const TImportRun& run);
 
 // The entries without a pattern file, named: "2 entries had no pattern file
 // and were converted without lines: A1, B7."; empty for none.
-std::string WithoutPatternFileText(const ConversionSummary& summary);
+std::string WithoutPatternFileText(const TConversionSummary& summary);
 
 // "99-000-0003 -> 99-000-0042", with " (already present)" for a pattern the
 // target held before: a carried-over user pattern and its code in the target.
-std::string CodeMappingText(const CodeMapping& mapping);
+std::string CodeMappingText(const TCodeMapping& mapping);
 
 } // namespace norrvik

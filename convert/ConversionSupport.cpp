@@ -165,7 +165,7 @@ bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code)
         const TReferencePattern& found = target.GetPattern(*record);
         static_cast<void>(found.GetMineralName());
         return true;
-    } catch (const ConversionCancelled&) {
+    } catch (const EConversionCancelled&) {
         throw;
     } catch (const Exception&) {
         return false;
@@ -229,7 +229,7 @@ ImportOutcome OutcomeOf(std::exception_ptr failure)
 {
     try {
         std::rethrow_exception(failure);
-    } catch (const ConversionCancelled&) {
+    } catch (const EConversionCancelled&) {
         return ImportOutcome::Cancelled;
     } catch (...) {
         return ImportOutcome::Failed;
@@ -239,7 +239,7 @@ ImportOutcome OutcomeOf(std::exception_ptr failure)
 } // namespace
 
 TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::string& newFolder,
-                                     const ProgressCallback& progress, ConversionSummary* summary,
+                                     const ProgressCallback& progress, TConversionSummary* summary,
                                      SourceFormat format, const TResumePoint& resume)
     : newFolder_(newFolder),
       recorder_(CheckedNewFolder(oldFolder, newFolder_)),
@@ -247,7 +247,7 @@ TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::st
       summary_(summary != nullptr ? summary : &localSummary_),
       resume_(resume)
 {
-    *summary_ = ConversionSummary{};
+    *summary_ = TConversionSummary{};
     MakeTargetFolder(newFolder_);
     lock_ = TDatabaseLock::Exclusive(newFolder_.Text);
     const bool created = !HoldsDatabase(newFolder_);
@@ -277,7 +277,7 @@ void TConversionTarget::ReportProgress(long entriesDone)
 {
     summary_->entriesDone = entriesDone;
     if (progress_)
-        progress_(Progress{Progress::Stage::Converting, entriesDone, summary_->entriesTotal});
+        progress_(TProgress{TProgress::Stage::Converting, entriesDone, summary_->entriesTotal});
 }
 
 void TConversionTarget::EntryStored(long entry, const std::string& name, const std::string& code, bool withoutLines)
@@ -309,7 +309,7 @@ bool TConversionTarget::PassOverStoredEntry(long entry, const std::string& name)
     return true;
 }
 
-void TConversionTarget::RecordMapping(CodeMapping mapping)
+void TConversionTarget::RecordMapping(TCodeMapping mapping)
 {
     summary_->codeMappings.push_back(std::move(mapping));
 }

@@ -75,7 +75,7 @@ public:
     // that is the old folder is refused (RefuseSourceAsTarget) before
     // anything is made or opened. `resume`: the stopped run it finishes.
     TConversionTarget(const std::string& oldFolder, const std::string& newFolder, const ProgressCallback& progress,
-                      ConversionSummary* summary, SourceFormat format, const TResumePoint& resume = {});
+                      TConversionSummary* summary, SourceFormat format, const TResumePoint& resume = {});
     ~TConversionTarget();
     TConversionTarget(const TConversionTarget&) = delete;
     TConversionTarget& operator=(const TConversionTarget&) = delete;
@@ -94,7 +94,7 @@ public:
     // so); such entries are passed over. Ask it only of entries that store
     // a pattern.
     bool PassOverStoredEntry(long entry, const std::string& name);
-    void RecordMapping(CodeMapping mapping);
+    void RecordMapping(TCodeMapping mapping);
 
     // Runs the conversion's work, then closes the database (index rebuild
     // included) and ends the run's record in the log with its outcome.
@@ -113,8 +113,8 @@ private:
     TImportRecorder recorder_; // outlives the database it observes
     std::unique_ptr<TReferenceDatabase> database_;
     ProgressCallback progress_;
-    ConversionSummary localSummary_;
-    ConversionSummary* summary_;
+    TConversionSummary localSummary_;
+    TConversionSummary* summary_;
     TResumePoint resume_;
     long passedOver_ = 0;
 };
@@ -161,7 +161,7 @@ bool TargetHoldsCode(TReferenceDatabase& target, const std::string& code);
 // second progress report of that entry.
 template <typename TSource, typename TEntry>
 void ConvertUserDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                         const ProgressCallback& progress, ConversionSummary* summary, SourceFormat format,
+                         const ProgressCallback& progress, TConversionSummary* summary, SourceFormat format,
                          const TResumePoint& resume)
 {
     constexpr std::int16_t kNoMillerIndex = 0;

@@ -65,7 +65,7 @@ long CountImportsIn(TReferenceDatabase& database, const std::string& oldFolder)
 
 // Kandor and Veltro: every entry is added under a new user code.
 template <typename TSource>
-void PreviewUserEntries(const std::string& oldFolder, ConversionPreview& preview)
+void PreviewUserEntries(const std::string& oldFolder, TConversionPreview& preview)
 {
     TSource source;
     source.SetDBName(oldFolder);
@@ -77,7 +77,7 @@ void PreviewUserEntries(const std::string& oldFolder, ConversionPreview& preview
 // holds is skipped, as the run does. (Reference patterns appended by the run
 // itself reach the code index only when the target closes, so a number that
 // repeats within the old database is added each time, here as in the run.)
-void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, ConversionPreview& preview)
+void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, TConversionPreview& preview)
 {
     pdf1::TReferenceDatabase source;
     source.SetDatabaseName(oldFolder);
@@ -108,8 +108,8 @@ void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, C
 // Tessaly: user patterns not carried over before would be added, reference
 // patterns whose code the target lacks appended (unless user patterns alone
 // are copied); the run stops at the target's last user code.
-void PreviewTessaly(const std::string& oldFolder, TReferenceDatabase* target, const CarryOverOptions& options,
-                    ConversionPreview& preview)
+void PreviewTessaly(const std::string& oldFolder, TReferenceDatabase* target, const TCarryOverOptions& options,
+                    TConversionPreview& preview)
 {
     const TDatabaseLock sourceLock = TDatabaseLock::Shared(oldFolder);
     TReferenceDatabase source;
@@ -141,12 +141,12 @@ void PreviewTessaly(const std::string& oldFolder, TReferenceDatabase* target, co
 
 } // namespace
 
-ConversionPreview PreviewConversion(const FormatInfo& format, const std::string& oldFolder,
-                                    const std::string& typedNewFolder, const CarryOverOptions& options)
+TConversionPreview PreviewConversion(const TFormatInfo& format, const std::string& oldFolder,
+                                    const std::string& typedNewFolder, const TCarryOverOptions& options)
 {
     const TTargetFolder newFolder(typedNewFolder);
     RefuseSourceAsTarget(oldFolder, newFolder);
-    ConversionPreview preview;
+    TConversionPreview preview;
     std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder.Text);
     if (target == nullptr)
         CheckTargetCanBeCreated(newFolder);
@@ -170,7 +170,7 @@ ConversionPreview PreviewConversion(const FormatInfo& format, const std::string&
     return preview;
 }
 
-bool IsUserDatabaseConversion(const FormatInfo& format, const std::string& oldFolder)
+bool IsUserDatabaseConversion(const TFormatInfo& format, const std::string& oldFolder)
 {
     if (format.alwaysUserDatabase)
         return true;

@@ -16,7 +16,7 @@ namespace norrvik {
 // The highest user pattern number a user code "99-000-%4.4d" can carry.
 inline constexpr long kMaxUserPatterns = 9999;
 
-struct ConversionPreview {
+struct TConversionPreview {
     long entries = 0;        // entries (present records) of the old database
     long wouldAdd = 0;       // patterns the run would add
     long wouldSkip = 0;      // reference patterns whose code the target already holds (and,
@@ -35,14 +35,14 @@ struct ConversionPreview {
 // errors the run would raise on reading the old database, and the refusal of
 // a target folder whose incomplete database holds patterns, and the refusal
 // of a new folder that is the old folder. `options` apply to Tessaly.
-ConversionPreview PreviewConversion(const FormatInfo& format, const std::string& oldFolder,
-                                    const std::string& newFolder, const CarryOverOptions& options = {});
+TConversionPreview PreviewConversion(const TFormatInfo& format, const std::string& oldFolder,
+                                    const std::string& newFolder, const TCarryOverOptions& options = {});
 
 // True when converting `oldFolder` as `format` adds every entry as a new user
 // pattern: Kandor and Veltro always, Quorvane when its index says it is a
 // user database. False when a Quorvane index cannot be read (the run reports
 // that itself).
-bool IsUserDatabaseConversion(const FormatInfo& format, const std::string& oldFolder);
+bool IsUserDatabaseConversion(const TFormatInfo& format, const std::string& oldFolder);
 
 // The number of patterns of the database in `newFolder` whose comment lines
 // hold the line a conversion of `oldFolder` gives its patterns: those that

@@ -7,33 +7,33 @@
 
 namespace norrvik {
 
-const FormatInfo* FormatByCliName(std::string_view name)
+const TFormatInfo* FormatByCliName(std::string_view name)
 {
     const std::string lower = LowerCaseAscii(name);
-    for (const FormatInfo& format : kFormats)
+    for (const TFormatInfo& format : kFormats)
         if (format.cliName == lower)
             return &format;
     return nullptr;
 }
 
-const FormatInfo* FormatAt(int index)
+const TFormatInfo* FormatAt(int index)
 {
     if (index < 0 || static_cast<std::size_t>(index) >= kFormats.size())
         return nullptr;
     return &kFormats[static_cast<std::size_t>(index)];
 }
 
-int FormatIndex(const FormatInfo& format)
+int FormatIndex(const TFormatInfo& format)
 {
     return static_cast<int>(&format - kFormats.data());
 }
 
-std::vector<const FormatInfo*> DetectFormats(const std::string& oldFolder)
+std::vector<const TFormatInfo*> DetectFormats(const std::string& oldFolder)
 {
-    std::vector<const FormatInfo*> found;
-    const FormatInfo* tessaly = nullptr;
+    std::vector<const TFormatInfo*> found;
+    const TFormatInfo* tessaly = nullptr;
     TSourceFolder folder(PathFromText(oldFolder));
-    for (const FormatInfo& format : kFormats) {
+    for (const TFormatInfo& format : kFormats) {
         if (!folder.Find(format.markerFile))
             continue;
         if (format.format == SourceFormat::Tessaly)
@@ -48,7 +48,7 @@ std::vector<const FormatInfo*> DetectFormats(const std::string& oldFolder)
     return found;
 }
 
-std::string FormatsText(const std::vector<const FormatInfo*>& formats)
+std::string FormatsText(const std::vector<const TFormatInfo*>& formats)
 {
     std::string text;
     for (std::size_t i = 0; i < formats.size(); ++i) {
@@ -59,8 +59,8 @@ std::string FormatsText(const std::vector<const FormatInfo*>& formats)
     return text;
 }
 
-std::string FormatMismatchText(const std::string& oldFolder, const FormatInfo& chosen,
-                               const std::vector<const FormatInfo*>& found)
+std::string FormatMismatchText(const std::string& oldFolder, const TFormatInfo& chosen,
+                               const std::vector<const TFormatInfo*>& found)
 {
     return "Folder " + oldFolder + " holds a database in " + FormatsText(found) + " format, not in " +
            std::string(chosen.displayName) + " format.";

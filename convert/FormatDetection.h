@@ -13,13 +13,13 @@ namespace norrvik {
 
 // The formats whose marker file the folder holds, in table order; empty for
 // a folder that holds none (or cannot be listed).
-std::vector<const FormatInfo*> DetectFormats(const std::string& oldFolder);
+std::vector<const TFormatInfo*> DetectFormats(const std::string& oldFolder);
 
 // "Kandor (PDDATABS.DAT)", "Quorvane (QUORVANE.IND) and Veltro (uplog.pdf)".
-std::string FormatsText(const std::vector<const FormatInfo*>& formats);
+std::string FormatsText(const std::vector<const TFormatInfo*>& formats);
 
 // The format chosen is not among those found.
-std::string FormatMismatchText(const std::string& oldFolder, const FormatInfo& chosen,
-                               const std::vector<const FormatInfo*>& found);
+std::string FormatMismatchText(const std::string& oldFolder, const TFormatInfo& chosen,
+                               const std::vector<const TFormatInfo*>& found);
 
 } // namespace norrvik

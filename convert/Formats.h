@@ -16,7 +16,7 @@ namespace norrvik {
 
 enum class SourceFormat { Quorvane, Kandor, Veltro, Tessaly };
 
-struct FormatInfo {
+struct TFormatInfo {
     SourceFormat format;
     std::string_view cliName;     // "kandor"
     std::string_view windowLabel; // "Kandor format"
@@ -27,7 +27,7 @@ struct FormatInfo {
     bool alwaysUserDatabase;
 };
 
-inline constexpr std::array<FormatInfo, 4> kFormats{{
+inline constexpr std::array<TFormatInfo, 4> kFormats{{
     {SourceFormat::Quorvane, "quorvane", "Quorvane (Orvel Selvane) format", "Quorvane", "QUORVANE.IND", false},
     {SourceFormat::Kandor, "kandor", "Kandor format", "Kandor", "PDDATABS.DAT", true},
     {SourceFormat::Veltro, "veltro", "Veltro (VAX VMS) format", "Veltro", "uplog.pdf", true},
@@ -46,13 +46,13 @@ constexpr std::size_t FormatPosition(SourceFormat format)
 }
 
 // The format with this command-line name (any letter case), or nullptr.
-const FormatInfo* FormatByCliName(std::string_view name);
+const TFormatInfo* FormatByCliName(std::string_view name);
 
 // The format at this position of the table (the window's list index), or
 // nullptr for a position outside it.
-const FormatInfo* FormatAt(int index);
+const TFormatInfo* FormatAt(int index);
 
 // The position of the format in the table.
-int FormatIndex(const FormatInfo& format);
+int FormatIndex(const TFormatInfo& format);
 
 } // namespace norrvik

@@ -61,7 +61,7 @@ TEarlierImports FindEarlierImports(const TTargetFolder& newFolder, const std::st
     return earlier;
 }
 
-std::optional<TStoppedRun> FindStoppedRun(const FormatInfo& format, const TTargetFolder& newFolder,
+std::optional<TStoppedRun> FindStoppedRun(const TFormatInfo& format, const TTargetFolder& newFolder,
                                           const std::string& oldFolder)
 {
     if (!IsUserDatabaseConversion(format, oldFolder) || !IsReferenceDatabaseFolder(newFolder.Text))

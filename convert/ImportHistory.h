@@ -40,7 +40,7 @@ struct TStoppedRun {
     TImportRun Run;
     TResumePoint Resume;
 };
-std::optional<TStoppedRun> FindStoppedRun(const FormatInfo& format, const TTargetFolder& newFolder,
+std::optional<TStoppedRun> FindStoppedRun(const TFormatInfo& format, const TTargetFolder& newFolder,
                                           const std::string& oldFolder);
 
 } // namespace norrvik

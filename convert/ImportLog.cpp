@@ -250,7 +250,7 @@ TImportSource DescribeImportSource(const std::string& folder)
     source.AsGiven = folder;
     const std::filesystem::path path = PathFromText(folder);
     source.Path = PathText(NormalisedFolder(path));
-    if (const std::optional<FolderIdentity> identity = IdentityOfFolder(path))
+    if (const std::optional<TFolderIdentity> identity = IdentityOfFolder(path))
         source.Identity = std::to_string(identity->Volume) + ":" + std::to_string(identity->File);
     return source;
 }

@@ -45,7 +45,7 @@ void TImportRecorder::Record(TImportEntry entry)
         pending_.push_back(std::move(entry));
 }
 
-void TImportRecorder::End(ImportOutcome outcome, const std::string& message, const ConversionSummary& summary,
+void TImportRecorder::End(ImportOutcome outcome, const std::string& message, const TConversionSummary& summary,
                           bool closed)
 {
     if (!begun_)
@@ -63,7 +63,7 @@ void TImportRecorder::End(ImportOutcome outcome, const std::string& message, con
         throw EInOutError(failure_ + " The patterns were added, but the import log does not record the whole run.");
 }
 
-void TImportRecorder::WriteEnd(const ConversionSummary& summary, bool closed)
+void TImportRecorder::WriteEnd(const TConversionSummary& summary, bool closed)
 {
     if (!failure_.empty())
         return;

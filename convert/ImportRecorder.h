@@ -41,7 +41,7 @@ public:
     // succeeded (every pattern written is committed), then the end line.
     // A run that completed raises EInOutError when its record could not be
     // written (now or at a commit); a run that stopped keeps its own error.
-    void End(ImportOutcome outcome, const std::string& message, const ConversionSummary& summary, bool closed);
+    void End(ImportOutcome outcome, const std::string& message, const TConversionSummary& summary, bool closed);
 
     // TRunObserver: a failure to write the log never reaches the store's
     // commit; End reports it.
@@ -53,7 +53,7 @@ public:
 private:
     void WritePending();
     void WritePendingAtCommit() noexcept;
-    void WriteEnd(const ConversionSummary& summary, bool closed);
+    void WriteEnd(const TConversionSummary& summary, bool closed);
 
     std::string failure_; // why the log could not be written; empty while it can
     TTargetFolder folder_;

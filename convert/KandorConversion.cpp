@@ -9,13 +9,13 @@
 namespace norrvik {
 
 void ConvertKandorDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                           const ProgressCallback& progress, ConversionSummary* summary)
+                           const ProgressCallback& progress, TConversionSummary* summary)
 {
     ResumeKandorConversion(oldFolder, newFolder, success, progress, summary, TResumePoint{});
 }
 
 void ResumeKandorConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                           const ProgressCallback& progress, ConversionSummary* summary, const TResumePoint& resume)
+                           const ProgressCallback& progress, TConversionSummary* summary, const TResumePoint& resume)
 {
     ConvertUserDatabase<TKandorUserDB, TKandorReferencePattern>(oldFolder, newFolder, success, progress, summary, SourceFormat::Kandor,
                                       resume);

@@ -111,13 +111,13 @@ void ConvertPresentPattern(long entry, const pdf1::TReferencePattern& from, cons
 } // namespace
 
 void ConvertQuorvaneDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                             const ProgressCallback& progress, ConversionSummary* summary)
+                             const ProgressCallback& progress, TConversionSummary* summary)
 {
     ResumeQuorvaneConversion(oldFolder, newFolder, success, progress, summary, TResumePoint{});
 }
 
 void ResumeQuorvaneConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                             const ProgressCallback& progress, ConversionSummary* summary,
+                             const ProgressCallback& progress, TConversionSummary* summary,
                              const TResumePoint& resume)
 {
     success = false;

@@ -109,8 +109,8 @@ std::optional<std::string> TCarriedPatterns::TakeMatch(const TReferencePattern& 
 }
 
 void ConvertTessalyDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                            const ProgressCallback& progress, ConversionSummary* summary,
-                            const CarryOverOptions& options)
+                            const ProgressCallback& progress, TConversionSummary* summary,
+                            const TCarryOverOptions& options)
 {
     success = false;
     TConversionTarget target(oldFolder, newFolder, progress, summary, SourceFormat::Tessaly);

@@ -9,13 +9,13 @@
 namespace norrvik {
 
 void ConvertVeltroDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                           const ProgressCallback& progress, ConversionSummary* summary)
+                           const ProgressCallback& progress, TConversionSummary* summary)
 {
     ResumeVeltroConversion(oldFolder, newFolder, success, progress, summary, TResumePoint{});
 }
 
 void ResumeVeltroConversion(const std::string& oldFolder, const std::string& newFolder, bool& success,
-                           const ProgressCallback& progress, ConversionSummary* summary, const TResumePoint& resume)
+                           const ProgressCallback& progress, TConversionSummary* summary, const TResumePoint& resume)
 {
     ConvertUserDatabase<TVeltroUserDB, TVeltroReferencePattern>(oldFolder, newFolder, success, progress, summary, SourceFormat::Veltro,
                                       resume);

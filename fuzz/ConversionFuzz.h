@@ -18,7 +18,7 @@
 namespace norrvik::fuzz {
 
 using ConversionDriver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&,
-                                  ConversionSummary*);
+                                  TConversionSummary*);
 
 inline void RequireSoundTarget(const std::string& target, const char* run)
 {

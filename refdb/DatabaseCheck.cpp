@@ -264,7 +264,7 @@ std::vector<std::string> Normalised(std::vector<std::string> texts)
 
 class DatabaseChecker {
 public:
-    DatabaseChecker(const std::string& folderText, const DatabaseCheckOptions& options)
+    DatabaseChecker(const std::string& folderText, const TDatabaseCheckOptions& options)
         : folder_(PathFromText(folderText)), files_(folderText), problems_(options.MaxProblemsPerFile)
     {
     }
@@ -328,7 +328,7 @@ private:
                                          TReadAhead(kSideFileBlock)};
         std::array<std::size_t, TextIndexCount> next{};
         std::vector<std::pair<std::string, std::string>> problems;
-        std::vector<TextRangeUse> rangeUses;
+        std::vector<TTextRangeUse> rangeUses;
         std::int64_t userPatterns = 0;
     };
 
@@ -634,7 +634,7 @@ private:
         for (std::size_t i = 0; i < owners.size(); ++i) {
             if (owners[i] == 0)
                 continue;
-            const TextRangeUse& use = rangeUses_[i];
+            const TTextRangeUse& use = rangeUses_[i];
             Problem(kMainDataFileName, Format("record %lld: its %s (lines %lld to %lld) are text lines of record %lld",
                                               static_cast<long long>(use.record), TextListName(use.list),
                                               static_cast<long long>(use.first),
@@ -657,17 +657,17 @@ private:
     std::optional<TFileHandle> comment_;
     std::optional<TFileHandle> literature_;
     std::vector<std::string> codeLines_;
-    std::vector<TextRangeUse> rangeUses_;
+    std::vector<TTextRangeUse> rangeUses_;
 };
 
 } // namespace
 
-std::vector<std::string> CheckReferenceDatabase(const std::string& folder, const DatabaseCheckOptions& options)
+std::vector<std::string> CheckReferenceDatabase(const std::string& folder, const TDatabaseCheckOptions& options)
 {
     return DatabaseChecker(folder, options).Run();
 }
 
-std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TextRangeUse>& uses)
+std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>& uses)
 {
     std::vector<std::size_t> order(uses.size());
     for (std::size_t i = 0; i < order.size(); ++i)
@@ -683,7 +683,7 @@ std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TextRangeUse>& 
     std::array<std::map<std::int64_t, Claim>, 2> claimed;
     std::vector<std::int64_t> owners(uses.size(), 0);
     for (const std::size_t i : order) {
-        const TextRangeUse& use = uses[i];
+        const TTextRangeUse& use = uses[i];
         if (use.count <= 0)
             continue;
         auto& lines = claimed[static_cast<std::size_t>(SideFileOf(use.list))];

@@ -17,7 +17,7 @@
 
 namespace norrvik {
 
-struct DatabaseCheckOptions {
+struct TDatabaseCheckOptions {
     // Beyond this many problems in one file, the rest are summed up in one
     // line ("... and 12 more problems in Name.PDB").
     std::size_t MaxProblemsPerFile = 20;
@@ -29,7 +29,7 @@ struct DatabaseCheckOptions {
 // binary indexes. Empty when the database is sound. Never throws for damaged
 // files: what cannot be read is itself a problem.
 std::vector<std::string> CheckReferenceDatabase(const std::string& folder,
-                                                const DatabaseCheckOptions& options = {});
+                                                const TDatabaseCheckOptions& options = {});
 
 // What makes record n of the main data file no whole pattern, each as
 // "holds the record number 0" or "counts 9 names, at most 5 fit"; empty
@@ -40,7 +40,7 @@ std::vector<std::string> RecordFieldProblems(const PatternRecord& record, std::i
 const char* TextListName(TextList list);
 
 // One text list of one record: `count` lines from line `first` of its side file.
-struct TextRangeUse {
+struct TTextRangeUse {
     std::int64_t record = 0;
     TextList list = TextList::Comments;
     std::int64_t first = 0;
@@ -53,6 +53,6 @@ struct TextRangeUse {
 // two records' ranges overlap the lines are the later record's: it keeps
 // them and the earlier record is the one that shares. The lists of one
 // record may overlap each other.
-std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TextRangeUse>& uses);
+std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>& uses);
 
 } // namespace norrvik

@@ -57,7 +57,7 @@ inline constexpr std::size_t kStrongestLinesRecordSize = 40;
 
 enum class DatabaseFileRole { MainData, TextLines, TextIndex, BinaryIndex, SubfileList, CodeList };
 
-struct DatabaseFileInfo {
+struct TDatabaseFileInfo {
     std::string_view Name;
     DatabaseFileRole Role;
     // What Open says the folder lacks ("Folder %s doesn't contain <this>.");
@@ -71,7 +71,7 @@ struct DatabaseFileInfo {
 
 // Every file of a database, in the order they are deleted. The required
 // files come in the order Open tests them.
-inline constexpr std::array<DatabaseFileInfo, 15> kDatabaseFiles = {{
+inline constexpr std::array<TDatabaseFileInfo, 15> kDatabaseFiles = {{
     {kMainDataFileName, DatabaseFileRole::MainData, "a reference database", kPatternRecordSize},
     {kLiteratureFileName, DatabaseFileRole::TextLines, "", kTextLineSize},
     {kCommentFileName, DatabaseFileRole::TextLines, "", kTextLineSize},
@@ -92,7 +92,7 @@ inline constexpr std::array<DatabaseFileInfo, 15> kDatabaseFiles = {{
 
 inline constexpr std::size_t kRequiredDatabaseFileCount = [] {
     std::size_t count = 0;
-    for (const DatabaseFileInfo& file : kDatabaseFiles)
+    for (const TDatabaseFileInfo& file : kDatabaseFiles)
         count += file.Required() ? 1 : 0;
     return count;
 }();
@@ -102,7 +102,7 @@ inline constexpr std::array<std::string_view, kRequiredDatabaseFileCount> Requir
 {
     std::array<std::string_view, kRequiredDatabaseFileCount> names{};
     std::size_t next = 0;
-    for (const DatabaseFileInfo& file : kDatabaseFiles)
+    for (const TDatabaseFileInfo& file : kDatabaseFiles)
         if (file.Required())
             names[next++] = file.Name;
     return names;

@@ -22,7 +22,7 @@ bool IsLeftoverTemporaryFile(std::string_view name)
 {
     return IsTemporaryNameOf(name, kFolderProbeName) ||
            std::any_of(kDatabaseFiles.begin(), kDatabaseFiles.end(),
-                       [name](const DatabaseFileInfo& file) { return IsTemporaryNameOf(name, file.Name); });
+                       [name](const TDatabaseFileInfo& file) { return IsTemporaryNameOf(name, file.Name); });
 }
 
 } // namespace
@@ -118,7 +118,7 @@ void TDatabaseFolder::Sync() const
 
 void TDatabaseFolder::DeleteDatabaseFiles() const
 {
-    for (const DatabaseFileInfo& file : kDatabaseFiles) {
+    for (const TDatabaseFileInfo& file : kDatabaseFiles) {
         std::error_code ignored; // a file that cannot be deleted is passed over
         std::filesystem::remove(Path(file.Name), ignored);
     }

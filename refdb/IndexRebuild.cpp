@@ -81,7 +81,7 @@ TIndexMaintenance::RebuiltIndexes TIndexMaintenance::CollectRebuiltIndexes(TStor
         if (onIndexPatternMsg_)
             onIndexPatternMsg_(pattern.GetReferenceCode());
         if (progress_)
-            progress_(Progress{Progress::Stage::WritingIndexes, n, patternCount});
+            progress_(TProgress{TProgress::Stage::WritingIndexes, n, patternCount});
         CollectPatternEntries(rebuilt, n, pattern);
         // In this order: the strongest-lines record sorts the pattern's lines.
         // Only the last pattern stays held, so only its lines go back in d

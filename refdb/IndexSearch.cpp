@@ -106,7 +106,7 @@ void CheckLinesQuery(const TLinesQuery& query)
 struct DCodeWindow {
     double Low = 0;
     double High = 0;
-    bool Holds(const StrongestLinesEntry& lines) const
+    bool Holds(const TStrongestLinesEntry& lines) const
     {
         for (std::size_t i = 0; i < lines.Count; ++i)
             if (lines.DCodes[i] >= Low && lines.DCodes[i] <= High)
@@ -149,7 +149,7 @@ std::pair<std::size_t, std::size_t> TSortedTextIndex::PrefixRange(std::string_vi
 
 // ---------------------------------------------------------------------------
 
-std::optional<double> StrongestLinesMatch(const StrongestLinesEntry& lines, const TLinesQuery& query)
+std::optional<double> StrongestLinesMatch(const TStrongestLinesEntry& lines, const TLinesQuery& query)
 {
     std::array<bool, 8> taken{};
     double total = 0;
@@ -278,7 +278,7 @@ std::vector<TSearchHit> TIndexSearch::SearchLines(const TLinesQuery& query)
     const DCodeWindow first = WindowOf(query.DSpacings.front(), query.Tolerance);
     std::vector<TSearchHit> hits;
     for (std::size_t k = 0; k < records; ++k) {
-        const StrongestLinesEntry lines =
+        const TStrongestLinesEntry lines =
             ReadStrongestLinesRecord(bytes.subspan(k * StrongestLinesRecordSize, StrongestLinesRecordSize));
         if (!first.Holds(lines))
             continue; // most patterns: no line near the first d-spacing

@@ -83,7 +83,7 @@ private:
 // 1 - |d - d_line| / tolerance and strength the line's intensity relative to
 // the pattern's strongest (1 for it); the figure is 100 times the mean
 // score. A perfect match of the strongest lines gives 100.
-std::optional<double> StrongestLinesMatch(const StrongestLinesEntry& lines, const TLinesQuery& query);
+std::optional<double> StrongestLinesMatch(const TStrongestLinesEntry& lines, const TLinesQuery& query);
 
 class TIndexSearch {
 public:

@@ -76,7 +76,7 @@ private:
 
 // Brings the marks up to date for `keys`: the words from the one holding the
 // first pair not yet described on (all of them for marks describing none).
-void UpdateMarks(const std::vector<std::uint64_t>& keys, RankedKeyMarks& marks)
+void UpdateMarks(const std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks)
 {
     const std::size_t pairs = keys.size() > 0 ? keys.size() - 1 : 0;
     const bool valid = marks.Keys > 0 && marks.Keys <= keys.size();
@@ -104,14 +104,14 @@ void UpdateMarks(const std::vector<std::uint64_t>& keys, RankedKeyMarks& marks)
 // through every exchange.
 class MarkedKeys {
 public:
-    MarkedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks)
+    MarkedKeys(std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks)
         : keys_(keys), size_(static_cast<std::ptrdiff_t>(keys.size())), unordered_(marks.Unordered),
           descending_(marks.Descending)
     {
         UpdateMarks(keys, marks);
 #ifndef NDEBUG
         // Marks kept from an earlier sort must be those of the array as it is.
-        RankedKeyMarks fresh;
+        TRankedKeyMarks fresh;
         UpdateMarks(keys, fresh);
         NORRVIK_ASSERT(fresh.Unordered == marks.Unordered && fresh.Descending == marks.Descending,
                        "Marks kept for the index are out of date");
@@ -287,7 +287,7 @@ const std::vector<std::uint32_t>* EqualRangeOrder(std::size_t size)
 
 bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys)
 {
-    RankedKeyMarks marks;
+    TRankedKeyMarks marks;
     return QuickSortRankedKeys(keys, marks);
 }
 
@@ -298,7 +298,7 @@ namespace {
 // exchanges.
 class TRankedQuickSort {
 public:
-    TRankedQuickSort(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks) : marked_(keys, marks)
+    TRankedQuickSort(std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks) : marked_(keys, marks)
     {
         pending_.push_back({0, static_cast<std::ptrdiff_t>(keys.size()) - 1, false});
     }
@@ -428,7 +428,7 @@ private:
 
 } // namespace
 
-bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks)
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks)
 {
     return TRankedQuickSort(keys, marks).Run();
 }

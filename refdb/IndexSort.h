@@ -80,7 +80,7 @@ bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys);
 // next so that a sort after values were appended marks only the new pairs.
 // They describe the array as their last sort left it, with any values
 // appended since; after any other change to the array, Reset them.
-struct RankedKeyMarks {
+struct TRankedKeyMarks {
     std::vector<std::uint64_t> Unordered;
     std::vector<std::uint64_t> Descending;
     std::size_t Keys = 0; // values the marks describe; 0 for none
@@ -88,6 +88,6 @@ struct RankedKeyMarks {
 };
 
 // QuickSortRankedKeys with the marks its last sort of `keys` left.
-bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, RankedKeyMarks& marks);
+bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks);
 
 } // namespace norrvik

@@ -357,9 +357,9 @@ bool SameStrongestLines(ConstBytes a, ConstBytes b)
     return sameSlots(DCodes) && sameSlots(Intensities);
 }
 
-StrongestLinesEntry ReadStrongestLinesRecord(ConstBytes record)
+TStrongestLinesEntry ReadStrongestLinesRecord(ConstBytes record)
 {
-    StrongestLinesEntry entry;
+    TStrongestLinesEntry entry;
     entry.ReferenceNumber = ReadI32LE(record, strongest_layout::ReferenceNumber);
     entry.Count = std::min<std::uint8_t>(ReadU8(record, strongest_layout::Count),
                                          static_cast<std::uint8_t>(strongest_layout::MaxLines));

@@ -143,13 +143,13 @@ std::int16_t StrongestLineIntensityCode(float relativeIntensity);
 // The meaningful part of a "StrongestLines.PDB" record: the reference
 // number and the first Count line slots (Count at most 8; the slots beyond
 // it are left zero here, whatever the file holds).
-struct StrongestLinesEntry {
+struct TStrongestLinesEntry {
     std::int32_t ReferenceNumber = 0;
     std::uint8_t Count = 0;
     std::array<std::int16_t, 8> DCodes{};
     std::array<std::int16_t, 8> Intensities{}; // 1000 = the strongest line
 };
-StrongestLinesEntry ReadStrongestLinesRecord(ConstBytes record);
+TStrongestLinesEntry ReadStrongestLinesRecord(ConstBytes record);
 // The d-spacing a d-code stands for, 16384 / code; 0 for a code of 0 or
 // less (no d-spacing is coded so).
 double DSpacingOfDCode(std::int16_t code);

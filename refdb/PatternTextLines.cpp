@@ -154,7 +154,7 @@ std::string TReferencePattern::GetColor() const
     return GetCodedComment(kColorCode);
 }
 
-std::optional<ReferenceLineFields> TReferencePattern::GetReference(std::string_view code) const
+std::optional<TReferenceLineFields> TReferencePattern::GetReference(std::string_view code) const
 {
     const std::vector<std::string>& lines = GetReferences();
     std::size_t i = 0;
@@ -163,7 +163,7 @@ std::optional<ReferenceLineFields> TReferencePattern::GetReference(std::string_v
     if (i == lines.size())
         return std::nullopt;
 
-    ReferenceLineFields fields;
+    TReferenceLineFields fields;
     const std::string journalCode = Columns(lines[i], 1, kJournalLast);
     if (!journalCode.empty() && link_ != nullptr)
         fields.Journal = link_->JournalName(journalCode);
@@ -181,13 +181,13 @@ std::optional<ReferenceLineFields> TReferencePattern::GetReference(std::string_v
 
 std::string TReferencePattern::GetJournal() const
 {
-    const std::optional<ReferenceLineFields> fields = GetReference(kUncoded);
+    const std::optional<TReferenceLineFields> fields = GetReference(kUncoded);
     return fields ? fields->Journal : std::string();
 }
 
 std::string TReferencePattern::GetAuthors() const
 {
-    const std::optional<ReferenceLineFields> fields = GetReference(kUncoded);
+    const std::optional<TReferenceLineFields> fields = GetReference(kUncoded);
     return fields ? fields->Authors : std::string();
 }
 

@@ -46,7 +46,7 @@ constexpr std::int32_t kFirstUserNumber = 990000000;
 std::vector<std::string_view> IndexFileNames()
 {
     std::vector<std::string_view> names;
-    for (const DatabaseFileInfo& file : kDatabaseFiles)
+    for (const TDatabaseFileInfo& file : kDatabaseFiles)
         if (file.Role == DatabaseFileRole::TextIndex || file.Role == DatabaseFileRole::BinaryIndex)
             names.push_back(file.Name);
     return names;
@@ -91,7 +91,7 @@ public:
     {
     }
 
-    RecoveryReport Run()
+    TRecoveryReport Run()
     {
         CompleteInterruptedRun();
         ReadMainDataFile();
@@ -222,7 +222,7 @@ private:
     {
         const std::array<std::uint64_t, 2> available = {SideFileLines(TextSideFile::Comment),
                                                         SideFileLines(TextSideFile::Literature)};
-        std::vector<TextRangeUse> uses;
+        std::vector<TTextRangeUse> uses;
         std::vector<std::size_t> useOwner;
         PatternRecord record{};
         for (std::size_t k = 0; k < kept_.size(); ++k) {
@@ -438,7 +438,7 @@ private:
     TDatabaseFolder files_; // the files of folder_, whatever their letter case
     fs::path backup_; // the folder the replaced files are copied to
     ProgressCallback progress_;
-    RecoveryReport report_;
+    TRecoveryReport report_;
     TRecordFile main_;
     DatabaseHeader header_;
     bool headerChanged_ = false;
@@ -454,7 +454,7 @@ private:
 
 } // namespace
 
-RecoveryReport RecoverReferenceDatabase(const std::string& folder, const ProgressCallback& progress)
+TRecoveryReport RecoverReferenceDatabase(const std::string& folder, const ProgressCallback& progress)
 {
     return Recoverer(folder, progress).Run();
 }

@@ -25,7 +25,7 @@ namespace norrvik {
 // How a message about a damaged database file ends: what mends it.
 inline constexpr std::string_view kRepairWithRecover = "; repair the database with \"norrvik-cli recover\"";
 
-struct RecoveryReport {
+struct TRecoveryReport {
     // What was dropped, changed or re-created, one line each, in the order done.
     std::vector<std::string> Lines;
     // The folder holding the copies of the replaced files; empty when nothing was replaced.
@@ -36,6 +36,6 @@ struct RecoveryReport {
 // Salvages the database in `folder`; the caller holds its exclusive lock.
 // Raises an error naming the file when there is nothing to salvage from (no
 // main data file, no whole header, the older record format).
-RecoveryReport RecoverReferenceDatabase(const std::string& folder, const ProgressCallback& progress = {});
+TRecoveryReport RecoverReferenceDatabase(const std::string& folder, const ProgressCallback& progress = {});
 
 } // namespace norrvik

@@ -136,7 +136,7 @@ void TReferenceDatabase::SetReadOnly(bool value)
 void TReferenceDatabase::CheckDatabaseFiles()
 {
     folder_.CheckExists();
-    for (const DatabaseFileInfo& file : kDatabaseFiles)
+    for (const TDatabaseFileInfo& file : kDatabaseFiles)
         if (file.Required() && !FileExists(file.Name))
             throw Exception(Format("Folder %s doesn't contain %s.", folder_.Name().c_str(),
                                    std::string(file.MissingText).c_str()));
@@ -233,7 +233,7 @@ std::string_view TReferenceDatabase::FirstIndexOutOfStep() const
     const auto patterns = static_cast<std::uintmax_t>(std::max(header_.PatternCount(), 0));
     if (referenceCodeIndex_.size() != patterns)
         return TextIndexFileName(TextIndex::ReferenceCode);
-    for (const DatabaseFileInfo& file : kDatabaseFiles) {
+    for (const TDatabaseFileInfo& file : kDatabaseFiles) {
         if (file.Role != DatabaseFileRole::BinaryIndex)
             continue;
         std::error_code error;

@@ -391,11 +391,11 @@ int TReferencePattern::GetNameCount() const
     return std::min<int>(record_[layout::NameCount], static_cast<int>(layout::MaxNames));
 }
 
-PatternName TReferencePattern::GetNameAt(int index) const
+TPatternName TReferencePattern::GetNameAt(int index) const
 {
     CheckIndex(index, GetNameCount(), kInvalidIndex);
     const auto i = static_cast<std::size_t>(index);
-    PatternName name;
+    TPatternName name;
     name.TypeLetter = static_cast<char>(record_[layout::NameTypes + i]);
     name.Text = TextUpToNul(record_, layout::NameText, layout::NameTextSize,
                             ReadI16LE(record_, layout::NameOffsets + 2 * i));
@@ -443,7 +443,7 @@ void TReferencePattern::SetName(std::string_view name, int nameType)
 {
     const char letter = NameTypeLetter(nameType);
     const std::string trimmed = Trim(name);
-    std::vector<PatternName> names;
+    std::vector<TPatternName> names;
     int replaced = -1;
     for (int i = 0; i < GetNameCount(); ++i) {
         names.push_back(GetNameAt(i));
@@ -463,7 +463,7 @@ void TReferencePattern::SetName(std::string_view name, int nameType)
     try {
         std::fill_n(record_.begin() + layout::NameText, layout::NameTextSize, std::uint8_t{0});
         record_[layout::NameCount] = 0;
-        for (const PatternName& each : names)
+        for (const TPatternName& each : names)
             AddName(each.Text, NameTypeOfLetter(each.TypeLetter));
     } catch (...) {
         record_ = before;

@@ -75,7 +75,7 @@ struct DiffractionLine {
 // Quorvane format carry none).
 inline constexpr std::int16_t kUnknownMillerIndex = -128;
 
-struct PatternName {
+struct TPatternName {
     char TypeLetter = '?';
     std::string Text;
 };
@@ -83,7 +83,7 @@ struct PatternName {
 // The fields of the first reference line selected by a code (columns counted
 // from 1): journal name looked up from columns 1-6, the three short fields,
 // and the authors of columns 22-67 with their continuation lines.
-struct ReferenceLineFields {
+struct TReferenceLineFields {
     std::string Journal;
     std::string Authors;
     std::string Field17to20;
@@ -200,7 +200,7 @@ public:
     int GetNameCount() const;
     // Name i (0..GetNameCount()-1, else "Invalid index") in record order,
     // read from its offset to the first NUL or the end of the name area.
-    PatternName GetNameAt(int index) const;
+    TPatternName GetNameAt(int index) const;
 
     // ---- formulas ----
 
@@ -285,7 +285,7 @@ public:
     std::string GetColor() const;
     // The fields of the first reference line selected by `code`; empty when
     // no line is selected.
-    std::optional<ReferenceLineFields> GetReference(std::string_view code) const;
+    std::optional<TReferenceLineFields> GetReference(std::string_view code) const;
     // Journal and authors of the first uncoded reference line (or empty).
     std::string GetJournal() const;
     std::string GetAuthors() const;

@@ -98,7 +98,7 @@ private:
         // sort and follow the sorted ones, in the order appended.
         std::uint64_t RepeatedSorts = 0; // sorts counted, not yet done
         bool Changed = false;
-        RankedKeyMarks Marks; // of Keys, kept from their last sort
+        TRankedKeyMarks Marks; // of Keys, kept from their last sort
     };
 
     static Slot& Settled(Slot& slot);

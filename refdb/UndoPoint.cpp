@@ -76,12 +76,12 @@ std::string ReadBytes(const TFileHandle& file, std::uint64_t offset, std::uint64
 
 // A file a run appends to (the main file's header aside), when the run adds
 // to a database that exists.
-bool AppendedByRun(const DatabaseFileInfo& info, const TRunStart& start)
+bool AppendedByRun(const TDatabaseFileInfo& info, const TRunStart& start)
 {
     return !start.NewDatabase && (info.Role == DatabaseFileRole::MainData || info.Role == DatabaseFileRole::TextLines);
 }
 
-TKeptFile KeepFile(const TDatabaseFolder& folder, const TDatabaseFolder& undo, const DatabaseFileInfo& info,
+TKeptFile KeepFile(const TDatabaseFolder& folder, const TDatabaseFolder& undo, const TDatabaseFileInfo& info,
                    const TRunStart& start)
 {
     TKeptFile kept{std::string(info.Name)};
@@ -169,7 +169,7 @@ std::optional<TManifest> ReadManifest(const TDatabaseFolder& undo)
         else if (std::optional<TKeptFile> kept = ParseKeptFile(line))
             manifest.Files.push_back(std::move(*kept));
     }
-    for (const DatabaseFileInfo& info : kDatabaseFiles)
+    for (const TDatabaseFileInfo& info : kDatabaseFiles)
         if (std::none_of(manifest.Files.begin(), manifest.Files.end(),
                          [&info](const TKeptFile& file) { return file.Name == info.Name; }))
             return std::nullopt;
@@ -188,7 +188,7 @@ std::uint64_t HashBytes(std::string_view bytes, std::uint64_t hash = 14695981039
 
 // The state of one file as the seal records it: "file <size> <time> <hash>
 // <name>", or "absent <name>".
-std::string FileState(const TDatabaseFolder& folder, const DatabaseFileInfo& info)
+std::string FileState(const TDatabaseFolder& folder, const TDatabaseFileInfo& info)
 {
     if (!folder.Exists(info.Name))
         return "absent " + std::string(info.Name);
@@ -214,7 +214,7 @@ std::string FileState(const TDatabaseFolder& folder, const DatabaseFileInfo& inf
 std::string StateText(const TDatabaseFolder& folder)
 {
     std::string text;
-    for (const DatabaseFileInfo& info : kDatabaseFiles)
+    for (const TDatabaseFileInfo& info : kDatabaseFiles)
         text += FileState(folder, info) + "\n";
     return text;
 }
@@ -273,7 +273,7 @@ TManifest SealedManifest(const TDatabaseFolder& folder, const TDatabaseFolder& u
 // undo half-way.
 void RefuseFilesNotWritable(const TDatabaseFolder& folder)
 {
-    for (const DatabaseFileInfo& info : kDatabaseFiles)
+    for (const TDatabaseFileInfo& info : kDatabaseFiles)
         if (folder.Exists(info.Name))
             if (const std::optional<std::string> why = WhyFileMayNotBeWritten(folder.Path(info.Name)))
                 throw EInOutError(FileErrorMessage("Cannot undo the last run: cannot write file",
@@ -340,7 +340,7 @@ void MakeUndoPoint(const TDatabaseFolder& folder, int runNumber, const TRunStart
     const TDatabaseFolder undo = UndoFolder(folder);
     undo.Create();
     std::vector<TKeptFile> files;
-    for (const DatabaseFileInfo& info : kDatabaseFiles)
+    for (const TDatabaseFileInfo& info : kDatabaseFiles)
         files.push_back(KeepFile(folder, undo, info, start));
     // Last: only a point with its manifest is ever used.
     WriteWholeFile(undo.Path(kManifestName), ManifestText(runNumber, start, files));

@@ -50,11 +50,11 @@ void Stop(const std::string& source, const std::string& target)
 {
     bool success = false;
     try {
-        norrvik::ConvertKandorDatabase(source, target, success, [](const norrvik::Progress& progress) {
-            if (progress.stage == norrvik::Progress::Stage::Converting && progress.done == 2)
-                throw norrvik::ConversionCancelled("Conversion cancelled after 2 entries");
+        norrvik::ConvertKandorDatabase(source, target, success, [](const norrvik::TProgress& progress) {
+            if (progress.stage == norrvik::TProgress::Stage::Converting && progress.done == 2)
+                throw norrvik::EConversionCancelled("Conversion cancelled after 2 entries");
         });
-    } catch (const norrvik::ConversionCancelled&) {
+    } catch (const norrvik::EConversionCancelled&) {
     }
 }
 

@@ -29,7 +29,7 @@ void TBusyPanel::Cancel()
     state_.line = windowtext::kCancelling;
 }
 
-void TBusyPanel::Show(const ProgressDisplay& display)
+void TBusyPanel::Show(const TProgressDisplay& display)
 {
     state_.range = display.total > 0 ? BarValue(display.total) : 0;
     state_.position = display.total > 0 ? BarValue(std::min(display.done, display.total)) : 0;

@@ -9,7 +9,7 @@
 
 namespace norrvik {
 
-struct BusyPanelState {
+struct TBusyPanelState {
     std::string line;
     int range = 0; // the bar's end; 0: no known end, the bar just moves
     int position = 0;
@@ -23,11 +23,11 @@ public:
     // Cancel was pressed: it is asked once, and the line says "Cancelling..."
     // until the run stops.
     void Cancel();
-    void Show(const ProgressDisplay& display);
-    const BusyPanelState& State() const { return state_; }
+    void Show(const TProgressDisplay& display);
+    const TBusyPanelState& State() const { return state_; }
 
 private:
-    BusyPanelState state_;
+    TBusyPanelState state_;
 };
 
 } // namespace norrvik

@@ -47,7 +47,7 @@ private:
 
 // The first problem that stops a conversion of the typed folders, or empty.
 // The texts are checked with "~" expanded; messages show them as typed.
-std::string FolderProblem(const WindowChoices& choices)
+std::string FolderProblem(const TWindowChoices& choices)
 {
     const std::string oldFolder = ExpandHomeFolder(choices.oldFolder);
     if (NamesAFile(oldFolder))
@@ -61,7 +61,7 @@ std::string FolderProblem(const WindowChoices& choices)
     return {};
 }
 
-std::string RecoveredLine(const std::string& folder, const RecoveryReport& report, std::size_t problemsLeft)
+std::string RecoveredLine(const std::string& folder, const TRecoveryReport& report, std::size_t problemsLeft)
 {
     std::string line = "Recovered the Tessaly database in " + folder + ": " +
                        windowtext::GroupThousands(PatternsText(report.PatternsKept)) + " kept";
@@ -105,40 +105,40 @@ TConversionWindow::TConversionWindow(TConversionDrivers drivers, TWindowView& vi
 {
 }
 
-WindowChoices TConversionWindow::RememberedChoices() const
+TWindowChoices TConversionWindow::RememberedChoices() const
 {
-    WindowChoices choices;
+    TWindowChoices choices;
     if (settings_ == nullptr)
         return choices;
-    if (const FormatInfo* format = FormatByCliName(settings_->Value(kFormatKey)))
+    if (const TFormatInfo* format = FormatByCliName(settings_->Value(kFormatKey)))
         choices.formatIndex = FormatIndex(*format);
     choices.oldFolder = settings_->Value(kOldFolderKey);
     choices.newFolder = settings_->Value(kNewFolderKey);
     return choices;
 }
 
-void TConversionWindow::Remember(const WindowChoices& choices)
+void TConversionWindow::Remember(const TWindowChoices& choices)
 {
     if (settings_ == nullptr)
         return;
-    if (const FormatInfo* format = FormatAt(choices.formatIndex))
+    if (const TFormatInfo* format = FormatAt(choices.formatIndex))
         settings_->SetValue(kFormatKey, std::string(format->cliName));
     settings_->SetValue(kOldFolderKey, choices.oldFolder);
     settings_->SetValue(kNewFolderKey, choices.newFolder);
     settings_->Sync();
 }
 
-void TConversionWindow::Convert(const WindowChoices& typed)
+void TConversionWindow::Convert(const TWindowChoices& typed)
 {
     ShowResult({}, {});
     if (const std::string problem = FolderProblem(typed); !problem.empty()) {
         view_.ShowWarning(problem);
         return;
     }
-    WindowChoices choices = typed;
+    TWindowChoices choices = typed;
     const std::string oldFolder = AbsoluteFolderText(typed.oldFolder);
     const std::string newFolder = ExpandHomeFolder(typed.newFolder);
-    const FormatInfo* format = FormatAt(typed.formatIndex);
+    const TFormatInfo* format = FormatAt(typed.formatIndex);
     TResumePoint resume;
     if (format != nullptr) {
         // Refusals first: no question whose answer would then be refused.
@@ -151,9 +151,9 @@ void TConversionWindow::Convert(const WindowChoices& typed)
     Run(format, {oldFolder, newFolder}, choices, resume);
 }
 
-bool TConversionWindow::ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder)
+bool TConversionWindow::ConfirmFormat(const TFormatInfo*& format, const std::string& oldFolder)
 {
-    const std::vector<const FormatInfo*> found = DetectFormats(oldFolder);
+    const std::vector<const TFormatInfo*> found = DetectFormats(oldFolder);
     if (found.empty() || std::find(found.begin(), found.end(), format) != found.end())
         return true;
     const FormatChoice choice = view_.AskFormatMismatch(FormatMismatchText(oldFolder, *format, found),
@@ -166,7 +166,7 @@ bool TConversionWindow::ConfirmFormat(const FormatInfo*& format, const std::stri
     return choice != FormatChoice::GoBack;
 }
 
-bool TConversionWindow::ConfirmReimport(const FormatInfo& format, const TRunFolders& folders, TResumePoint& resume)
+bool TConversionWindow::ConfirmReimport(const TFormatInfo& format, const TRunFolders& folders, TResumePoint& resume)
 {
     const auto& [oldFolder, newFolder] = folders;
     std::optional<TStoppedRun> stopped;
@@ -197,19 +197,19 @@ bool TConversionWindow::ConfirmReimport(const FormatInfo& format, const TRunFold
            view_.AskAddAgain(EarlierImportsText(earlier.Patterns, oldFolder, newFolder, earlier.Latest));
 }
 
-void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices,
+void TConversionWindow::Run(const TFormatInfo* format, const TRunFolders& folders, const TWindowChoices& choices,
                             const TResumePoint& resume)
 {
     const auto& [oldFolder, newFolder] = folders;
     // Undoing a run that creates the database deletes its files.
     const bool createdDatabase = !IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder));
-    ConversionOutcome outcome;
+    TConversionOutcome outcome;
     {
         TBusyScope busy(*this);
         // A finishing run reads the folder as the stopped run was given it:
         // the comment lines of its patterns name it so.
         outcome = RunConversion(drivers_, {format, resume.Run != 0 ? resume.OldFolder : oldFolder, newFolder,
-                                           [this](const Progress& progress) { OnProgress(progress); }, resume});
+                                           [this](const TProgress& progress) { OnProgress(progress); }, resume});
         if (!outcome.success && !outcome.failure)
             view_.ShowConversionFailed(); // shown while still busy
     }
@@ -222,7 +222,7 @@ void TConversionWindow::Run(const FormatInfo* format, const TRunFolders& folders
         std::rethrow_exception(outcome.failure);
 }
 
-void TConversionWindow::ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices,
+void TConversionWindow::ShowOutcome(const TConversionOutcome& outcome, const TWindowChoices& choices,
                                     bool createdDatabase)
 {
     std::string line;
@@ -278,7 +278,7 @@ void TConversionWindow::Undo()
         view_.ShowWarning(undone.LogWarning);
 }
 
-bool TConversionWindow::OfferRecovery(const ConversionOutcome& outcome, const std::string& newFolder)
+bool TConversionWindow::OfferRecovery(const TConversionOutcome& outcome, const std::string& newFolder)
 {
     std::vector<std::string> problems;
     try {
@@ -294,17 +294,17 @@ bool TConversionWindow::OfferRecovery(const ConversionOutcome& outcome, const st
     if (!view_.AskRecover(
             windowtext::RecoverQuestion(outcome.FailureText(), newFolder, problems.size(), problems.front())))
         return true;
-    RecoveryReport report;
+    TRecoveryReport report;
     {
         TBusyScope busy(*this);
         const TDatabaseLock lock = TDatabaseLock::Exclusive(newFolder);
-        report = RecoverReferenceDatabase(newFolder, [this](const Progress& progress) { ShowIfDue(progress, false); });
+        report = RecoverReferenceDatabase(newFolder, [this](const TProgress& progress) { ShowIfDue(progress, false); });
     }
     ShowResult(RecoveredLine(newFolder, report, CheckReferenceDatabase(newFolder).size()), {});
     return true;
 }
 
-void TConversionWindow::ShowIfDue(const Progress& progress, bool cancellable)
+void TConversionWindow::ShowIfDue(const TProgress& progress, bool cancellable)
 {
     if (!throttle_.Due(progress))
         return;
@@ -314,11 +314,11 @@ void TConversionWindow::ShowIfDue(const Progress& progress, bool cancellable)
     view_.ProcessEvents();
 }
 
-void TConversionWindow::OnProgress(const Progress& progress)
+void TConversionWindow::OnProgress(const TProgress& progress)
 {
     ShowIfDue(progress, CanStopAt(progress));
     if ((cancelRequested_ || StopAsked()) && CanStopAt(progress))
-        throw ConversionCancelled(CancelledText(progress));
+        throw EConversionCancelled(CancelledText(progress));
 }
 
 bool TConversionWindow::StopAsked() const
@@ -337,7 +337,7 @@ void TConversionWindow::SetStopRequested(std::function<bool()> stopRequested)
     stopRequested_ = std::move(stopRequested);
 }
 
-bool TConversionWindow::MayClose(const WindowChoices& choices)
+bool TConversionWindow::MayClose(const TWindowChoices& choices)
 {
     if (!busy_) {
         Remember(choices);
@@ -350,7 +350,7 @@ bool TConversionWindow::MayClose(const WindowChoices& choices)
     return false;
 }
 
-bool TConversionWindow::SessionEnding(const WindowChoices& choices)
+bool TConversionWindow::SessionEnding(const TWindowChoices& choices)
 {
     if (!busy_) {
         Remember(choices);

@@ -23,7 +23,7 @@
 namespace norrvik {
 
 // What the user chose in the window.
-struct WindowChoices {
+struct TWindowChoices {
     int formatIndex = 0; // position in kFormats; outside it for no format
     std::string oldFolder; // as typed
     std::string newFolder; // as typed
@@ -37,14 +37,14 @@ public:
 
     // The choices of the last run (the first format and empty folders when
     // none are kept).
-    WindowChoices RememberedChoices() const;
-    void Remember(const WindowChoices& choices);
+    TWindowChoices RememberedChoices() const;
+    void Remember(const TWindowChoices& choices);
 
     // The conversion command. A failure of the run is raised once the window
     // is idle again and the result line says what the target holds (the
     // view's top-level handler shows it); a failure that left the target
     // damaged is answered here with the offer to recover it.
-    void Convert(const WindowChoices& choices);
+    void Convert(const TWindowChoices& choices);
 
     // The target of the last run that succeeded, as typed, and how many
     // patterns it added (a browser opens on them).
@@ -62,12 +62,12 @@ public:
     void SetStopRequested(std::function<bool()> stopRequested);
     // Whether the window may close now; while a conversion runs the user is
     // asked "Stop and close?", and a yes closes the window once it has stopped.
-    bool MayClose(const WindowChoices& choices);
+    bool MayClose(const TWindowChoices& choices);
     // The user's session ends (a logoff, a shutdown): a running conversion
     // stops after its entry as Cancel stops it, without a question, and the
     // window closes once it has (the patterns so far and the indexes are
     // written). True when nothing runs and the session may end at once.
-    bool SessionEnding(const WindowChoices& choices);
+    bool SessionEnding(const TWindowChoices& choices);
     // A folder text was edited: the result line of the last run is cleared.
     void FolderEdited();
     // The offered undo of the last run (ShowUndoOffer): asked first, then
@@ -88,19 +88,19 @@ private:
 
     // The old folder made absolute and the new one with "~" expanded.
     using TRunFolders = std::pair<std::string, std::string>;
-    bool ConfirmFormat(const FormatInfo*& format, const std::string& oldFolder);
+    bool ConfirmFormat(const TFormatInfo*& format, const std::string& oldFolder);
     // False to go back; `resume` is set when the user chose to finish a
     // stopped run.
-    bool ConfirmReimport(const FormatInfo& format, const TRunFolders& folders, TResumePoint& resume);
-    void Run(const FormatInfo* format, const TRunFolders& folders, const WindowChoices& choices,
+    bool ConfirmReimport(const TFormatInfo& format, const TRunFolders& folders, TResumePoint& resume);
+    void Run(const TFormatInfo* format, const TRunFolders& folders, const TWindowChoices& choices,
              const TResumePoint& resume);
     // The result line and its details shown, or both cleared; the undo is
     // offered with them only when `offer` is given.
     void ShowResult(const std::string& line, const std::string& details, std::optional<TUndoOffer> offer = {});
-    void ShowOutcome(const ConversionOutcome& outcome, const WindowChoices& choices, bool createdDatabase);
-    bool OfferRecovery(const ConversionOutcome& outcome, const std::string& newFolder);
-    void ShowIfDue(const Progress& progress, bool cancellable);
-    void OnProgress(const Progress& progress);
+    void ShowOutcome(const TConversionOutcome& outcome, const TWindowChoices& choices, bool createdDatabase);
+    bool OfferRecovery(const TConversionOutcome& outcome, const std::string& newFolder);
+    void ShowIfDue(const TProgress& progress, bool cancellable);
+    void OnProgress(const TProgress& progress);
     bool StopAsked() const;
 
     TConversionDrivers drivers_;

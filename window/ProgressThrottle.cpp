@@ -11,7 +11,7 @@ TProgressThrottle::TProgressThrottle(Clock clock) : clock_(std::move(clock))
         clock_ = [] { return std::chrono::steady_clock::now(); };
 }
 
-bool TProgressThrottle::Due(const Progress& progress)
+bool TProgressThrottle::Due(const TProgress& progress)
 {
     const bool last = progress.total > 0 && progress.done >= progress.total;
     const bool newStage = !shownAny_ || progress.stage != stage_;

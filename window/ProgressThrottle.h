@@ -21,12 +21,12 @@ public:
     // True when this report is to be shown: the first one, the first of a
     // new stage, the last of a stage, and otherwise once kInterval has passed
     // since the last one shown.
-    bool Due(const Progress& progress);
+    bool Due(const TProgress& progress);
 
 private:
     Clock clock_;
     bool shownAny_ = false;
-    Progress::Stage stage_ = Progress::Stage::Converting;
+    TProgress::Stage stage_ = TProgress::Stage::Converting;
     std::chrono::steady_clock::time_point lastShown_{};
 };
 

@@ -32,17 +32,17 @@ std::string FormatNames()
     return names;
 }
 
-WindowArguments Refused(std::string why)
+TWindowArguments Refused(std::string why)
 {
-    WindowArguments refused;
-    refused.action = WindowArguments::Action::Refuse;
+    TWindowArguments refused;
+    refused.action = TWindowArguments::Action::Refuse;
     refused.refusal = "norrvik: " + why + " Try 'norrvik --help'.";
     return refused;
 }
 
-bool ReadFormat(const std::string& name, WindowArguments& parsed)
+bool ReadFormat(const std::string& name, TWindowArguments& parsed)
 {
-    const FormatInfo* format = FormatByCliName(name);
+    const TFormatInfo* format = FormatByCliName(name);
     if (format == nullptr) {
         parsed = Refused("unknown format '" + name + "' (give " + FormatNames() + ").");
         return false;
@@ -53,14 +53,14 @@ bool ReadFormat(const std::string& name, WindowArguments& parsed)
 
 // Reads the argument at `i` (moving past a value it takes); false after
 // setting the refusal.
-bool ReadArgument(const std::vector<std::string>& arguments, std::size_t& i, WindowArguments& parsed)
+bool ReadArgument(const std::vector<std::string>& arguments, std::size_t& i, TWindowArguments& parsed)
 {
     const std::string& argument = arguments[i];
     const bool hasValue = i + 1 < arguments.size();
     if (argument == "--help" || argument == "-h") {
-        parsed.action = WindowArguments::Action::ShowHelp;
+        parsed.action = TWindowArguments::Action::ShowHelp;
     } else if (argument == "--version") {
-        parsed.action = WindowArguments::Action::ShowVersion;
+        parsed.action = TWindowArguments::Action::ShowVersion;
     } else if (argument.starts_with("--format=")) {
         return ReadFormat(argument.substr(std::string_view("--format=").size()), parsed);
     } else if (argument == "--format" || argument == "-f") {
@@ -83,9 +83,9 @@ bool ReadArgument(const std::vector<std::string>& arguments, std::size_t& i, Win
 
 } // namespace
 
-WindowArguments ParseWindowArguments(const std::vector<std::string>& arguments)
+TWindowArguments ParseWindowArguments(const std::vector<std::string>& arguments)
 {
-    WindowArguments parsed;
+    TWindowArguments parsed;
     parsed.toolkitArguments.push_back(arguments.empty() ? "norrvik" : arguments[0]);
     bool optionsEnded = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
@@ -116,23 +116,23 @@ std::string WindowUsageText(bool withToolkitOptions)
            "Conversions without a window: norrvik-cli (see norrvik-cli --help).\n";
 }
 
-std::optional<WindowAnswer> AnswerWithoutWindow(const WindowArguments& arguments, bool withToolkitOptions)
+std::optional<TWindowAnswer> AnswerWithoutWindow(const TWindowArguments& arguments, bool withToolkitOptions)
 {
-    using Action = WindowArguments::Action;
+    using Action = TWindowArguments::Action;
     switch (arguments.action) {
     case Action::ShowHelp:
-        return WindowAnswer{WindowUsageText(withToolkitOptions), false, 0};
+        return TWindowAnswer{WindowUsageText(withToolkitOptions), false, 0};
     case Action::ShowVersion:
-        return WindowAnswer{"norrvik " + std::string(kVersion) + "\n", false, 0};
+        return TWindowAnswer{"norrvik " + std::string(kVersion) + "\n", false, 0};
     case Action::Refuse:
-        return WindowAnswer{arguments.refusal + "\n", true, 2};
+        return TWindowAnswer{arguments.refusal + "\n", true, 2};
     case Action::OpenWindow:
         break;
     }
     return std::nullopt;
 }
 
-WindowChoices WithArguments(WindowChoices choices, const WindowArguments& arguments)
+TWindowChoices WithArguments(TWindowChoices choices, const TWindowArguments& arguments)
 {
     if (arguments.formatIndex >= 0)
         choices.formatIndex = arguments.formatIndex;

@@ -12,7 +12,7 @@
 
 namespace norrvik {
 
-struct WindowArguments {
+struct TWindowArguments {
     enum class Action { OpenWindow, ShowHelp, ShowVersion, Refuse };
     Action action = Action::OpenWindow;
     std::string refusal; // why the arguments are refused
@@ -22,7 +22,7 @@ struct WindowArguments {
     std::vector<std::string> toolkitArguments;
 };
 
-WindowArguments ParseWindowArguments(const std::vector<std::string>& arguments);
+TWindowArguments ParseWindowArguments(const std::vector<std::string>& arguments);
 
 // The text --help prints; `withToolkitOptions` for a window whose toolkit
 // reads options of its own (Qt).
@@ -30,15 +30,15 @@ std::string WindowUsageText(bool withToolkitOptions = true);
 
 // What the program says without opening a window (--help, --version, a
 // refusal), where it goes and the exit status.
-struct WindowAnswer {
+struct TWindowAnswer {
     std::string text;
     bool isError = false; // for the error stream
     int status = 0;
 };
 // Nothing when the window is to open.
-std::optional<WindowAnswer> AnswerWithoutWindow(const WindowArguments& arguments, bool withToolkitOptions = true);
+std::optional<TWindowAnswer> AnswerWithoutWindow(const TWindowArguments& arguments, bool withToolkitOptions = true);
 
 // The remembered choices, with what the command line gave in their place.
-WindowChoices WithArguments(WindowChoices choices, const WindowArguments& arguments);
+TWindowChoices WithArguments(TWindowChoices choices, const TWindowArguments& arguments);
 
 } // namespace norrvik

@@ -11,7 +11,7 @@ namespace norrvik::windowtext {
 
 namespace {
 
-std::string WithNotes(std::string line, const ConversionSummary& summary)
+std::string WithNotes(std::string line, const TConversionSummary& summary)
 {
     const std::string withoutLines = WithoutLinesText(summary.entriesWithoutLines);
     if (!withoutLines.empty())
@@ -90,7 +90,7 @@ std::string GroupThousands(const std::string& text)
     return grouped;
 }
 
-std::string ResultLine(const ConversionSummary& summary)
+std::string ResultLine(const TConversionSummary& summary)
 {
     std::string line = ConversionResultText(summary.added, summary.skipped, summary.targetPatternCount);
     if (FoundNothingToConvert(summary))
@@ -98,7 +98,7 @@ std::string ResultLine(const ConversionSummary& summary)
     return WithNotes(std::move(line), summary);
 }
 
-std::string RunDetails(const ConversionSummary& summary)
+std::string RunDetails(const TConversionSummary& summary)
 {
     std::string details;
     if (const std::vector<std::string>& names = summary.entriesWithoutPatternFile; !names.empty()) {
@@ -110,13 +110,13 @@ std::string RunDetails(const ConversionSummary& summary)
     if (!summary.codeMappings.empty()) {
         details += details.empty() ? "" : "\n\n";
         details += "The code of each user pattern in the target (old -> new):";
-        for (const CodeMapping& mapping : summary.codeMappings)
+        for (const TCodeMapping& mapping : summary.codeMappings)
             details += "\n" + CodeMappingText(mapping);
     }
     return details;
 }
 
-std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary)
+std::string StoppedResultLine(const std::string& how, const TConversionSummary& summary)
 {
     return GroupThousands(norrvik::StoppedResultLine(how, summary));
 }

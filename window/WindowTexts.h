@@ -90,18 +90,18 @@ std::string GroupThousands(const std::string& text);
 
 // "3 patterns added, 1 skipped as already present; the target database now
 // holds 17 patterns", followed by the notes that apply.
-std::string ResultLine(const ConversionSummary& summary);
+std::string ResultLine(const TConversionSummary& summary);
 
 // What the result line of a run leaves out, for a details box: the entries
 // without a pattern file by name, one a line, and the old and new code of
 // each user pattern carried over. Empty when there is nothing to add.
-std::string RunDetails(const ConversionSummary& summary);
+std::string RunDetails(const TConversionSummary& summary);
 inline constexpr const char* kDetailsButton = "D&etails...";
 inline constexpr const char* kDetailsTitle = "Details of the conversion";
 
 // The front ends' line after a run that stopped (ConversionReport.h), its
 // counts grouped by thousands.
-std::string StoppedResultLine(const std::string& how, const ConversionSummary& summary);
+std::string StoppedResultLine(const std::string& how, const TConversionSummary& summary);
 
 // "Target database: /home/lab/db." when the folder typed is not the
 // absolute path of the target; empty otherwise.

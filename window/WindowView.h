@@ -18,7 +18,7 @@ enum class FormatChoice { AsChosen, AsFound, GoBack };
 enum class ResumeChoice { FinishTheRest, AddAgain, GoBack };
 
 // What the busy indicator shows for a progress report.
-struct ProgressDisplay {
+struct TProgressDisplay {
     std::string text; // "Converting entry 12 of 380", or "Cancelling..."
     long done = 0;
     long total = 0; // 0: no known end
@@ -56,7 +56,7 @@ public:
     // wait cursor; and back.
     virtual void EnterBusy() = 0;
     virtual void LeaveBusy() = 0;
-    virtual void ShowProgress(const ProgressDisplay& display) = 0;
+    virtual void ShowProgress(const TProgressDisplay& display) = 0;
     // Lets the toolkit handle what the user did meanwhile (Cancel, Escape,
     // closing); called only a few dozen times a second during a run.
     virtual void ProcessEvents() = 0;

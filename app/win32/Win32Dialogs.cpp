@@ -80,11 +80,11 @@ int ShowMessage(HWND owner, const std::string& text, const std::string& title, U
     return ::MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(), flags);
 }
 
-int Ask(HWND owner, const Question& question)
+int Ask(HWND owner, const TQuestion& question)
 {
     const std::wstring title = Wide(question.title), text = Wide(question.text), detail = Wide(question.detail);
     std::vector<std::wstring> captions;
-    for (const QuestionButton& button : question.buttons)
+    for (const TQuestionButton& button : question.buttons)
         captions.push_back(Wide(button.caption));
     std::vector<TASKDIALOG_BUTTON> buttons;
     for (std::size_t i = 0; i < captions.size(); ++i)

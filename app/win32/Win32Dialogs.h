@@ -23,20 +23,20 @@ HFONT CreateWindowFont(UINT dpi);
 // A message box (MB_ flags); the button pressed.
 int ShowMessage(HWND owner, const std::string& text, const std::string& title, UINT flags);
 
-struct QuestionButton {
+struct TQuestionButton {
     int id;
     std::string caption; // with its mnemonic ("&Add again")
 };
-struct Question {
+struct TQuestion {
     std::string title;
     std::string text;
     std::string detail; // below the text; may be empty
-    std::vector<QuestionButton> buttons;
+    std::vector<TQuestionButton> buttons;
     int defaultId;
     int escapeId; // the answer of Escape and of the close box
 };
 // Asks `question`; the id of the button pressed.
-int Ask(HWND owner, const Question& question);
+int Ask(HWND owner, const TQuestion& question);
 
 // The shell's folder picker titled `title`, opened at `startFolder` (the
 // shell's choice when empty); the chosen folder, or nothing on Cancel.

@@ -105,7 +105,7 @@ void TWin32Window::CreateControls()
     MakeControl(kLabel3, L"STATIC", windowtext::kFormatLabel, kLabelStyle, {8, 11, 222, 16});
     HWND formats = MakeControl(kCmbRefDBType, L"COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL |
                                                                    CBS_DROPDOWNLIST, {232, 8, 353, 120});
-    for (const FormatInfo& format : kFormats)
+    for (const TFormatInfo& format : kFormats)
         ::SendMessageW(formats, CB_ADDSTRING, 0,
                        reinterpret_cast<LPARAM>(Wide(std::string(format.windowLabel)).c_str()));
     MakeControl(kLabel1, L"STATIC", windowtext::kOldFolderLabel, kLabelStyle, {8, 35, 222, 16});
@@ -156,13 +156,13 @@ bool TWin32Window::PumpMessage(const MSG& message)
     return true;
 }
 
-WindowChoices TWin32Window::Choices() const
+TWindowChoices TWin32Window::Choices() const
 {
     const int format = static_cast<int>(::SendDlgItemMessageW(window_, kCmbRefDBType, CB_GETCURSEL, 0, 0));
     return {format, Utf8(TextOf(::GetDlgItem(window_, kEdtOldDB))), Utf8(TextOf(::GetDlgItem(window_, kEdtNewDB)))};
 }
 
-void TWin32Window::SetChoices(const WindowChoices& choices)
+void TWin32Window::SetChoices(const TWindowChoices& choices)
 {
     if (FormatAt(choices.formatIndex) != nullptr)
         ShowFormat(choices.formatIndex);
@@ -410,7 +410,7 @@ void TWin32Window::ShowDetailsDialog()
 
 void TWin32Window::DrawBusyPanel()
 {
-    const BusyPanelState& state = panel_.State();
+    const TBusyPanelState& state = panel_.State();
     HWND bar = ::GetDlgItem(window_, kBarProgress);
     const LONG_PTR style = ::GetWindowLongPtrW(bar, GWL_STYLE);
     const bool marquee = state.range == 0;
@@ -450,7 +450,7 @@ void TWin32Window::LeaveBusy()
     FormActivate();
 }
 
-void TWin32Window::ShowProgress(const ProgressDisplay& display)
+void TWin32Window::ShowProgress(const TProgressDisplay& display)
 {
     panel_.Show(display);
     DrawBusyPanel();

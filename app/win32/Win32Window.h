@@ -30,8 +30,8 @@ public:
     TWin32Window& operator=(const TWin32Window&) = delete;
 
     // The format and folders as they stand in the window.
-    WindowChoices Choices() const;
-    void SetChoices(const WindowChoices& choices);
+    TWindowChoices Choices() const;
+    void SetChoices(const TWindowChoices& choices);
     void Show(int showCommand);
     // The message loop, until the window is closed; the exit status.
     int Run();
@@ -67,7 +67,7 @@ private:
     void ShowUndoOffer(bool offered) override;
     void EnterBusy() override;
     void LeaveBusy() override;
-    void ShowProgress(const ProgressDisplay& display) override;
+    void ShowProgress(const TProgressDisplay& display) override;
     void ProcessEvents() override;
     void SetWaiting(bool waiting) override;
     void CloseWindow() override;

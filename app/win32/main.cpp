@@ -44,7 +44,7 @@ private:
     bool initialised_;
 };
 
-int OpenWindow(HINSTANCE instance, int showCommand, const norrvik::WindowArguments& arguments)
+int OpenWindow(HINSTANCE instance, int showCommand, const norrvik::TWindowArguments& arguments)
 {
     TComApartment com;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
@@ -59,9 +59,9 @@ int OpenWindow(HINSTANCE instance, int showCommand, const norrvik::WindowArgumen
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
-    const norrvik::WindowArguments arguments =
+    const norrvik::TWindowArguments arguments =
         norrvik::ParseWindowArguments(norrvik::CommandLineArguments(0, nullptr));
-    if (const std::optional<norrvik::WindowAnswer> answer =
+    if (const std::optional<norrvik::TWindowAnswer> answer =
             norrvik::AnswerWithoutWindow(arguments, /*withToolkitOptions=*/false)) {
         Say(answer->text, answer->isError);
         return answer->status;

@@ -68,9 +68,9 @@ int OpenFlags(FileOpening how)
 
 namespace platform {
 
-TemporaryFile CreateTemporaryBeside(const std::filesystem::path& path)
+TTemporaryFile CreateTemporaryBeside(const std::filesystem::path& path)
 {
-    TemporaryFile result;
+    TTemporaryFile result;
     int error = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {
         result.path = UnpredictableTemporaryPath(path);
@@ -216,10 +216,10 @@ void TFileHandle::CloseQuietly() noexcept
         ::close(std::exchange(descriptor_, -1));
 }
 
-PathStatus StatusFollowingLinks(const std::filesystem::path& path)
+TPathStatus StatusFollowingLinks(const std::filesystem::path& path)
 {
     using std::filesystem::file_type;
-    PathStatus result;
+    TPathStatus result;
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         const int error = errno;
@@ -285,7 +285,7 @@ void CheckFolderTakesNewFiles(const std::filesystem::path& folder)
         ThrowReason("Cannot write in folder", text,
                     "the folder is marked read-only (no write permission); new and replaced files"
                     " cannot be made in it. Make it writable or choose another folder");
-    platform::TemporaryFile probe = platform::CreateTemporaryBeside(folder / PathFromText(kFolderProbeName));
+    platform::TTemporaryFile probe = platform::CreateTemporaryBeside(folder / PathFromText(kFolderProbeName));
     if (!probe.failure.empty())
         ThrowReason("Cannot write in folder", text,
                     probe.denied ? "permission denied; the folder needs write and search (execute) permission"

@@ -20,12 +20,12 @@ bool IsPathDelimiter(char c)
     return c == '/';
 }
 
-std::optional<FolderIdentity> IdentityOfFolder(const std::filesystem::path& path)
+std::optional<TFolderIdentity> IdentityOfFolder(const std::filesystem::path& path)
 {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
         return std::nullopt;
-    return FolderIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+    return TFolderIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv)

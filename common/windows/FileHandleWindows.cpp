@@ -107,9 +107,9 @@ OVERLAPPED At(std::uint64_t offset)
 
 namespace platform {
 
-TemporaryFile CreateTemporaryBeside(const std::filesystem::path& path)
+TTemporaryFile CreateTemporaryBeside(const std::filesystem::path& path)
 {
-    TemporaryFile result;
+    TTemporaryFile result;
     DWORD error = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {
         result.path = UnpredictableTemporaryPath(path);
@@ -255,9 +255,9 @@ void TFileHandle::CloseQuietly() noexcept
         ::CloseHandle(AsHandle(std::exchange(descriptor_, -1)));
 }
 
-PathStatus StatusFollowingLinks(const std::filesystem::path& path)
+TPathStatus StatusFollowingLinks(const std::filesystem::path& path)
 {
-    PathStatus result;
+    TPathStatus result;
     const std::filesystem::path longPath(LongPath(path));
     const std::filesystem::file_status status = std::filesystem::status(longPath, result.error);
     result.type = status.type();
@@ -318,7 +318,7 @@ void CheckFolderTakesNewFiles(const std::filesystem::path& folder)
     const std::string text = PathText(folder);
     if (KindOfFile(folder) != FileKind::Folder)
         ThrowReason("Cannot write in folder", text, ErrorText(ERROR_PATH_NOT_FOUND));
-    platform::TemporaryFile probe = platform::CreateTemporaryBeside(folder / PathFromText(kFolderProbeName));
+    platform::TTemporaryFile probe = platform::CreateTemporaryBeside(folder / PathFromText(kFolderProbeName));
     if (!probe.failure.empty())
         ThrowReason("Cannot write in folder", text,
                     probe.denied ? "access denied; this user needs leave to create files in the folder"

@@ -32,7 +32,7 @@ bool IsPathDelimiter(char c)
     return c == '/' || c == '\\';
 }
 
-std::optional<FolderIdentity> IdentityOfFolder(const std::filesystem::path& path)
+std::optional<TFolderIdentity> IdentityOfFolder(const std::filesystem::path& path)
 {
     const windows::TOwnedHandle folder(::CreateFileW(windows::LongPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -41,7 +41,7 @@ std::optional<FolderIdentity> IdentityOfFolder(const std::filesystem::path& path
     if (!folder.Valid() || !::GetFileInformationByHandle(folder.Get(), &information) ||
         !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return std::nullopt;
-    return FolderIdentity{information.dwVolumeSerialNumber,
+    return TFolderIdentity{information.dwVolumeSerialNumber,
                           (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
 }
 

@@ -39,7 +39,7 @@ void AppendCode(std::string& formula, std::uint8_t code)
 
 } // namespace
 
-VeltroDecodedFormula DecodeVeltroFormula(ConstBytes bytes)
+TVeltroDecodedFormula DecodeVeltroFormula(ConstBytes bytes)
 {
     std::string formula;
     std::size_t position = 0;

@@ -21,7 +21,7 @@ extern const std::array<std::string_view, kVeltroGroupCount> VeltroGroups;
 
 // A decoded formula and the position of the byte after its ending zero
 // (`bytes.size()` when the formula runs to the end).
-struct VeltroDecodedFormula {
+struct TVeltroDecodedFormula {
     std::string formula;
     std::size_t end = 0;
 };
@@ -30,6 +30,6 @@ struct VeltroDecodedFormula {
 // zero byte or at the end: a blank goes before every element and group,
 // a blank that precedes "." and a digit is dropped, and the result is
 // trimmed at both ends.
-VeltroDecodedFormula DecodeVeltroFormula(ConstBytes bytes);
+TVeltroDecodedFormula DecodeVeltroFormula(ConstBytes bytes);
 
 } // namespace norrvik

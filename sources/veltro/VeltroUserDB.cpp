@@ -76,7 +76,7 @@ TVeltroReferencePattern ParseEntry(ConstBytes record)
         return entry;
     }
     const ConstBytes texts = record.subspan(kFormulaOffset);
-    const VeltroDecodedFormula decoded = DecodeVeltroFormula(texts);
+    const TVeltroDecodedFormula decoded = DecodeVeltroFormula(texts);
     entry.Formula = decoded.formula;
     const ConstBytes name = texts.subspan(decoded.end);
     entry.Name = ReadFixedChars(name, static_cast<int>(name.size()));

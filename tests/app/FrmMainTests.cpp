@@ -331,18 +331,18 @@ TEST_F(MainWindow, BusyWhileTheDriverRunsIdleAfterSuccess)
     bool looked = false;
     std::unique_ptr<TForm1> form;
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                      ConversionSummary* summary) {
+                      TConversionSummary* summary) {
         ExpectBusy(*form);
         EXPECT_EQ(recorder.changes, kInputControlsInBusyOrder);
         // Nothing known yet: the bar moves without an end.
         EXPECT_EQ(form->aniShowWorking->barProgress->maximum(), 0);
         EXPECT_TRUE(form->aniShowWorking->btnCancel->isEnabled());
 
-        progress(Progress{Progress::Stage::Converting, 12, 380});
+        progress(TProgress{TProgress::Stage::Converting, 12, 380});
         EXPECT_EQ(form->aniShowWorking->lblProgress->text(), "Converting entry 12 of 380");
         EXPECT_EQ(form->aniShowWorking->barProgress->maximum(), 380);
         EXPECT_EQ(form->aniShowWorking->barProgress->value(), 12);
-        progress(Progress{Progress::Stage::WritingIndexes, 200, 380});
+        progress(TProgress{TProgress::Stage::WritingIndexes, 200, 380});
         EXPECT_EQ(form->aniShowWorking->lblProgress->text(), "Writing indexes: 200 of 380");
         EXPECT_EQ(form->aniShowWorking->barProgress->value(), 200);
         ExpectBusy(*form);
@@ -381,8 +381,8 @@ TEST_F(MainWindow, IdleAfterFalseResultAndAfterException)
     log.whileOkCancelOpen = [&] { busyWhileBoxOpen = form->IsBusy(); };
     bool throwError = false;
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                      ConversionSummary*) {
-        progress(Progress{Progress::Stage::Converting, 1, 2});
+                      TConversionSummary*) {
+        progress(TProgress{TProgress::Stage::Converting, 1, 2});
         if (throwError)
             throw Exception("Folder /x/ doesn't contain an index file for the journals.");
         success = false;
@@ -429,7 +429,7 @@ TEST_F(MainWindow, CancelStopsAfterTheCurrentEntry)
         ~Unwinding() { flag = true; }
     };
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                      ConversionSummary*) {
+                      TConversionSummary*) {
         Unwinding unwinding{unwound};
         for (long entry = 1; entry <= 5; ++entry) {
             if (entry == 2) {
@@ -438,7 +438,7 @@ TEST_F(MainWindow, CancelStopsAfterTheCurrentEntry)
                 QMetaObject::invokeMethod(form->aniShowWorking->btnCancel, "click", Qt::QueuedConnection);
                 closeRefused = !form->close();
             }
-            progress(Progress{Progress::Stage::Converting, entry, 5});
+            progress(TProgress{TProgress::Stage::Converting, entry, 5});
             entriesDone = entry;
         }
         success = true;
@@ -460,11 +460,11 @@ TEST_F(MainWindow, CancelStopsAfterTheCurrentEntry)
     // dropped, and the next conversion starts afresh.
     int rebuildReports = 0;
     auto finishing = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                         ConversionSummary*) {
-        progress(Progress{Progress::Stage::Converting, 1, 1});
+                         TConversionSummary*) {
+        progress(TProgress{TProgress::Stage::Converting, 1, 1});
         form->RequestCancel();
         for (long pattern = 1; pattern <= 3; ++pattern, ++rebuildReports)
-            progress(Progress{Progress::Stage::WritingIndexes, pattern, 3});
+            progress(TProgress{TProgress::Stage::WritingIndexes, pattern, 3});
         success = true;
     };
     form = MakeReadyForm({finishing, {}, {}});
@@ -612,7 +612,7 @@ TEST_F(MainWindow, ReimportIsAskedAboutWithTheCount)
 TEST_F(MainWindow, DetailsOfARunAreOfferedBesideTheResultLine)
 {
     auto driver = [](const std::string&, const std::string&, bool& success, const ProgressCallback&,
-                     ConversionSummary* summary) {
+                     TConversionSummary* summary) {
         summary->entriesWithoutLines = 1;
         summary->entriesWithoutPatternFile = {"RUTILE.di"};
         success = true;
@@ -661,14 +661,14 @@ TEST_F(MainWindow, EscapeCancelsAndTheResultLineSaysWhatTheTargetHolds)
 {
     std::unique_ptr<TForm1> form;
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                      ConversionSummary* summary) {
+                      TConversionSummary* summary) {
         summary->targetPatternCount = 12;
         for (long entry = 1; entry <= 5; ++entry) {
             ++summary->added;
             ++summary->targetPatternCount;
             if (entry == 2)
                 QTest::keyClick(form.get(), Qt::Key_Escape);
-            progress(Progress{Progress::Stage::Converting, entry, 5});
+            progress(TProgress{TProgress::Stage::Converting, entry, 5});
         }
         success = true;
     };
@@ -689,7 +689,7 @@ TEST_F(MainWindow, EscapeCancelsAndTheResultLineSaysWhatTheTargetHolds)
 
     // An error after one pattern: the box shows the message, the line the count.
     auto failing = [](const std::string&, const std::string&, bool&, const ProgressCallback&,
-                      ConversionSummary* summary) {
+                      TConversionSummary* summary) {
         summary->added = 1;
         summary->targetPatternCount = 1;
         summary->entriesWithoutLines = 1;

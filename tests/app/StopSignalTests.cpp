@@ -24,11 +24,11 @@ TEST(WindowStopSignal, CancelsTheRunAndClosesTheWindow)
     test::DialogLog log;
     long converted = 0;
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                      ConversionSummary*) {
+                      TConversionSummary*) {
         for (long entry = 1; entry <= 5; ++entry) {
             if (entry == 3)
                 std::raise(SIGTERM);
-            progress(Progress{Progress::Stage::Converting, entry, 5});
+            progress(TProgress{TProgress::Stage::Converting, entry, 5});
             converted = entry;
         }
         success = true;

@@ -52,10 +52,10 @@ TEST(WindowRoughEdges, AsAUserExpects)
     test::DialogLog log;
     int runs = 0;
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                      ConversionSummary* summary) {
+                      TConversionSummary* summary) {
         ++runs;
         summary->added = summary->targetPatternCount = 12345;
-        progress({Progress::Stage::Converting, 1, 2});
+        progress({TProgress::Stage::Converting, 1, 2});
         success = true;
     };
     TForm1 form({driver, driver, driver}, std::make_unique<test::FakeDialogs>(log));

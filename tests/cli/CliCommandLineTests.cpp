@@ -32,13 +32,13 @@ std::string Converted(test::TempFolder& temp, const std::string& name)
 TCliOptions StoppedAtEntryThree(int signal)
 {
     auto driver = [signal](const std::string&, const std::string&, bool&, const ProgressCallback& progress,
-                           ConversionSummary* summary) {
+                           TConversionSummary* summary) {
         for (long entry = 1; entry <= 5; ++entry) {
             if (entry == 3 && signal == 0)
                 throw Exception("File X.PDB cannot be read.");
             if (entry == 3)
                 std::raise(signal);
-            progress(Progress{Progress::Stage::Converting, entry, 5});
+            progress(TProgress{TProgress::Stage::Converting, entry, 5});
             summary->added = entry;
             summary->targetPatternCount = 5 + entry;
         }

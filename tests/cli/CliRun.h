@@ -36,12 +36,12 @@ inline CliResult RunCommand(const std::vector<std::string>& args, const TCliOpti
 
 // A driver that reports ten entries and the index writing, adding ten patterns.
 inline void ReportTenEntries(const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                             ConversionSummary* summary)
+                             TConversionSummary* summary)
 {
     summary->added = 10;
     for (long entry = 1; entry <= 10; ++entry)
-        progress(Progress{Progress::Stage::Converting, entry, 10});
-    progress(Progress{Progress::Stage::WritingIndexes, 10, 10});
+        progress(TProgress{TProgress::Stage::Converting, entry, 10});
+    progress(TProgress{TProgress::Stage::WritingIndexes, 10, 10});
     success = true;
 }
 

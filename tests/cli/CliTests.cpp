@@ -157,10 +157,10 @@ TEST(CliProgress, BarOnlyWhenDrawingAndEndedByANewline)
     EXPECT_EQ(result.err, "");
 
     // Cells are filled in proportion; nothing known gives an empty bar.
-    EXPECT_EQ(ProgressBarLine(Progress{Progress::Stage::Converting, 12, 380}, 10), "[..........] Converting entry 12 of 380");
-    EXPECT_EQ(ProgressBarLine(Progress{Progress::Stage::Converting, 190, 380}, 10), "[#####.....] Converting entry 190 of 380");
-    EXPECT_EQ(ProgressBarLine(Progress{Progress::Stage::WritingIndexes, 7, 0}, 4), "[....] Writing indexes: 7");
-    EXPECT_EQ(ProgressBarLine(Progress{Progress::Stage::Converting, 9, 3}, 4), "[####] Converting entry 9 of 3");
+    EXPECT_EQ(ProgressBarLine(TProgress{TProgress::Stage::Converting, 12, 380}, 10), "[..........] Converting entry 12 of 380");
+    EXPECT_EQ(ProgressBarLine(TProgress{TProgress::Stage::Converting, 190, 380}, 10), "[#####.....] Converting entry 190 of 380");
+    EXPECT_EQ(ProgressBarLine(TProgress{TProgress::Stage::WritingIndexes, 7, 0}, 4), "[....] Writing indexes: 7");
+    EXPECT_EQ(ProgressBarLine(TProgress{TProgress::Stage::Converting, 9, 3}, 4), "[####] Converting entry 9 of 3");
 }
 
 TEST(CliDatabaseCommands, DumpVerifyAndRebuildReportErrors)

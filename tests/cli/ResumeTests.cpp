@@ -82,7 +82,7 @@ enum class Stop { Cancel, Terminate, Kill };
 std::map<std::string, std::vector<std::uint8_t>> DatabaseBytes(const fs::path& folder)
 {
     std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const DatabaseFileInfo& file : kDatabaseFiles)
+    for (const TDatabaseFileInfo& file : kDatabaseFiles)
         if (fs::exists(folder / std::string(file.Name)))
             files[std::string(file.Name)] = ReadFile(folder / std::string(file.Name));
     return files;
@@ -123,11 +123,11 @@ void RunAndCancel(const Source& source, const fs::path& old, const fs::path& tar
     TCliOptions options;
     const ConversionDriver real = options.drivers[static_cast<std::size_t>(FormatPosition(FormatByCliName(source.name)->format))];
     const ConversionDriver cancelling = [&](const std::string& from, const std::string& to, bool& success,
-                                            const ProgressCallback&, ConversionSummary* summary) {
+                                            const ProgressCallback&, TConversionSummary* summary) {
         real(from, to, success,
-             [entry](const Progress& progress) {
-                 if (progress.stage == Progress::Stage::Converting && progress.done == entry)
-                     throw ConversionCancelled("Conversion cancelled");
+             [entry](const TProgress& progress) {
+                 if (progress.stage == TProgress::Stage::Converting && progress.done == entry)
+                     throw EConversionCancelled("Conversion cancelled");
              },
              summary);
     };

@@ -38,11 +38,11 @@ TEST(CliCancel, CtrlCStopsBetweenEntriesButNeverDuringTheRebuild)
 
     long entriesDone = 0;
     auto interrupted = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                           ConversionSummary*) {
+                           TConversionSummary*) {
         for (long entry = 1; entry <= 5; ++entry) {
             if (entry == 3)
                 std::raise(SIGINT); // the user presses Ctrl-C while entry 3 is converted
-            progress(Progress{Progress::Stage::Converting, entry, 5});
+            progress(TProgress{TProgress::Stage::Converting, entry, 5});
             entriesDone = entry;
         }
         success = true;
@@ -56,11 +56,11 @@ TEST(CliCancel, CtrlCStopsBetweenEntriesButNeverDuringTheRebuild)
     // Ctrl-C during the index rebuild: the rebuild and the run finish.
     long rebuilt = 0;
     auto rebuilding = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
-                          ConversionSummary* summary) {
-        progress(Progress{Progress::Stage::Converting, 1, 1});
+                          TConversionSummary* summary) {
+        progress(TProgress{TProgress::Stage::Converting, 1, 1});
         std::raise(SIGINT);
         for (long pattern = 1; pattern <= 4; ++pattern, ++rebuilt)
-            progress(Progress{Progress::Stage::WritingIndexes, pattern, 4});
+            progress(TProgress{TProgress::Stage::WritingIndexes, pattern, 4});
         summary->added = 1;
         summary->targetPatternCount = 4;
         success = true;

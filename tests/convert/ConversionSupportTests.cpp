@@ -129,10 +129,10 @@ TEST(TargetDatabase, AFolderWithOnlyAnEmptyDatabaseIsCreatedAnew)
 TEST(ConversionTarget, CountsAndReportsProgress)
 {
     test::TempFolder temp;
-    std::vector<Progress> reports;
-    ConversionSummary summary;
+    std::vector<TProgress> reports;
+    TConversionSummary summary;
     {
-        TConversionTarget target(temp.Text("old"), temp.Text("t"), [&](const Progress& p) { reports.push_back(p); },
+        TConversionTarget target(temp.Text("old"), temp.Text("t"), [&](const TProgress& p) { reports.push_back(p); },
                                  &summary, SourceFormat::Kandor);
         target.Run([&] {
             target.SetEntryTotal(2);
@@ -149,9 +149,9 @@ TEST(ConversionTarget, CountsAndReportsProgress)
     EXPECT_EQ(summary.skipped, 1);
     EXPECT_EQ(summary.targetPatternCount, 1);
     ASSERT_GE(reports.size(), 2u);
-    EXPECT_EQ(reports[0].stage, Progress::Stage::Converting);
+    EXPECT_EQ(reports[0].stage, TProgress::Stage::Converting);
     EXPECT_EQ(reports[0].done, 1);
     EXPECT_EQ(reports[0].total, 2);
     // The new database's indexes are rebuilt when it closes, pattern by pattern.
-    EXPECT_EQ(reports.back().stage, Progress::Stage::WritingIndexes);
+    EXPECT_EQ(reports.back().stage, TProgress::Stage::WritingIndexes);
 }

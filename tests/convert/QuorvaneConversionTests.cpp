@@ -50,10 +50,10 @@ QuorvaneDatabase ReferenceDatabase(std::vector<QuorvanePattern> patterns)
 }
 
 // Converts and returns the summary; the success flag must come back true.
-ConversionSummary Convert(const std::string& oldFolder, const std::string& newFolder)
+TConversionSummary Convert(const std::string& oldFolder, const std::string& newFolder)
 {
     bool success = false;
-    ConversionSummary summary;
+    TConversionSummary summary;
     ConvertQuorvaneDatabase(oldFolder, newFolder, success, {}, &summary);
     EXPECT_TRUE(success);
     return summary;
@@ -109,11 +109,11 @@ TEST(QuorvaneConversion, UserDatabaseIntoANewTarget)
 
     std::vector<long> progress;
     bool success = false;
-    ConversionSummary summary;
+    TConversionSummary summary;
     ConvertQuorvaneDatabase(
         oldFolder, newFolder, success,
-        [&](const Progress& p) {
-            if (p.stage == Progress::Stage::Converting)
+        [&](const TProgress& p) {
+            if (p.stage == TProgress::Stage::Converting)
                 progress.push_back(p.done * 100 + p.total);
         },
         &summary);
@@ -200,7 +200,7 @@ TEST(QuorvaneConversion, UserCodesContinueFromTheTargetsUserPatterns)
     const std::string oldFolder = temp.Text("old");
     WriteQuorvaneDatabase(oldFolder, UserDatabase({Absent(), Pattern("00-0000", "a~M~", "Na Cl"), Absent(),
                                                    Pattern("00-0000", "b~M~", "K Cl")}));
-    ConversionSummary summary = Convert(oldFolder, target);
+    TConversionSummary summary = Convert(oldFolder, target);
     EXPECT_EQ(summary.added, 2);
     EXPECT_EQ(summary.targetPatternCount, 14);
     {
@@ -229,7 +229,7 @@ TEST(QuorvaneConversion, ReferenceDatabaseKeepsItsPatternNumbersAndIsAddedOnce)
     WriteQuorvaneDatabase(oldFolder,
                           ReferenceDatabase({Pattern("75-1234", "corundum~M~", "Al2 O3"), Absent(),
                                              Pattern("05-0490", "quartz~M~", "Si O2", {{3.3435, 100}})}));
-    ConversionSummary summary = Convert(oldFolder, newFolder);
+    TConversionSummary summary = Convert(oldFolder, newFolder);
     EXPECT_EQ(summary.added, 2);
     {
         Target target(newFolder);
@@ -279,7 +279,7 @@ TEST(QuorvaneConversion, EmptySourceStillCreatesTheTarget)
 {
     TempFolder temp;
     WriteQuorvaneDatabase(temp.Text("old"), UserDatabase({}));
-    const ConversionSummary summary = Convert(temp.Text("old"), temp.Text("target"));
+    const TConversionSummary summary = Convert(temp.Text("old"), temp.Text("target"));
     EXPECT_EQ(summary.added, 0);
     EXPECT_EQ(summary.entriesTotal, 0);
     Target target(temp.Text("target"));
@@ -304,7 +304,7 @@ TEST(QuorvaneConversion, AFailurePartWayKeepsWhatWasAddedAndClosesTheTarget)
                                                           Pattern("00-0000", "d~M~", "Fe")}));
     const std::string newFolder = temp.Text("target");
     bool success = true;
-    ConversionSummary summary;
+    TConversionSummary summary;
     try {
         ConvertQuorvaneDatabase(temp.Text("old"), newFolder, success, {}, &summary);
         ADD_FAILURE() << "no exception";
@@ -327,12 +327,12 @@ TEST(QuorvaneConversion, CancellingBetweenRecordsPassesThrough)
     WriteQuorvaneDatabase(temp.Text("old"), UserDatabase({Pattern("00-0000", "a~M~", "Na Cl"),
                                                           Pattern("00-0000", "b~M~", "K Cl")}));
     bool success = true;
-    const auto cancel = [](const Progress& p) {
-        if (p.stage == Progress::Stage::Converting && p.done == 1)
-            throw ConversionCancelled("Cancelled");
+    const auto cancel = [](const TProgress& p) {
+        if (p.stage == TProgress::Stage::Converting && p.done == 1)
+            throw EConversionCancelled("Cancelled");
     };
     EXPECT_THROW(ConvertQuorvaneDatabase(temp.Text("old"), temp.Text("target"), success, cancel),
-                 ConversionCancelled);
+                 EConversionCancelled);
     EXPECT_FALSE(success);
     Target target(temp.Text("target"));
     EXPECT_EQ(target.database.PatternCount(), 1);

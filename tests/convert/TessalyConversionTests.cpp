@@ -111,13 +111,13 @@ TEST_P(CarryOver, CopiesEveryPatternAsItIsAndAddsNothingTheSecondTime)
     const long referencesAdded = c.userOnly ? 0 : c.newReleaseExists ? 1 : 3;
     const long referencesSkipped = !c.userOnly && c.newReleaseExists ? 2 : 0;
 
-    const ConversionPreview preview =
+    const TConversionPreview preview =
         PreviewConversion(kFormats[FormatPosition(SourceFormat::Tessaly)], oldRelease.string(), newRelease.string(),
                           {c.userOnly});
     EXPECT_EQ(preview.wouldAdd, 3 + referencesAdded);
     EXPECT_EQ(preview.wouldSkip, referencesSkipped);
 
-    ConversionSummary summary;
+    TConversionSummary summary;
     bool success = false;
     ConvertTessalyDatabase(oldRelease.string(), newRelease.string(), success, {}, &summary, {c.userOnly});
     ASSERT_TRUE(success);
@@ -130,7 +130,7 @@ TEST_P(CarryOver, CopiesEveryPatternAsItIsAndAddsNothingTheSecondTime)
     target.SetDatabaseName(newRelease.string());
     std::vector<std::pair<std::string, std::string>> copied;
     for (std::size_t u = 0; u < 3; ++u) {
-        const CodeMapping& mapping = summary.codeMappings[u];
+        const TCodeMapping& mapping = summary.codeMappings[u];
         EXPECT_EQ(mapping.oldCode, "99-000-000" + std::to_string(u + 1));
         EXPECT_EQ(mapping.newCode, "99-000-000" + std::to_string(static_cast<long>(u) + usersBefore + 1));
         EXPECT_FALSE(mapping.alreadyPresent);
@@ -194,9 +194,9 @@ TEST(SourceAsTarget, RefusedForEveryFormatAndEverySpelling)
         spellings.push_back((temp.Path() / "link").string());
     const auto before = test::DatabaseBytes(folder);
     const TConversionDrivers drivers = RealConversionDrivers();
-    for (const FormatInfo& format : kFormats) {
+    for (const TFormatInfo& format : kFormats) {
         for (const std::string& target : spellings) {
-            const ConversionOutcome outcome =
+            const TConversionOutcome outcome =
                 RunConversion(drivers, {&format, folder.string(), target, {}, {}});
             EXPECT_NE(outcome.FailureText().find("is the folder of the old database"), std::string::npos)
                 << format.cliName << " " << target << ": " << outcome.FailureText();

@@ -25,7 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace test;
 
-using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, ConversionSummary*);
+using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, TConversionSummary*);
 using Writer = void (*)(const fs::path& folder);
 
 // One format and the source databases the runs convert, with what they must give.
@@ -165,7 +165,7 @@ const UserFormat kFormats[] = {
 class UserDatabaseConversion : public ::testing::TestWithParam<UserFormat> {
 protected:
     // Converts `old` into `target`; the message of the exception that ends the run, or "".
-    std::string Convert(bool& success, const ProgressCallback& progress = {}, ConversionSummary* summary = nullptr)
+    std::string Convert(bool& success, const ProgressCallback& progress = {}, TConversionSummary* summary = nullptr)
     {
         try {
             GetParam().convert(old.Text(), target.Text(), success, progress, summary);
@@ -193,10 +193,10 @@ TEST_P(UserDatabaseConversion, EntriesBecomeUserPatternsOfANewDatabase)
     const UserFormat& format = GetParam();
     format.writeQuartzAndCalcite(old.Path());
     bool success = false;
-    ConversionSummary summary;
+    TConversionSummary summary;
     std::vector<long> reported;
-    EXPECT_EQ(Convert(success, [&](const Progress& p) {
-        if (p.stage == Progress::Stage::Converting) {
+    EXPECT_EQ(Convert(success, [&](const TProgress& p) {
+        if (p.stage == TProgress::Stage::Converting) {
             reported.push_back(p.done);
             EXPECT_EQ(p.total, 2);
         }
@@ -272,7 +272,7 @@ TEST_P(UserDatabaseConversion, ConvertingAgainAddsEveryEntryUnderNewCodes)
     ASSERT_TRUE(success);
 
     // The same database again: every entry added once more, under new codes.
-    ConversionSummary summary;
+    TConversionSummary summary;
     EXPECT_EQ(Convert(success, {}, &summary), "");
     EXPECT_TRUE(success);
     EXPECT_EQ(summary.added, count);
@@ -324,9 +324,9 @@ TEST_P(UserDatabaseConversion, FrontEndStopsTheRunAfterTheFirstEntry)
 {
     GetParam().writeSeveral(old.Path());
     bool success = true;
-    EXPECT_EQ(Convert(success, [](const Progress& p) {
-        if (p.stage == Progress::Stage::Converting && p.done == 1)
-            throw ConversionCancelled("Stopped");
+    EXPECT_EQ(Convert(success, [](const TProgress& p) {
+        if (p.stage == TProgress::Stage::Converting && p.done == 1)
+            throw EConversionCancelled("Stopped");
     }), "Stopped");
     EXPECT_FALSE(success);
     OpenedTarget opened(target.Path());

@@ -25,17 +25,17 @@ TEST(CancelAndClose, AFailingCloseAfterCancelIsReported)
     const auto target = dir.Path() / "new";
     test::WriteFaults::Watch(dir.Path());
     // Cancel after the first entry, the disk filling from then on.
-    const auto cancelling = [](const Progress& progress) {
-        if (progress.stage == Progress::Stage::Converting && progress.done == 1) {
+    const auto cancelling = [](const TProgress& progress) {
+        if (progress.stage == TProgress::Stage::Converting && progress.done == 1) {
             test::WriteFaults::FailFrom(0);
-            throw ConversionCancelled("Conversion cancelled after 1 of 3 entries");
+            throw EConversionCancelled("Conversion cancelled after 1 of 3 entries");
         }
     };
     bool success = false;
     std::string message;
     try {
         ConvertKandorDatabase((dir.Path() / "old").string(), target.string(), success, cancelling);
-    } catch (const ConversionCancelled&) {
+    } catch (const EConversionCancelled&) {
         ADD_FAILURE() << "reported as a clean cancel although the close failed";
     } catch (const Exception& error) {
         message = error.what();

@@ -13,7 +13,7 @@
 
 namespace norrvik::test {
 
-using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, ConversionSummary*);
+using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, TConversionSummary*);
 
 struct Format {
     const char* name;

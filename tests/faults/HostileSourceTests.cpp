@@ -25,7 +25,7 @@ namespace norrvik {
 namespace {
 
 namespace fs = std::filesystem;
-using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, ConversionSummary*);
+using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, TConversionSummary*);
 
 // Run in a child: converts, killed after 10 seconds (and refused more than
 // 1 GB where no sanitizer reserves address space), and ends printing
@@ -37,7 +37,7 @@ void ConvertAndReport(Driver driver, const std::string& oldFolder, const std::st
     const rlimit limit{1UL << 30, 1UL << 30};
     setrlimit(RLIMIT_AS, &limit);
 #endif
-    ConversionSummary summary;
+    TConversionSummary summary;
     bool success = false;
     std::string message;
     try {

@@ -239,7 +239,7 @@ TEST_F(DatabaseCheck, ReportsAreCappedPerFileAndSubfilesChecked)
     for (int i = 0; i < 8; ++i)
         index += "99 X\r\n";
     WriteFile(File("Journal.PDB"), index);
-    DatabaseCheckOptions options;
+    TDatabaseCheckOptions options;
     options.MaxProblemsPerFile = 3;
     const auto problems = CheckReferenceDatabase(dir.Text(), options);
     EXPECT_EQ(std::count_if(problems.begin(), problems.end(),

@@ -85,8 +85,8 @@ TEST(IndexMaintenanceTest, RebuildWritesCleanedSortedTextIndexes)
     std::vector<std::string> messages;
     std::vector<long> progress;
     db->SetOnIndexPatternMsg([&](const std::string& code) { messages.push_back(code); });
-    db->SetProgressCallback([&](const Progress& p) {
-        EXPECT_EQ(p.stage, Progress::Stage::WritingIndexes);
+    db->SetProgressCallback([&](const TProgress& p) {
+        EXPECT_EQ(p.stage, TProgress::Stage::WritingIndexes);
         EXPECT_EQ(p.total, 4);
         progress.push_back(p.done);
     });

@@ -167,7 +167,7 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
         EXPECT_EQ(problems[0].rfind("Norrvik.run: a conversion into this database was interrupted", 0), 0u);
     }
 
-    RecoveryReport report;
+    TRecoveryReport report;
     std::string lines;
     try {
         report = RecoverReferenceDatabase(folder.string());

@@ -103,7 +103,7 @@ TEST(StoreParts, IndexUpkeepRebuildsFromPatternsAndKeepsPendingWork)
     for (const char* name : {"zircon", "apatite"})
         held.patterns.push_back(test::SimplePattern(name));
     int progress = 0;
-    indexes.SetProgressCallback([&](const Progress&) { ++progress; });
+    indexes.SetProgressCallback([&](const TProgress&) { ++progress; });
     indexes.Rebuild(held);
     EXPECT_FALSE(indexes.RebuildPending());
     EXPECT_EQ(progress, 2);
@@ -137,7 +137,7 @@ TEST(StoreParts, FilesInAnotherLetterCaseAreTheDatabase)
             database->Close();
         }
         std::set<std::string> renamed;
-        for (const DatabaseFileInfo& file : kDatabaseFiles) {
+        for (const TDatabaseFileInfo& file : kDatabaseFiles) {
             if (!fs::exists(dir.Path() / file.Name))
                 continue;
             renamed.insert(recase(file.Name));

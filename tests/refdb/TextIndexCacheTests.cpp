@@ -154,7 +154,7 @@ TEST(TextIndexCacheTest, RankedQuickSortMakesTheExchangesOfTheLiteralOne)
         for (std::size_t n = 0; n < keys.size(); ++n)
             keys[n] |= n;
         std::vector<std::uint64_t> expected = keys;
-        RankedKeyMarks marks;
+        TRankedKeyMarks marks;
         for (int add = 0; add < 40; ++add) {
             const std::uint64_t rank = add % 7 == 0 ? (add % 2 == 0 ? 1 : last) : 1 + random() % last;
             keys.push_back((rank << 32) | keys.size());

@@ -103,12 +103,12 @@ int StopRun(const std::wstring& oldFolder, const std::wstring& newFolder)
     try {
         norrvik::ConvertKandorDatabase(std::filesystem::path(oldFolder).string(),
                                        std::filesystem::path(newFolder).string(), success,
-                                       [](const norrvik::Progress& progress) {
-                                           if (progress.stage == norrvik::Progress::Stage::Converting &&
+                                       [](const norrvik::TProgress& progress) {
+                                           if (progress.stage == norrvik::TProgress::Stage::Converting &&
                                                progress.done == 2)
-                                               throw norrvik::ConversionCancelled("Stopped");
+                                               throw norrvik::EConversionCancelled("Stopped");
                                        });
-    } catch (const norrvik::ConversionCancelled&) {
+    } catch (const norrvik::EConversionCancelled&) {
         return 0;
     }
     return 1;

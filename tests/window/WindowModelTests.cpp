@@ -54,7 +54,7 @@ struct RecordingView : TWindowView {
     void ShowUndoOffer(bool offered) override { undoOffered = offered; }
     void EnterBusy() override {}
     void LeaveBusy() override {}
-    void ShowProgress(const ProgressDisplay& display) override { log.push_back("show " + display.text); }
+    void ShowProgress(const TProgressDisplay& display) override { log.push_back("show " + display.text); }
     void ProcessEvents() override
     {
         if (onEvents)
@@ -77,10 +77,10 @@ protected:
     {
         auto driver = [this, reports, ending](const std::string& oldFolder, const std::string& newFolder,
                                               bool& success, const ProgressCallback& progress,
-                                              ConversionSummary* summary) {
+                                              TConversionSummary* summary) {
             folders = {oldFolder, newFolder};
             for (long i = 1; i <= reports; ++i, ++summary->added)
-                progress({Progress::Stage::Converting, i, reports});
+                progress({TProgress::Stage::Converting, i, reports});
             summary->targetPatternCount = summary->added;
             if (ending)
                 ending();
@@ -88,7 +88,7 @@ protected:
         };
         return TConversionWindow({driver, driver, driver}, view, nullptr, [this] { return now; });
     }
-    WindowChoices Choices(const std::string& target) const { return {1, temp.Text(), target}; }
+    TWindowChoices Choices(const std::string& target) const { return {1, temp.Text(), target}; }
 
     RecordingView view;
     test::TempFolder temp;
@@ -101,9 +101,9 @@ TEST_F(WindowModel, ProgressIsShownByTimeNotByCount)
     // 100,000 reports within one second: the first, one every 40 ms, the last.
     long shown = 0;
     TConversionWindow timed({[&](const std::string&, const std::string&, bool& success,
-                                 const ProgressCallback& progress, ConversionSummary*) {
+                                 const ProgressCallback& progress, TConversionSummary*) {
                                 for (long i = 1; i <= 100'000; ++i, now += 10us)
-                                    progress({Progress::Stage::Converting, i, 100'000});
+                                    progress({TProgress::Stage::Converting, i, 100'000});
                                 success = true;
                             },
                              {}, {}},
@@ -308,7 +308,7 @@ TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
         TConversionWindow model = fails ? Model(1, [] { throw Exception("Disk full"); })
                                         : TConversionWindow(RealConversionDrivers(), view);
         model.SetStopRequested([&c, reports = 0]() mutable { return c.twist == Twist::Cancel && ++reports > 2; });
-        const WindowChoices choices{0, Sample("quorvane"), target.string()};
+        const TWindowChoices choices{0, Sample("quorvane"), target.string()};
         if (fails)
             EXPECT_THROW(model.Convert(choices), Exception);
         else
@@ -329,7 +329,7 @@ TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
 
 TEST(WindowArgumentsTest, FormatAndFoldersFillTheWindowQtKeepsItsOwn)
 {
-    using Action = WindowArguments::Action;
+    using Action = TWindowArguments::Action;
     struct Case {
         std::vector<std::string> arguments;
         Action action;
@@ -347,7 +347,7 @@ TEST(WindowArgumentsTest, FormatAndFoldersFillTheWindowQtKeepsItsOwn)
         {{"norrvik", "a", "b", "c"}, Action::Refuse, -1, {}, {}},
     };
     for (const Case& c : cases) {
-        const WindowArguments parsed = ParseWindowArguments(c.arguments);
+        const TWindowArguments parsed = ParseWindowArguments(c.arguments);
         EXPECT_EQ(parsed.action, c.action) << c.arguments[1];
         EXPECT_EQ(parsed.formatIndex, c.formatIndex) << c.arguments[1];
         EXPECT_EQ(parsed.folders, c.folders) << c.arguments[1];

@@ -22,8 +22,8 @@ TEST(BusyPanel, RunCancelAndIndexWriting)
 {
     struct Step {
         const char* what; // "start", "cancel" or a report
-        ProgressDisplay report;
-        BusyPanelState expected;
+        TProgressDisplay report;
+        TBusyPanelState expected;
     };
     const long huge = std::numeric_limits<long>::max(); // beyond int where long is wider
     const Step steps[] = {
@@ -47,7 +47,7 @@ TEST(BusyPanel, RunCancelAndIndexWriting)
             panel.Cancel();
         else
             panel.Show(step.report);
-        const BusyPanelState& state = panel.State();
+        const TBusyPanelState& state = panel.State();
         EXPECT_EQ(state.line, step.expected.line) << what << " " << step.report.text;
         EXPECT_EQ(state.range, step.expected.range) << what << " " << step.report.text;
         EXPECT_EQ(state.position, step.expected.position) << what << " " << step.report.text;
@@ -69,12 +69,12 @@ TEST(WindowArgumentsTest, AnswersWithoutWindowAndOverRememberedChoices)
     EXPECT_TRUE(refused->isError);
     EXPECT_EQ(refused->status, 2);
 
-    const WindowChoices remembered{0, "last-old", "last-new"};
-    const WindowChoices oneFolder = WithArguments(remembered, ParseWindowArguments({"norrvik", "-f", "veltro", "x"}));
+    const TWindowChoices remembered{0, "last-old", "last-new"};
+    const TWindowChoices oneFolder = WithArguments(remembered, ParseWindowArguments({"norrvik", "-f", "veltro", "x"}));
     EXPECT_EQ(oneFolder.formatIndex, 2);
     EXPECT_EQ(oneFolder.oldFolder, "x");
     EXPECT_EQ(oneFolder.newFolder, "last-new");
-    const WindowChoices none = WithArguments(remembered, ParseWindowArguments({"norrvik"}));
+    const TWindowChoices none = WithArguments(remembered, ParseWindowArguments({"norrvik"}));
     EXPECT_EQ(none.formatIndex, 0);
     EXPECT_EQ(none.oldFolder, "last-old");
 }
@@ -83,7 +83,7 @@ TEST(RunDetailsTest, NamesTheEntriesWithoutPatternFileAndTheCodesCarriedOver)
 {
     struct Case {
         std::vector<std::string> withoutPatternFile;
-        std::vector<CodeMapping> mappings;
+        std::vector<TCodeMapping> mappings;
         std::string expected;
     };
     const std::vector<Case> cases{
@@ -99,7 +99,7 @@ TEST(RunDetailsTest, NamesTheEntriesWithoutPatternFileAndTheCodesCarriedOver)
          "the target (old -> new):\n99-000-0001 -> 99-000-1000"},
     };
     for (const Case& c : cases) {
-        ConversionSummary summary;
+        TConversionSummary summary;
         summary.entriesWithoutLines = static_cast<long>(c.withoutPatternFile.size());
         summary.entriesWithoutPatternFile = c.withoutPatternFile;
         summary.codeMappings = c.mappings;

@@ -28,11 +28,11 @@ namespace norrvik {
 
 namespace {
 
-struct FieldItem {
+struct TFieldItem {
     const char* label;
     std::optional<SearchField> field; // nothing: the strongest lines
 };
-const FieldItem kFieldItems[] = {
+const TFieldItem kFieldItems[] = {
     {"Name", SearchField::Name},       {"Formula", SearchField::Formula}, {"Code", SearchField::Code},
     {"Author", SearchField::Author},   {"Journal", SearchField::Journal}, {"Strongest lines (d, A)", std::nullopt},
 };
@@ -102,7 +102,7 @@ QWidget* TFrmBrowser::CreatePatternSide()
 {
     auto* side = new QWidget(this);
     cmbField = new QComboBox(side);
-    for (const FieldItem& item : kFieldItems)
+    for (const TFieldItem& item : kFieldItems)
         cmbField->addItem(QString::fromUtf8(item.label));
     edtSearch = new QLineEdit(side);
     edtSearch->setPlaceholderText(QStringLiteral("Begins with... (or d-spacings: 3.34 4.26 1.82)"));
@@ -244,7 +244,7 @@ void TFrmBrowser::RunSearch()
 {
     if (!list_)
         return;
-    const FieldItem& item = kFieldItems[std::max(0, cmbField->currentIndex())];
+    const TFieldItem& item = kFieldItems[std::max(0, cmbField->currentIndex())];
     const QString typed = edtSearch->text().trimmed();
     const std::vector<TSearchHit> hits =
         item.field ? search_->SearchText(*item.field, Utf8ToWindows1252(typed.toStdString()))

@@ -50,12 +50,12 @@ bool AppendSubfileCodes(std::string& out, std::uint32_t mask, std::string_view s
 }
 
 // The four text lists of a pattern with their titles and JSON names.
-struct TextListName {
+struct TTextListName {
     TextList list;
     const char* title;
     const char* key;
 };
-constexpr TextListName kTextLists[] = {
+constexpr TTextListName kTextLists[] = {
     {TextList::Comments, "Comments", "comments"},
     {TextList::CodedComments, "Coded comments", "coded_comments"},
     {TextList::References, "References", "references"},
@@ -316,7 +316,7 @@ public:
     void Append(std::string& out, float value, Make make)
     {
         const auto bits = std::bit_cast<std::uint32_t>(value);
-        Kept& slot = kept_[(bits * 2654435761u) >> (32 - kSlotBits)];
+        TKept& slot = kept_[(bits * 2654435761u) >> (32 - kSlotBits)];
         if (slot.Size == 0 || slot.Bits != bits) {
             std::string text;
             make(text, value);
@@ -333,12 +333,12 @@ public:
 
 private:
     static constexpr int kSlotBits = 16;
-    struct Kept {
+    struct TKept {
         std::uint32_t Bits = 0;
         std::uint8_t Size = 0; // 0: nothing kept
         char Text[27];
     };
-    std::vector<Kept> kept_ = std::vector<Kept>(std::size_t{1} << kSlotBits);
+    std::vector<TKept> kept_ = std::vector<TKept>(std::size_t{1} << kSlotBits);
 };
 
 } // namespace

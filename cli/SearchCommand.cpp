@@ -15,13 +15,13 @@ namespace norrvik {
 
 namespace {
 
-struct Criterion {
+struct TCriterion {
     SearchField field;
     const char* option;
     const char* what;
     std::optional<std::string> TSearchRequest::*text;
 };
-constexpr Criterion kCriteria[] = {
+constexpr TCriterion kCriteria[] = {
     {SearchField::Name, "--name", "name", &TSearchRequest::name},
     {SearchField::Formula, "--formula", "formula", &TSearchRequest::formula},
     {SearchField::Code, "--code", "code", &TSearchRequest::code},
@@ -30,14 +30,14 @@ constexpr Criterion kCriteria[] = {
 };
 
 // What was asked, in words ("name begins with \"QUA\"") and as JSON.
-struct Asked {
+struct TAsked {
     std::string words;
     nlohmann::json json;
 };
 
-std::vector<TSearchHit> Search(TIndexSearch& search, const TSearchRequest& request, Asked& asked)
+std::vector<TSearchHit> Search(TIndexSearch& search, const TSearchRequest& request, TAsked& asked)
 {
-    for (const Criterion& criterion : kCriteria) {
+    for (const TCriterion& criterion : kCriteria) {
         const std::optional<std::string>& text = request.*criterion.text;
         if (!text)
             continue;
@@ -77,7 +77,7 @@ nlohmann::json HitJson(const TSearchHit& hit, const TPatternSummary& summary)
     return result;
 }
 
-void PrintHits(TIndexSearch& search, const std::vector<TSearchHit>& hits, std::size_t shown, const Asked& asked,
+void PrintHits(TIndexSearch& search, const std::vector<TSearchHit>& hits, std::size_t shown, const TAsked& asked,
                std::ostream& out)
 {
     out << hits.size() << (hits.size() == 1 ? " pattern" : " patterns") << " found (" << asked.words << ")\n";
@@ -101,7 +101,7 @@ void DeclareSearchOptions(CLI::App& app, TSearchRequest& request)
     CLI::App* command = &app;
     command->add_option("DB", request.folder, "Folder of the Tessaly database")->required();
     CLI::Option_group* criteria = command->add_option_group("criterion", "What to search for (one of them)");
-    for (const Criterion& criterion : kCriteria)
+    for (const TCriterion& criterion : kCriteria)
         criteria->add_option(criterion.option, request.*criterion.text,
                              Format("Patterns whose %s begins with TEXT (any letter case)", criterion.what));
     CLI::Option* lines = criteria->add_option("--lines", request.lines,
@@ -122,7 +122,7 @@ int RunSearch(const TSearchRequest& request, std::ostream& out, std::ostream& er
     if (ReportFolderMissing(request.folder, err))
         return kExitFolderMissing;
     TIndexSearch search(request.folder);
-    Asked asked;
+    TAsked asked;
     const std::vector<TSearchHit> hits = Search(search, request, asked);
     const std::size_t shown = request.limit == 0 ? hits.size() : std::min(request.limit, hits.size());
     if (!request.json) {

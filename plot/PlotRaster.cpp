@@ -51,11 +51,11 @@ constexpr std::array<Glyph, 95> kAsciiGlyphs{{
     {0x00, 0x41, 0x36, 0x08, 0x00}, {0x08, 0x04, 0x08, 0x10, 0x08},
 }};
 
-struct ExtraGlyph {
+struct TExtraGlyph {
     char32_t Code;
     Glyph Shape;
 };
-constexpr std::array<ExtraGlyph, 5> kExtraGlyphs{{
+constexpr std::array<TExtraGlyph, 5> kExtraGlyphs{{
     {U'θ', {0x3E, 0x49, 0x49, 0x49, 0x3E}},
     {U'λ', {0x61, 0x16, 0x08, 0x10, 0x60}},
     {U'α', {0x38, 0x44, 0x44, 0x38, 0x44}},
@@ -71,7 +71,7 @@ const Glyph& GlyphOf(char32_t code)
 {
     if (code >= 0x20 && code <= 0x7E)
         return kAsciiGlyphs[code - 0x20];
-    for (const ExtraGlyph& extra : kExtraGlyphs)
+    for (const TExtraGlyph& extra : kExtraGlyphs)
         if (extra.Code == code)
             return extra.Shape;
     return kAsciiGlyphs['?' - 0x20];
@@ -104,9 +104,9 @@ int ScaleOf(double size)
     return std::max(1, static_cast<int>(std::lround(size / 8.0)));
 }
 
-class Canvas {
+class TCanvas {
 public:
-    explicit Canvas(const TPlotPicture& picture)
+    explicit TCanvas(const TPlotPicture& picture)
     {
         image_.Width = picture.Width;
         image_.Height = picture.Height;
@@ -213,7 +213,7 @@ int RasterTextWidth(const std::string& utf8, double size)
 
 TRasterImage RasterisePlot(const TPlotPicture& picture)
 {
-    Canvas canvas(picture);
+    TCanvas canvas(picture);
     for (const TPlotLine& line : picture.Lines)
         canvas.DrawLine(line);
     for (const TPlotText& text : picture.Texts)

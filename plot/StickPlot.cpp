@@ -13,11 +13,11 @@ namespace norrvik {
 
 namespace {
 
-struct Anode {
+struct TAnode {
     std::string_view Name;
     double Wavelength; // K-Alpha1, Angstrom
 };
-constexpr std::array<Anode, 6> kAnodes{{{"Cu", 1.54056},
+constexpr std::array<TAnode, 6> kAnodes{{{"Cu", 1.54056},
                                         {"Co", 1.78897},
                                         {"Mo", 0.70930},
                                         {"Cr", 2.28970},
@@ -32,7 +32,7 @@ constexpr std::uint32_t kStick = 0x1F4FB4;
 constexpr std::uint32_t kHklInk = 0x505050;
 
 // The picture's frame: where the plot area lies.
-struct Frame {
+struct TFrame {
     double Left, Top, Right, Bottom;
     double XMin, XMax;
     double YMax; // percent at the top of the area (room above 100 for h k l)
@@ -63,14 +63,14 @@ std::string HklText(const TStick& stick)
 }
 
 // The x value of each stick (d or 2θ); sticks without an angle left out.
-struct Placed {
+struct TPlaced {
     double X;
     const TStick* Stick;
 };
 
-std::vector<Placed> PlaceSticks(const TStickPattern& pattern, const TPlotAxis& axis)
+std::vector<TPlaced> PlaceSticks(const TStickPattern& pattern, const TPlotAxis& axis)
 {
-    std::vector<Placed> placed;
+    std::vector<TPlaced> placed;
     for (const TStick& stick : pattern.Sticks) {
         if (!axis.Wavelength) {
             placed.push_back({stick.D, &stick});
@@ -93,7 +93,7 @@ std::string AxisLabel(const TPlotAxis& axis, std::size_t leftOut)
     return label;
 }
 
-void SetXRange(Frame& frame, const std::vector<Placed>& placed, bool twoTheta)
+void SetXRange(TFrame& frame, const std::vector<TPlaced>& placed, bool twoTheta)
 {
     if (placed.empty()) {
         frame.XMin = twoTheta ? 0 : 1;
@@ -101,13 +101,13 @@ void SetXRange(Frame& frame, const std::vector<Placed>& placed, bool twoTheta)
         return;
     }
     const auto [low, high] = std::minmax_element(placed.begin(), placed.end(),
-                                                 [](const Placed& a, const Placed& b) { return a.X < b.X; });
+                                                 [](const TPlaced& a, const TPlaced& b) { return a.X < b.X; });
     const double span = std::max(high->X - low->X, twoTheta ? 10.0 : 0.5);
     frame.XMin = std::max(0.0, low->X - span * 0.06);
     frame.XMax = high->X + span * 0.06;
 }
 
-void AddAxes(TPlotPicture& picture, const Frame& frame, const std::string& xLabel)
+void AddAxes(TPlotPicture& picture, const TFrame& frame, const std::string& xLabel)
 {
     picture.Lines.push_back({frame.Left, frame.Bottom, frame.Right, frame.Bottom, 1, kInk});
     picture.Lines.push_back({frame.Left, frame.Top, frame.Left, frame.Bottom, 1, kInk});
@@ -155,7 +155,7 @@ TStickPattern StickPatternOf(const TReferencePattern& pattern)
 
 std::optional<TPlotAxis> AnodeAxis(std::string_view anode)
 {
-    for (const Anode& known : kAnodes)
+    for (const TAnode& known : kAnodes)
         if (SameTextAscii(known.Name, anode))
             return TPlotAxis{known.Wavelength, std::string(known.Name)};
     return std::nullopt;
@@ -164,7 +164,7 @@ std::optional<TPlotAxis> AnodeAxis(std::string_view anode)
 std::vector<std::string> AnodeNames()
 {
     std::vector<std::string> names;
-    for (const Anode& known : kAnodes)
+    for (const TAnode& known : kAnodes)
         names.emplace_back(known.Name);
     return names;
 }
@@ -184,15 +184,15 @@ TPlotPicture LayOutStickPlot(const TStickPattern& pattern, const TPlotAxis& axis
     TPlotPicture picture;
     picture.Width = std::max(width, 200);
     picture.Height = std::max(height, 150);
-    Frame frame{70, 40, picture.Width - 20.0, picture.Height - 55.0, 0, 1, 125};
-    const std::vector<Placed> placed = PlaceSticks(pattern, axis);
+    TFrame frame{70, 40, picture.Width - 20.0, picture.Height - 55.0, 0, 1, 125};
+    const std::vector<TPlaced> placed = PlaceSticks(pattern, axis);
     SetXRange(frame, placed, axis.Wavelength.has_value());
     AddAxes(picture, frame, AxisLabel(axis, pattern.Sticks.size() - placed.size()));
     picture.Texts.push_back({picture.Width / 2.0, 24, pattern.Title, 16, TextAnchor::Middle, false, kInk});
     if (placed.empty())
         picture.Texts.push_back({(frame.Left + frame.Right) / 2, (frame.Top + frame.Bottom) / 2,
                                  "No diffraction lines", 12, TextAnchor::Middle, false, kInk});
-    for (const Placed& item : placed) {
+    for (const TPlaced& item : placed) {
         const double x = frame.X(item.X);
         const double top = frame.Y(std::clamp(item.Stick->Intensity, 0.0, 100.0));
         picture.Lines.push_back({x, frame.Bottom, x, top, 2, kStick});

@@ -39,15 +39,15 @@ namespace fs = std::filesystem;
 
 // Problems grouped by file, in the order the files are first named, with at
 // most a given number per file.
-class ProblemList {
+class TProblemList {
 public:
-    explicit ProblemList(std::size_t maxPerFile) : maxPerFile_(maxPerFile) {}
+    explicit TProblemList(std::size_t maxPerFile) : maxPerFile_(maxPerFile) {}
 
     void Add(std::string_view file, const std::string& text)
     {
-        auto it = std::find_if(files_.begin(), files_.end(), [&](const PerFile& f) { return f.name == file; });
+        auto it = std::find_if(files_.begin(), files_.end(), [&](const TPerFile& f) { return f.name == file; });
         if (it == files_.end())
-            it = files_.insert(files_.end(), PerFile{std::string(file), {}, 0});
+            it = files_.insert(files_.end(), TPerFile{std::string(file), {}, 0});
         if (it->lines.size() < maxPerFile_)
             it->lines.push_back(it->name + ": " + text);
         else
@@ -57,7 +57,7 @@ public:
     std::vector<std::string> Lines() const
     {
         std::vector<std::string> lines;
-        for (const PerFile& file : files_) {
+        for (const TPerFile& file : files_) {
             lines.insert(lines.end(), file.lines.begin(), file.lines.end());
             if (file.dropped > 0)
                 lines.push_back(Format("%s: ... and %zu more problems", file.name.c_str(), file.dropped));
@@ -66,13 +66,13 @@ public:
     }
 
 private:
-    struct PerFile {
+    struct TPerFile {
         std::string name;
         std::vector<std::string> lines;
         std::size_t dropped;
     };
     std::size_t maxPerFile_;
-    std::vector<PerFile> files_;
+    std::vector<TPerFile> files_;
 };
 
 // Reads `bytes.size()` bytes at `offset`; false when the file ends before
@@ -118,10 +118,10 @@ constexpr std::size_t kRecordBlock = 1024 * 1024;
 // The two side files and the journal code list, read-only, for the text
 // lists of the records being checked: one reader per thread of the check,
 // the files and the list held by the checker.
-class SideFiles final : public TPatternDatabaseLink {
+class TSideFiles final : public TPatternDatabaseLink {
 public:
     // A side file that is missing or cannot be opened has no lines.
-    SideFiles(const std::optional<TFileHandle>& comment, const std::optional<TFileHandle>& literature,
+    TSideFiles(const std::optional<TFileHandle>& comment, const std::optional<TFileHandle>& literature,
               const std::vector<std::string>& codeLines)
         : comment_(comment), literature_(literature), commentLines_(SizeOrZero(comment_) / kTextLineSize),
           literatureLines_(SizeOrZero(literature_) / kTextLineSize), codeLines_(codeLines)
@@ -173,7 +173,7 @@ private:
 // left out). Kept compact, as the seven indexes of a large database are
 // held at once: the texts one after another in one string, and per entry
 // its record and where its text lies, ordered by record, then by text.
-class TextIndexContent {
+class TTextIndexContent {
 public:
     bool readable = false;
 
@@ -191,7 +191,7 @@ public:
     {
         texts_.shrink_to_fit();
         entries_.shrink_to_fit();
-        std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
+        std::sort(entries_.begin(), entries_.end(), [this](const TEntry& a, const TEntry& b) {
             return a.record != b.record ? a.record < b.record : TextOf(a) < TextOf(b);
         });
     }
@@ -210,18 +210,18 @@ public:
     }
 
 private:
-    struct Entry {
+    struct TEntry {
         std::int32_t record;
         std::size_t size;
         std::size_t offset;
     };
-    std::string_view TextOf(const Entry& entry) const
+    std::string_view TextOf(const TEntry& entry) const
     {
         return std::string_view(texts_).substr(entry.offset, entry.size);
     }
 
     std::string texts_;
-    std::vector<Entry> entries_;
+    std::vector<TEntry> entries_;
 };
 
 bool HasLowerCaseLetter(std::string_view text)
@@ -262,9 +262,9 @@ std::vector<std::string> Normalised(std::vector<std::string> texts)
     return out;
 }
 
-class DatabaseChecker {
+class TDatabaseChecker {
 public:
-    DatabaseChecker(const std::string& folderText, const TDatabaseCheckOptions& options)
+    TDatabaseChecker(const std::string& folderText, const TDatabaseCheckOptions& options)
         : folder_(PathFromText(folderText)), files_(folderText), problems_(options.MaxProblemsPerFile)
     {
     }
@@ -301,7 +301,7 @@ public:
     }
 
 private:
-    struct BinaryIndex {
+    struct TBinaryIndex {
         std::string_view name;
         std::size_t recordSize = 0;
         bool required = true;
@@ -314,15 +314,15 @@ private:
     // blocks of the files, its cursors in the text indexes, and the
     // problems, text ranges and user marks of its records in record order,
     // handed to the checker's lists in the order of the records.
-    struct RecordWorker {
-        explicit RecordWorker(const DatabaseChecker& checker)
+    struct TRecordWorker {
+        explicit TRecordWorker(const TDatabaseChecker& checker)
             : side(checker.comment_, checker.literature_, checker.codeLines_)
         {
         }
 
         void Problem(std::string_view file, std::string text) { problems.emplace_back(file, std::move(text)); }
 
-        SideFiles side;
+        TSideFiles side;
         TReadAhead main{kRecordBlock};
         std::array<TReadAhead, 3> binary{TReadAhead(kSideFileBlock), TReadAhead(kSideFileBlock),
                                          TReadAhead(kSideFileBlock)};
@@ -407,10 +407,10 @@ private:
                                              SubfileCode(SubfileTable[*wrong]).c_str()));
     }
 
-    TextIndexContent ReadTextIndex(TextIndex index)
+    TTextIndexContent ReadTextIndex(TextIndex index)
     {
         const std::string_view name = TextIndexFileName(index);
-        TextIndexContent result;
+        TTextIndexContent result;
         const auto content = ReadTextReporting(name);
         if (!content)
             return result; // reported as missing or unreadable
@@ -449,7 +449,7 @@ private:
         binary_[1].required = false; // a database made without it never gets one
         binary_[2].name = StrongestLinesFileName;
         binary_[2].recordSize = StrongestLinesRecordSize;
-        for (BinaryIndex& index : binary_) {
+        for (TBinaryIndex& index : binary_) {
             const bool missing = KindOfFile(File(index.name)) == FileKind::Missing;
             index.file = OpenReporting(index.name);
             if (!index.file) {
@@ -470,7 +470,7 @@ private:
         }
     }
 
-    std::optional<PatternRecord> LoadRecord(RecordWorker& worker, std::int64_t n) const
+    std::optional<PatternRecord> LoadRecord(TRecordWorker& worker, std::int64_t n) const
     {
         const std::uint64_t offset = static_cast<std::uint64_t>(n) * recordSize_;
         const auto unreadable = [&](const std::string& reason) {
@@ -494,13 +494,13 @@ private:
         }
     }
 
-    static void CheckRecordFields(RecordWorker& worker, std::int64_t n, const TReferencePattern& pattern)
+    static void CheckRecordFields(TRecordWorker& worker, std::int64_t n, const TReferencePattern& pattern)
     {
         for (const std::string& problem : RecordFieldProblems(pattern.Record(), n))
             worker.Problem(kMainDataFileName, Format("record %lld %s", static_cast<long long>(n), problem.c_str()));
     }
 
-    static void CheckTextRanges(RecordWorker& worker, std::int64_t n, const TReferencePattern& pattern)
+    static void CheckTextRanges(TRecordWorker& worker, std::int64_t n, const TReferencePattern& pattern)
     {
         for (const TextList list : AllTextLists) {
             const TextRange range = pattern.GetTextRange(list);
@@ -524,10 +524,10 @@ private:
 
     // The entries of record n in each text index against the texts its
     // pattern gives, by the rebuild's rules or by those of adding one pattern.
-    void CompareTextIndexes(RecordWorker& worker, std::int32_t n, TReferencePattern& pattern) const
+    void CompareTextIndexes(TRecordWorker& worker, std::int32_t n, TReferencePattern& pattern) const
     {
         for (const TextIndex index : RebuildTextIndexOrder) {
-            const TextIndexContent& content = textIndexes_[static_cast<std::size_t>(index)];
+            const TTextIndexContent& content = textIndexes_[static_cast<std::size_t>(index)];
             if (!content.readable)
                 continue;
             const std::vector<std::string> actual =
@@ -541,14 +541,14 @@ private:
     }
 
     // A StrongestLines.PDB record is compared in its meaningful part only.
-    static bool SameRecord(const BinaryIndex& file, ConstBytes actual, ConstBytes expected)
+    static bool SameRecord(const TBinaryIndex& file, ConstBytes actual, ConstBytes expected)
     {
         if (file.name == StrongestLinesFileName)
             return SameStrongestLines(actual, expected);
         return std::equal(actual.begin(), actual.end(), expected.begin(), expected.end());
     }
 
-    void CompareBinaryIndexes(RecordWorker& worker, std::int64_t n, TReferencePattern& pattern) const
+    void CompareBinaryIndexes(TRecordWorker& worker, std::int64_t n, TReferencePattern& pattern) const
     {
         const IndexRecord index = MakeIndexRecord(pattern);
         const CrystalIndexRecord crystal = MakeCrystalIndexRecord(pattern);
@@ -556,7 +556,7 @@ private:
         const StrongestLinesRecord strongest = MakeStrongestLinesRecordOf(pattern);
         const ConstBytes expected[] = {index, crystal, strongest};
         for (std::size_t i = 0; i < binary_.size(); ++i) {
-            const BinaryIndex& file = binary_[i];
+            const TBinaryIndex& file = binary_[i];
             if (!file.file || n > file.records)
                 continue;
             std::vector<std::uint8_t> actual(file.recordSize);
@@ -578,7 +578,7 @@ private:
         literature_ = OpenReporting(kLiteratureFileName);
         codeLines_ = codes ? SplitTextLines(*codes) : std::vector<std::string>();
         constexpr std::int64_t kBlock = 4096; // records; two blocks' findings are held at once
-        std::array<RecordWorker, 2> workers{RecordWorker(*this), RecordWorker(*this)};
+        std::array<TRecordWorker, 2> workers{TRecordWorker(*this), TRecordWorker(*this)};
         std::int64_t userPatterns = 0;
         for (std::int64_t first = 1; first <= loadable_; first += 2 * kBlock) {
             const std::vector<std::exception_ptr> failures = RunTasksSideBySide(2, [&](std::size_t k) {
@@ -589,7 +589,7 @@ private:
             for (std::size_t k = 0; k < workers.size(); ++k) {
                 if (failures[k])
                     std::rethrow_exception(failures[k]);
-                RecordWorker& worker = workers[k];
+                TRecordWorker& worker = workers[k];
                 for (const auto& [file, text] : worker.problems)
                     Problem(file, text);
                 rangeUses_.insert(rangeUses_.end(), worker.rangeUses.begin(), worker.rangeUses.end());
@@ -607,7 +607,7 @@ private:
 
     // Record n against its own fields, the side files and the indexes; on
     // the worker's thread, touching only the worker and what is read-only.
-    void CheckRecord(RecordWorker& worker, std::int64_t n) const
+    void CheckRecord(TRecordWorker& worker, std::int64_t n) const
     {
         const auto record = LoadRecord(worker, n);
         if (!record)
@@ -645,15 +645,15 @@ private:
 
     fs::path folder_;
     TDatabaseFolder files_; // the files of folder_, whatever their letter case
-    ProblemList problems_;
+    TProblemList problems_;
     std::optional<TFileHandle> main_;
     std::uint64_t mainSize_ = 0;
     std::size_t recordSize_ = kPatternRecordSize;
     std::int32_t patternCount_ = 0;
     std::int32_t userPatternCount_ = 0;
     std::int64_t loadable_ = 0;
-    std::array<TextIndexContent, TextIndexCount> textIndexes_;
-    std::array<BinaryIndex, 3> binary_;
+    std::array<TTextIndexContent, TextIndexCount> textIndexes_;
+    std::array<TBinaryIndex, 3> binary_;
     std::optional<TFileHandle> comment_;
     std::optional<TFileHandle> literature_;
     std::vector<std::string> codeLines_;
@@ -664,7 +664,7 @@ private:
 
 std::vector<std::string> CheckReferenceDatabase(const std::string& folder, const TDatabaseCheckOptions& options)
 {
-    return DatabaseChecker(folder, options).Run();
+    return TDatabaseChecker(folder, options).Run();
 }
 
 std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>& uses)
@@ -676,11 +676,11 @@ std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>&
                      [&](std::size_t a, std::size_t b) { return uses[a].record > uses[b].record; });
     // Per side file, the line ranges already kept: first line -> (end, record),
     // disjoint.
-    struct Claim {
+    struct TClaim {
         std::int64_t end;
         std::int64_t record;
     };
-    std::array<std::map<std::int64_t, Claim>, 2> claimed;
+    std::array<std::map<std::int64_t, TClaim>, 2> claimed;
     std::vector<std::int64_t> owners(uses.size(), 0);
     for (const std::size_t i : order) {
         const TTextRangeUse& use = uses[i];
@@ -705,7 +705,7 @@ std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>&
             end = std::max(end, merged->second.end);
         }
         lines.erase(it, last);
-        lines.emplace(first, Claim{end, use.record});
+        lines.emplace(first, TClaim{end, use.record});
     }
     return owners;
 }

@@ -101,7 +101,7 @@ void TIndexMaintenance::ReadTextIndex(TIndexes& entries, TextIndex index)
 void TIndexMaintenance::AddPattern(TReferencePattern& pattern, std::int32_t recordNumber,
                                    std::int32_t patternCount)
 {
-    PendingIndexWork work = CollectIndexWork(pattern, recordNumber, patternCount);
+    TPendingIndexWork work = CollectIndexWork(pattern, recordNumber, patternCount);
     if (rebuildPending_) {
         // A pending rebuild rewrites every index file from the main data file
         // at the final commit, so no binary record is appended; the text
@@ -113,11 +113,11 @@ void TIndexMaintenance::AddPattern(TReferencePattern& pattern, std::int32_t reco
     ApplyIndexWork(work);
 }
 
-TIndexMaintenance::PendingIndexWork TIndexMaintenance::CollectIndexWork(TReferencePattern& pattern,
+TIndexMaintenance::TPendingIndexWork TIndexMaintenance::CollectIndexWork(TReferencePattern& pattern,
                                                                         std::int32_t recordNumber,
                                                                         std::int32_t patternCount) const
 {
-    PendingIndexWork work;
+    TPendingIndexWork work;
     work.RecordNumber = recordNumber;
     work.PatternCount = patternCount;
     for (TextIndex index : AddPatternTextIndexOrder)
@@ -142,7 +142,7 @@ void TIndexMaintenance::ApplyPendingIndexWork()
     TPendingTextEntries pending = std::move(pendingTextEntries_);
     pendingTextEntries_.Clear();
     pending.ForEach([this](std::int32_t recordNumber, TPendingTextEntries::Texts texts) {
-        PendingIndexWork work;
+        TPendingIndexWork work;
         work.RecordNumber = recordNumber;
         work.Texts = std::move(texts);
         AppendTextIndexEntries(work);
@@ -150,7 +150,7 @@ void TIndexMaintenance::ApplyPendingIndexWork()
     });
 }
 
-void TIndexMaintenance::ApplyIndexWork(const PendingIndexWork& work)
+void TIndexMaintenance::ApplyIndexWork(const TPendingIndexWork& work)
 {
     // After a failure here the held entries stay as the file steps would
     // have left the files (appended, not yet sorted) and are written at the
@@ -160,13 +160,13 @@ void TIndexMaintenance::ApplyIndexWork(const PendingIndexWork& work)
     SortTextIndexesInMemory();
 }
 
-void TIndexMaintenance::AppendTextIndexEntries(const PendingIndexWork& work)
+void TIndexMaintenance::AppendTextIndexEntries(const TPendingIndexWork& work)
 {
     for (TextIndex index : AddPatternTextIndexOrder)
         AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
 }
 
-void TIndexMaintenance::AppendIndexRecords(const PendingIndexWork& work)
+void TIndexMaintenance::AppendIndexRecords(const TPendingIndexWork& work)
 {
     AppendIndexRecord(0, work.Index);
     if (binaryIndexFiles_[1].IsOpen() || folder_.Exists(kAppendedIndexFiles[1]) || work.PatternCount < 2)

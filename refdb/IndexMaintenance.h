@@ -94,7 +94,7 @@ public:
 
 private:
     // The index entries and records one added pattern gives.
-    struct PendingIndexWork {
+    struct TPendingIndexWork {
         std::int32_t RecordNumber = 0;
         std::int32_t PatternCount = 0;
         TPendingTextEntries::Texts Texts;
@@ -103,7 +103,7 @@ private:
         StrongestLinesRecord StrongestLines{};
     };
     // The index files of a rebuild, built in memory before any is written.
-    struct RebuiltIndexes {
+    struct TRebuiltIndexes {
         std::array<std::string, TextIndexCount> Texts;
         std::array<std::size_t, TextIndexCount> Counts{};
         std::string Index;
@@ -111,11 +111,11 @@ private:
         std::string StrongestLines;
     };
 
-    PendingIndexWork CollectIndexWork(TReferencePattern& pattern, std::int32_t recordNumber,
+    TPendingIndexWork CollectIndexWork(TReferencePattern& pattern, std::int32_t recordNumber,
                                       std::int32_t patternCount) const;
-    void ApplyIndexWork(const PendingIndexWork& work);
-    void AppendTextIndexEntries(const PendingIndexWork& work);
-    void AppendIndexRecords(const PendingIndexWork& work);
+    void ApplyIndexWork(const TPendingIndexWork& work);
+    void AppendTextIndexEntries(const TPendingIndexWork& work);
+    void AppendIndexRecords(const TPendingIndexWork& work);
     void AppendIndexEntries(TextIndex index, std::int32_t recordNumber, const std::vector<std::string>& values);
     void AppendIndexRecord(std::size_t slot, ConstBytes record);
     // True when the index is held, after reading it when its file is
@@ -126,12 +126,12 @@ private:
     void SortOneTextIndex(TextIndex index);
     void WriteTextIndex(const TIndexes& entries, TextIndex index);
 
-    RebuiltIndexes CollectRebuiltIndexes(TStoredPatterns& patterns);
-    void CollectPatternEntries(RebuiltIndexes& rebuilt, std::int32_t n, TReferencePattern& pattern);
+    TRebuiltIndexes CollectRebuiltIndexes(TStoredPatterns& patterns);
+    void CollectPatternEntries(TRebuiltIndexes& rebuilt, std::int32_t n, TReferencePattern& pattern);
     // Both let go of what they have written.
-    void WriteRebuiltBinaryIndexes(RebuiltIndexes& rebuilt);
-    void WriteRebuiltTextIndexes(RebuiltIndexes& rebuilt);
-    void WriteRebuiltTextIndexPair(RebuiltIndexes& rebuilt, std::size_t first);
+    void WriteRebuiltBinaryIndexes(TRebuiltIndexes& rebuilt);
+    void WriteRebuiltTextIndexes(TRebuiltIndexes& rebuilt);
+    void WriteRebuiltTextIndexPair(TRebuiltIndexes& rebuilt, std::size_t first);
 
     // The binary index files adding a pattern appends one record to.
     static constexpr std::array<std::string_view, 3> kAppendedIndexFiles = {

@@ -54,7 +54,7 @@ void TIndexMaintenance::Rebuild(TStoredPatterns& patterns)
     // Everything the rebuild writes replaces what adding patterns left.
     pendingTextEntries_.Clear();
     textIndexCache_.Clear();
-    RebuiltIndexes rebuilt = CollectRebuiltIndexes(patterns);
+    TRebuiltIndexes rebuilt = CollectRebuiltIndexes(patterns);
     // The files the run appended to are replaced, not appended to again.
     for (TRecordFile& file : binaryIndexFiles_)
         file.Close();
@@ -63,11 +63,11 @@ void TIndexMaintenance::Rebuild(TStoredPatterns& patterns)
     rebuildPending_ = false;
 }
 
-TIndexMaintenance::RebuiltIndexes TIndexMaintenance::CollectRebuiltIndexes(TStoredPatterns& patterns)
+TIndexMaintenance::TRebuiltIndexes TIndexMaintenance::CollectRebuiltIndexes(TStoredPatterns& patterns)
 {
     // Built in memory and written only when complete: a rebuild that fails
     // leaves every index file as it was.
-    RebuiltIndexes rebuilt;
+    TRebuiltIndexes rebuilt;
     for (TextIndex index : RebuildTextIndexOrder)
         rebuilt.Texts[TextIndexSlot(index)] = kPlaceholderCountLine;
     const std::int32_t patternCount = patterns.StoredPatternCount();
@@ -96,7 +96,7 @@ TIndexMaintenance::RebuiltIndexes TIndexMaintenance::CollectRebuiltIndexes(TStor
     return rebuilt;
 }
 
-void TIndexMaintenance::CollectPatternEntries(RebuiltIndexes& rebuilt, std::int32_t n, TReferencePattern& pattern)
+void TIndexMaintenance::CollectPatternEntries(TRebuiltIndexes& rebuilt, std::int32_t n, TReferencePattern& pattern)
 {
     for (TextIndex index : RebuildTextIndexOrder) {
         for (const std::string& text : RebuildIndexTexts(index, pattern)) {
@@ -106,7 +106,7 @@ void TIndexMaintenance::CollectPatternEntries(RebuiltIndexes& rebuilt, std::int3
     }
 }
 
-void TIndexMaintenance::WriteRebuiltBinaryIndexes(RebuiltIndexes& rebuilt)
+void TIndexMaintenance::WriteRebuiltBinaryIndexes(TRebuiltIndexes& rebuilt)
 {
     // Each is let go once written: the text indexes' sorts need the memory.
     for (auto [name, content] : {std::pair{IndexFileName, &rebuilt.Index},
@@ -117,7 +117,7 @@ void TIndexMaintenance::WriteRebuiltBinaryIndexes(RebuiltIndexes& rebuilt)
     }
 }
 
-void TIndexMaintenance::WriteRebuiltTextIndexes(RebuiltIndexes& rebuilt)
+void TIndexMaintenance::WriteRebuiltTextIndexes(TRebuiltIndexes& rebuilt)
 {
     // Read back and sorted in memory two at a time, side by side (each sort
     // touches only its own index), then written in sort order,
@@ -127,7 +127,7 @@ void TIndexMaintenance::WriteRebuiltTextIndexes(RebuiltIndexes& rebuilt)
         WriteRebuiltTextIndexPair(rebuilt, first);
 }
 
-void TIndexMaintenance::WriteRebuiltTextIndexPair(RebuiltIndexes& rebuilt, std::size_t first)
+void TIndexMaintenance::WriteRebuiltTextIndexPair(TRebuiltIndexes& rebuilt, std::size_t first)
 {
     const std::size_t count = std::min<std::size_t>(2, SortTextIndexOrder.size() - first);
     std::array<std::optional<TIndexes>, 2> sorted;

@@ -103,7 +103,7 @@ void CheckLinesQuery(const TLinesQuery& query)
 // The d-codes a line within the tolerance of `d` may have (a little wider
 // than exact, as a quick test before the exact one): 16384 / (d + T) up to
 // 16384 / (d - T).
-struct DCodeWindow {
+struct TDCodeWindow {
     double Low = 0;
     double High = 0;
     bool Holds(const TStrongestLinesEntry& lines) const
@@ -115,7 +115,7 @@ struct DCodeWindow {
     }
 };
 
-DCodeWindow WindowOf(double d, double tolerance)
+TDCodeWindow WindowOf(double d, double tolerance)
 {
     return {16384.0 / (d + tolerance) - 1.0, d > tolerance ? 16384.0 / (d - tolerance) + 1.0 : 1e9};
 }
@@ -275,7 +275,7 @@ std::vector<TSearchHit> TIndexSearch::SearchLines(const TLinesQuery& query)
     // Record k holds the strongest lines of pattern k + 1.
     const std::size_t records =
         std::min(file.size() / StrongestLinesRecordSize, static_cast<std::size_t>(PatternCount()));
-    const DCodeWindow first = WindowOf(query.DSpacings.front(), query.Tolerance);
+    const TDCodeWindow first = WindowOf(query.DSpacings.front(), query.Tolerance);
     std::vector<TSearchHit> hits;
     for (std::size_t k = 0; k < records; ++k) {
         const TStrongestLinesEntry lines =

@@ -20,9 +20,9 @@ namespace {
 std::uint64_t RankOf(std::uint64_t key) { return key >> 32; }
 
 // One bit per adjacent pair (k, k + 1) of positions, in words kept elsewhere.
-class PairBits {
+class TPairBits {
 public:
-    explicit PairBits(std::vector<std::uint64_t>& words) : words_(words) {}
+    explicit TPairBits(std::vector<std::uint64_t>& words) : words_(words) {}
 
     void Set(std::size_t k, bool value)
     {
@@ -102,9 +102,9 @@ void UpdateMarks(const std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks)
 // The ranked array with marks of its adjacent pairs that are not strictly
 // increasing (`unordered`) and that decrease (`descending`), kept up to date
 // through every exchange.
-class MarkedKeys {
+class TMarkedKeys {
 public:
-    MarkedKeys(std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks)
+    TMarkedKeys(std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks)
         : keys_(keys), size_(static_cast<std::ptrdiff_t>(keys.size())), unordered_(marks.Unordered),
           descending_(marks.Descending)
     {
@@ -242,8 +242,8 @@ private:
 
     std::vector<std::uint64_t>& keys_;
     std::ptrdiff_t size_;
-    PairBits unordered_;
-    PairBits descending_;
+    TPairBits unordered_;
+    TPairBits descending_;
 };
 
 // The order the quicksort leaves a range of `size` equal values in: it
@@ -307,7 +307,7 @@ public:
     bool Run()
     {
         while (!pending_.empty()) {
-            const Range range = pending_.back();
+            const TRange range = pending_.back();
             pending_.pop_back();
             Sort(range);
         }
@@ -318,13 +318,13 @@ private:
     // A range to sort; `Ascending` when it is known not to descend anywhere
     // (every range within an ascending one stays so: only runs of equal
     // ranks are reversed there).
-    struct Range {
+    struct TRange {
         std::ptrdiff_t Lo;
         std::ptrdiff_t Hi;
         bool Ascending;
     };
 
-    void Sort(const Range& range)
+    void Sort(const TRange& range)
     {
         const auto [lo, hi, knownAscending] = range;
         // No exchange happens in a strictly increasing range, at any depth.
@@ -409,7 +409,7 @@ private:
     }
 
     // A range of one value or none makes no exchange: it is not kept.
-    void Push(const Range& range)
+    void Push(const TRange& range)
     {
         if (range.Hi > range.Lo)
             pending_.push_back(range);
@@ -421,8 +421,8 @@ private:
         marked_.Exchange(i, j);
     }
 
-    MarkedKeys marked_;
-    std::vector<Range> pending_;
+    TMarkedKeys marked_;
+    std::vector<TRange> pending_;
     bool moved_ = false;
 };
 

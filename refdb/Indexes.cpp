@@ -150,9 +150,9 @@ bool ParseDecimal(std::string_view text, std::int32_t& value)
 }
 
 // Splits a text file into lines by the rule of every database text file.
-class LineReader {
+class TLineReader {
 public:
-    explicit LineReader(std::string_view content) : content_(content) {}
+    explicit TLineReader(std::string_view content) : content_(content) {}
 
     // The next line without its line end; false when the content is used up.
     bool Next(std::string_view& line) { return NextTextLine(content_, position_, line); }
@@ -446,7 +446,7 @@ namespace {
 template <typename Reserve, typename Take>
 void ParseTextIndexEntries(std::string_view content, const std::string& fullPath, Reserve reserve, Take take)
 {
-    LineReader lines(content);
+    TLineReader lines(content);
     std::string_view line;
     if (!lines.Next(line) || line.empty())
         throw Exception(Format("No data in index file \"%s\".", fullPath.c_str()));

@@ -31,7 +31,7 @@ using layout::LOffset;
 // The five values of one line, as the sorts exchange them: the d-spacing's
 // bytes are kept as they stand (every bit pattern survives) next to its value.
 // (No member initialisers: the sorts' arrays of them are not zeroed first.)
-struct LineValues {
+struct TLineValues {
     float D;
     std::uint32_t DBits;
     std::int16_t Intensity;
@@ -40,9 +40,9 @@ struct LineValues {
     std::int16_t L;
 };
 
-std::vector<LineValues> ReadLines(const PatternRecord& record, std::size_t count)
+std::vector<TLineValues> ReadLines(const PatternRecord& record, std::size_t count)
 {
-    std::vector<LineValues> lines(count);
+    std::vector<TLineValues> lines(count);
     for (std::size_t i = 0; i < count; ++i)
         lines[i] = {ReadF32LE(record, DOffset(i)), ReadU32LE(record, DOffset(i)),
                     ReadI16LE(record, IntensityOffset(i)), ReadI16LE(record, HOffset(i)),
@@ -50,7 +50,7 @@ std::vector<LineValues> ReadLines(const PatternRecord& record, std::size_t count
     return lines;
 }
 
-void WriteLines(PatternRecord& record, const std::vector<LineValues>& lines)
+void WriteLines(PatternRecord& record, const std::vector<TLineValues>& lines)
 {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         WriteU32LE(record, DOffset(i), lines[i].DBits);
@@ -108,13 +108,13 @@ std::uint64_t OrderedKey(float value)
 // where the keys ascend as the lines come first in that order (rows fit in
 // 8 bits).
 template <typename Exchange, typename KeyOf>
-bool ExchangeSortValues(std::vector<LineValues>& lines, std::size_t rows, Exchange exchange, KeyOf keyOf)
+bool ExchangeSortValues(std::vector<TLineValues>& lines, std::size_t rows, Exchange exchange, KeyOf keyOf)
 {
     static_assert(layout::MaxLines <= 256);
     const std::size_t count = lines.size();
     rows = std::min(rows, count);
-    if (std::none_of(lines.begin(), lines.end(), [](const LineValues& line) { return line.D != line.D; })) {
-        const auto strictlyOrdered = [&exchange, rows](const LineValues* values, std::size_t size) {
+    if (std::none_of(lines.begin(), lines.end(), [](const TLineValues& line) { return line.D != line.D; })) {
+        const auto strictlyOrdered = [&exchange, rows](const TLineValues* values, std::size_t size) {
             for (std::size_t i = 0; i < rows && i + 1 < size; ++i)
                 if (!exchange(values[i + 1], values[i]))
                     return false;
@@ -135,7 +135,7 @@ bool ExchangeSortValues(std::vector<LineValues>& lines, std::size_t rows, Exchan
                               keys.begin() + static_cast<std::ptrdiff_t>(count));
         else
             std::sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(count));
-        std::array<LineValues, layout::MaxLines> sorted;
+        std::array<TLineValues, layout::MaxLines> sorted;
         for (std::size_t i = 0; i < sortedRows; ++i)
             sorted[i] = lines[keys[i] & 0xff];
         if (strictlyOrdered(sorted.data(), sortedRows)) {
@@ -154,21 +154,21 @@ bool ExchangeSortValues(std::vector<LineValues>& lines, std::size_t rows, Exchan
 template <typename Exchange, typename KeyOf>
 void ExchangeSortLines(PatternRecord& record, std::size_t count, Exchange exchange, KeyOf keyOf)
 {
-    std::vector<LineValues> lines = ReadLines(record, count);
+    std::vector<TLineValues> lines = ReadLines(record, count);
     if (ExchangeSortValues(lines, count, exchange, keyOf))
         WriteLines(record, lines);
 }
 
 // The two line orders, as the exchange rule and as keys (lambdas, so that
 // the sorts call them inline).
-const auto DescendingD = [](const LineValues& a, const LineValues& b) { return a.D < b.D; };
-const auto DescendingDKey = [](const LineValues& line) -> std::uint64_t {
+const auto DescendingD = [](const TLineValues& a, const TLineValues& b) { return a.D < b.D; };
+const auto DescendingDKey = [](const TLineValues& line) -> std::uint64_t {
     return 0xffffffffu - OrderedKey(line.D);
 };
-const auto DescendingIntensity = [](const LineValues& a, const LineValues& b) {
+const auto DescendingIntensity = [](const TLineValues& a, const TLineValues& b) {
     return a.Intensity < b.Intensity || (a.Intensity == b.Intensity && a.D < b.D);
 };
-const auto DescendingIntensityKey = [](const LineValues& line) {
+const auto DescendingIntensityKey = [](const TLineValues& line) {
     const auto descendingIntensity = static_cast<std::uint64_t>(0x7fff - line.Intensity); // 0 .. 0xffff
     return descendingIntensity << 32 | DescendingDKey(line);
 };
@@ -263,7 +263,7 @@ void TReferencePattern::SortLinesByIntensity()
 
 std::vector<DiffractionLine> TReferencePattern::FirstLinesByIntensity(int count) const
 {
-    std::vector<LineValues> lines = ReadLines(record_, static_cast<std::size_t>(GetLineCount()));
+    std::vector<TLineValues> lines = ReadLines(record_, static_cast<std::size_t>(GetLineCount()));
     const std::size_t rows = std::min(lines.size(), static_cast<std::size_t>(std::max(count, 0)));
     ExchangeSortValues(lines, rows, DescendingIntensity, DescendingIntensityKey);
     std::vector<DiffractionLine> first(rows);

@@ -79,14 +79,14 @@ bool Missing(const fs::path& path)
 
 // One kept record: where it stands in the damaged file and the text lists
 // taken off it.
-struct KeptRecord {
+struct TKeptRecord {
     std::int64_t original = 0;
     std::vector<TextList> cleared;
 };
 
-class Recoverer {
+class TRecoverer {
 public:
-    Recoverer(const std::string& folderText, const ProgressCallback& progress)
+    TRecoverer(const std::string& folderText, const ProgressCallback& progress)
         : folderText_(folderText), folder_(PathFromText(folderText)), files_(folderText), progress_(progress)
     {
     }
@@ -199,7 +199,7 @@ private:
         return file ? file->Size() / kTextLineSize : 0;
     }
 
-    std::string Describe(const KeptRecord& kept)
+    std::string Describe(const TKeptRecord& kept)
     {
         PatternRecord record{};
         main_.ReadRecord(kept.original, record);
@@ -210,7 +210,7 @@ private:
 
     void TakeOff(std::size_t keptIndex, TextList list, const std::string& why)
     {
-        KeptRecord& kept = kept_[keptIndex];
+        TKeptRecord& kept = kept_[keptIndex];
         kept.cleared.push_back(list);
         Say(kMainDataFileName, Format("%s is kept without its %s: %s", Describe(kept).c_str(), TextListName(list),
                                       why.c_str()));
@@ -262,7 +262,7 @@ private:
         std::int32_t highestUserCode = 0;
         bool recordsChange = tornBytes_ != 0 || static_cast<std::int64_t>(kept_.size()) != held_;
         PatternRecord record{};
-        for (const KeptRecord& kept : kept_) {
+        for (const TKeptRecord& kept : kept_) {
             main_.ReadRecord(kept.original, record);
             pattern_.Record() = record;
             users += pattern_.IsUserPattern() ? 1 : 0;
@@ -335,7 +335,7 @@ private:
         ReplaceFileAtomically(FilePath(kMainDataFileName), [&](TFileHandle& out) {
             out.WriteAt(0, header_.Record());
             PatternRecord record{};
-            for (const KeptRecord& kept : kept_) {
+            for (const TKeptRecord& kept : kept_) {
                 main_.ReadRecord(kept.original, record);
                 pattern_.Record() = record;
                 pattern_.SetRecordNumber(static_cast<std::int32_t>(++number));
@@ -448,7 +448,7 @@ private:
     std::set<std::string> flaggedFiles_; // files the checker finds problems in
     std::uint64_t tornBytes_ = 0;
     std::int64_t held_ = 0;
-    std::vector<KeptRecord> kept_;
+    std::vector<TKeptRecord> kept_;
     TReferencePattern pattern_; // the record being looked at, without a database link
 };
 
@@ -456,7 +456,7 @@ private:
 
 TRecoveryReport RecoverReferenceDatabase(const std::string& folder, const ProgressCallback& progress)
 {
-    return Recoverer(folder, progress).Run();
+    return TRecoverer(folder, progress).Run();
 }
 
 } // namespace norrvik

@@ -137,12 +137,12 @@ std::size_t CrystalValueOffset(int n)
     }
 }
 
-struct TextRangeOffsets {
+struct TTextRangeOffsets {
     std::size_t Start;
     std::size_t Count;
 };
 
-TextRangeOffsets RangeOffsets(TextList list)
+TTextRangeOffsets RangeOffsets(TextList list)
 {
     switch (list) {
     case TextList::CodedComments: return {layout::CodedCommentsStart, layout::CodedCommentsCount};
@@ -372,13 +372,13 @@ std::string TReferencePattern::GetCrystalText() const
 
 TextRange TReferencePattern::GetTextRange(TextList list) const
 {
-    const TextRangeOffsets offsets = RangeOffsets(list);
+    const TTextRangeOffsets offsets = RangeOffsets(list);
     return {ReadI32LE(record_, offsets.Start), ReadI16LE(record_, offsets.Count)};
 }
 
 void TReferencePattern::SetTextRange(TextList list, TextRange range)
 {
-    const TextRangeOffsets offsets = RangeOffsets(list);
+    const TTextRangeOffsets offsets = RangeOffsets(list);
     WriteI32LE(record_, offsets.Start, range.First);
     WriteI16LE(record_, offsets.Count, range.Count);
 }

@@ -19,12 +19,12 @@ namespace {
 // The number at the start of a text index (blanks and line ends before it
 // skipped, an optional sign), as a text-file read of an integer takes it,
 // and where its digits end.
-struct LeadingCount {
+struct TLeadingCount {
     std::int64_t Value = 0;
     std::size_t End = 0;
 };
 
-std::optional<LeadingCount> ReadLeadingCount(std::string_view content)
+std::optional<TLeadingCount> ReadLeadingCount(std::string_view content)
 {
     std::size_t i = 0;
     while (i < content.size() && IsBlankOrControl(content[i]))
@@ -42,7 +42,7 @@ std::optional<LeadingCount> ReadLeadingCount(std::string_view content)
     }
     if (i == digitsStart || (i < content.size() && !IsBlankOrControl(content[i])))
         return std::nullopt;
-    return LeadingCount{negative ? -value : value, i};
+    return TLeadingCount{negative ? -value : value, i};
 }
 
 } // namespace
@@ -60,7 +60,7 @@ void AppendIndexEntryToFile(const std::filesystem::path& path, std::int32_t reco
     }
     AppendToFile(path, line);
     const std::string content = ReadWholeFile(path).value_or(std::string());
-    const std::optional<LeadingCount> count = ReadLeadingCount(content);
+    const std::optional<TLeadingCount> count = ReadLeadingCount(content);
     if (!count || count->Value < 0)
         throw EInOutError(FileErrorMessage("Cannot update the entry count of", PathText(path),
                                            "the file does not start with an entry count" +
@@ -271,11 +271,11 @@ std::size_t TTextIndexCache::HeldEntries() const
 
 std::size_t TTextIndexCache::HeldEntries(TextIndex index) const
 {
-    const std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    const std::optional<TSlot>& slot = slots_[TextIndexSlot(index)];
     return slot ? slot->Entries.size() : 0;
 }
 
-TTextIndexCache::Slot& TTextIndexCache::Settled(Slot& slot)
+TTextIndexCache::TSlot& TTextIndexCache::Settled(TSlot& slot)
 {
     if (slot.RepeatedSorts == 0)
         return slot;
@@ -293,7 +293,7 @@ TTextIndexCache::Slot& TTextIndexCache::Settled(Slot& slot)
 
 TIndexes TTextIndexCache::Entries(TextIndex index)
 {
-    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    std::optional<TSlot>& slot = slots_[TextIndexSlot(index)];
     if (!slot)
         return {};
     Settled(*slot);
@@ -308,7 +308,7 @@ TIndexes TTextIndexCache::Entries(TextIndex index)
 
 std::string TTextIndexCache::FileContent(TextIndex index)
 {
-    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    std::optional<TSlot>& slot = slots_[TextIndexSlot(index)];
     if (!slot)
         return FormatTextIndex({});
     Settled(*slot);
@@ -341,12 +341,12 @@ void TTextIndexCache::Set(TextIndex index, TIndexes entries)
     if (upperCase)
         keys = KeysOfSortedEntries(entries);
     slots_[TextIndexSlot(index)] =
-        Slot{std::move(entries), keys ? std::move(*keys) : std::vector<std::uint64_t>(), 0, false, {}};
+        TSlot{std::move(entries), keys ? std::move(*keys) : std::vector<std::uint64_t>(), 0, false, {}};
 }
 
 void TTextIndexCache::Append(TextIndex index, std::vector<TIndexedString> entries)
 {
-    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    std::optional<TSlot>& slot = slots_[TextIndexSlot(index)];
     NORRVIK_ASSERT(slot.has_value(), "Text index not held");
     Settled(*slot); // the counted sorts came before these entries
     for (TIndexedString& entry : entries)
@@ -356,10 +356,10 @@ void TTextIndexCache::Append(TextIndex index, std::vector<TIndexedString> entrie
 
 bool TTextIndexCache::Sort(TextIndex index)
 {
-    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    std::optional<TSlot>& slot = slots_[TextIndexSlot(index)];
     if (!slot)
         return false;
-    Slot& held = *slot;
+    TSlot& held = *slot;
     const std::size_t first = held.Keys.size();
     if (first == held.Entries.size()) {
         ++held.RepeatedSorts;
@@ -400,13 +400,13 @@ bool TTextIndexCache::Sort(TextIndex index)
 
 bool TTextIndexCache::Changed(TextIndex index)
 {
-    std::optional<Slot>& slot = slots_[TextIndexSlot(index)];
+    std::optional<TSlot>& slot = slots_[TextIndexSlot(index)];
     return slot && Settled(*slot).Changed;
 }
 
 void TTextIndexCache::MarkWritten(TextIndex index)
 {
-    if (std::optional<Slot>& slot = slots_[TextIndexSlot(index)])
+    if (std::optional<TSlot>& slot = slots_[TextIndexSlot(index)])
         slot->Changed = false;
 }
 
@@ -417,7 +417,7 @@ void TTextIndexCache::Forget(TextIndex index)
 
 void TTextIndexCache::Clear()
 {
-    for (std::optional<Slot>& slot : slots_)
+    for (std::optional<TSlot>& slot : slots_)
         slot.reset();
 }
 

@@ -91,7 +91,7 @@ public:
     void MarkWritten(TextIndex index);
 
 private:
-    struct Slot {
+    struct TSlot {
         TIndexes Entries;                // in the order appended
         std::vector<std::uint64_t> Keys; // the order of the sorted entries
         // Entries [Keys.size(), Entries.size()) were appended since the last
@@ -101,8 +101,8 @@ private:
         TRankedKeyMarks Marks; // of Keys, kept from their last sort
     };
 
-    static Slot& Settled(Slot& slot);
-    std::array<std::optional<Slot>, TextIndexCount> slots_;
+    static TSlot& Settled(TSlot& slot);
+    std::array<std::optional<TSlot>, TextIndexCount> slots_;
 };
 
 // The text index entries of added patterns kept while a rebuild is pending
@@ -126,19 +126,19 @@ public:
     void Clear();
 
 private:
-    struct Pattern {
+    struct TPattern {
         std::int32_t RecordNumber = 0;
         std::uint32_t FirstText = 0; // in texts_
     };
-    struct Text {
+    struct TText {
         std::uint32_t End = 0; // in arena_
         std::uint32_t Index = 0;
     };
 
     Texts TextsOf(std::size_t pattern) const;
 
-    std::vector<Pattern> patterns_;
-    std::vector<Text> texts_;
+    std::vector<TPattern> patterns_;
+    std::vector<TText> texts_;
     std::string arena_;
 };
 

@@ -28,11 +28,11 @@ constexpr std::string_view ExtendedRevision = "V5";
 constexpr std::uint8_t NewHeaderFiller = 0xFF;
 constexpr std::array<int, 11> NewHeaderDoubles{94, 102, 110, 172, 180, 188, 196, 214, 222, 230, 239};
 
-struct BlankField {
+struct TBlankField {
     int offset;
     int width;
 };
-constexpr std::array<BlankField, 4> NewHeaderTexts{{{4, 40}, {44, 40}, {138, 8}, {146, 20}}};
+constexpr std::array<TBlankField, 4> NewHeaderTexts{{{4, 40}, {44, 40}, {138, 8}, {146, 20}}};
 
 constexpr const char* CannotRead = "Cannot read information from the Kandor pattern.";
 constexpr const char* CannotWrite = "Cannot write information to the Kandor pattern.";
@@ -92,7 +92,7 @@ void TKandorpattern::NewHeader()
     buffer_.assign(HeaderSize, NewHeaderFiller);
     WriteString(RevisionOffset, 2, "V3");
     WriteString(FileTypeOffset, 2, "RD");
-    for (const BlankField& field : NewHeaderTexts)
+    for (const TBlankField& field : NewHeaderTexts)
         WriteString(field.offset, field.width, "");
     for (const int offset : NewHeaderDoubles)
         WriteDouble(offset, UndefinedValue);

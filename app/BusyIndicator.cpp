@@ -56,11 +56,11 @@ void TBusyIndicator::ShowProgress(const TProgressDisplay& display)
 void TBusyIndicator::Draw()
 {
     const TBusyPanelState& state = panel_.State();
-    barProgress->setRange(0, state.range);
-    if (state.range > 0)
-        barProgress->setValue(state.position);
-    lblProgress->setText(QString::fromStdString(state.line));
-    btnCancel->setEnabled(state.cancelEnabled);
+    barProgress->setRange(0, state.Range);
+    if (state.Range > 0)
+        barProgress->setValue(state.Position);
+    lblProgress->setText(QString::fromStdString(state.Line));
+    btnCancel->setEnabled(state.CancelEnabled);
 }
 
 } // namespace norrvik

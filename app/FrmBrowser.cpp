@@ -29,8 +29,8 @@ namespace norrvik {
 namespace {
 
 struct TFieldItem {
-    const char* label;
-    std::optional<SearchField> field; // nothing: the strongest lines
+    const char* Label;
+    std::optional<SearchField> Field; // nothing: the strongest lines
 };
 const TFieldItem kFieldItems[] = {
     {"Name", SearchField::Name},       {"Formula", SearchField::Formula}, {"Code", SearchField::Code},
@@ -103,7 +103,7 @@ QWidget* TFrmBrowser::CreatePatternSide()
     auto* side = new QWidget(this);
     cmbField = new QComboBox(side);
     for (const TFieldItem& item : kFieldItems)
-        cmbField->addItem(QString::fromUtf8(item.label));
+        cmbField->addItem(QString::fromUtf8(item.Label));
     edtSearch = new QLineEdit(side);
     edtSearch->setPlaceholderText(QStringLiteral("Begins with... (or d-spacings: 3.34 4.26 1.82)"));
     btnSearch = new QPushButton(QStringLiteral("&Search"), side);
@@ -247,14 +247,14 @@ void TFrmBrowser::RunSearch()
     const TFieldItem& item = kFieldItems[std::max(0, cmbField->currentIndex())];
     const QString typed = edtSearch->text().trimmed();
     const std::vector<TSearchHit> hits =
-        item.field ? search_->SearchText(*item.field, Utf8ToWindows1252(typed.toStdString()))
+        item.Field ? search_->SearchText(*item.Field, Utf8ToWindows1252(typed.toStdString()))
                    : search_->SearchLines(LinesQueryOf(typed));
     model_->BeginChange();
     list_->ShowHits(hits);
     model_->EndChange();
     // The search's own order (by text, or best match first) until a column is clicked.
     tblPatterns->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    ListChanged(QStringLiteral("%1: %2").arg(QString::fromUtf8(item.label), typed));
+    ListChanged(QStringLiteral("%1: %2").arg(QString::fromUtf8(item.Label), typed));
 }
 
 void TFrmBrowser::SelectRow(int row)

@@ -178,7 +178,7 @@ void TForm1::CreateControls()
     CmbRefDBType->setGeometry(232, 8, 353, 21);
     CmbRefDBType->setEditable(false);
     for (const TFormatInfo& format : kFormats)
-        CmbRefDBType->addItem(FromUtf8(format.windowLabel));
+        CmbRefDBType->addItem(FromUtf8(format.WindowLabel));
     Label3 = MakeLabel(this, "Label3", Caption(windowtext::kFormatLabel), 8, 11, CmbRefDBType);
 
     EdtOldDB = MakeEdit(this, "EdtOldDB", QRect(232, 32, 353, 21));
@@ -338,10 +338,10 @@ TWindowChoices TForm1::Choices() const
 
 void TForm1::SetChoices(const TWindowChoices& choices)
 {
-    if (FormatAt(choices.formatIndex) != nullptr)
-        CmbRefDBType->setCurrentIndex(choices.formatIndex);
-    EdtOldDB->setText(Text(choices.oldFolder));
-    EdtNewDB->setText(Text(choices.newFolder));
+    if (FormatAt(choices.FormatIndex) != nullptr)
+        CmbRefDBType->setCurrentIndex(choices.FormatIndex);
+    EdtOldDB->setText(Text(choices.OldFolder));
+    EdtNewDB->setText(Text(choices.NewFolder));
 }
 
 void TForm1::SetStopRequested(std::function<bool()> stopRequested)
@@ -499,7 +499,7 @@ void TForm1::btnShowDatabaseClick()
     const std::string typed = EdtNewDB->text().toStdString();
     const TConversionWindow::TLastRun& last = model_.LastRun();
     if (!model_.IsBusy())
-        ShowDatabaseBrowser(this, frmBrowser, ExpandHomeFolder(typed), last.typedNewFolder == typed ? last.added : 0);
+        ShowDatabaseBrowser(this, frmBrowser, ExpandHomeFolder(typed), last.TypedNewFolder == typed ? last.Added : 0);
 }
 
 void TForm1::ShowException(const std::exception& error)

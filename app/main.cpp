@@ -57,9 +57,9 @@ int PrintAnswer(const norrvik::TWindowArguments& arguments)
     const std::optional<norrvik::TWindowAnswer> answer = norrvik::AnswerWithoutWindow(arguments);
     if (!answer)
         return -1;
-    std::ostream& stream = answer->isError ? std::cerr : std::cout;
-    stream << answer->text;
-    return stream.flush() ? answer->status : 1;
+    std::ostream& stream = answer->IsError ? std::cerr : std::cout;
+    stream << answer->Text;
+    return stream.flush() ? answer->Status : 1;
 }
 
 } // namespace
@@ -70,7 +70,7 @@ int main(int argc, char** argv)
     if (const int status = PrintAnswer(arguments); status >= 0)
         return status;
     // Qt gets its own options only; they live as long as the application.
-    std::vector<std::string> toolkitArguments = arguments.toolkitArguments;
+    std::vector<std::string> toolkitArguments = arguments.ToolkitArguments;
     std::vector<char*> toolkitArgv;
     for (std::string& argument : toolkitArguments)
         toolkitArgv.push_back(argument.data());

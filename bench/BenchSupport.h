@@ -20,8 +20,8 @@ inline double SecondsSince(Clock::time_point start)
 // Seconds of a step by the wall clock and by this process's processor time
 // (the latter less disturbed by other programs on the machine).
 struct Times {
-    double wall = 0;
-    double processor = 0;
+    double Wall = 0;
+    double Processor = 0;
 };
 
 template <typename Run>

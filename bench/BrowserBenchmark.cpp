@@ -39,7 +39,7 @@ void Painted(TFrmBrowser& browser)
 
 void Report(const char* step, const Times& times)
 {
-    std::printf("  %-34s %9.1f ms wall %9.1f ms processor\n", step, 1000.0 * times.wall, 1000.0 * times.processor);
+    std::printf("  %-34s %9.1f ms wall %9.1f ms processor\n", step, 1000.0 * times.Wall, 1000.0 * times.Processor);
 }
 
 void Round(const std::string& folder, const QString& name)
@@ -70,7 +70,7 @@ void Round(const std::string& folder, const QString& name)
             Painted(*browser);
         }
     });
-    Report("one page down (mean of 20)", {pages.wall / kPages, pages.processor / kPages});
+    Report("one page down (mean of 20)", {pages.Wall / kPages, pages.Processor / kPages});
     Report("search the names", Timed([&] {
                browser->edtSearch->setText(name);
                browser->RunSearch();

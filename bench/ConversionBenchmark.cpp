@@ -117,9 +117,9 @@ void WriteKandorSource(const fs::path& folder, int count)
     std::vector<norrvik::test::KandorEntryData> entries(static_cast<std::size_t>(count));
     for (int n = 0; n < count; ++n) {
         auto& entry = entries[static_cast<std::size_t>(n)];
-        entry.entry = {norrvik::Format("K%05d", n), Mineral(random).substr(0, 20), Formula(random).substr(0, 20)};
+        entry.Entry = {norrvik::Format("K%05d", n), Mineral(random).substr(0, 20), Formula(random).substr(0, 20)};
         for (int p = 0; p < 40; ++p)
-            entry.peaks.push_back(norrvik::test::KandorPeakAt(10.0 + 2.0 * p + 0.01 * static_cast<double>(random() % 100),
+            entry.Peaks.push_back(norrvik::test::KandorPeakAt(10.0 + 2.0 * p + 0.01 * static_cast<double>(random() % 100),
                                                               static_cast<double>(1 + random() % 900)));
     }
     norrvik::test::WriteKandorDatabase(folder, entries);
@@ -134,14 +134,14 @@ void WriteQuorvaneSource(const fs::path& folder, int count)
         throw std::runtime_error("a PDF1 source holds at most 1,000,000 numbered patterns");
     std::mt19937 random(2);
     norrvik::test::QuorvaneDatabase database;
-    database.referenceDatabase = true;
-    database.patterns.reserve(static_cast<std::size_t>(count));
+    database.ReferenceDatabase = true;
+    database.Patterns.reserve(static_cast<std::size_t>(count));
     for (int n = 0; n < count; ++n) {
         std::vector<norrvik::test::QuorvaneLine> lines;
         for (int l = 0; l < 60; ++l)
             lines.push_back({0.7 + static_cast<double>(random() % 100000) / 10000.0,
                              static_cast<std::int16_t>(1 + random() % 999)});
-        database.patterns.push_back(norrvik::test::MakeQuorvanePattern(
+        database.Patterns.push_back(norrvik::test::MakeQuorvanePattern(
             norrvik::Format("%02d-%04d", n / 10000, n % 10000),
             norrvik::test::QuorvaneNames({{'M', Mineral(random)}, {'C', Name(random)}}), Formula(random),
             std::move(lines)));
@@ -200,10 +200,10 @@ void WriteLargeTarget(const fs::path& folder, int count)
 // ---- measuring ----
 
 struct Measured {
-    double seconds = 0;
-    double peakMiB = 0;
-    bool ok = false;
-    double cpuSeconds = 0; // user and system time of the process
+    double Seconds = 0;
+    double PeakMiB = 0;
+    bool Ok = false;
+    double CpuSeconds = 0; // user and system time of the process
 };
 
 double SecondsOf(const timeval& time)
@@ -315,22 +315,22 @@ void NewTargetCase(const fs::path& base, const std::string& title, Converter con
         InChild([&] { writeSource(source); });
     fs::remove_all(target);
     const Measured run = InChild([&] { Convert(convert, source, target); });
-    if (!run.ok) {
+    if (!run.Ok) {
         std::printf("%-28s FAILED\n", title.c_str());
         return;
     }
     const double limit = IoLimit(source, target, base / "copy");
     std::printf("%-28s %8.2f s (cpu %6.2f s)   I/O limit %6.2f s   ratio %5.1f   peak %7.1f MiB   index files %7.1f MiB\n",
-                title.c_str(), run.seconds, run.cpuSeconds, limit, run.seconds / limit, run.peakMiB,
+                title.c_str(), run.Seconds, run.CpuSeconds, limit, run.Seconds / limit, run.PeakMiB,
                 IndexFilesMiB(target));
 }
 
 // What is added to a large target: Veltro entries, or the user patterns of
 // a Tessaly database carried over.
 struct AddedSource {
-    const char* name;
-    Converter convert;
-    void (*write)(const fs::path& folder, int count);
+    const char* Name;
+    Converter Convert;
+    void (*Write)(const fs::path& folder, int count);
 };
 
 void ConvertTessaly(const std::string& oldFolder, const std::string& newFolder, bool& success,
@@ -362,13 +362,13 @@ const AddedSource kCarriedPatterns{"veltro-release", ConvertTessaly, WriteReleas
 // apart from reading and writing the target's files once.
 Measured AddToCopy(const fs::path& base, const fs::path& prepared, const AddedSource& added, int count)
 {
-    const fs::path source = base / (std::string(added.name) + "-" + std::to_string(count));
+    const fs::path source = base / (std::string(added.Name) + "-" + std::to_string(count));
     const fs::path target = base / "add-target";
     if (!fs::exists(source))
-        InChild([&] { added.write(source, count); });
+        InChild([&] { added.Write(source, count); });
     fs::remove_all(target);
     fs::copy(prepared, target);
-    return InChild([&] { Convert(added.convert, source, target); });
+    return InChild([&] { Convert(added.Convert, source, target); });
 }
 
 // The generated target of `size` patterns, made when the folder does not
@@ -377,7 +377,7 @@ std::optional<fs::path> PreparedTarget(const fs::path& base, int size)
 {
     const fs::path prepared = base / ("large-" + std::to_string(size));
     if (!fs::exists(prepared / "ReferenceDatabase.PDB"))
-        if (!InChild([&] { WriteLargeTarget(prepared, size); }).ok)
+        if (!InChild([&] { WriteLargeTarget(prepared, size); }).Ok)
             return std::nullopt;
     return prepared;
 }
@@ -392,14 +392,14 @@ void AddCase(const fs::path& base, int targetSize, int count, const AddedSource&
     const fs::path& prepared = *ready;
     const Measured one = AddToCopy(base, prepared, added, 1);
     const Measured run = AddToCopy(base, prepared, added, count);
-    if (!run.ok || !one.ok || count < 2) {
+    if (!run.Ok || !one.Ok || count < 2) {
         std::printf("%-28s FAILED\n", title.c_str());
         return;
     }
     std::printf("%-28s %8.2f s (cpu %6.2f s)   %7.2f ms per added pattern (cpu %7.2f ms; adding one: %5.2f s)   "
                 "peak %7.1f MiB   index files %7.1f MiB\n",
-                title.c_str(), run.seconds, run.cpuSeconds, 1000.0 * (run.seconds - one.seconds) / (count - 1),
-                1000.0 * (run.cpuSeconds - one.cpuSeconds) / (count - 1), one.seconds, run.peakMiB,
+                title.c_str(), run.Seconds, run.CpuSeconds, 1000.0 * (run.Seconds - one.Seconds) / (count - 1),
+                1000.0 * (run.CpuSeconds - one.CpuSeconds) / (count - 1), one.Seconds, run.PeakMiB,
                 IndexFilesMiB(base / "add-target"));
 }
 
@@ -425,9 +425,9 @@ void SearchTimes(const fs::path& target)
 {
     using norrvik::TextIndex;
     struct Kind {
-        const char* title;
-        std::vector<TextIndex> indexes; // what it reads
-        std::function<std::vector<norrvik::TSearchHit>(norrvik::TIndexSearch&)> search;
+        const char* Title;
+        std::vector<TextIndex> Indexes; // what it reads
+        std::function<std::vector<norrvik::TSearchHit>(norrvik::TIndexSearch&)> Search;
     };
     const std::vector<Kind> kinds = {
         {"name AL", {TextIndex::Name, TextIndex::MineralName}, [](norrvik::TIndexSearch& s) { return s.SearchText(norrvik::SearchField::Name, "al"); }},
@@ -438,7 +438,7 @@ void SearchTimes(const fs::path& target)
         {"lines 3.34 4.26 1.82", {}, [](norrvik::TIndexSearch& s) { return s.SearchLines({{3.34, 4.26, 1.82}, 0.01}); }},
     };
     const auto searchAndShow = [](norrvik::TIndexSearch& search, const Kind& kind) {
-        const std::vector<norrvik::TSearchHit> hits = kind.search(search);
+        const std::vector<norrvik::TSearchHit> hits = kind.Search(search);
         for (std::size_t i = 0; i < std::min<std::size_t>(hits.size(), 50); ++i)
             search.Summary(hits[i].RecordNumber);
         return hits.size();
@@ -459,14 +459,14 @@ void SearchTimes(const fs::path& target)
         const double wholeCommand = MillisecondsOf(
             [&] {
                 norrvik::TIndexSearch fresh(target.string());
-                for (const TextIndex index : kind.indexes)
+                for (const TextIndex index : kind.Indexes)
                     fresh.Index(index);
-                whole = kind.search(fresh);
+                whole = kind.Search(fresh);
                 return searchAndShow(fresh, kind);
             },
             found);
         norrvik::TIndexSearch inPlace(target.string());
-        const bool same = recordsOf(kind.search(inPlace)) == recordsOf(whole);
+        const bool same = recordsOf(kind.Search(inPlace)) == recordsOf(whole);
         const auto wallStart = Clock::now();
         const double command = MillisecondsOf([&] { norrvik::TIndexSearch fresh(target.string()); return searchAndShow(fresh, kind); }, found);
         const double commandWall = 1000.0 * SecondsSince(wallStart);
@@ -476,7 +476,7 @@ void SearchTimes(const fs::path& target)
             later += MillisecondsOf([&] { return searchAndShow(*held, kind); }, found) / 5;
         std::printf("search %-22s %8zu found   as a command %7.1f ms (wall %7.1f; index read whole %7.1f ms, %s)"
                     "   held: first %7.1f ms, then %7.2f ms\n",
-                    kind.title, found, command, commandWall, wholeCommand, same ? "same hits" : "OTHER HITS", first,
+                    kind.Title, found, command, commandWall, wholeCommand, same ? "same hits" : "OTHER HITS", first,
                     later);
     }
 }
@@ -540,12 +540,12 @@ Measured CommandInChild(const std::vector<std::string>& arguments, const fs::pat
 
 void PrintCommandRow(const std::string& title, const Measured& run, const std::string& against)
 {
-    if (!run.ok) {
+    if (!run.Ok) {
         std::printf("%-28s FAILED\n", title.c_str());
         return;
     }
-    std::printf("%-28s %8.2f s (cpu %6.2f s)   %s   peak %7.1f MiB\n", title.c_str(), run.seconds, run.cpuSeconds,
-                against.c_str(), run.peakMiB);
+    std::printf("%-28s %8.2f s (cpu %6.2f s)   %s   peak %7.1f MiB\n", title.c_str(), run.Seconds, run.CpuSeconds,
+                against.c_str(), run.PeakMiB);
 }
 
 // `verify` against reading every file of the target once (its pages in
@@ -561,7 +561,7 @@ void VerifyCase(const fs::path& base, int targetSize)
     const double read = SecondsSince(start);
     PrintCommandRow(norrvik::Format("verify %d", targetSize), run,
                     norrvik::Format("reading its files %6.2f s   ratio %5.1f   index files %7.1f MiB", read,
-                                    run.seconds / read, IndexFilesMiB(*prepared)));
+                                    run.Seconds / read, IndexFilesMiB(*prepared)));
 }
 
 void RebuildCase(const fs::path& base, int targetSize)
@@ -604,7 +604,7 @@ void DumpCase(const fs::path& base, int targetSize)
         if (json)
             arguments.emplace_back("--json");
         const fs::path kept = base / "dump-output";
-        const bool written = CommandInChild(arguments, kept).ok;
+        const bool written = CommandInChild(arguments, kept).Ok;
         const Measured run = CommandInChild(arguments, "/dev/null");
         const double copy = PlainCopyToNull(kept);
         std::error_code error;
@@ -613,7 +613,7 @@ void DumpCase(const fs::path& base, int targetSize)
         PrintCommandRow(norrvik::Format("dump %d%s", targetSize, json ? " --json" : ""),
                         written ? run : Measured{},
                         norrvik::Format("plain copy of its %7.1f MiB %6.2f s   ratio %5.1f", mib, copy,
-                                        run.seconds / copy));
+                                        run.Seconds / copy));
     }
 }
 

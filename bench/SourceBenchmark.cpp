@@ -64,7 +64,7 @@ double ConvertSeconds(const fs::path& source, const fs::path& target)
     norrvik::TConversionSummary summary;
     norrvik::ConvertKandorDatabase(source.string(), target.string(), success, {}, &summary);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    if (!success || summary.added != summary.entriesTotal) {
+    if (!success || summary.Added != summary.EntriesTotal) {
         std::fprintf(stderr, "conversion of %s failed\n", source.c_str());
         std::exit(1);
     }

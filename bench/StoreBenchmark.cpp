@@ -65,8 +65,8 @@ norrvik::TReferencePattern MakePattern(std::mt19937& random, bool user, int numb
 }
 
 struct Timings {
-    double work = 0;
-    double close = 0;
+    double Work = 0;
+    double Close = 0;
 };
 
 // Adds (user patterns) or appends (reference patterns) `count` patterns
@@ -83,10 +83,10 @@ Timings StorePatterns(norrvik::TReferenceDatabase& db, int count, bool user, int
         else
             db.AppendPattern(pattern);
     }
-    timings.work = SecondsSince(start);
+    timings.Work = SecondsSince(start);
     start = Clock::now();
     db.Close();
-    timings.close = SecondsSince(start);
+    timings.Close = SecondsSince(start);
     return timings;
 }
 
@@ -131,7 +131,7 @@ void RunCase(const char* title, const std::function<Timings()>& work)
         std::printf("%-62s FAILED\n", title);
         return;
     }
-    std::printf("%-62s %9.2f s + close %8.2f s   peak %7.1f MB\n", title, timings.work, timings.close,
+    std::printf("%-62s %9.2f s + close %8.2f s   peak %7.1f MB\n", title, timings.Work, timings.Close,
                 static_cast<double>(usage.ru_maxrss) / 1024.0);
 }
 

@@ -35,7 +35,7 @@ Times TimeCli(const std::string& format, const std::string& source, const std::s
     std::ostringstream err;
     int status = 0;
     const Times times = Timed([&] { status = RunCli(5, argv, out, err); });
-    std::printf("cli:    %.3f s (processor %.3f s, exit %d) %s", times.wall, times.processor, status,
+    std::printf("cli:    %.3f s (processor %.3f s, exit %d) %s", times.Wall, times.Processor, status,
                 out.str().c_str());
     return times;
 }
@@ -49,7 +49,7 @@ Times TimeWindow(const std::string& format, const std::string& source, const std
     form.show();
     QCoreApplication::processEvents();
     const Times times = Timed([&] { form.ActConversionExecute(); });
-    std::printf("window: %.3f s (processor %.3f s) %s\n", times.wall, times.processor,
+    std::printf("window: %.3f s (processor %.3f s) %s\n", times.Wall, times.Processor,
                 form.lblStatus->text().toStdString().c_str());
     return times;
 }
@@ -70,6 +70,6 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(scratch);
     const Times cli = TimeCli(format, source, (scratch / "cli").string());
     const Times window = TimeWindow(format, source, (scratch / "window").string());
-    std::printf("window / cli: %.2f (processor %.2f)\n", window.wall / cli.wall, window.processor / cli.processor);
+    std::printf("window / cli: %.2f (processor %.2f)\n", window.Wall / cli.Wall, window.Processor / cli.Processor);
     return 0;
 }

@@ -23,24 +23,24 @@ constexpr int kHelpWidthOffTerminal = 80;
 
 // The parser with every command of the table, and the commands it fills.
 struct TParser {
-    CLI::App app{"Converts old powder-diffraction reference databases (Quorvane, Kandor, Veltro) into "
+    CLI::App App{"Converts old powder-diffraction reference databases (Quorvane, Kandor, Veltro) into "
                  "Tessaly reference databases, and shows and checks Tessaly databases.",
                  kProgram};
-    std::vector<std::unique_ptr<TCommand>> commands = MakeCommands();
-    std::vector<std::string> names;
+    std::vector<std::unique_ptr<TCommand>> Commands = MakeCommands();
+    std::vector<std::string> Names;
 };
 
 // The parser of the command with this name, or nullptr.
 CLI::App* CommandNamed(TParser& parser, std::string_view name)
 {
-    const bool known = std::find(parser.names.begin(), parser.names.end(), name) != parser.names.end();
-    return known ? parser.app.get_subcommand(std::string(name)) : nullptr;
+    const bool known = std::find(parser.Names.begin(), parser.Names.end(), name) != parser.Names.end();
+    return known ? parser.App.get_subcommand(std::string(name)) : nullptr;
 }
 
 // The command, or `help`, nearest to a mistyped name.
 std::string NearestCommand(const TParser& parser, std::string_view typed)
 {
-    std::vector<std::string> names = parser.names;
+    std::vector<std::string> names = parser.Names;
     names.emplace_back("help");
     return NearestName(typed, names);
 }
@@ -59,26 +59,26 @@ std::string CommandFooter(const TCommand& command)
 
 void BuildParser(TParser& parser, int width)
 {
-    parser.app.require_subcommand(1, 1);
+    parser.App.require_subcommand(1, 1);
     // "/data/db" is a folder on every system, never an option (the
     // subcommands take this from the app when they are added).
-    parser.app.allow_windows_style_options(false);
-    parser.app.set_version_flag("--version", std::string(kProgram) + " " + kVersion);
-    parser.app.get_formatter()->column_width(static_cast<std::size_t>(std::clamp(width * 2 / 5, 16, 30)));
-    for (const std::unique_ptr<TCommand>& command : parser.commands) {
-        CLI::App* sub = parser.app.add_subcommand(std::string(command->Name()), std::string(command->Summary()));
+    parser.App.allow_windows_style_options(false);
+    parser.App.set_version_flag("--version", std::string(kProgram) + " " + kVersion);
+    parser.App.get_formatter()->column_width(static_cast<std::size_t>(std::clamp(width * 2 / 5, 16, 30)));
+    for (const std::unique_ptr<TCommand>& command : parser.Commands) {
+        CLI::App* sub = parser.App.add_subcommand(std::string(command->Name()), std::string(command->Summary()));
         command->DeclareOptions(*sub);
         sub->footer(CommandFooter(*command));
-        parser.names.emplace_back(command->Name());
+        parser.Names.emplace_back(command->Name());
     }
-    parser.app.footer("Run \"norrvik-cli help COMMAND\" for a command's options, an example and its exit "
+    parser.App.footer("Run \"norrvik-cli help COMMAND\" for a command's options, an example and its exit "
                       "statuses.\n\nExit status: 0 done; 1 failed (the message on stderr says why and what to "
                       "do); 2 wrong arguments; 128 + the signal's number when a stop signal ended a conversion.");
 }
 
 int HelpWidth(const TCliOptions& options)
 {
-    const std::optional<int> columns = options.terminalColumns(TStandardStream::Output);
+    const std::optional<int> columns = options.ColumnsOf(TStandardStream::Output);
     return columns ? *columns - 1 : kHelpWidthOffTerminal;
 }
 
@@ -148,7 +148,7 @@ int RunHelp(TParser& parser, int argc, const char* const* argv, std::ostream& ou
         return kExitUsage;
     }
     if (argc < 3) {
-        out << WrapText(parser.app.help(), width);
+        out << WrapText(parser.App.help(), width);
         return kExitSuccess;
     }
     CLI::App* command = CommandNamed(parser, argv[2]);
@@ -164,7 +164,7 @@ std::optional<int> AnswerBeforeParsing(TParser& parser, int argc, const char* co
                                        std::ostream& err, int width)
 {
     if (argc < 2) {
-        err << kProgram << ": a command is required.\n\n" << WrapText(parser.app.help(), width);
+        err << kProgram << ": a command is required.\n\n" << WrapText(parser.App.help(), width);
         return kExitUsage;
     }
     const std::string first = argv[1];
@@ -173,7 +173,7 @@ std::optional<int> AnswerBeforeParsing(TParser& parser, int argc, const char* co
     if (first[0] == '-')
         return first == "-h" || first == "--help" || first == "--version"
                    ? std::nullopt
-                   : std::optional<int>(UnknownOption(first.substr(0, first.find('=')), parser.app, "", err));
+                   : std::optional<int>(UnknownOption(first.substr(0, first.find('=')), parser.App, "", err));
     if (CommandNamed(parser, first) == nullptr)
         return UnknownName("a norrvik-cli command", first, NearestCommand(parser, first), "", err);
     return std::nullopt;
@@ -185,11 +185,11 @@ int AnswerParseError(TParser& parser, const CLI::ParseError& error, int argc, co
                      std::ostream& out, std::ostream& err, int width)
 {
     if (dynamic_cast<const CLI::CallForHelp*>(&error) != nullptr) {
-        out << WrapText(parser.app.help(), width);
+        out << WrapText(parser.App.help(), width);
         return kExitSuccess;
     }
     if (dynamic_cast<const CLI::CallForVersion*>(&error) != nullptr)
-        return parser.app.exit(error, out, err) == 0 ? kExitSuccess : kExitUsage;
+        return parser.App.exit(error, out, err) == 0 ? kExitSuccess : kExitUsage;
     const CLI::App* command = CommandNamed(parser, argv[1]);
     const std::string helpFor = command != nullptr ? " " + std::string(argv[1]) : std::string();
     if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr && command != nullptr)
@@ -207,9 +207,9 @@ int RunReportingErrors(TCommand& command, const TCommandContext& context)
     try {
         return command.Run(context);
     } catch (const std::exception& error) {
-        context.err << MessageOf(error) << '\n';
+        context.Err << MessageOf(error) << '\n';
     } catch (...) {
-        context.err << "Unknown error\n";
+        context.Err << "Unknown error\n";
     }
     return kExitFailure;
 }
@@ -234,13 +234,13 @@ int ParseAndRun(int argc, const char* const* argv, std::ostream& out, std::ostre
     if (const std::optional<int> answered = AnswerBeforeParsing(parser, argc, argv, out, err, width))
         return *answered;
     try {
-        parser.app.parse(argc, argv);
+        parser.App.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         return AnswerParseError(parser, error, argc, argv, out, err, width);
     }
-    for (std::size_t i = 0; i < parser.commands.size(); ++i)
-        if (parser.app.get_subcommand(parser.names[i])->parsed())
-            return RunReportingErrors(*parser.commands[i], {out, err, options});
+    for (std::size_t i = 0; i < parser.Commands.size(); ++i)
+        if (parser.App.get_subcommand(parser.Names[i])->parsed())
+            return RunReportingErrors(*parser.Commands[i], {out, err, options});
     return kExitUsage; // the parser requires one command
 }
 

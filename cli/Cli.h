@@ -22,12 +22,12 @@ inline constexpr int kExitFolderMissing = 2; // dump, detect, verify: the folder
 inline constexpr int kExitCancelled = 130; // stopped with Ctrl-C, as shells report SIGINT
 
 struct TCliOptions {
-    TConversionDrivers drivers = RealConversionDrivers();
+    TConversionDrivers Drivers = RealConversionDrivers();
     // Draw a progress bar on `err` (the program sets it when stderr is a terminal).
-    bool drawProgress = false;
+    bool DrawProgress = false;
     // The width of the terminal a stream goes to, asked again at every
     // redraw of the bar; tests put their own in.
-    std::function<std::optional<int>(TStandardStream)> terminalColumns = TerminalColumns;
+    std::function<std::optional<int>(TStandardStream)> ColumnsOf = TerminalColumns;
 };
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,

@@ -20,9 +20,9 @@ namespace norrvik {
 
 // What a command's run writes to and is given by the program.
 struct TCommandContext {
-    std::ostream& out;
-    std::ostream& err;
-    const TCliOptions& options;
+    std::ostream& Out;
+    std::ostream& Err;
+    const TCliOptions& Options;
 };
 
 class TCommand {

@@ -30,7 +30,7 @@ std::string NoFormatFoundMessage(const std::string& oldFolder, bool nameFormat)
 {
     std::string markers;
     for (const TFormatInfo& format : kFormats)
-        markers += (markers.empty() ? "" : ", ") + std::string(format.markerFile);
+        markers += (markers.empty() ? "" : ", ") + std::string(format.MarkerFile);
     return "Folder " + oldFolder + " holds no Quorvane, Kandor or Veltro database (none of " + markers +
            " is there). Give the folder that holds the old database" +
            (nameFormat ? ", or name its format with --format." : ".");
@@ -46,41 +46,41 @@ std::string SeveralFormatsMessage(const std::string& oldFolder, const std::vecto
 namespace {
 
 struct TConvertRequest {
-    std::string format = "auto"; // a format's command-line name, or "auto"
-    std::string oldFolder;
-    std::string newFolder;
-    bool dryRun = false;
-    bool json = false;
-    bool quiet = false; // no "Format: ... found" line
+    std::string Format = "auto"; // a format's command-line name, or "auto"
+    std::string OldFolder;
+    std::string NewFolder;
+    bool DryRun = false;
+    bool Json = false;
+    bool Quiet = false; // no "Format: ... found" line
     // Refuse, changing nothing, when the target already holds patterns
     // imported from the same old folder.
-    bool skipReimport = false;
+    bool SkipReimport = false;
     // A Tessaly source: copy its user patterns alone; print each user
     // pattern's old and new code.
-    bool userOnly = false;
-    bool verbose = false;
+    bool UserOnly = false;
+    bool Verbose = false;
     // Finish the stopped run from OLD into NEW (FindStoppedRun).
-    bool resume = false;
+    bool Resume = false;
 };
 
 bool CarriesOver(const TFormatInfo& format)
 {
-    return format.format == SourceFormat::Tessaly;
+    return format.Format == SourceFormat::Tessaly;
 }
 
 nlohmann::json CodeMappingJson(const TConversionSummary& summary)
 {
     nlohmann::json mappings = nlohmann::json::array();
-    for (const TCodeMapping& mapping : summary.codeMappings)
+    for (const TCodeMapping& mapping : summary.CodeMappings)
         mappings.push_back(
-            {{"old_code", mapping.oldCode}, {"new_code", mapping.newCode}, {"already_present", mapping.alreadyPresent}});
+            {{"old_code", mapping.OldCode}, {"new_code", mapping.NewCode}, {"already_present", mapping.AlreadyPresent}});
     return mappings;
 }
 
 // "99-000-0003 -> 99-000-0042", one line per user pattern.
 void PrintCodeMapping(const TConversionSummary& summary, std::ostream& out)
 {
-    for (const TCodeMapping& mapping : summary.codeMappings)
+    for (const TCodeMapping& mapping : summary.CodeMappings)
         out << CodeMappingText(mapping) << '\n';
 }
 
@@ -98,9 +98,9 @@ const char* OutcomeName(RunOutcome outcome)
 }
 
 struct TDriverRun {
-    RunOutcome outcome = RunOutcome::Failed;
-    std::string message; // why it stopped; empty when it finished
-    TConversionSummary summary;
+    RunOutcome Outcome = RunOutcome::Failed;
+    std::string Message; // why it stopped; empty when it finished
+    TConversionSummary Summary;
 };
 
 // The checks the window makes on the two folder texts, plus a file given
@@ -122,23 +122,23 @@ std::optional<std::string> FolderTextProblem(const std::string& oldFolder, const
 // after printing why there is none.
 const TFormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& err)
 {
-    const std::vector<const TFormatInfo*> found = DetectFormats(request.oldFolder);
-    const TFormatInfo* named = FormatByCliName(request.format);
+    const std::vector<const TFormatInfo*> found = DetectFormats(request.OldFolder);
+    const TFormatInfo* named = FormatByCliName(request.Format);
     if (named != nullptr && CarriesOver(*named))
         return named;
     if (named != nullptr) {
         if (!found.empty() && std::find(found.begin(), found.end(), named) == found.end())
-            err << "Warning: " << FormatMismatchText(request.oldFolder, *named, found) << " Converting as "
-                << named->displayName << ", as asked.\n";
+            err << "Warning: " << FormatMismatchText(request.OldFolder, *named, found) << " Converting as "
+                << named->DisplayName << ", as asked.\n";
         return named;
     }
     if (found.size() == 1) {
-        if (!request.quiet)
-            err << "Format: " << FormatsText(found) << ", found in " << request.oldFolder << '\n';
+        if (!request.Quiet)
+            err << "Format: " << FormatsText(found) << ", found in " << request.OldFolder << '\n';
         return found.front();
     }
-    err << (found.empty() ? NoFormatFoundMessage(request.oldFolder, true)
-                          : SeveralFormatsMessage(request.oldFolder, found, true))
+    err << (found.empty() ? NoFormatFoundMessage(request.OldFolder, true)
+                          : SeveralFormatsMessage(request.OldFolder, found, true))
         << '\n';
     return nullptr;
 }
@@ -148,10 +148,10 @@ const TFormatInfo* ResolveFormat(const TConvertRequest& request, std::ostream& e
 // itself then reports why).
 TEarlierImports EarlierImports(const TFormatInfo& format, const TConvertRequest& request)
 {
-    if (!IsUserDatabaseConversion(format, request.oldFolder))
+    if (!IsUserDatabaseConversion(format, request.OldFolder))
         return {};
     try {
-        return FindEarlierImports(TTargetFolder(request.newFolder), request.oldFolder);
+        return FindEarlierImports(TTargetFolder(request.NewFolder), request.OldFolder);
     } catch (const Exception&) {
         return {};
     }
@@ -160,55 +160,55 @@ TEarlierImports EarlierImports(const TFormatInfo& format, const TConvertRequest&
 // The fields a dry run and a real run share, under the same names.
 nlohmann::json SummaryJson(const TFormatInfo& format, const TConvertRequest& request, RunOutcome outcome)
 {
-    return {{"dry_run", request.dryRun},
+    return {{"dry_run", request.DryRun},
             {"outcome", OutcomeName(outcome)},
-            {"format", format.cliName},
-            {"old_folder", request.oldFolder},
-            {"new_folder", request.newFolder}};
+            {"format", format.CliName},
+            {"old_folder", request.OldFolder},
+            {"new_folder", request.NewFolder}};
 }
 
 void PrintPreviewText(const TFormatInfo& format, const TConversionPreview& preview, const TConvertRequest& request,
                       std::ostream& out)
 {
-    out << "Dry run, nothing written: converting " << request.oldFolder << " as " << format.displayName << " into "
-        << request.newFolder << '\n';
-    out << "  Entries found:                  " << preview.entries << '\n';
-    out << "  Patterns that would be added:   " << preview.wouldAdd << '\n';
-    out << "  Skipped as already present:     " << preview.wouldSkip << '\n';
-    out << "  Imported earlier from this folder: " << preview.earlierImports << '\n';
-    out << "  Target patterns now:            " << preview.targetBefore
-        << (preview.targetExists ? "" : " (a new database would be created)") << '\n';
-    out << "  Target patterns afterwards:     " << preview.targetAfter << '\n';
-    if (preview.userLimitReached)
+    out << "Dry run, nothing written: converting " << request.OldFolder << " as " << format.DisplayName << " into "
+        << request.NewFolder << '\n';
+    out << "  Entries found:                  " << preview.Entries << '\n';
+    out << "  Patterns that would be added:   " << preview.WouldAdd << '\n';
+    out << "  Skipped as already present:     " << preview.WouldSkip << '\n';
+    out << "  Imported earlier from this folder: " << preview.EarlierImports << '\n';
+    out << "  Target patterns now:            " << preview.TargetBefore
+        << (preview.TargetExists ? "" : " (a new database would be created)") << '\n';
+    out << "  Target patterns afterwards:     " << preview.TargetAfter << '\n';
+    if (preview.UserLimitReached)
         out << "  The run would stop with an error at the 9999th user pattern of the target.\n";
 }
 
 // The dry run: what the run would do, and the status it would end with.
 int RunDryRun(const TFormatInfo& format, const TConvertRequest& request, std::ostream& out, std::ostream& err)
 {
-    const TConversionPreview preview = PreviewConversion(format, request.oldFolder, request.newFolder, {request.userOnly});
-    const RunOutcome outcome = preview.userLimitReached ? RunOutcome::Failed : RunOutcome::Finished;
-    if (request.json) {
+    const TConversionPreview preview = PreviewConversion(format, request.OldFolder, request.NewFolder, {request.UserOnly});
+    const RunOutcome outcome = preview.UserLimitReached ? RunOutcome::Failed : RunOutcome::Finished;
+    if (request.Json) {
         nlohmann::json json = SummaryJson(format, request, outcome);
-        json.update({{"entries", preview.entries},
-                     {"added", preview.wouldAdd},
-                     {"skipped", preview.wouldSkip},
-                     {"earlier_imports", preview.earlierImports},
-                     {"target_pattern_count", preview.targetAfter},
-                     {"target_exists", preview.targetExists},
-                     {"target_patterns_before", preview.targetBefore},
+        json.update({{"entries", preview.Entries},
+                     {"added", preview.WouldAdd},
+                     {"skipped", preview.WouldSkip},
+                     {"earlier_imports", preview.EarlierImports},
+                     {"target_pattern_count", preview.TargetAfter},
+                     {"target_exists", preview.TargetExists},
+                     {"target_patterns_before", preview.TargetBefore},
                      // The names the dry run has always had, for scripts that read them.
-                     {"would_add", preview.wouldAdd},
-                     {"would_skip", preview.wouldSkip},
-                     {"target_patterns_after", preview.targetAfter},
-                     {"user_limit_reached", preview.userLimitReached}});
+                     {"would_add", preview.WouldAdd},
+                     {"would_skip", preview.WouldSkip},
+                     {"target_patterns_after", preview.TargetAfter},
+                     {"user_limit_reached", preview.UserLimitReached}});
         WriteJson(out, json);
     } else {
         PrintPreviewText(format, preview, request, out);
     }
     if (outcome == RunOutcome::Finished)
         return kExitSuccess;
-    err << NoUserCodeLeftMessage(IncludeTrailingPathDelimiter(request.newFolder), kMaxUserCodeNumber) << '\n';
+    err << NoUserCodeLeftMessage(IncludeTrailingPathDelimiter(request.NewFolder), kMaxUserCodeNumber) << '\n';
     return kExitFailure;
 }
 
@@ -218,26 +218,26 @@ TDriverRun RunDriver(const TFormatInfo& format, const TConvertRequest& request, 
                      const TCliOptions& options, const TResumePoint& resume = {})
 {
     TInterruptGuard interrupt;
-    TTerminalProgress progress(err, options.drawProgress, options.terminalColumns);
-    TConversionDrivers drivers = options.drivers;
-    if (request.userOnly)
+    TTerminalProgress progress(err, options.DrawProgress, options.ColumnsOf);
+    TConversionDrivers drivers = options.Drivers;
+    if (request.UserOnly)
         drivers[FormatPosition(SourceFormat::Tessaly)] = TessalyDriver({true});
     const TConversionOutcome outcome = RunConversion(
-        drivers, {&format, resume.Run != 0 ? resume.OldFolder : request.oldFolder, request.newFolder,
+        drivers, {&format, resume.Run != 0 ? resume.OldFolder : request.OldFolder, request.NewFolder,
                   progress.Callback(), resume});
     progress.Finish();
     TDriverRun run;
-    run.summary = outcome.summary;
+    run.Summary = outcome.Summary;
     if (outcome.Cancelled())
-        run.outcome = RunOutcome::Cancelled;
+        run.Outcome = RunOutcome::Cancelled;
     else
-        run.outcome = outcome.success && !outcome.failure ? RunOutcome::Finished : RunOutcome::Failed;
-    if (outcome.failure) {
-        run.message = outcome.FailureText();
-        if (run.message.empty())
-            run.message = "Unknown error";
-    } else if (!outcome.success) {
-        run.message = "Conversion failed";
+        run.Outcome = outcome.Success && !outcome.Failure ? RunOutcome::Finished : RunOutcome::Failed;
+    if (outcome.Failure) {
+        run.Message = outcome.FailureText();
+        if (run.Message.empty())
+            run.Message = "Unknown error";
+    } else if (!outcome.Success) {
+        run.Message = "Conversion failed";
     }
     return run;
 }
@@ -245,20 +245,20 @@ TDriverRun RunDriver(const TFormatInfo& format, const TConvertRequest& request, 
 nlohmann::json RunSummaryJson(const TFormatInfo& format, const TConvertRequest& request, const TDriverRun& run,
                               long earlierImports)
 {
-    const TConversionSummary& summary = run.summary;
-    nlohmann::json json = SummaryJson(format, request, run.outcome);
-    json.update({{"entries", summary.entriesTotal},
-                 {"entries_done", summary.entriesDone},
-                 {"added", summary.added},
-                 {"skipped", summary.skipped},
-                 {"entries_without_lines", summary.entriesWithoutLines},
-                 {"entries_without_pattern_file", summary.entriesWithoutPatternFile},
+    const TConversionSummary& summary = run.Summary;
+    nlohmann::json json = SummaryJson(format, request, run.Outcome);
+    json.update({{"entries", summary.EntriesTotal},
+                 {"entries_done", summary.EntriesDone},
+                 {"added", summary.Added},
+                 {"skipped", summary.Skipped},
+                 {"entries_without_lines", summary.EntriesWithoutLines},
+                 {"entries_without_pattern_file", summary.EntriesWithoutPatternFile},
                  {"earlier_imports", earlierImports},
-                 {"target_pattern_count", summary.targetPatternCount}});
+                 {"target_pattern_count", summary.TargetPatternCount}});
     if (CarriesOver(format))
         json["code_mapping"] = CodeMappingJson(summary);
-    if (run.outcome != RunOutcome::Finished)
-        json["message"] = run.message;
+    if (run.Outcome != RunOutcome::Finished)
+        json["message"] = run.Message;
     return json;
 }
 
@@ -266,20 +266,20 @@ nlohmann::json RunSummaryJson(const TFormatInfo& format, const TConvertRequest& 
 int ReportRun(const TFormatInfo& format, const TConvertRequest& request, const TDriverRun& run, long earlierImports,
               std::ostream& out, std::ostream& err)
 {
-    const TConversionSummary& summary = run.summary;
-    if (run.outcome != RunOutcome::Finished)
-        err << run.message << '\n';
-    if (!request.json && request.verbose)
+    const TConversionSummary& summary = run.Summary;
+    if (run.Outcome != RunOutcome::Finished)
+        err << run.Message << '\n';
+    if (!request.Json && request.Verbose)
         PrintCodeMapping(summary, out);
-    if (request.json)
+    if (request.Json)
         WriteJson(out, RunSummaryJson(format, request, run, earlierImports));
-    else if (run.outcome == RunOutcome::Finished)
-        out << ConversionResultText(summary.added, summary.skipped, summary.targetPatternCount) << '\n';
-    else if (run.outcome == RunOutcome::Cancelled)
-        out << StoppedResultLine(run.message, summary) << '\n';
-    if (run.outcome == RunOutcome::Cancelled)
+    else if (run.Outcome == RunOutcome::Finished)
+        out << ConversionResultText(summary.Added, summary.Skipped, summary.TargetPatternCount) << '\n';
+    else if (run.Outcome == RunOutcome::Cancelled)
+        out << StoppedResultLine(run.Message, summary) << '\n';
+    if (run.Outcome == RunOutcome::Cancelled)
         return CancelledExitStatus();
-    if (run.outcome == RunOutcome::Failed)
+    if (run.Outcome == RunOutcome::Failed)
         return kExitFailure;
     if (FoundNothingToConvert(summary))
         err << "Warning: " << kNothingToConvertText << '\n';
@@ -293,8 +293,8 @@ bool PassesReimportGuard(const TEarlierImports& earlier, const TConvertRequest& 
 {
     if (earlier.Patterns == 0)
         return true;
-    const std::string text = EarlierImportsText(earlier.Patterns, request.oldFolder, request.newFolder, earlier.Latest);
-    if (request.skipReimport) {
+    const std::string text = EarlierImportsText(earlier.Patterns, request.OldFolder, request.NewFolder, earlier.Latest);
+    if (request.SkipReimport) {
         err << text << " Nothing was converted (--skip-reimport).\n";
         return false;
     }
@@ -327,25 +327,25 @@ public:
     {
         std::vector<std::string> formatNames{"auto"};
         for (const TFormatInfo& info : kFormats)
-            formatNames.emplace_back(info.cliName);
-        command.add_option("-f,--format", request_.format,
+            formatNames.emplace_back(info.CliName);
+        command.add_option("-f,--format", request_.Format,
                            "Format of the old database; auto (the default) takes the one its files show")
             ->check(CLI::IsMember(formatNames, CLI::ignore_case));
-        command.add_option("OLD", request_.oldFolder, "Folder of the old database")->required();
-        command.add_option("NEW", request_.newFolder, "Folder of the Tessaly database (created when missing)")
+        command.add_option("OLD", request_.OldFolder, "Folder of the old database")->required();
+        command.add_option("NEW", request_.NewFolder, "Folder of the Tessaly database (created when missing)")
             ->required();
-        command.add_flag("-n,--dry-run", request_.dryRun,
+        command.add_flag("-n,--dry-run", request_.DryRun,
                          "Read both databases and print what the conversion would do; write nothing");
-        command.add_flag("--skip-reimport", request_.skipReimport,
+        command.add_flag("--skip-reimport", request_.SkipReimport,
                          "Refuse, changing nothing, when NEW already holds patterns imported from OLD");
-        command.add_flag("-q,--quiet", request_.quiet, "Do not print the format found in OLD");
-        command.add_flag("--json", request_.json, "Print the summary as JSON");
-        command.add_flag("--user-only", request_.userOnly,
+        command.add_flag("-q,--quiet", request_.Quiet, "Do not print the format found in OLD");
+        command.add_flag("--json", request_.Json, "Print the summary as JSON");
+        command.add_flag("--user-only", request_.UserOnly,
                          "With a Tessaly database as OLD: carry over its user patterns only, not its reference patterns");
-        command.add_flag("--resume", request_.resume,
+        command.add_flag("--resume", request_.Resume,
                          "Finish the stopped last run from OLD into NEW: convert only the entries it did not store, "
                          "under the codes they would have had");
-        command.add_flag("--verbose", request_.verbose,
+        command.add_flag("--verbose", request_.Verbose,
                          "With a Tessaly database as OLD: print the old and new code of each user pattern, one line each");
     }
 
@@ -353,27 +353,27 @@ public:
     {
         // The comment line of every pattern names the old folder: as an
         // absolute path a lab can find it again.
-        request_.oldFolder = AbsoluteFolderText(request_.oldFolder);
-        if (const std::optional<std::string> problem = FolderTextProblem(request_.oldFolder, request_.newFolder)) {
-            context.err << *problem << '\n';
+        request_.OldFolder = AbsoluteFolderText(request_.OldFolder);
+        if (const std::optional<std::string> problem = FolderTextProblem(request_.OldFolder, request_.NewFolder)) {
+            context.Err << *problem << '\n';
             return kExitFailure;
         }
-        const TFormatInfo* format = ResolveFormat(request_, context.err);
+        const TFormatInfo* format = ResolveFormat(request_, context.Err);
         if (format == nullptr)
             return kExitFailure;
-        if (request_.userOnly && !CarriesOver(*format)) {
-            context.err << "--user-only applies to a Tessaly database as the old database (--format tessaly).\n";
+        if (request_.UserOnly && !CarriesOver(*format)) {
+            context.Err << "--user-only applies to a Tessaly database as the old database (--format tessaly).\n";
             return kExitUsage;
         }
-        if (request_.dryRun)
-            return RunDryRun(*format, request_, context.out, context.err);
-        if (request_.resume)
+        if (request_.DryRun)
+            return RunDryRun(*format, request_, context.Out, context.Err);
+        if (request_.Resume)
             return RunResumed(*format, context);
         const TEarlierImports earlier = EarlierImports(*format, request_);
-        if (!PassesReimportGuard(earlier, request_, context.err))
+        if (!PassesReimportGuard(earlier, request_, context.Err))
             return kExitFailure;
-        const TDriverRun run = RunDriver(*format, request_, context.err, context.options);
-        return ReportRun(*format, request_, run, earlier.Patterns, context.out, context.err);
+        const TDriverRun run = RunDriver(*format, request_, context.Err, context.Options);
+        return ReportRun(*format, request_, run, earlier.Patterns, context.Out, context.Err);
     }
 
 private:
@@ -381,15 +381,15 @@ private:
     // nothing is done when there is none.
     int RunResumed(const TFormatInfo& format, const TCommandContext& context)
     {
-        const std::optional<TStoppedRun> stopped = FindStoppedRun(format, TTargetFolder(request_.newFolder), request_.oldFolder);
+        const std::optional<TStoppedRun> stopped = FindStoppedRun(format, TTargetFolder(request_.NewFolder), request_.OldFolder);
         if (!stopped) {
-            context.err << NothingToResumeText(request_.oldFolder, request_.newFolder) << '\n';
+            context.Err << NothingToResumeText(request_.OldFolder, request_.NewFolder) << '\n';
             return kExitFailure;
         }
-        context.err << "Finishing " << ImportRunText(stopped->Run) << ": " << stopped->Resume.StoredPatterns
+        context.Err << "Finishing " << ImportRunText(stopped->Run) << ": " << stopped->Resume.StoredPatterns
                     << " of its entries are stored and passed over.\n";
-        const TDriverRun run = RunDriver(format, request_, context.err, context.options, stopped->Resume);
-        return ReportRun(format, request_, run, 0, context.out, context.err);
+        const TDriverRun run = RunDriver(format, request_, context.Err, context.Options, stopped->Resume);
+        return ReportRun(format, request_, run, 0, context.Out, context.Err);
     }
 
     TConvertRequest request_;

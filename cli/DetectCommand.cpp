@@ -19,12 +19,12 @@ void PrintFormats(const std::string& folder, const std::vector<const TFormatInfo
     if (json) {
         nlohmann::json formats = nlohmann::json::array();
         for (const TFormatInfo* format : found)
-            formats.push_back({{"format", format->cliName}, {"label", format->windowLabel}, {"file", format->markerFile}});
+            formats.push_back({{"format", format->CliName}, {"label", format->WindowLabel}, {"file", format->MarkerFile}});
         WriteJson(out, {{"folder", folder}, {"formats", formats}});
         return;
     }
     for (const TFormatInfo* format : found)
-        out << format->cliName << ": " << format->windowLabel << " (" << format->markerFile << ")\n";
+        out << format->CliName << ": " << format->WindowLabel << " (" << format->MarkerFile << ")\n";
 }
 
 // Why the folder does not hold exactly one old database.
@@ -52,18 +52,18 @@ public:
     int Run(const TCommandContext& context) override
     {
         if (NamesAFile(folder_)) {
-            context.err << NotAFolderMessage(kOldFolderWhat, folder_) << '\n';
+            context.Err << NotAFolderMessage(kOldFolderWhat, folder_) << '\n';
             return kExitFailure;
         }
         if (!OldFolderExists(folder_)) {
-            context.err << OldFolderMissingMessage(folder_) << '\n';
+            context.Err << OldFolderMissingMessage(folder_) << '\n';
             return kExitFolderMissing;
         }
         const std::vector<const TFormatInfo*> found = DetectFormats(folder_);
-        PrintFormats(folder_, found, json_, context.out);
+        PrintFormats(folder_, found, json_, context.Out);
         if (found.size() == 1)
             return kExitSuccess;
-        context.err << NotOneFormatMessage(folder_, found) << '\n';
+        context.Err << NotOneFormatMessage(folder_, found) << '\n';
         return kExitFailure;
     }
 

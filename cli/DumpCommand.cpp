@@ -172,13 +172,13 @@ public:
     int Run(const TCommandContext& context) override
     {
         if (code_ && !IsReferenceCodeForm(*code_)) {
-            context.err << ReferenceCodeFormMessage(*code_) << '\n';
+            context.Err << ReferenceCodeFormMessage(*code_) << '\n';
             return kExitUsage;
         }
         RefuseFileAsDatabaseFolder(folder_);
-        if (ReportFolderMissing(folder_, context.err))
+        if (ReportFolderMissing(folder_, context.Err))
             return kExitFolderMissing;
-        DumpDatabase(folder_, code_, json_, context.out);
+        DumpDatabase(folder_, code_, json_, context.Out);
         return kExitSuccess;
     }
 

@@ -51,9 +51,9 @@ bool AppendSubfileCodes(std::string& out, std::uint32_t mask, std::string_view s
 
 // The four text lists of a pattern with their titles and JSON names.
 struct TTextListName {
-    TextList list;
-    const char* title;
-    const char* key;
+    TextList List;
+    const char* Title;
+    const char* Key;
 };
 constexpr TTextListName kTextLists[] = {
     {TextList::Comments, "Comments", "comments"},
@@ -75,13 +75,13 @@ const std::vector<std::string>& ListNamed(const TReferencePattern& pattern, std:
 // for a Miller index not known, and user databases 0 0 0 (no reflection
 // has those indices).
 struct TLineFields {
-    float d;
-    std::int16_t intensity, h, k, l;
+    float D;
+    std::int16_t Intensity, H, K, L;
 
     bool IndicesGiven() const
     {
-        return h != kUnknownMillerIndex && k != kUnknownMillerIndex && l != kUnknownMillerIndex &&
-               (h != 0 || k != 0 || l != 0);
+        return H != kUnknownMillerIndex && K != kUnknownMillerIndex && L != kUnknownMillerIndex &&
+               (H != 0 || K != 0 || L != 0);
     }
 };
 
@@ -206,16 +206,16 @@ void AppendLineRow(std::string& out, const TLineFields& line)
     char* first = end;
     *--first = '\n';
     if (line.IndicesGiven())
-        for (const std::int16_t index : {line.l, line.k, line.h}) {
+        for (const std::int16_t index : {line.L, line.K, line.H}) {
             first = PaddedBefore(IntegerBefore(first, index), first, 5);
             *--first = ' ';
         }
-    first = PaddedBefore(IntegerBefore(first, line.intensity), first, 6);
+    first = PaddedBefore(IntegerBefore(first, line.Intensity), first, 6);
     *--first = ' ';
-    char* const d = FixedFloatBefore(first, line.d, 5);
+    char* const d = FixedFloatBefore(first, line.D, 5);
     if (d == nullptr) {
         out.append("      ");
-        AppendFixed(out, static_cast<double>(line.d), 10, 5);
+        AppendFixed(out, static_cast<double>(line.D), 10, 5);
         out.append(first, end);
         return;
     }
@@ -385,12 +385,12 @@ void AppendJsonLines(std::string& out, const TReferencePattern& pattern)
                 out.append("null");
         };
         out.append(i > 0 ? ",{\"d\":" : "{\"d\":");
-        AppendJsonDSpacing(out, line.d);
-        index(",\"h\":", line.h);
+        AppendJsonDSpacing(out, line.D);
+        index(",\"h\":", line.H);
         out.append(",\"intensity\":");
-        AppendInteger(out, line.intensity);
-        index(",\"k\":", line.k);
-        index(",\"l\":", line.l);
+        AppendInteger(out, line.Intensity);
+        index(",\"k\":", line.K);
+        index(",\"l\":", line.L);
         out.push_back('}');
     }
     out.push_back(']');

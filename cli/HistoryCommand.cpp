@@ -106,13 +106,13 @@ public:
             nlohmann::json list = nlohmann::json::array();
             for (const TImportRun& run : runs)
                 list.push_back(RunJson(run));
-            WriteJson(context.out, {{"database", folder_}, {"runs", list}});
+            WriteJson(context.Out, {{"database", folder_}, {"runs", list}});
         } else if (runs.empty()) {
-            context.out << "No conversion runs are on record in " << folder_
+            context.Out << "No conversion runs are on record in " << folder_
                         << " (it has no import log: runs made before it, or by another program, leave none).\n";
         } else {
             for (const TImportRun& run : runs)
-                context.out << RunLine(run) << '\n';
+                context.Out << RunLine(run) << '\n';
         }
         return kExitSuccess;
     }
@@ -123,17 +123,17 @@ private:
         const auto found =
             std::find_if(runs.begin(), runs.end(), [&](const TImportRun& run) { return run.Number == run_; });
         if (found == runs.end()) {
-            context.err << "The import log of " << folder_ << " holds no run " << run_ << " (runs 1 to "
+            context.Err << "The import log of " << folder_ << " holds no run " << run_ << " (runs 1 to "
                         << runs.size() << " are on record; norrvik-cli history lists them).\n";
             return kExitFailure;
         }
         if (json_) {
             nlohmann::json json = RunJson(*found);
             json["entries"] = EntriesJson(*found);
-            WriteJson(context.out, json);
+            WriteJson(context.Out, json);
         } else {
-            context.out << RunLine(*found) << '\n';
-            PrintEntries(*found, context.out);
+            context.Out << RunLine(*found) << '\n';
+            PrintEntries(*found, context.Out);
         }
         return kExitSuccess;
     }

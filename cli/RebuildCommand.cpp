@@ -33,7 +33,7 @@ public:
         // does not stop a rebuild.
         const TDatabaseLock lock = TDatabaseLock::Exclusive(folder_);
         TInterruptGuard interrupt;
-        TTerminalProgress progress(context.err, context.options.drawProgress, context.options.terminalColumns);
+        TTerminalProgress progress(context.Err, context.Options.DrawProgress, context.Options.ColumnsOf);
         TReferenceDatabase database;
         database.SetDatabaseName(folder_);
         // The old index files need not be readable: they are all written anew.
@@ -44,7 +44,7 @@ public:
         // Closed here, not by the destructor, so that a failure to write is seen.
         database.Close();
         progress.Finish();
-        context.out << "Rebuilt the indexes of " << count << (count == 1 ? " pattern.\n" : " patterns.\n");
+        context.Out << "Rebuilt the indexes of " << count << (count == 1 ? " pattern.\n" : " patterns.\n");
         return kExitSuccess;
     }
 

@@ -59,8 +59,8 @@ public:
         RefuseFileAsDatabaseFolder(folder_);
         // As for rebuild, Ctrl-C does not stop the salvage half-way.
         TInterruptGuard interrupt;
-        TTerminalProgress progress(context.err, context.options.drawProgress, context.options.terminalColumns);
-        const int status = RunRecover(folder_, context.out, progress.Callback());
+        TTerminalProgress progress(context.Err, context.Options.DrawProgress, context.Options.ColumnsOf);
+        const int status = RunRecover(folder_, context.Out, progress.Callback());
         progress.Finish();
         return status;
     }

@@ -16,41 +16,41 @@ namespace norrvik {
 namespace {
 
 struct TCriterion {
-    SearchField field;
-    const char* option;
-    const char* what;
-    std::optional<std::string> TSearchRequest::*text;
+    SearchField Field;
+    const char* Option;
+    const char* What;
+    std::optional<std::string> TSearchRequest::*Text;
 };
 constexpr TCriterion kCriteria[] = {
-    {SearchField::Name, "--name", "name", &TSearchRequest::name},
-    {SearchField::Formula, "--formula", "formula", &TSearchRequest::formula},
-    {SearchField::Code, "--code", "code", &TSearchRequest::code},
-    {SearchField::Author, "--author", "author", &TSearchRequest::author},
-    {SearchField::Journal, "--journal", "journal", &TSearchRequest::journal},
+    {SearchField::Name, "--name", "name", &TSearchRequest::Name},
+    {SearchField::Formula, "--formula", "formula", &TSearchRequest::Formula},
+    {SearchField::Code, "--code", "code", &TSearchRequest::Code},
+    {SearchField::Author, "--author", "author", &TSearchRequest::Author},
+    {SearchField::Journal, "--journal", "journal", &TSearchRequest::Journal},
 };
 
 // What was asked, in words ("name begins with \"QUA\"") and as JSON.
 struct TAsked {
-    std::string words;
-    nlohmann::json json;
+    std::string Words;
+    nlohmann::json Json;
 };
 
 std::vector<TSearchHit> Search(TIndexSearch& search, const TSearchRequest& request, TAsked& asked)
 {
     for (const TCriterion& criterion : kCriteria) {
-        const std::optional<std::string>& text = request.*criterion.text;
+        const std::optional<std::string>& text = request.*criterion.Text;
         if (!text)
             continue;
-        asked.words = Format("%s begins with \"%s\"", criterion.what, text->c_str());
-        asked.json = {{"field", criterion.what}, {"prefix", *text}};
-        return search.SearchText(criterion.field, Utf8ToWindows1252(*text));
+        asked.Words = Format("%s begins with \"%s\"", criterion.What, text->c_str());
+        asked.Json = {{"field", criterion.What}, {"prefix", *text}};
+        return search.SearchText(criterion.Field, Utf8ToWindows1252(*text));
     }
-    TLinesQuery query{request.lines, request.tolerance};
+    TLinesQuery query{request.Lines, request.Tolerance};
     std::string spacings;
-    for (const double d : request.lines)
+    for (const double d : request.Lines)
         spacings += Format("%s%g", spacings.empty() ? "" : " ", d);
-    asked.words = Format("strongest lines at %s A within %g A", spacings.c_str(), request.tolerance);
-    asked.json = {{"field", "lines"}, {"d", request.lines}, {"tolerance", request.tolerance}};
+    asked.Words = Format("strongest lines at %s A within %g A", spacings.c_str(), request.Tolerance);
+    asked.Json = {{"field", "lines"}, {"d", request.Lines}, {"tolerance", request.Tolerance}};
     return search.SearchLines(query);
 }
 
@@ -80,7 +80,7 @@ nlohmann::json HitJson(const TSearchHit& hit, const TPatternSummary& summary)
 void PrintHits(TIndexSearch& search, const std::vector<TSearchHit>& hits, std::size_t shown, const TAsked& asked,
                std::ostream& out)
 {
-    out << hits.size() << (hits.size() == 1 ? " pattern" : " patterns") << " found (" << asked.words << ")\n";
+    out << hits.size() << (hits.size() == 1 ? " pattern" : " patterns") << " found (" << asked.Words << ")\n";
     if (shown > 0)
         out << " Record  Code         Figure  Formula                    Names\n";
     for (std::size_t i = 0; i < shown; ++i) {
@@ -99,40 +99,40 @@ void PrintHits(TIndexSearch& search, const std::vector<TSearchHit>& hits, std::s
 void DeclareSearchOptions(CLI::App& app, TSearchRequest& request)
 {
     CLI::App* command = &app;
-    command->add_option("DB", request.folder, "Folder of the Tessaly database")->required();
+    command->add_option("DB", request.Folder, "Folder of the Tessaly database")->required();
     CLI::Option_group* criteria = command->add_option_group("criterion", "What to search for (one of them)");
     for (const TCriterion& criterion : kCriteria)
-        criteria->add_option(criterion.option, request.*criterion.text,
-                             Format("Patterns whose %s begins with TEXT (any letter case)", criterion.what));
-    CLI::Option* lines = criteria->add_option("--lines", request.lines,
+        criteria->add_option(criterion.Option, request.*criterion.Text,
+                             Format("Patterns whose %s begins with TEXT (any letter case)", criterion.What));
+    CLI::Option* lines = criteria->add_option("--lines", request.Lines,
                                               "Patterns whose strongest lines match these d-spacings (up to 8), "
                                               "best first")
                              ->expected(1, 8);
     criteria->require_option(1);
-    command->add_option("--tolerance", request.tolerance, "How far a line may lie from a given d, in Angstrom "
+    command->add_option("--tolerance", request.Tolerance, "How far a line may lie from a given d, in Angstrom "
                                                           "(default 0.02)")
         ->needs(lines);
-    command->add_option("--limit", request.limit, "Print at most this many patterns (default 50; 0: all)");
-    command->add_flag("--json", request.json, "Print as JSON");
+    command->add_option("--limit", request.Limit, "Print at most this many patterns (default 50; 0: all)");
+    command->add_flag("--json", request.Json, "Print as JSON");
 }
 
 int RunSearch(const TSearchRequest& request, std::ostream& out, std::ostream& err)
 {
-    RefuseFileAsDatabaseFolder(request.folder);
-    if (ReportFolderMissing(request.folder, err))
+    RefuseFileAsDatabaseFolder(request.Folder);
+    if (ReportFolderMissing(request.Folder, err))
         return kExitFolderMissing;
-    TIndexSearch search(request.folder);
+    TIndexSearch search(request.Folder);
     TAsked asked;
     const std::vector<TSearchHit> hits = Search(search, request, asked);
-    const std::size_t shown = request.limit == 0 ? hits.size() : std::min(request.limit, hits.size());
-    if (!request.json) {
+    const std::size_t shown = request.Limit == 0 ? hits.size() : std::min(request.Limit, hits.size());
+    if (!request.Json) {
         PrintHits(search, hits, shown, asked, out);
         return kExitSuccess;
     }
     nlohmann::json results = nlohmann::json::array();
     for (std::size_t i = 0; i < shown; ++i)
         results.push_back(HitJson(hits[i], search.Summary(hits[i].RecordNumber)));
-    WriteJson(out, {{"database", request.folder}, {"search", asked.json}, {"found", hits.size()}, {"results", results}});
+    WriteJson(out, {{"database", request.Folder}, {"search", asked.Json}, {"found", hits.size()}, {"results", results}});
     return kExitSuccess;
 }
 
@@ -148,7 +148,7 @@ public:
     }
     std::string_view Example() const override { return "norrvik-cli search ./tessaly-db --name quartz --limit 10"; }
     void DeclareOptions(CLI::App& command) override { DeclareSearchOptions(command, request_); }
-    int Run(const TCommandContext& context) override { return RunSearch(request_, context.out, context.err); }
+    int Run(const TCommandContext& context) override { return RunSearch(request_, context.Out, context.Err); }
 
 private:
     TSearchRequest request_;

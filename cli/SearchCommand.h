@@ -18,12 +18,12 @@
 namespace norrvik {
 
 struct TSearchRequest {
-    std::string folder;
-    std::optional<std::string> name, formula, code, author, journal; // typed, UTF-8
-    std::vector<double> lines;
-    double tolerance = TLinesQuery::kDefaultTolerance;
-    std::size_t limit = 50; // patterns printed; 0 prints all
-    bool json = false;
+    std::string Folder;
+    std::optional<std::string> Name, Formula, Code, Author, Journal; // typed, UTF-8
+    std::vector<double> Lines;
+    double Tolerance = TLinesQuery::kDefaultTolerance;
+    std::size_t Limit = 50; // patterns printed; 0 prints all
+    bool Json = false;
 };
 
 // Declares the command's options on its parser `app`, filling `request`.

@@ -43,7 +43,7 @@ void PrintTwoTheta(const TStickPattern& pattern, const TPlotAxis& axis, std::ost
 nlohmann::json ShowJson(const TShowRequest& request, const TReferencePattern& pattern, const TStickPattern& sticks,
                         const TPlotAxis& axis)
 {
-    nlohmann::json shown = {{"database", request.folder}, {"pattern", PatternJson(pattern)}};
+    nlohmann::json shown = {{"database", request.Folder}, {"pattern", PatternJson(pattern)}};
     if (axis.Wavelength) {
         nlohmann::json lines = nlohmann::json::array();
         for (const TStick& stick : sticks.Sticks) {
@@ -56,8 +56,8 @@ nlohmann::json ShowJson(const TShowRequest& request, const TReferencePattern& pa
                               {"anode", axis.AnodeName.empty() ? nlohmann::json() : nlohmann::json(axis.AnodeName)},
                               {"lines", lines}};
     }
-    if (request.plot)
-        shown["plot"] = *request.plot;
+    if (request.Plot)
+        shown["plot"] = *request.Plot;
     return shown;
 }
 
@@ -66,18 +66,18 @@ nlohmann::json ShowJson(const TShowRequest& request, const TReferencePattern& pa
 std::optional<TPlotAxis> AxisOf(const TShowRequest& request, std::ostream& err)
 {
     TPlotAxis axis;
-    if (request.anode) {
-        const std::optional<TPlotAxis> anode = AnodeAxis(*request.anode);
+    if (request.Anode) {
+        const std::optional<TPlotAxis> anode = AnodeAxis(*request.Anode);
         if (!anode)
-            err << "Unknown anode \"" << *request.anode << "\": give one of " << AnodeList() << ".\n";
+            err << "Unknown anode \"" << *request.Anode << "\": give one of " << AnodeList() << ".\n";
         return anode;
     }
-    if (request.wavelength) {
-        if (!(*request.wavelength > 0) || !std::isfinite(*request.wavelength)) {
+    if (request.Wavelength) {
+        if (!(*request.Wavelength > 0) || !std::isfinite(*request.Wavelength)) {
             err << "The wavelength must be a number above 0, in Angstrom (Cu K-alpha1: 1.54056).\n";
             return std::nullopt;
         }
-        axis.Wavelength = request.wavelength;
+        axis.Wavelength = request.Wavelength;
     }
     return axis;
 }
@@ -87,46 +87,46 @@ std::optional<TPlotAxis> AxisOf(const TShowRequest& request, std::ostream& err)
 void DeclareShowOptions(CLI::App& app, TShowRequest& request)
 {
     CLI::App* command = &app;
-    command->add_option("DB", request.folder, "Folder of the Tessaly database")->required();
-    command->add_option("CODE", request.code, "Reference code of the pattern (00-002-0318 or 000020318)")->required();
-    command->add_option("--plot", request.plot, "Write the stick-pattern plot to FILE.svg or FILE.png");
+    command->add_option("DB", request.Folder, "Folder of the Tessaly database")->required();
+    command->add_option("CODE", request.Code, "Reference code of the pattern (00-002-0318 or 000020318)")->required();
+    command->add_option("--plot", request.Plot, "Write the stick-pattern plot to FILE.svg or FILE.png");
     CLI::Option* wavelength =
-        command->add_option("--wavelength", request.wavelength, "Plot against 2-theta for this wavelength (Angstrom)");
-    command->add_option("--anode", request.anode, "Plot against 2-theta for this anode's K-alpha1: " + AnodeList())
+        command->add_option("--wavelength", request.Wavelength, "Plot against 2-theta for this wavelength (Angstrom)");
+    command->add_option("--anode", request.Anode, "Plot against 2-theta for this anode's K-alpha1: " + AnodeList())
         ->excludes(wavelength);
-    command->add_flag("--json", request.json, "Print as JSON");
+    command->add_flag("--json", request.Json, "Print as JSON");
 }
 
 int RunShow(const TShowRequest& request, std::ostream& out, std::ostream& err)
 {
-    if (!IsReferenceCodeForm(request.code)) {
-        err << ReferenceCodeFormMessage(request.code) << '\n';
+    if (!IsReferenceCodeForm(request.Code)) {
+        err << ReferenceCodeFormMessage(request.Code) << '\n';
         return kExitUsage;
     }
-    if (request.plot && !IsPlotFileName(*request.plot)) {
-        err << PlotFileNameMessage(*request.plot) << '\n';
+    if (request.Plot && !IsPlotFileName(*request.Plot)) {
+        err << PlotFileNameMessage(*request.Plot) << '\n';
         return kExitUsage;
     }
     const std::optional<TPlotAxis> axis = AxisOf(request, err);
     if (!axis)
         return kExitUsage;
-    RefuseFileAsDatabaseFolder(request.folder);
-    if (ReportFolderMissing(request.folder, err))
+    RefuseFileAsDatabaseFolder(request.Folder);
+    if (ReportFolderMissing(request.Folder, err))
         return kExitFolderMissing;
-    TIndexSearch search(request.folder);
-    const TReferencePattern& pattern = search.FindPattern(request.code);
+    TIndexSearch search(request.Folder);
+    const TReferencePattern& pattern = search.FindPattern(request.Code);
     const TStickPattern sticks = StickPatternOf(pattern);
-    if (request.plot)
-        WritePlotFile(LayOutStickPlot(sticks, *axis), *request.plot);
-    if (request.json) {
+    if (request.Plot)
+        WritePlotFile(LayOutStickPlot(sticks, *axis), *request.Plot);
+    if (request.Json) {
         WriteJson(out, ShowJson(request, pattern, sticks, *axis));
         return kExitSuccess;
     }
     DumpPattern(pattern, out);
     if (axis->Wavelength)
         PrintTwoTheta(sticks, *axis, out);
-    if (request.plot)
-        out << "Plot written to " << *request.plot << '\n';
+    if (request.Plot)
+        out << "Plot written to " << *request.Plot << '\n';
     return kExitSuccess;
 }
 
@@ -145,7 +145,7 @@ public:
         return "norrvik-cli show ./tessaly-db 99-000-0001 --anode Cu --plot quartz.svg";
     }
     void DeclareOptions(CLI::App& command) override { DeclareShowOptions(command, request_); }
-    int Run(const TCommandContext& context) override { return RunShow(request_, context.out, context.err); }
+    int Run(const TCommandContext& context) override { return RunShow(request_, context.Out, context.Err); }
 
 private:
     TShowRequest request_;

@@ -13,12 +13,12 @@
 namespace norrvik {
 
 struct TShowRequest {
-    std::string folder;
-    std::string code;
-    std::optional<std::string> plot;     // FILE.svg or FILE.png
-    std::optional<double> wavelength;    // Angstrom
-    std::optional<std::string> anode;    // Cu, Co, Mo, Cr, Fe, Ag
-    bool json = false;
+    std::string Folder;
+    std::string Code;
+    std::optional<std::string> Plot;     // FILE.svg or FILE.png
+    std::optional<double> Wavelength;    // Angstrom
+    std::optional<std::string> Anode;    // Cu, Co, Mo, Cr, Fe, Ag
+    bool Json = false;
 };
 
 // Declares the command's options on its parser `app`, filling `request`.

@@ -34,9 +34,9 @@ int CancelledExitStatus()
 std::string ProgressBarLine(const TProgress& progress, int cells)
 {
     int filled = 0;
-    if (progress.total > 0) {
-        const long done = std::clamp(progress.done, 0L, progress.total);
-        filled = static_cast<int>(done * cells / progress.total);
+    if (progress.Total > 0) {
+        const long done = std::clamp(progress.Done, 0L, progress.Total);
+        filled = static_cast<int>(done * cells / progress.Total);
     }
     return "[" + std::string(static_cast<std::size_t>(filled), '#') +
            std::string(static_cast<std::size_t>(cells - filled), '.') + "] " + ProgressText(progress);
@@ -85,7 +85,7 @@ ProgressCallback TTerminalProgress::Callback()
 void TTerminalProgress::Draw(const TProgress& progress)
 {
     const auto now = std::chrono::steady_clock::now();
-    const bool last = progress.done >= progress.total;
+    const bool last = progress.Done >= progress.Total;
     if (drawn_ && !last && now - lastDraw_ < kRedrawInterval)
         return;
     const std::optional<int> columns = columns_ ? columns_(TStandardStream::Error) : std::nullopt;

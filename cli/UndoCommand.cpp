@@ -52,9 +52,9 @@ public:
         // Ctrl-C does not stop the undo half-way.
         TInterruptGuard interrupt;
         const TConversionUndone undone = UndoLastConversion(folder_);
-        PrintUndone(undone.Result, json_, context.out);
+        PrintUndone(undone.Result, json_, context.Out);
         if (!undone.LogWarning.empty())
-            context.err << undone.LogWarning << '\n';
+            context.Err << undone.LogWarning << '\n';
         return kExitSuccess;
     }
 

@@ -80,15 +80,15 @@ public:
         std::vector<std::string> problems;
         try {
             RefuseFileAsDatabaseFolder(folder_);
-            if (ReportFolderMissing(folder_, context.err))
+            if (ReportFolderMissing(folder_, context.Err))
                 return kExitVerifyNotChecked;
             const TDatabaseLock lock = TDatabaseLock::Shared(folder_);
             problems = CheckReferenceDatabase(folder_);
         } catch (const std::exception& error) {
-            context.err << MessageOf(error) << '\n';
+            context.Err << MessageOf(error) << '\n';
             return kExitVerifyNotChecked;
         }
-        PrintProblems(folder_, problems, json_, context.out);
+        PrintProblems(folder_, problems, json_, context.Out);
         return problems.empty() ? kExitSuccess : kExitFailure;
     }
 

@@ -19,6 +19,6 @@ int main(int argc, char** argv)
         pointers.push_back(argument.c_str());
     pointers.push_back(nullptr);
     norrvik::TCliOptions options;
-    options.drawProgress = norrvik::IsTerminal(stderr);
+    options.DrawProgress = norrvik::IsTerminal(stderr);
     return norrvik::RunCli(static_cast<int>(arguments.size()), pointers.data(), std::cout, std::cerr, options);
 }

@@ -134,19 +134,19 @@ void ReplaceFileAtomically(const std::filesystem::path& path, const std::functio
         throw EInOutError(FileErrorMessage("Cannot write file", text, *reason));
     const bool replacing = KindOfFile(path) == FileKind::Regular;
     platform::TTemporaryFile temporary = platform::CreateTemporaryBeside(path);
-    if (!temporary.failure.empty())
+    if (!temporary.Failure.empty())
         throw EInOutError(FileErrorMessage("Cannot write file", text,
-                                           "its new version cannot be made in its folder (" + temporary.failure + ")"));
+                                           "its new version cannot be made in its folder (" + temporary.Failure + ")"));
     try {
-        write(temporary.file);
+        write(temporary.File);
         if (replacing)
-            temporary.file.CopyPermissionsFrom(path);
-        temporary.file.Sync();
-        temporary.file.Close();
-        platform::MoveReplacing(temporary.path, path, text);
+            temporary.File.CopyPermissionsFrom(path);
+        temporary.File.Sync();
+        temporary.File.Close();
+        platform::MoveReplacing(temporary.Path, path, text);
     } catch (...) {
-        temporary.file.CloseQuietly();
-        platform::RemoveQuietly(temporary.path);
+        temporary.File.CloseQuietly();
+        platform::RemoveQuietly(temporary.Path);
         throw;
     }
     SyncFolder(FolderOf(path));

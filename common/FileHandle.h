@@ -89,9 +89,9 @@ private:
 // as std::filesystem::status would report it: a missing name (or a missing
 // folder on its way) is file_type::not_found with the error set.
 struct TPathStatus {
-    std::filesystem::file_type type = std::filesystem::file_type::none;
-    std::uintmax_t size = 0;
-    std::error_code error;
+    std::filesystem::file_type Type = std::filesystem::file_type::none;
+    std::uintmax_t Size = 0;
+    std::error_code Error;
 };
 TPathStatus StatusFollowingLinks(const std::filesystem::path& path);
 

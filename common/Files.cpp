@@ -60,13 +60,13 @@ namespace {
 // The size of a regular file from one look at it; raises naming the file.
 std::uintmax_t RegularFileSize(const std::filesystem::path& path, const TPathStatus& status)
 {
-    if (status.type == std::filesystem::file_type::not_found)
+    if (status.Type == std::filesystem::file_type::not_found)
         ThrowCannotReadFile(PathText(path), std::make_error_code(std::errc::no_such_file_or_directory).message());
-    if (status.error)
-        ThrowCannotReadFile(PathText(path), status.error.message());
-    if (status.type != std::filesystem::file_type::regular)
-        ThrowCannotReadFile(PathText(path), NotRegularFileReason(status.type));
-    return status.size;
+    if (status.Error)
+        ThrowCannotReadFile(PathText(path), status.Error.message());
+    if (status.Type != std::filesystem::file_type::regular)
+        ThrowCannotReadFile(PathText(path), NotRegularFileReason(status.Type));
+    return status.Size;
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path, std::uintmax_t size,
@@ -99,7 +99,7 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytesIfExists(const std::filesy
 {
     // The same look tells a missing file (as FileMissing would) and the size.
     const TPathStatus status = StatusFollowingLinks(path);
-    if (status.type == std::filesystem::file_type::not_found)
+    if (status.Type == std::filesystem::file_type::not_found)
         return std::nullopt;
     return ReadFileBytes(path, RegularFileSize(path, status), sizeWhenOpened);
 }

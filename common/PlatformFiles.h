@@ -13,10 +13,10 @@ namespace norrvik::platform {
 
 // A new file beside another, made exclusively under an unpredictable name.
 struct TTemporaryFile {
-    TFileHandle file;
-    std::filesystem::path path;
-    std::string failure; // the system's reason when none could be made
-    bool denied = false; // the failure was a permission refused
+    TFileHandle File;
+    std::filesystem::path Path;
+    std::string Failure; // the system's reason when none could be made
+    bool Denied = false; // the failure was a permission refused
 };
 // Creates `<path>.<random>.new`, exclusively, never through a link.
 TTemporaryFile CreateTemporaryBeside(const std::filesystem::path& path);

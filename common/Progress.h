@@ -9,12 +9,12 @@ namespace norrvik {
 
 struct TProgress {
     enum class Stage {
-        Converting,     // entry `done` of `total` source entries
-        WritingIndexes, // pattern `done` of `total` during the index rebuild
+        Converting,     // entry `Done` of `Total` source entries
+        WritingIndexes, // pattern `Done` of `Total` during the index rebuild
     };
-    Stage stage = Stage::Converting;
-    long done = 0;
-    long total = 0;
+    Stage CurrentStage = Stage::Converting;
+    long Done = 0;
+    long Total = 0;
 };
 
 // May throw to stop a conversion between entries (the drivers let it pass);

@@ -17,22 +17,22 @@ std::string Counted(long count, const char* singular, const char* plural)
 
 std::string ProgressText(const TProgress& progress)
 {
-    const bool converting = progress.stage == TProgress::Stage::Converting;
-    std::string text = converting ? Format("Converting entry %ld", progress.done)
-                                  : Format("Writing indexes: %ld", progress.done);
-    if (progress.total > 0)
-        text += Format(" of %ld", progress.total);
+    const bool converting = progress.CurrentStage == TProgress::Stage::Converting;
+    std::string text = converting ? Format("Converting entry %ld", progress.Done)
+                                  : Format("Writing indexes: %ld", progress.Done);
+    if (progress.Total > 0)
+        text += Format(" of %ld", progress.Total);
     return text;
 }
 
 bool CanStopAt(const TProgress& progress)
 {
-    return progress.stage == TProgress::Stage::Converting;
+    return progress.CurrentStage == TProgress::Stage::Converting;
 }
 
 std::string CancelledText(const TProgress& progress)
 {
-    return Format("Conversion cancelled after %ld of %ld entries", progress.done, progress.total);
+    return Format("Conversion cancelled after %ld of %ld entries", progress.Done, progress.Total);
 }
 
 std::string ConversionResultText(long added, long skipped, long targetPatternCount)

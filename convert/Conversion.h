@@ -18,27 +18,27 @@ namespace norrvik {
 // the new user code it was added under, or, when the target already held
 // it (carried over before), the code it has there.
 struct TCodeMapping {
-    std::string oldCode;
-    std::string newCode;
-    bool alreadyPresent = false;
+    std::string OldCode;
+    std::string NewCode;
+    bool AlreadyPresent = false;
 };
 
 // What a conversion did, filled in as it goes (so it is right after an
 // exception too).
 struct TConversionSummary {
-    long entriesTotal = 0;       // source entries (records) to go through
-    long entriesDone = 0;        // source entries gone through
-    long added = 0;              // patterns added to the target
-    long skipped = 0;            // patterns already in the target, not added again
-    long targetPatternCount = 0; // patterns in the target after the run
+    long EntriesTotal = 0;       // source entries (records) to go through
+    long EntriesDone = 0;        // source entries gone through
+    long Added = 0;              // patterns added to the target
+    long Skipped = 0;            // patterns already in the target, not added again
+    long TargetPatternCount = 0; // patterns in the target after the run
     // User-database entries converted without lines because their pattern
     // file was missing or unreadable (not a file, or a name that is no file
     // name of the folder).
-    long entriesWithoutLines = 0;
+    long EntriesWithoutLines = 0;
     // Their names in the source (pattern file names), in source order.
-    std::vector<std::string> entriesWithoutPatternFile;
+    std::vector<std::string> EntriesWithoutPatternFile;
     // Tessaly sources: every user pattern gone through, in source order.
-    std::vector<TCodeMapping> codeMappings;
+    std::vector<TCodeMapping> CodeMappings;
 };
 
 // A run that finishes one that stopped (the import log's run `Run`): the
@@ -85,7 +85,7 @@ void ResumeVeltroConversion(const std::string& oldFolder, const std::string& new
 // code the target lacks are appended, each pattern exactly as the source
 // holds it (convert/TessalyConversion.h).
 struct TCarryOverOptions {
-    bool userOnly = false; // reference patterns are not copied
+    bool UserOnly = false; // reference patterns are not copied
 };
 void ConvertTessalyDatabase(const std::string& oldFolder, const std::string& newFolder, bool& success,
                             const ProgressCallback& progress = {}, TConversionSummary* summary = nullptr,

@@ -25,10 +25,10 @@ ConversionDriver TessalyDriver(const TCarryOverOptions& options)
 
 bool TConversionOutcome::Cancelled() const
 {
-    if (!failure)
+    if (!Failure)
         return false;
     try {
-        std::rethrow_exception(failure);
+        std::rethrow_exception(Failure);
     } catch (const EConversionCancelled&) {
         return true;
     } catch (...) {
@@ -38,7 +38,7 @@ bool TConversionOutcome::Cancelled() const
 
 std::string TConversionOutcome::FailureText() const
 {
-    return failure ? ExceptionMessage(failure) : std::string();
+    return Failure ? ExceptionMessage(Failure) : std::string();
 }
 
 namespace {
@@ -67,18 +67,18 @@ ConversionDriver ResumingDriver(SourceFormat format, const TResumePoint& resume)
 TConversionOutcome RunConversion(const TConversionDrivers& drivers, const TConversionRequest& request)
 {
     TConversionOutcome outcome;
-    if (request.format == nullptr)
+    if (request.Format == nullptr)
         return outcome;
-    const ConversionDriver driver = request.resume.Run != 0
-                                        ? ResumingDriver(request.format->format, request.resume)
-                                        : drivers[static_cast<std::size_t>(FormatIndex(*request.format))];
+    const ConversionDriver driver = request.Resume.Run != 0
+                                        ? ResumingDriver(request.Format->Format, request.Resume)
+                                        : drivers[static_cast<std::size_t>(FormatIndex(*request.Format))];
     if (!driver)
         return outcome;
     try {
-        driver(request.oldFolder, request.newFolder, outcome.success, request.progress, &outcome.summary);
+        driver(request.OldFolder, request.NewFolder, outcome.Success, request.Progress, &outcome.Summary);
     } catch (...) {
-        outcome.success = false;
-        outcome.failure = std::current_exception();
+        outcome.Success = false;
+        outcome.Failure = std::current_exception();
     }
     return outcome;
 }

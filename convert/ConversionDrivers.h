@@ -32,27 +32,27 @@ TConversionDrivers RealConversionDrivers();
 ConversionDriver TessalyDriver(const TCarryOverOptions& options);
 
 struct TConversionRequest {
-    const TFormatInfo* format = nullptr; // nullptr: no format chosen
-    std::string oldFolder;
-    std::string newFolder;
-    ProgressCallback progress;
+    const TFormatInfo* Format = nullptr; // nullptr: no format chosen
+    std::string OldFolder;
+    std::string NewFolder;
+    ProgressCallback Progress;
     // A run that finishes a stopped one (FindStoppedRun); it runs the
     // library's own driver of the format, which passes over what the stopped
     // run stored.
-    TResumePoint resume;
+    TResumePoint Resume;
 };
 
 struct TConversionOutcome {
     // What the run did, right also when it stopped early.
-    TConversionSummary summary;
+    TConversionSummary Summary;
     // True only when the driver finished and said so.
-    bool success = false;
+    bool Success = false;
     // The exception that ended the run (EConversionCancelled for a stop on
     // request), or null.
-    std::exception_ptr failure;
+    std::exception_ptr Failure;
 
     bool Cancelled() const;
-    // The message of `failure`; empty when there is none.
+    // The message of `Failure`; empty when there is none.
     std::string FailureText() const;
 };
 

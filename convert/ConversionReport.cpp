@@ -13,7 +13,7 @@ std::string PatternsText(long count)
 
 bool FoundNothingToConvert(const TConversionSummary& summary)
 {
-    return summary.added == 0 && summary.skipped == 0;
+    return summary.Added == 0 && summary.Skipped == 0;
 }
 
 std::string WithoutLinesText(long entriesWithoutLines)
@@ -27,16 +27,16 @@ std::string WithoutLinesText(long entriesWithoutLines)
 std::string StoppedResultLine(const std::string& how, const TConversionSummary& summary)
 {
     std::string line = how + "; ";
-    if (summary.added == 0) {
+    if (summary.Added == 0) {
         line += "no patterns were added";
         // A count of 0 may also mean the target was never reached.
-        if (summary.targetPatternCount > 0)
-            line += "; the target database holds " + PatternsText(summary.targetPatternCount);
+        if (summary.TargetPatternCount > 0)
+            line += "; the target database holds " + PatternsText(summary.TargetPatternCount);
     } else {
-        line += PatternsText(summary.added) + " added; the target database now holds " +
-                PatternsText(summary.targetPatternCount);
+        line += PatternsText(summary.Added) + " added; the target database now holds " +
+                PatternsText(summary.TargetPatternCount);
     }
-    if (const std::string withoutLines = WithoutLinesText(summary.entriesWithoutLines); !withoutLines.empty())
+    if (const std::string withoutLines = WithoutLinesText(summary.EntriesWithoutLines); !withoutLines.empty())
         line += ". " + withoutLines;
     return line;
 }
@@ -73,19 +73,19 @@ std::string NothingToResumeText(const std::string& oldFolder, const std::string&
 
 std::string WithoutPatternFileText(const TConversionSummary& summary)
 {
-    std::string text = WithoutLinesText(summary.entriesWithoutLines);
-    if (text.empty() || summary.entriesWithoutPatternFile.empty())
+    std::string text = WithoutLinesText(summary.EntriesWithoutLines);
+    if (text.empty() || summary.EntriesWithoutPatternFile.empty())
         return text;
     text.pop_back();
     text += ":";
-    for (std::size_t i = 0; i < summary.entriesWithoutPatternFile.size(); ++i)
-        text += (i == 0 ? " " : ", ") + summary.entriesWithoutPatternFile[i];
+    for (std::size_t i = 0; i < summary.EntriesWithoutPatternFile.size(); ++i)
+        text += (i == 0 ? " " : ", ") + summary.EntriesWithoutPatternFile[i];
     return text + ".";
 }
 
 std::string CodeMappingText(const TCodeMapping& mapping)
 {
-    return mapping.oldCode + " -> " + mapping.newCode + (mapping.alreadyPresent ? " (already present)" : "");
+    return mapping.OldCode + " -> " + mapping.NewCode + (mapping.AlreadyPresent ? " (already present)" : "");
 }
 
 } // namespace norrvik

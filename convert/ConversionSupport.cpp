@@ -270,23 +270,23 @@ TConversionTarget::~TConversionTarget()
 
 void TConversionTarget::SetEntryTotal(long total)
 {
-    summary_->entriesTotal = total;
+    summary_->EntriesTotal = total;
 }
 
 void TConversionTarget::ReportProgress(long entriesDone)
 {
-    summary_->entriesDone = entriesDone;
+    summary_->EntriesDone = entriesDone;
     if (progress_)
-        progress_(TProgress{TProgress::Stage::Converting, entriesDone, summary_->entriesTotal});
+        progress_(TProgress{TProgress::Stage::Converting, entriesDone, summary_->EntriesTotal});
 }
 
 void TConversionTarget::EntryStored(long entry, const std::string& name, const std::string& code, bool withoutLines)
 {
-    ++summary_->added;
+    ++summary_->Added;
     UpdateTargetCount();
     if (withoutLines) {
-        ++summary_->entriesWithoutLines;
-        summary_->entriesWithoutPatternFile.push_back(name.empty() ? "entry " + std::to_string(entry)
+        ++summary_->EntriesWithoutLines;
+        summary_->EntriesWithoutPatternFile.push_back(name.empty() ? "entry " + std::to_string(entry)
                                                                    : ValidUtf8(name));
     }
     recorder_.Record({entry, ValidUtf8(name), code, withoutLines ? EntryResult::AddedWithoutLines : EntryResult::Added});
@@ -294,7 +294,7 @@ void TConversionTarget::EntryStored(long entry, const std::string& name, const s
 
 void TConversionTarget::EntrySkipped(long entry, const std::string& name, const std::string& code)
 {
-    ++summary_->skipped;
+    ++summary_->Skipped;
     recorder_.Record({entry, ValidUtf8(name), code, EntryResult::AlreadyPresent});
 }
 
@@ -311,7 +311,7 @@ bool TConversionTarget::PassOverStoredEntry(long entry, const std::string& name)
 
 void TConversionTarget::RecordMapping(TCodeMapping mapping)
 {
-    summary_->codeMappings.push_back(std::move(mapping));
+    summary_->CodeMappings.push_back(std::move(mapping));
 }
 
 void TConversionTarget::Run(const std::function<void()>& work)
@@ -354,7 +354,7 @@ void TConversionTarget::CloseAfterFailure(std::exception_ptr failure)
 
 void TConversionTarget::UpdateTargetCount()
 {
-    summary_->targetPatternCount = database_->PatternCount();
+    summary_->TargetPatternCount = database_->PatternCount();
 }
 
 } // namespace norrvik

@@ -69,8 +69,8 @@ void PreviewUserEntries(const std::string& oldFolder, TConversionPreview& previe
 {
     TSource source;
     source.SetDBName(oldFolder);
-    preview.entries = std::max<long>(static_cast<long>(source.EntryCount()), 0);
-    preview.wouldAdd = preview.entries;
+    preview.Entries = std::max<long>(static_cast<long>(source.EntryCount()), 0);
+    preview.WouldAdd = preview.Entries;
 }
 
 // Quorvane: present records only; a pattern whose code the target already
@@ -82,26 +82,26 @@ void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, T
     pdf1::TReferenceDatabase source;
     source.SetDatabaseName(oldFolder);
     source.Open();
-    preview.userDatabase = !source.IsReferenceDatabase();
+    preview.UserDatabase = !source.IsReferenceDatabase();
     const std::int32_t userBefore = target != nullptr ? target->UserPatternCount() : 0;
     for (std::int32_t i = 1; i <= source.PatternCount(); ++i) {
         pdf1::TReferencePattern from;
         source.ReadPattern(i, from);
         if (!from.Present())
             continue;
-        ++preview.entries;
-        if (preview.userDatabase && userBefore + preview.wouldAdd >= kMaxUserPatterns) {
-            ++preview.wouldAdd; // beyond the last user code: the run stops there
+        ++preview.Entries;
+        if (preview.UserDatabase && userBefore + preview.WouldAdd >= kMaxUserPatterns) {
+            ++preview.WouldAdd; // beyond the last user code: the run stops there
             continue;
         }
         TReferencePattern pattern;
         pattern.SetReferenceCode(source.IsReferenceDatabase()
                                      ? ConvertOldReferenceCode(from.PatternNumber())
-                                     : UserDisplayCode(userBefore + static_cast<std::int32_t>(preview.wouldAdd) + 1));
+                                     : UserDisplayCode(userBefore + static_cast<std::int32_t>(preview.WouldAdd) + 1));
         if (target != nullptr && TargetHoldsCode(*target, pattern.GetReferenceCode()))
-            ++preview.wouldSkip;
+            ++preview.WouldSkip;
         else
-            ++preview.wouldAdd;
+            ++preview.WouldAdd;
     }
 }
 
@@ -123,20 +123,20 @@ void PreviewTessaly(const std::string& oldFolder, TReferenceDatabase* target, co
         TReferencePattern pattern;
         pattern.Assign(source.GetPattern(n));
         pattern.SetDatabaseLink(nullptr);
-        ++preview.entries;
+        ++preview.Entries;
         const bool user = pattern.IsUserPattern();
-        if (!user && options.userOnly)
+        if (!user && options.UserOnly)
             continue;
         const bool present = user ? carried && carried->TakeMatch(pattern).has_value()
                                   : target != nullptr && TargetHoldsCode(*target, pattern.GetReferenceCode());
         if (present)
-            ++preview.wouldSkip;
+            ++preview.WouldSkip;
         else
-            ++(user ? userAdds : preview.wouldAdd);
+            ++(user ? userAdds : preview.WouldAdd);
     }
     const long userCodesLeft = std::max(kMaxUserPatterns - (target != nullptr ? target->UserPatternCount() : 0), 0L);
-    preview.userLimitReached = userAdds > userCodesLeft;
-    preview.wouldAdd += std::min(userAdds, userCodesLeft);
+    preview.UserLimitReached = userAdds > userCodesLeft;
+    preview.WouldAdd += std::min(userAdds, userCodesLeft);
 }
 
 } // namespace
@@ -150,32 +150,32 @@ TConversionPreview PreviewConversion(const TFormatInfo& format, const std::strin
     std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder.Text);
     if (target == nullptr)
         CheckTargetCanBeCreated(newFolder);
-    preview.targetExists = target != nullptr;
-    preview.targetBefore = target != nullptr ? target->PatternCount() : 0;
-    preview.userDatabase = format.alwaysUserDatabase;
-    switch (format.format) {
+    preview.TargetExists = target != nullptr;
+    preview.TargetBefore = target != nullptr ? target->PatternCount() : 0;
+    preview.UserDatabase = format.AlwaysUserDatabase;
+    switch (format.Format) {
     case SourceFormat::Quorvane: PreviewQuorvane(oldFolder, target.get(), preview); break;
     case SourceFormat::Kandor: PreviewUserEntries<TKandorUserDB>(oldFolder, preview); break;
     case SourceFormat::Veltro: PreviewUserEntries<TVeltroUserDB>(oldFolder, preview); break;
     case SourceFormat::Tessaly: PreviewTessaly(oldFolder, target.get(), options, preview); break;
     }
-    if (target != nullptr && preview.userDatabase)
-        preview.earlierImports = FindEarlierImports(newFolder, oldFolder).Patterns;
+    if (target != nullptr && preview.UserDatabase)
+        preview.EarlierImports = FindEarlierImports(newFolder, oldFolder).Patterns;
     const long userBefore = target != nullptr ? target->UserPatternCount() : 0;
-    if (preview.userDatabase && userBefore + preview.wouldAdd > kMaxUserPatterns) {
-        preview.userLimitReached = true;
-        preview.wouldAdd = std::max(kMaxUserPatterns - userBefore, 0L);
+    if (preview.UserDatabase && userBefore + preview.WouldAdd > kMaxUserPatterns) {
+        preview.UserLimitReached = true;
+        preview.WouldAdd = std::max(kMaxUserPatterns - userBefore, 0L);
     }
-    preview.targetAfter = preview.targetBefore + preview.wouldAdd;
+    preview.TargetAfter = preview.TargetBefore + preview.WouldAdd;
     return preview;
 }
 
 bool IsUserDatabaseConversion(const TFormatInfo& format, const std::string& oldFolder)
 {
-    if (format.alwaysUserDatabase)
+    if (format.AlwaysUserDatabase)
         return true;
     // A carry-over recognises the patterns it carried before and skips them.
-    if (format.format == SourceFormat::Tessaly)
+    if (format.Format == SourceFormat::Tessaly)
         return false;
     try {
         pdf1::TReferenceDatabase source;

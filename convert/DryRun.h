@@ -17,17 +17,17 @@ namespace norrvik {
 inline constexpr long kMaxUserPatterns = 9999;
 
 struct TConversionPreview {
-    long entries = 0;        // entries (present records) of the old database
-    long wouldAdd = 0;       // patterns the run would add
-    long wouldSkip = 0;      // reference patterns whose code the target already holds (and,
+    long Entries = 0;        // entries (present records) of the old database
+    long WouldAdd = 0;       // patterns the run would add
+    long WouldSkip = 0;      // reference patterns whose code the target already holds (and,
                              // from a Tessaly database, user patterns carried over before)
-    long earlierImports = 0; // target patterns imported from this old folder before (FindEarlierImports)
-    bool targetExists = false; // false: the run would create a new, empty database
-    long targetBefore = 0;   // patterns in the target now
-    long targetAfter = 0;    // patterns in the target after the run
-    bool userDatabase = false;
+    long EarlierImports = 0; // target patterns imported from this old folder before (FindEarlierImports)
+    bool TargetExists = false; // false: the run would create a new, empty database
+    long TargetBefore = 0;   // patterns in the target now
+    long TargetAfter = 0;    // patterns in the target after the run
+    bool UserDatabase = false;
     // The run would stop with an error once the target holds 9999 user patterns.
-    bool userLimitReached = false;
+    bool UserLimitReached = false;
 };
 
 // Reads `oldFolder` as `format` and the database in `newFolder` (when there

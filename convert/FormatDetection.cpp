@@ -11,7 +11,7 @@ const TFormatInfo* FormatByCliName(std::string_view name)
 {
     const std::string lower = LowerCaseAscii(name);
     for (const TFormatInfo& format : kFormats)
-        if (format.cliName == lower)
+        if (format.CliName == lower)
             return &format;
     return nullptr;
 }
@@ -34,9 +34,9 @@ std::vector<const TFormatInfo*> DetectFormats(const std::string& oldFolder)
     const TFormatInfo* tessaly = nullptr;
     TSourceFolder folder(PathFromText(oldFolder));
     for (const TFormatInfo& format : kFormats) {
-        if (!folder.Find(format.markerFile))
+        if (!folder.Find(format.MarkerFile))
             continue;
-        if (format.format == SourceFormat::Tessaly)
+        if (format.Format == SourceFormat::Tessaly)
             tessaly = &format;
         else
             found.push_back(&format);
@@ -54,7 +54,7 @@ std::string FormatsText(const std::vector<const TFormatInfo*>& formats)
     for (std::size_t i = 0; i < formats.size(); ++i) {
         if (i > 0)
             text += i + 1 == formats.size() ? " and " : ", ";
-        text += std::string(formats[i]->displayName) + " (" + std::string(formats[i]->markerFile) + ")";
+        text += std::string(formats[i]->DisplayName) + " (" + std::string(formats[i]->MarkerFile) + ")";
     }
     return text;
 }
@@ -63,7 +63,7 @@ std::string FormatMismatchText(const std::string& oldFolder, const TFormatInfo& 
                                const std::vector<const TFormatInfo*>& found)
 {
     return "Folder " + oldFolder + " holds a database in " + FormatsText(found) + " format, not in " +
-           std::string(chosen.displayName) + " format.";
+           std::string(chosen.DisplayName) + " format.";
 }
 
 } // namespace norrvik

@@ -17,14 +17,14 @@ namespace norrvik {
 enum class SourceFormat { Quorvane, Kandor, Veltro, Tessaly };
 
 struct TFormatInfo {
-    SourceFormat format;
-    std::string_view cliName;     // "kandor"
-    std::string_view windowLabel; // "Kandor format"
-    std::string_view displayName; // "Kandor"
-    std::string_view markerFile;  // looked up without regard to letter case
+    SourceFormat Format;
+    std::string_view CliName;     // "kandor"
+    std::string_view WindowLabel; // "Kandor format"
+    std::string_view DisplayName; // "Kandor"
+    std::string_view MarkerFile;  // looked up without regard to letter case
     // Every entry becomes a new user pattern (no duplicate test); a Quorvane
     // database is one when its index header says so.
-    bool alwaysUserDatabase;
+    bool AlwaysUserDatabase;
 };
 
 inline constexpr std::array<TFormatInfo, 4> kFormats{{
@@ -40,7 +40,7 @@ inline constexpr std::array<TFormatInfo, 4> kFormats{{
 constexpr std::size_t FormatPosition(SourceFormat format)
 {
     std::size_t position = 0;
-    while (position < kFormats.size() && kFormats[position].format != format)
+    while (position < kFormats.size() && kFormats[position].Format != format)
         ++position;
     return position;
 }

@@ -70,7 +70,7 @@ std::optional<TStoppedRun> FindStoppedRun(const TFormatInfo& format, const TTarg
     if (runs.empty())
         return std::nullopt;
     const TImportRun& last = runs.back();
-    if (last.Outcome == ImportOutcome::Completed || last.Format != format.cliName ||
+    if (last.Outcome == ImportOutcome::Completed || last.Format != format.CliName ||
         !SameImportSource(last.Source, DescribeImportSource(oldFolder)))
         return std::nullopt;
     TReferenceDatabase target;

@@ -29,7 +29,7 @@ void TImportRecorder::Begin(TReferenceDatabase& target, bool created, SourceForm
         writer_.WriteRestored(runs.back().Number, target.PatternCount());
     run_.Number = nextRun_;
     run_.Version = kVersion;
-    run_.Format = std::string(kFormats[FormatPosition(format)].cliName);
+    run_.Format = std::string(kFormats[FormatPosition(format)].CliName);
     run_.Source = DescribeImportSource(oldFolder);
     run_.NewDatabase = created;
     run_.PatternsBefore = target.PatternCount();
@@ -69,12 +69,12 @@ void TImportRecorder::WriteEnd(const TConversionSummary& summary, bool closed)
         return;
     if (closed)
         WritePending();
-    run_.EntriesTotal = summary.entriesTotal;
-    run_.EntriesDone = summary.entriesDone;
-    run_.Added = summary.added;
-    run_.Skipped = summary.skipped;
-    run_.WithoutLines = summary.entriesWithoutLines;
-    run_.PatternsAfter = summary.targetPatternCount;
+    run_.EntriesTotal = summary.EntriesTotal;
+    run_.EntriesDone = summary.EntriesDone;
+    run_.Added = summary.Added;
+    run_.Skipped = summary.Skipped;
+    run_.WithoutLines = summary.EntriesWithoutLines;
+    run_.PatternsAfter = summary.TargetPatternCount;
     writer_.WriteEnd(run_);
 }
 

@@ -129,7 +129,7 @@ void ConvertTessalyDatabase(const std::string& oldFolder, const std::string& new
                 CopyOut(source.GetPattern(n), pattern);
                 if (pattern.IsUserPattern())
                     CarryUserPattern(n, pattern, target, carried);
-                else if (!options.userOnly)
+                else if (!options.UserOnly)
                     CarryReferencePattern(n, pattern, target);
             }
             target.ReportProgress(n);

@@ -45,31 +45,31 @@ public:
 
     void Add(std::string_view file, const std::string& text)
     {
-        auto it = std::find_if(files_.begin(), files_.end(), [&](const TPerFile& f) { return f.name == file; });
+        auto it = std::find_if(files_.begin(), files_.end(), [&](const TPerFile& f) { return f.Name == file; });
         if (it == files_.end())
             it = files_.insert(files_.end(), TPerFile{std::string(file), {}, 0});
-        if (it->lines.size() < maxPerFile_)
-            it->lines.push_back(it->name + ": " + text);
+        if (it->Lines.size() < maxPerFile_)
+            it->Lines.push_back(it->Name + ": " + text);
         else
-            ++it->dropped;
+            ++it->Dropped;
     }
 
     std::vector<std::string> Lines() const
     {
         std::vector<std::string> lines;
         for (const TPerFile& file : files_) {
-            lines.insert(lines.end(), file.lines.begin(), file.lines.end());
-            if (file.dropped > 0)
-                lines.push_back(Format("%s: ... and %zu more problems", file.name.c_str(), file.dropped));
+            lines.insert(lines.end(), file.Lines.begin(), file.Lines.end());
+            if (file.Dropped > 0)
+                lines.push_back(Format("%s: ... and %zu more problems", file.Name.c_str(), file.Dropped));
         }
         return lines;
     }
 
 private:
     struct TPerFile {
-        std::string name;
-        std::vector<std::string> lines;
-        std::size_t dropped;
+        std::string Name;
+        std::vector<std::string> Lines;
+        std::size_t Dropped;
     };
     std::size_t maxPerFile_;
     std::vector<TPerFile> files_;
@@ -192,7 +192,7 @@ public:
         texts_.shrink_to_fit();
         entries_.shrink_to_fit();
         std::sort(entries_.begin(), entries_.end(), [this](const TEntry& a, const TEntry& b) {
-            return a.record != b.record ? a.record < b.record : TextOf(a) < TextOf(b);
+            return a.Record != b.Record ? a.Record < b.Record : TextOf(a) < TextOf(b);
         });
     }
 
@@ -201,23 +201,23 @@ public:
     // entries of records passed over are never taken).
     std::vector<std::string> TakeRecord(std::int32_t record, std::size_t& next) const
     {
-        while (next < entries_.size() && entries_[next].record < record)
+        while (next < entries_.size() && entries_[next].Record < record)
             ++next;
         std::vector<std::string> texts;
-        for (; next < entries_.size() && entries_[next].record == record; ++next)
+        for (; next < entries_.size() && entries_[next].Record == record; ++next)
             texts.emplace_back(TextOf(entries_[next]));
         return texts;
     }
 
 private:
     struct TEntry {
-        std::int32_t record;
-        std::size_t size;
-        std::size_t offset;
+        std::int32_t Record;
+        std::size_t Size;
+        std::size_t Offset;
     };
     std::string_view TextOf(const TEntry& entry) const
     {
-        return std::string_view(texts_).substr(entry.offset, entry.size);
+        return std::string_view(texts_).substr(entry.Offset, entry.Size);
     }
 
     std::string texts_;
@@ -302,12 +302,12 @@ public:
 
 private:
     struct TBinaryIndex {
-        std::string_view name;
-        std::size_t recordSize = 0;
-        bool required = true;
-        std::optional<TFileHandle> file;
-        std::int64_t records = 0;
-        std::uint64_t size = 0;
+        std::string_view Name;
+        std::size_t RecordSize = 0;
+        bool Required = true;
+        std::optional<TFileHandle> File;
+        std::int64_t Records = 0;
+        std::uint64_t Size = 0;
     };
 
     // What one thread of the record check reads with and finds: its own
@@ -320,16 +320,16 @@ private:
         {
         }
 
-        void Problem(std::string_view file, std::string text) { problems.emplace_back(file, std::move(text)); }
+        void Problem(std::string_view file, std::string text) { Problems.emplace_back(file, std::move(text)); }
 
         TSideFiles side;
-        TReadAhead main{kRecordBlock};
-        std::array<TReadAhead, 3> binary{TReadAhead(kSideFileBlock), TReadAhead(kSideFileBlock),
+        TReadAhead Main{kRecordBlock};
+        std::array<TReadAhead, 3> Binary{TReadAhead(kSideFileBlock), TReadAhead(kSideFileBlock),
                                          TReadAhead(kSideFileBlock)};
-        std::array<std::size_t, TextIndexCount> next{};
-        std::vector<std::pair<std::string, std::string>> problems;
-        std::vector<TTextRangeUse> rangeUses;
-        std::int64_t userPatterns = 0;
+        std::array<std::size_t, TextIndexCount> Next{};
+        std::vector<std::pair<std::string, std::string>> Problems;
+        std::vector<TTextRangeUse> RangeUses;
+        std::int64_t UserPatterns = 0;
     };
 
     void Problem(std::string_view file, const std::string& text) { problems_.Add(file, text); }
@@ -442,31 +442,31 @@ private:
 
     void OpenBinaryIndexes()
     {
-        binary_[0].name = IndexFileName;
-        binary_[0].recordSize = IndexRecordSize;
-        binary_[1].name = CrystalIndexFileName;
-        binary_[1].recordSize = CrystalIndexRecordSize;
-        binary_[1].required = false; // a database made without it never gets one
-        binary_[2].name = StrongestLinesFileName;
-        binary_[2].recordSize = StrongestLinesRecordSize;
+        binary_[0].Name = IndexFileName;
+        binary_[0].RecordSize = IndexRecordSize;
+        binary_[1].Name = CrystalIndexFileName;
+        binary_[1].RecordSize = CrystalIndexRecordSize;
+        binary_[1].Required = false; // a database made without it never gets one
+        binary_[2].Name = StrongestLinesFileName;
+        binary_[2].RecordSize = StrongestLinesRecordSize;
         for (TBinaryIndex& index : binary_) {
-            const bool missing = KindOfFile(File(index.name)) == FileKind::Missing;
-            index.file = OpenReporting(index.name);
-            if (!index.file) {
+            const bool missing = KindOfFile(File(index.Name)) == FileKind::Missing;
+            index.File = OpenReporting(index.Name);
+            if (!index.File) {
                 // StrongestLines.PDB is required and reported as missing above.
-                if (missing && index.required && index.name == IndexFileName && patternCount_ > 0)
-                    Problem(index.name, "missing although the database holds patterns");
+                if (missing && index.Required && index.Name == IndexFileName && patternCount_ > 0)
+                    Problem(index.Name, "missing although the database holds patterns");
                 continue;
             }
-            const std::uint64_t size = SizeOrZero(index.file);
-            index.size = size;
-            index.records = static_cast<std::int64_t>(size / index.recordSize);
-            if (size % index.recordSize != 0)
-                Problem(index.name, Format("%llu bytes, not a whole number of %zu-byte records",
-                                           static_cast<unsigned long long>(size), index.recordSize));
-            if (index.records != patternCount_)
-                Problem(index.name, Format("holds %lld records, the database holds %d patterns",
-                                           static_cast<long long>(index.records), patternCount_));
+            const std::uint64_t size = SizeOrZero(index.File);
+            index.Size = size;
+            index.Records = static_cast<std::int64_t>(size / index.RecordSize);
+            if (size % index.RecordSize != 0)
+                Problem(index.Name, Format("%llu bytes, not a whole number of %zu-byte records",
+                                           static_cast<unsigned long long>(size), index.RecordSize));
+            if (index.Records != patternCount_)
+                Problem(index.Name, Format("holds %lld records, the database holds %d patterns",
+                                           static_cast<long long>(index.Records), patternCount_));
         }
     }
 
@@ -480,12 +480,12 @@ private:
         };
         if (recordSize_ == kPatternRecordSize) {
             PatternRecord record{};
-            if (!ReadAt(*main_, offset, record, &worker.main, mainSize_))
+            if (!ReadAt(*main_, offset, record, &worker.Main, mainSize_))
                 return unreadable("the file ends inside it");
             return record;
         }
         OldPatternRecord old{};
-        if (!ReadAt(*main_, offset, old, &worker.main, mainSize_))
+        if (!ReadAt(*main_, offset, old, &worker.Main, mainSize_))
             return unreadable("the file ends inside it");
         try {
             return ConvertOldPatternRecord(old);
@@ -510,7 +510,7 @@ private:
             const std::uint64_t available = worker.side.LineCount(side);
             const std::uint64_t end = static_cast<std::uint64_t>(range.First) + static_cast<std::uint64_t>(range.Count);
             if (end <= available) {
-                worker.rangeUses.push_back({n, list, range.First, range.Count});
+                worker.RangeUses.push_back({n, list, range.First, range.Count});
                 continue;
             }
             worker.Problem(kMainDataFileName,
@@ -531,7 +531,7 @@ private:
             if (!content.readable)
                 continue;
             const std::vector<std::string> actual =
-                content.TakeRecord(n, worker.next[static_cast<std::size_t>(index)]);
+                content.TakeRecord(n, worker.Next[static_cast<std::size_t>(index)]);
             const auto rebuilt = Normalised(RebuildIndexTexts(index, pattern));
             if (actual == rebuilt || actual == Normalised(AddedIndexTexts(index, pattern)))
                 continue;
@@ -543,7 +543,7 @@ private:
     // A StrongestLines.PDB record is compared in its meaningful part only.
     static bool SameRecord(const TBinaryIndex& file, ConstBytes actual, ConstBytes expected)
     {
-        if (file.name == StrongestLinesFileName)
+        if (file.Name == StrongestLinesFileName)
             return SameStrongestLines(actual, expected);
         return std::equal(actual.begin(), actual.end(), expected.begin(), expected.end());
     }
@@ -557,13 +557,13 @@ private:
         const ConstBytes expected[] = {index, crystal, strongest};
         for (std::size_t i = 0; i < binary_.size(); ++i) {
             const TBinaryIndex& file = binary_[i];
-            if (!file.file || n > file.records)
+            if (!file.File || n > file.Records)
                 continue;
-            std::vector<std::uint8_t> actual(file.recordSize);
-            if (!ReadAt(*file.file, static_cast<std::uint64_t>(n - 1) * file.recordSize, actual, &worker.binary[i],
-                        file.size) ||
+            std::vector<std::uint8_t> actual(file.RecordSize);
+            if (!ReadAt(*file.File, static_cast<std::uint64_t>(n - 1) * file.RecordSize, actual, &worker.Binary[i],
+                        file.Size) ||
                 !SameRecord(file, actual, expected[i]))
-                worker.Problem(file.name, Format("record %lld does not match pattern %lld", static_cast<long long>(n - 1),
+                worker.Problem(file.Name, Format("record %lld does not match pattern %lld", static_cast<long long>(n - 1),
                                           static_cast<long long>(n)));
         }
     }
@@ -590,13 +590,13 @@ private:
                 if (failures[k])
                     std::rethrow_exception(failures[k]);
                 TRecordWorker& worker = workers[k];
-                for (const auto& [file, text] : worker.problems)
+                for (const auto& [file, text] : worker.Problems)
                     Problem(file, text);
-                rangeUses_.insert(rangeUses_.end(), worker.rangeUses.begin(), worker.rangeUses.end());
-                userPatterns += worker.userPatterns;
-                worker.problems.clear();
-                worker.rangeUses.clear();
-                worker.userPatterns = 0;
+                rangeUses_.insert(rangeUses_.end(), worker.RangeUses.begin(), worker.RangeUses.end());
+                userPatterns += worker.UserPatterns;
+                worker.Problems.clear();
+                worker.RangeUses.clear();
+                worker.UserPatterns = 0;
             }
         }
         CheckSharedTextLines();
@@ -616,7 +616,7 @@ private:
         pattern.Record() = *record;
         pattern.SetDatabaseLink(&worker.side);
         if (pattern.IsUserPattern())
-            ++worker.userPatterns;
+            ++worker.UserPatterns;
         CheckRecordFields(worker, n, pattern);
         CheckTextRanges(worker, n, pattern);
         try {
@@ -636,9 +636,9 @@ private:
                 continue;
             const TTextRangeUse& use = rangeUses_[i];
             Problem(kMainDataFileName, Format("record %lld: its %s (lines %lld to %lld) are text lines of record %lld",
-                                              static_cast<long long>(use.record), TextListName(use.list),
-                                              static_cast<long long>(use.first),
-                                              static_cast<long long>(use.first + use.count - 1),
+                                              static_cast<long long>(use.Record), TextListName(use.List),
+                                              static_cast<long long>(use.First),
+                                              static_cast<long long>(use.First + use.Count - 1),
                                               static_cast<long long>(owners[i])));
         }
     }
@@ -673,39 +673,39 @@ std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>&
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return uses[a].record > uses[b].record; });
+                     [&](std::size_t a, std::size_t b) { return uses[a].Record > uses[b].Record; });
     // Per side file, the line ranges already kept: first line -> (end, record),
     // disjoint.
     struct TClaim {
-        std::int64_t end;
-        std::int64_t record;
+        std::int64_t End;
+        std::int64_t Record;
     };
     std::array<std::map<std::int64_t, TClaim>, 2> claimed;
     std::vector<std::int64_t> owners(uses.size(), 0);
     for (const std::size_t i : order) {
         const TTextRangeUse& use = uses[i];
-        if (use.count <= 0)
+        if (use.Count <= 0)
             continue;
-        auto& lines = claimed[static_cast<std::size_t>(SideFileOf(use.list))];
-        std::int64_t first = use.first;
-        std::int64_t end = use.first + use.count;
+        auto& lines = claimed[static_cast<std::size_t>(SideFileOf(use.List))];
+        std::int64_t first = use.First;
+        std::int64_t end = use.First + use.Count;
         auto it = lines.upper_bound(first);
-        if (it != lines.begin() && std::prev(it)->second.end > first)
+        if (it != lines.begin() && std::prev(it)->second.End > first)
             --it;
         // The claims the range touches: another record's makes it shared;
         // its own record's merge with it.
         auto last = it;
         for (; last != lines.end() && last->first < end; ++last)
-            if (last->second.record != use.record && owners[i] == 0)
-                owners[i] = last->second.record;
+            if (last->second.Record != use.Record && owners[i] == 0)
+                owners[i] = last->second.Record;
         if (owners[i] != 0)
             continue;
         for (auto merged = it; merged != last; ++merged) {
             first = std::min(first, merged->first);
-            end = std::max(end, merged->second.end);
+            end = std::max(end, merged->second.End);
         }
         lines.erase(it, last);
-        lines.emplace(first, TClaim{end, use.record});
+        lines.emplace(first, TClaim{end, use.Record});
     }
     return owners;
 }

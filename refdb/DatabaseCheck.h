@@ -41,10 +41,10 @@ const char* TextListName(TextList list);
 
 // One text list of one record: `count` lines from line `first` of its side file.
 struct TTextRangeUse {
-    std::int64_t record = 0;
-    TextList list = TextList::Comments;
-    std::int64_t first = 0;
-    std::int64_t count = 0;
+    std::int64_t Record = 0;
+    TextList List = TextList::Comments;
+    std::int64_t First = 0;
+    std::int64_t Count = 0;
 };
 
 // For each use, in the order given: the record whose text lines it shares,

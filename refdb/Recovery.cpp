@@ -80,8 +80,8 @@ bool Missing(const fs::path& path)
 // One kept record: where it stands in the damaged file and the text lists
 // taken off it.
 struct TKeptRecord {
-    std::int64_t original = 0;
-    std::vector<TextList> cleared;
+    std::int64_t Original = 0;
+    std::vector<TextList> Cleared;
 };
 
 class TRecoverer {
@@ -202,16 +202,16 @@ private:
     std::string Describe(const TKeptRecord& kept)
     {
         PatternRecord record{};
-        main_.ReadRecord(kept.original, record);
+        main_.ReadRecord(kept.Original, record);
         pattern_.Record() = record;
-        return Format("record %lld (%s)", static_cast<long long>(kept.original),
+        return Format("record %lld (%s)", static_cast<long long>(kept.Original),
                       Windows1252ToUtf8(pattern_.GetReferenceCode()).c_str());
     }
 
     void TakeOff(std::size_t keptIndex, TextList list, const std::string& why)
     {
         TKeptRecord& kept = kept_[keptIndex];
-        kept.cleared.push_back(list);
+        kept.Cleared.push_back(list);
         Say(kMainDataFileName, Format("%s is kept without its %s: %s", Describe(kept).c_str(), TextListName(list),
                                       why.c_str()));
     }
@@ -226,7 +226,7 @@ private:
         std::vector<std::size_t> useOwner;
         PatternRecord record{};
         for (std::size_t k = 0; k < kept_.size(); ++k) {
-            main_.ReadRecord(kept_[k].original, record);
+            main_.ReadRecord(kept_[k].Original, record);
             pattern_.Record() = record;
             for (const TextList list : AllTextLists) {
                 const TextRange range = pattern_.GetTextRange(list);
@@ -241,17 +241,17 @@ private:
                                             static_cast<unsigned long long>(available[static_cast<std::size_t>(side)])));
                     continue;
                 }
-                uses.push_back({kept_[k].original, list, range.First, range.Count});
+                uses.push_back({kept_[k].Original, list, range.First, range.Count});
                 useOwner.push_back(k);
             }
         }
         const std::vector<std::int64_t> owners = SharedTextLineOwners(uses);
         for (std::size_t i = 0; i < owners.size(); ++i)
             if (owners[i] != 0)
-                TakeOff(useOwner[i], uses[i].list,
+                TakeOff(useOwner[i], uses[i].List,
                         Format("its lines %lld to %lld are the text lines of record %lld",
-                               static_cast<long long>(uses[i].first),
-                               static_cast<long long>(uses[i].first + uses[i].count - 1),
+                               static_cast<long long>(uses[i].First),
+                               static_cast<long long>(uses[i].First + uses[i].Count - 1),
                                static_cast<long long>(owners[i])));
     }
 
@@ -263,13 +263,13 @@ private:
         bool recordsChange = tornBytes_ != 0 || static_cast<std::int64_t>(kept_.size()) != held_;
         PatternRecord record{};
         for (const TKeptRecord& kept : kept_) {
-            main_.ReadRecord(kept.original, record);
+            main_.ReadRecord(kept.Original, record);
             pattern_.Record() = record;
             users += pattern_.IsUserPattern() ? 1 : 0;
             const std::int32_t number = ReferenceNumberFromStoredCode(pattern_.GetStoredReferenceCode());
             if (pattern_.IsUserPattern() && number > kFirstUserNumber && number <= kFirstUserNumber + kMaxUserCodeNumber)
                 highestUserCode = std::max(highestUserCode, number - kFirstUserNumber);
-            recordsChange = recordsChange || !kept.cleared.empty();
+            recordsChange = recordsChange || !kept.Cleared.empty();
         }
         if (highestUserCode > users)
             Say(kMainDataFileName, Format("the kept patterns hold user codes up to %s but count only %d user "
@@ -336,10 +336,10 @@ private:
             out.WriteAt(0, header_.Record());
             PatternRecord record{};
             for (const TKeptRecord& kept : kept_) {
-                main_.ReadRecord(kept.original, record);
+                main_.ReadRecord(kept.Original, record);
                 pattern_.Record() = record;
                 pattern_.SetRecordNumber(static_cast<std::int32_t>(++number));
-                for (const TextList list : kept.cleared)
+                for (const TextList list : kept.Cleared)
                     pattern_.SetTextRange(list, TextRange{});
                 out.WriteAt(static_cast<std::uint64_t>(number) * kPatternRecordSize, pattern_.Record());
             }

@@ -28,16 +28,16 @@ constexpr double kCuKAlpha1 = 1.54056; // Angstrom
 constexpr double kPi = 3.14159265358979323846;
 
 struct Peak {
-    double d;         // Angstrom
-    double intensity; // percent of the strongest line
+    double D;         // Angstrom
+    double Intensity; // percent of the strongest line
 };
 
 struct Substance {
-    std::string fileName; // base name of Kandor and Veltro pattern files
-    std::string name;
-    std::string formula;
-    bool mineral;
-    std::vector<Peak> peaks;
+    std::string FileName; // base name of Kandor and Veltro pattern files
+    std::string Name;
+    std::string Formula;
+    bool Mineral;
+    std::vector<Peak> Peaks;
 };
 
 // Standard patterns (strongest lines, d >= 1.1 A).
@@ -78,12 +78,12 @@ double TwoThetaDegrees(double d)
 QuorvanePattern QuorvanePatternOf(const Substance& substance, const std::string& number)
 {
     std::vector<QuorvaneLine> lines;
-    for (const Peak& peak : substance.peaks)
-        lines.push_back({peak.d, static_cast<std::int16_t>(std::lround(peak.intensity))});
+    for (const Peak& peak : substance.Peaks)
+        lines.push_back({peak.D, static_cast<std::int16_t>(std::lround(peak.Intensity))});
     QuorvanePattern pattern = MakeQuorvanePattern(
-        number, QuorvaneNames({{substance.mineral ? 'M' : 'C', substance.name}}), substance.formula,
+        number, QuorvaneNames({{substance.Mineral ? 'M' : 'C', substance.Name}}), substance.Formula,
         std::move(lines));
-    pattern.subfileBits = (1u << 1) | (substance.mineral ? (1u << 3) : 0u);
+    pattern.SubfileBits = (1u << 1) | (substance.Mineral ? (1u << 3) : 0u);
     return pattern;
 }
 
@@ -95,7 +95,7 @@ void WriteQuorvaneSample(const std::filesystem::path& folder)
     for (const Substance* substance : {&kQuartz, &kCorundum, &kHalite, &kCalcite, &kSilicon}) {
         const std::string number = "99-" + std::string(4 - std::to_string(serial).size(), '0') +
                                    std::to_string(serial);
-        database.patterns.push_back(QuorvanePatternOf(*substance, number));
+        database.Patterns.push_back(QuorvanePatternOf(*substance, number));
         ++serial;
     }
     WriteQuorvaneDatabase(folder, database);
@@ -108,23 +108,23 @@ void WriteQuorvaneSample(const std::filesystem::path& folder)
 void WritePdf1Sample(const std::filesystem::path& folder)
 {
     struct Pdf1Pattern {
-        const Substance* substance;
-        std::string number;
+        const Substance* Substance;
+        std::string Number;
     };
     const std::vector<Pdf1Pattern> patterns{
         {&kHalite, "05-0628"},   {&kSilicon, "27-1402"}, {&kRutile, "21-1276"},
         {&kFluorite, "35-0816"}, {&kZincite, "36-1451"}, {&kCalcite, "72-1652"},
     };
     QuorvaneDatabase database;
-    database.referenceDatabase = true;
+    database.ReferenceDatabase = true;
     QuorvaneSetTable setTable;
-    setTable.setValue = 72;
-    setTable.entries.assign(72, 0);
+    setTable.SetValue = 72;
+    setTable.Entries.assign(72, 0);
     for (const Pdf1Pattern& item : patterns) {
-        database.patterns.push_back(QuorvanePatternOf(*item.substance, item.number));
-        ++setTable.entries[static_cast<std::size_t>(std::stoi(item.number.substr(0, 2)) - 1)];
+        database.Patterns.push_back(QuorvanePatternOf(*item.Substance, item.Number));
+        ++setTable.Entries[static_cast<std::size_t>(std::stoi(item.Number.substr(0, 2)) - 1)];
     }
-    database.setTable = setTable;
+    database.SetTable = setTable;
     WriteQuorvaneDatabase(folder, database);
 }
 
@@ -134,11 +134,11 @@ void WriteKandorSample(const std::filesystem::path& folder)
     std::vector<KandorEntryData> entries;
     for (const Substance* substance : {&kHalite, &kSilicon, &kPericlase, &kRutile, &kFluorite}) {
         KandorEntryData data;
-        data.entry = {substance->fileName, substance->name, substance->formula};
-        data.header.wavelengthAlpha1 = kCuKAlpha1;
+        data.Entry = {substance->FileName, substance->Name, substance->Formula};
+        data.Header.WavelengthAlpha1 = kCuKAlpha1;
         // Ascending 2-theta, as a peak search lists them.
-        for (auto peak = substance->peaks.begin(); peak != substance->peaks.end(); ++peak)
-            data.peaks.push_back(KandorPeakAt(TwoThetaDegrees(peak->d), peak->intensity * 1000.0));
+        for (auto peak = substance->Peaks.begin(); peak != substance->Peaks.end(); ++peak)
+            data.Peaks.push_back(KandorPeakAt(TwoThetaDegrees(peak->D), peak->Intensity * 1000.0));
         entries.push_back(std::move(data));
     }
     WriteKandorDatabase(folder, entries);
@@ -148,8 +148,8 @@ void WriteKandorSample(const std::filesystem::path& folder)
 void WriteVeltroSample(const std::filesystem::path& folder)
 {
     struct VeltroSubstance {
-        const Substance* substance;
-        std::vector<std::uint8_t> formula;
+        const Substance* Substance;
+        std::vector<std::uint8_t> Formula;
     };
     const std::vector<VeltroSubstance> substances{
         {&kQuartz, VeltroFormula({Element("Si"), Element("O"), "2"})},
@@ -160,20 +160,20 @@ void WriteVeltroSample(const std::filesystem::path& folder)
     };
     std::vector<VeltroLogEntry> log;
     for (const VeltroSubstance& item : substances) {
-        std::string lowerName = item.substance->fileName;
+        std::string lowerName = item.Substance->FileName;
         for (char& c : lowerName)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         VeltroLogEntry entry;
-        entry.patternFile = "[USER.DB]" + lowerName;
-        entry.formula = item.formula;
-        entry.name = item.substance->name;
+        entry.PatternFile = "[USER.DB]" + lowerName;
+        entry.Formula = item.Formula;
+        entry.Name = item.Substance->Name;
         log.push_back(entry);
 
         std::vector<VeltroLineEntry> lines;
-        for (const Peak& peak : item.substance->peaks)
-            lines.push_back({static_cast<std::int16_t>(std::lround(TwoThetaDegrees(peak.d) / 0.005)),
-                             static_cast<std::int16_t>(std::lround(100.0 * std::sqrt(peak.intensity))), 0});
-        WriteVeltroFile(folder, item.substance->fileName + ".di", VeltroPatternBytes(kCuKAlpha1, lines),
+        for (const Peak& peak : item.Substance->Peaks)
+            lines.push_back({static_cast<std::int16_t>(std::lround(TwoThetaDegrees(peak.D) / 0.005)),
+                             static_cast<std::int16_t>(std::lround(100.0 * std::sqrt(peak.Intensity))), 0});
+        WriteVeltroFile(folder, item.Substance->FileName + ".di", VeltroPatternBytes(kCuKAlpha1, lines),
                         VeltroBlockEnds::CarriageReturnLineFeed);
     }
     WriteVeltroFile(folder, "uplog.pdf", VeltroLogBytes(log), VeltroBlockEnds::CarriageReturnLineFeed);

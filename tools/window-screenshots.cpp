@@ -51,7 +51,7 @@ void Stop(const std::string& source, const std::string& target)
     bool success = false;
     try {
         norrvik::ConvertKandorDatabase(source, target, success, [](const norrvik::TProgress& progress) {
-            if (progress.stage == norrvik::TProgress::Stage::Converting && progress.done == 2)
+            if (progress.CurrentStage == norrvik::TProgress::Stage::Converting && progress.Done == 2)
                 throw norrvik::EConversionCancelled("Conversion cancelled after 2 entries");
         });
     } catch (const norrvik::EConversionCancelled&) {

@@ -25,19 +25,19 @@ void TBusyPanel::Start()
 
 void TBusyPanel::Cancel()
 {
-    state_.cancelEnabled = false;
-    state_.line = windowtext::kCancelling;
+    state_.CancelEnabled = false;
+    state_.Line = windowtext::kCancelling;
 }
 
 void TBusyPanel::Show(const TProgressDisplay& display)
 {
-    state_.range = display.total > 0 ? BarValue(display.total) : 0;
-    state_.position = display.total > 0 ? BarValue(std::min(display.done, display.total)) : 0;
+    state_.Range = display.Total > 0 ? BarValue(display.Total) : 0;
+    state_.Position = display.Total > 0 ? BarValue(std::min(display.Done, display.Total)) : 0;
     // After Cancel the line keeps saying "Cancelling..." until the run stops.
-    if (state_.cancelEnabled || !display.canCancel)
-        state_.line = display.text;
-    if (!display.canCancel)
-        state_.cancelEnabled = false;
+    if (state_.CancelEnabled || !display.CanCancel)
+        state_.Line = display.Text;
+    if (!display.CanCancel)
+        state_.CancelEnabled = false;
 }
 
 } // namespace norrvik

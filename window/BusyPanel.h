@@ -10,10 +10,10 @@
 namespace norrvik {
 
 struct TBusyPanelState {
-    std::string line;
-    int range = 0; // the bar's end; 0: no known end, the bar just moves
-    int position = 0;
-    bool cancelEnabled = true;
+    std::string Line;
+    int Range = 0; // the bar's end; 0: no known end, the bar just moves
+    int Position = 0;
+    bool CancelEnabled = true;
 };
 
 class TBusyPanel {

@@ -49,15 +49,15 @@ private:
 // The texts are checked with "~" expanded; messages show them as typed.
 std::string FolderProblem(const TWindowChoices& choices)
 {
-    const std::string oldFolder = ExpandHomeFolder(choices.oldFolder);
+    const std::string oldFolder = ExpandHomeFolder(choices.OldFolder);
     if (NamesAFile(oldFolder))
-        return NotAFolderMessage(kOldFolderWhat, choices.oldFolder);
+        return NotAFolderMessage(kOldFolderWhat, choices.OldFolder);
     if (!OldFolderExists(oldFolder))
-        return OldFolderMissingMessage(choices.oldFolder);
-    if (TargetFolderBlank(choices.newFolder))
+        return OldFolderMissingMessage(choices.OldFolder);
+    if (TargetFolderBlank(choices.NewFolder))
         return std::string(kEmptyTargetMessage);
-    if (NamesAFile(ExpandHomeFolder(choices.newFolder)))
-        return NotAFolderMessage(kNewFolderWhat, choices.newFolder);
+    if (NamesAFile(ExpandHomeFolder(choices.NewFolder)))
+        return NotAFolderMessage(kNewFolderWhat, choices.NewFolder);
     return {};
 }
 
@@ -111,9 +111,9 @@ TWindowChoices TConversionWindow::RememberedChoices() const
     if (settings_ == nullptr)
         return choices;
     if (const TFormatInfo* format = FormatByCliName(settings_->Value(kFormatKey)))
-        choices.formatIndex = FormatIndex(*format);
-    choices.oldFolder = settings_->Value(kOldFolderKey);
-    choices.newFolder = settings_->Value(kNewFolderKey);
+        choices.FormatIndex = FormatIndex(*format);
+    choices.OldFolder = settings_->Value(kOldFolderKey);
+    choices.NewFolder = settings_->Value(kNewFolderKey);
     return choices;
 }
 
@@ -121,10 +121,10 @@ void TConversionWindow::Remember(const TWindowChoices& choices)
 {
     if (settings_ == nullptr)
         return;
-    if (const TFormatInfo* format = FormatAt(choices.formatIndex))
-        settings_->SetValue(kFormatKey, std::string(format->cliName));
-    settings_->SetValue(kOldFolderKey, choices.oldFolder);
-    settings_->SetValue(kNewFolderKey, choices.newFolder);
+    if (const TFormatInfo* format = FormatAt(choices.FormatIndex))
+        settings_->SetValue(kFormatKey, std::string(format->CliName));
+    settings_->SetValue(kOldFolderKey, choices.OldFolder);
+    settings_->SetValue(kNewFolderKey, choices.NewFolder);
     settings_->Sync();
 }
 
@@ -136,16 +136,16 @@ void TConversionWindow::Convert(const TWindowChoices& typed)
         return;
     }
     TWindowChoices choices = typed;
-    const std::string oldFolder = AbsoluteFolderText(typed.oldFolder);
-    const std::string newFolder = ExpandHomeFolder(typed.newFolder);
-    const TFormatInfo* format = FormatAt(typed.formatIndex);
+    const std::string oldFolder = AbsoluteFolderText(typed.OldFolder);
+    const std::string newFolder = ExpandHomeFolder(typed.NewFolder);
+    const TFormatInfo* format = FormatAt(typed.FormatIndex);
     TResumePoint resume;
     if (format != nullptr) {
         // Refusals first: no question whose answer would then be refused.
         CheckTargetBeforeRun(newFolder);
         if (!ConfirmFormat(format, oldFolder) || !ConfirmReimport(*format, {oldFolder, newFolder}, resume))
             return;
-        choices.formatIndex = FormatIndex(*format);
+        choices.FormatIndex = FormatIndex(*format);
     }
     Remember(choices);
     Run(format, {oldFolder, newFolder}, choices, resume);
@@ -157,8 +157,8 @@ bool TConversionWindow::ConfirmFormat(const TFormatInfo*& format, const std::str
     if (found.empty() || std::find(found.begin(), found.end(), format) != found.end())
         return true;
     const FormatChoice choice = view_.AskFormatMismatch(FormatMismatchText(oldFolder, *format, found),
-                                                        std::string(format->displayName),
-                                                        std::string(found.front()->displayName));
+                                                        std::string(format->DisplayName),
+                                                        std::string(found.front()->DisplayName));
     if (choice == FormatChoice::AsFound) {
         format = found.front();
         view_.ShowFormat(FormatIndex(*format));
@@ -210,37 +210,37 @@ void TConversionWindow::Run(const TFormatInfo* format, const TRunFolders& folder
         // the comment lines of its patterns name it so.
         outcome = RunConversion(drivers_, {format, resume.Run != 0 ? resume.OldFolder : oldFolder, newFolder,
                                            [this](const TProgress& progress) { OnProgress(progress); }, resume});
-        if (!outcome.success && !outcome.failure)
+        if (!outcome.Success && !outcome.Failure)
             view_.ShowConversionFailed(); // shown while still busy
     }
-    if (outcome.success)
-        lastRun_ = {choices.newFolder, outcome.summary.added};
+    if (outcome.Success)
+        lastRun_ = {choices.NewFolder, outcome.Summary.Added};
     ShowOutcome(outcome, choices, createdDatabase);
     if (std::exchange(closeAfterRun_, false))
         view_.CloseWindow();
-    if (outcome.failure && !outcome.Cancelled() && !OfferRecovery(outcome, newFolder))
-        std::rethrow_exception(outcome.failure);
+    if (outcome.Failure && !outcome.Cancelled() && !OfferRecovery(outcome, newFolder))
+        std::rethrow_exception(outcome.Failure);
 }
 
 void TConversionWindow::ShowOutcome(const TConversionOutcome& outcome, const TWindowChoices& choices,
                                     bool createdDatabase)
 {
     std::string line;
-    if (outcome.success)
-        line = windowtext::ResultLine(outcome.summary);
+    if (outcome.Success)
+        line = windowtext::ResultLine(outcome.Summary);
     else
         line = windowtext::StoppedResultLine(outcome.Cancelled() ? outcome.FailureText() : windowtext::kConversionFailed,
-                                             outcome.summary);
-    if (const std::string note = windowtext::TargetNote(choices.newFolder, AbsoluteFolderText(choices.newFolder));
+                                             outcome.Summary);
+    if (const std::string note = windowtext::TargetNote(choices.NewFolder, AbsoluteFolderText(choices.NewFolder));
         !note.empty())
         line += (line.ends_with('.') ? " " : ". ") + note;
     // A run that changed the target and closed it properly (finished, or
     // stopped on request) left what undoing it needs.
     std::optional<TUndoOffer> offer;
-    if ((outcome.success || outcome.Cancelled()) &&
-        (outcome.summary.added > 0 || (outcome.success && createdDatabase)))
-        offer = TUndoOffer{AbsoluteFolderText(choices.newFolder), outcome.summary.added, createdDatabase};
-    ShowResult(line, windowtext::RunDetails(outcome.summary), std::move(offer));
+    if ((outcome.Success || outcome.Cancelled()) &&
+        (outcome.Summary.Added > 0 || (outcome.Success && createdDatabase)))
+        offer = TUndoOffer{AbsoluteFolderText(choices.NewFolder), outcome.Summary.Added, createdDatabase};
+    ShowResult(line, windowtext::RunDetails(outcome.Summary), std::move(offer));
 }
 
 void TConversionWindow::ShowResult(const std::string& line, const std::string& details,
@@ -257,7 +257,7 @@ void TConversionWindow::Undo()
     if (busy_ || !undoOffer_)
         return;
     const TUndoOffer offer = *undoOffer_;
-    if (!view_.AskUndo(windowtext::UndoQuestion(offer.folder, offer.patterns, offer.createdDatabase)))
+    if (!view_.AskUndo(windowtext::UndoQuestion(offer.Folder, offer.Patterns, offer.CreatedDatabase)))
         return;
     TConversionUndone undone;
     try {
@@ -265,7 +265,7 @@ void TConversionWindow::Undo()
         // of the window can stop it half-way, and a stop signal is only
         // recorded (the window's stop watcher) and acted on after it.
         TWaiting waiting(view_);
-        undone = UndoLastConversion(offer.folder);
+        undone = UndoLastConversion(offer.Folder);
     } catch (const Exception& refusal) {
         undoOffer_.reset();
         view_.ShowUndoOffer(false);
@@ -309,7 +309,7 @@ void TConversionWindow::ShowIfDue(const TProgress& progress, bool cancellable)
     if (!throttle_.Due(progress))
         return;
     view_.ShowProgress(
-        {windowtext::GroupThousands(ProgressText(progress)), progress.done, progress.total, cancellable});
+        {windowtext::GroupThousands(ProgressText(progress)), progress.Done, progress.Total, cancellable});
     // Lets the indicator move and Cancel be pressed.
     view_.ProcessEvents();
 }

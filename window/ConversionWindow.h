@@ -24,9 +24,9 @@ namespace norrvik {
 
 // What the user chose in the window.
 struct TWindowChoices {
-    int formatIndex = 0; // position in kFormats; outside it for no format
-    std::string oldFolder; // as typed
-    std::string newFolder; // as typed
+    int FormatIndex = 0; // position in kFormats; outside it for no format
+    std::string OldFolder; // as typed
+    std::string NewFolder; // as typed
 };
 
 class TConversionWindow {
@@ -49,8 +49,8 @@ public:
     // The target of the last run that succeeded, as typed, and how many
     // patterns it added (a browser opens on them).
     struct TLastRun {
-        std::string typedNewFolder;
-        long added = 0;
+        std::string TypedNewFolder;
+        long Added = 0;
     };
     const TLastRun& LastRun() const { return lastRun_; }
 
@@ -81,9 +81,9 @@ private:
     // What the offered undo would take back: the run's target (absolute),
     // the patterns it added, and whether it created the database.
     struct TUndoOffer {
-        std::string folder;
-        long patterns = 0;
-        bool createdDatabase = false;
+        std::string Folder;
+        long Patterns = 0;
+        bool CreatedDatabase = false;
     };
 
     // The old folder made absolute and the new one with "~" expanded.

@@ -36,7 +36,7 @@ std::string AbsoluteFolderText(const std::string& typed)
 std::string PickerStartFolder(const std::string& typed)
 {
     std::filesystem::path folder = PathFromText(Trim(typed));
-    while (!folder.empty() && StatusFollowingLinks(folder).type != std::filesystem::file_type::directory) {
+    while (!folder.empty() && StatusFollowingLinks(folder).Type != std::filesystem::file_type::directory) {
         const std::filesystem::path parent = folder.parent_path();
         if (parent == folder)
             return {};

@@ -13,13 +13,13 @@ TProgressThrottle::TProgressThrottle(Clock clock) : clock_(std::move(clock))
 
 bool TProgressThrottle::Due(const TProgress& progress)
 {
-    const bool last = progress.total > 0 && progress.done >= progress.total;
-    const bool newStage = !shownAny_ || progress.stage != stage_;
+    const bool last = progress.Total > 0 && progress.Done >= progress.Total;
+    const bool newStage = !shownAny_ || progress.CurrentStage != stage_;
     const auto now = clock_();
     if (!newStage && !last && now - lastShown_ < kInterval)
         return false;
     shownAny_ = true;
-    stage_ = progress.stage;
+    stage_ = progress.CurrentStage;
     lastShown_ = now;
     return true;
 }

@@ -28,15 +28,15 @@ std::string FormatNames()
 {
     std::string names;
     for (std::size_t i = 0; i < kFormats.size(); ++i)
-        names += std::string(i == 0 ? "" : i + 1 == kFormats.size() ? " or " : ", ") + std::string(kFormats[i].cliName);
+        names += std::string(i == 0 ? "" : i + 1 == kFormats.size() ? " or " : ", ") + std::string(kFormats[i].CliName);
     return names;
 }
 
 TWindowArguments Refused(std::string why)
 {
     TWindowArguments refused;
-    refused.action = TWindowArguments::Action::Refuse;
-    refused.refusal = "norrvik: " + why + " Try 'norrvik --help'.";
+    refused.Requested = TWindowArguments::Action::Refuse;
+    refused.Refusal = "norrvik: " + why + " Try 'norrvik --help'.";
     return refused;
 }
 
@@ -47,7 +47,7 @@ bool ReadFormat(const std::string& name, TWindowArguments& parsed)
         parsed = Refused("unknown format '" + name + "' (give " + FormatNames() + ").");
         return false;
     }
-    parsed.formatIndex = FormatIndex(*format);
+    parsed.FormatIndex = FormatIndex(*format);
     return true;
 }
 
@@ -58,9 +58,9 @@ bool ReadArgument(const std::vector<std::string>& arguments, std::size_t& i, TWi
     const std::string& argument = arguments[i];
     const bool hasValue = i + 1 < arguments.size();
     if (argument == "--help" || argument == "-h") {
-        parsed.action = TWindowArguments::Action::ShowHelp;
+        parsed.Requested = TWindowArguments::Action::ShowHelp;
     } else if (argument == "--version") {
-        parsed.action = TWindowArguments::Action::ShowVersion;
+        parsed.Requested = TWindowArguments::Action::ShowVersion;
     } else if (argument.starts_with("--format=")) {
         return ReadFormat(argument.substr(std::string_view("--format=").size()), parsed);
     } else if (argument == "--format" || argument == "-f") {
@@ -69,14 +69,14 @@ bool ReadArgument(const std::vector<std::string>& arguments, std::size_t& i, TWi
         parsed = Refused(argument + " needs a format (" + FormatNames() + ").");
         return false;
     } else if (Holds(kToolkitOptionsWithValue, argument) && hasValue) {
-        parsed.toolkitArguments.insert(parsed.toolkitArguments.end(), {argument, arguments[++i]});
+        parsed.ToolkitArguments.insert(parsed.ToolkitArguments.end(), {argument, arguments[++i]});
     } else if (Holds(kToolkitFlags, argument)) {
-        parsed.toolkitArguments.push_back(argument);
+        parsed.ToolkitArguments.push_back(argument);
     } else if (argument.size() > 1 && argument[0] == '-') {
         parsed = Refused("unknown option '" + argument + "'.");
         return false;
     } else {
-        parsed.folders.push_back(argument);
+        parsed.Folders.push_back(argument);
     }
     return true;
 }
@@ -86,17 +86,17 @@ bool ReadArgument(const std::vector<std::string>& arguments, std::size_t& i, TWi
 TWindowArguments ParseWindowArguments(const std::vector<std::string>& arguments)
 {
     TWindowArguments parsed;
-    parsed.toolkitArguments.push_back(arguments.empty() ? "norrvik" : arguments[0]);
+    parsed.ToolkitArguments.push_back(arguments.empty() ? "norrvik" : arguments[0]);
     bool optionsEnded = false;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         if (optionsEnded)
-            parsed.folders.push_back(arguments[i]);
+            parsed.Folders.push_back(arguments[i]);
         else if (arguments[i] == "--")
             optionsEnded = true;
         else if (!ReadArgument(arguments, i, parsed))
             return parsed;
     }
-    if (parsed.folders.size() > 2)
+    if (parsed.Folders.size() > 2)
         return Refused("too many folders: give the old folder and the new one.");
     return parsed;
 }
@@ -119,13 +119,13 @@ std::string WindowUsageText(bool withToolkitOptions)
 std::optional<TWindowAnswer> AnswerWithoutWindow(const TWindowArguments& arguments, bool withToolkitOptions)
 {
     using Action = TWindowArguments::Action;
-    switch (arguments.action) {
+    switch (arguments.Requested) {
     case Action::ShowHelp:
         return TWindowAnswer{WindowUsageText(withToolkitOptions), false, 0};
     case Action::ShowVersion:
         return TWindowAnswer{"norrvik " + std::string(kVersion) + "\n", false, 0};
     case Action::Refuse:
-        return TWindowAnswer{arguments.refusal + "\n", true, 2};
+        return TWindowAnswer{arguments.Refusal + "\n", true, 2};
     case Action::OpenWindow:
         break;
     }
@@ -134,12 +134,12 @@ std::optional<TWindowAnswer> AnswerWithoutWindow(const TWindowArguments& argumen
 
 TWindowChoices WithArguments(TWindowChoices choices, const TWindowArguments& arguments)
 {
-    if (arguments.formatIndex >= 0)
-        choices.formatIndex = arguments.formatIndex;
-    if (!arguments.folders.empty())
-        choices.oldFolder = arguments.folders[0];
-    if (arguments.folders.size() > 1)
-        choices.newFolder = arguments.folders[1];
+    if (arguments.FormatIndex >= 0)
+        choices.FormatIndex = arguments.FormatIndex;
+    if (!arguments.Folders.empty())
+        choices.OldFolder = arguments.Folders[0];
+    if (arguments.Folders.size() > 1)
+        choices.NewFolder = arguments.Folders[1];
     return choices;
 }
 

@@ -14,12 +14,12 @@ namespace norrvik {
 
 struct TWindowArguments {
     enum class Action { OpenWindow, ShowHelp, ShowVersion, Refuse };
-    Action action = Action::OpenWindow;
-    std::string refusal; // why the arguments are refused
-    int formatIndex = -1; // position in kFormats; -1 when not given
-    std::vector<std::string> folders; // the old folder, then the new one
+    Action Requested = Action::OpenWindow;
+    std::string Refusal; // why the arguments are refused
+    int FormatIndex = -1; // position in kFormats; -1 when not given
+    std::vector<std::string> Folders; // the old folder, then the new one
     // The program name and the toolkit's own options, for the toolkit.
-    std::vector<std::string> toolkitArguments;
+    std::vector<std::string> ToolkitArguments;
 };
 
 TWindowArguments ParseWindowArguments(const std::vector<std::string>& arguments);
@@ -31,9 +31,9 @@ std::string WindowUsageText(bool withToolkitOptions = true);
 // What the program says without opening a window (--help, --version, a
 // refusal), where it goes and the exit status.
 struct TWindowAnswer {
-    std::string text;
-    bool isError = false; // for the error stream
-    int status = 0;
+    std::string Text;
+    bool IsError = false; // for the error stream
+    int Status = 0;
 };
 // Nothing when the window is to open.
 std::optional<TWindowAnswer> AnswerWithoutWindow(const TWindowArguments& arguments, bool withToolkitOptions = true);

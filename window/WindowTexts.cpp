@@ -13,7 +13,7 @@ namespace {
 
 std::string WithNotes(std::string line, const TConversionSummary& summary)
 {
-    const std::string withoutLines = WithoutLinesText(summary.entriesWithoutLines);
+    const std::string withoutLines = WithoutLinesText(summary.EntriesWithoutLines);
     if (!withoutLines.empty())
         line += ". " + withoutLines;
     return GroupThousands(line);
@@ -92,7 +92,7 @@ std::string GroupThousands(const std::string& text)
 
 std::string ResultLine(const TConversionSummary& summary)
 {
-    std::string line = ConversionResultText(summary.added, summary.skipped, summary.targetPatternCount);
+    std::string line = ConversionResultText(summary.Added, summary.Skipped, summary.TargetPatternCount);
     if (FoundNothingToConvert(summary))
         line += std::string(". ") + kNothingToConvertText;
     return WithNotes(std::move(line), summary);
@@ -101,16 +101,16 @@ std::string ResultLine(const TConversionSummary& summary)
 std::string RunDetails(const TConversionSummary& summary)
 {
     std::string details;
-    if (const std::vector<std::string>& names = summary.entriesWithoutPatternFile; !names.empty()) {
+    if (const std::vector<std::string>& names = summary.EntriesWithoutPatternFile; !names.empty()) {
         details = GroupThousands(WithoutLinesText(static_cast<long>(names.size())));
         details.back() = ':'; // for the names below
         for (const std::string& name : names)
             details += "\n" + name;
     }
-    if (!summary.codeMappings.empty()) {
+    if (!summary.CodeMappings.empty()) {
         details += details.empty() ? "" : "\n\n";
         details += "The code of each user pattern in the target (old -> new):";
-        for (const TCodeMapping& mapping : summary.codeMappings)
+        for (const TCodeMapping& mapping : summary.CodeMappings)
             details += "\n" + CodeMappingText(mapping);
     }
     return details;

@@ -19,10 +19,10 @@ enum class ResumeChoice { FinishTheRest, AddAgain, GoBack };
 
 // What the busy indicator shows for a progress report.
 struct TProgressDisplay {
-    std::string text; // "Converting entry 12 of 380", or "Cancelling..."
-    long done = 0;
-    long total = 0; // 0: no known end
-    bool canCancel = true; // false once the index writing has begun (it always runs to the end)
+    std::string Text; // "Converting entry 12 of 380", or "Cancelling..."
+    long Done = 0;
+    long Total = 0; // 0: no known end
+    bool CanCancel = true; // false once the index writing has begun (it always runs to the end)
 };
 
 class TWindowView {

@@ -82,13 +82,13 @@ int ShowMessage(HWND owner, const std::string& text, const std::string& title, U
 
 int Ask(HWND owner, const TQuestion& question)
 {
-    const std::wstring title = Wide(question.title), text = Wide(question.text), detail = Wide(question.detail);
+    const std::wstring title = Wide(question.Title), text = Wide(question.Text), detail = Wide(question.Detail);
     std::vector<std::wstring> captions;
-    for (const TQuestionButton& button : question.buttons)
-        captions.push_back(Wide(button.caption));
+    for (const TQuestionButton& button : question.Buttons)
+        captions.push_back(Wide(button.Caption));
     std::vector<TASKDIALOG_BUTTON> buttons;
     for (std::size_t i = 0; i < captions.size(); ++i)
-        buttons.push_back({question.buttons[i].id, captions[i].c_str()});
+        buttons.push_back({question.Buttons[i].Id, captions[i].c_str()});
 
     TASKDIALOGCONFIG config{};
     config.cbSize = sizeof(config);
@@ -100,10 +100,10 @@ int Ask(HWND owner, const TQuestion& question)
     config.pszContent = detail.empty() ? nullptr : detail.c_str();
     config.cButtons = static_cast<UINT>(buttons.size());
     config.pButtons = buttons.data();
-    config.nDefaultButton = question.defaultId;
+    config.nDefaultButton = question.DefaultId;
     int pressed = 0;
     if (FAILED(::TaskDialogIndirect(&config, &pressed, nullptr, nullptr)) || pressed == IDCANCEL)
-        return question.escapeId;
+        return question.EscapeId;
     return pressed;
 }
 

@@ -24,16 +24,16 @@ HFONT CreateWindowFont(UINT dpi);
 int ShowMessage(HWND owner, const std::string& text, const std::string& title, UINT flags);
 
 struct TQuestionButton {
-    int id;
-    std::string caption; // with its mnemonic ("&Add again")
+    int Id;
+    std::string Caption; // with its mnemonic ("&Add again")
 };
 struct TQuestion {
-    std::string title;
-    std::string text;
-    std::string detail; // below the text; may be empty
-    std::vector<TQuestionButton> buttons;
-    int defaultId;
-    int escapeId; // the answer of Escape and of the close box
+    std::string Title;
+    std::string Text;
+    std::string Detail; // below the text; may be empty
+    std::vector<TQuestionButton> Buttons;
+    int DefaultId;
+    int EscapeId; // the answer of Escape and of the close box
 };
 // Asks `question`; the id of the button pressed.
 int Ask(HWND owner, const TQuestion& question);

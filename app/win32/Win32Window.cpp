@@ -107,7 +107,7 @@ void TWin32Window::CreateControls()
                                                                    CBS_DROPDOWNLIST, {232, 8, 353, 120});
     for (const TFormatInfo& format : kFormats)
         ::SendMessageW(formats, CB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(Wide(std::string(format.windowLabel)).c_str()));
+                       reinterpret_cast<LPARAM>(Wide(std::string(format.WindowLabel)).c_str()));
     MakeControl(kLabel1, L"STATIC", windowtext::kOldFolderLabel, kLabelStyle, {8, 35, 222, 16});
     MakeControl(kEdtOldDB, L"EDIT", "", kEditStyle, {232, 32, 353, 21});
     MakeControl(kBtnBrowseOld, L"BUTTON", windowtext::kBrowseOldButton, kButtonStyle, {589, 32, 75, 23});
@@ -164,10 +164,10 @@ TWindowChoices TWin32Window::Choices() const
 
 void TWin32Window::SetChoices(const TWindowChoices& choices)
 {
-    if (FormatAt(choices.formatIndex) != nullptr)
-        ShowFormat(choices.formatIndex);
-    ::SetDlgItemTextW(window_, kEdtOldDB, Wide(choices.oldFolder).c_str());
-    ::SetDlgItemTextW(window_, kEdtNewDB, Wide(choices.newFolder).c_str());
+    if (FormatAt(choices.FormatIndex) != nullptr)
+        ShowFormat(choices.FormatIndex);
+    ::SetDlgItemTextW(window_, kEdtOldDB, Wide(choices.OldFolder).c_str());
+    ::SetDlgItemTextW(window_, kEdtNewDB, Wide(choices.NewFolder).c_str());
 }
 
 LRESULT CALLBACK TWin32Window::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -231,7 +231,7 @@ void TWin32Window::OnCommand(int id, int notification)
         break;
     case IDCANCEL: // Escape cancels a running conversion
     case kBtnCancel:
-        if (busy && panel_.State().cancelEnabled) {
+        if (busy && panel_.State().CancelEnabled) {
             panel_.Cancel();
             DrawBusyPanel();
             model_.RequestCancel();
@@ -413,17 +413,17 @@ void TWin32Window::DrawBusyPanel()
     const TBusyPanelState& state = panel_.State();
     HWND bar = ::GetDlgItem(window_, kBarProgress);
     const LONG_PTR style = ::GetWindowLongPtrW(bar, GWL_STYLE);
-    const bool marquee = state.range == 0;
+    const bool marquee = state.Range == 0;
     if (marquee != ((style & PBS_MARQUEE) != 0)) {
         ::SetWindowLongPtrW(bar, GWL_STYLE, marquee ? style | PBS_MARQUEE : style & ~LONG_PTR{PBS_MARQUEE});
         ::SendMessageW(bar, PBM_SETMARQUEE, marquee ? TRUE : FALSE, 30);
     }
     if (!marquee) {
-        ::SendMessageW(bar, PBM_SETRANGE32, 0, state.range);
-        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(state.position), 0);
+        ::SendMessageW(bar, PBM_SETRANGE32, 0, state.Range);
+        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(state.Position), 0);
     }
-    ::SetDlgItemTextW(window_, kLblProgress, Wide(state.line).c_str());
-    ::EnableWindow(::GetDlgItem(window_, kBtnCancel), state.cancelEnabled ? TRUE : FALSE);
+    ::SetDlgItemTextW(window_, kLblProgress, Wide(state.Line).c_str());
+    ::EnableWindow(::GetDlgItem(window_, kBtnCancel), state.CancelEnabled ? TRUE : FALSE);
 }
 
 void TWin32Window::EnterBusy()

@@ -63,8 +63,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
         norrvik::ParseWindowArguments(norrvik::CommandLineArguments(0, nullptr));
     if (const std::optional<norrvik::TWindowAnswer> answer =
             norrvik::AnswerWithoutWindow(arguments, /*withToolkitOptions=*/false)) {
-        Say(answer->text, answer->isError);
-        return answer->status;
+        Say(answer->Text, answer->IsError);
+        return answer->Status;
     }
     try {
         return OpenWindow(instance, showCommand, arguments);

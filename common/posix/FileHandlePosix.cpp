@@ -73,19 +73,19 @@ TTemporaryFile CreateTemporaryBeside(const std::filesystem::path& path)
     TTemporaryFile result;
     int error = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        result.path = UnpredictableTemporaryPath(path);
-        const int descriptor = ::open(result.path.c_str(),
+        result.Path = UnpredictableTemporaryPath(path);
+        const int descriptor = ::open(result.Path.c_str(),
                                       O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         error = descriptor < 0 ? errno : 0;
         if (descriptor >= 0) {
-            result.file = TFileHandle::Adopt(descriptor, PathText(path));
+            result.File = TFileHandle::Adopt(descriptor, PathText(path));
             return result;
         }
         if (error != EEXIST && error != EINTR)
             break;
     }
-    result.failure = ErrnoText(error);
-    result.denied = error == EACCES || error == EPERM;
+    result.Failure = ErrnoText(error);
+    result.Denied = error == EACCES || error == EPERM;
     return result;
 }
 
@@ -223,19 +223,19 @@ TPathStatus StatusFollowingLinks(const std::filesystem::path& path)
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         const int error = errno;
-        result.error.assign(error, std::generic_category());
-        result.type = error == ENOENT || error == ENOTDIR ? file_type::not_found : file_type::unknown;
+        result.Error.assign(error, std::generic_category());
+        result.Type = error == ENOENT || error == ENOTDIR ? file_type::not_found : file_type::unknown;
         return result;
     }
     const mode_t mode = status.st_mode;
-    result.type = S_ISREG(mode)    ? file_type::regular
+    result.Type = S_ISREG(mode)    ? file_type::regular
                   : S_ISDIR(mode)  ? file_type::directory
                   : S_ISCHR(mode)  ? file_type::character
                   : S_ISBLK(mode)  ? file_type::block
                   : S_ISFIFO(mode) ? file_type::fifo
                   : S_ISSOCK(mode) ? file_type::socket
                                    : file_type::unknown;
-    result.size = static_cast<std::uintmax_t>(status.st_size);
+    result.Size = static_cast<std::uintmax_t>(status.st_size);
     return result;
 }
 
@@ -286,13 +286,13 @@ void CheckFolderTakesNewFiles(const std::filesystem::path& folder)
                     "the folder is marked read-only (no write permission); new and replaced files"
                     " cannot be made in it. Make it writable or choose another folder");
     platform::TTemporaryFile probe = platform::CreateTemporaryBeside(folder / PathFromText(kFolderProbeName));
-    if (!probe.failure.empty())
+    if (!probe.Failure.empty())
         ThrowReason("Cannot write in folder", text,
-                    probe.denied ? "permission denied; the folder needs write and search (execute) permission"
+                    probe.Denied ? "permission denied; the folder needs write and search (execute) permission"
                                    " for this user"
-                                 : probe.failure);
-    probe.file.CloseQuietly();
-    if (::unlink(probe.path.c_str()) != 0)
+                                 : probe.Failure);
+    probe.File.CloseQuietly();
+    if (::unlink(probe.Path.c_str()) != 0)
         ThrowReason("Cannot write in folder", text,
                     "a file made there cannot be removed (" + ErrnoText(errno) + ")");
 }

@@ -52,21 +52,21 @@ std::uint64_t CurrentProcessId()
 }
 
 struct TNewThreadsTakeNoSignals::Saved {
-    sigset_t previous{};
-    bool blocked = false;
+    sigset_t Previous{};
+    bool Blocked = false;
 };
 
 TNewThreadsTakeNoSignals::TNewThreadsTakeNoSignals() : saved_(std::make_unique<Saved>())
 {
     sigset_t all;
     sigfillset(&all);
-    saved_->blocked = pthread_sigmask(SIG_BLOCK, &all, &saved_->previous) == 0;
+    saved_->Blocked = pthread_sigmask(SIG_BLOCK, &all, &saved_->Previous) == 0;
 }
 
 TNewThreadsTakeNoSignals::~TNewThreadsTakeNoSignals()
 {
-    if (saved_->blocked)
-        pthread_sigmask(SIG_SETMASK, &saved_->previous, nullptr);
+    if (saved_->Blocked)
+        pthread_sigmask(SIG_SETMASK, &saved_->Previous, nullptr);
 }
 
 } // namespace norrvik

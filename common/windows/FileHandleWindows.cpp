@@ -112,18 +112,18 @@ TTemporaryFile CreateTemporaryBeside(const std::filesystem::path& path)
     TTemporaryFile result;
     DWORD error = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        result.path = UnpredictableTemporaryPath(path);
-        const HANDLE handle = CreateFileFor(result.path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, false);
+        result.Path = UnpredictableTemporaryPath(path);
+        const HANDLE handle = CreateFileFor(result.Path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, false);
         if (handle != INVALID_HANDLE_VALUE) {
-            result.file = TFileHandle::Adopt(AsDescriptor(handle), PathText(path));
+            result.File = TFileHandle::Adopt(AsDescriptor(handle), PathText(path));
             return result;
         }
         error = ::GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
             break;
     }
-    result.failure = ErrorText(error);
-    result.denied = error == ERROR_ACCESS_DENIED;
+    result.Failure = ErrorText(error);
+    result.Denied = error == ERROR_ACCESS_DENIED;
     return result;
 }
 
@@ -259,12 +259,12 @@ TPathStatus StatusFollowingLinks(const std::filesystem::path& path)
 {
     TPathStatus result;
     const std::filesystem::path longPath(LongPath(path));
-    const std::filesystem::file_status status = std::filesystem::status(longPath, result.error);
-    result.type = status.type();
-    if (result.type == std::filesystem::file_type::regular)
-        result.size = std::filesystem::file_size(longPath, result.error);
-    if (result.type == std::filesystem::file_type::not_found && !result.error)
-        result.error = std::make_error_code(std::errc::no_such_file_or_directory);
+    const std::filesystem::file_status status = std::filesystem::status(longPath, result.Error);
+    result.Type = status.type();
+    if (result.Type == std::filesystem::file_type::regular)
+        result.Size = std::filesystem::file_size(longPath, result.Error);
+    if (result.Type == std::filesystem::file_type::not_found && !result.Error)
+        result.Error = std::make_error_code(std::errc::no_such_file_or_directory);
     return result;
 }
 
@@ -319,12 +319,12 @@ void CheckFolderTakesNewFiles(const std::filesystem::path& folder)
     if (KindOfFile(folder) != FileKind::Folder)
         ThrowReason("Cannot write in folder", text, ErrorText(ERROR_PATH_NOT_FOUND));
     platform::TTemporaryFile probe = platform::CreateTemporaryBeside(folder / PathFromText(kFolderProbeName));
-    if (!probe.failure.empty())
+    if (!probe.Failure.empty())
         ThrowReason("Cannot write in folder", text,
-                    probe.denied ? "access denied; this user needs leave to create files in the folder"
-                                 : probe.failure);
-    probe.file.CloseQuietly();
-    if (!::DeleteFileW(LongPath(probe.path).c_str()))
+                    probe.Denied ? "access denied; this user needs leave to create files in the folder"
+                                 : probe.Failure);
+    probe.File.CloseQuietly();
+    if (!::DeleteFileW(LongPath(probe.Path).c_str()))
         ThrowReason("Cannot write in folder", text,
                     "a file made there cannot be removed (" + ErrorText(::GetLastError()) + ")");
 }

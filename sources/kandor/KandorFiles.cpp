@@ -29,8 +29,8 @@ constexpr std::uint8_t NewHeaderFiller = 0xFF;
 constexpr std::array<int, 11> NewHeaderDoubles{94, 102, 110, 172, 180, 188, 196, 214, 222, 230, 239};
 
 struct TBlankField {
-    int offset;
-    int width;
+    int Offset;
+    int Width;
 };
 constexpr std::array<TBlankField, 4> NewHeaderTexts{{{4, 40}, {44, 40}, {138, 8}, {146, 20}}};
 
@@ -93,7 +93,7 @@ void TKandorpattern::NewHeader()
     WriteString(RevisionOffset, 2, "V3");
     WriteString(FileTypeOffset, 2, "RD");
     for (const TBlankField& field : NewHeaderTexts)
-        WriteString(field.offset, field.width, "");
+        WriteString(field.Offset, field.Width, "");
     for (const int offset : NewHeaderDoubles)
         WriteDouble(offset, UndefinedValue);
 }

@@ -209,10 +209,10 @@ void TSourceFile::ReadAt(std::int64_t offset, std::uint8_t* dest, std::size_t si
 // The four files of an open database, opened in the order index, line lists,
 // names, formulas and closed in reverse order.
 struct TReferenceDatabase::OpenFiles {
-    TSourceFile ind;
-    TSourceFile dis;
-    TSourceFile nam;
-    TSourceFile frm;
+    TSourceFile Ind;
+    TSourceFile Dis;
+    TSourceFile Nam;
+    TSourceFile Frm;
 };
 
 // ---------------------------------------------------------------- database
@@ -264,10 +264,10 @@ void TReferenceDatabase::Open()
 
 void TReferenceDatabase::ReadHeader()
 {
-    if (files_->ind.Size() < IndexRecordSize)
+    if (files_->Ind.Size() < IndexRecordSize)
         throw EAssertionFailed("Assertion failure", __FILE__, __LINE__);
     IndexRecord header{};
-    files_->ind.ReadAt(0, header.data(), header.size(), "the header record");
+    files_->Ind.ReadAt(0, header.data(), header.size(), "the header record");
     patternCount_ = ReadI32LE(header, HeaderPatternCount);
     isReferenceDatabase_ = ReadU8(header, HeaderReferenceFlag) != 0;
     headerTag_ = ReadBytesAsString(header, HeaderTagFirst, 2);
@@ -324,14 +324,14 @@ std::string TReferenceDatabase::ReadTextRecord(TSourceFile& file, std::int32_t o
 
 void TReferenceDatabase::ReadNames(const IndexRecord& record, std::int32_t index)
 {
-    const std::string text = ReadTextRecord(files_->nam, ReadI32LE(record, RecordNamesOffset),
+    const std::string text = ReadTextRecord(files_->Nam, ReadI32LE(record, RecordNamesOffset),
                                             "the names record", index);
     ParseNames(text, scratch_.nameP_, scratch_.nameM_, scratch_.nameC_, scratch_.nameN_, scratch_.name_);
 }
 
 void TReferenceDatabase::ReadFormula(const IndexRecord& record, std::int32_t index)
 {
-    const std::string text = ReadTextRecord(files_->frm, ReadI32LE(record, RecordFormulaOffset),
+    const std::string text = ReadTextRecord(files_->Frm, ReadI32LE(record, RecordFormulaOffset),
                                             "the formula record", index);
     scratch_.formula_ = TextBeforeTilde(text);
 }
@@ -341,11 +341,11 @@ void TReferenceDatabase::ReadLines(const IndexRecord& record, std::int32_t index
     const std::int32_t offset = ReadI32LE(record, RecordLinesOffset);
     const char* const what = "the line list";
     std::array<std::uint8_t, LineCountSize> countBytes{};
-    files_->dis.ReadAt(offset, countBytes.data(), countBytes.size(), what, index);
+    files_->Dis.ReadAt(offset, countBytes.data(), countBytes.size(), what, index);
     // A count below 1 gives no lines; more than a pattern holds are cut.
     const auto count = static_cast<std::size_t>(std::clamp<int>(ReadI16LE(countBytes, 0), 0, MaxLines));
     std::vector<std::uint8_t> entries(count * LineEntrySize);
-    files_->dis.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(LineCountSize), entries.data(),
+    files_->Dis.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(LineCountSize), entries.data(),
                        entries.size(), what, index);
     for (std::size_t i = 0; i < count; ++i) {
         scratch_.lines_[i].D = ReadF64LE(entries, i * LineEntrySize);
@@ -360,7 +360,7 @@ void TReferenceDatabase::ReadPattern(std::int32_t index, TReferencePattern& patt
     NORRVIK_ASSERT(index >= 1, "Pattern index must be 1 or more");
     scratch_.Clear();
     IndexRecord record{};
-    files_->ind.ReadAt(std::int64_t{index} * static_cast<std::int64_t>(IndexRecordSize), record.data(),
+    files_->Ind.ReadAt(std::int64_t{index} * static_cast<std::int64_t>(IndexRecordSize), record.data(),
                        record.size(), "the index record", index);
     scratch_.present_ = ReadU8(record, RecordPresent) != 0;
     if (scratch_.present_) {

@@ -22,8 +22,8 @@ extern const std::array<std::string_view, kVeltroGroupCount> VeltroGroups;
 // A decoded formula and the position of the byte after its ending zero
 // (`bytes.size()` when the formula runs to the end).
 struct TVeltroDecodedFormula {
-    std::string formula;
-    std::size_t end = 0;
+    std::string Formula;
+    std::size_t End = 0;
 };
 
 // Decodes the formula that starts at the first byte of `bytes` and ends at a

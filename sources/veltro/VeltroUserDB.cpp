@@ -77,8 +77,8 @@ TVeltroReferencePattern ParseEntry(ConstBytes record)
     }
     const ConstBytes texts = record.subspan(kFormulaOffset);
     const TVeltroDecodedFormula decoded = DecodeVeltroFormula(texts);
-    entry.Formula = decoded.formula;
-    const ConstBytes name = texts.subspan(decoded.end);
+    entry.Formula = decoded.Formula;
+    const ConstBytes name = texts.subspan(decoded.End);
     entry.Name = ReadFixedChars(name, static_cast<int>(name.size()));
     entry.LoadState = kVeltroLinesNotLoaded;
     return entry;

@@ -60,7 +60,7 @@ TEST(PatternBrowser, OpensFromTheMainWindowOnThePatternsJustAdded)
 
     Convert(form, 2, "veltro"); // the browser lets the database go first
     EXPECT_FALSE(browser.DatabaseOpen());
-    EXPECT_TRUE(log.errors.isEmpty()) << log.errors.join("\n").toStdString();
+    EXPECT_TRUE(log.Errors.isEmpty()) << log.Errors.join("\n").toStdString();
     const auto before = FolderBytes(temp.Path() / "db");
     form.btnShowDatabase->click();
     QAbstractItemModel& model = *browser.tblPatterns->model();

@@ -15,78 +15,78 @@
 namespace norrvik::test {
 
 struct DialogLog {
-    QStringList warnings;
-    QStringList okCancelTexts;
-    QStringList okCancelTitles;
-    QStringList errors;
-    QStringList pickerTitles;
-    QStringList pickerStarts;
-    std::optional<QString> pickerAnswer;
-    QStringList questions; // the texts of the two questions before a conversion
-    FormatChoice formatAnswer = FormatChoice::GoBack;
-    bool addAgainAnswer = false;
-    ResumeChoice resumeAnswer = ResumeChoice::GoBack;
-    QStringList details; // the details boxes shown: "line|details"
-    int stopAndCloseAsked = 0;
-    bool stopAndCloseAnswer = false;
-    QStringList recoverQuestions;
-    bool recoverAnswer = false;
+    QStringList Warnings;
+    QStringList OkCancelTexts;
+    QStringList OkCancelTitles;
+    QStringList Errors;
+    QStringList PickerTitles;
+    QStringList PickerStarts;
+    std::optional<QString> PickerAnswer;
+    QStringList Questions; // the texts of the two questions before a conversion
+    FormatChoice FormatAnswer = FormatChoice::GoBack;
+    bool AddAgainAnswer = false;
+    ResumeChoice ResumeAnswer = ResumeChoice::GoBack;
+    QStringList Details; // the details boxes shown: "line|details"
+    int StopAndCloseAsked = 0;
+    bool StopAndCloseAnswer = false;
+    QStringList RecoverQuestions;
+    bool RecoverAnswer = false;
     // Called while an OK/Cancel box is "open" (to look at the window then).
-    std::function<void()> whileOkCancelOpen;
+    std::function<void()> WhileOkCancelOpen;
 };
 
 class FakeDialogs : public TFormDialogs {
 public:
     explicit FakeDialogs(DialogLog& log) : log_(log) {}
 
-    void ShowWarning(QWidget*, const QString& text) override { log_.warnings << text; }
+    void ShowWarning(QWidget*, const QString& text) override { log_.Warnings << text; }
     void ShowOkCancel(QWidget*, const QString& text, const QString& title) override
     {
-        log_.okCancelTexts << text;
-        log_.okCancelTitles << title;
-        if (log_.whileOkCancelOpen)
-            log_.whileOkCancelOpen();
+        log_.OkCancelTexts << text;
+        log_.OkCancelTitles << title;
+        if (log_.WhileOkCancelOpen)
+            log_.WhileOkCancelOpen();
     }
-    void ShowError(QWidget*, const QString& text) override { log_.errors << text; }
+    void ShowError(QWidget*, const QString& text) override { log_.Errors << text; }
     std::optional<QString> ChooseFolder(QWidget*, const QString& title, const QString& startFolder) override
     {
-        log_.pickerTitles << title;
-        log_.pickerStarts << startFolder;
-        return log_.pickerAnswer;
+        log_.PickerTitles << title;
+        log_.PickerStarts << startFolder;
+        return log_.PickerAnswer;
     }
     FormatChoice AskFormatMismatch(QWidget*, const QString&, const QString& text, const QString& chosen,
                                    const QString& found) override
     {
-        log_.questions << text + " [" + found + "|" + chosen + "]";
-        return log_.formatAnswer;
+        log_.Questions << text + " [" + found + "|" + chosen + "]";
+        return log_.FormatAnswer;
     }
     bool AskAddAgain(QWidget*, const QString&, const QString& text) override
     {
-        log_.questions << text;
-        return log_.addAgainAnswer;
+        log_.Questions << text;
+        return log_.AddAgainAnswer;
     }
 
     ResumeChoice AskFinishTheRest(QWidget*, const QString&, const QString& text) override
     {
-        log_.questions << text;
-        return log_.resumeAnswer;
+        log_.Questions << text;
+        return log_.ResumeAnswer;
     }
     void ShowDetails(QWidget*, const QString&, const QString& line, const QString& details) override
     {
-        log_.details << line + "|" + details;
+        log_.Details << line + "|" + details;
     }
 
     // Handles what waits in the event queue meanwhile, as the modal box would.
     bool AskStopAndClose(QWidget*) override
     {
-        ++log_.stopAndCloseAsked;
+        ++log_.StopAndCloseAsked;
         QCoreApplication::processEvents();
-        return log_.stopAndCloseAnswer;
+        return log_.StopAndCloseAnswer;
     }
     bool AskRecover(QWidget*, const QString&, const QString& text) override
     {
-        log_.recoverQuestions << text;
-        return log_.recoverAnswer;
+        log_.RecoverQuestions << text;
+        return log_.RecoverAnswer;
     }
     bool AskUndo(QWidget*, const QString&, const QString&) override { return false; }
 

@@ -131,10 +131,10 @@ TEST_F(MainWindow, FrameAndControlsAsDescribed)
     EXPECT_LE((form->geometry().center() - screenCentre).manhattanLength(), 2);
 
     struct Expected {
-        const char* name;
-        const char* kind;
-        QString caption;
-        QRect geometry;
+        const char* Name;
+        const char* Kind;
+        QString Caption;
+        QRect Geometry;
     };
     const std::vector<Expected> controls{
         {"CmbRefDBType", "QComboBox", "", QRect(232, 8, 353, 21)},
@@ -148,13 +148,13 @@ TEST_F(MainWindow, FrameAndControlsAsDescribed)
         {"aniShowWorking", "norrvik::TBusyIndicator", "", QRect(232, 80, 272, 60)},
     };
     for (const Expected& expected : controls) {
-        SCOPED_TRACE(expected.name);
-        auto* control = form->findChild<QWidget*>(expected.name);
+        SCOPED_TRACE(expected.Name);
+        auto* control = form->findChild<QWidget*>(expected.Name);
         ASSERT_NE(control, nullptr);
-        EXPECT_STREQ(control->metaObject()->className(), expected.kind);
-        EXPECT_EQ(control->geometry(), expected.geometry);
+        EXPECT_STREQ(control->metaObject()->className(), expected.Kind);
+        EXPECT_EQ(control->geometry(), expected.Geometry);
         if (auto* button = qobject_cast<QPushButton*>(control)) {
-            EXPECT_EQ(button->text(), expected.caption);
+            EXPECT_EQ(button->text(), expected.Caption);
         }
         if (auto* edit = qobject_cast<QLineEdit*>(control)) {
             EXPECT_TRUE(edit->text().isEmpty());
@@ -164,21 +164,21 @@ TEST_F(MainWindow, FrameAndControlsAsDescribed)
     // Labels: at their place, as wide as their text, clear of the boxes, and
     // their accelerator leads to their control.
     struct ExpectedLabel {
-        const char* name;
-        QString caption;
-        QPoint position;
-        QWidget* buddy;
+        const char* Name;
+        QString Caption;
+        QPoint Position;
+        QWidget* Buddy;
     };
     for (const ExpectedLabel& expected :
          {ExpectedLabel{"Label3", "&Format of the old reference database:", {8, 11}, form->CmbRefDBType},
           ExpectedLabel{"Label1", "Folder with the &old reference database:", {8, 35}, form->EdtOldDB},
           ExpectedLabel{"Label2", "Folder with the &Tessaly reference database:", {8, 59}, form->EdtNewDB}}) {
-        SCOPED_TRACE(expected.name);
-        auto* label = form->findChild<QLabel*>(expected.name);
+        SCOPED_TRACE(expected.Name);
+        auto* label = form->findChild<QLabel*>(expected.Name);
         ASSERT_NE(label, nullptr);
-        EXPECT_EQ(label->text(), expected.caption);
-        EXPECT_EQ(label->pos(), expected.position);
-        EXPECT_EQ(label->buddy(), expected.buddy);
+        EXPECT_EQ(label->text(), expected.Caption);
+        EXPECT_EQ(label->pos(), expected.Position);
+        EXPECT_EQ(label->buddy(), expected.Buddy);
         EXPECT_GE(label->width(), label->sizeHint().width());
         EXPECT_LT(label->geometry().right(), 232);
     }
@@ -237,30 +237,30 @@ TEST_F(MainWindow, OldFolderMustBeAnExistingFolder)
     // Blanks only fail even though a lone delimiter names the root folder;
     // the message shows the text exactly as typed.
     for (const QString& typed : {QString(), QString("   "), missing, leadingBlank}) {
-        log.warnings.clear();
+        log.Warnings.clear();
         form->EdtOldDB->setText(typed);
         form->ActConversionExecute();
-        ASSERT_EQ(log.warnings.size(), 1) << typed.toStdString();
-        EXPECT_EQ(log.warnings[0], "Folder with the old reference database (" + typed + ") doesn't exist.");
+        ASSERT_EQ(log.Warnings.size(), 1) << typed.toStdString();
+        EXPECT_EQ(log.Warnings[0], "Folder with the old reference database (" + typed + ") doesn't exist.");
         ExpectIdle(*form);
     }
     EXPECT_EQ(calls, 0);
-    EXPECT_TRUE(log.okCancelTexts.isEmpty());
+    EXPECT_TRUE(log.OkCancelTexts.isEmpty());
 
     // A file is not a folder.
     test::WriteFile(temp.Path() / "plain.txt", std::string("x"));
     form->EdtOldDB->setText(QString::fromStdString(temp.Text("plain.txt")));
-    log.warnings.clear();
+    log.Warnings.clear();
     form->ActConversionExecute();
-    EXPECT_EQ(log.warnings.size(), 1);
+    EXPECT_EQ(log.Warnings.size(), 1);
 
     // The root passes the first check (and here fails the second one).
     form->EdtOldDB->setText(QStringLiteral("/"));
     form->EdtNewDB->setText(QStringLiteral("  "));
-    log.warnings.clear();
+    log.Warnings.clear();
     form->ActConversionExecute();
-    ASSERT_EQ(log.warnings.size(), 1);
-    EXPECT_EQ(log.warnings[0], "Empty string for: Folder with the Tessaly reference database.");
+    ASSERT_EQ(log.Warnings.size(), 1);
+    EXPECT_EQ(log.Warnings[0], "Empty string for: Folder with the Tessaly reference database.");
     EXPECT_EQ(calls, 0);
 }
 
@@ -277,12 +277,12 @@ TEST_F(MainWindow, TargetTextOnlyNeedsToBeNonBlank)
     const std::string oldText = oldFolder.string() + "/";
 
     for (const QString& blank : {QString(), QString(" "), QString("\t  ")}) {
-        log.warnings.clear();
+        log.Warnings.clear();
         form->EdtOldDB->setText(QString::fromStdString(oldText));
         form->EdtNewDB->setText(blank);
         form->ActConversionExecute();
-        ASSERT_EQ(log.warnings.size(), 1);
-        EXPECT_EQ(log.warnings[0], "Empty string for: Folder with the Tessaly reference database.");
+        ASSERT_EQ(log.Warnings.size(), 1);
+        EXPECT_EQ(log.Warnings[0], "Empty string for: Folder with the Tessaly reference database.");
     }
     EXPECT_TRUE(calls.empty());
 
@@ -290,9 +290,9 @@ TEST_F(MainWindow, TargetTextOnlyNeedsToBeNonBlank)
     // typed (UTF-8, blanks and trailing delimiter kept).
     const std::string newText = " " + temp.Text("new \xC3\xA9 target") + " ";
     form->EdtNewDB->setText(QString::fromStdString(newText));
-    log.warnings.clear();
+    log.Warnings.clear();
     form->ActConversionExecute();
-    EXPECT_TRUE(log.warnings.isEmpty());
+    EXPECT_TRUE(log.Warnings.isEmpty());
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].first, oldText);
     EXPECT_EQ(calls[0].second, newText);
@@ -313,15 +313,15 @@ TEST_F(MainWindow, DispatchByFormatIndex)
         form->ActConversionExecute();
     }
     EXPECT_EQ(called, QStringList({"quorvane", "kandor", "veltro"}));
-    EXPECT_TRUE(log.okCancelTexts.isEmpty());
+    EXPECT_TRUE(log.OkCancelTexts.isEmpty());
 
     // No format chosen: nothing is called and the conversion counts as failed.
     form->CmbRefDBType->setCurrentIndex(-1);
     form->ActConversionExecute();
     EXPECT_EQ(called.size(), 3);
-    ASSERT_EQ(log.okCancelTexts.size(), 1);
-    EXPECT_EQ(log.okCancelTexts[0], "Conversion failed");
-    EXPECT_EQ(log.okCancelTitles[0], "Reference Database Conversion");
+    ASSERT_EQ(log.OkCancelTexts.size(), 1);
+    EXPECT_EQ(log.OkCancelTexts[0], "Conversion failed");
+    EXPECT_EQ(log.OkCancelTitles[0], "Reference Database Conversion");
     ExpectIdle(*form);
 }
 
@@ -347,9 +347,9 @@ TEST_F(MainWindow, BusyWhileTheDriverRunsIdleAfterSuccess)
         EXPECT_EQ(form->aniShowWorking->barProgress->value(), 200);
         ExpectBusy(*form);
         looked = true;
-        summary->added = 3;
-        summary->skipped = 1;
-        summary->targetPatternCount = 17;
+        summary->Added = 3;
+        summary->Skipped = 1;
+        summary->TargetPatternCount = 17;
         success = true;
     };
     form = MakeReadyForm({driver, {}, {}});
@@ -364,8 +364,8 @@ TEST_F(MainWindow, BusyWhileTheDriverRunsIdleAfterSuccess)
     EXPECT_EQ(recorder.changes.mid(8), kInputControlsInBusyOrder); // enabled again in the same order
     EXPECT_EQ(form->lblStatus->text(),
               "3 patterns added, 1 skipped as already present; the target database now holds 17 patterns");
-    EXPECT_TRUE(log.okCancelTexts.isEmpty());
-    EXPECT_TRUE(log.errors.isEmpty());
+    EXPECT_TRUE(log.OkCancelTexts.isEmpty());
+    EXPECT_TRUE(log.Errors.isEmpty());
     EXPECT_EQ(QApplication::focusWidget(), form->EdtOldDB);
 
     // The next command clears the result line.
@@ -378,7 +378,7 @@ TEST_F(MainWindow, IdleAfterFalseResultAndAfterException)
 {
     std::unique_ptr<TForm1> form;
     bool busyWhileBoxOpen = false;
-    log.whileOkCancelOpen = [&] { busyWhileBoxOpen = form->IsBusy(); };
+    log.WhileOkCancelOpen = [&] { busyWhileBoxOpen = form->IsBusy(); };
     bool throwError = false;
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
                       TConversionSummary*) {
@@ -391,30 +391,30 @@ TEST_F(MainWindow, IdleAfterFalseResultAndAfterException)
 
     // A false result: the box, shown while still busy, then idle.
     form->ActConversion->trigger();
-    ASSERT_EQ(log.okCancelTexts.size(), 1);
-    EXPECT_EQ(log.okCancelTexts[0], "Conversion failed");
-    EXPECT_EQ(log.okCancelTitles[0], "Reference Database Conversion");
+    ASSERT_EQ(log.OkCancelTexts.size(), 1);
+    EXPECT_EQ(log.OkCancelTexts[0], "Conversion failed");
+    EXPECT_EQ(log.OkCancelTitles[0], "Reference Database Conversion");
     EXPECT_TRUE(busyWhileBoxOpen);
-    EXPECT_TRUE(log.errors.isEmpty());
+    EXPECT_TRUE(log.Errors.isEmpty());
     EXPECT_EQ(form->lblStatus->text(), "Conversion failed; no patterns were added");
     ExpectIdle(*form);
 
     // An exception leaves the command after the idle state is back...
     throwError = true;
-    log.okCancelTexts.clear();
+    log.OkCancelTexts.clear();
     EXPECT_THROW(form->ActConversionExecute(), Exception);
     ExpectIdle(*form);
     // ...and through the action it reaches the top-level handler's box,
     // without the "Conversion failed" box.
     form->ActConversion->trigger();
     ExpectIdle(*form);
-    ASSERT_EQ(log.errors.size(), 1);
-    EXPECT_EQ(log.errors[0], "Folder /x/ doesn't contain an index file for the journals.");
-    EXPECT_TRUE(log.okCancelTexts.isEmpty());
+    ASSERT_EQ(log.Errors.size(), 1);
+    EXPECT_EQ(log.Errors[0], "Folder /x/ doesn't contain an index file for the journals.");
+    EXPECT_TRUE(log.OkCancelTexts.isEmpty());
 
     // Clicking the bound button runs the same command.
     form->BtnStart->click();
-    EXPECT_EQ(log.errors.size(), 2);
+    EXPECT_EQ(log.Errors.size(), 2);
     ExpectIdle(*form);
 }
 
@@ -425,8 +425,8 @@ TEST_F(MainWindow, CancelStopsAfterTheCurrentEntry)
     bool unwound = false;
     bool closeRefused = false;
     struct Unwinding {
-        bool& flag;
-        ~Unwinding() { flag = true; }
+        bool& Flag;
+        ~Unwinding() { Flag = true; }
     };
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
                       TConversionSummary*) {
@@ -452,8 +452,8 @@ TEST_F(MainWindow, CancelStopsAfterTheCurrentEntry)
     EXPECT_TRUE(closeRefused);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->lblStatus->text(), "Conversion cancelled after 2 of 5 entries; no patterns were added");
-    EXPECT_TRUE(log.errors.isEmpty());
-    EXPECT_TRUE(log.okCancelTexts.isEmpty());
+    EXPECT_TRUE(log.Errors.isEmpty());
+    EXPECT_TRUE(log.OkCancelTexts.isEmpty());
     ExpectIdle(*form);
 
     // The index rebuild at the end is never stopped; a request made then is
@@ -480,26 +480,26 @@ TEST_F(MainWindow, FolderPickers)
 {
     auto form = MakeForm();
     form->EdtOldDB->setText("keep me");
-    log.pickerAnswer.reset();
+    log.PickerAnswer.reset();
     form->btnBrowseOld->click();
     EXPECT_EQ(form->EdtOldDB->text(), "keep me");
 
     const std::pair<QString, QString> answers[] = {
         {"/data/old db/", "/data/old db"}, {"/data//x/./y", "/data/x/y"}, {"/", "/"}};
     for (const auto& [answer, shown] : answers) {
-        log.pickerAnswer = answer;
+        log.PickerAnswer = answer;
         form->btnBrowseOld->click();
         EXPECT_EQ(form->EdtOldDB->text(), shown);
     }
-    log.pickerAnswer = QStringLiteral("/data/new");
+    log.PickerAnswer = QStringLiteral("/data/new");
     form->btnBrowseNew->click();
     EXPECT_EQ(form->EdtNewDB->text(), "/data/new");
     EXPECT_EQ(form->EdtOldDB->text(), "/");
 
     // Titled with the label's caption as it stands.
-    ASSERT_EQ(log.pickerTitles.size(), 5);
-    EXPECT_EQ(log.pickerTitles[0], "Folder with the &old reference database:");
-    EXPECT_EQ(log.pickerTitles[4], "Folder with the &Tessaly reference database:");
+    ASSERT_EQ(log.PickerTitles.size(), 5);
+    EXPECT_EQ(log.PickerTitles[0], "Folder with the &old reference database:");
+    EXPECT_EQ(log.PickerTitles[4], "Folder with the &Tessaly reference database:");
 }
 
 TEST_F(MainWindow, FocusReturnsToOldFolderAfterDialogs)
@@ -526,7 +526,7 @@ TEST_F(MainWindow, FocusReturnsToOldFolderAfterDialogs)
     // A warning box.
     form->CmbRefDBType->setFocus();
     form->ActConversionExecute();
-    ASSERT_EQ(log.warnings.size(), 1);
+    ASSERT_EQ(log.Warnings.size(), 1);
     EXPECT_EQ(form->focusWidget(), form->EdtOldDB);
 
     // The window becoming active again (back from another application)
@@ -550,33 +550,33 @@ TEST_F(MainWindow, FormatThatDoesNotMatchTheFolderIsAskedAbout)
     auto form = MakeForm(Recording());
     form->EdtNewDB->setText(QString::fromStdString(temp.Text("db")));
     struct Case {
-        FormatChoice answer;
-        QStringList called;
-        int indexAfter;
+        FormatChoice Answer;
+        QStringList Called;
+        int IndexAfter;
     };
     for (const Case& c : {Case{FormatChoice::GoBack, {}, 2}, Case{FormatChoice::AsChosen, {"veltro"}, 2},
                           Case{FormatChoice::AsFound, {"kandor"}, 1}}) {
         called.clear();
-        log.questions.clear();
-        log.formatAnswer = c.answer;
+        log.Questions.clear();
+        log.FormatAnswer = c.Answer;
         form->CmbRefDBType->setCurrentIndex(2);
         form->EdtOldDB->setText(Sample("kandor"));
         form->ActConversionExecute();
-        ASSERT_EQ(log.questions.size(), 1);
-        EXPECT_EQ(log.questions[0], "Folder " + Sample("kandor") +
+        ASSERT_EQ(log.Questions.size(), 1);
+        EXPECT_EQ(log.Questions[0], "Folder " + Sample("kandor") +
                                         " holds a database in Kandor (PDDATABS.DAT) format, not in Veltro format."
                                         " [Kandor|Veltro]");
-        EXPECT_EQ(called, c.called);
-        EXPECT_EQ(form->CmbRefDBType->currentIndex(), c.indexAfter);
+        EXPECT_EQ(called, c.Called);
+        EXPECT_EQ(form->CmbRefDBType->currentIndex(), c.IndexAfter);
     }
 
     // The matching format, and a folder that holds none: no question.
-    log.questions.clear();
+    log.Questions.clear();
     form->CmbRefDBType->setCurrentIndex(1);
     form->ActConversionExecute();
     form->EdtOldDB->setText(QString::fromStdString(temp.Text()));
     form->ActConversionExecute();
-    EXPECT_TRUE(log.questions.isEmpty());
+    EXPECT_TRUE(log.Questions.isEmpty());
     EXPECT_EQ(called.size(), 3);
 }
 
@@ -591,30 +591,30 @@ TEST_F(MainWindow, ReimportIsAskedAboutWithTheCount)
     form->EdtOldDB->setText(Sample("veltro"));
     form->EdtNewDB->setText(QString::fromStdString(temp.Text("db")));
     for (bool addAgain : {false, true}) {
-        log.addAgainAnswer = addAgain;
+        log.AddAgainAnswer = addAgain;
         form->ActConversionExecute();
     }
-    ASSERT_EQ(log.questions.size(), 2);
-    EXPECT_TRUE(log.questions[0].startsWith("The Tessaly database in " + QString::fromStdString(temp.Text("db")) +
+    ASSERT_EQ(log.Questions.size(), 2);
+    EXPECT_TRUE(log.Questions[0].startsWith("The Tessaly database in " + QString::fromStdString(temp.Text("db")) +
                                             " already holds 5 patterns imported from " + Sample("veltro") +
                                             ". The last import from there was run 1 on "))
-        << log.questions[0].toStdString();
+        << log.Questions[0].toStdString();
     EXPECT_EQ(called, QStringList{"veltro"});
 
     // The same folder typed with a trailing delimiter counts too.
-    log.addAgainAnswer = false;
+    log.AddAgainAnswer = false;
     form->EdtOldDB->setText(Sample("veltro") + "/");
     form->ActConversionExecute();
-    ASSERT_EQ(log.questions.size(), 3);
-    EXPECT_NE(log.questions[2].indexOf("already holds 5 patterns"), -1) << log.questions[2].toStdString();
+    ASSERT_EQ(log.Questions.size(), 3);
+    EXPECT_NE(log.Questions[2].indexOf("already holds 5 patterns"), -1) << log.Questions[2].toStdString();
 }
 
 TEST_F(MainWindow, DetailsOfARunAreOfferedBesideTheResultLine)
 {
     auto driver = [](const std::string&, const std::string&, bool& success, const ProgressCallback&,
                      TConversionSummary* summary) {
-        summary->entriesWithoutLines = 1;
-        summary->entriesWithoutPatternFile = {"RUTILE.di"};
+        summary->EntriesWithoutLines = 1;
+        summary->EntriesWithoutPatternFile = {"RUTILE.di"};
         success = true;
     };
     auto form = MakeReadyForm({driver, driver, driver});
@@ -624,7 +624,7 @@ TEST_F(MainWindow, DetailsOfARunAreOfferedBesideTheResultLine)
     ASSERT_TRUE(form->btnDetails->isVisibleTo(form.get()));
     EXPECT_TRUE(form->btnUndo->isVisibleTo(form.get())); // the run created the database
     form->btnDetails->click();
-    EXPECT_EQ(log.details, QStringList{form->lblStatus->text() +
+    EXPECT_EQ(log.Details, QStringList{form->lblStatus->text() +
                                        "|1 entry had no pattern file and was converted without lines:\nRUTILE.di"});
     form->EdtOldDB->setText(QStringLiteral("elsewhere"));
     EXPECT_FALSE(form->btnDetails->isVisibleTo(form.get()));
@@ -654,7 +654,7 @@ TEST_F(MainWindow, ChoicesAreRememberedAndThePickerOpensAtTheTypedFolder)
     form->btnBrowseNew->click();
     form->EdtOldDB->clear();
     form->btnBrowseOld->click();
-    EXPECT_EQ(log.pickerStarts, QStringList({Sample("kandor"), QString::fromStdString(temp.Text()), QString()}));
+    EXPECT_EQ(log.PickerStarts, QStringList({Sample("kandor"), QString::fromStdString(temp.Text()), QString()}));
 }
 
 TEST_F(MainWindow, EscapeCancelsAndTheResultLineSaysWhatTheTargetHolds)
@@ -662,10 +662,10 @@ TEST_F(MainWindow, EscapeCancelsAndTheResultLineSaysWhatTheTargetHolds)
     std::unique_ptr<TForm1> form;
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
                       TConversionSummary* summary) {
-        summary->targetPatternCount = 12;
+        summary->TargetPatternCount = 12;
         for (long entry = 1; entry <= 5; ++entry) {
-            ++summary->added;
-            ++summary->targetPatternCount;
+            ++summary->Added;
+            ++summary->TargetPatternCount;
             if (entry == 2)
                 QTest::keyClick(form.get(), Qt::Key_Escape);
             progress(TProgress{TProgress::Stage::Converting, entry, 5});
@@ -690,16 +690,16 @@ TEST_F(MainWindow, EscapeCancelsAndTheResultLineSaysWhatTheTargetHolds)
     // An error after one pattern: the box shows the message, the line the count.
     auto failing = [](const std::string&, const std::string&, bool&, const ProgressCallback&,
                       TConversionSummary* summary) {
-        summary->added = 1;
-        summary->targetPatternCount = 1;
-        summary->entriesWithoutLines = 1;
+        summary->Added = 1;
+        summary->TargetPatternCount = 1;
+        summary->EntriesWithoutLines = 1;
         throw Exception("Disk full");
     };
     form = MakeForm({failing, failing, failing});
     form->EdtOldDB->setText(QString::fromStdString(temp.Text()));
     form->EdtNewDB->setText(QString::fromStdString(temp.Text("db")));
     form->ActConversion->trigger();
-    EXPECT_EQ(log.errors, QStringList{"Disk full"});
+    EXPECT_EQ(log.Errors, QStringList{"Disk full"});
     EXPECT_EQ(form->lblStatus->text(), "Conversion failed; 1 pattern added; the target database now holds 1 pattern. "
                                        "1 entry had no pattern file and was converted without lines.");
 }

@@ -45,7 +45,7 @@ TEST(WindowStopSignal, CancelsTheRunAndClosesTheWindow)
     EXPECT_TRUE(form.lblStatus->text().startsWith("Conversion cancelled after 3 of 5 entries"))
         << form.lblStatus->text().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 2000));
-    EXPECT_TRUE(log.errors.isEmpty());
+    EXPECT_TRUE(log.Errors.isEmpty());
 }
 
 } // namespace

@@ -26,22 +26,22 @@ namespace {
 TEST(WindowStartup, AnswersBeforeQtStartsAndRefusesUnknownOptions)
 {
     struct Case {
-        const char* arguments;
-        int status;
-        const char* output;
+        const char* Arguments;
+        int Status;
+        const char* Output;
     };
     for (const Case& c : {Case{"--help", 0, "Usage: norrvik [OPTION]..."}, Case{"--version", 0, "norrvik "},
                           Case{"--bogus", 2, "norrvik: unknown option '--bogus'."},
                           Case{"-f nosuch", 2, "norrvik: unknown format 'nosuch'"}}) {
         const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
-                                    NORRVIK_WINDOW_PROGRAM + " " + c.arguments + " 2>&1";
+                                    NORRVIK_WINDOW_PROGRAM + " " + c.Arguments + " 2>&1";
         FILE* pipe = popen(command.c_str(), "r");
         ASSERT_NE(pipe, nullptr);
         std::string output(4096, '\0');
         output.resize(std::fread(output.data(), 1, output.size(), pipe));
         const int status = pclose(pipe);
-        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.status) << c.arguments;
-        EXPECT_EQ(output.rfind(c.output, 0), 0u) << c.arguments << ": " << output;
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.Status) << c.Arguments;
+        EXPECT_EQ(output.rfind(c.Output, 0), 0u) << c.Arguments << ": " << output;
     }
 }
 
@@ -54,7 +54,7 @@ TEST(WindowRoughEdges, AsAUserExpects)
     auto driver = [&](const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
                       TConversionSummary* summary) {
         ++runs;
-        summary->added = summary->targetPatternCount = 12345;
+        summary->Added = summary->TargetPatternCount = 12345;
         progress({TProgress::Stage::Converting, 1, 2});
         success = true;
     };

@@ -12,9 +12,9 @@
 namespace norrvik::test {
 
 struct CliResult {
-    int status = -1;
-    std::string out;
-    std::string err;
+    int Status = -1;
+    std::string Out;
+    std::string Err;
 };
 
 // `out` replaces the captured stdout when given (its text is then not kept).
@@ -27,10 +27,10 @@ inline CliResult RunCommand(const std::vector<std::string>& args, const TCliOpti
     std::ostringstream text;
     std::ostringstream err;
     CliResult result;
-    result.status =
+    result.Status =
         RunCli(static_cast<int>(argv.size()), argv.data(), out != nullptr ? *out : text, err, options);
-    result.out = text.str();
-    result.err = err.str();
+    result.Out = text.str();
+    result.Err = err.str();
     return result;
 }
 
@@ -38,7 +38,7 @@ inline CliResult RunCommand(const std::vector<std::string>& args, const TCliOpti
 inline void ReportTenEntries(const std::string&, const std::string&, bool& success, const ProgressCallback& progress,
                              TConversionSummary* summary)
 {
-    summary->added = 10;
+    summary->Added = 10;
     for (long entry = 1; entry <= 10; ++entry)
         progress(TProgress{TProgress::Stage::Converting, entry, 10});
     progress(TProgress{TProgress::Stage::WritingIndexes, 10, 10});
@@ -49,8 +49,8 @@ inline void ReportTenEntries(const std::string&, const std::string&, bool& succe
 inline TCliOptions WithDriver(const ConversionDriver& driver, bool drawProgress = false)
 {
     TCliOptions options;
-    options.drivers = {driver, driver, driver};
-    options.drawProgress = drawProgress;
+    options.Drivers = {driver, driver, driver};
+    options.DrawProgress = drawProgress;
     return options;
 }
 

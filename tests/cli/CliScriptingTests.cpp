@@ -24,7 +24,7 @@ namespace {
 using test::Sample;
 
 struct CliResult : test::CliResult {
-    nlohmann::json Json() const { return nlohmann::json::parse(out); }
+    nlohmann::json Json() const { return nlohmann::json::parse(Out); }
 };
 
 CliResult RunCliWith(const std::vector<std::string>& args, std::ostream* out = nullptr)
@@ -52,14 +52,14 @@ TEST_P(EachSample, FoundDryRunGuardAndJsonSummary)
     const std::filesystem::path target = temp.Path() / "db";
 
     CliResult result = RunCliWith({"detect", "--json", Sample(format)});
-    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.Status, 0) << result.Err;
     ASSERT_EQ(result.Json()["formats"].size(), 1u);
     EXPECT_EQ(result.Json()["formats"][0]["format"], format);
     const std::string name = result.Json()["formats"][0]["file"];
 
     // A dry run into a folder that does not exist leaves it absent.
     result = RunCliWith({"convert", "--dry-run", "--json", Sample(format), temp.Text("db")});
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_EQ(result.Status, 0) << result.Err;
     nlohmann::json preview = result.Json();
     EXPECT_EQ(preview["format"], format);
     EXPECT_EQ(preview["entries"], 5);
@@ -70,8 +70,8 @@ TEST_P(EachSample, FoundDryRunGuardAndJsonSummary)
 
     // Without --format the format is found and named.
     result = RunCliWith({"convert", "--json", Sample(format), temp.Text("db")});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.err.find("(" + name + "), found in " + Sample(format) + "\n"), std::string::npos) << result.err;
+    ASSERT_EQ(result.Status, 0) << result.Err;
+    EXPECT_NE(result.Err.find("(" + name + "), found in " + Sample(format) + "\n"), std::string::npos) << result.Err;
     nlohmann::json summary = result.Json();
     EXPECT_EQ(summary["added"], 5);
     EXPECT_EQ(summary["skipped"], 0);
@@ -83,29 +83,29 @@ TEST_P(EachSample, FoundDryRunGuardAndJsonSummary)
     // changes no byte; --skip-reimport refuses; a plain run warns and adds.
     const auto before = Snapshot(target);
     result = RunCliWith({"convert", "--dry-run", "--format", format, Sample(format), temp.Text("db")});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.out.find("Imported earlier from this folder: 5\n"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("Target patterns afterwards:     10\n"), std::string::npos) << result.out;
+    ASSERT_EQ(result.Status, 0) << result.Err;
+    EXPECT_NE(result.Out.find("Imported earlier from this folder: 5\n"), std::string::npos) << result.Out;
+    EXPECT_NE(result.Out.find("Target patterns afterwards:     10\n"), std::string::npos) << result.Out;
     result = RunCliWith({"convert", "--skip-reimport", Sample(format), temp.Text("db")});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("already holds 5 patterns imported from " + Sample(format) +
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("already holds 5 patterns imported from " + Sample(format) +
                               ". The last import from there was run 1 on "),
               std::string::npos)
-        << result.err;
-    EXPECT_NE(result.err.find(" (5 patterns, completed). Nothing was converted"), std::string::npos) << result.err;
-    EXPECT_EQ(result.out, "");
+        << result.Err;
+    EXPECT_NE(result.Err.find(" (5 patterns, completed). Nothing was converted"), std::string::npos) << result.Err;
+    EXPECT_EQ(result.Out, "");
     EXPECT_EQ(Snapshot(target), before);
 
     result = RunCliWith({"convert", "--format", format, Sample(format), temp.Text("db")});
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.err.find("Warning: The Tessaly database in " + temp.Text("db") + " already holds 5 patterns"),
+    EXPECT_EQ(result.Status, 0) << result.Err;
+    EXPECT_NE(result.Err.find("Warning: The Tessaly database in " + temp.Text("db") + " already holds 5 patterns"),
               std::string::npos)
-        << result.err;
-    EXPECT_NE(result.out.find("now holds 10 patterns"), std::string::npos);
+        << result.Err;
+    EXPECT_NE(result.Out.find("now holds 10 patterns"), std::string::npos);
 
     // dump --json: every field dump prints, parsed back.
     result = RunCliWith({"dump", "--json", temp.Text("db")});
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_EQ(result.Status, 0) << result.Err;
     const nlohmann::json dump = result.Json();
     EXPECT_EQ(dump["title"], "PDF2");
     EXPECT_EQ(dump["pattern_count"], 10);
@@ -122,7 +122,7 @@ TEST_P(EachSample, FoundDryRunGuardAndJsonSummary)
     for (const char* key : {"formula", "subfiles", "coded_comments", "references", "supplementary_lines"})
         EXPECT_TRUE(first.contains(key)) << key;
     result = RunCliWith({"dump", "--json", temp.Text("db"), "--code", "99-000-0007"});
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_EQ(result.Status, 0) << result.Err;
     EXPECT_EQ(result.Json()["patterns"][0]["record"], 7);
 }
 
@@ -134,12 +134,12 @@ TEST(CliFormat, AutoRefusesNoneOrSeveralAndExplicitMismatchWarns)
     test::TempFolder temp;
     std::filesystem::create_directories(temp.Path() / "none");
     CliResult result = RunCliWith({"convert", temp.Text("none"), temp.Text("db")});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("holds no Quorvane, Kandor or Veltro database"), std::string::npos) << result.err;
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("holds no Quorvane, Kandor or Veltro database"), std::string::npos) << result.Err;
     EXPECT_FALSE(std::filesystem::exists(temp.Path() / "db"));
     result = RunCliWith({"detect", temp.Text("none")});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Out, "");
 
     // Names in another letter case count; two formats in one folder.
     test::WriteFile(temp.Path() / "two" / "pddatabs.dat", std::string(4, '\0'));
@@ -148,74 +148,74 @@ TEST(CliFormat, AutoRefusesNoneOrSeveralAndExplicitMismatchWarns)
     test::WriteFile(temp.Path() / "two" / "ReferenceDatabase.PDB", std::string());
     test::WriteFile(temp.Path() / "tessaly" / "referencedatabase.pdb", std::string());
     result = RunCliWith({"detect", temp.Text("tessaly")});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "tessaly: Tessaly database (carry over user patterns) (ReferenceDatabase.PDB)\n");
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_EQ(result.Out, "tessaly: Tessaly database (carry over user patterns) (ReferenceDatabase.PDB)\n");
     result = RunCliWith({"detect", temp.Text("two")});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "kandor: Kandor format (PDDATABS.DAT)\nveltro: Veltro (VAX VMS) format (uplog.pdf)\n");
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Out, "kandor: Kandor format (PDDATABS.DAT)\nveltro: Veltro (VAX VMS) format (uplog.pdf)\n");
     result = RunCliWith({"convert", "--format", "auto", temp.Text("two"), temp.Text("db")});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("more than one old database: Kandor (PDDATABS.DAT) and Veltro (uplog.pdf). Name the one"),
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("more than one old database: Kandor (PDDATABS.DAT) and Veltro (uplog.pdf). Name the one"),
               std::string::npos)
-        << result.err;
+        << result.Err;
     EXPECT_FALSE(std::filesystem::exists(temp.Path() / "db"));
 
     // The wrong format named: converted as asked, as before, but
     // the user hears what the folder holds and that nothing was found.
     result = RunCliWith({"convert", "--format", "veltro", Sample("kandor"), temp.Text("db")});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.err.find("holds a database in Kandor (PDDATABS.DAT) format, not in Veltro format"),
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_NE(result.Err.find("holds a database in Kandor (PDDATABS.DAT) format, not in Veltro format"),
               std::string::npos)
-        << result.err;
-    EXPECT_NE(result.err.find("Warning: The old folder held nothing to convert.\n"), std::string::npos);
+        << result.Err;
+    EXPECT_NE(result.Err.find("Warning: The old folder held nothing to convert.\n"), std::string::npos);
 }
 
 TEST(CliDryRun, ReferencePatternsAlreadyPresentAreCountedAsSkipped)
 {
     test::TempFolder temp;
     test::QuorvaneDatabase pdf1;
-    pdf1.referenceDatabase = true;
+    pdf1.ReferenceDatabase = true;
     for (const char* number : {"05-0490", "75-1234", "05-0490"})
-        pdf1.patterns.push_back(test::MakeQuorvanePattern(number, "Halite~M~", "Na Cl", {{2.821, 100}}));
+        pdf1.Patterns.push_back(test::MakeQuorvanePattern(number, "Halite~M~", "Na Cl", {{2.821, 100}}));
     test::WriteQuorvaneDatabase(temp.Path() / "pdf1", pdf1);
 
     CliResult result = RunCliWith({"convert", "--dry-run", "--json", temp.Text("pdf1"), temp.Text("db")});
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_EQ(result.Status, 0) << result.Err;
     EXPECT_EQ(result.Json()["would_add"], 3); // a number repeated within the run is added again, as the run does
     EXPECT_EQ(result.Json()["would_skip"], 0);
-    ASSERT_EQ(RunCliWith({"convert", temp.Text("pdf1"), temp.Text("db")}).status, 0);
+    ASSERT_EQ(RunCliWith({"convert", temp.Text("pdf1"), temp.Text("db")}).Status, 0);
     result = RunCliWith({"convert", "--dry-run", "--json", temp.Text("pdf1"), temp.Text("db")});
-    ASSERT_EQ(result.status, 0) << result.err;
+    ASSERT_EQ(result.Status, 0) << result.Err;
     EXPECT_EQ(result.Json()["would_add"], 0);
     EXPECT_EQ(result.Json()["would_skip"], 3);
     EXPECT_EQ(result.Json()["earlier_imports"], 0); // reference patterns are recognised by code
     EXPECT_EQ(result.Json()["target_patterns_after"], 3);
     result = RunCliWith({"convert", "--json", "--skip-reimport", temp.Text("pdf1"), temp.Text("db")});
-    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.Status, 0) << result.Err;
     EXPECT_EQ(result.Json()["skipped"], 3);
 }
 
 TEST(CliVerify, ExitStatusTellsSoundProblemsAndNotChecked)
 {
     test::TempFolder temp;
-    ASSERT_EQ(RunCliWith({"convert", Sample("veltro"), temp.Text("db")}).status, 0);
+    ASSERT_EQ(RunCliWith({"convert", Sample("veltro"), temp.Text("db")}).Status, 0);
     test::WriteFile(temp.Path() / "file.txt", std::string("x"));
     struct Case {
-        std::string folder;
-        int status;
+        std::string Folder;
+        int Status;
     };
     for (const Case& c : {Case{temp.Text("db"), 0}, Case{temp.Text("nothing"), 2}, Case{temp.Text("file.txt"), 2}}) {
-        const CliResult result = RunCliWith({"verify", "--json", c.folder});
-        EXPECT_EQ(result.status, c.status) << c.folder << result.err;
-        if (c.status == 2) {
-            EXPECT_EQ(result.out, "");
+        const CliResult result = RunCliWith({"verify", "--json", c.Folder});
+        EXPECT_EQ(result.Status, c.Status) << c.Folder << result.Err;
+        if (c.Status == 2) {
+            EXPECT_EQ(result.Out, "");
         }
     }
-    EXPECT_NE(RunCliWith({"verify", temp.Text("file.txt")}).err.find("is a file, not a folder"), std::string::npos);
+    EXPECT_NE(RunCliWith({"verify", temp.Text("file.txt")}).Err.find("is a file, not a folder"), std::string::npos);
 
     test::WriteFile(temp.Path() / "db" / "Name.PDB", std::string("      3\r\n"));
     const CliResult result = RunCliWith({"verify", "--json", temp.Text("db")});
-    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.Status, 1);
     const nlohmann::json report = result.Json();
     EXPECT_EQ(report["sound"], false);
     ASSERT_FALSE(report["problems"].empty());
@@ -228,9 +228,9 @@ TEST(CliMessages, SayWhatIsWrongAndWhatToDo)
     test::TempFolder temp;
     test::WriteFile(temp.Path() / "file.txt", std::string("x"));
     struct Case {
-        std::vector<std::string> args;
-        int status;
-        std::string message;
+        std::vector<std::string> Args;
+        int Status;
+        std::string Message;
     };
     const std::string file = temp.Text("file.txt");
     const std::vector<Case> cases{
@@ -245,10 +245,10 @@ TEST(CliMessages, SayWhatIsWrongAndWhatToDo)
         {{"convert", Sample("kandor"), file + "/db"}, 1, "Cannot create folder " + file + "/db: "},
     };
     for (const Case& c : cases) {
-        const CliResult result = RunCliWith(c.args);
-        EXPECT_EQ(result.status, c.status) << c.args[0] << " " << c.args[1];
-        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
-        EXPECT_EQ(result.err.find(".cpp"), std::string::npos) << result.err;
+        const CliResult result = RunCliWith(c.Args);
+        EXPECT_EQ(result.Status, c.Status) << c.Args[0] << " " << c.Args[1];
+        EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
+        EXPECT_EQ(result.Err.find(".cpp"), std::string::npos) << result.Err;
     }
 }
 
@@ -262,7 +262,7 @@ protected:
 TEST(CliOutput, FailedWriteToStdoutIsAnErrorOnEveryCommand)
 {
     test::TempFolder temp;
-    ASSERT_EQ(RunCliWith({"convert", Sample("kandor"), temp.Text("db")}).status, 0);
+    ASSERT_EQ(RunCliWith({"convert", Sample("kandor"), temp.Text("db")}).Status, 0);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--help"}, {"--version"}, {"detect", Sample("kandor")}, {"dump", temp.Text("db")},
           {"verify", "--json", temp.Text("db")}, {"convert", "--dry-run", Sample("veltro"), temp.Text("db")},
@@ -270,8 +270,8 @@ TEST(CliOutput, FailedWriteToStdoutIsAnErrorOnEveryCommand)
         FullDisk full;
         std::ostream out(&full);
         const CliResult result = RunCliWith(args, &out);
-        EXPECT_NE(result.status, 0) << args[0];
-        EXPECT_NE(result.err.find("Cannot write to standard output"), std::string::npos) << args[0];
+        EXPECT_NE(result.Status, 0) << args[0];
+        EXPECT_NE(result.Err.find("Cannot write to standard output"), std::string::npos) << args[0];
     }
 
     // The program itself, its output sent to /dev/full.

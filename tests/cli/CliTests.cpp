@@ -36,29 +36,29 @@ TEST(CliConvert, EachBundledSampleConvertsAndDumps)
         test::TempFolder temp;
         const std::string target = temp.Text("new db");
         CliResult result = RunCommand({"convert", "--format", format, Sample(format), target});
-        EXPECT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(result.err, ""); // no bar: not a terminal
-        EXPECT_EQ(result.out, "5 patterns added, 0 skipped as already present; the target database now holds "
+        EXPECT_EQ(result.Status, 0) << result.Err;
+        EXPECT_EQ(result.Err, ""); // no bar: not a terminal
+        EXPECT_EQ(result.Out, "5 patterns added, 0 skipped as already present; the target database now holds "
                               "5 patterns\n");
 
         result = RunCommand({"dump", target});
-        EXPECT_EQ(result.status, 0) << result.err;
-        EXPECT_NE(result.out.find("Title:     PDF2\nPatterns:  5 (5 user patterns)\n"), std::string::npos);
+        EXPECT_EQ(result.Status, 0) << result.Err;
+        EXPECT_NE(result.Out.find("Title:     PDF2\nPatterns:  5 (5 user patterns)\n"), std::string::npos);
         for (std::size_t i = 0; i < names.size(); ++i) {
             const std::string heading = "Pattern " + std::to_string(i + 1) + ": 99-000-000" + std::to_string(i + 1) +
                                         "\n  Names:    M " + names[i] + "\n";
-            EXPECT_NE(result.out.find(heading), std::string::npos) << heading;
+            EXPECT_NE(result.Out.find(heading), std::string::npos) << heading;
         }
-        EXPECT_NE(result.out.find("    Imported from " + Sample(format) + "\n"), std::string::npos);
+        EXPECT_NE(result.Out.find("    Imported from " + Sample(format) + "\n"), std::string::npos);
 
         result = RunCommand({"verify", target});
-        EXPECT_EQ(result.status, 0) << result.out;
-        EXPECT_EQ(result.out, "No problems found.\n");
+        EXPECT_EQ(result.Status, 0) << result.Out;
+        EXPECT_EQ(result.Out, "No problems found.\n");
 
         // Into the same target again: the user patterns are added again.
         result = RunCommand({"convert", "--format", format, Sample(format), target});
-        EXPECT_EQ(result.status, 0) << result.err;
-        EXPECT_EQ(result.out, "5 patterns added, 0 skipped as already present; the target database now holds "
+        EXPECT_EQ(result.Status, 0) << result.Err;
+        EXPECT_EQ(result.Out, "5 patterns added, 0 skipped as already present; the target database now holds "
                               "10 patterns\n");
     }
 }
@@ -71,30 +71,30 @@ TEST(CliConvert, FailuresGoToStderrWithStatusOne)
     // An old folder that does not exist: nothing is created.
     const std::string missing = temp.Text("no such folder") + " ";
     CliResult result = RunCommand({"convert", "--format", "veltro", missing, target});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "Folder with the old reference database (" + missing + ") doesn't exist.\n");
-    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Err, "Folder with the old reference database (" + missing + ") doesn't exist.\n");
+    EXPECT_EQ(result.Out, "");
     EXPECT_FALSE(std::filesystem::exists(target));
 
     result = RunCommand({"convert", "--format", "kandor", Sample("kandor"), "  "});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "Empty string for: Folder with the Tessaly reference database.\n");
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Err, "Empty string for: Folder with the Tessaly reference database.\n");
 
     // A real driver's error: a Kandor folder without its index file.
     std::filesystem::create_directories(temp.Path() / "empty");
     result = RunCommand({"convert", "--format", "kandor", temp.Text("empty"), target});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("PDDATABS.DAT"), std::string::npos) << result.err;
-    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("PDDATABS.DAT"), std::string::npos) << result.Err;
+    EXPECT_EQ(result.Out, "");
 
     // A driver's exception message, as it stands; a false result.
     result = RunCommand({"convert", "--format", "quorvane", temp.Text(), target},
                  WithDriver([](auto&&...) { throw Exception("File /x/QUORVANE.IND not found."); }));
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "File /x/QUORVANE.IND not found.\n");
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Err, "File /x/QUORVANE.IND not found.\n");
     result = RunCommand({"convert", "--format", "quorvane", temp.Text(), target}, WithDriver([](auto&&...) {}));
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "Conversion failed\n");
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_EQ(result.Err, "Conversion failed\n");
 }
 
 TEST(CliConvert, FoldersAndFormatPassedOnAsGiven)
@@ -109,11 +109,11 @@ TEST(CliConvert, FoldersAndFormatPassedOnAsGiven)
         };
     };
     TCliOptions options;
-    options.drivers = {recording("q"), recording("k"), recording("v")};
+    options.Drivers = {recording("q"), recording("k"), recording("v")};
     const std::string oldFolder = temp.Text() + "/";
     const std::string newFolder = " " + temp.Text("n\xC3\xA9w") + " ";
     for (const char* format : {"quorvane", "kandor", "veltro", "KANDOR"})
-        EXPECT_EQ(RunCommand({"convert", "--format", format, oldFolder, newFolder}, options).status, 0);
+        EXPECT_EQ(RunCommand({"convert", "--format", format, oldFolder, newFolder}, options).Status, 0);
     EXPECT_EQ(called, (std::vector<std::string>{"q|" + oldFolder + "|" + newFolder, "k|" + oldFolder + "|" + newFolder,
                                                 "v|" + oldFolder + "|" + newFolder,
                                                 "k|" + oldFolder + "|" + newFolder}));
@@ -122,23 +122,23 @@ TEST(CliConvert, FoldersAndFormatPassedOnAsGiven)
 TEST(CliUsage, HelpAndWrongArguments)
 {
     CliResult result = RunCommand({"--help"});
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.Status, 0);
     for (const char* command : {"convert", "dump", "verify", "rebuild"})
-        EXPECT_NE(result.out.find(command), std::string::npos) << command;
+        EXPECT_NE(result.Out.find(command), std::string::npos) << command;
     result = RunCommand({"convert", "--help"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("--format"), std::string::npos);
-    EXPECT_NE(result.out.find("quorvane"), std::string::npos);
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_NE(result.Out.find("--format"), std::string::npos);
+    EXPECT_NE(result.Out.find("quorvane"), std::string::npos);
     result = RunCommand({"dump", "--help"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("--code"), std::string::npos);
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_NE(result.Out.find("--code"), std::string::npos);
 
     for (const std::vector<std::string>& wrong :
          {std::vector<std::string>{}, {"convert", "--format"}, {"convert", "--format", "pdf3", "a", "b"},
           {"convert", "--format", "kandor", "a"}, {"dump"}, {"frobnicate"}}) {
         result = RunCommand(wrong);
-        EXPECT_EQ(result.status, 2) << (wrong.empty() ? "" : wrong[0]);
-        EXPECT_FALSE(result.err.empty());
+        EXPECT_EQ(result.Status, 2) << (wrong.empty() ? "" : wrong[0]);
+        EXPECT_FALSE(result.Err.empty());
     }
 }
 
@@ -147,14 +147,14 @@ TEST(CliProgress, BarOnlyWhenDrawingAndEndedByANewline)
     test::TempFolder temp;
     const ConversionDriver reporting = test::ReportTenEntries;
     CliResult result = RunCommand({"convert", "--format", "kandor", temp.Text(), temp.Text("t")}, WithDriver(reporting, true));
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.err.find("\r[" + std::string(30, '#') + "] Converting entry 10 of 10"), std::string::npos);
-    EXPECT_NE(result.err.find("\r[" + std::string(30, '#') + "] Writing indexes: 10 of 10"), std::string::npos);
-    EXPECT_EQ(result.err.back(), '\n');
-    EXPECT_EQ(result.out.find('\r'), std::string::npos); // the summary stays clean
+    EXPECT_EQ(result.Status, 0);
+    EXPECT_NE(result.Err.find("\r[" + std::string(30, '#') + "] Converting entry 10 of 10"), std::string::npos);
+    EXPECT_NE(result.Err.find("\r[" + std::string(30, '#') + "] Writing indexes: 10 of 10"), std::string::npos);
+    EXPECT_EQ(result.Err.back(), '\n');
+    EXPECT_EQ(result.Out.find('\r'), std::string::npos); // the summary stays clean
 
     result = RunCommand({"convert", "--format", "kandor", temp.Text(), temp.Text("t")}, WithDriver(reporting, false));
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.Err, "");
 
     // Cells are filled in proportion; nothing known gives an empty bar.
     EXPECT_EQ(ProgressBarLine(TProgress{TProgress::Stage::Converting, 12, 380}, 10), "[..........] Converting entry 12 of 380");
@@ -167,24 +167,24 @@ TEST(CliDatabaseCommands, DumpVerifyAndRebuildReportErrors)
 {
     test::TempFolder temp;
     const std::string target = temp.Text("db");
-    ASSERT_EQ(RunCommand({"convert", "--format", "quorvane", Sample("quorvane"), target}).status, 0);
+    ASSERT_EQ(RunCommand({"convert", "--format", "quorvane", Sample("quorvane"), target}).Status, 0);
 
     // One pattern by its code: Halite, with its strongest line 200 at 2.821 A.
     CliResult result = RunCommand({"dump", target, "--code", "99-000-0003"});
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_NE(result.out.find("Pattern 3: 99-000-0003\n  Names:    M Halite\n  Formula:  Na Cl\n"
+    ASSERT_EQ(result.Status, 0) << result.Err;
+    EXPECT_NE(result.Out.find("Pattern 3: 99-000-0003\n  Names:    M Halite\n  Formula:  Na Cl\n"
                               "  Status:   8 (user pattern)\n  Subfiles: I M\n  Lines:    9\n"),
               std::string::npos)
-        << result.out;
-    EXPECT_NE(result.out.find("         2.82100    100\n"), std::string::npos); // no h k l given
-    EXPECT_EQ(result.out.find("Pattern 1:"), std::string::npos);
+        << result.Out;
+    EXPECT_NE(result.Out.find("         2.82100    100\n"), std::string::npos); // no h k l given
+    EXPECT_EQ(result.Out.find("Pattern 1:"), std::string::npos);
 
     result = RunCommand({"dump", target, "--code", "99-000-0042"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("No pattern found with"), std::string::npos) << result.err;
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Err.find("No pattern found with"), std::string::npos) << result.Err;
     result = RunCommand({"dump", temp.Text("nothing here")});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err, "Folder " + temp.Text("nothing here") + test::kDelimiter + " doesn't exist.\n");
+    EXPECT_EQ(result.Status, 2);
+    EXPECT_EQ(result.Err, "Folder " + temp.Text("nothing here") + test::kDelimiter + " doesn't exist.\n");
 
     // Damaged indexes (one that the store cannot even read): verify names
     // them and changes nothing; rebuild mends them.
@@ -193,20 +193,20 @@ TEST(CliDatabaseCommands, DumpVerifyAndRebuildReportErrors)
     test::WriteFile(temp.Path() / "db" / "ReferenceCode.PDB", std::string("x1\r\n"));
     const auto before = test::ReadFile(nameIndex);
     result = RunCommand({"verify", target});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.out.find("Name.PDB"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("ReferenceCode.PDB"), std::string::npos) << result.out;
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_NE(result.Out.find("Name.PDB"), std::string::npos) << result.Out;
+    EXPECT_NE(result.Out.find("ReferenceCode.PDB"), std::string::npos) << result.Out;
     EXPECT_EQ(test::ReadFile(nameIndex), before);
 
     result = RunCommand({"rebuild", target});
-    EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Rebuilt the indexes of 5 patterns.\n");
+    EXPECT_EQ(result.Status, 0) << result.Err;
+    EXPECT_EQ(result.Out, "Rebuilt the indexes of 5 patterns.\n");
     result = RunCommand({"verify", target});
-    EXPECT_EQ(result.status, 0) << result.out;
+    EXPECT_EQ(result.Status, 0) << result.Out;
 
     result = RunCommand({"rebuild", temp.Text("nothing here")});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_FALSE(result.err.empty());
+    EXPECT_EQ(result.Status, 1);
+    EXPECT_FALSE(result.Err.empty());
 }
 
 TEST(CliProgram, ConvertsWithoutABarWhenStderrIsNotATerminal)

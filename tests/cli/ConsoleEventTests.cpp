@@ -45,16 +45,16 @@ enum class Delivery {
 };
 
 struct ConsoleEvent {
-    DWORD event;
-    const char* name;
-    Delivery delivery;
-    int exitStatus; // as convert's help lists it (StopExitStatusesText)
+    DWORD Event;
+    const char* Name;
+    Delivery Delivery;
+    int ExitStatus; // as convert's help lists it (StopExitStatusesText)
 };
 
 // Test output names the event.
 void PrintTo(const ConsoleEvent& event, std::ostream* out)
 {
-    *out << event.name;
+    *out << event.Name;
 }
 
 std::wstring Quoted(const fs::path& path)
@@ -71,22 +71,22 @@ HANDLE InheritableFile(const fs::path& path)
 
 // A child process, ended when the test leaves it running.
 struct Child {
-    PROCESS_INFORMATION info{};
+    PROCESS_INFORMATION Info{};
     ~Child()
     {
-        if (info.hProcess == nullptr)
+        if (Info.hProcess == nullptr)
             return;
-        if (::WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
-            ::TerminateProcess(info.hProcess, 1);
-        ::CloseHandle(info.hThread);
-        ::CloseHandle(info.hProcess);
+        if (::WaitForSingleObject(Info.hProcess, 0) == WAIT_TIMEOUT)
+            ::TerminateProcess(Info.hProcess, 1);
+        ::CloseHandle(Info.hThread);
+        ::CloseHandle(Info.hProcess);
     }
     // The exit status, -1 when the process did not end in time.
     int ExitStatus(DWORD milliseconds = kRunTimeoutMilliseconds) const
     {
         DWORD status = 0;
-        if (::WaitForSingleObject(info.hProcess, milliseconds) != WAIT_OBJECT_0 ||
-            !::GetExitCodeProcess(info.hProcess, &status))
+        if (::WaitForSingleObject(Info.hProcess, milliseconds) != WAIT_OBJECT_0 ||
+            !::GetExitCodeProcess(Info.hProcess, &status))
             return -1;
         return static_cast<int>(status);
     }
@@ -108,7 +108,7 @@ std::unique_ptr<Child> Start(const fs::path& program, const std::vector<std::wst
     }
     auto child = std::make_unique<Child>();
     const BOOL started = ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, !out.empty(), flags, nullptr,
-                                          nullptr, &startup, &child->info);
+                                          nullptr, &startup, &child->Info);
     if (!out.empty()) {
         ::CloseHandle(startup.hStdOutput);
         ::CloseHandle(startup.hStdError);
@@ -122,7 +122,7 @@ int SendThroughTheConsole(const ConsoleEvent& event, const Child& run)
 {
     const std::unique_ptr<Child> sender =
         Start(fs::absolute(NORRVIK_EVENT_SENDER),
-              {std::to_wstring(run.info.dwProcessId), std::to_wstring(event.event)}, DETACHED_PROCESS);
+              {std::to_wstring(run.Info.dwProcessId), std::to_wstring(event.Event)}, DETACHED_PROCESS);
     return sender != nullptr ? sender->ExitStatus() : -1;
 }
 
@@ -134,8 +134,8 @@ bool SendAsTheConsoleHost(const ConsoleEvent& event, const Child& run)
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine")));
     if (routine == nullptr)
         return false;
-    HANDLE thread = ::CreateRemoteThread(run.info.hProcess, nullptr, 0, routine,
-                                         reinterpret_cast<void*>(static_cast<ULONG_PTR>(event.event)), 0, nullptr);
+    HANDLE thread = ::CreateRemoteThread(run.Info.hProcess, nullptr, 0, routine,
+                                         reinterpret_cast<void*>(static_cast<ULONG_PTR>(event.Event)), 0, nullptr);
     if (thread == nullptr)
         return false;
     ::WaitForSingleObject(thread, 1000); // the handlers have run (a closed window's waits for the end)
@@ -145,9 +145,9 @@ bool SendAsTheConsoleHost(const ConsoleEvent& event, const Child& run)
 
 bool Deliver(const ConsoleEvent& event, const Child& run)
 {
-    if (event.delivery != Delivery::Host) {
+    if (event.Delivery != Delivery::Host) {
         const int sent = SendThroughTheConsole(event, run);
-        if (sent == 0 || event.delivery == Delivery::Console || sent != 3)
+        if (sent == 0 || event.Delivery == Delivery::Console || sent != 3)
             return sent == 0;
     }
     return SendAsTheConsoleHost(event, run);
@@ -176,7 +176,7 @@ protected:
         test::WriteQuorvaneDatabase(folder_->Path() / "old", test::ManyQuorvanePatterns(kEntries));
         const test::CliResult whole =
             RunCommand({"convert", "--format", "quorvane", folder_->Text("old"), folder_->Text("whole")});
-        ASSERT_EQ(whole.status, 0) << whole.err;
+        ASSERT_EQ(whole.Status, 0) << whole.Err;
     }
     static void TearDownTestSuite() { delete folder_; }
 
@@ -198,17 +198,17 @@ TEST_P(CliConsoleEvent, StopsAfterTheCurrentEntryWithASoundPrefixOfTheWholeRun)
     ASSERT_TRUE(WaitForRecords(target, kRecordsBeforeTheEvent));
     // The run's main thread, where it converts, is held while the event is
     // sent, so that the run cannot end first however fast the machine is.
-    ASSERT_NE(::SuspendThread(run->info.hThread), static_cast<DWORD>(-1));
+    ASSERT_NE(::SuspendThread(run->Info.hThread), static_cast<DWORD>(-1));
     const bool sent = Deliver(event, *run);
-    ::ResumeThread(run->info.hThread);
+    ::ResumeThread(run->Info.hThread);
     ASSERT_TRUE(sent) << "the event was not sent";
 
-    EXPECT_EQ(run->ExitStatus(), event.exitStatus) << "the run ended before the event, or was ended by it";
+    EXPECT_EQ(run->ExitStatus(), event.ExitStatus) << "the run ended before the event, or was ended by it";
     const std::string out = test::ReadFileText(temp.Path() / "out");
     EXPECT_EQ(out.rfind("Conversion cancelled after ", 0), 0u) << out;
     EXPECT_NE(out.find(" of " + std::to_string(kEntries) + " entries"), std::string::npos) << out;
     const test::CliResult verify = RunCommand({"verify", PathText(target)});
-    EXPECT_EQ(verify.status, 0) << verify.out << verify.err;
+    EXPECT_EQ(verify.Status, 0) << verify.Out << verify.Err;
 
     // The pattern records are those of the uninterrupted run, up to where it stopped.
     const std::vector<std::uint8_t> stopped = test::ReadFile(target / "ReferenceDatabase.PDB");
@@ -224,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ConsoleEvent{CTRL_C_EVENT, "CtrlC", Delivery::Console, 130},
                       ConsoleEvent{CTRL_BREAK_EVENT, "CtrlBreak", Delivery::ConsoleOrHost, 149},
                       ConsoleEvent{CTRL_CLOSE_EVENT, "ConsoleClosed", Delivery::Host, 143}),
-    [](const ::testing::TestParamInfo<ConsoleEvent>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ConsoleEvent>& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace norrvik

@@ -34,7 +34,7 @@ TEST(ImportLog, TheGuardKnowsTheFolderHoweverItIsTypedAndHistoryListsTheRun)
     std::error_code noLinks; // a system without symbolic links (Windows without the right) tests the rest
     fs::create_directory_symlink(data / "kandor", temp.Path() / "link", noLinks);
     const std::string target = temp.Text("db");
-    ASSERT_EQ(RunCommand({"convert", "-q", (data / "kandor").string(), target}).status, 0);
+    ASSERT_EQ(RunCommand({"convert", "-q", (data / "kandor").string(), target}).Status, 0);
 
     // The working folder each text is typed in, and the text.
     std::vector<std::pair<fs::path, std::string>> spellings = {
@@ -55,21 +55,21 @@ TEST(ImportLog, TheGuardKnowsTheFolderHoweverItIsTypedAndHistoryListsTheRun)
         SCOPED_TRACE(text);
         const TWorkingFolder working(folder);
         const test::CliResult result = RunCommand({"convert", "-q", "--skip-reimport", text, target});
-        EXPECT_EQ(result.status, 1);
-        EXPECT_NE(result.err.find("already holds 5 patterns imported from"), std::string::npos) << result.err;
-        EXPECT_NE(result.err.find("The last import from there was run 1 on "), std::string::npos) << result.err;
+        EXPECT_EQ(result.Status, 1);
+        EXPECT_NE(result.Err.find("already holds 5 patterns imported from"), std::string::npos) << result.Err;
+        EXPECT_NE(result.Err.find("The last import from there was run 1 on "), std::string::npos) << result.Err;
     }
 
     const test::CliResult history = RunCommand({"history", "--json", "--run", "1", target});
-    ASSERT_EQ(history.status, 0) << history.err;
-    const nlohmann::json run = nlohmann::json::parse(history.out);
+    ASSERT_EQ(history.Status, 0) << history.Err;
+    const nlohmann::json run = nlohmann::json::parse(history.Out);
     EXPECT_EQ(run["outcome"], "completed");
     EXPECT_EQ(run["new_database"], true);
     EXPECT_EQ(run["source"]["path"], fs::weakly_canonical(data / "kandor").string());
     ASSERT_EQ(run["entries"].size(), 5u);
     EXPECT_EQ(run["entries"][0]["code"], "99-000-0001");
     EXPECT_EQ(run["entries"][0]["result"], "added");
-    EXPECT_EQ(RunCommand({"history", "--run", "2", target}).status, 1);
+    EXPECT_EQ(RunCommand({"history", "--run", "2", target}).Status, 1);
 }
 
 } // namespace

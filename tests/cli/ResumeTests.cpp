@@ -35,9 +35,9 @@ void WriteKandor(const fs::path& folder)
 {
     std::vector<KandorEntryData> data(kEntries);
     for (int i = 0; i < kEntries; ++i) {
-        data[static_cast<std::size_t>(i)].entry = {Format("K%04d", i), Format("NAME %d", i % 7), "Si O2"};
+        data[static_cast<std::size_t>(i)].Entry = {Format("K%04d", i), Format("NAME %d", i % 7), "Si O2"};
         for (int p = 0; p < 20; ++p)
-            data[static_cast<std::size_t>(i)].peaks.push_back(KandorPeakAt(10.0 + 3.0 * p + 0.01 * i, 100 + p * 7));
+            data[static_cast<std::size_t>(i)].Peaks.push_back(KandorPeakAt(10.0 + 3.0 * p + 0.01 * i, 100 + p * 7));
     }
     WriteKandorDatabase(folder, data);
 }
@@ -63,7 +63,7 @@ void WriteQuorvaneUser(const fs::path& folder)
         std::vector<QuorvaneLine> lines;
         for (int l = 0; l < 20; ++l)
             lines.push_back({0.8 + 0.1 * l + 0.001 * i, static_cast<std::int16_t>(10 + l)});
-        database.patterns.push_back(MakeQuorvanePattern(Format("%02d-%04d", i / 100, i % 100),
+        database.Patterns.push_back(MakeQuorvanePattern(Format("%02d-%04d", i / 100, i % 100),
                                                         QuorvaneNames({{'C', Format("NAME %d", i % 9)}}), "AL2 O3",
                                                         std::move(lines)));
     }
@@ -71,8 +71,8 @@ void WriteQuorvaneUser(const fs::path& folder)
 }
 
 struct Source {
-    const char* name;
-    void (*write)(const fs::path&);
+    const char* Name;
+    void (*Write)(const fs::path&);
 };
 const Source kSources[] = {{"kandor", WriteKandor}, {"veltro", WriteVeltro}, {"quorvane", WriteQuorvaneUser}};
 
@@ -121,17 +121,17 @@ void RunAndSignal(const fs::path& old, const fs::path& target, int signal, int p
 void RunAndCancel(const Source& source, const fs::path& old, const fs::path& target, int entry)
 {
     TCliOptions options;
-    const ConversionDriver real = options.drivers[static_cast<std::size_t>(FormatPosition(FormatByCliName(source.name)->format))];
+    const ConversionDriver real = options.Drivers[static_cast<std::size_t>(FormatPosition(FormatByCliName(source.Name)->Format))];
     const ConversionDriver cancelling = [&](const std::string& from, const std::string& to, bool& success,
                                             const ProgressCallback&, TConversionSummary* summary) {
         real(from, to, success,
              [entry](const TProgress& progress) {
-                 if (progress.stage == TProgress::Stage::Converting && progress.done == entry)
+                 if (progress.CurrentStage == TProgress::Stage::Converting && progress.Done == entry)
                      throw EConversionCancelled("Conversion cancelled");
              },
              summary);
     };
-    options.drivers[static_cast<std::size_t>(FormatPosition(FormatByCliName(source.name)->format))] = cancelling;
+    options.Drivers[static_cast<std::size_t>(FormatPosition(FormatByCliName(source.Name)->Format))] = cancelling;
     RunCommand({"convert", "-q", old.string(), target.string()}, options);
 }
 
@@ -144,20 +144,20 @@ TEST_P(Resume, EndsAsOneRunThatNeverStopped)
     const auto& [source, stop, at] = GetParam();
     TempFolder temp;
     const fs::path old = temp.Path() / "old";
-    source.write(old);
+    source.Write(old);
     // The target already holds a run's patterns, so that codes and lines continue.
     const fs::path whole = temp.Path() / "whole";
     const fs::path stopped = temp.Path() / "stopped";
     for (const fs::path& target : {whole, stopped})
-        ASSERT_EQ(RunCommand({"convert", "-q", Sample("kandor"), target.string()}).status, 0);
-    ASSERT_EQ(RunCommand({"convert", "-q", old.string(), whole.string()}).status, 0);
+        ASSERT_EQ(RunCommand({"convert", "-q", Sample("kandor"), target.string()}).Status, 0);
+    ASSERT_EQ(RunCommand({"convert", "-q", old.string(), whole.string()}).Status, 0);
 
     if (stop == Stop::Cancel)
         RunAndCancel(source, old, stopped, at + 1);
     else
         RunAndSignal(old, stopped, stop == Stop::Kill ? SIGKILL : SIGTERM, at);
     const CliResult resumed = RunCommand({"convert", "--resume", old.string(), stopped.string()});
-    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    ASSERT_EQ(resumed.Status, 0) << resumed.Err;
 
     EXPECT_TRUE(DatabaseBytes(stopped) == DatabaseBytes(whole)) << "the finished run differs from a whole one";
     const std::vector<TImportRun> runs = ReadImportLog(stopped);
@@ -166,13 +166,13 @@ TEST_P(Resume, EndsAsOneRunThatNeverStopped)
     EXPECT_EQ(runs[1].StoredEntries() + runs[2].StoredEntries(), kEntries) << "each entry once on record";
     EXPECT_EQ(runs[2].Outcome, ImportOutcome::Completed);
     // Nothing is left to finish.
-    EXPECT_EQ(RunCommand({"convert", "--resume", old.string(), stopped.string()}).status, 1);
+    EXPECT_EQ(RunCommand({"convert", "--resume", old.string(), stopped.string()}).Status, 1);
 }
 
 std::string CaseName(const ::testing::TestParamInfo<ResumeCase>& info)
 {
     static const char* const kStops[] = {"Cancel", "Terminate", "Kill"};
-    return std::string(std::get<0>(info.param).name) + kStops[static_cast<int>(std::get<1>(info.param))] + "At" +
+    return std::string(std::get<0>(info.param).Name) + kStops[static_cast<int>(std::get<1>(info.param))] + "At" +
            std::to_string(std::get<2>(info.param));
 }
 

@@ -24,7 +24,7 @@ protected:
     {
         folder_ = new TempFolder;
         for (const char* sample : {"quorvane", "kandor"})
-            ASSERT_EQ(RunCommand({"convert", Sample(sample), folder_->Text("db")}).status, 0);
+            ASSERT_EQ(RunCommand({"convert", Sample(sample), folder_->Text("db")}).Status, 0);
     }
     static void TearDownTestSuite() { delete folder_; }
     static std::string Db() { return folder_->Text("db"); }
@@ -38,9 +38,9 @@ std::vector<std::pair<std::string, double>> LinesSearch(const std::string& db, c
     std::vector<std::string> command{"search", db, "--json", "--lines"};
     command.insert(command.end(), args.begin(), args.end());
     const test::CliResult result = RunCommand(command);
-    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.Status, 0) << result.Err;
     std::vector<std::pair<std::string, double>> found;
-    const nlohmann::json json = nlohmann::json::parse(result.out);
+    const nlohmann::json json = nlohmann::json::parse(result.Out);
     for (const auto& hit : json["results"])
         found.emplace_back(hit["names"][0].get<std::string>(), hit["figure"].get<double>());
     return found;
@@ -49,8 +49,8 @@ std::vector<std::pair<std::string, double>> LinesSearch(const std::string& db, c
 TEST_F(SearchAndShowTest, StrongestLinesRankKnownSubstances)
 {
     struct Expected {
-        std::vector<std::string> args;
-        std::vector<std::string> names; // best first
+        std::vector<std::string> Args;
+        std::vector<std::string> Names; // best first
     };
     const Expected cases[] = {
         {{"3.3435", "4.255", "1.818"}, {"Quartz"}},
@@ -61,10 +61,10 @@ TEST_F(SearchAndShowTest, StrongestLinesRankKnownSubstances)
         {{"3.14", "1.92", "--tolerance", "0.03"}, {"Silicon", "Silicon", "Fluorite"}},
     };
     for (const Expected& expected : cases) {
-        const auto found = LinesSearch(Db(), expected.args);
-        ASSERT_EQ(found.size(), expected.names.size()) << expected.args[0];
+        const auto found = LinesSearch(Db(), expected.Args);
+        ASSERT_EQ(found.size(), expected.Names.size()) << expected.Args[0];
         for (std::size_t i = 0; i < found.size(); ++i)
-            EXPECT_EQ(found[i].first, expected.names[i]) << expected.args[0] << " " << i;
+            EXPECT_EQ(found[i].first, expected.Names[i]) << expected.Args[0] << " " << i;
     }
     const auto silicon = LinesSearch(Db(), {"3.14", "1.92", "--tolerance", "0.03"});
     EXPECT_NEAR(silicon[0].second, 84.9, 1.0);
@@ -76,19 +76,19 @@ TEST_F(SearchAndShowTest, StrongestLinesRankKnownSubstances)
 TEST_F(SearchAndShowTest, TextSearchesAndTheirMistakes)
 {
     const test::CliResult halite = RunCommand({"search", Db(), "--name", "hal"});
-    EXPECT_EQ(halite.status, 0);
-    EXPECT_NE(halite.out.find("2 patterns found (name begins with \"hal\")"), std::string::npos) << halite.out;
+    EXPECT_EQ(halite.Status, 0);
+    EXPECT_NE(halite.Out.find("2 patterns found (name begins with \"hal\")"), std::string::npos) << halite.Out;
     const test::CliResult codes = RunCommand({"search", Db(), "--code", "99-000-000", "--limit", "2", "--json"});
-    const auto json = nlohmann::json::parse(codes.out);
+    const auto json = nlohmann::json::parse(codes.Out);
     EXPECT_EQ(json["found"], 9);
     EXPECT_EQ(json["results"].size(), 2u);
-    EXPECT_EQ(RunCommand({"search", Db()}).status, kExitUsage);                                  // no criterion
-    EXPECT_EQ(RunCommand({"search", Db(), "--name", "a", "--formula", "b"}).status, kExitUsage); // two
-    EXPECT_EQ(RunCommand({"search", Db(), "--lines", "0"}).status, kExitFailure);
-    EXPECT_EQ(RunCommand({"show", Db(), "12345"}).status, kExitUsage);
-    EXPECT_EQ(RunCommand({"show", Db(), "99-000-0001", "--plot", "x.gif"}).status, kExitUsage);
-    EXPECT_EQ(RunCommand({"show", Db(), "99-000-0001", "--anode", "Zn"}).status, kExitUsage);
-    EXPECT_NE(RunCommand({"show", Db(), "99-000-0999"}).err.find("No pattern found"), std::string::npos);
+    EXPECT_EQ(RunCommand({"search", Db()}).Status, kExitUsage);                                  // no criterion
+    EXPECT_EQ(RunCommand({"search", Db(), "--name", "a", "--formula", "b"}).Status, kExitUsage); // two
+    EXPECT_EQ(RunCommand({"search", Db(), "--lines", "0"}).Status, kExitFailure);
+    EXPECT_EQ(RunCommand({"show", Db(), "12345"}).Status, kExitUsage);
+    EXPECT_EQ(RunCommand({"show", Db(), "99-000-0001", "--plot", "x.gif"}).Status, kExitUsage);
+    EXPECT_EQ(RunCommand({"show", Db(), "99-000-0001", "--anode", "Zn"}).Status, kExitUsage);
+    EXPECT_NE(RunCommand({"show", Db(), "99-000-0999"}).Err.find("No pattern found"), std::string::npos);
 }
 
 // ---- reading the plot files back ----
@@ -111,9 +111,9 @@ std::uint32_t BigEndian(const std::vector<std::uint8_t>& bytes, std::size_t at)
 }
 
 struct Png {
-    std::uint32_t width = 0, height = 0;
-    std::size_t paletteSize = 0;
-    std::vector<std::uint8_t> rows; // inflated image data
+    std::uint32_t Width = 0, height = 0;
+    std::size_t PaletteSize = 0;
+    std::vector<std::uint8_t> Rows; // inflated image data
 };
 
 // Walks the chunks (every CRC checked) and inflates the stored blocks
@@ -131,12 +131,12 @@ Png ReadPng(const std::vector<std::uint8_t>& file)
         EXPECT_EQ(BigEndian(file, at + 8 + length), BitwiseCrc32(file.data() + at + 4, length + 4)) << type;
         const auto body = file.begin() + static_cast<std::ptrdiff_t>(at + 8);
         if (type == "IHDR") {
-            png.width = BigEndian(file, at + 8);
+            png.Width = BigEndian(file, at + 8);
             png.height = BigEndian(file, at + 12);
             EXPECT_EQ(std::vector<std::uint8_t>(body + 8, body + 13), (std::vector<std::uint8_t>{8, 3, 0, 0, 0}));
         }
         if (type == "PLTE")
-            png.paletteSize = length / 3;
+            png.PaletteSize = length / 3;
         if (type == "IDAT")
             zlib.insert(zlib.end(), body, body + length);
         types.push_back(type);
@@ -150,12 +150,12 @@ Png ReadPng(const std::vector<std::uint8_t>& file)
         EXPECT_EQ(zlib.at(at) >> 1, 0) << "a stored block";
         const std::size_t size = zlib.at(at + 1) | std::size_t{zlib.at(at + 2)} << 8;
         EXPECT_EQ(size ^ (zlib.at(at + 3) | std::size_t{zlib.at(at + 4)} << 8), 0xFFFFu);
-        png.rows.insert(png.rows.end(), zlib.begin() + static_cast<std::ptrdiff_t>(at + 5),
+        png.Rows.insert(png.Rows.end(), zlib.begin() + static_cast<std::ptrdiff_t>(at + 5),
                         zlib.begin() + static_cast<std::ptrdiff_t>(at + 5 + size));
         at += 5 + size;
     }
     std::uint32_t a = 1, b = 0;
-    for (const std::uint8_t byte : png.rows) {
+    for (const std::uint8_t byte : png.Rows) {
         a = (a + byte) % 65521;
         b = (b + a) % 65521;
     }
@@ -168,13 +168,13 @@ TEST_F(SearchAndShowTest, ShowPrintsThePatternAndWritesItsPlot)
 {
     const std::string svgPath = folder_->Text("quartz.svg");
     const test::CliResult shown = RunCommand({"show", Db(), "99-000-0001", "--plot", svgPath, "--anode", "cu"});
-    ASSERT_EQ(shown.status, 0) << shown.err;
-    EXPECT_NE(shown.out.find("Pattern 1: 99-000-0001"), std::string::npos);
-    EXPECT_NE(shown.out.find("3.34350   26.639"), std::string::npos) << shown.out; // 2θ of the strongest line
+    ASSERT_EQ(shown.Status, 0) << shown.Err;
+    EXPECT_NE(shown.Out.find("Pattern 1: 99-000-0001"), std::string::npos);
+    EXPECT_NE(shown.Out.find("3.34350   26.639"), std::string::npos) << shown.Out; // 2θ of the strongest line
     // The same as one JSON document: the pattern as dump gives it, each line's 2θ.
     const test::CliResult json = RunCommand({"show", Db(), "99-000-0001", "--json", "--anode", "cu"});
-    ASSERT_EQ(json.status, 0) << json.err;
-    const nlohmann::json document = nlohmann::json::parse(json.out);
+    ASSERT_EQ(json.Status, 0) << json.Err;
+    const nlohmann::json document = nlohmann::json::parse(json.Out);
     EXPECT_EQ(document["pattern"]["code"], "99-000-0001");
     EXPECT_EQ(document["two_theta"]["anode"], "Cu");
     ASSERT_EQ(document["two_theta"]["lines"].size(), document["pattern"]["lines"].size());
@@ -210,15 +210,15 @@ TEST_F(SearchAndShowTest, ShowPrintsThePatternAndWritesItsPlot)
     EXPECT_NE(svg.find("2θ (°), λ = 1.54056 Å (Cu Kα1)"), std::string::npos);
 
     const std::string pngPath = folder_->Text("quartz.png");
-    ASSERT_EQ(RunCommand({"show", Db(), "99-000-0001", "--plot", pngPath}).status, 0);
+    ASSERT_EQ(RunCommand({"show", Db(), "99-000-0001", "--plot", pngPath}).Status, 0);
     const Png png = ReadPng(test::ReadFile(pngPath));
-    ASSERT_EQ(png.rows.size(), (png.width + 1) * png.height);
+    ASSERT_EQ(png.Rows.size(), (png.Width + 1) * png.height);
     std::size_t inked = 0;
     for (std::size_t y = 0; y < png.height; ++y) {
-        EXPECT_EQ(png.rows[y * (png.width + 1)], 0) << "filter of row " << y;
-        for (std::size_t x = 1; x <= png.width; ++x) {
-            const std::uint8_t index = png.rows[y * (png.width + 1) + x];
-            EXPECT_LT(index, png.paletteSize);
+        EXPECT_EQ(png.Rows[y * (png.Width + 1)], 0) << "filter of row " << y;
+        for (std::size_t x = 1; x <= png.Width; ++x) {
+            const std::uint8_t index = png.Rows[y * (png.Width + 1) + x];
+            EXPECT_LT(index, png.PaletteSize);
             inked += index != 0;
         }
     }

@@ -48,9 +48,9 @@ TEST(CliCancel, CtrlCStopsBetweenEntriesButNeverDuringTheRebuild)
         success = true;
     };
     CliResult result = RunCommand({"convert", "--format", "veltro", temp.Text(), temp.Text("t")}, WithDriver(interrupted));
-    EXPECT_EQ(result.status, 130);
-    EXPECT_EQ(result.err, "Conversion cancelled after 3 of 5 entries\n");
-    EXPECT_EQ(result.out, "Conversion cancelled after 3 of 5 entries; no patterns were added\n");
+    EXPECT_EQ(result.Status, 130);
+    EXPECT_EQ(result.Err, "Conversion cancelled after 3 of 5 entries\n");
+    EXPECT_EQ(result.Out, "Conversion cancelled after 3 of 5 entries; no patterns were added\n");
     EXPECT_EQ(entriesDone, 2);
 
     // Ctrl-C during the index rebuild: the rebuild and the run finish.
@@ -61,16 +61,16 @@ TEST(CliCancel, CtrlCStopsBetweenEntriesButNeverDuringTheRebuild)
         std::raise(SIGINT);
         for (long pattern = 1; pattern <= 4; ++pattern, ++rebuilt)
             progress(TProgress{TProgress::Stage::WritingIndexes, pattern, 4});
-        summary->added = 1;
-        summary->targetPatternCount = 4;
+        summary->Added = 1;
+        summary->TargetPatternCount = 4;
         success = true;
     };
     result = RunCommand({"convert", "--format", "veltro", temp.Text(), temp.Text("t")}, WithDriver(rebuilding));
-    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.Status, 0) << result.Err;
     EXPECT_EQ(rebuilt, 4);
-    EXPECT_EQ(result.err,
+    EXPECT_EQ(result.Err,
               "Interrupted: the index files are written to the end first, so that the database stays sound.\n");
-    EXPECT_EQ(result.out, "1 pattern added, 0 skipped as already present; the target database now holds 4 patterns\n");
+    EXPECT_EQ(result.Out, "1 pattern added, 0 skipped as already present; the target database now holds 4 patterns\n");
 
     // The program's own handling of SIGINT is back afterwards.
     struct sigaction after{};
@@ -119,14 +119,14 @@ bool WaitForRecords(const fs::path& target, std::uintmax_t records)
 }
 
 struct StopSignal {
-    int signal;
-    const char* name;
+    int Signal;
+    const char* Name;
 };
 
 // Test output names the signal.
 void PrintTo(const StopSignal& stop, std::ostream* out)
 {
-    *out << stop.name;
+    *out << stop.Name;
 }
 
 class CliStopSignal : public ::testing::TestWithParam<StopSignal> {};
@@ -137,8 +137,8 @@ TEST_P(CliStopSignal, StopsAfterTheCurrentEntryAndKeepsASecondRunOut)
     constexpr int kEntries = 4000;
     std::vector<test::KandorEntryData> entries(kEntries);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        entries[i].entry = {"E" + std::to_string(i), "entry", "Na Cl"};
-        entries[i].peaks = {test::KandorPeakAt(31.7, 900, 9), test::KandorPeakAt(45.4, 400, 4)};
+        entries[i].Entry = {"E" + std::to_string(i), "entry", "Na Cl"};
+        entries[i].Peaks = {test::KandorPeakAt(31.7, 900, 9), test::KandorPeakAt(45.4, 400, 4)};
     }
     test::WriteKandorDatabase(temp.Path() / "old", entries);
     const fs::path target = temp.Path() / "new";
@@ -158,9 +158,9 @@ TEST_P(CliStopSignal, StopsAfterTheCurrentEntryAndKeepsASecondRunOut)
     EXPECT_NE(refused.find("Folder " + target.string() + " is being used by another conversion"), std::string::npos)
         << refused;
 
-    ASSERT_EQ(kill(first, GetParam().signal), 0);
+    ASSERT_EQ(kill(first, GetParam().Signal), 0);
     ASSERT_EQ(kill(first, SIGCONT), 0);
-    EXPECT_EQ(ExitStatusOf(first), 128 + GetParam().signal) << "the run ended before the signal, or was killed by it";
+    EXPECT_EQ(ExitStatusOf(first), 128 + GetParam().Signal) << "the run ended before the signal, or was killed by it";
     // The cancelled run's indexes are written to the end, which it says first.
     EXPECT_NE(test::ReadFileText(temp.Path() / "err1").find("Conversion cancelled after "), std::string::npos)
         << test::ReadFileText(temp.Path() / "err1");
@@ -173,7 +173,7 @@ TEST_P(CliStopSignal, StopsAfterTheCurrentEntryAndKeepsASecondRunOut)
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliStopSignal,
                          ::testing::Values(StopSignal{SIGTERM, "SIGTERM"}, StopSignal{SIGHUP, "SIGHUP"}),
-                         [](const ::testing::TestParamInfo<StopSignal>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<StopSignal>& info) { return std::string(info.param.Name); });
 
 TEST(CliRecover, PrintsWhatItDidAndChecksTheResult)
 {

@@ -143,15 +143,15 @@ TEST(ConversionTarget, CountsAndReportsProgress)
             target.ReportProgress(2);
         });
     }
-    EXPECT_EQ(summary.entriesTotal, 2);
-    EXPECT_EQ(summary.entriesDone, 2);
-    EXPECT_EQ(summary.added, 1);
-    EXPECT_EQ(summary.skipped, 1);
-    EXPECT_EQ(summary.targetPatternCount, 1);
+    EXPECT_EQ(summary.EntriesTotal, 2);
+    EXPECT_EQ(summary.EntriesDone, 2);
+    EXPECT_EQ(summary.Added, 1);
+    EXPECT_EQ(summary.Skipped, 1);
+    EXPECT_EQ(summary.TargetPatternCount, 1);
     ASSERT_GE(reports.size(), 2u);
-    EXPECT_EQ(reports[0].stage, TProgress::Stage::Converting);
-    EXPECT_EQ(reports[0].done, 1);
-    EXPECT_EQ(reports[0].total, 2);
+    EXPECT_EQ(reports[0].CurrentStage, TProgress::Stage::Converting);
+    EXPECT_EQ(reports[0].Done, 1);
+    EXPECT_EQ(reports[0].Total, 2);
     // The new database's indexes are rebuilt when it closes, pattern by pattern.
-    EXPECT_EQ(reports.back().stage, TProgress::Stage::WritingIndexes);
+    EXPECT_EQ(reports.back().CurrentStage, TProgress::Stage::WritingIndexes);
 }

@@ -56,8 +56,8 @@ TEST(KandorConversion, DamagedPatternFileEndsTheRunNamingIt)
     test::TempFolder old;
     test::TempFolder damaged;
     std::vector<KandorEntryData> entries(1);
-    entries[0].entry = {"FIRST", "First", "A"};
-    entries[0].peaks = {KandorPeakAt(20, 100)};
+    entries[0].Entry = {"FIRST", "First", "A"};
+    entries[0].Peaks = {KandorPeakAt(20, 100)};
     test::WriteKandorDatabase(old.Path(), entries);
     test::WriteFile(old.Path() / "FIRST.di", std::vector<std::uint8_t>(100, 0));
     bool success = true;

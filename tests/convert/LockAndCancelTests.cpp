@@ -22,8 +22,8 @@ void WriteKandorSource(const fs::path& folder, int entries)
 {
     std::vector<test::KandorEntryData> data(static_cast<std::size_t>(entries));
     for (int i = 0; i < entries; ++i) {
-        data[static_cast<std::size_t>(i)].entry = {"E" + std::to_string(i), "entry", "Si O2"};
-        data[static_cast<std::size_t>(i)].peaks = {test::KandorPeakAt(26.64, 900)};
+        data[static_cast<std::size_t>(i)].Entry = {"E" + std::to_string(i), "entry", "Si O2"};
+        data[static_cast<std::size_t>(i)].Peaks = {test::KandorPeakAt(26.64, 900)};
     }
     test::WriteKandorDatabase(folder, data);
 }

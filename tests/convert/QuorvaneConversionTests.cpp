@@ -31,21 +31,21 @@ QuorvanePattern Pattern(const std::string& number, const std::string& names, con
 QuorvanePattern Absent()
 {
     QuorvanePattern pattern;
-    pattern.present = false;
+    pattern.Present = false;
     return pattern;
 }
 
 QuorvaneDatabase UserDatabase(std::vector<QuorvanePattern> patterns)
 {
     QuorvaneDatabase database;
-    database.patterns = std::move(patterns);
+    database.Patterns = std::move(patterns);
     return database;
 }
 
 QuorvaneDatabase ReferenceDatabase(std::vector<QuorvanePattern> patterns)
 {
     QuorvaneDatabase database = UserDatabase(std::move(patterns));
-    database.referenceDatabase = true;
+    database.ReferenceDatabase = true;
     return database;
 }
 
@@ -102,9 +102,9 @@ TEST(QuorvaneConversion, UserDatabaseIntoANewTarget)
     QuorvanePattern quartz = Pattern("00-0000", QuorvaneNames({{'N', "Quartz, syn"}, {'M', "quartz"}}),
                                      " Si O2\t", {{4.255, 22}, {3.3435, 100}, {1.8179, 14}});
     // Mapped bits 1, 3, 5 and 16; bits 0 and 17 have no target subfile.
-    quartz.subfileBits = (1u << 0) | (1u << 1) | (1u << 3) | (1u << 5) | (1u << 16) | (1u << 17);
+    quartz.SubfileBits = (1u << 0) | (1u << 1) | (1u << 3) | (1u << 5) | (1u << 16) | (1u << 17);
     QuorvanePattern longFormula = Pattern("00-0000", "hematite~C~", std::string(80, 'F'), {});
-    longFormula.deleted = true; // converted like any other
+    longFormula.Deleted = true; // converted like any other
     WriteQuorvaneDatabase(oldFolder, UserDatabase({quartz, Absent(), longFormula}));
 
     std::vector<long> progress;
@@ -113,16 +113,16 @@ TEST(QuorvaneConversion, UserDatabaseIntoANewTarget)
     ConvertQuorvaneDatabase(
         oldFolder, newFolder, success,
         [&](const TProgress& p) {
-            if (p.stage == TProgress::Stage::Converting)
-                progress.push_back(p.done * 100 + p.total);
+            if (p.CurrentStage == TProgress::Stage::Converting)
+                progress.push_back(p.Done * 100 + p.Total);
         },
         &summary);
     EXPECT_TRUE(success);
     EXPECT_EQ(progress, (std::vector<long>{103, 203, 303})); // after every record, the absent one too
-    EXPECT_EQ(summary.added, 2);
-    EXPECT_EQ(summary.skipped, 0);
-    EXPECT_EQ(summary.entriesDone, 3);
-    EXPECT_EQ(summary.targetPatternCount, 2);
+    EXPECT_EQ(summary.Added, 2);
+    EXPECT_EQ(summary.Skipped, 0);
+    EXPECT_EQ(summary.EntriesDone, 3);
+    EXPECT_EQ(summary.TargetPatternCount, 2);
 
     const std::string comment = "Imported from " + oldFolder;
     {
@@ -195,14 +195,14 @@ TEST(QuorvaneConversion, UserCodesContinueFromTheTargetsUserPatterns)
     for (int i = 1; i <= 12; ++i)
         twelve.push_back(Pattern("00-0000", "p" + std::to_string(i) + "~M~", "C"));
     WriteQuorvaneDatabase(temp.Text("twelve"), UserDatabase(twelve));
-    EXPECT_EQ(Convert(temp.Text("twelve"), target).added, 12);
+    EXPECT_EQ(Convert(temp.Text("twelve"), target).Added, 12);
 
     const std::string oldFolder = temp.Text("old");
     WriteQuorvaneDatabase(oldFolder, UserDatabase({Absent(), Pattern("00-0000", "a~M~", "Na Cl"), Absent(),
                                                    Pattern("00-0000", "b~M~", "K Cl")}));
     TConversionSummary summary = Convert(oldFolder, target);
-    EXPECT_EQ(summary.added, 2);
-    EXPECT_EQ(summary.targetPatternCount, 14);
+    EXPECT_EQ(summary.Added, 2);
+    EXPECT_EQ(summary.TargetPatternCount, 14);
     {
         Target t(target);
         EXPECT_EQ(t.Get(13).GetReferenceCode(), "99-000-0013"); // empty records use no number
@@ -211,8 +211,8 @@ TEST(QuorvaneConversion, UserCodesContinueFromTheTargetsUserPatterns)
     }
     // The same user database again: every present pattern is added again under new codes.
     summary = Convert(oldFolder, target);
-    EXPECT_EQ(summary.added, 2);
-    EXPECT_EQ(summary.skipped, 0);
+    EXPECT_EQ(summary.Added, 2);
+    EXPECT_EQ(summary.Skipped, 0);
     Target t(target);
     EXPECT_EQ(t.database.PatternCount(), 16);
     EXPECT_EQ(t.database.UserPatternCount(), 16);
@@ -230,7 +230,7 @@ TEST(QuorvaneConversion, ReferenceDatabaseKeepsItsPatternNumbersAndIsAddedOnce)
                           ReferenceDatabase({Pattern("75-1234", "corundum~M~", "Al2 O3"), Absent(),
                                              Pattern("05-0490", "quartz~M~", "Si O2", {{3.3435, 100}})}));
     TConversionSummary summary = Convert(oldFolder, newFolder);
-    EXPECT_EQ(summary.added, 2);
+    EXPECT_EQ(summary.Added, 2);
     {
         Target target(newFolder);
         EXPECT_EQ(target.database.PatternCount(), 2);
@@ -252,9 +252,9 @@ TEST(QuorvaneConversion, ReferenceDatabaseKeepsItsPatternNumbersAndIsAddedOnce)
     // The second time every code is found and nothing changes.
     const auto before = DatabaseBytes(target);
     summary = Convert(oldFolder, newFolder);
-    EXPECT_EQ(summary.added, 0);
-    EXPECT_EQ(summary.skipped, 2);
-    EXPECT_EQ(summary.targetPatternCount, 2);
+    EXPECT_EQ(summary.Added, 0);
+    EXPECT_EQ(summary.Skipped, 2);
+    EXPECT_EQ(summary.TargetPatternCount, 2);
     EXPECT_EQ(DatabaseBytes(target), before);
 }
 
@@ -280,16 +280,16 @@ TEST(QuorvaneConversion, EmptySourceStillCreatesTheTarget)
     TempFolder temp;
     WriteQuorvaneDatabase(temp.Text("old"), UserDatabase({}));
     const TConversionSummary summary = Convert(temp.Text("old"), temp.Text("target"));
-    EXPECT_EQ(summary.added, 0);
-    EXPECT_EQ(summary.entriesTotal, 0);
+    EXPECT_EQ(summary.Added, 0);
+    EXPECT_EQ(summary.EntriesTotal, 0);
     Target target(temp.Text("target"));
     EXPECT_EQ(target.database.PatternCount(), 0);
 
     // A negative count in the header reads no record either.
     QuorvaneDatabase negative = UserDatabase({Pattern("00-0000", "x~M~", "C")});
-    negative.patternCount = -1;
+    negative.PatternCount = -1;
     WriteQuorvaneDatabase(temp.Text("negative"), negative);
-    EXPECT_EQ(Convert(temp.Text("negative"), temp.Text("target2")).added, 0);
+    EXPECT_EQ(Convert(temp.Text("negative"), temp.Text("target2")).Added, 0);
 }
 
 TEST(QuorvaneConversion, AFailurePartWayKeepsWhatWasAddedAndClosesTheTarget)
@@ -312,7 +312,7 @@ TEST(QuorvaneConversion, AFailurePartWayKeepsWhatWasAddedAndClosesTheTarget)
         EXPECT_STREQ(e.what(), "The pattern already contains the maximum number of lines (204).");
     }
     EXPECT_FALSE(success);
-    EXPECT_EQ(summary.added, 2);
+    EXPECT_EQ(summary.Added, 2);
     // The target was closed (its indexes rebuilt) and opens with both patterns.
     const std::filesystem::path target = PathFromText(newFolder);
     EXPECT_EQ(ReadFileText(target / "ReferenceCode.PDB"), "      2\r\n1 990000001\r\n2 990000002\r\n");
@@ -328,7 +328,7 @@ TEST(QuorvaneConversion, CancellingBetweenRecordsPassesThrough)
                                                           Pattern("00-0000", "b~M~", "K Cl")}));
     bool success = true;
     const auto cancel = [](const TProgress& p) {
-        if (p.stage == TProgress::Stage::Converting && p.done == 1)
+        if (p.CurrentStage == TProgress::Stage::Converting && p.Done == 1)
             throw EConversionCancelled("Cancelled");
     };
     EXPECT_THROW(ConvertQuorvaneDatabase(temp.Text("old"), temp.Text("target"), success, cancel),
@@ -355,7 +355,7 @@ TEST(QuorvaneConversion, SourceErrorsReachTheCaller)
     // An index shorter than its header promises, in files named in lower case.
     QuorvaneFiles files = BuildQuorvaneFiles(UserDatabase({Pattern("00-0000", "a~M~", "C"),
                                                            Pattern("00-0000", "b~M~", "C")}));
-    files.ind.resize(2 * QuorvaneIndexRecordSize);
+    files.Ind.resize(2 * QuorvaneIndexRecordSize);
     WriteQuorvaneFiles(temp.Path() / "short", files, /*lowerCaseNames=*/true);
     try {
         ConvertQuorvaneDatabase(temp.Text("short"), temp.Text("target2"), success);
@@ -429,7 +429,7 @@ TEST(QuorvaneConversion, AFolderWithOnlyAnEmptyDatabaseIsCreatedAnew)
     header[18] = '2';
     WriteFile(temp.Path() / "target" / "ReferenceDatabase.PDB", header);
 
-    EXPECT_EQ(Convert(temp.Text("old"), temp.Text("target")).added, 1);
+    EXPECT_EQ(Convert(temp.Text("old"), temp.Text("target")).Added, 1);
     Target target(temp.Text("target"));
     EXPECT_EQ(target.database.PatternCount(), 1);
     EXPECT_EQ(target.Get(1).GetReferenceCode(), "99-000-0001");

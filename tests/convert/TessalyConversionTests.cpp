@@ -90,9 +90,9 @@ void MakeUnderivedRecord(const fs::path& folder)
 }
 
 struct CarryCase {
-    const char* name;
-    bool newReleaseExists; // else the target folder is made by the run
-    bool userOnly;
+    const char* Name;
+    bool NewReleaseExists; // else the target folder is made by the run
+    bool UserOnly;
 };
 
 class CarryOver : public ::testing::TestWithParam<CarryCase> {};
@@ -105,36 +105,36 @@ TEST_P(CarryOver, CopiesEveryPatternAsItIsAndAddsNothingTheSecondTime)
     const fs::path newRelease = temp.Path() / "2020";
     test::WriteTessalyRelease(oldRelease.string(), {"00-005-0490", "00-033-1161", "01-075-1234"}, 3);
     MakeUnderivedRecord(oldRelease);
-    if (c.newReleaseExists)
+    if (c.NewReleaseExists)
         test::WriteTessalyRelease(newRelease.string(), {"00-005-0490", "00-033-1161", "00-046-1045"}, 1, 100);
-    const long usersBefore = c.newReleaseExists ? 1 : 0;
-    const long referencesAdded = c.userOnly ? 0 : c.newReleaseExists ? 1 : 3;
-    const long referencesSkipped = !c.userOnly && c.newReleaseExists ? 2 : 0;
+    const long usersBefore = c.NewReleaseExists ? 1 : 0;
+    const long referencesAdded = c.UserOnly ? 0 : c.NewReleaseExists ? 1 : 3;
+    const long referencesSkipped = !c.UserOnly && c.NewReleaseExists ? 2 : 0;
 
     const TConversionPreview preview =
         PreviewConversion(kFormats[FormatPosition(SourceFormat::Tessaly)], oldRelease.string(), newRelease.string(),
-                          {c.userOnly});
-    EXPECT_EQ(preview.wouldAdd, 3 + referencesAdded);
-    EXPECT_EQ(preview.wouldSkip, referencesSkipped);
+                          {c.UserOnly});
+    EXPECT_EQ(preview.WouldAdd, 3 + referencesAdded);
+    EXPECT_EQ(preview.WouldSkip, referencesSkipped);
 
     TConversionSummary summary;
     bool success = false;
-    ConvertTessalyDatabase(oldRelease.string(), newRelease.string(), success, {}, &summary, {c.userOnly});
+    ConvertTessalyDatabase(oldRelease.string(), newRelease.string(), success, {}, &summary, {c.UserOnly});
     ASSERT_TRUE(success);
-    EXPECT_EQ(summary.added, 3 + referencesAdded);
-    EXPECT_EQ(summary.skipped, referencesSkipped);
-    ASSERT_EQ(summary.codeMappings.size(), 3u);
+    EXPECT_EQ(summary.Added, 3 + referencesAdded);
+    EXPECT_EQ(summary.Skipped, referencesSkipped);
+    ASSERT_EQ(summary.CodeMappings.size(), 3u);
 
     TReferenceDatabase source, target;
     source.SetDatabaseName(oldRelease.string());
     target.SetDatabaseName(newRelease.string());
     std::vector<std::pair<std::string, std::string>> copied;
     for (std::size_t u = 0; u < 3; ++u) {
-        const TCodeMapping& mapping = summary.codeMappings[u];
-        EXPECT_EQ(mapping.oldCode, "99-000-000" + std::to_string(u + 1));
-        EXPECT_EQ(mapping.newCode, "99-000-000" + std::to_string(static_cast<long>(u) + usersBefore + 1));
-        EXPECT_FALSE(mapping.alreadyPresent);
-        copied.emplace_back(mapping.oldCode, mapping.newCode);
+        const TCodeMapping& mapping = summary.CodeMappings[u];
+        EXPECT_EQ(mapping.OldCode, "99-000-000" + std::to_string(u + 1));
+        EXPECT_EQ(mapping.NewCode, "99-000-000" + std::to_string(static_cast<long>(u) + usersBefore + 1));
+        EXPECT_FALSE(mapping.AlreadyPresent);
+        copied.emplace_back(mapping.OldCode, mapping.NewCode);
     }
     if (referencesAdded > 0)
         copied.emplace_back("01-075-1234", "01-075-1234");
@@ -164,11 +164,11 @@ TEST_P(CarryOver, CopiesEveryPatternAsItIsAndAddsNothingTheSecondTime)
     EXPECT_EQ(CheckReferenceDatabase(newRelease.string()), std::vector<std::string>{});
 
     // Again: every pattern is recognised, nothing is written.
-    ConvertTessalyDatabase(oldRelease.string(), newRelease.string(), success, {}, &summary, {c.userOnly});
-    EXPECT_EQ(summary.added, 0);
-    EXPECT_EQ(summary.skipped, 3 + (c.userOnly ? 0 : 3));
-    for (std::size_t u = 0; u < summary.codeMappings.size(); ++u)
-        EXPECT_TRUE(summary.codeMappings[u].alreadyPresent && summary.codeMappings[u].newCode == copied[u].second);
+    ConvertTessalyDatabase(oldRelease.string(), newRelease.string(), success, {}, &summary, {c.UserOnly});
+    EXPECT_EQ(summary.Added, 0);
+    EXPECT_EQ(summary.Skipped, 3 + (c.UserOnly ? 0 : 3));
+    for (std::size_t u = 0; u < summary.CodeMappings.size(); ++u)
+        EXPECT_TRUE(summary.CodeMappings[u].AlreadyPresent && summary.CodeMappings[u].NewCode == copied[u].second);
     EXPECT_EQ(test::DatabaseBytes(newRelease), carried);
 }
 
@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(Releases, CarryOver,
                          ::testing::Values(CarryCase{"IntoNewRelease", true, false},
                                            CarryCase{"UserPatternsOnly", true, true},
                                            CarryCase{"IntoNewFolder", false, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 // A target that is the source folder, however it is spelled, is refused by
 // every driver and by the dry run before anything is written.
@@ -199,7 +199,7 @@ TEST(SourceAsTarget, RefusedForEveryFormatAndEverySpelling)
             const TConversionOutcome outcome =
                 RunConversion(drivers, {&format, folder.string(), target, {}, {}});
             EXPECT_NE(outcome.FailureText().find("is the folder of the old database"), std::string::npos)
-                << format.cliName << " " << target << ": " << outcome.FailureText();
+                << format.CliName << " " << target << ": " << outcome.FailureText();
             EXPECT_THROW(PreviewConversion(format, folder.string(), target), Exception);
         }
     }

@@ -30,30 +30,30 @@ using Writer = void (*)(const fs::path& folder);
 
 // One format and the source databases the runs convert, with what they must give.
 struct UserFormat {
-    const char* name;
-    Driver convert;
-    // Quartz with three lines, calcite with `calciteLineCount`.
-    Writer writeQuartzAndCalcite;
-    std::string quartzFormulaBytes;
-    std::vector<float> quartzD;
-    std::vector<std::int16_t> quartzPercent;
-    std::string calciteFormulaBytes;
-    std::uint8_t calciteLineCount;
-    // A few entries named `severalNames`.
-    Writer writeSeveral;
-    std::vector<std::string> severalNames;
+    const char* Name;
+    Driver Convert;
+    // Quartz with three lines, calcite with `CalciteLineCount`.
+    Writer WriteQuartzAndCalcite;
+    std::string QuartzFormulaBytes;
+    std::vector<float> QuartzD;
+    std::vector<std::int16_t> QuartzPercent;
+    std::string CalciteFormulaBytes;
+    std::uint8_t CalciteLineCount;
+    // A few entries named `SeveralNames`.
+    Writer WriteSeveral;
+    std::vector<std::string> SeveralNames;
     // One entry whose intensities round halves to even.
-    Writer writeRounding;
-    std::vector<std::int16_t> roundedIntensities;
-    // Entries "First", one the target refuses with `refusal`, "Third".
-    Writer writeFirstRefusedThird;
-    std::string refusal;
+    Writer WriteRounding;
+    std::vector<std::int16_t> RoundedIntensities;
+    // Entries "First", one the target refuses with `Refusal`, "Third".
+    Writer WriteFirstRefusedThird;
+    std::string Refusal;
 };
 
 // Test names and failure messages show the format's name.
 void PrintTo(const UserFormat& format, std::ostream* out)
 {
-    *out << format.name;
+    *out << format.Name;
 }
 
 // --- Kandor sources ---------------------------------------------------------
@@ -70,10 +70,10 @@ float KandorD(std::uint16_t positionWord)
 void WriteKandorQuartzAndCalcite(const fs::path& folder)
 {
     std::vector<KandorEntryData> entries(2);
-    entries[0].entry = {"QUARTZ", "Quartz", "Si O2"};
-    entries[0].peaks = {KandorPeakAt(50.14, 16), KandorPeakAt(20.86, 25), KandorPeakAt(26.64, 156.25, 56.25)};
-    entries[1].entry = {"CALCITE", "Calcite", "Ca C O3"};
-    entries[1].writePatternFile = false;
+    entries[0].Entry = {"QUARTZ", "Quartz", "Si O2"};
+    entries[0].Peaks = {KandorPeakAt(50.14, 16), KandorPeakAt(20.86, 25), KandorPeakAt(26.64, 156.25, 56.25)};
+    entries[1].Entry = {"CALCITE", "Calcite", "Ca C O3"};
+    entries[1].WritePatternFile = false;
     WriteKandorDatabase(folder, entries);
 }
 
@@ -82,8 +82,8 @@ void WriteKandorFiveEntries(const fs::path& folder)
 {
     std::vector<KandorEntryData> entries(5);
     for (int i = 0; i < 5; ++i) {
-        entries[static_cast<std::size_t>(i)].entry = {"E" + std::to_string(i), "Entry " + std::to_string(i), "X"};
-        entries[static_cast<std::size_t>(i)].peaks = {KandorPeakAt(20.0 + i, 100)};
+        entries[static_cast<std::size_t>(i)].Entry = {"E" + std::to_string(i), "Entry " + std::to_string(i), "X"};
+        entries[static_cast<std::size_t>(i)].Peaks = {KandorPeakAt(20.0 + i, 100)};
     }
     WriteKandorDatabase(folder, entries);
 }
@@ -92,8 +92,8 @@ void WriteKandorFiveEntries(const fs::path& folder)
 void WriteKandorRounding(const fs::path& folder)
 {
     std::vector<KandorEntryData> entries(1);
-    entries[0].entry = {"ROUND", "Rounding", "X"};
-    entries[0].peaks = {KandorPeakAt(20, 225, 25), KandorPeakAt(30, 25), KandorPeakAt(40, 36, 9)};
+    entries[0].Entry = {"ROUND", "Rounding", "X"};
+    entries[0].Peaks = {KandorPeakAt(20, 225, 25), KandorPeakAt(30, 25), KandorPeakAt(40, 36, 9)};
     WriteKandorDatabase(folder, entries);
 }
 
@@ -101,13 +101,13 @@ void WriteKandorRounding(const fs::path& folder)
 void WriteKandorFirstRefusedThird(const fs::path& folder)
 {
     std::vector<KandorEntryData> entries(3);
-    entries[0].entry = {"FIRST", "First", "A"};
-    entries[0].peaks = {KandorPeakAt(20, 100)};
-    entries[1].entry = {"MANY", "Many", "B"};
+    entries[0].Entry = {"FIRST", "First", "A"};
+    entries[0].Peaks = {KandorPeakAt(20, 100)};
+    entries[1].Entry = {"MANY", "Many", "B"};
     for (int i = 0; i < 205; ++i)
-        entries[1].peaks.push_back(KandorPeakAt(10.0 + i * 0.5, 100));
-    entries[2].entry = {"THIRD", "Third", "C"};
-    entries[2].peaks = {KandorPeakAt(30, 100)};
+        entries[1].Peaks.push_back(KandorPeakAt(10.0 + i * 0.5, 100));
+    entries[2].Entry = {"THIRD", "Third", "C"};
+    entries[2].Peaks = {KandorPeakAt(30, 100)};
     WriteKandorDatabase(folder, entries);
 }
 
@@ -168,7 +168,7 @@ protected:
     std::string Convert(bool& success, const ProgressCallback& progress = {}, TConversionSummary* summary = nullptr)
     {
         try {
-            GetParam().convert(old.Text(), target.Text(), success, progress, summary);
+            GetParam().Convert(old.Text(), target.Text(), success, progress, summary);
         } catch (const Exception& error) {
             return error.what();
         }
@@ -191,20 +191,20 @@ struct OpenedTarget {
 TEST_P(UserDatabaseConversion, EntriesBecomeUserPatternsOfANewDatabase)
 {
     const UserFormat& format = GetParam();
-    format.writeQuartzAndCalcite(old.Path());
+    format.WriteQuartzAndCalcite(old.Path());
     bool success = false;
     TConversionSummary summary;
     std::vector<long> reported;
     EXPECT_EQ(Convert(success, [&](const TProgress& p) {
-        if (p.stage == TProgress::Stage::Converting) {
-            reported.push_back(p.done);
-            EXPECT_EQ(p.total, 2);
+        if (p.CurrentStage == TProgress::Stage::Converting) {
+            reported.push_back(p.Done);
+            EXPECT_EQ(p.Total, 2);
         }
     }, &summary), "");
     EXPECT_TRUE(success);
     EXPECT_EQ(reported, (std::vector<long>{1, 1, 2, 2}));
-    EXPECT_EQ(summary.added, 2);
-    EXPECT_EQ(summary.targetPatternCount, 2);
+    EXPECT_EQ(summary.Added, 2);
+    EXPECT_EQ(summary.TargetPatternCount, 2);
 
     // Main data file: header and two records.
     const auto data = ReadMainDataFile(target.Path());
@@ -219,13 +219,13 @@ TEST_P(UserDatabaseConversion, EntriesBecomeUserPatternsOfANewDatabase)
     EXPECT_EQ(ReadU32LE(quartz, kSubfilesField), 0u);
     EXPECT_EQ(ReadI32LE(quartz, kCommentsStartField), 0);
     EXPECT_EQ(ReadI16LE(quartz, kCommentsCountField), 1);
-    EXPECT_EQ(ReadBytesAsString(quartz, kFormulaLineField, format.quartzFormulaBytes.size()),
-              format.quartzFormulaBytes);
+    EXPECT_EQ(ReadBytesAsString(quartz, kFormulaLineField, format.QuartzFormulaBytes.size()),
+              format.QuartzFormulaBytes);
     ASSERT_EQ(quartz[kLineCountField], 3);
     // Lines by descending d, single precision, percent of the strongest, h k l 0.
     for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(ReadF32LE(quartz, kDField + 4 * i), format.quartzD[i]) << i;
-        EXPECT_EQ(ReadI16LE(quartz, kIntensityField + 2 * i), format.quartzPercent[i]) << i;
+        EXPECT_EQ(ReadF32LE(quartz, kDField + 4 * i), format.QuartzD[i]) << i;
+        EXPECT_EQ(ReadI16LE(quartz, kIntensityField + 2 * i), format.QuartzPercent[i]) << i;
         EXPECT_EQ(ReadI16LE(quartz, kHField + 2 * i), 0);
         EXPECT_EQ(ReadI16LE(quartz, kKField + 2 * i), 0);
         EXPECT_EQ(ReadI16LE(quartz, kLField + 2 * i), 0);
@@ -235,9 +235,9 @@ TEST_P(UserDatabaseConversion, EntriesBecomeUserPatternsOfANewDatabase)
     const ConstBytes calcite = RecordOf(data, 2);
     EXPECT_EQ(ReadBytesAsString(calcite, kCodeField, 9), "990000002");
     EXPECT_EQ(ReadI32LE(calcite, kCommentsStartField), 1);
-    EXPECT_EQ(ReadBytesAsString(calcite, kFormulaLineField, format.calciteFormulaBytes.size()),
-              format.calciteFormulaBytes);
-    EXPECT_EQ(calcite[kLineCountField], format.calciteLineCount);
+    EXPECT_EQ(ReadBytesAsString(calcite, kFormulaLineField, format.CalciteFormulaBytes.size()),
+              format.CalciteFormulaBytes);
+    EXPECT_EQ(calcite[kLineCountField], format.CalciteLineCount);
 
     // One comment line per pattern, 70 characters padded with blanks.
     const std::string comment = PaddedTextLine("Imported from " + old.Text());
@@ -258,15 +258,15 @@ TEST_P(UserDatabaseConversion, EntriesBecomeUserPatternsOfANewDatabase)
     TReferencePattern& second = opened.database.GetPattern(2);
     EXPECT_EQ(second.GetReferenceCode(), "99-000-0002");
     EXPECT_EQ(second.GetMineralName(), "Calcite");
-    EXPECT_EQ(second.GetLineCount(), format.calciteLineCount);
+    EXPECT_EQ(second.GetLineCount(), format.CalciteLineCount);
     EXPECT_EQ(second.GetComments().size(), 1u);
 }
 
 TEST_P(UserDatabaseConversion, ConvertingAgainAddsEveryEntryUnderNewCodes)
 {
     const UserFormat& format = GetParam();
-    format.writeSeveral(old.Path());
-    const auto count = static_cast<std::int32_t>(format.severalNames.size());
+    format.WriteSeveral(old.Path());
+    const auto count = static_cast<std::int32_t>(format.SeveralNames.size());
     bool success = false;
     ASSERT_EQ(Convert(success), "");
     ASSERT_TRUE(success);
@@ -275,9 +275,9 @@ TEST_P(UserDatabaseConversion, ConvertingAgainAddsEveryEntryUnderNewCodes)
     TConversionSummary summary;
     EXPECT_EQ(Convert(success, {}, &summary), "");
     EXPECT_TRUE(success);
-    EXPECT_EQ(summary.added, count);
-    EXPECT_EQ(summary.skipped, 0);
-    EXPECT_EQ(summary.targetPatternCount, 2 * count);
+    EXPECT_EQ(summary.Added, count);
+    EXPECT_EQ(summary.Skipped, 0);
+    EXPECT_EQ(summary.TargetPatternCount, 2 * count);
 
     OpenedTarget opened(target.Path());
     ASSERT_EQ(opened.database.PatternCount(), 2 * count);
@@ -286,20 +286,20 @@ TEST_P(UserDatabaseConversion, ConvertingAgainAddsEveryEntryUnderNewCodes)
         const std::string code = Format("99-000-%4.4d", n);
         TReferencePattern& pattern = opened.database.GetPattern(n);
         EXPECT_EQ(pattern.GetReferenceCode(), code);
-        EXPECT_EQ(pattern.GetMineralName(), format.severalNames[static_cast<std::size_t>((n - 1) % count)]);
+        EXPECT_EQ(pattern.GetMineralName(), format.SeveralNames[static_cast<std::size_t>((n - 1) % count)]);
         EXPECT_EQ(opened.database.FindRecordNumber(code), n);
     }
 }
 
 TEST_P(UserDatabaseConversion, IntensitiesAreRoundedHalvesToEven)
 {
-    GetParam().writeRounding(old.Path());
+    GetParam().WriteRounding(old.Path());
     bool success = false;
     ASSERT_EQ(Convert(success), "");
     ASSERT_TRUE(success);
     OpenedTarget opened(target.Path());
     TReferencePattern& pattern = opened.database.GetPattern(1);
-    const std::vector<std::int16_t>& expected = GetParam().roundedIntensities;
+    const std::vector<std::int16_t>& expected = GetParam().RoundedIntensities;
     ASSERT_EQ(pattern.GetLineCount(), static_cast<int>(expected.size()));
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(pattern.GetIntensity(static_cast<int>(i)), expected[i]) << i;
@@ -307,9 +307,9 @@ TEST_P(UserDatabaseConversion, IntensitiesAreRoundedHalvesToEven)
 
 TEST_P(UserDatabaseConversion, RefusedEntryEndsTheRunAndLeavesAConsistentTarget)
 {
-    GetParam().writeFirstRefusedThird(old.Path());
+    GetParam().WriteFirstRefusedThird(old.Path());
     bool success = true;
-    EXPECT_EQ(Convert(success), GetParam().refusal);
+    EXPECT_EQ(Convert(success), GetParam().Refusal);
     EXPECT_FALSE(success);
     {
         OpenedTarget opened(target.Path());
@@ -322,10 +322,10 @@ TEST_P(UserDatabaseConversion, RefusedEntryEndsTheRunAndLeavesAConsistentTarget)
 
 TEST_P(UserDatabaseConversion, FrontEndStopsTheRunAfterTheFirstEntry)
 {
-    GetParam().writeSeveral(old.Path());
+    GetParam().WriteSeveral(old.Path());
     bool success = true;
     EXPECT_EQ(Convert(success, [](const TProgress& p) {
-        if (p.stage == TProgress::Stage::Converting && p.done == 1)
+        if (p.CurrentStage == TProgress::Stage::Converting && p.Done == 1)
             throw EConversionCancelled("Stopped");
     }), "Stopped");
     EXPECT_FALSE(success);
@@ -334,7 +334,7 @@ TEST_P(UserDatabaseConversion, FrontEndStopsTheRunAfterTheFirstEntry)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, UserDatabaseConversion, ::testing::ValuesIn(kFormats),
-                         [](const ::testing::TestParamInfo<UserFormat>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<UserFormat>& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace norrvik

@@ -18,15 +18,15 @@ TEST(CancelAndClose, AFailingCloseAfterCancelIsReported)
     test::TempFolder dir;
     std::vector<test::KandorEntryData> entries(3);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        entries[i].entry = {"E" + std::to_string(i), "entry", "Na Cl"};
-        entries[i].peaks = {test::KandorPeakAt(31.7, 900, 9)};
+        entries[i].Entry = {"E" + std::to_string(i), "entry", "Na Cl"};
+        entries[i].Peaks = {test::KandorPeakAt(31.7, 900, 9)};
     }
     test::WriteKandorDatabase(dir.Path() / "old", entries);
     const auto target = dir.Path() / "new";
     test::WriteFaults::Watch(dir.Path());
     // Cancel after the first entry, the disk filling from then on.
     const auto cancelling = [](const TProgress& progress) {
-        if (progress.stage == TProgress::Stage::Converting && progress.done == 1) {
+        if (progress.CurrentStage == TProgress::Stage::Converting && progress.Done == 1) {
             test::WriteFaults::FailFrom(0);
             throw EConversionCancelled("Conversion cancelled after 1 of 3 entries");
         }

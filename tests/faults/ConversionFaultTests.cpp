@@ -39,7 +39,7 @@ std::string Convert(const Format& format, const fs::path& source, const fs::path
 {
     bool success = false;
     try {
-        format.driver(source.string(), target.string(), success, {}, nullptr);
+        format.Convert(source.string(), target.string(), success, {}, nullptr);
     } catch (const Exception& error) {
         EXPECT_FALSE(success);
         return std::string("error: ") + error.what();
@@ -85,7 +85,7 @@ protected:
     {
         source = dir.Path() / "old";
         target = dir.Path() / "new";
-        GetParam().writeSource(source);
+        GetParam().WriteSource(source);
     }
     void TearDown() override { WriteFaults::Off(); }
 
@@ -148,7 +148,7 @@ TEST_P(DiskFillsDuringConversion, IntoANewDatabase)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, DiskFillsDuringConversion, ::testing::ValuesIn(kFormats),
-                         [](const ::testing::TestParamInfo<Format>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Format>& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace norrvik

@@ -29,13 +29,13 @@ bool inside = false; // our own calls pass through
 // A change not yet durable, undone by a power cut.
 struct Undo {
     enum class Kind { Bytes, Rename, Remove, Folder } kind = Kind::Bytes;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t offset = 0;
-    std::string oldBytes; // what stood at offset before
-    off_t oldSize = 0;
-    std::string from, to, backup; // a rename and the replaced file's hard link
-    // Remove: `to` came back from its hard link `backup`; Folder: `to` made,
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    off_t Offset = 0;
+    std::string OldBytes; // what stood at offset before
+    off_t OldSize = 0;
+    std::string From, To, Backup; // a rename and the replaced file's hard link
+    // Remove: `To` came back from its hard link `Backup`; Folder: `To` made,
     // in the folder device/inode.
 };
 std::vector<Undo> journal;
@@ -83,16 +83,16 @@ void Remember(int fd, off_t offset, long size)
     if (::fstat(fd, &status) != 0)
         return;
     Undo undo;
-    undo.device = status.st_dev;
-    undo.inode = status.st_ino;
-    undo.oldSize = status.st_size;
-    undo.offset = offset;
+    undo.Device = status.st_dev;
+    undo.Inode = status.st_ino;
+    undo.OldSize = status.st_size;
+    undo.Offset = offset;
     const off_t end = size < 0 ? status.st_size : std::min<off_t>(status.st_size, offset + size);
     if (end > offset) {
-        undo.oldBytes.resize(static_cast<std::size_t>(end - offset));
+        undo.OldBytes.resize(static_cast<std::size_t>(end - offset));
         const int reader = ::open(FdPath(fd).c_str(), O_RDONLY | O_CLOEXEC);
-        const ssize_t got = reader < 0 ? -1 : ::pread(reader, undo.oldBytes.data(), undo.oldBytes.size(), offset);
-        undo.oldBytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        const ssize_t got = reader < 0 ? -1 : ::pread(reader, undo.OldBytes.data(), undo.OldBytes.size(), offset);
+        undo.OldBytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
         if (reader >= 0)
             ::close(reader);
     }
@@ -121,27 +121,27 @@ void UndoAll()
 {
     for (auto undo = journal.rbegin(); undo != journal.rend(); ++undo) {
         if (undo->kind == Undo::Kind::Rename) {
-            ::rename(undo->to.c_str(), undo->from.c_str());
-            if (!undo->backup.empty())
-                ::rename(undo->backup.c_str(), undo->to.c_str());
+            ::rename(undo->To.c_str(), undo->From.c_str());
+            if (!undo->Backup.empty())
+                ::rename(undo->Backup.c_str(), undo->To.c_str());
             continue;
         }
         if (undo->kind == Undo::Kind::Remove) {
-            ::rename(undo->backup.c_str(), undo->to.c_str());
+            ::rename(undo->Backup.c_str(), undo->To.c_str());
             continue;
         }
         if (undo->kind == Undo::Kind::Folder) {
             std::error_code ignored;
-            std::filesystem::remove_all(undo->to, ignored);
+            std::filesystem::remove_all(undo->To, ignored);
             continue;
         }
-        const std::string path = PathOfInode(undo->device, undo->inode);
+        const std::string path = PathOfInode(undo->Device, undo->Inode);
         const int fd = path.empty() ? -1 : ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd < 0)
             continue; // removed meanwhile
-        if (!undo->oldBytes.empty())
-            static_cast<void>(::pwrite(fd, undo->oldBytes.data(), undo->oldBytes.size(), undo->offset));
-        static_cast<void>(::ftruncate(fd, undo->oldSize));
+        if (!undo->OldBytes.empty())
+            static_cast<void>(::pwrite(fd, undo->OldBytes.data(), undo->OldBytes.size(), undo->Offset));
+        static_cast<void>(::ftruncate(fd, undo->OldSize));
         ::close(fd);
     }
 }
@@ -164,11 +164,11 @@ void Synced(int fd)
     const OwnCalls own;
     std::erase_if(journal, [&](const Undo& undo) {
         if (undo.kind == Undo::Kind::Rename || undo.kind == Undo::Kind::Remove) {
-            if (folder && !undo.backup.empty())
-                ::unlink(undo.backup.c_str());
+            if (folder && !undo.Backup.empty())
+                ::unlink(undo.Backup.c_str());
             return folder;
         }
-        return undo.device == status.st_dev && undo.inode == status.st_ino;
+        return undo.Device == status.st_dev && undo.Inode == status.st_ino;
     });
 }
 
@@ -286,11 +286,11 @@ extern "C" int rename(const char* from, const char* to)
         if (powerCut) {
             Undo undo;
             undo.kind = Undo::Kind::Rename;
-            undo.from = std::string(from);
-            undo.to = std::string(to);
-            const std::string backup = undo.to + ".power-cut-backup";
+            undo.From = std::string(from);
+            undo.To = std::string(to);
+            const std::string backup = undo.To + ".power-cut-backup";
             if (::link(to, backup.c_str()) == 0)
-                undo.backup = backup;
+                undo.Backup = backup;
             journal.push_back(std::move(undo));
         }
     }
@@ -330,9 +330,9 @@ int Removal(const char* path, Call&& call)
     if (powerCut) {
         Undo undo;
         undo.kind = Undo::Kind::Remove;
-        undo.to = std::string(path);
-        undo.backup = undo.to + ".power-cut-backup";
-        if (::link(path, undo.backup.c_str()) == 0)
+        undo.To = std::string(path);
+        undo.Backup = undo.To + ".power-cut-backup";
+        if (::link(path, undo.Backup.c_str()) == 0)
             journal.push_back(std::move(undo));
     }
     return call();
@@ -391,9 +391,9 @@ extern "C" int mkdir(const char* path, mode_t mode)
         if (::stat(parent.empty() ? "." : parent.c_str(), &status) == 0) {
             Undo undo;
             undo.kind = Undo::Kind::Folder;
-            undo.device = status.st_dev;
-            undo.inode = status.st_ino;
-            undo.to = std::string(path);
+            undo.Device = status.st_dev;
+            undo.Inode = status.st_ino;
+            undo.To = std::string(path);
             journal.push_back(std::move(undo));
         }
     }

@@ -50,7 +50,7 @@ bool Convert(const Format& source, const fs::path& from, const fs::path& to)
 {
     bool success = false;
     try {
-        source.driver(from.string(), to.string(), success, {}, nullptr);
+        source.Convert(from.string(), to.string(), success, {}, nullptr);
     } catch (const Exception&) {
         return false;
     }
@@ -109,7 +109,7 @@ protected:
     {
         TReferenceDatabase::SetPatternsPerCommit(2); // commits within these small runs
         source_ = std::get<0>(GetParam());
-        source_.writeSource(dir_.Path() / "old");
+        source_.WriteSource(dir_.Path() / "old");
         if (std::get<1>(GetParam())) {
             test::WriteKandorSource(dir_.Path() / "other");
             ASSERT_TRUE(Convert(kFormats[0], dir_.Path() / "other", Target()));
@@ -169,7 +169,7 @@ protected:
         ASSERT_TRUE(Convert(source_, dir_.Path() / "old", Target())) << "converting again failed";
         EXPECT_EQ(Problems(Target()), "");
         EXPECT_EQ(Names(WithoutLog(test::TakeImage(Target()))), Names(WithoutLog(clean)));
-        if (source_.skipsDuplicates) {
+        if (source_.SkipsDuplicates) {
             // Run again, the conversion ends with each pattern exactly once.
             EXPECT_EQ(ReadFile(Target() / "ReferenceDatabase.PDB"), clean.at("ReferenceDatabase.PDB"));
         }
@@ -246,7 +246,7 @@ TEST_P(ConversionStopped, AtEveryOperationRecoversAtTheNextOpen)
 
 std::string CaseName(const ::testing::TestParamInfo<CrashCase>& info)
 {
-    return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "IntoExisting" : "IntoNew") +
+    return std::string(std::get<0>(info.param).Name) + (std::get<1>(info.param) ? "IntoExisting" : "IntoNew") +
            (std::get<2>(info.param) ? "PowerCut" : "Killed");
 }
 

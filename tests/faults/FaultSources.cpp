@@ -11,23 +11,23 @@ namespace fs = std::filesystem;
 void WriteKandorSource(const fs::path& folder)
 {
     std::vector<KandorEntryData> entries(3);
-    entries[0].entry = {"QUARTZ", "quartz", "Si O2"};
-    entries[0].peaks = {KandorPeakAt(26.64, 900, 25), KandorPeakAt(20.86, 225, 16)};
-    entries[1].entry = {"CALCITE", "calcite", "Ca C O3"};
-    entries[1].peaks = {KandorPeakAt(29.4, 400, 4)};
-    entries[2].entry = {"NOFILE", "no lines", "H2 O"};
-    entries[2].writePatternFile = false;
+    entries[0].Entry = {"QUARTZ", "quartz", "Si O2"};
+    entries[0].Peaks = {KandorPeakAt(26.64, 900, 25), KandorPeakAt(20.86, 225, 16)};
+    entries[1].Entry = {"CALCITE", "calcite", "Ca C O3"};
+    entries[1].Peaks = {KandorPeakAt(29.4, 400, 4)};
+    entries[2].Entry = {"NOFILE", "no lines", "H2 O"};
+    entries[2].WritePatternFile = false;
     WriteKandorDatabase(folder, entries);
 }
 
 void WriteQuorvaneReferenceSource(const fs::path& folder)
 {
     QuorvaneDatabase database;
-    database.referenceDatabase = true;
+    database.ReferenceDatabase = true;
     const std::pair<const char*, const char*> patterns[] = {
         {"05-0490", "quartz"}, {"10-0173", "corundum"}, {"33-1161", "halite"}};
     for (const auto& [number, name] : patterns)
-        database.patterns.push_back(
+        database.Patterns.push_back(
             MakeQuorvanePattern(number, QuorvaneNames({{'M', name}}), "Si O2", {{3.343, 100}, {4.257, 22}}));
     WriteQuorvaneDatabase(folder, database);
 }

@@ -16,16 +16,16 @@ namespace norrvik::test {
 using Driver = void (*)(const std::string&, const std::string&, bool&, const ProgressCallback&, TConversionSummary*);
 
 struct Format {
-    const char* name;
-    void (*writeSource)(const std::filesystem::path& folder);
-    Driver driver;
-    bool skipsDuplicates; // a rerun adds only the patterns that are missing
+    const char* Name;
+    void (*WriteSource)(const std::filesystem::path& folder);
+    Driver Convert;
+    bool SkipsDuplicates; // a rerun adds only the patterns that are missing
 };
 
 // Test output names the format.
 inline void PrintTo(const Format& format, std::ostream* out)
 {
-    *out << format.name;
+    *out << format.Name;
 }
 
 // Three Kandor entries (user patterns added one by one; one without a

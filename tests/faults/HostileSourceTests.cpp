@@ -45,7 +45,7 @@ void ConvertAndReport(Driver driver, const std::string& oldFolder, const std::st
     } catch (const std::exception& e) {
         message = e.what();
     }
-    std::fprintf(stderr, "[%d %ld %s]", success, summary.entriesWithoutLines, message.c_str());
+    std::fprintf(stderr, "[%d %ld %s]", success, summary.EntriesWithoutLines, message.c_str());
     _exit(0);
 }
 
@@ -74,12 +74,12 @@ std::string Replace(const fs::path& path, bool pipe)
 }
 
 struct HostileCase {
-    const char* name;
-    const char* sample; // the bundled sample copied as the old folder
-    Driver driver;
-    std::string (*plant)(const fs::path& old); // changes the copy; gives the old folder text
-    const char* namedFile;                     // the file the error names; nullptr: success
-    long withoutLines;
+    const char* Name;
+    const char* Sample; // the bundled sample copied as the old folder
+    Driver Convert;
+    std::string (*Plant)(const fs::path& old); // changes the copy; gives the old folder text
+    const char* NamedFile;                     // the file the error names; nullptr: success
+    long WithoutLines;
 };
 
 const HostileCase kCases[] = {
@@ -105,7 +105,7 @@ const HostileCase kCases[] = {
     {"QuorvaneLinesAreDevZero", "quorvane", ConvertQuorvaneDatabase, [](const fs::path& old) { return Replace(old / "QUORVANE.DIS", false); }, "QUORVANE\\.DIS", 0},
 };
 
-void PrintTo(const HostileCase& hostile, std::ostream* out) { *out << hostile.name; }
+void PrintTo(const HostileCase& hostile, std::ostream* out) { *out << hostile.Name; }
 
 class HostileSource : public testing::TestWithParam<HostileCase> {};
 
@@ -114,25 +114,25 @@ TEST_P(HostileSource, NeverBlocksNeverReadsOutsideAndSaysWhatWentMissing)
     const HostileCase& param = GetParam();
     test::TempFolder root;
     test::WriteFile(root.Path() / "out" / "v.di", test::ReadFile(fs::path(NORRVIK_SAMPLES) / "kandor" / "HALITE.di"));
-    fs::copy(fs::path(NORRVIK_SAMPLES) / param.sample, root.Path() / "old");
-    const std::string oldFolder = param.plant(root.Path() / "old");
+    fs::copy(fs::path(NORRVIK_SAMPLES) / param.Sample, root.Path() / "old");
+    const std::string oldFolder = param.Plant(root.Path() / "old");
     const auto before = TakeImage(root.Path());
 
-    const std::string expected = param.namedFile != nullptr
-                                     ? std::string("\\[0 0 Cannot read file [^]]*/") + param.namedFile + ": "
-                                     : "\\[1 " + std::to_string(param.withoutLines) + " \\]";
-    EXPECT_EXIT(ConvertAndReport(param.driver, oldFolder, root.Text("new")), testing::ExitedWithCode(0), expected);
+    const std::string expected = param.NamedFile != nullptr
+                                     ? std::string("\\[0 0 Cannot read file [^]]*/") + param.NamedFile + ": "
+                                     : "\\[1 " + std::to_string(param.WithoutLines) + " \\]";
+    EXPECT_EXIT(ConvertAndReport(param.Convert, oldFolder, root.Text("new")), testing::ExitedWithCode(0), expected);
 
     auto after = TakeImage(root.Path());
     std::erase_if(after, [&](const auto& item) { return item.first.starts_with(root.Text("new")); });
     EXPECT_EQ(after, before) << "a file outside the target changed";
-    if (param.namedFile == nullptr) {
+    if (param.NamedFile == nullptr) {
         EXPECT_EQ(test::ReadFileText(root.Path() / "new" / "Comment.PDB").find_first_of("\r\n"), std::string::npos);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileSource, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.Name); });
 
 TEST(HostileSource, PathsTooLongAreReportedAsSuchByEveryCommand)
 {

@@ -43,7 +43,7 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder)
 }
 
 struct Folders {
-    fs::path source, target, outside;
+    fs::path Source, Target, Outside;
 };
 
 void Convert(const fs::path& source, const fs::path& target)
@@ -55,67 +55,67 @@ void Convert(const fs::path& source, const fs::path& target)
 // A target holding a database, with `name` turned into a link to `to`.
 void LinkInDatabase(const Folders& f, const std::string& name, const fs::path& to)
 {
-    Convert(f.source, f.target);
-    fs::remove(f.target / name);
-    fs::create_symlink(to, f.target / name);
+    Convert(f.Source, f.Target);
+    fs::remove(f.Target / name);
+    fs::create_symlink(to, f.Target / name);
 }
 
 struct Case {
-    const char* name;
-    void (*prepare)(const Folders&);
-    const char* named;    // what the message names; empty: the run succeeds
-    bool unprivileged;    // run as an ordinary user (the permission checks)
+    const char* Name;
+    void (*Prepare)(const Folders&);
+    const char* Named;    // what the message names; empty: the run succeeds
+    bool Unprivileged;    // run as an ordinary user (the permission checks)
 };
 
 const Case kCases[] = {
     {"CommentIsDanglingLink",
-     [](const Folders& f) { fs::create_symlink(f.outside / "created.txt", f.target / "Comment.PDB"); },
+     [](const Folders& f) { fs::create_symlink(f.Outside / "created.txt", f.Target / "Comment.PDB"); },
      "Comment.PDB", false},
-    {"IndexLinkedOutside", [](const Folders& f) { LinkInDatabase(f, "Index.PDB", f.outside / "victim.txt"); },
+    {"IndexLinkedOutside", [](const Folders& f) { LinkInDatabase(f, "Index.PDB", f.Outside / "victim.txt"); },
      "Index.PDB", false},
     {"CrystalIndexLinkedOutside",
-     [](const Folders& f) { LinkInDatabase(f, "CrystalIndex.PDB", f.outside / "victim.txt"); },
+     [](const Folders& f) { LinkInDatabase(f, "CrystalIndex.PDB", f.Outside / "victim.txt"); },
      "CrystalIndex.PDB", false},
     {"MainFileIsDanglingLink",
-     [](const Folders& f) { LinkInDatabase(f, "ReferenceDatabase.PDB", f.outside / "unmounted/x.PDB"); },
+     [](const Folders& f) { LinkInDatabase(f, "ReferenceDatabase.PDB", f.Outside / "unmounted/x.PDB"); },
      "ReferenceDatabase.PDB", false},
     {"FolderOfLinksIntoAnotherDatabase",
      [](const Folders& f) {
-         Convert(f.source, f.outside / "other");
-         for (const auto& entry : fs::directory_iterator(f.outside / "other"))
-             fs::create_symlink(entry.path(), f.target / entry.path().filename());
+         Convert(f.Source, f.Outside / "other");
+         for (const auto& entry : fs::directory_iterator(f.Outside / "other"))
+             fs::create_symlink(entry.path(), f.Target / entry.path().filename());
      },
      "ReferenceDatabase.PDB", false},
-    {"CommentIsPipe", [](const Folders& f) { ::mkfifo((f.target / "Comment.PDB").c_str(), 0666); }, "Comment.PDB", false},
+    {"CommentIsPipe", [](const Folders& f) { ::mkfifo((f.Target / "Comment.PDB").c_str(), 0666); }, "Comment.PDB", false},
     {"TemporaryNamesPlanted",
      [](const Folders& f) {
-         Convert(f.source, f.target);
-         for (const auto& entry : fs::directory_iterator(f.target))
-             fs::create_symlink(f.outside / "victim.txt", entry.path().string() + ".new");
+         Convert(f.Source, f.Target);
+         for (const auto& entry : fs::directory_iterator(f.Target))
+             fs::create_symlink(f.Outside / "victim.txt", entry.path().string() + ".new");
      },
      "", false},
     {"TextIndexesReadOnly",
      [](const Folders& f) {
-         Convert(f.source, f.target);
+         Convert(f.Source, f.Target);
          for (const char* name : {"ReferenceCode.PDB", "Name.PDB", "Formula.PDB"})
-             fs::permissions(f.target / name, fs::perms(0444));
+             fs::permissions(f.Target / name, fs::perms(0444));
      },
      "ReferenceCode.PDB", false},
     {"FolderReadOnlyFilesWritable",
      [](const Folders& f) {
-         Convert(f.source, f.target);
-         for (const auto& entry : fs::directory_iterator(f.target))
+         Convert(f.Source, f.Target);
+         for (const auto& entry : fs::directory_iterator(f.Target))
              ::chown(entry.path().c_str(), kNobody, kNobody);
          // As administrator the folder stays writable for its owner only
          // (the probe file finds it out); otherwise it is marked read-only.
-         fs::permissions(f.target, fs::perms(::geteuid() == 0 ? 0755 : 0555));
+         fs::permissions(f.Target, fs::perms(::geteuid() == 0 ? 0755 : 0555));
      },
      "/target: ", true},
 };
 
 void PrintTo(const Case& c, std::ostream* out)
 {
-    *out << c.name;
+    *out << c.Name;
 }
 
 class HostileTarget : public ::testing::TestWithParam<Case> {};
@@ -135,7 +135,7 @@ std::string ConvertInChild(const Folders& f, bool unprivileged)
                 (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
                 result = "cannot become nobody";
             else
-                Convert(f.source, f.target);
+                Convert(f.Source, f.Target);
         } catch (const std::exception& error) {
             result = error.what();
         }
@@ -158,36 +158,36 @@ TEST_P(HostileTarget, WritesOnlyInsideAndNamesWhatStandsInTheWay)
     const Case& c = GetParam();
     TempFolder root;
     const Folders f{root.Path() / "source", root.Path() / "target", root.Path() / "outside"};
-    for (const fs::path& folder : {f.source, f.target, f.outside})
+    for (const fs::path& folder : {f.Source, f.Target, f.Outside})
         fs::create_directory(folder);
-    test::WriteFile(f.outside / "victim.txt", std::string("not an index"));
+    test::WriteFile(f.Outside / "victim.txt", std::string("not an index"));
     std::vector<test::KandorEntryData> entries(2);
-    entries[0].entry = {"QUARTZ", "quartz", "Si O2"};
-    entries[0].peaks = {test::KandorPeakAt(26.64, 900, 25)};
-    entries[1].entry = {"CALCITE", "calcite", "Ca C O3"};
-    entries[1].peaks = {test::KandorPeakAt(29.4, 400, 4)};
-    test::WriteKandorDatabase(f.source, entries);
-    c.prepare(f);
-    if (c.unprivileged && ::geteuid() == 0)
+    entries[0].Entry = {"QUARTZ", "quartz", "Si O2"};
+    entries[0].Peaks = {test::KandorPeakAt(26.64, 900, 25)};
+    entries[1].Entry = {"CALCITE", "calcite", "Ca C O3"};
+    entries[1].Peaks = {test::KandorPeakAt(29.4, 400, 4)};
+    test::WriteKandorDatabase(f.Source, entries);
+    c.Prepare(f);
+    if (c.Unprivileged && ::geteuid() == 0)
         fs::permissions(root.Path(), fs::perms(0755)); // reachable for nobody
-    const auto outsideBefore = Snapshot(f.outside);
-    const auto targetBefore = Snapshot(f.target);
+    const auto outsideBefore = Snapshot(f.Outside);
+    const auto targetBefore = Snapshot(f.Target);
 
-    const std::string result = ConvertInChild(f, c.unprivileged);
+    const std::string result = ConvertInChild(f, c.Unprivileged);
 
     if (result == "cannot become nobody")
         GTEST_SKIP() << "the read-only case needs an ordinary user, and this administrator cannot become one";
-    EXPECT_EQ(Snapshot(f.outside), outsideBefore) << result;
-    if (*c.named == '\0') {
+    EXPECT_EQ(Snapshot(f.Outside), outsideBefore) << result;
+    if (*c.Named == '\0') {
         EXPECT_EQ(result, "ok");
         return;
     }
-    EXPECT_NE(result.find(c.named), std::string::npos) << result;
-    EXPECT_EQ(Snapshot(f.target), targetBefore) << result;
+    EXPECT_NE(result.find(c.Named), std::string::npos) << result;
+    EXPECT_EQ(Snapshot(f.Target), targetBefore) << result;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileTarget, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace norrvik

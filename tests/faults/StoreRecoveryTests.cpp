@@ -38,10 +38,10 @@ TEST(StoreRecovery, IndexesBehindTheRecordsAreRecoveredOnlyAfterARunOfOurs)
     const auto before = test::ReadFile(target / "ReferenceDatabase.PDB");
 
     std::vector<test::KandorEntryData> entries(2);
-    entries[0].entry = {"GYPSUM", "gypsum", "Ca S O4"};
-    entries[0].peaks = {test::KandorPeakAt(11.6, 400, 4)};
-    entries[1].entry = {"HALITE", "halite", "Na Cl"};
-    entries[1].peaks = {test::KandorPeakAt(31.7, 900, 9)};
+    entries[0].Entry = {"GYPSUM", "gypsum", "Ca S O4"};
+    entries[0].Peaks = {test::KandorPeakAt(11.6, 400, 4)};
+    entries[1].Entry = {"HALITE", "halite", "Na Cl"};
+    entries[1].Peaks = {test::KandorPeakAt(31.7, 900, 9)};
     test::WriteKandorDatabase(dir.Path() / "old", entries);
     bool success = false;
     // Not left so by us: refused, naming the file and the repair, nothing changed.
@@ -96,8 +96,8 @@ TEST(StoreRecovery, RebuildNeedsNoReadableIndexFile)
     EXPECT_EQ(rebuilt, 4) << "the indexes were rebuilt more than once";
     test::WriteFile(target / "Subfiles.PDB", std::string("I=Inorganic\r\n"));
     std::vector<test::KandorEntryData> entries(1);
-    entries[0].entry = {"HALITE", "halite", "Na Cl"};
-    entries[0].peaks = {test::KandorPeakAt(31.7, 900, 9)};
+    entries[0].Entry = {"HALITE", "halite", "Na Cl"};
+    entries[0].Peaks = {test::KandorPeakAt(31.7, 900, 9)};
     test::WriteKandorDatabase(dir.Path() / "old", entries);
     bool success = false;
     ConvertKandorDatabase((dir.Path() / "old").string(), target.string(), success);

@@ -86,9 +86,9 @@ TEST(IndexMaintenanceTest, RebuildWritesCleanedSortedTextIndexes)
     std::vector<long> progress;
     db->SetOnIndexPatternMsg([&](const std::string& code) { messages.push_back(code); });
     db->SetProgressCallback([&](const TProgress& p) {
-        EXPECT_EQ(p.stage, TProgress::Stage::WritingIndexes);
-        EXPECT_EQ(p.total, 4);
-        progress.push_back(p.done);
+        EXPECT_EQ(p.CurrentStage, TProgress::Stage::WritingIndexes);
+        EXPECT_EQ(p.Total, 4);
+        progress.push_back(p.Done);
     });
     for (const char* name : {"beta", "Alpha", "alpha", "Fe\tOxide"}) {
         TReferencePattern pattern = NamedPattern({name});

@@ -69,10 +69,10 @@ enum class Layout { AsWritten, Shuffled, LineFeeds };
 constexpr std::size_t kHeld = 0;
 
 struct Case {
-    Kind kind;
-    unsigned seed;
-    Layout layout;
-    std::size_t blockSize;
+    Kind SearchKind;
+    unsigned Seed;
+    Layout IndexLayout;
+    std::size_t BlockSize;
 };
 
 // The texts of one record a brute-force scan compares, as an index holds them.
@@ -120,7 +120,7 @@ class IndexSearchTest : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override
     {
-        std::mt19937 random(GetParam().seed);
+        std::mt19937 random(GetParam().Seed);
         auto created = TReferenceDatabase::CreateDatabase(folder_.Text(), "PDF2");
         for (int n = 1; n <= 40; ++n) {
             TReferencePattern pattern = RandomPattern(random, n, true);
@@ -136,7 +136,7 @@ protected:
             added.AddPattern(pattern);
         }
         added.Close();
-        if (GetParam().layout != Layout::AsWritten)
+        if (GetParam().IndexLayout != Layout::AsWritten)
             RewriteTextIndexes(random);
         scan_.SetDatabaseName(folder_.Text());
         scan_.Open();
@@ -147,10 +147,10 @@ protected:
         for (const TextIndex index : RebuildTextIndexOrder) {
             const std::filesystem::path path = folder_.Path() / std::string(TextIndexFileName(index));
             TIndexes entries = ParseTextIndex(test::ReadFileText(path), "");
-            if (GetParam().layout == Layout::Shuffled)
+            if (GetParam().IndexLayout == Layout::Shuffled)
                 std::shuffle(entries.begin(), entries.end(), random);
             std::string content = FormatTextIndex(entries);
-            if (GetParam().layout == Layout::LineFeeds)
+            if (GetParam().IndexLayout == Layout::LineFeeds)
                 std::erase(content, '\r');
             test::WriteFile(path, content);
         }
@@ -158,7 +158,7 @@ protected:
 
     std::unique_ptr<TIndexSearch> OpenSearch()
     {
-        const std::size_t blockSize = GetParam().blockSize;
+        const std::size_t blockSize = GetParam().BlockSize;
         auto search = std::make_unique<TIndexSearch>(folder_.Text(), blockSize == kHeld ? kIndexBlockSize : blockSize);
         if (blockSize == kHeld)
             for (const TextIndex index : RebuildTextIndexOrder)
@@ -206,12 +206,12 @@ std::map<std::int32_t, double> Found(const std::vector<TSearchHit>& hits)
 
 TEST_P(IndexSearchTest, FindsWhatAScanOfTheRecordsFinds)
 {
-    const Kind kind = GetParam().kind;
+    const Kind kind = GetParam().SearchKind;
     const auto before = FolderBytes(folder_);
     const std::unique_ptr<TIndexSearch> held = OpenSearch();
     TIndexSearch& search = *held;
     if (kind == Kind::Lines) {
-        std::mt19937 random(GetParam().seed);
+        std::mt19937 random(GetParam().Seed);
         for (int round = 0; round < 30; ++round) {
             TReferencePattern& pattern = scan_.GetPattern(1 + static_cast<std::int32_t>(Pick(random, 65)));
             TLinesQuery query{{}, 0.005 + (Pick(random, 50)) / 1000.0};
@@ -271,7 +271,7 @@ std::vector<Case> AllCases()
                          {Kind::Name, 5, Layout::Shuffled, 24},              {Kind::Name, 6, Layout::LineFeeds, 24}};
     for (const Kind kind : {Kind::Name, Kind::Formula, Kind::Code, Kind::Author, Kind::Journal, Kind::Lines})
         for (Case way : ways) {
-            way.kind = kind;
+            way.SearchKind = kind;
             cases.push_back(way);
         }
     return cases;

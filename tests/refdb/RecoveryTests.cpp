@@ -90,17 +90,17 @@ void StopRunAfterOnePattern(const fs::path& folder)
 }
 
 struct Damage {
-    const char* name;
-    std::function<void(const fs::path&)> apply;
-    std::int32_t kept; // -1: recover refuses
-    const char* reported; // a line of the report (or the refusal) holds this; empty: an empty report
-    bool copiesAside = true; // false: only the store's own recovery, nothing replaced
+    const char* Name;
+    std::function<void(const fs::path&)> Apply;
+    std::int32_t Kept; // -1: recover refuses
+    const char* Reported; // a line of the report (or the refusal) holds this; empty: an empty report
+    bool CopiesAside = true; // false: only the store's own recovery, nothing replaced
 };
 
 // Test output names the damage.
 void PrintTo(const Damage& damage, std::ostream* out)
 {
-    *out << damage.name;
+    *out << damage.Name;
 }
 
 const Damage kDamages[] = {
@@ -157,7 +157,7 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
     const fs::path folder = temp.Path() / "db";
     WriteDatabase(folder);
     ASSERT_EQ(Joined(CheckReferenceDatabase(folder.string())), "");
-    GetParam().apply(folder);
+    GetParam().Apply(folder);
     std::map<std::string, std::vector<std::uint8_t>> damaged;
     for (const auto& entry : fs::directory_iterator(folder))
         damaged[entry.path().filename().string()] = ReadFile(entry.path());
@@ -176,9 +176,9 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
         lines = error.what();
     }
 
-    EXPECT_NE(lines.find(GetParam().reported), std::string::npos) << lines;
-    if (GetParam().kept < 0 || *GetParam().reported == '\0') { // refused, or sound: nothing changes
-        EXPECT_EQ(lines.empty(), GetParam().kept >= 0) << lines;
+    EXPECT_NE(lines.find(GetParam().Reported), std::string::npos) << lines;
+    if (GetParam().Kept < 0 || *GetParam().Reported == '\0') { // refused, or sound: nothing changes
+        EXPECT_EQ(lines.empty(), GetParam().Kept >= 0) << lines;
         EXPECT_EQ(report.BackupFolder, "");
         for (const auto& entry : fs::directory_iterator(folder))
             EXPECT_EQ(ReadFile(entry.path()), damaged.at(entry.path().filename().string())) << entry.path();
@@ -186,9 +186,9 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
     }
     EXPECT_EQ(Joined(CheckReferenceDatabase(folder.string())), "");
     EXPECT_FALSE(fs::exists(folder / "Norrvik.run"));
-    EXPECT_EQ(report.PatternsKept, GetParam().kept);
-    ASSERT_EQ(report.BackupFolder.empty(), !GetParam().copiesAside);
-    if (GetParam().copiesAside) {
+    EXPECT_EQ(report.PatternsKept, GetParam().Kept);
+    ASSERT_EQ(report.BackupFolder.empty(), !GetParam().CopiesAside);
+    if (GetParam().CopiesAside) {
         for (const auto& entry : fs::directory_iterator(report.BackupFolder))
             EXPECT_EQ(ReadFile(entry.path()), damaged.at(entry.path().filename().string()))
                 << entry.path().filename() << " is not the replaced file";
@@ -197,13 +197,13 @@ TEST_P(Recovery, KeepsEveryWholePatternAndLeavesASoundDatabase)
     // What is kept reads back: the journal through its lower-case code too.
     TReferenceDatabase database;
     database.SetDatabaseName(folder.string());
-    ASSERT_EQ(database.PatternCount(), GetParam().kept);
+    ASSERT_EQ(database.PatternCount(), GetParam().Kept);
     const std::string journal = damaged.count("Codes.PDB") != 0 ? "J. Chem. Phys." : "";
     EXPECT_EQ(database.FindPattern("99-000-0002").GetJournal(), journal);
 }
 
 INSTANTIATE_TEST_SUITE_P(Damages, Recovery, ::testing::ValuesIn(kDamages),
-                         [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.Name); });
 
 TEST(SharedTextLines, TheCheckerReportsTheRecordThatShares)
 {

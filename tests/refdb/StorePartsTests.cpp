@@ -29,20 +29,20 @@ using test::TempFolder;
 // The store's files as the run sees them, and the run's observer: every
 // step and every notice goes into one log, in order.
 struct LoggedRun : TRunFiles, TRunObserver {
-    std::string log;
-    void SyncPatternFiles() override { log += "sync "; }
-    void StartPatternWriteback() override { log += "writeback "; }
-    void WriteHeader() override { log += "header "; }
-    void CommitIndexes() override { log += "indexes "; }
-    void CompleteNewDatabase(const std::string& title) override { log += "complete(" + title + ") "; }
+    std::string Log;
+    void SyncPatternFiles() override { Log += "sync "; }
+    void StartPatternWriteback() override { Log += "writeback "; }
+    void WriteHeader() override { Log += "header "; }
+    void CommitIndexes() override { Log += "indexes "; }
+    void CompleteNewDatabase(const std::string& title) override { Log += "complete(" + title + ") "; }
     void CutToLastCommit(const std::optional<TRunStart>& start) override
     {
-        log += "cut(" + (start ? std::to_string(start->Patterns) : std::string("?")) + ") ";
+        Log += "cut(" + (start ? std::to_string(start->Patterns) : std::string("?")) + ") ";
     }
-    void RunBegun(const TRunStart&) override { log += "[begun] "; }
-    void PatternsCommitted() override { log += "[committed] "; }
-    void RunFinished() override { log += "[finished] "; }
-    void RunRestored(const std::optional<TRunStart>&) override { log += "[restored] "; }
+    void RunBegun(const TRunStart&) override { Log += "[begun] "; }
+    void PatternsCommitted() override { Log += "[committed] "; }
+    void RunFinished() override { Log += "[finished] "; }
+    void RunRestored(const std::optional<TRunStart>&) override { Log += "[restored] "; }
 };
 
 TEST(StoreParts, RunCommitsInOrderAndIsRestoredFromItsMarker)
@@ -65,19 +65,19 @@ TEST(StoreParts, RunCommitsInOrderAndIsRestoredFromItsMarker)
     EXPECT_EQ(marker->Title, "My title");
     run.Finish();
     TDatabaseRun::SetPatternsPerCommit(TDatabaseRun::kPatternsPerCommit);
-    EXPECT_EQ(files.log, "[begun] sync header [committed] sync indexes header [finished] ");
+    EXPECT_EQ(files.Log, "[begun] sync header [committed] sync indexes header [finished] ");
     EXPECT_FALSE(run.HasMarker());
     EXPECT_FALSE(run.Marked());
 
     // A creation that stopped: completed, cut, and the temporary files a
     // stopped replacement or probe left are removed, whatever their case.
-    files.log.clear();
+    files.Log.clear();
     run.Begin({true, 0, 0, 0, "New"});
     run.Forget();
     for (const char* name : {"Name.PDB.0123abcd.new", "name.pdb.new", ".norrvik-probe.99.new", "Name.PDB", "x.new"})
         test::WriteFile(dir.Path() / name, std::string("x"));
     run.RestoreLastCommit();
-    EXPECT_EQ(files.log, "[begun] complete(New) cut(0) [restored] ");
+    EXPECT_EQ(files.Log, "[begun] complete(New) cut(0) [restored] ");
     EXPECT_TRUE(run.Marked());
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(dir.Path()))
@@ -87,9 +87,9 @@ TEST(StoreParts, RunCommitsInOrderAndIsRestoredFromItsMarker)
 
 // Patterns held in memory, as the main data file would give them.
 struct HeldPatterns : TStoredPatterns {
-    std::vector<TReferencePattern> patterns;
-    std::int32_t StoredPatternCount() override { return static_cast<std::int32_t>(patterns.size()); }
-    TReferencePattern& LoadStoredPattern(std::int32_t n) override { return patterns.at(static_cast<std::size_t>(n - 1)); }
+    std::vector<TReferencePattern> Patterns;
+    std::int32_t StoredPatternCount() override { return static_cast<std::int32_t>(Patterns.size()); }
+    TReferencePattern& LoadStoredPattern(std::int32_t n) override { return Patterns.at(static_cast<std::size_t>(n - 1)); }
 };
 
 TEST(StoreParts, IndexUpkeepRebuildsFromPatternsAndKeepsPendingWork)
@@ -101,7 +101,7 @@ TEST(StoreParts, IndexUpkeepRebuildsFromPatternsAndKeepsPendingWork)
     indexes.CreateEmptyTextIndexes();
     HeldPatterns held;
     for (const char* name : {"zircon", "apatite"})
-        held.patterns.push_back(test::SimplePattern(name));
+        held.Patterns.push_back(test::SimplePattern(name));
     int progress = 0;
     indexes.SetProgressCallback([&](const TProgress&) { ++progress; });
     indexes.Rebuild(held);

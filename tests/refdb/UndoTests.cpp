@@ -60,14 +60,14 @@ void AddPatterns(TReferenceDatabase& database, RunKind kind, int count)
 }
 
 struct UndoCase {
-    const char* name;
-    RunKind kind;
+    const char* Name;
+    RunKind Kind;
     // Done before the run (holding 4 patterns, unless it creates the
     // database) and after it; nullptr for nothing.
-    void (*before)(const TempFolder& dir);
-    void (*after)(const TempFolder& dir);
+    void (*Before)(const TempFolder& dir);
+    void (*After)(const TempFolder& dir);
     // What the refusal names; nullptr: undone.
-    const char* refusal;
+    const char* Refusal;
 };
 
 class Undo : public ::testing::TestWithParam<UndoCase> {
@@ -80,34 +80,34 @@ protected:
 TEST_P(Undo, PutsEveryFileBackOrRefusesNamingWhy)
 {
     const UndoCase& c = GetParam();
-    if (c.kind != RunKind::Creates)
+    if (c.Kind != RunKind::Creates)
         AddPatterns(*TReferenceDatabase::CreateDatabase(dir_.Text(), "PDF2"), RunKind::Adds, 4);
-    if (c.before)
-        c.before(dir_);
+    if (c.Before)
+        c.Before(dir_);
     const auto before = TakeImage(dir_.Path());
     {
-        auto database = c.kind == RunKind::Creates ? TReferenceDatabase::CreateDatabase(dir_.Text(), "PDF2", 7)
+        auto database = c.Kind == RunKind::Creates ? TReferenceDatabase::CreateDatabase(dir_.Text(), "PDF2", 7)
                                                    : OpenForWriting(dir_);
         database->KeepUndoPoint(7);
-        AddPatterns(*database, c.kind, 5);
+        AddPatterns(*database, c.Kind, 5);
         database->Close();
     }
     // A run that changes nothing keeps and drops nothing.
     OpenForWriting(dir_)->KeepUndoPoint(8);
-    if (c.after)
-        c.after(dir_);
+    if (c.After)
+        c.After(dir_);
     const auto after = TakeImage(dir_.Path());
     try {
         const TUndoResult result = UndoLastRun(dir_.Text());
-        EXPECT_EQ(c.refusal, nullptr) << "undone";
+        EXPECT_EQ(c.Refusal, nullptr) << "undone";
         EXPECT_EQ(result.RunNumber * 100 + result.PatternsRemoved, 705);
-        EXPECT_EQ(result.DatabaseRemoved, c.kind == RunKind::Creates);
+        EXPECT_EQ(result.DatabaseRemoved, c.Kind == RunKind::Creates);
         EXPECT_EQ(TakeImage(dir_.Path()), before);
         EXPECT_FALSE(fs::exists(dir_.Path() / "Norrvik.undo"));
         EXPECT_THROW(UndoLastRun(dir_.Text()), Exception) << "undone twice";
     } catch (const Exception& error) {
-        ASSERT_NE(c.refusal, nullptr) << error.what();
-        EXPECT_NE(std::string(error.what()).find(c.refusal), std::string::npos) << error.what();
+        ASSERT_NE(c.Refusal, nullptr) << error.what();
+        EXPECT_NE(std::string(error.what()).find(c.Refusal), std::string::npos) << error.what();
         EXPECT_EQ(TakeImage(dir_.Path()), after);
     }
 }
@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
         UndoCase{"FileMarkedReadOnly", RunKind::Adds, nullptr,
                  [](const TempFolder& dir) { fs::permissions(dir.Path() / "Name.PDB", fs::perms::owner_read); },
                  "Name.PDB"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace
 } // namespace norrvik

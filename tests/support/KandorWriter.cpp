@@ -28,21 +28,21 @@ void PutText(std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t w
 
 std::vector<std::uint8_t> Header(const KandorHeader& header, std::int16_t peakCount)
 {
-    std::vector<std::uint8_t> bytes(header.extended ? HeaderBytes + ExtensionBytes : HeaderBytes, 0);
-    PutText(bytes, 0, 2, header.revision);
-    PutText(bytes, 2, 2, header.fileType);
-    WriteF64LE(bytes, 94, header.wavelengthAlpha1);
-    WriteF64LE(bytes, 102, header.wavelengthAlpha2);
-    WriteF64LE(bytes, 110, header.intensityRatio);
-    bytes[126] = header.halfStep;
-    bytes[127] = static_cast<std::uint8_t>(header.slit);
-    WriteU16LE(bytes, 128, header.stepWord);
-    WriteU16LE(bytes, 130, header.startWord);
-    WriteU16LE(bytes, 132, header.endWord);
-    WriteI16LE(bytes, 204, header.peakCount.value_or(peakCount));
-    WriteF64LE(bytes, 214, header.stepDouble);
-    WriteF64LE(bytes, 222, header.startDouble);
-    WriteF64LE(bytes, 230, header.endDouble);
+    std::vector<std::uint8_t> bytes(header.Extended ? HeaderBytes + ExtensionBytes : HeaderBytes, 0);
+    PutText(bytes, 0, 2, header.Revision);
+    PutText(bytes, 2, 2, header.FileType);
+    WriteF64LE(bytes, 94, header.WavelengthAlpha1);
+    WriteF64LE(bytes, 102, header.WavelengthAlpha2);
+    WriteF64LE(bytes, 110, header.IntensityRatio);
+    bytes[126] = header.HalfStep;
+    bytes[127] = static_cast<std::uint8_t>(header.Slit);
+    WriteU16LE(bytes, 128, header.StepWord);
+    WriteU16LE(bytes, 130, header.StartWord);
+    WriteU16LE(bytes, 132, header.EndWord);
+    WriteI16LE(bytes, 204, header.PeakCount.value_or(peakCount));
+    WriteF64LE(bytes, 214, header.StepDouble);
+    WriteF64LE(bytes, 222, header.StartDouble);
+    WriteF64LE(bytes, 230, header.EndDouble);
     return bytes;
 }
 
@@ -56,9 +56,9 @@ std::uint16_t Word(double value)
 KandorPeakWords KandorPeakAt(double twoTheta, double height, double background)
 {
     KandorPeakWords words;
-    words.position = Word(twoTheta * 200.0);
-    words.heightRoot = Word(std::sqrt(height) * 10.0);
-    words.backgroundRoot = Word(std::sqrt(background) * 10.0);
+    words.Position = Word(twoTheta * 200.0);
+    words.HeightRoot = Word(std::sqrt(height) * 10.0);
+    words.BackgroundRoot = Word(std::sqrt(background) * 10.0);
     return words;
 }
 
@@ -69,8 +69,8 @@ std::vector<std::uint8_t> KandorPeakListFile(const KandorHeader& header,
     for (const KandorPeakWords& peak : peaks) {
         const std::size_t at = bytes.size();
         bytes.resize(at + PeakRecordBytes, 0);
-        const std::uint16_t words[6] = {peak.position, peak.width,  peak.heightRoot,
-                                        peak.backgroundRoot, peak.figure, peak.unused};
+        const std::uint16_t words[6] = {peak.Position, peak.Width,  peak.HeightRoot,
+                                        peak.BackgroundRoot, peak.Figure, peak.Unused};
         for (std::size_t w = 0; w < 6; ++w)
             WriteU16LE(bytes, at + 2 * w, words[w]);
     }
@@ -96,9 +96,9 @@ std::vector<std::uint8_t> KandorIndexFile(const std::vector<KandorIndexEntry>& e
     for (const KandorIndexEntry& entry : entries) {
         const std::size_t at = bytes.size();
         bytes.resize(at + IndexEntryBytes, 0);
-        PutText(bytes, at, 8, entry.baseName);
-        PutText(bytes, at + 10, 20, entry.name);
-        PutText(bytes, at + 30, 20, entry.formula);
+        PutText(bytes, at, 8, entry.BaseName);
+        PutText(bytes, at + 10, 20, entry.Name);
+        PutText(bytes, at + 30, 20, entry.Formula);
     }
     return bytes;
 }
@@ -108,10 +108,10 @@ void WriteKandorDatabase(const std::filesystem::path& folder,
 {
     std::vector<KandorIndexEntry> index;
     for (const KandorEntryData& data : entries) {
-        index.push_back(data.entry);
-        if (data.writePatternFile)
-            WriteFile(folder / (data.entry.baseName + data.extension),
-                      KandorPeakListFile(data.header, data.peaks));
+        index.push_back(data.Entry);
+        if (data.WritePatternFile)
+            WriteFile(folder / (data.Entry.BaseName + data.Extension),
+                      KandorPeakListFile(data.Header, data.Peaks));
     }
     WriteFile(folder / "PDDATABS.DAT", KandorIndexFile(index));
 }

@@ -59,12 +59,12 @@ std::int32_t AppendTextRecord(std::vector<std::uint8_t>& out, const std::string&
 std::int32_t AppendLineList(std::vector<std::uint8_t>& out, const QuorvanePattern& pattern)
 {
     const auto at = static_cast<std::int32_t>(out.size());
-    AppendI16(out, pattern.lineCount.value_or(static_cast<std::int16_t>(pattern.lines.size())));
-    for (const QuorvaneLine& line : pattern.lines) {
+    AppendI16(out, pattern.LineCount.value_or(static_cast<std::int16_t>(pattern.Lines.size())));
+    for (const QuorvaneLine& line : pattern.Lines) {
         std::uint64_t bits = 0;
-        std::memcpy(&bits, &line.d, sizeof bits);
+        std::memcpy(&bits, &line.D, sizeof bits);
         AppendLE(out, bits, 8);
-        AppendI16(out, line.intensity);
+        AppendI16(out, line.Intensity);
     }
     return at;
 }
@@ -76,32 +76,32 @@ void PutIndexRecord(std::vector<std::uint8_t>& ind, std::size_t slot, const Quor
     PutLE(ind, base + 0, static_cast<std::uint32_t>(names), 4);
     PutLE(ind, base + 4, static_cast<std::uint32_t>(formula), 4);
     PutLE(ind, base + 8, static_cast<std::uint32_t>(lines), 4);
-    PutLE(ind, base + 12, pattern.subfileBits, 4);
-    if (!pattern.present)
+    PutLE(ind, base + 12, pattern.SubfileBits, 4);
+    if (!pattern.Present)
         return;
     // Fields a reader keeps but does not interpret: recognisable filler.
     PutLE(ind, base + 16, 0x11223344u, 4);
     for (std::size_t i = 20; i < 62; ++i)
         PutU8(ind, base + i, static_cast<std::uint8_t>(i));
-    if (pattern.patternNumber.size() != 7)
-        throw std::invalid_argument("pattern number must have 7 characters: " + pattern.patternNumber);
+    if (pattern.PatternNumber.size() != 7)
+        throw std::invalid_argument("pattern number must have 7 characters: " + pattern.PatternNumber);
     for (std::size_t i = 0; i < 2; ++i)
-        PutU8(ind, base + 62 + i, static_cast<std::uint8_t>(pattern.patternNumber[i]));
+        PutU8(ind, base + 62 + i, static_cast<std::uint8_t>(pattern.PatternNumber[i]));
     for (std::size_t i = 0; i < 4; ++i)
-        PutU8(ind, base + 64 + i, static_cast<std::uint8_t>(pattern.patternNumber[3 + i]));
+        PutU8(ind, base + 64 + i, static_cast<std::uint8_t>(pattern.PatternNumber[3 + i]));
     PutU8(ind, base + 68, 0x68);
     PutU8(ind, base + 69, 0x69);
     PutU8(ind, base + 70, 1);
-    PutU8(ind, base + 71, pattern.deleted ? 'D' : ' ');
+    PutU8(ind, base + 71, pattern.Deleted ? 'D' : ' ');
 }
 
 std::vector<std::uint8_t> BuildSetTable(const QuorvaneSetTable& table)
 {
     std::vector<std::uint8_t> out;
     AppendI16(out, 0x0102); // skipped by readers
-    AppendI16(out, table.setValue);
-    AppendI16(out, table.byteCount.value_or(static_cast<std::int16_t>(4 * table.entries.size())));
-    for (std::int32_t entry : table.entries)
+    AppendI16(out, table.SetValue);
+    AppendI16(out, table.ByteCount.value_or(static_cast<std::int16_t>(4 * table.Entries.size())));
+    for (std::int32_t entry : table.Entries)
         AppendLE(out, static_cast<std::uint32_t>(entry), 4);
     return out;
 }
@@ -112,23 +112,23 @@ QuorvanePattern MakeQuorvanePattern(const std::string& patternNumber, const std:
                                     const std::string& formula, std::vector<QuorvaneLine> lines)
 {
     QuorvanePattern pattern;
-    pattern.patternNumber = patternNumber;
-    pattern.names = names;
-    pattern.formula = formula;
-    pattern.lines = std::move(lines);
+    pattern.PatternNumber = patternNumber;
+    pattern.Names = names;
+    pattern.Formula = formula;
+    pattern.Lines = std::move(lines);
     return pattern;
 }
 
 QuorvaneDatabase ManyQuorvanePatterns(long count)
 {
     QuorvaneDatabase database;
-    database.referenceDatabase = true;
+    database.ReferenceDatabase = true;
     for (long n = 0; n < count; ++n) {
         std::vector<QuorvaneLine> lines;
         for (long l = 0; l < 60; ++l)
             lines.push_back({0.7 + static_cast<double>((n * 61 + l * 977) % 100000) / 10000.0,
                              static_cast<std::int16_t>(1 + (n + l * 37) % 999)});
-        database.patterns.push_back(MakeQuorvanePattern(Format("%02ld-%04ld", n / 10000, n % 10000),
+        database.Patterns.push_back(MakeQuorvanePattern(Format("%02ld-%04ld", n / 10000, n % 10000),
                                                         QuorvaneNames({{'M', Format("mineral %ld", n)}}), "SI O2",
                                                         std::move(lines)));
     }
@@ -146,30 +146,30 @@ std::string QuorvaneNames(const std::vector<std::pair<char, std::string>>& items
 QuorvaneFiles BuildQuorvaneFiles(const QuorvaneDatabase& database)
 {
     QuorvaneFiles files;
-    files.ind.assign((database.patterns.size() + 1) * QuorvaneIndexRecordSize, 0);
-    files.dis = files.nam = files.frm = DataFileLead;
+    files.Ind.assign((database.Patterns.size() + 1) * QuorvaneIndexRecordSize, 0);
+    files.Dis = files.Nam = files.Frm = DataFileLead;
 
-    PutLE(files.ind, 0, static_cast<std::uint32_t>(
-                            database.patternCount.value_or(static_cast<std::int32_t>(database.patterns.size()))),
+    PutLE(files.Ind, 0, static_cast<std::uint32_t>(
+                            database.PatternCount.value_or(static_cast<std::int32_t>(database.Patterns.size()))),
           4);
-    PutU8(files.ind, 4, database.referenceDatabase ? 1 : 0);
-    for (std::size_t i = 0; i < 2 && i < database.headerTag.size(); ++i)
-        PutU8(files.ind, 5 + i, static_cast<std::uint8_t>(database.headerTag[i]));
-    PutU8(files.ind, 7, static_cast<std::uint8_t>(database.headerSetValue));
+    PutU8(files.Ind, 4, database.ReferenceDatabase ? 1 : 0);
+    for (std::size_t i = 0; i < 2 && i < database.HeaderTag.size(); ++i)
+        PutU8(files.Ind, 5 + i, static_cast<std::uint8_t>(database.HeaderTag[i]));
+    PutU8(files.Ind, 7, static_cast<std::uint8_t>(database.HeaderSetValue));
 
-    for (std::size_t k = 0; k < database.patterns.size(); ++k) {
-        const QuorvanePattern& pattern = database.patterns[k];
-        if (!pattern.present) {
-            PutIndexRecord(files.ind, k + 1, pattern, AbsentOffset, AbsentOffset, AbsentOffset);
+    for (std::size_t k = 0; k < database.Patterns.size(); ++k) {
+        const QuorvanePattern& pattern = database.Patterns[k];
+        if (!pattern.Present) {
+            PutIndexRecord(files.Ind, k + 1, pattern, AbsentOffset, AbsentOffset, AbsentOffset);
             continue;
         }
-        const std::int32_t names = AppendTextRecord(files.nam, pattern.names, pattern.namesLength);
-        const std::int32_t formula = AppendTextRecord(files.frm, pattern.formula, pattern.formulaLength);
-        const std::int32_t lines = AppendLineList(files.dis, pattern);
-        PutIndexRecord(files.ind, k + 1, pattern, names, formula, lines);
+        const std::int32_t names = AppendTextRecord(files.Nam, pattern.Names, pattern.NamesLength);
+        const std::int32_t formula = AppendTextRecord(files.Frm, pattern.Formula, pattern.FormulaLength);
+        const std::int32_t lines = AppendLineList(files.Dis, pattern);
+        PutIndexRecord(files.Ind, k + 1, pattern, names, formula, lines);
     }
-    if (database.setTable)
-        files.ils = BuildSetTable(*database.setTable);
+    if (database.SetTable)
+        files.Ils = BuildSetTable(*database.SetTable);
     return files;
 }
 
@@ -180,12 +180,12 @@ void WriteQuorvaneFiles(const std::filesystem::path& folder, const QuorvaneFiles
         return folder / (base + (lowerCaseNames ? lower : upper));
     };
     std::filesystem::create_directories(folder);
-    WriteFile(name("IND", "ind"), files.ind);
-    WriteFile(name("DIS", "dis"), files.dis);
-    WriteFile(name("NAM", "nam"), files.nam);
-    WriteFile(name("FRM", "frm"), files.frm);
-    if (files.ils)
-        WriteFile(name("ILS", "ils"), *files.ils);
+    WriteFile(name("IND", "ind"), files.Ind);
+    WriteFile(name("DIS", "dis"), files.Dis);
+    WriteFile(name("NAM", "nam"), files.Nam);
+    WriteFile(name("FRM", "frm"), files.Frm);
+    if (files.Ils)
+        WriteFile(name("ILS", "ils"), *files.Ils);
 }
 
 void WriteQuorvaneDatabase(const std::filesystem::path& folder, const QuorvaneDatabase& database,

@@ -13,40 +13,40 @@
 namespace norrvik::test {
 
 struct QuorvaneLine {
-    double d = 0.0;
-    std::int16_t intensity = 0;
+    double D = 0.0;
+    std::int16_t Intensity = 0;
 };
 
 // One slot of the index. An absent slot is written with its present flag 0
 // and offsets that point far past the end of every file.
 struct QuorvanePattern {
-    bool present = true;
-    std::string patternNumber = "00-0000"; // set (2 characters), "-", serial (4 characters)
-    std::string names;                     // the whole text of the names record
-    std::string formula;                   // the whole text of the formula record
-    std::uint32_t subfileBits = 0;
-    std::vector<QuorvaneLine> lines;
-    bool deleted = false;
+    bool Present = true;
+    std::string PatternNumber = "00-0000"; // set (2 characters), "-", serial (4 characters)
+    std::string Names;                     // the whole text of the names record
+    std::string Formula;                   // the whole text of the formula record
+    std::uint32_t SubfileBits = 0;
+    std::vector<QuorvaneLine> Lines;
+    bool Deleted = false;
     // Written instead of the true values when set, for damaged records.
-    std::optional<std::int16_t> namesLength;
-    std::optional<std::int16_t> formulaLength;
-    std::optional<std::int16_t> lineCount;
+    std::optional<std::int16_t> NamesLength;
+    std::optional<std::int16_t> FormulaLength;
+    std::optional<std::int16_t> LineCount;
 };
 
 // The set table file of a PDF1 reference database.
 struct QuorvaneSetTable {
-    std::int16_t setValue = 0;
-    std::vector<std::int32_t> entries;       // written as 4 bytes each
-    std::optional<std::int16_t> byteCount;   // written instead of 4 * entries when set
+    std::int16_t SetValue = 0;
+    std::vector<std::int32_t> Entries;       // written as 4 bytes each
+    std::optional<std::int16_t> ByteCount;   // written instead of 4 * entries when set
 };
 
 struct QuorvaneDatabase {
-    bool referenceDatabase = false;
-    std::string headerTag = "QV";
-    std::int8_t headerSetValue = 0;
-    std::optional<std::int32_t> patternCount; // written instead of patterns.size() when set
-    std::vector<QuorvanePattern> patterns;
-    std::optional<QuorvaneSetTable> setTable; // QUORVANE.ILS, written only when set
+    bool ReferenceDatabase = false;
+    std::string HeaderTag = "QV";
+    std::int8_t HeaderSetValue = 0;
+    std::optional<std::int32_t> PatternCount; // written instead of patterns.size() when set
+    std::vector<QuorvanePattern> Patterns;
+    std::optional<QuorvaneSetTable> SetTable; // QUORVANE.ILS, written only when set
 };
 
 // A present pattern with the given texts and lines.
@@ -63,11 +63,11 @@ std::string QuorvaneNames(const std::vector<std::pair<char, std::string>>& items
 
 // The bytes of each file of a set, before they are written (tests may damage them).
 struct QuorvaneFiles {
-    std::vector<std::uint8_t> ind;
-    std::vector<std::uint8_t> dis;
-    std::vector<std::uint8_t> nam;
-    std::vector<std::uint8_t> frm;
-    std::optional<std::vector<std::uint8_t>> ils;
+    std::vector<std::uint8_t> Ind;
+    std::vector<std::uint8_t> Dis;
+    std::vector<std::uint8_t> Nam;
+    std::vector<std::uint8_t> Frm;
+    std::optional<std::vector<std::uint8_t>> Ils;
 };
 
 QuorvaneFiles BuildQuorvaneFiles(const QuorvaneDatabase& database);

@@ -106,18 +106,18 @@ std::vector<std::uint8_t> VeltroLogBytes(const std::vector<VeltroLogEntry>& entr
     for (std::size_t e = 0; e < entries.size(); ++e) {
         const VeltroLogEntry& entry = entries[e];
         const MutableBytes record = bytes.subspan((e + 1) * kRecord, kRecord);
-        WriteI16LE(record, 0, entry.value1);
-        WriteI16LE(record, 2, entry.value2);
-        Require(entry.patternFile.size() <= 24, "pattern file field longer than 24 bytes");
-        WriteStringBytes(record, 4, entry.patternFile);
+        WriteI16LE(record, 0, entry.Value1);
+        WriteI16LE(record, 2, entry.Value2);
+        Require(entry.PatternFile.size() <= 24, "pattern file field longer than 24 bytes");
+        WriteStringBytes(record, 4, entry.PatternFile);
         // Formula at 28 (it may fill the record), its zero byte, then the
         // name, zero-ended when room is left.
-        const std::size_t nameOffset = 28 + entry.formula.size() + 1;
-        Require(28 + entry.formula.size() <= kRecord, "formula longer than 36 bytes");
-        Require(entry.name.empty() || nameOffset + entry.name.size() <= kRecord, "name does not fit the record");
-        std::copy(entry.formula.begin(), entry.formula.end(), record.begin() + 28);
-        if (!entry.name.empty())
-            WriteStringBytes(record, nameOffset, entry.name);
+        const std::size_t nameOffset = 28 + entry.Formula.size() + 1;
+        Require(28 + entry.Formula.size() <= kRecord, "formula longer than 36 bytes");
+        Require(entry.Name.empty() || nameOffset + entry.Name.size() <= kRecord, "name does not fit the record");
+        std::copy(entry.Formula.begin(), entry.Formula.end(), record.begin() + 28);
+        if (!entry.Name.empty())
+            WriteStringBytes(record, nameOffset, entry.Name);
     }
     return log;
 }
@@ -133,9 +133,9 @@ std::vector<std::uint8_t> VeltroPatternBytes(std::array<std::uint8_t, 4> wavelen
         const std::size_t block = kBlock * (1 + i / kLinesPerBlock);
         const std::size_t entry = block + 2 + 10 * (i % kLinesPerBlock);
         WriteI16LE(bytes, block, static_cast<std::int16_t>(ReadI16LE(bytes, block) + 1));
-        WriteI16LE(bytes, entry, lines[i].twoThetaCode);
-        WriteI16LE(bytes, entry + 4, lines[i].p);
-        WriteI16LE(bytes, entry + 6, lines[i].b);
+        WriteI16LE(bytes, entry, lines[i].TwoThetaCode);
+        WriteI16LE(bytes, entry + 4, lines[i].P);
+        WriteI16LE(bytes, entry + 6, lines[i].B);
     }
     return file;
 }

@@ -41,11 +41,11 @@ std::vector<std::uint8_t> VeltroFormula(std::initializer_list<VeltroPiece> piece
 
 // One entry record of the log.
 struct VeltroLogEntry {
-    std::string patternFile;               // the 24-byte name field, e.g. "[USER.DB]quartz"
-    std::vector<std::uint8_t> formula;     // formula code bytes, without the ending zero
-    std::string name;                      // written after the formula's zero byte
-    std::int16_t value1 = 0;
-    std::int16_t value2 = 0;
+    std::string PatternFile;               // the 24-byte name field, e.g. "[USER.DB]quartz"
+    std::vector<std::uint8_t> Formula;     // formula code bytes, without the ending zero
+    std::string Name;                      // written after the formula's zero byte
+    std::int16_t Value1 = 0;
+    std::int16_t Value2 = 0;
 };
 
 // The log: header (entry count at 6, the values of 8 and 10), one record per
@@ -57,9 +57,9 @@ std::vector<std::uint8_t> VeltroLogBytes(const std::vector<VeltroLogEntry>& entr
 
 // One line entry of a pattern file.
 struct VeltroLineEntry {
-    std::int16_t twoThetaCode = 0;
-    std::int16_t p = 0; // first intensity value
-    std::int16_t b = 0; // second intensity value
+    std::int16_t TwoThetaCode = 0;
+    std::int16_t P = 0; // first intensity value
+    std::int16_t B = 0; // second intensity value
 };
 
 // A pattern file: block 0 with the wavelength at offset 14, then blocks of 51

@@ -104,8 +104,8 @@ int StopRun(const std::wstring& oldFolder, const std::wstring& newFolder)
         norrvik::ConvertKandorDatabase(std::filesystem::path(oldFolder).string(),
                                        std::filesystem::path(newFolder).string(), success,
                                        [](const norrvik::TProgress& progress) {
-                                           if (progress.stage == norrvik::TProgress::Stage::Converting &&
-                                               progress.done == 2)
+                                           if (progress.CurrentStage == norrvik::TProgress::Stage::Converting &&
+                                               progress.Done == 2)
                                                throw norrvik::EConversionCancelled("Stopped");
                                        });
     } catch (const norrvik::EConversionCancelled&) {
@@ -118,22 +118,22 @@ int StopRun(const std::wstring& oldFolder, const std::wstring& newFolder)
 HWND OwnedWindow(HWND owner, const wchar_t* className)
 {
     struct Search {
-        HWND owner;
-        const wchar_t* className;
-        HWND found;
+        HWND Owner;
+        const wchar_t* ClassName;
+        HWND Found;
     } search{owner, className, nullptr};
     ::EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
             wchar_t name[64] = {};
             ::GetClassNameW(window, name, 64);
-            if (::IsWindowVisible(window) && ::GetWindow(window, GW_OWNER) == s->owner &&
-                std::wcscmp(name, s->className) == 0)
-                s->found = window;
-            return s->found == nullptr;
+            if (::IsWindowVisible(window) && ::GetWindow(window, GW_OWNER) == s->Owner &&
+                std::wcscmp(name, s->ClassName) == 0)
+                s->Found = window;
+            return s->Found == nullptr;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return search.Found;
 }
 
 // Presses the button of the question shown whose caption is `caption`.

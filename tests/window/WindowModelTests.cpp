@@ -24,44 +24,44 @@ using Clock = std::chrono::steady_clock;
 
 // A view that writes down what the model made it do and gives set answers.
 struct RecordingView : TWindowView {
-    std::vector<std::string> log;
-    bool stopAndClose = false;
-    bool recover = false;
-    bool undo = false, undoOffered = false;
-    std::string question; // the last undo question
-    ResumeChoice resume = ResumeChoice::GoBack;
-    std::function<void()> onEvents;
+    std::vector<std::string> Log;
+    bool StopAndClose = false;
+    bool Recover = false;
+    bool Undo = false, undoOffered = false;
+    std::string Question; // the last undo question
+    ResumeChoice Resume = ResumeChoice::GoBack;
+    std::function<void()> OnEvents;
 
-    void ShowWarning(const std::string& text) override { log.push_back("warning " + text); }
-    void ShowConversionFailed() override { log.push_back("failed"); }
+    void ShowWarning(const std::string& text) override { Log.push_back("warning " + text); }
+    void ShowConversionFailed() override { Log.push_back("failed"); }
     FormatChoice AskFormatMismatch(const std::string&, const std::string&, const std::string&) override
     {
-        log.push_back("format?");
+        Log.push_back("format?");
         return FormatChoice::AsChosen;
     }
-    bool AskAddAgain(const std::string&) override { return log.push_back("again?"), true; }
-    ResumeChoice AskFinishTheRest(const std::string& text) override { return log.push_back("finish? " + text), resume; }
-    bool AskStopAndClose() override { return log.push_back("stop?"), stopAndClose; }
-    bool AskRecover(const std::string&) override { return log.push_back("recover?"), recover; }
-    bool AskUndo(const std::string& text) override { return question = text, undo; }
+    bool AskAddAgain(const std::string&) override { return Log.push_back("again?"), true; }
+    ResumeChoice AskFinishTheRest(const std::string& text) override { return Log.push_back("finish? " + text), Resume; }
+    bool AskStopAndClose() override { return Log.push_back("stop?"), StopAndClose; }
+    bool AskRecover(const std::string&) override { return Log.push_back("recover?"), Recover; }
+    bool AskUndo(const std::string& text) override { return Question = text, Undo; }
     void ShowFormat(int) override {}
-    void ShowResultLine(const std::string& text) override { log.push_back("line " + text); }
+    void ShowResultLine(const std::string& text) override { Log.push_back("line " + text); }
     void ShowDetails(const std::string& details) override
     {
         if (!details.empty())
-            log.push_back("details " + details);
+            Log.push_back("details " + details);
     }
     void ShowUndoOffer(bool offered) override { undoOffered = offered; }
     void EnterBusy() override {}
     void LeaveBusy() override {}
-    void ShowProgress(const TProgressDisplay& display) override { log.push_back("show " + display.text); }
+    void ShowProgress(const TProgressDisplay& display) override { Log.push_back("show " + display.Text); }
     void ProcessEvents() override
     {
-        if (onEvents)
-            onEvents();
+        if (OnEvents)
+            OnEvents();
     }
     void SetWaiting(bool) override {}
-    void CloseWindow() override { log.push_back("close"); }
+    void CloseWindow() override { Log.push_back("close"); }
 };
 
 std::string Sample(const char* name)
@@ -79,9 +79,9 @@ protected:
                                               bool& success, const ProgressCallback& progress,
                                               TConversionSummary* summary) {
             folders = {oldFolder, newFolder};
-            for (long i = 1; i <= reports; ++i, ++summary->added)
+            for (long i = 1; i <= reports; ++i, ++summary->Added)
                 progress({TProgress::Stage::Converting, i, reports});
-            summary->targetPatternCount = summary->added;
+            summary->TargetPatternCount = summary->Added;
             if (ending)
                 ending();
             success = true;
@@ -109,11 +109,11 @@ TEST_F(WindowModel, ProgressIsShownByTimeNotByCount)
                              {}, {}},
                             view, nullptr, [this] { return now; });
     timed.Convert({0, temp.Text(), temp.Text("db")});
-    for (const std::string& entry : view.log)
+    for (const std::string& entry : view.Log)
         shown += entry.rfind("show ", 0) == 0;
     EXPECT_GE(shown, 25);
     EXPECT_LE(shown, 27);
-    EXPECT_EQ(view.log[view.log.size() - 2], "show Converting entry 100,000 of 100,000");
+    EXPECT_EQ(view.Log[view.Log.size() - 2], "show Converting entry 100,000 of 100,000");
 }
 
 TEST_F(WindowModel, HomeAndRelativeFoldersAreExpandedOnce)
@@ -125,16 +125,16 @@ TEST_F(WindowModel, HomeAndRelativeFoldersAreExpandedOnce)
     ::putenv(setting.data());
     const std::string here = std::filesystem::current_path().string();
     struct Case {
-        std::string typed, absolute;
+        std::string Typed, Absolute;
     };
     for (const Case& c : {Case{"~", home}, Case{"~/src/", home + "/src/"}, Case{"~other", here + "/~other"},
                           Case{"/x/../y/", "/x/../y/"}, Case{"a/./b", here + "/a/b"}})
-        EXPECT_EQ(AbsoluteFolderText(c.typed), c.absolute) << c.typed;
+        EXPECT_EQ(AbsoluteFolderText(c.Typed), c.Absolute) << c.Typed;
 
     TConversionWindow model = Model();
     model.Convert({1, "~/src", "~/db"});
     EXPECT_EQ(folders, std::make_pair(home + "/src", home + "/db"));
-    EXPECT_EQ(view.log.back(), "line 1 pattern added, 0 skipped as already present; the target database now holds "
+    EXPECT_EQ(view.Log.back(), "line 1 pattern added, 0 skipped as already present; the target database now holds "
                                "1 pattern. Target database: " + home + "/db.");
     EXPECT_FALSE(std::filesystem::exists("~"));
 }
@@ -147,10 +147,10 @@ TEST_F(WindowModel, RefusalsComeBeforeTheQuestions)
     std::filesystem::create_directories(temp.Path() / "blocked" / "ReferenceDatabase.PDB");
     const TDatabaseLock held = TDatabaseLock::Exclusive(temp.Text("held"));
     for (const char* target : {"held", "blocked"}) {
-        view.log.clear();
+        view.Log.clear();
         TConversionWindow model = Model();
         EXPECT_THROW(model.Convert({2, Sample("kandor"), temp.Text(target)}), Exception) << target;
-        EXPECT_TRUE(view.log.size() == 1 && view.log[0] == "line ") << target;
+        EXPECT_TRUE(view.Log.size() == 1 && view.Log[0] == "line ") << target;
         EXPECT_TRUE(folders.first.empty());
     }
 }
@@ -158,22 +158,22 @@ TEST_F(WindowModel, RefusalsComeBeforeTheQuestions)
 TEST_F(WindowModel, StopAndCloseAskedWhileBusy)
 {
     for (bool answer : {false, true}) {
-        view.log.clear();
-        view.stopAndClose = answer;
+        view.Log.clear();
+        view.StopAndClose = answer;
         TConversionWindow* running = nullptr;
-        view.onEvents = [&] {
+        view.OnEvents = [&] {
             if (!running->MayClose({}))
-                view.onEvents = {};
+                view.OnEvents = {};
         };
         TConversionWindow model = Model(3);
         running = &model;
         model.Convert(Choices(temp.Text("db")));
-        ASSERT_EQ(view.log.size(), 5u);
-        EXPECT_EQ(view.log[2], "stop?");
-        EXPECT_EQ(view.log[answer ? 3 : 4], answer ? "line Conversion cancelled after 1 of 3 entries; no patterns were added"
+        ASSERT_EQ(view.Log.size(), 5u);
+        EXPECT_EQ(view.Log[2], "stop?");
+        EXPECT_EQ(view.Log[answer ? 3 : 4], answer ? "line Conversion cancelled after 1 of 3 entries; no patterns were added"
                                                     : "line 3 patterns added, 0 skipped as already present; the "
                                                       "target database now holds 3 patterns");
-        EXPECT_EQ(view.log.back() == "close", answer);
+        EXPECT_EQ(view.Log.back() == "close", answer);
         EXPECT_TRUE(model.MayClose({}));
     }
 }
@@ -182,12 +182,12 @@ TEST_F(WindowModel, ASessionEndStopsTheRunWithoutAQuestionAndCloses)
 {
     TConversionWindow* running = nullptr;
     bool mayEnd = true;
-    view.onEvents = [&] { mayEnd = running->SessionEnding({}), view.onEvents = {}; };
+    view.OnEvents = [&] { mayEnd = running->SessionEnding({}), view.OnEvents = {}; };
     TConversionWindow model = Model(3);
     running = &model;
     model.Convert(Choices(temp.Text("db")));
     EXPECT_FALSE(mayEnd);
-    EXPECT_EQ(view.log, (std::vector<std::string>{"line ", "show Converting entry 1 of 3",
+    EXPECT_EQ(view.Log, (std::vector<std::string>{"line ", "show Converting entry 1 of 3",
                                                   "line Conversion cancelled after 1 of 3 entries; no patterns were "
                                                   "added",
                                                   "close"}));
@@ -198,10 +198,10 @@ TEST_F(WindowModel, ResultLineGroupsThousandsAndAnEditClearsIt)
 {
     TConversionWindow model = Model(12'345);
     model.Convert(Choices(temp.Text("db")));
-    EXPECT_EQ(view.log.back(), "line 12,345 patterns added, 0 skipped as already present; the target database now "
+    EXPECT_EQ(view.Log.back(), "line 12,345 patterns added, 0 skipped as already present; the target database now "
                                "holds 12,345 patterns");
     model.FolderEdited();
-    EXPECT_EQ(view.log.back(), "line ");
+    EXPECT_EQ(view.Log.back(), "line ");
 }
 
 TEST_F(WindowModel, DamagedTargetIsOfferedTheRecovery)
@@ -212,15 +212,15 @@ TEST_F(WindowModel, DamagedTargetIsOfferedTheRecovery)
     test::WriteFile(temp.Path() / "db" / "ReferenceCode.PDB", std::string("x1\r\n"));
     ASSERT_FALSE(CheckReferenceDatabase(target).empty());
     for (bool answer : {false, true}) {
-        view.recover = answer;
+        view.Recover = answer;
         TConversionWindow model = Model(1, [] { throw Exception("The index is damaged."); });
-        view.log.clear();
+        view.Log.clear();
         EXPECT_NO_THROW(model.Convert(Choices(target)));
-        EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "recover?"), 1);
+        EXPECT_EQ(std::count(view.Log.begin(), view.Log.end(), "recover?"), 1);
         EXPECT_EQ(CheckReferenceDatabase(target).empty(), answer);
     }
-    EXPECT_EQ(view.log.back().rfind("line Recovered the Tessaly database in " + target + ": 5 patterns kept", 0), 0u)
-        << view.log.back();
+    EXPECT_EQ(view.Log.back().rfind("line Recovered the Tessaly database in " + target + ": 5 patterns kept", 0), 0u)
+        << view.Log.back();
 }
 
 TEST_F(WindowModel, AStoppedRunIsFinishedAddedAgainOrLeftAsAnswered)
@@ -232,40 +232,40 @@ TEST_F(WindowModel, AStoppedRunIsFinishedAddedAgainOrLeftAsAnswered)
     const auto run = [&](const std::string& target, long cancelAt) {
         long events = 0;
         TConversionWindow model(RealConversionDrivers(), view, nullptr, [this] { return now += 50ms; });
-        view.onEvents = [&] {
+        view.OnEvents = [&] {
             if (++events == cancelAt)
                 model.RequestCancel();
         };
-        view.log.clear();
+        view.Log.clear();
         model.Convert({1, source.string(), temp.Text(target)});
     };
     run("whole", 0);
     const auto whole = test::DatabaseBytes(temp.Path() / "whole");
-    EXPECT_EQ(view.log.back(), "details 1 entry had no pattern file and was converted without lines:\nFLUORITE");
+    EXPECT_EQ(view.Log.back(), "details 1 entry had no pattern file and was converted without lines:\nFLUORITE");
 
     for (ResumeChoice answer : {ResumeChoice::FinishTheRest, ResumeChoice::AddAgain, ResumeChoice::GoBack}) {
         const std::string target = "db" + std::to_string(static_cast<int>(answer));
         run(target, 3);
-        ASSERT_EQ(view.log.back().rfind("line Conversion cancelled after 2 of 5 entries", 0), 0u) << view.log.back();
+        ASSERT_EQ(view.Log.back().rfind("line Conversion cancelled after 2 of 5 entries", 0), 0u) << view.Log.back();
         const auto stopped = test::DatabaseBytes(temp.Path() / target);
-        view.resume = answer;
+        view.Resume = answer;
         run(target, 0);
-        ASSERT_EQ(view.log.at(1).rfind("finish? The last run from " + source.string() + " into the Tessaly database in " +
+        ASSERT_EQ(view.Log.at(1).rfind("finish? The last run from " + source.string() + " into the Tessaly database in " +
                                        temp.Text(target) + " did not complete: run 1 on ", 0),
                   0u)
-            << view.log.at(1);
+            << view.Log.at(1);
         const auto after = test::DatabaseBytes(temp.Path() / target);
         if (answer == ResumeChoice::FinishTheRest)
             EXPECT_EQ(after, whole);
         else if (answer == ResumeChoice::GoBack)
             EXPECT_EQ(after, stopped);
         else
-            EXPECT_EQ(view.log.at(view.log.size() - 2).rfind("line 5 patterns added", 0), 0u);
+            EXPECT_EQ(view.Log.at(view.Log.size() - 2).rfind("line 5 patterns added", 0), 0u);
     }
     // Once finished, the run is complete: the question is the one of adding again.
     run("db0", 0);
-    EXPECT_EQ(std::count_if(view.log.begin(), view.log.end(), [](const std::string& e) { return e.starts_with("finish?"); }), 0);
-    EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "again?"), 1);
+    EXPECT_EQ(std::count_if(view.Log.begin(), view.Log.end(), [](const std::string& e) { return e.starts_with("finish?"); }), 0);
+    EXPECT_EQ(std::count(view.Log.begin(), view.Log.end(), "again?"), 1);
 }
 
 TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
@@ -303,7 +303,7 @@ TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
             ConvertVeltroDatabase(Sample("veltro"), target.string(), success);
         const auto before = image(target);
         view = RecordingView{};
-        view.undo = c.answer;
+        view.Undo = c.answer;
         const bool fails = c.twist == Twist::RunFails;
         TConversionWindow model = fails ? Model(1, [] { throw Exception("Disk full"); })
                                         : TConversionWindow(RealConversionDrivers(), view);
@@ -321,9 +321,9 @@ TEST_F(WindowModel, TheOfferedUndoPutsEveryFileBackOrSaysWhyNot)
         const bool undone = c.answer && !fails && c.twist != Twist::NameGrows;
         EXPECT_EQ(image(target), undone ? before : after);
         EXPECT_EQ(view.undoOffered, !c.answer && !fails); // "No" leaves the offer
-        EXPECT_EQ(model.LastRun().added, !undone && !fails && c.twist != Twist::Cancel ? 5 : 0);
-        EXPECT_EQ(view.log.back().rfind(c.last, 0), 0u) << view.log.back();
-        EXPECT_EQ(view.question.starts_with("Undo the last conversion into " + target.string() + "? "), !fails);
+        EXPECT_EQ(model.LastRun().Added, !undone && !fails && c.twist != Twist::Cancel ? 5 : 0);
+        EXPECT_EQ(view.Log.back().rfind(c.last, 0), 0u) << view.Log.back();
+        EXPECT_EQ(view.Question.starts_with("Undo the last conversion into " + target.string() + "? "), !fails);
     }
 }
 
@@ -331,10 +331,10 @@ TEST(WindowArgumentsTest, FormatAndFoldersFillTheWindowQtKeepsItsOwn)
 {
     using Action = TWindowArguments::Action;
     struct Case {
-        std::vector<std::string> arguments;
-        Action action;
-        int formatIndex;
-        std::vector<std::string> folders, toolkit;
+        std::vector<std::string> Arguments;
+        Action Requested;
+        int FormatIndex;
+        std::vector<std::string> Folders, Toolkit;
     };
     const std::vector<Case> cases{
         {{"norrvik", "-f", "kandor", "old", "new", "-platform", "xcb"}, Action::OpenWindow, 1, {"old", "new"},
@@ -347,12 +347,12 @@ TEST(WindowArgumentsTest, FormatAndFoldersFillTheWindowQtKeepsItsOwn)
         {{"norrvik", "a", "b", "c"}, Action::Refuse, -1, {}, {}},
     };
     for (const Case& c : cases) {
-        const TWindowArguments parsed = ParseWindowArguments(c.arguments);
-        EXPECT_EQ(parsed.action, c.action) << c.arguments[1];
-        EXPECT_EQ(parsed.formatIndex, c.formatIndex) << c.arguments[1];
-        EXPECT_EQ(parsed.folders, c.folders) << c.arguments[1];
-        EXPECT_EQ(parsed.toolkitArguments, c.toolkit) << c.arguments[1];
-        EXPECT_EQ(parsed.refusal.empty(), c.action != Action::Refuse) << c.arguments[1];
+        const TWindowArguments parsed = ParseWindowArguments(c.Arguments);
+        EXPECT_EQ(parsed.Requested, c.Requested) << c.Arguments[1];
+        EXPECT_EQ(parsed.FormatIndex, c.FormatIndex) << c.Arguments[1];
+        EXPECT_EQ(parsed.Folders, c.Folders) << c.Arguments[1];
+        EXPECT_EQ(parsed.ToolkitArguments, c.Toolkit) << c.Arguments[1];
+        EXPECT_EQ(parsed.Refusal.empty(), c.Requested != Action::Refuse) << c.Arguments[1];
     }
 }
 

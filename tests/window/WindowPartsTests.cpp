@@ -21,9 +21,9 @@ namespace {
 TEST(BusyPanel, RunCancelAndIndexWriting)
 {
     struct Step {
-        const char* what; // "start", "cancel" or a report
-        TProgressDisplay report;
-        TBusyPanelState expected;
+        const char* What; // "start", "cancel" or a report
+        TProgressDisplay Report;
+        TBusyPanelState Expected;
     };
     const long huge = std::numeric_limits<long>::max(); // beyond int where long is wider
     const Step steps[] = {
@@ -40,18 +40,18 @@ TEST(BusyPanel, RunCancelAndIndexWriting)
     };
     TBusyPanel panel;
     for (const Step& step : steps) {
-        const std::string what = step.what;
+        const std::string what = step.What;
         if (what == "start")
             panel.Start();
         else if (what == "cancel")
             panel.Cancel();
         else
-            panel.Show(step.report);
+            panel.Show(step.Report);
         const TBusyPanelState& state = panel.State();
-        EXPECT_EQ(state.line, step.expected.line) << what << " " << step.report.text;
-        EXPECT_EQ(state.range, step.expected.range) << what << " " << step.report.text;
-        EXPECT_EQ(state.position, step.expected.position) << what << " " << step.report.text;
-        EXPECT_EQ(state.cancelEnabled, step.expected.cancelEnabled) << what << " " << step.report.text;
+        EXPECT_EQ(state.Line, step.Expected.Line) << what << " " << step.Report.Text;
+        EXPECT_EQ(state.Range, step.Expected.Range) << what << " " << step.Report.Text;
+        EXPECT_EQ(state.Position, step.Expected.Position) << what << " " << step.Report.Text;
+        EXPECT_EQ(state.CancelEnabled, step.Expected.CancelEnabled) << what << " " << step.Report.Text;
     }
 }
 
@@ -62,29 +62,29 @@ TEST(WindowArgumentsTest, AnswersWithoutWindowAndOverRememberedChoices)
         return AnswerWithoutWindow(ParseWindowArguments(arguments), toolkit);
     };
     EXPECT_FALSE(answer({"old", "new"}));
-    EXPECT_EQ(answer({"--version"})->text, "norrvik " + std::string(kVersion) + "\n");
-    EXPECT_NE(answer({"--help"})->text.find("Qt's own options"), std::string::npos);
-    EXPECT_EQ(answer({"--help"}, false)->text.find("Qt"), std::string::npos);
+    EXPECT_EQ(answer({"--version"})->Text, "norrvik " + std::string(kVersion) + "\n");
+    EXPECT_NE(answer({"--help"})->Text.find("Qt's own options"), std::string::npos);
+    EXPECT_EQ(answer({"--help"}, false)->Text.find("Qt"), std::string::npos);
     const auto refused = answer({"--bogus"});
-    EXPECT_TRUE(refused->isError);
-    EXPECT_EQ(refused->status, 2);
+    EXPECT_TRUE(refused->IsError);
+    EXPECT_EQ(refused->Status, 2);
 
     const TWindowChoices remembered{0, "last-old", "last-new"};
     const TWindowChoices oneFolder = WithArguments(remembered, ParseWindowArguments({"norrvik", "-f", "veltro", "x"}));
-    EXPECT_EQ(oneFolder.formatIndex, 2);
-    EXPECT_EQ(oneFolder.oldFolder, "x");
-    EXPECT_EQ(oneFolder.newFolder, "last-new");
+    EXPECT_EQ(oneFolder.FormatIndex, 2);
+    EXPECT_EQ(oneFolder.OldFolder, "x");
+    EXPECT_EQ(oneFolder.NewFolder, "last-new");
     const TWindowChoices none = WithArguments(remembered, ParseWindowArguments({"norrvik"}));
-    EXPECT_EQ(none.formatIndex, 0);
-    EXPECT_EQ(none.oldFolder, "last-old");
+    EXPECT_EQ(none.FormatIndex, 0);
+    EXPECT_EQ(none.OldFolder, "last-old");
 }
 
 TEST(RunDetailsTest, NamesTheEntriesWithoutPatternFileAndTheCodesCarriedOver)
 {
     struct Case {
-        std::vector<std::string> withoutPatternFile;
-        std::vector<TCodeMapping> mappings;
-        std::string expected;
+        std::vector<std::string> WithoutPatternFile;
+        std::vector<TCodeMapping> Mappings;
+        std::string Expected;
     };
     const std::vector<Case> cases{
         {{}, {}, ""},
@@ -100,10 +100,10 @@ TEST(RunDetailsTest, NamesTheEntriesWithoutPatternFileAndTheCodesCarriedOver)
     };
     for (const Case& c : cases) {
         TConversionSummary summary;
-        summary.entriesWithoutLines = static_cast<long>(c.withoutPatternFile.size());
-        summary.entriesWithoutPatternFile = c.withoutPatternFile;
-        summary.codeMappings = c.mappings;
-        EXPECT_EQ(windowtext::RunDetails(summary), c.expected);
+        summary.EntriesWithoutLines = static_cast<long>(c.WithoutPatternFile.size());
+        summary.EntriesWithoutPatternFile = c.WithoutPatternFile;
+        summary.CodeMappings = c.Mappings;
+        EXPECT_EQ(windowtext::RunDetails(summary), c.Expected);
     }
 }
 

@@ -77,7 +77,7 @@ TEST(KandorPattern, SizesDecideWhetherAFileLoads)
 
     // Type "DI" is never extended, whatever the revision and size.
     KandorHeader header;
-    header.revision = "V5";
+    header.Revision = "V5";
     std::vector<std::uint8_t> bytes = KandorPeakListFile(header, {KandorPeakAt(12.0, 100.0)});
     bytes.resize(900, 0);
     EXPECT_EQ(LoadMessage(pattern, folder, bytes), "");
@@ -113,11 +113,11 @@ TEST(KandorPattern, ShortScanGetsItsEndPositionCorrected)
     TempFolder folder;
     TKandorpattern pattern;
     KandorHeader header;
-    header.revision = "V4";
-    header.fileType = "RD";
-    header.startDouble = 10.0;
-    header.endDouble = 60.0;
-    header.stepDouble = 0.05;
+    header.Revision = "V4";
+    header.FileType = "RD";
+    header.StartDouble = 10.0;
+    header.EndDouble = 60.0;
+    header.StepDouble = 0.05;
     ASSERT_EQ(LoadMessage(pattern, folder, KandorScanFile(header, 500)), "");
     EXPECT_EQ(pattern.Size(), 1250u);
     EXPECT_EQ(pattern.PointCount(), 500);
@@ -131,11 +131,11 @@ TEST(KandorPattern, ShortScanGetsItsEndPositionCorrected)
     EXPECT_EQ(ReadU16LE(pattern.Buffer(), 132), 0);
 
     // With the half-step flag the stored range lies half a step outside.
-    header.halfStep = 1;
-    header.revision = "D3";
-    header.stepWord = 10;   // 0.05
-    header.startWord = 1995; // 9.975
-    header.endWord = 12005;  // 60.025
+    header.HalfStep = 1;
+    header.Revision = "D3";
+    header.StepWord = 10;   // 0.05
+    header.StartWord = 1995; // 9.975
+    header.EndWord = 12005;  // 60.025
     ASSERT_EQ(LoadMessage(pattern, folder, KandorScanFile(header, 500)), "");
     EXPECT_NEAR(pattern.StartPosition(), 10.0, 1e-12);
     EXPECT_NEAR(pattern.EndPosition(), 34.95, 1e-12);
@@ -147,29 +147,29 @@ TEST(KandorPattern, DoublesCountOnlyAboveRevisionD3)
     TempFolder folder;
     TKandorpattern pattern;
     KandorHeader header;
-    header.fileType = "RD";
-    header.stepWord = 10;
-    header.startWord = 2000;
-    header.endWord = 2400;
-    header.stepDouble = 0.02;
-    header.startDouble = 5.0;
-    header.endDouble = 9.0;
+    header.FileType = "RD";
+    header.StepWord = 10;
+    header.StartWord = 2000;
+    header.EndWord = 2400;
+    header.StepDouble = 0.02;
+    header.StartDouble = 5.0;
+    header.EndDouble = 9.0;
 
-    header.revision = "D3";
+    header.Revision = "D3";
     ASSERT_EQ(LoadMessage(pattern, folder, KandorScanFile(header, 100)), "");
     EXPECT_EQ(pattern.StepSize(), 0.05);
     EXPECT_EQ(pattern.StartPosition(), 10.0);
     EXPECT_EQ(pattern.EndPosition(), 12.0);
 
-    header.revision = "V3";
+    header.Revision = "V3";
     ASSERT_EQ(LoadMessage(pattern, folder, KandorScanFile(header, 201)), "");
     EXPECT_EQ(pattern.StepSize(), 0.02);
     EXPECT_EQ(pattern.StartPosition(), 5.0);
     EXPECT_EQ(pattern.EndPosition(), 9.0);
 
     // A step double of 0 or below, or a range double of 0, falls back to the words.
-    header.stepDouble = -1.0;
-    header.startDouble = 0.0;
+    header.StepDouble = -1.0;
+    header.StartDouble = 0.0;
     ASSERT_EQ(LoadMessage(pattern, folder, KandorScanFile(header, 201)), "");
     EXPECT_EQ(pattern.StepSize(), 0.05);
     EXPECT_EQ(pattern.StartPosition(), 10.0);
@@ -180,14 +180,14 @@ TEST(KandorPattern, ScanWithoutUsableStepIsRefusedClearly)
     TempFolder folder;
     TKandorpattern pattern;
     KandorHeader header;
-    header.fileType = "SM";
-    header.endWord = 2000;
+    header.FileType = "SM";
+    header.EndWord = 2000;
     EXPECT_EQ(LoadMessage(pattern, folder, KandorScanFile(header, 10)),
               "Corrupted - The step size of the scan is 0 (" + folder.Text("p.di") + ")");
     EXPECT_FALSE(pattern.Valid());
 
-    header.stepWord = 10;
-    header.endDouble = std::numeric_limits<double>::infinity();
+    header.StepWord = 10;
+    header.EndDouble = std::numeric_limits<double>::infinity();
     EXPECT_NE(LoadMessage(pattern, folder, KandorScanFile(header, 10)).find("angular range"),
               std::string::npos);
 }
@@ -217,8 +217,8 @@ TEST(KandorPattern, PeakRecordsAreDecoded)
     EXPECT_EQ(MessageOf([&] { pattern.GetPeak(-1); }), "Index is out of range." + suffix);
 
     KandorHeader scan;
-    scan.fileType = "RD";
-    scan.stepWord = 10;
+    scan.FileType = "RD";
+    scan.StepWord = 10;
     ASSERT_EQ(LoadMessage(pattern, folder, KandorScanFile(scan, 10)), "");
     EXPECT_EQ(MessageOf([&] { pattern.GetPeak(0); }), "The Kandor pattern isn't a peak list." + suffix);
 }
@@ -228,7 +228,7 @@ TEST(KandorPattern, PeaksAnnouncedBeyondTheFileAreNeverRead)
     TempFolder folder;
     TKandorpattern pattern;
     KandorHeader header;
-    header.peakCount = 3;
+    header.PeakCount = 3;
     std::vector<std::uint8_t> bytes = KandorPeakListFile(header, {KandorPeakAt(10, 1), KandorPeakAt(20, 1)});
     bytes.resize(bytes.size() - 1); // the second record loses its last byte
     ASSERT_EQ(LoadMessage(pattern, folder, bytes), "");

@@ -48,10 +48,10 @@ TEST(KandorPeakList, LoadsFilePeaksInPositionOrder)
 {
     TempFolder folder;
     KandorHeader header;
-    header.wavelengthAlpha1 = 1.78897;
-    header.wavelengthAlpha2 = 1.79285;
-    header.intensityRatio = 0.4;
-    header.slit = 'F';
+    header.WavelengthAlpha1 = 1.78897;
+    header.WavelengthAlpha2 = 1.79285;
+    header.IntensityRatio = 0.4;
+    header.Slit = 'F';
     const std::string path = PutFile(folder, "desc.di",
                                      KandorPeakListFile(header, {KandorPeakAt(50, 100), KandorPeakAt(30, 400, 4),
                                                                  KandorPeakAt(10, 9)}));
@@ -85,18 +85,18 @@ TEST(KandorPeakList, EmptyAndRefusedFiles)
     TKandorPeakList list;
     for (const std::int16_t count : {std::int16_t{0}, std::int16_t{-5}}) {
         KandorHeader header;
-        header.peakCount = count;
+        header.PeakCount = count;
         list.LoadFromFile(PutFile(folder, "empty.di", KandorPeakListFile(header, {KandorPeakAt(10, 1)})));
         EXPECT_EQ(list.Count(), 0) << count;
     }
 
     // A scan loads as an empty list unless its peak-count field is positive.
     KandorHeader scan;
-    scan.fileType = "RD";
-    scan.stepWord = 10;
+    scan.FileType = "RD";
+    scan.StepWord = 10;
     list.LoadFromFile(PutFile(folder, "scan.rp", KandorScanFile(scan, 20)));
     EXPECT_EQ(list.Count(), 0);
-    scan.peakCount = 1;
+    scan.PeakCount = 1;
     const std::string scanPath = PutFile(folder, "scan2.rp", KandorScanFile(scan, 20));
     EXPECT_EQ(MessageOf([&] { list.LoadFromFile(scanPath); }),
               "The Kandor pattern isn't a peak list. (" + scanPath + ")");
@@ -107,12 +107,12 @@ TEST(KandorPeakList, EmptyAndRefusedFiles)
     EXPECT_EQ(MessageOf([&] { list.LoadFromFile(zero); }), PositionMessage + " (" + zero + ")");
     EXPECT_EQ(list.Count(), 1);
     KandorPeakWords at180 = KandorPeakAt(20, 1);
-    at180.position = 36000;
+    at180.Position = 36000;
     const std::string high = PutFile(folder, "high.di", KandorPeakListFile({}, {at180}));
     EXPECT_THROW(list.LoadFromFile(high), EInvalidPeak);
     EXPECT_EQ(list.UpdateCount(), 0);
     KandorPeakWords lowest = KandorPeakAt(20, 1);
-    lowest.position = 1; // 0.005 degrees
+    lowest.Position = 1; // 0.005 degrees
     list.LoadFromFile(PutFile(folder, "low.di", KandorPeakListFile({}, {lowest})));
     ASSERT_EQ(list.Count(), 1);
     EXPECT_EQ(list.Peaks(0).Position(), static_cast<double>(0.005f));

@@ -182,17 +182,17 @@ TEST(KandorUserDB, IntensitiesArePercentOfTheStrongestNetIntensity)
 {
     TempFolder folder;
     std::vector<KandorEntryData> entries(4);
-    entries[0].entry = {"NET", "net", "A"};
+    entries[0].Entry = {"NET", "net", "A"};
     // Heights and backgrounds are squares of whole tenths, so they are stored exactly.
-    entries[0].peaks = {KandorPeakAt(10, 56.25, 6.25), KandorPeakAt(20, 225, 25), KandorPeakAt(30, 1, 0)};
-    entries[1].entry = {"FLAT", "flat", "B"};
-    entries[1].peaks = {KandorPeakAt(10, 9, 9), KandorPeakAt(20, 16, 16)};
-    entries[2].entry = {"MANY", "many", "C"};
+    entries[0].Peaks = {KandorPeakAt(10, 56.25, 6.25), KandorPeakAt(20, 225, 25), KandorPeakAt(30, 1, 0)};
+    entries[1].Entry = {"FLAT", "flat", "B"};
+    entries[1].Peaks = {KandorPeakAt(10, 9, 9), KandorPeakAt(20, 16, 16)};
+    entries[2].Entry = {"MANY", "many", "C"};
     for (int i = 300; i >= 1; --i)
-        entries[2].peaks.push_back(KandorPeakAt(i * 0.5, i));
-    entries[3].entry = {"BELOW", "below", "D"}; // no peak above its background
-    entries[3].peaks = {KandorPeakAt(10, 1, 4), KandorPeakAt(20, 1, 9)};
-    entries[0].header.wavelengthAlpha1 = 1.78897;
+        entries[2].Peaks.push_back(KandorPeakAt(i * 0.5, i));
+    entries[3].Entry = {"BELOW", "below", "D"}; // no peak above its background
+    entries[3].Peaks = {KandorPeakAt(10, 1, 4), KandorPeakAt(20, 1, 9)};
+    entries[0].Header.WavelengthAlpha1 = 1.78897;
     WriteKandorDatabase(folder.Path(), entries);
 
     TKandorUserDB db;

@@ -34,7 +34,7 @@ pdf1::TReferencePattern ReadOne(const QuorvanePattern& source)
 {
     TempFolder folder;
     QuorvaneDatabase database;
-    database.patterns = {source};
+    database.Patterns = {source};
     pdf1::TReferenceDatabase db;
     OpenDatabase(db, folder, database);
     pdf1::TReferencePattern pattern;
@@ -56,13 +56,13 @@ std::string MessageOf(F action)
 }
 
 struct NamesResult {
-    std::string p, m, c, n, name;
+    std::string P, M, C, N, Name;
 };
 
 NamesResult Parse(const std::string& text)
 {
     NamesResult r;
-    pdf1::ParseNames(text, r.p, r.m, r.c, r.n, r.name);
+    pdf1::ParseNames(text, r.P, r.M, r.C, r.N, r.Name);
     return r;
 }
 
@@ -88,7 +88,7 @@ TEST(QuorvaneOpen, FindsFilesInAnyLetterCaseAndInTheCurrentFolder)
 {
     TempFolder folder;
     QuorvaneDatabase database;
-    database.patterns = {MakePattern("12-3456", "halite~M~", "NaCl")};
+    database.Patterns = {MakePattern("12-3456", "halite~M~", "NaCl")};
     WriteQuorvaneDatabase(folder.Path(), database, /*lowerCaseNames=*/true);
 
     pdf1::TReferenceDatabase db;
@@ -119,9 +119,9 @@ TEST(QuorvaneOpen, ReadsTheHeaderAndTheSetTable)
     {
         TempFolder folder;
         QuorvaneDatabase database;
-        database.headerTag = "AB";
-        database.headerSetValue = -3;
-        database.patterns = {MakePattern("01-0001", "", "")};
+        database.HeaderTag = "AB";
+        database.HeaderSetValue = -3;
+        database.Patterns = {MakePattern("01-0001", "", "")};
         pdf1::TReferenceDatabase db;
         EXPECT_EQ(db.HeaderTag(), "00");
         EXPECT_EQ(db.PatternCount(), 0);
@@ -135,8 +135,8 @@ TEST(QuorvaneOpen, ReadsTheHeaderAndTheSetTable)
         // A reference database without QUORVANE.ILS opens with the built-in table.
         TempFolder folder;
         QuorvaneDatabase database;
-        database.referenceDatabase = true;
-        database.headerSetValue = 7;
+        database.ReferenceDatabase = true;
+        database.HeaderSetValue = 7;
         pdf1::TReferenceDatabase db;
         OpenDatabase(db, folder, database);
         EXPECT_TRUE(db.IsReferenceDatabase());
@@ -149,22 +149,22 @@ TEST(QuorvaneOpen, ReadsTheHeaderAndTheSetTable)
         // table's 396 bytes reads only 396, and a partial entry fills its low bytes.
         TempFolder folder;
         QuorvaneDatabase database;
-        database.referenceDatabase = true;
-        database.headerSetValue = 7;
+        database.ReferenceDatabase = true;
+        database.HeaderSetValue = 7;
         QuorvaneSetTable table;
-        table.setValue = -300;
+        table.SetValue = -300;
         for (int i = 0; i < 100; ++i)
-            table.entries.push_back(1000 + i);
-        table.byteCount = 500;
-        database.setTable = table;
+            table.Entries.push_back(1000 + i);
+        table.ByteCount = 500;
+        database.SetTable = table;
         pdf1::TReferenceDatabase db;
         OpenDatabase(db, folder, database);
         EXPECT_EQ(db.SetValue(), -300);
         EXPECT_EQ(db.SetTable()[0], 1000);
         EXPECT_EQ(db.SetTable()[98], 1098);
 
-        table.byteCount = 6; // one entry and half of the next
-        database.setTable = table;
+        table.ByteCount = 6; // one entry and half of the next
+        database.SetTable = table;
         OpenDatabase(db, folder, database);
         EXPECT_EQ(db.SetTable()[0], 1000);
         EXPECT_EQ(db.SetTable()[1], 1001 & 0xFFFF);
@@ -174,8 +174,8 @@ TEST(QuorvaneOpen, ReadsTheHeaderAndTheSetTable)
         // The same table in a user database is not read.
         TempFolder folder;
         QuorvaneDatabase database;
-        database.headerSetValue = 5;
-        database.setTable = QuorvaneSetTable{-1, {1, 2}, std::nullopt};
+        database.HeaderSetValue = 5;
+        database.SetTable = QuorvaneSetTable{-1, {1, 2}, std::nullopt};
         pdf1::TReferenceDatabase db;
         OpenDatabase(db, folder, database);
         EXPECT_EQ(db.SetValue(), 5);
@@ -186,7 +186,7 @@ TEST(QuorvaneOpen, AnIndexShorterThanItsHeaderIsAnAssertionFailure)
 {
     TempFolder folder;
     QuorvaneFiles files = BuildQuorvaneFiles(QuorvaneDatabase{});
-    files.ind.resize(71);
+    files.Ind.resize(71);
     WriteQuorvaneFiles(folder.Path(), files);
     pdf1::TReferenceDatabase db;
     db.SetDatabaseName(folder.Text());
@@ -199,8 +199,8 @@ TEST(QuorvaneReadPattern, TakesEveryFieldOfAPresentRecord)
 {
     QuorvanePattern source = MakePattern("05-0490", QuorvaneNames({{'N', "Quartz, syn"}, {'M', "quartz"}}),
                                          "Si O2~extra", {{3.3435, 100}, {4.2550, -22}, {1.8179, 14}});
-    source.subfileBits = 0x80010006u;
-    source.deleted = true; // still read in full
+    source.SubfileBits = 0x80010006u;
+    source.Deleted = true; // still read in full
     const pdf1::TReferencePattern pattern = ReadOne(source);
     EXPECT_TRUE(pattern.Present());
     EXPECT_TRUE(pattern.Deleted());
@@ -239,10 +239,10 @@ TEST(QuorvaneReadPattern, AnAbsentRecordIsNotFollowedAndLeavesNothingOfTheLastOn
     TempFolder folder;
     QuorvaneDatabase database;
     QuorvanePattern absent;
-    absent.present = false;
-    absent.subfileBits = 0xFFFFFFFFu;
-    database.patterns = {MakePattern("05-0490", "quartz~M~", "SiO2"), absent, MakePattern("", "", "", {})};
-    database.patterns[2].patternNumber = "  -    ";
+    absent.Present = false;
+    absent.SubfileBits = 0xFFFFFFFFu;
+    database.Patterns = {MakePattern("05-0490", "quartz~M~", "SiO2"), absent, MakePattern("", "", "", {})};
+    database.Patterns[2].PatternNumber = "  -    ";
     pdf1::TReferenceDatabase db;
     OpenDatabase(db, folder, database);
     pdf1::TReferencePattern pattern;
@@ -266,42 +266,42 @@ TEST(QuorvaneReadPattern, AnAbsentRecordIsNotFollowedAndLeavesNothingOfTheLastOn
 TEST(QuorvaneNames, TaggedItemsAndThePreferredName)
 {
     NamesResult r = Parse("quartz~M~silica~C~");
-    EXPECT_EQ(r.m, "quartz");
-    EXPECT_EQ(r.c, "silica");
-    EXPECT_EQ(r.name, "quartz");
-    EXPECT_EQ(Parse("silica~C~quartz~M~").name, "quartz");
+    EXPECT_EQ(r.M, "quartz");
+    EXPECT_EQ(r.C, "silica");
+    EXPECT_EQ(r.Name, "quartz");
+    EXPECT_EQ(Parse("silica~C~quartz~M~").Name, "quartz");
 
     // An unknown tag stays in front of the next recognised item.
     r = Parse("abc~X~def~N~");
-    EXPECT_EQ(r.n, "abc~X~def");
-    EXPECT_EQ(r.name, "abc~X~def");
+    EXPECT_EQ(r.N, "abc~X~def");
+    EXPECT_EQ(r.Name, "abc~X~def");
 
     // No markers: the whole text is the name.
     r = Parse("plain name, no tags");
-    EXPECT_EQ(r.m + r.c + r.p + r.n, "");
-    EXPECT_EQ(r.name, "plain name, no tags");
+    EXPECT_EQ(r.M + r.C + r.P + r.N, "");
+    EXPECT_EQ(r.Name, "plain name, no tags");
 
     // Only unknown tags: the name ends at the first "~".
-    EXPECT_EQ(Parse("abc~Z~def~Y~").name, "abc");
+    EXPECT_EQ(Parse("abc~Z~def~Y~").Name, "abc");
 
     // A repeated tag: the later item wins.
     r = Parse("first~P~second~P~");
-    EXPECT_EQ(r.p, "second");
-    EXPECT_EQ(r.name, "second");
+    EXPECT_EQ(r.P, "second");
+    EXPECT_EQ(r.Name, "second");
 
     // Preference: M, then C, then P, then N.
-    EXPECT_EQ(Parse("n~N~p~P~").name, "p");
-    EXPECT_EQ(Parse("n~N~p~P~c~C~").name, "c");
+    EXPECT_EQ(Parse("n~N~p~P~").Name, "p");
+    EXPECT_EQ(Parse("n~N~p~P~c~C~").Name, "c");
 
     // A zero byte ends an item early; overlapping markers give empty items.
     r = Parse(std::string("ab\0cd~M~", 8));
-    EXPECT_EQ(r.m, "ab");
+    EXPECT_EQ(r.M, "ab");
     r = Parse("~M~C~");
-    EXPECT_EQ(r.m, "");
-    EXPECT_EQ(r.c, "");
-    EXPECT_EQ(r.name, "");
+    EXPECT_EQ(r.M, "");
+    EXPECT_EQ(r.C, "");
+    EXPECT_EQ(r.Name, "");
     // A lower-case tag letter is not a tag.
-    EXPECT_EQ(Parse("x~m~").name, "x");
+    EXPECT_EQ(Parse("x~m~").Name, "x");
 }
 
 TEST(QuorvaneReadPattern, NameAndFormulaRecordLengths)
@@ -309,15 +309,15 @@ TEST(QuorvaneReadPattern, NameAndFormulaRecordLengths)
     // A names record longer than its 400-byte text area is read up to 400
     // bytes; a negative length gives an empty text.
     QuorvanePattern source = MakePattern("01-0001", std::string(450, 'n'), std::string(420, 'f'));
-    source.namesLength = 450;
-    source.formulaLength = 420;
+    source.NamesLength = 450;
+    source.FormulaLength = 420;
     pdf1::TReferencePattern pattern = ReadOne(source);
     EXPECT_EQ(pattern.Name(), std::string(400, 'n'));
     EXPECT_EQ(pattern.Formula(), std::string(400, 'f'));
 
     source = MakePattern("01-0001", "lost~M~", "lost");
-    source.namesLength = -4;
-    source.formulaLength = -1;
+    source.NamesLength = -4;
+    source.FormulaLength = -1;
     pattern = ReadOne(source);
     EXPECT_EQ(pattern.Name(), "");
     EXPECT_EQ(pattern.Formula(), "");
@@ -337,7 +337,7 @@ TEST(QuorvaneReadPattern, LineCountsAreClampedToThePatternsSize)
     EXPECT_EQ(pattern.Line(300).D, 10.0 - 299 * 0.01);
 
     QuorvanePattern negative = MakePattern("01-0001", "", "", {{1.0, 1}});
-    negative.lineCount = -7;
+    negative.LineCount = -7;
     EXPECT_EQ(ReadOne(negative).LineCount(), 0);
 }
 
@@ -345,39 +345,39 @@ TEST(QuorvaneDamagedFiles, ReadsPastAnEndNameTheFile)
 {
     const QuorvaneDatabase good = [] {
         QuorvaneDatabase database;
-        database.patterns = {MakePattern("01-0001", "first~M~", "A"), MakePattern("01-0002", "second~M~", "B")};
+        database.Patterns = {MakePattern("01-0001", "first~M~", "A"), MakePattern("01-0002", "second~M~", "B")};
         return database;
     }();
     // Each case damages the files and expects an input/output error naming
     // the file when pattern 2 is read.
     struct Case {
-        const char* what;
-        const char* file;
-        void (*damage)(QuorvaneFiles&);
+        const char* What;
+        const char* File;
+        void (*Damage)(QuorvaneFiles&);
     };
     const Case cases[] = {
         {"index shorter than the count promises", "QUORVANE.IND",
-         [](QuorvaneFiles& f) { f.ind.resize(2 * QuorvaneIndexRecordSize + 10); }},
-        {"names record cut short", "QUORVANE.NAM", [](QuorvaneFiles& f) { f.nam.resize(f.nam.size() - 3); }},
-        {"formula record cut short", "QUORVANE.FRM", [](QuorvaneFiles& f) { f.frm.resize(f.frm.size() - 1); }},
-        {"line list cut short", "QUORVANE.DIS", [](QuorvaneFiles& f) { f.dis.resize(f.dis.size() - 4); }},
+         [](QuorvaneFiles& f) { f.Ind.resize(2 * QuorvaneIndexRecordSize + 10); }},
+        {"names record cut short", "QUORVANE.NAM", [](QuorvaneFiles& f) { f.Nam.resize(f.Nam.size() - 3); }},
+        {"formula record cut short", "QUORVANE.FRM", [](QuorvaneFiles& f) { f.Frm.resize(f.Frm.size() - 1); }},
+        {"line list cut short", "QUORVANE.DIS", [](QuorvaneFiles& f) { f.Dis.resize(f.Dis.size() - 4); }},
         {"names offset past the end", "QUORVANE.NAM",
          [](QuorvaneFiles& f) {
-             f.ind[2 * QuorvaneIndexRecordSize + QuorvaneNamesOffsetField + 3] = 0x10;
+             f.Ind[2 * QuorvaneIndexRecordSize + QuorvaneNamesOffsetField + 3] = 0x10;
          }},
         {"negative line-list offset", "QUORVANE.DIS",
-         [](QuorvaneFiles& f) { f.ind[2 * QuorvaneIndexRecordSize + QuorvaneLinesOffsetField + 3] = 0x80; }},
+         [](QuorvaneFiles& f) { f.Ind[2 * QuorvaneIndexRecordSize + QuorvaneLinesOffsetField + 3] = 0x80; }},
         {"formula offset at the very end", "QUORVANE.FRM",
          [](QuorvaneFiles& f) {
-             const auto size = static_cast<std::uint8_t>(f.frm.size());
-             f.ind[2 * QuorvaneIndexRecordSize + QuorvaneFormulaOffsetField] = size;
+             const auto size = static_cast<std::uint8_t>(f.Frm.size());
+             f.Ind[2 * QuorvaneIndexRecordSize + QuorvaneFormulaOffsetField] = size;
          }},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.What);
         TempFolder folder;
         QuorvaneFiles files = BuildQuorvaneFiles(good);
-        c.damage(files);
+        c.Damage(files);
         WriteQuorvaneFiles(folder.Path(), files);
         pdf1::TReferenceDatabase db;
         db.SetDatabaseName(folder.Text());
@@ -386,7 +386,7 @@ TEST(QuorvaneDamagedFiles, ReadsPastAnEndNameTheFile)
         db.ReadPattern(1, pattern);
         EXPECT_EQ(pattern.Name(), "first");
         const std::string message = MessageOf<EInOutError>([&] { db.ReadPattern(2, pattern); });
-        EXPECT_NE(message.find(folder.Text() + test::kDelimiter + c.file), std::string::npos) << message;
+        EXPECT_NE(message.find(folder.Text() + test::kDelimiter + c.File), std::string::npos) << message;
         EXPECT_NE(message.find("pattern 2"), std::string::npos) << message;
     }
 }
@@ -395,8 +395,8 @@ TEST(QuorvaneDamagedFiles, ASetTableCutShortNamesTheFile)
 {
     TempFolder folder;
     QuorvaneDatabase database;
-    database.referenceDatabase = true;
-    database.setTable = QuorvaneSetTable{1, {1, 2, 3}, std::int16_t{40}};
+    database.ReferenceDatabase = true;
+    database.SetTable = QuorvaneSetTable{1, {1, 2, 3}, std::int16_t{40}};
     WriteQuorvaneDatabase(folder.Path(), database);
     pdf1::TReferenceDatabase db;
     db.SetDatabaseName(folder.Text());

@@ -277,7 +277,7 @@ TEST(VeltroLines, LinesRunAcrossBlocksAndEndAtCodeZeroOrTheContent)
     // A code of 0 ends the list although the counts promise more.
     test::TempFolder folder;
     auto lines = NumberedLines(60);
-    lines[55].twoThetaCode = 0;
+    lines[55].TwoThetaCode = 0;
     WriteOnePattern(folder, test::VeltroPatternBytes(1.5406, lines));
     EXPECT_EQ(LoadOne(folder).LineCount, 55);
 

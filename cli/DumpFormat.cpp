@@ -42,7 +42,7 @@ bool AppendSubfileCodes(std::string& out, std::uint32_t mask, std::string_view s
     for (std::size_t bit = 0; bit < kSubfileCount; ++bit) {
         if ((mask & (std::uint32_t{1} << bit)) == 0)
             continue;
-        const std::string_view row = SubfileTable[bit];
+        const std::string_view row = kSubfileTable[bit];
         out.append(first ? "" : separator).append(quote).append(row.substr(0, row.find('='))).append(quote);
         first = false;
     }

@@ -3,7 +3,7 @@
 
 namespace norrvik {
 
-const std::array<std::string_view, kElementCount> ElementSymbols = {
+const std::array<std::string_view, kElementCount> kElementSymbols = {
     "?",
     "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne",
     "Na", "Mg", "Al", "Si", "P",  "S",  "Cl", "Ar", "K",  "Ca",
@@ -23,7 +23,7 @@ std::string_view ElementSymbol(int n)
 {
     if (n < 0 || n >= kElementCount)
         return "?";
-    return ElementSymbols[static_cast<std::size_t>(n)];
+    return kElementSymbols[static_cast<std::size_t>(n)];
 }
 
 int ElementNumber(std::string_view symbol)
@@ -31,7 +31,7 @@ int ElementNumber(std::string_view symbol)
     if (symbol == "?")
         return -1;
     for (int n = 0; n < kElementCount; ++n)
-        if (ElementSymbols[static_cast<std::size_t>(n)] == symbol)
+        if (kElementSymbols[static_cast<std::size_t>(n)] == symbol)
             return n;
     return -1;
 }

@@ -10,7 +10,7 @@ namespace norrvik {
 
 inline constexpr int kElementCount = 112;
 
-extern const std::array<std::string_view, kElementCount> ElementSymbols;
+extern const std::array<std::string_view, kElementCount> kElementSymbols;
 
 // The symbol of element number n, or "?" when n is outside 0..111.
 std::string_view ElementSymbol(int n);

@@ -54,8 +54,8 @@ std::uint32_t TargetSubfiles(std::uint32_t sourceBits)
 std::string ConvertedFormula(const std::string& formula)
 {
     std::string text = Trim(formula);
-    if (text.size() > pattern_layout::FormulaLineSize)
-        text.resize(pattern_layout::FormulaLineSize);
+    if (text.size() > pattern_layout::kFormulaLineSize)
+        text.resize(pattern_layout::kFormulaLineSize);
     return text;
 }
 

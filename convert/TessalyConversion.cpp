@@ -76,7 +76,7 @@ bool SameCarriedPattern(const TReferencePattern& first, const TReferencePattern&
 {
     if (PlaceFreeRecord(first) != PlaceFreeRecord(second))
         return false;
-    return std::all_of(AllTextLists.begin(), AllTextLists.end(), [&](TextList list) {
+    return std::all_of(kAllTextLists.begin(), kAllTextLists.end(), [&](TextList list) {
         return first.GetTextList(list) == second.GetTextList(list);
     });
 }

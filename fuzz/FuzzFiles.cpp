@@ -28,7 +28,7 @@ std::string CleanFileName(std::string_view raw)
 {
     std::string name;
     for (const char c : raw)
-        if (IsNameChar(static_cast<unsigned char>(c)) && name.size() < MaxFileNameLength)
+        if (IsNameChar(static_cast<unsigned char>(c)) && name.size() < kMaxFileNameLength)
             name += c;
     // "." and ".." would name folders, not files.
     if (std::all_of(name.begin(), name.end(), [](char c) { return c == '.'; }))
@@ -100,12 +100,12 @@ std::vector<FuzzFile> SplitFuzzInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     std::vector<FuzzFile> files;
-    std::size_t at = input.find(FileMarker);
+    std::size_t at = input.find(kFileMarker);
     while (at != std::string_view::npos) {
-        const std::size_t nameStart = at + FileMarker.size();
+        const std::size_t nameStart = at + kFileMarker.size();
         const std::size_t nameEnd = std::min(input.find('\n', nameStart), input.size());
         const std::size_t contentStart = std::min(nameEnd + 1, input.size());
-        const std::size_t next = input.find(FileMarker, contentStart);
+        const std::size_t next = input.find(kFileMarker, contentStart);
         const std::size_t contentEnd = next == std::string_view::npos ? input.size() : next;
         FuzzFile file{CleanFileName(input.substr(nameStart, nameEnd - nameStart)),
                       std::vector<std::uint8_t>(data + contentStart, data + contentEnd)};
@@ -125,7 +125,7 @@ std::vector<std::uint8_t> PackFuzzFiles(const std::vector<FuzzFile>& files)
 {
     std::vector<std::uint8_t> packed;
     for (const FuzzFile& file : files) {
-        packed.insert(packed.end(), FileMarker.begin(), FileMarker.end());
+        packed.insert(packed.end(), kFileMarker.begin(), kFileMarker.end());
         packed.insert(packed.end(), file.Name.begin(), file.Name.end());
         packed.push_back('\n');
         packed.insert(packed.end(), file.Bytes.begin(), file.Bytes.end());

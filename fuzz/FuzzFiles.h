@@ -19,8 +19,8 @@
 
 namespace norrvik::fuzz {
 
-inline constexpr std::string_view FileMarker = "@@@ ";
-inline constexpr std::size_t MaxFileNameLength = 40;
+inline constexpr std::string_view kFileMarker = "@@@ ";
+inline constexpr std::size_t kMaxFileNameLength = 40;
 
 struct FuzzFile {
     std::string Name;

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TKandorReferencePattern entry;
         for (int i = 0; i < database.EntryCount(); ++i) {
             database.GetEntry(i, entry);
-            fuzz::Require(entry.LineCount >= 0 && entry.LineCount <= TKandorReferencePattern::MaxLines,
+            fuzz::Require(entry.LineCount >= 0 && entry.LineCount <= TKandorReferencePattern::kMaxLines,
                           "Kandor line count outside 0..255");
             fuzz::Require(entry.Name.size() <= 20 && entry.Formula.size() <= 20 && entry.BaseName.size() <= 8,
                           "Kandor text longer than its field");

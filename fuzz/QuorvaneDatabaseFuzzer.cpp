@@ -19,10 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pdf1::TReferencePattern pattern;
         for (std::int32_t i = 1; i <= database.PatternCount(); ++i) {
             database.ReadPattern(i, pattern);
-            fuzz::Require(pattern.LineCount() >= 0 && pattern.LineCount() <= pdf1::MaxLines,
+            fuzz::Require(pattern.LineCount() >= 0 && pattern.LineCount() <= pdf1::kMaxLines,
                           "Quorvane line count outside 0..300");
-            fuzz::Require(pattern.Name().size() <= pdf1::MaxRecordText &&
-                              pattern.Formula().size() <= pdf1::MaxRecordText,
+            fuzz::Require(pattern.Name().size() <= pdf1::kMaxRecordText &&
+                              pattern.Formula().size() <= pdf1::kMaxRecordText,
                           "Quorvane text longer than its record");
             fuzz::Require(!pattern.Present() || pattern.PatternNumber().size() == 7,
                           "Quorvane pattern number not of 7 characters");

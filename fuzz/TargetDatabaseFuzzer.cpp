@@ -20,14 +20,14 @@ namespace {
 
 // More patterns than this are not read one by one: the work per input must
 // stay small whatever the header counts.
-constexpr std::int32_t MaxPatternsRead = 64;
+constexpr std::int32_t kMaxPatternsRead = 64;
 
 void ReadPatterns(TReferenceDatabase& database)
 {
-    const std::int32_t count = std::min(database.PatternCount(), MaxPatternsRead);
+    const std::int32_t count = std::min(database.PatternCount(), kMaxPatternsRead);
     for (std::int32_t n = 1; n <= count; ++n) {
         TReferencePattern& pattern = database.GetPattern(n);
-        for (const TextList list : AllTextLists)
+        for (const TextList list : kAllTextLists)
             (void)pattern.GetTextList(list);
         (void)pattern.GetColor();
         (void)pattern.GetJournal();

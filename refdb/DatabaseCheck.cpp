@@ -287,13 +287,13 @@ public:
                           "next conversion into it, \"norrvik-cli rebuild\" or \"norrvik-cli recover\" completes it");
             return problems_.Lines();
         }
-        for (const std::string_view name : ReferenceDatabaseFileNames)
+        for (const std::string_view name : kReferenceDatabaseFileNames)
             if (KindOfFile(File(name)) == FileKind::Missing)
                 problems_.Add(name, "missing (a reference database needs it)");
         if (!ReadHeader())
             return problems_.Lines();
         CheckSubfiles();
-        for (const TextIndex index : RebuildTextIndexOrder)
+        for (const TextIndex index : kRebuildTextIndexOrder)
             textIndexes_[static_cast<std::size_t>(index)] = ReadTextIndex(index);
         OpenBinaryIndexes();
         CheckRecords();
@@ -326,7 +326,7 @@ private:
         TReadAhead Main{kRecordBlock};
         std::array<TReadAhead, 3> Binary{TReadAhead(kSideFileBlock), TReadAhead(kSideFileBlock),
                                          TReadAhead(kSideFileBlock)};
-        std::array<std::size_t, TextIndexCount> Next{};
+        std::array<std::size_t, kTextIndexCount> Next{};
         std::vector<std::pair<std::string, std::string>> Problems;
         std::vector<TTextRangeUse> RangeUses;
         std::int64_t UserPatterns = 0;
@@ -404,7 +404,7 @@ private:
         if (const auto wrong = FirstWrongSubfileLine(lines))
             Problem(kSubfilesFileName, Format("line %zu has the code \"%s\" where \"%s\" belongs", *wrong + 1,
                                              SubfileCode(lines[*wrong]).c_str(),
-                                             SubfileCode(SubfileTable[*wrong]).c_str()));
+                                             SubfileCode(kSubfileTable[*wrong]).c_str()));
     }
 
     TTextIndexContent ReadTextIndex(TextIndex index)
@@ -442,19 +442,19 @@ private:
 
     void OpenBinaryIndexes()
     {
-        binary_[0].Name = IndexFileName;
-        binary_[0].RecordSize = IndexRecordSize;
-        binary_[1].Name = CrystalIndexFileName;
-        binary_[1].RecordSize = CrystalIndexRecordSize;
+        binary_[0].Name = kIndexFileName;
+        binary_[0].RecordSize = kIndexRecordSize;
+        binary_[1].Name = kCrystalIndexFileName;
+        binary_[1].RecordSize = kCrystalIndexRecordSize;
         binary_[1].Required = false; // a database made without it never gets one
-        binary_[2].Name = StrongestLinesFileName;
-        binary_[2].RecordSize = StrongestLinesRecordSize;
+        binary_[2].Name = kStrongestLinesFileName;
+        binary_[2].RecordSize = kStrongestLinesRecordSize;
         for (TBinaryIndex& index : binary_) {
             const bool missing = KindOfFile(File(index.Name)) == FileKind::Missing;
             index.File = OpenReporting(index.Name);
             if (!index.File) {
                 // StrongestLines.PDB is required and reported as missing above.
-                if (missing && index.Required && index.Name == IndexFileName && patternCount_ > 0)
+                if (missing && index.Required && index.Name == kIndexFileName && patternCount_ > 0)
                     Problem(index.Name, "missing although the database holds patterns");
                 continue;
             }
@@ -502,7 +502,7 @@ private:
 
     static void CheckTextRanges(TRecordWorker& worker, std::int64_t n, const TReferencePattern& pattern)
     {
-        for (const TextList list : AllTextLists) {
+        for (const TextList list : kAllTextLists) {
             const TextRange range = pattern.GetTextRange(list);
             if (range.IsEmpty())
                 continue;
@@ -526,7 +526,7 @@ private:
     // pattern gives, by the rebuild's rules or by those of adding one pattern.
     void CompareTextIndexes(TRecordWorker& worker, std::int32_t n, TReferencePattern& pattern) const
     {
-        for (const TextIndex index : RebuildTextIndexOrder) {
+        for (const TextIndex index : kRebuildTextIndexOrder) {
             const TTextIndexContent& content = textIndexes_[static_cast<std::size_t>(index)];
             if (!content.readable)
                 continue;
@@ -543,7 +543,7 @@ private:
     // A StrongestLines.PDB record is compared in its meaningful part only.
     static bool SameRecord(const TBinaryIndex& file, ConstBytes actual, ConstBytes expected)
     {
-        if (file.Name == StrongestLinesFileName)
+        if (file.Name == kStrongestLinesFileName)
             return SameStrongestLines(actual, expected);
         return std::equal(actual.begin(), actual.end(), expected.begin(), expected.end());
     }
@@ -652,7 +652,7 @@ private:
     std::int32_t patternCount_ = 0;
     std::int32_t userPatternCount_ = 0;
     std::int64_t loadable_ = 0;
-    std::array<TTextIndexContent, TextIndexCount> textIndexes_;
+    std::array<TTextIndexContent, kTextIndexCount> textIndexes_;
     std::array<TBinaryIndex, 3> binary_;
     std::optional<TFileHandle> comment_;
     std::optional<TFileHandle> literature_;
@@ -726,9 +726,9 @@ std::vector<std::string> RecordFieldProblems(const PatternRecord& record, std::i
         std::size_t offset;
         std::size_t max;
         const char* what;
-    } counts[] = {{pattern_layout::NameCount, pattern_layout::MaxNames, "names"},
-                  {pattern_layout::FormulaCount, pattern_layout::MaxFormulas, "formulas"},
-                  {pattern_layout::LineCount, pattern_layout::MaxLines, "lines"}};
+    } counts[] = {{pattern_layout::NameCount, pattern_layout::kMaxNames, "names"},
+                  {pattern_layout::FormulaCount, pattern_layout::kMaxFormulas, "formulas"},
+                  {pattern_layout::LineCount, pattern_layout::kMaxLines, "lines"}};
     for (const auto& count : counts)
         if (record[count.offset] > count.max)
             problems.push_back(Format("counts %u %s, at most %zu fit", static_cast<unsigned>(record[count.offset]),

@@ -13,16 +13,16 @@ namespace norrvik {
 DatabaseHeader DatabaseHeader::NewDatabase(std::string_view title)
 {
     DatabaseHeader header;
-    WriteLengthPrefixedString(header.bytes_, header_layout::Version, header_layout::VersionCapacity,
+    WriteLengthPrefixedString(header.bytes_, header_layout::Version, header_layout::kVersionCapacity,
                               kCurrentDatabaseVersion);
-    WriteLengthPrefixedString(header.bytes_, header_layout::Title, header_layout::TitleCapacity,
-                              title.substr(0, header_layout::TitleCapacity));
+    WriteLengthPrefixedString(header.bytes_, header_layout::Title, header_layout::kTitleCapacity,
+                              title.substr(0, header_layout::kTitleCapacity));
     return header;
 }
 
 std::string DatabaseHeader::Version() const
 {
-    return ReadLengthPrefixedString(bytes_, header_layout::Version, header_layout::VersionCapacity);
+    return ReadLengthPrefixedString(bytes_, header_layout::Version, header_layout::kVersionCapacity);
 }
 
 std::int32_t DatabaseHeader::PatternCount() const
@@ -37,7 +37,7 @@ std::int32_t DatabaseHeader::UserPatternCount() const
 
 std::string DatabaseHeader::Title() const
 {
-    return ReadLengthPrefixedString(bytes_, header_layout::Title, header_layout::TitleCapacity);
+    return ReadLengthPrefixedString(bytes_, header_layout::Title, header_layout::kTitleCapacity);
 }
 
 void DatabaseHeader::SetCounts(std::int32_t patternCount, std::int32_t userPatternCount)

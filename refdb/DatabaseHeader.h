@@ -14,11 +14,11 @@ namespace norrvik {
 
 namespace header_layout {
 inline constexpr std::size_t Version = 0;           // length-prefixed, capacity 5
-inline constexpr std::size_t VersionCapacity = 5;
+inline constexpr std::size_t kVersionCapacity = 5;
 inline constexpr std::size_t PatternCount = 6;      // int32
 inline constexpr std::size_t UserPatternCount = 10; // int32
 inline constexpr std::size_t Title = 14;            // length-prefixed, capacity 30
-inline constexpr std::size_t TitleCapacity = 30;
+inline constexpr std::size_t kTitleCapacity = 30;
 inline constexpr std::size_t Reserved = 45;         // zero up to the end of the record
 } // namespace header_layout
 
@@ -52,6 +52,6 @@ private:
     Bytes bytes_{};
 };
 
-static_assert(header_layout::Reserved == header_layout::Title + header_layout::TitleCapacity + 1);
+static_assert(header_layout::Reserved == header_layout::Title + header_layout::kTitleCapacity + 1);
 
 } // namespace norrvik

@@ -21,7 +21,7 @@ namespace norrvik {
 namespace {
 
 // The order in which a new database writes its empty text indexes.
-constexpr std::array<TextIndex, TextIndexCount> kCreateTextIndexOrder = {
+constexpr std::array<TextIndex, kTextIndexCount> kCreateTextIndexOrder = {
     TextIndex::Name,    TextIndex::MineralName, TextIndex::Formula,      TextIndex::Color,
     TextIndex::Journal, TextIndex::Author,      TextIndex::ReferenceCode};
 
@@ -120,7 +120,7 @@ TIndexMaintenance::TPendingIndexWork TIndexMaintenance::CollectIndexWork(TRefere
     TPendingIndexWork work;
     work.RecordNumber = recordNumber;
     work.PatternCount = patternCount;
-    for (TextIndex index : AddPatternTextIndexOrder)
+    for (TextIndex index : kAddPatternTextIndexOrder)
         work.Texts[TextIndexSlot(index)] = AddedIndexTexts(index, pattern);
     if (!rebuildPending_) {
         work.Index = MakeIndexRecord(pattern);
@@ -162,7 +162,7 @@ void TIndexMaintenance::ApplyIndexWork(const TPendingIndexWork& work)
 
 void TIndexMaintenance::AppendTextIndexEntries(const TPendingIndexWork& work)
 {
-    for (TextIndex index : AddPatternTextIndexOrder)
+    for (TextIndex index : kAddPatternTextIndexOrder)
         AppendIndexEntries(index, work.RecordNumber, work.Texts[TextIndexSlot(index)]);
 }
 
@@ -254,10 +254,10 @@ void TIndexMaintenance::SortTextIndexesInMemory()
     // Large held indexes (ReferenceCode.PDB aside, see IndexSteps.h) are
     // sorted side by side first: each sort touches only its own index. Their
     // failures then count where the index comes in the sort order.
-    std::array<std::optional<std::exception_ptr>, TextIndexCount> sortedAlready;
+    std::array<std::optional<std::exception_ptr>, kTextIndexCount> sortedAlready;
     if (textIndexCache_.HeldEntries() >= kSideBySideSortEntries) {
         std::vector<TextIndex> held;
-        for (TextIndex index : SortTextIndexOrder)
+        for (TextIndex index : kSortTextIndexOrder)
             if (index != TextIndex::ReferenceCode && textIndexCache_.Holds(index))
                 held.push_back(index);
         // The largest first, so that the two threads finish close together.
@@ -282,7 +282,7 @@ void TIndexMaintenance::SortTextIndexesInMemory()
 void TIndexMaintenance::SortTextIndex(const std::string& fileName)
 {
     ApplyPendingIndexWork();
-    for (TextIndex index : SortTextIndexOrder) {
+    for (TextIndex index : kSortTextIndexOrder) {
         if (TextIndexFileName(index) == fileName) {
             SortOneTextIndex(index);
             WriteHeldTextIndex(index);

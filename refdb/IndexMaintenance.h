@@ -81,7 +81,7 @@ public:
     // as a text index is left as it is.
     void SortTextIndex(const std::string& fileName);
     // Writes the held text indexes that differ from their files, in the
-    // order of SortTextIndexOrder; after a failure ReferenceCode.PDB is left
+    // order of kSortTextIndexOrder; after a failure ReferenceCode.PDB is left
     // as it was and the first failure is raised.
     void WriteHeldTextIndexes();
     // Puts the binary index files appended to on the disk.
@@ -104,8 +104,8 @@ private:
     };
     // The index files of a rebuild, built in memory before any is written.
     struct TRebuiltIndexes {
-        std::array<std::string, TextIndexCount> Texts;
-        std::array<std::size_t, TextIndexCount> Counts{};
+        std::array<std::string, kTextIndexCount> Texts;
+        std::array<std::size_t, kTextIndexCount> Counts{};
         std::string Index;
         std::string Crystal;
         std::string StrongestLines;
@@ -135,7 +135,7 @@ private:
 
     // The binary index files adding a pattern appends one record to.
     static constexpr std::array<std::string_view, 3> kAppendedIndexFiles = {
-        IndexFileName, CrystalIndexFileName, StrongestLinesFileName};
+        kIndexFileName, kCrystalIndexFileName, kStrongestLinesFileName};
 
     const TDatabaseFolder& folder_;
     const bool& readOnly_;

@@ -68,14 +68,14 @@ TIndexMaintenance::TRebuiltIndexes TIndexMaintenance::CollectRebuiltIndexes(TSto
     // Built in memory and written only when complete: a rebuild that fails
     // leaves every index file as it was.
     TRebuiltIndexes rebuilt;
-    for (TextIndex index : RebuildTextIndexOrder)
+    for (TextIndex index : kRebuildTextIndexOrder)
         rebuilt.Texts[TextIndexSlot(index)] = kPlaceholderCountLine;
     const std::int32_t patternCount = patterns.StoredPatternCount();
     // The binary indexes' sizes are known: no room beyond them is taken.
     const auto records = static_cast<std::size_t>(std::max(patternCount, 0));
-    rebuilt.Index.reserve(records * IndexRecordSize);
-    rebuilt.Crystal.reserve(records * CrystalIndexRecordSize);
-    rebuilt.StrongestLines.reserve(records * StrongestLinesRecordSize);
+    rebuilt.Index.reserve(records * kIndexRecordSize);
+    rebuilt.Crystal.reserve(records * kCrystalIndexRecordSize);
+    rebuilt.StrongestLines.reserve(records * kStrongestLinesRecordSize);
     for (std::int32_t n = 1; n <= patternCount; ++n) {
         TReferencePattern& pattern = patterns.LoadStoredPattern(n);
         if (onIndexPatternMsg_)
@@ -91,14 +91,14 @@ TIndexMaintenance::TRebuiltIndexes TIndexMaintenance::CollectRebuiltIndexes(TSto
         AppendRecord(rebuilt.StrongestLines, n < patternCount ? MakeStrongestLinesRecordOf(pattern)
                                                               : MakeStrongestLinesRecord(pattern));
     }
-    for (TextIndex index : RebuildTextIndexOrder)
+    for (TextIndex index : kRebuildTextIndexOrder)
         PatchCountLine(rebuilt.Texts[TextIndexSlot(index)], rebuilt.Counts[TextIndexSlot(index)]);
     return rebuilt;
 }
 
 void TIndexMaintenance::CollectPatternEntries(TRebuiltIndexes& rebuilt, std::int32_t n, TReferencePattern& pattern)
 {
-    for (TextIndex index : RebuildTextIndexOrder) {
+    for (TextIndex index : kRebuildTextIndexOrder) {
         for (const std::string& text : RebuildIndexTexts(index, pattern)) {
             AppendIndexEntryLine(rebuilt.Texts[TextIndexSlot(index)], n, text);
             ++rebuilt.Counts[TextIndexSlot(index)];
@@ -109,9 +109,9 @@ void TIndexMaintenance::CollectPatternEntries(TRebuiltIndexes& rebuilt, std::int
 void TIndexMaintenance::WriteRebuiltBinaryIndexes(TRebuiltIndexes& rebuilt)
 {
     // Each is let go once written: the text indexes' sorts need the memory.
-    for (auto [name, content] : {std::pair{IndexFileName, &rebuilt.Index},
-                                 std::pair{StrongestLinesFileName, &rebuilt.StrongestLines},
-                                 std::pair{CrystalIndexFileName, &rebuilt.Crystal}}) {
+    for (auto [name, content] : {std::pair{kIndexFileName, &rebuilt.Index},
+                                 std::pair{kStrongestLinesFileName, &rebuilt.StrongestLines},
+                                 std::pair{kCrystalIndexFileName, &rebuilt.Crystal}}) {
         WriteWholeFile(folder_.Path(name), *content);
         ReleaseText(*content);
     }
@@ -121,18 +121,18 @@ void TIndexMaintenance::WriteRebuiltTextIndexes(TRebuiltIndexes& rebuilt)
 {
     // Read back and sorted in memory two at a time, side by side (each sort
     // touches only its own index), then written in sort order,
-    // ReferenceCode.PDB last (see SortTextIndexOrder): no more than two
+    // ReferenceCode.PDB last (see kSortTextIndexOrder): no more than two
     // indexes wait to be written.
-    for (std::size_t first = 0; first < SortTextIndexOrder.size(); first += 2)
+    for (std::size_t first = 0; first < kSortTextIndexOrder.size(); first += 2)
         WriteRebuiltTextIndexPair(rebuilt, first);
 }
 
 void TIndexMaintenance::WriteRebuiltTextIndexPair(TRebuiltIndexes& rebuilt, std::size_t first)
 {
-    const std::size_t count = std::min<std::size_t>(2, SortTextIndexOrder.size() - first);
+    const std::size_t count = std::min<std::size_t>(2, kSortTextIndexOrder.size() - first);
     std::array<std::optional<TIndexes>, 2> sorted;
     for (std::size_t k = 0; k < count; ++k) {
-        const TextIndex index = SortTextIndexOrder[first + k];
+        const TextIndex index = kSortTextIndexOrder[first + k];
         std::string& content = rebuilt.Texts[TextIndexSlot(index)];
         try {
             sorted[k] = ParseTextIndex(content, folder_.FilePath(TextIndexFileName(index)));
@@ -146,7 +146,7 @@ void TIndexMaintenance::WriteRebuiltTextIndexPair(TRebuiltIndexes& rebuilt, std:
             SortIndexes(*sorted[k]);
     });
     for (std::size_t k = 0; k < count; ++k) {
-        const TextIndex index = SortTextIndexOrder[first + k];
+        const TextIndex index = kSortTextIndexOrder[first + k];
         if (failures[k])
             std::rethrow_exception(failures[k]);
         if (!sorted[k]) {

@@ -262,7 +262,7 @@ std::vector<TSearchHit> TIndexSearch::SearchText(SearchField field, std::string_
 const std::string& TIndexSearch::StrongestLines()
 {
     if (!strongestLines_)
-        strongestLines_ = ReadWholeFile(database_.DatabaseFolder() / PathFromText(StrongestLinesFileName))
+        strongestLines_ = ReadWholeFile(database_.DatabaseFolder() / PathFromText(kStrongestLinesFileName))
                               .value_or(std::string());
     return *strongestLines_;
 }
@@ -274,12 +274,12 @@ std::vector<TSearchHit> TIndexSearch::SearchLines(const TLinesQuery& query)
     const auto bytes = ConstBytes(reinterpret_cast<const std::uint8_t*>(file.data()), file.size());
     // Record k holds the strongest lines of pattern k + 1.
     const std::size_t records =
-        std::min(file.size() / StrongestLinesRecordSize, static_cast<std::size_t>(PatternCount()));
+        std::min(file.size() / kStrongestLinesRecordSize, static_cast<std::size_t>(PatternCount()));
     const TDCodeWindow first = WindowOf(query.DSpacings.front(), query.Tolerance);
     std::vector<TSearchHit> hits;
     for (std::size_t k = 0; k < records; ++k) {
         const TStrongestLinesEntry lines =
-            ReadStrongestLinesRecord(bytes.subspan(k * StrongestLinesRecordSize, StrongestLinesRecordSize));
+            ReadStrongestLinesRecord(bytes.subspan(k * kStrongestLinesRecordSize, kStrongestLinesRecordSize));
         if (!first.Holds(lines))
             continue; // most patterns: no line near the first d-spacing
         if (const std::optional<double> figure = StrongestLinesMatch(lines, query))

@@ -139,8 +139,8 @@ private:
     TDatabaseLock lock_;
     std::size_t blockSize_ = kIndexBlockSize;
     TReferenceDatabase database_;
-    std::array<std::optional<TSortedTextIndex>, TextIndexCount> indexes_;
-    std::array<std::optional<TRecordOrder>, TextIndexCount> orders_;
+    std::array<std::optional<TSortedTextIndex>, kTextIndexCount> indexes_;
+    std::array<std::optional<TRecordOrder>, kTextIndexCount> orders_;
     std::optional<std::string> strongestLines_;
 };
 

@@ -31,7 +31,7 @@ template <typename Step>
 void ForEachTextIndexInSortOrder(Step&& step)
 {
     std::exception_ptr failure;
-    for (TextIndex index : SortTextIndexOrder)
+    for (TextIndex index : kSortTextIndexOrder)
         if (!(failure && index == TextIndex::ReferenceCode))
             KeepFirstFailure(failure, [&] { step(index); });
     if (failure)

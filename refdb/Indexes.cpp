@@ -32,12 +32,12 @@ inline constexpr std::size_t Status = 18;       // int16
 inline constexpr std::size_t StatusByte = 20;   // uint8
 inline constexpr std::size_t ReferenceCode = 21; // length-prefixed, capacity 9
 static_assert(Elements + std::tuple_size_v<ElementSet> == Subfiles);
-static_assert(ReferenceCode + LengthPrefixedSize(IndexReferenceCodeCapacity) == IndexRecordSize);
+static_assert(ReferenceCode + LengthPrefixedSize(kIndexReferenceCodeCapacity) == kIndexRecordSize);
 } // namespace index_layout
 
 namespace crystal_layout {
 inline constexpr std::size_t Values2To7 = 0;     // single[6]
-inline constexpr std::size_t Values2To7Size = 24;
+inline constexpr std::size_t kValues2To7Size = 24;
 inline constexpr std::size_t Value11 = 24;       // single
 inline constexpr std::size_t Value9Or10 = 28;    // single
 inline constexpr std::size_t Value8 = 32;        // single
@@ -45,9 +45,9 @@ inline constexpr std::size_t NumberLowByte = 36; // uint8
 inline constexpr std::size_t ClassByte = 37;     // uint8
 inline constexpr std::size_t Value1 = 38;        // single
 inline constexpr std::size_t ReferenceCode = 42; // length-prefixed, capacity 9
-static_assert(Values2To7 + Values2To7Size == Value11);
-static_assert(ReferenceCode + LengthPrefixedSize(IndexReferenceCodeCapacity) ==
-              CrystalIndexRecordSize);
+static_assert(Values2To7 + kValues2To7Size == Value11);
+static_assert(ReferenceCode + LengthPrefixedSize(kIndexReferenceCodeCapacity) ==
+              kCrystalIndexRecordSize);
 } // namespace crystal_layout
 
 namespace strongest_layout {
@@ -55,14 +55,14 @@ inline constexpr std::size_t ReferenceNumber = 0; // int32
 inline constexpr std::size_t Count = 4;           // uint8, then one zero byte
 inline constexpr std::size_t DCodes = 6;          // int16[8]
 inline constexpr std::size_t Intensities = 22;    // int16[8], then two zero bytes
-inline constexpr std::size_t MaxLines = 8;
-static_assert(DCodes + 2 * MaxLines == Intensities);
-static_assert(Intensities + 2 * MaxLines + 2 == StrongestLinesRecordSize);
+inline constexpr std::size_t kMaxLines = 8;
+static_assert(DCodes + 2 * kMaxLines == Intensities);
+static_assert(Intensities + 2 * kMaxLines + 2 == kStrongestLinesRecordSize);
 } // namespace strongest_layout
 
 // A single-precision value of the crystal index is four record bytes copied
 // as they stand, so every bit pattern (NaNs included) survives.
-inline constexpr std::size_t SingleSize = 4;
+inline constexpr std::size_t kSingleSize = 4;
 
 void CopyBytes(ConstBytes source, std::size_t sourceOffset, MutableBytes dest,
                std::size_t destOffset, std::size_t size)
@@ -75,7 +75,7 @@ void CopyBytes(ConstBytes source, std::size_t sourceOffset, MutableBytes dest,
 void WriteIndexReferenceCode(MutableBytes record, std::size_t offset,
                              const TReferencePattern& pattern)
 {
-    WriteLengthPrefixedString(record, offset, IndexReferenceCodeCapacity,
+    WriteLengthPrefixedString(record, offset, kIndexReferenceCodeCapacity,
                               pattern.GetStoredReferenceCode());
 }
 
@@ -275,16 +275,16 @@ CrystalIndexRecord MakeCrystalIndexRecord(const TReferencePattern& pattern)
     const PatternRecord& source = pattern.Record();
     CrystalIndexRecord record{};
     CopyBytes(source, pl::CrystalValue2, record, crystal_layout::Values2To7,
-              crystal_layout::Values2To7Size);
-    CopyBytes(source, pl::CrystalValue11, record, crystal_layout::Value11, SingleSize);
+              crystal_layout::kValues2To7Size);
+    CopyBytes(source, pl::CrystalValue11, record, crystal_layout::Value11, kSingleSize);
     const std::size_t value9Or10 =
         ReadF32LE(source, pl::CrystalValue9) >= 1.0f ? pl::CrystalValue9 : pl::CrystalValue10;
-    CopyBytes(source, value9Or10, record, crystal_layout::Value9Or10, SingleSize);
-    CopyBytes(source, pl::CrystalValue8, record, crystal_layout::Value8, SingleSize);
+    CopyBytes(source, value9Or10, record, crystal_layout::Value9Or10, kSingleSize);
+    CopyBytes(source, pl::CrystalValue8, record, crystal_layout::Value8, kSingleSize);
     // The low byte of the little-endian CrystalNumber is its first byte.
     CopyBytes(source, pl::CrystalNumber, record, crystal_layout::NumberLowByte, 1);
     CopyBytes(source, pl::CrystalClassByte, record, crystal_layout::ClassByte, 1);
-    CopyBytes(source, pl::CrystalValue1, record, crystal_layout::Value1, SingleSize);
+    CopyBytes(source, pl::CrystalValue1, record, crystal_layout::Value1, kSingleSize);
     WriteIndexReferenceCode(record, crystal_layout::ReferenceCode, pattern);
     return record;
 }
@@ -330,7 +330,7 @@ StrongestLinesRecord MakeStrongestLinesRecord(TReferencePattern& pattern)
 {
     pattern.SortLinesByIntensity();
     std::vector<DiffractionLine> strongest(
-        std::min(static_cast<std::size_t>(pattern.GetLineCount()), strongest_layout::MaxLines));
+        std::min(static_cast<std::size_t>(pattern.GetLineCount()), strongest_layout::kMaxLines));
     for (std::size_t i = 0; i < strongest.size(); ++i)
         strongest[i] = pattern.GetLine(static_cast<int>(i));
     const StrongestLinesRecord record = StrongestLinesRecordOf(pattern, strongest);
@@ -341,16 +341,16 @@ StrongestLinesRecord MakeStrongestLinesRecord(TReferencePattern& pattern)
 StrongestLinesRecord MakeStrongestLinesRecordOf(const TReferencePattern& pattern)
 {
     return StrongestLinesRecordOf(pattern,
-                                  pattern.FirstLinesByIntensity(static_cast<int>(strongest_layout::MaxLines)));
+                                  pattern.FirstLinesByIntensity(static_cast<int>(strongest_layout::kMaxLines)));
 }
 
 bool SameStrongestLines(ConstBytes a, ConstBytes b)
 {
     using namespace strongest_layout;
-    if (a.size() != StrongestLinesRecordSize || b.size() != StrongestLinesRecordSize ||
+    if (a.size() != kStrongestLinesRecordSize || b.size() != kStrongestLinesRecordSize ||
         ReadI32LE(a, ReferenceNumber) != ReadI32LE(b, ReferenceNumber) || ReadU8(a, Count) != ReadU8(b, Count))
         return false;
-    const std::size_t slots = std::min<std::size_t>(ReadU8(a, Count), MaxLines);
+    const std::size_t slots = std::min<std::size_t>(ReadU8(a, Count), kMaxLines);
     const auto sameSlots = [&](std::size_t offset) {
         return std::equal(a.begin() + offset, a.begin() + offset + 2 * slots, b.begin() + offset);
     };
@@ -362,7 +362,7 @@ TStrongestLinesEntry ReadStrongestLinesRecord(ConstBytes record)
     TStrongestLinesEntry entry;
     entry.ReferenceNumber = ReadI32LE(record, strongest_layout::ReferenceNumber);
     entry.Count = std::min<std::uint8_t>(ReadU8(record, strongest_layout::Count),
-                                         static_cast<std::uint8_t>(strongest_layout::MaxLines));
+                                         static_cast<std::uint8_t>(strongest_layout::kMaxLines));
     for (std::size_t i = 0; i < entry.Count; ++i) {
         entry.DCodes[i] = ReadI16LE(record, strongest_layout::DCodes + 2 * i);
         entry.Intensities[i] = ReadI16LE(record, strongest_layout::Intensities + 2 * i);

@@ -39,48 +39,40 @@ using TIndexes = std::vector<TIndexedString>;
 
 enum class TextIndex { ReferenceCode, Name, MineralName, Formula, Color, Journal, Author };
 
-inline constexpr std::size_t TextIndexCount = 7;
+inline constexpr std::size_t kTextIndexCount = 7;
 
 // "ReferenceCode.PDB", "Name.PDB", "MineralName.PDB", "Formula.PDB",
 // "Color.PDB", "Journal.PDB", "Author.PDB".
 std::string_view TextIndexFileName(TextIndex index);
 
 // Order in which a rebuild (and a new database) creates the text indexes.
-inline constexpr std::array<TextIndex, TextIndexCount> RebuildTextIndexOrder{
+inline constexpr std::array<TextIndex, kTextIndexCount> kRebuildTextIndexOrder{
     TextIndex::ReferenceCode, TextIndex::Name,    TextIndex::MineralName, TextIndex::Formula,
     TextIndex::Color,         TextIndex::Journal, TextIndex::Author};
 
 // Order in which the store sorts the seven text index files (the order
 // changes no byte of any of them). An interrupted run is recognised by the
 // run marker (DatabaseFiles.h), not by which file was written last.
-inline constexpr std::array<TextIndex, TextIndexCount> SortTextIndexOrder{
+inline constexpr std::array<TextIndex, kTextIndexCount> kSortTextIndexOrder{
     TextIndex::Name,   TextIndex::MineralName, TextIndex::Formula,      TextIndex::Color,
     TextIndex::Author, TextIndex::Journal,     TextIndex::ReferenceCode};
 
 // Order in which adding one pattern appends its text entries (each file
 // receives its own entries in their order; ReferenceCode.PDB last, as above).
-inline constexpr std::array<TextIndex, TextIndexCount> AddPatternTextIndexOrder{
+inline constexpr std::array<TextIndex, kTextIndexCount> kAddPatternTextIndexOrder{
     TextIndex::Color, TextIndex::MineralName, TextIndex::Journal,      TextIndex::Author,
     TextIndex::Name,  TextIndex::Formula,     TextIndex::ReferenceCode};
 
 // ---------------------------------------------------------------------------
-// The three binary indexes: file names and record sizes
+// The records of the three binary indexes (their file names and record
+// sizes are those of the table of database files, DatabaseFiles.h)
 
-// (The names and sizes are those of the table of database files.)
-inline constexpr std::string_view IndexFileName = kIndexFileName;
-inline constexpr std::string_view CrystalIndexFileName = kCrystalIndexFileName;
-inline constexpr std::string_view StrongestLinesFileName = kStrongestLinesFileName;
-
-inline constexpr std::size_t IndexRecordSize = kIndexRecordSize;
-inline constexpr std::size_t CrystalIndexRecordSize = kCrystalIndexRecordSize;
-inline constexpr std::size_t StrongestLinesRecordSize = kStrongestLinesRecordSize;
-
-using IndexRecord = std::array<std::uint8_t, IndexRecordSize>;
-using CrystalIndexRecord = std::array<std::uint8_t, CrystalIndexRecordSize>;
-using StrongestLinesRecord = std::array<std::uint8_t, StrongestLinesRecordSize>;
+using IndexRecord = std::array<std::uint8_t, kIndexRecordSize>;
+using CrystalIndexRecord = std::array<std::uint8_t, kCrystalIndexRecordSize>;
+using StrongestLinesRecord = std::array<std::uint8_t, kStrongestLinesRecordSize>;
 
 // Capacity of the length-prefixed reference code in the binary records.
-inline constexpr std::size_t IndexReferenceCodeCapacity = 9;
+inline constexpr std::size_t kIndexReferenceCodeCapacity = 9;
 
 // ---------------------------------------------------------------------------
 // Entry texts one pattern contributes

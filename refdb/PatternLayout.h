@@ -24,7 +24,7 @@ using ElementSet = std::array<std::uint8_t, 14>;
 // Byte offsets and sizes of the fields of PatternRecord (little-endian).
 namespace pattern_layout {
 inline constexpr std::size_t ReferenceCode = 0;          // char[9]
-inline constexpr std::size_t ReferenceCodeSize = 9;
+inline constexpr std::size_t kReferenceCodeSize = 9;
 inline constexpr std::size_t RecordNumber = 9;           // int32
 inline constexpr std::size_t Unused = 13;                // 4 bytes carried as they are
 inline constexpr std::size_t Status = 17;                // int16
@@ -41,7 +41,7 @@ inline constexpr std::size_t CrystalValue1 = 44;         // float
 inline constexpr std::size_t CrystalValue2 = 48;         // float[6]: values 2..7
 inline constexpr std::size_t CrystalClassByte = 72;      // uint8
 inline constexpr std::size_t CrystalText = 73;           // char[10]
-inline constexpr std::size_t CrystalTextSize = 10;
+inline constexpr std::size_t kCrystalTextSize = 10;
 inline constexpr std::size_t CrystalNumber = 83;         // int32
 inline constexpr std::size_t CrystalValue8 = 87;         // float
 inline constexpr std::size_t CrystalValue9 = 91;         // float
@@ -53,13 +53,13 @@ inline constexpr std::size_t NameCount = 121;            // uint8
 inline constexpr std::size_t NameTypes = 122;            // char[5]
 inline constexpr std::size_t NameOffsets = 127;          // int16[5]
 inline constexpr std::size_t NameText = 137;             // char[400]
-inline constexpr std::size_t NameTextSize = 400;
+inline constexpr std::size_t kNameTextSize = 400;
 inline constexpr std::size_t FormulaCount = 537;         // uint8
 inline constexpr std::size_t FormulaOffsets = 538;       // int16[2]
 inline constexpr std::size_t FormulaText = 542;          // char[250]
-inline constexpr std::size_t FormulaTextSize = 250;
+inline constexpr std::size_t kFormulaTextSize = 250;
 inline constexpr std::size_t FormulaLine = 792;          // char[67]
-inline constexpr std::size_t FormulaLineSize = 67;
+inline constexpr std::size_t kFormulaLineSize = 67;
 inline constexpr std::size_t LineCount = 859;            // uint8
 inline constexpr std::size_t D = 860;                    // float[204]
 inline constexpr std::size_t Intensity = 1676;           // int16[204]
@@ -69,9 +69,9 @@ inline constexpr std::size_t L = 2900;                   // int16[204]
 inline constexpr std::size_t MaxIntensity = 3308;        // int16
 inline constexpr std::size_t End = 3310;
 
-inline constexpr std::size_t MaxNames = 5;
-inline constexpr std::size_t MaxFormulas = 2;
-inline constexpr std::size_t MaxLines = 204;
+inline constexpr std::size_t kMaxNames = 5;
+inline constexpr std::size_t kMaxFormulas = 2;
+inline constexpr std::size_t kMaxLines = 204;
 
 // The offsets of the fields of line i (0-based).
 constexpr std::size_t DOffset(std::size_t i) { return D + 4 * i; }

@@ -110,7 +110,7 @@ std::uint64_t OrderedKey(float value)
 template <typename Exchange, typename KeyOf>
 bool ExchangeSortValues(std::vector<TLineValues>& lines, std::size_t rows, Exchange exchange, KeyOf keyOf)
 {
-    static_assert(layout::MaxLines <= 256);
+    static_assert(layout::kMaxLines <= 256);
     const std::size_t count = lines.size();
     rows = std::min(rows, count);
     if (std::none_of(lines.begin(), lines.end(), [](const TLineValues& line) { return line.D != line.D; })) {
@@ -124,7 +124,7 @@ bool ExchangeSortValues(std::vector<TLineValues>& lines, std::size_t rows, Excha
         // they are.
         if (rows == count && strictlyOrdered(lines.data(), count))
             return false;
-        std::array<std::uint64_t, layout::MaxLines> keys;
+        std::array<std::uint64_t, layout::kMaxLines> keys;
         for (std::size_t i = 0; i < count; ++i)
             keys[i] = keyOf(lines[i]) << 8 | i;
         // A few rows asked for are picked out of the rest (with the line
@@ -135,7 +135,7 @@ bool ExchangeSortValues(std::vector<TLineValues>& lines, std::size_t rows, Excha
                               keys.begin() + static_cast<std::ptrdiff_t>(count));
         else
             std::sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(count));
-        std::array<TLineValues, layout::MaxLines> sorted;
+        std::array<TLineValues, layout::kMaxLines> sorted;
         for (std::size_t i = 0; i < sortedRows; ++i)
             sorted[i] = lines[keys[i] & 0xff];
         if (strictlyOrdered(sorted.data(), sortedRows)) {
@@ -177,7 +177,7 @@ const auto DescendingIntensityKey = [](const TLineValues& line) {
 
 int TReferencePattern::GetLineCount() const
 {
-    return std::min<int>(record_[layout::LineCount], static_cast<int>(layout::MaxLines));
+    return std::min<int>(record_[layout::LineCount], static_cast<int>(layout::kMaxLines));
 }
 
 void TReferencePattern::AddLine(float d, std::int16_t intensity, std::int16_t h, std::int16_t k,
@@ -189,9 +189,9 @@ void TReferencePattern::AddLine(float d, std::int16_t intensity, std::int16_t h,
             WriteI16LE(record_, IntensityOffset(i), intensity);
         return;
     }
-    if (count >= layout::MaxLines)
+    if (count >= layout::kMaxLines)
         throw Exception(Format("The pattern already contains the maximum number of lines (%d).",
-                               static_cast<int>(layout::MaxLines)));
+                               static_cast<int>(layout::kMaxLines)));
     WriteF32LE(record_, DOffset(count), d);
     WriteI16LE(record_, IntensityOffset(count), intensity);
     WriteI16LE(record_, HOffset(count), h);

@@ -385,7 +385,7 @@ void TReferenceDatabase::CutTextLineFiles(const std::optional<TRunStart>& start)
     std::array<std::int64_t, 2> keep = {start->CommentLines, start->LiteratureLines};
     for (std::int32_t n = std::max(start->Patterns, 0) + 1; n <= header_.PatternCount(); ++n) {
         LoadPattern(n);
-        for (TextList list : AllTextLists) {
+        for (TextList list : kAllTextLists) {
             const TextRange range = currentPattern_.GetTextRange(list);
             if (range.IsEmpty())
                 continue;

@@ -228,7 +228,7 @@ private:
         for (std::size_t k = 0; k < kept_.size(); ++k) {
             main_.ReadRecord(kept_[k].Original, record);
             pattern_.Record() = record;
-            for (const TextList list : AllTextLists) {
+            for (const TextList list : kAllTextLists) {
                 const TextRange range = pattern_.GetTextRange(list);
                 if (range.IsEmpty())
                     continue;
@@ -372,7 +372,7 @@ private:
                 Recreate(name, {}, "(empty): it was missing");
         std::string subfiles;
         for (std::size_t i = 0; i < kDefaultSubfileCount; ++i)
-            subfiles += std::string(SubfileTable[i]) + "\r\n";
+            subfiles += std::string(kSubfileTable[i]) + "\r\n";
         if (resetSubfiles)
             WriteWholeFile(FilePath(kSubfilesFileName), subfiles);
         else if (Missing(FilePath(kSubfilesFileName)))

@@ -137,7 +137,7 @@ std::string UserStoredCode(std::int32_t n)
 bool IsReferenceDatabaseFolder(std::string_view folder)
 {
     const TDatabaseFolder files(folder);
-    for (std::string_view name : ReferenceDatabaseFileNames) {
+    for (std::string_view name : kReferenceDatabaseFileNames) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(files.Path(name), error))
             return false;

@@ -21,7 +21,7 @@ inline constexpr std::size_t kDisplayCodeLength = 11; // "00-002-0318"
 // The nine files whose presence marks a folder as a reference database, in
 // the order IsReferenceDatabaseFolder tests them: the required files of the
 // table in DatabaseFiles.h.
-inline constexpr auto ReferenceDatabaseFileNames = RequiredDatabaseFileNames();
+inline constexpr auto kReferenceDatabaseFileNames = RequiredDatabaseFileNames();
 
 // Converts a code of the older numbering (six digits, or seven characters
 // with a dash at the third position, e.g. "02-0318") into the stored form:
@@ -74,7 +74,7 @@ std::string UserDisplayCode(std::int32_t n);
 std::string UserStoredCode(std::int32_t n);
 
 // True when the folder (a trailing path delimiter added when missing) holds
-// all nine files of ReferenceDatabaseFileNames; false at the first missing one.
+// all nine files of kReferenceDatabaseFileNames; false at the first missing one.
 bool IsReferenceDatabaseFolder(std::string_view folder);
 
 } // namespace norrvik

@@ -33,7 +33,7 @@ std::string JoinTextLines(const std::vector<std::string>& lines)
 
 std::vector<std::string> DefaultSubfileList()
 {
-    return {SubfileTable.begin(), SubfileTable.begin() + kDefaultSubfileCount};
+    return {kSubfileTable.begin(), kSubfileTable.begin() + kDefaultSubfileCount};
 }
 
 } // namespace
@@ -91,7 +91,7 @@ void TReferenceDatabase::WriteNewDatabaseFiles(const std::string& title)
     dataFile_.Sync(); // the empty database's commit
     opened_ = true;
     for (std::string_view empty : {kCommentFileName, kLiteratureFileName, kCodesFileName,
-                                   StrongestLinesFileName})
+                                   kStrongestLinesFileName})
         WriteWholeFile(folder_.Path(empty), {});
     indexes_.CreateEmptyTextIndexes();
     SaveDefaultSubfileList();
@@ -240,7 +240,7 @@ std::string_view TReferenceDatabase::FirstIndexOutOfStep() const
         const std::uintmax_t size = std::filesystem::file_size(folder_.Path(file.Name), error);
         if (error) {
             // CrystalIndex.PDB may be absent for good, Index.PDB only while empty.
-            if (file.Name == IndexFileName && patterns > 0)
+            if (file.Name == kIndexFileName && patterns > 0)
                 return file.Name;
             continue;
         }
@@ -374,7 +374,7 @@ std::vector<std::string> TReferenceDatabase::ReadOnlyFiles(bool firstOnly) const
 {
     std::vector<std::string> files;
     const TDatabaseFolder folder(folder_.Name());
-    for (std::string_view name : ReferenceDatabaseFileNames) {
+    for (std::string_view name : kReferenceDatabaseFileNames) {
         // Looked at without following a link: a link, like anything but a
         // writable regular file, is a file the run may not write.
         const auto path = folder.Path(name);

@@ -201,7 +201,7 @@ public:
     const std::vector<std::string>& CodeList() const { return codeList_; }
 
     // Writes the held text indexes that differ from their files, in the
-    // order of SortTextIndexOrder; after a failure ReferenceCode.PDB is left
+    // order of kSortTextIndexOrder; after a failure ReferenceCode.PDB is left
     // as it was (see there) and the first failure is raised.
     void WriteHeldTextIndexes();
 

@@ -20,7 +20,7 @@ namespace norrvik {
 namespace layout = pattern_layout;
 
 // Every field follows the one before it without gaps, up to 3310 bytes.
-static_assert(layout::RecordNumber == layout::ReferenceCode + layout::ReferenceCodeSize);
+static_assert(layout::RecordNumber == layout::ReferenceCode + layout::kReferenceCodeSize);
 static_assert(layout::Unused == layout::RecordNumber + 4);
 static_assert(layout::Status == layout::Unused + 4);
 static_assert(layout::StatusByte == layout::Status + 2);
@@ -29,31 +29,31 @@ static_assert(layout::CommentsStart + 4 == layout::ReferencesCount);
 static_assert(layout::CommentsCount + 2 == layout::CrystalValue1);
 static_assert(layout::CrystalValue2 + 6 * 4 == layout::CrystalClassByte);
 static_assert(layout::CrystalText == layout::CrystalClassByte + 1);
-static_assert(layout::CrystalNumber == layout::CrystalText + layout::CrystalTextSize);
+static_assert(layout::CrystalNumber == layout::CrystalText + layout::kCrystalTextSize);
 static_assert(layout::CrystalValue8 == layout::CrystalNumber + 4);
 static_assert(layout::Elements == layout::CrystalValue11 + 4);
 static_assert(layout::Subfiles == layout::Elements + sizeof(ElementSet));
 static_assert(layout::NameCount == layout::Subfiles + 4);
 static_assert(layout::NameTypes == layout::NameCount + 1);
-static_assert(layout::NameOffsets == layout::NameTypes + layout::MaxNames);
-static_assert(layout::NameText == layout::NameOffsets + 2 * layout::MaxNames);
-static_assert(layout::FormulaCount == layout::NameText + layout::NameTextSize);
+static_assert(layout::NameOffsets == layout::NameTypes + layout::kMaxNames);
+static_assert(layout::NameText == layout::NameOffsets + 2 * layout::kMaxNames);
+static_assert(layout::FormulaCount == layout::NameText + layout::kNameTextSize);
 static_assert(layout::FormulaOffsets == layout::FormulaCount + 1);
-static_assert(layout::FormulaText == layout::FormulaOffsets + 2 * layout::MaxFormulas);
-static_assert(layout::FormulaLine == layout::FormulaText + layout::FormulaTextSize);
-static_assert(layout::LineCount == layout::FormulaLine + layout::FormulaLineSize);
+static_assert(layout::FormulaText == layout::FormulaOffsets + 2 * layout::kMaxFormulas);
+static_assert(layout::FormulaLine == layout::FormulaText + layout::kFormulaTextSize);
+static_assert(layout::LineCount == layout::FormulaLine + layout::kFormulaLineSize);
 static_assert(layout::D == layout::LineCount + 1);
-static_assert(layout::Intensity == layout::D + 4 * layout::MaxLines);
-static_assert(layout::H == layout::Intensity + 2 * layout::MaxLines);
-static_assert(layout::K == layout::H + 2 * layout::MaxLines);
-static_assert(layout::L == layout::K + 2 * layout::MaxLines);
-static_assert(layout::MaxIntensity == layout::L + 2 * layout::MaxLines);
+static_assert(layout::Intensity == layout::D + 4 * layout::kMaxLines);
+static_assert(layout::H == layout::Intensity + 2 * layout::kMaxLines);
+static_assert(layout::K == layout::H + 2 * layout::kMaxLines);
+static_assert(layout::L == layout::K + 2 * layout::kMaxLines);
+static_assert(layout::MaxIntensity == layout::L + 2 * layout::kMaxLines);
 static_assert(layout::End == layout::MaxIntensity + 2);
 static_assert(layout::End == kPatternRecordSize);
 static_assert(kOldPatternRecordSize == kPatternRecordSize - 3);
 static_assert(NameTypeLetters.size() == 8);
 
-const std::array<std::string_view, kSubfileCount> SubfileTable = {
+const std::array<std::string_view, kSubfileCount> kSubfileTable = {
     "I=Inorganic",
     "O=Organic",
     "M=Mineral",
@@ -243,7 +243,7 @@ void TReferencePattern::Assign(const TReferencePattern& source)
     record_ = source.record_;
     preferences_ = source.preferences_;
     link_ = source.link_;
-    for (TextList list : AllTextLists)
+    for (TextList list : kAllTextLists)
         SetTextList(list, source.GetTextList(list));
 }
 
@@ -264,27 +264,27 @@ void TReferencePattern::SetReferenceCode(std::string_view code)
 {
     NORRVIK_ASSERT(code.size() == kStoredCodeLength || code.size() == kDisplayCodeLength,
                    "Length of the reference code should be 9 or 11 (with 2 \"-\")");
-    WriteFixedChars(Field(record_, layout::ReferenceCode, layout::ReferenceCodeSize),
-                    static_cast<int>(layout::ReferenceCodeSize), StoredCodeFromDisplayCode(code));
+    WriteFixedChars(Field(record_, layout::ReferenceCode, layout::kReferenceCodeSize),
+                    static_cast<int>(layout::kReferenceCodeSize), StoredCodeFromDisplayCode(code));
 }
 
 std::string TReferencePattern::GetReferenceCode() const
 {
     return DisplayCodeFromStoredCode(ReadFixedChars(
-        Field(record_, layout::ReferenceCode, layout::ReferenceCodeSize),
-        static_cast<int>(layout::ReferenceCodeSize)));
+        Field(record_, layout::ReferenceCode, layout::kReferenceCodeSize),
+        static_cast<int>(layout::kReferenceCodeSize)));
 }
 
 std::int32_t TReferencePattern::GetReferenceNumber() const
 {
     return ReferenceNumberFromStoredCode(ReadFixedChars(
-        Field(record_, layout::ReferenceCode, layout::ReferenceCodeSize),
-        static_cast<int>(layout::ReferenceCodeSize)));
+        Field(record_, layout::ReferenceCode, layout::kReferenceCodeSize),
+        static_cast<int>(layout::kReferenceCodeSize)));
 }
 
 std::string TReferencePattern::GetStoredReferenceCode() const
 {
-    return TextUpToNul(record_, layout::ReferenceCode, layout::ReferenceCodeSize, 0);
+    return TextUpToNul(record_, layout::ReferenceCode, layout::kReferenceCodeSize, 0);
 }
 
 std::int32_t TReferencePattern::GetRecordNumber() const
@@ -367,7 +367,7 @@ void TReferencePattern::SetCrystalNumber(std::int32_t value)
 
 std::string TReferencePattern::GetCrystalText() const
 {
-    return ReadBytesAsString(record_, layout::CrystalText, layout::CrystalTextSize);
+    return ReadBytesAsString(record_, layout::CrystalText, layout::kCrystalTextSize);
 }
 
 TextRange TReferencePattern::GetTextRange(TextList list) const
@@ -388,7 +388,7 @@ void TReferencePattern::SetTextRange(TextList list, TextRange range)
 
 int TReferencePattern::GetNameCount() const
 {
-    return std::min<int>(record_[layout::NameCount], static_cast<int>(layout::MaxNames));
+    return std::min<int>(record_[layout::NameCount], static_cast<int>(layout::kMaxNames));
 }
 
 TPatternName TReferencePattern::GetNameAt(int index) const
@@ -397,7 +397,7 @@ TPatternName TReferencePattern::GetNameAt(int index) const
     const auto i = static_cast<std::size_t>(index);
     TPatternName name;
     name.TypeLetter = static_cast<char>(record_[layout::NameTypes + i]);
-    name.Text = TextUpToNul(record_, layout::NameText, layout::NameTextSize,
+    name.Text = TextUpToNul(record_, layout::NameText, layout::kNameTextSize,
                             ReadI16LE(record_, layout::NameOffsets + 2 * i));
     return name;
 }
@@ -410,10 +410,10 @@ void TReferencePattern::AddName(std::string_view name, int nameType)
 void TReferencePattern::AddTypedName(std::string_view name, char typeLetter)
 {
     const std::size_t count = record_[layout::NameCount];
-    if (count >= layout::MaxNames)
+    if (count >= layout::kMaxNames)
         throw Exception(Format("The maximum number (%d) of names is already used.\r\n"
                                "You cannot add a new compound name.",
-                               static_cast<int>(layout::MaxNames)));
+                               static_cast<int>(layout::kMaxNames)));
     const char letter = NameTypeLetters[static_cast<std::size_t>(NameTypeOfLetter(typeLetter))];
     record_[layout::NameTypes + count] = static_cast<std::uint8_t>(letter);
 
@@ -422,8 +422,8 @@ void TReferencePattern::AddTypedName(std::string_view name, char typeLetter)
     std::size_t start = 0;
     if (count > 0) {
         const int previous = ReadI16LE(record_, layout::NameOffsets + 2 * (count - 1));
-        start = layout::NameTextSize;
-        for (int p = std::max(previous + 2, 1); p < static_cast<int>(layout::NameTextSize); ++p) {
+        start = layout::kNameTextSize;
+        for (int p = std::max(previous + 2, 1); p < static_cast<int>(layout::kNameTextSize); ++p) {
             const std::size_t at = layout::NameText + static_cast<std::size_t>(p);
             if (record_[at - 1] == 0 && record_[at] == 0) {
                 start = static_cast<std::size_t>(p);
@@ -432,7 +432,7 @@ void TReferencePattern::AddTypedName(std::string_view name, char typeLetter)
         }
     }
     WriteI16LE(record_, layout::NameOffsets + 2 * count, static_cast<std::int16_t>(start));
-    if (start + name.size() > layout::NameTextSize)
+    if (start + name.size() > layout::kNameTextSize)
         throw Exception("The total length of the compound names is too large.\n\r"
                         "You cannot Add the new compound Name.");
     WriteStringBytes(record_, layout::NameText + start, name);
@@ -461,7 +461,7 @@ void TReferencePattern::SetName(std::string_view name, int nameType)
     // as it was instead of leaving the names after it lost.
     const PatternRecord before = record_;
     try {
-        std::fill_n(record_.begin() + layout::NameText, layout::NameTextSize, std::uint8_t{0});
+        std::fill_n(record_.begin() + layout::NameText, layout::kNameTextSize, std::uint8_t{0});
         record_[layout::NameCount] = 0;
         for (const TPatternName& each : names)
             AddName(each.Text, NameTypeOfLetter(each.TypeLetter));
@@ -495,19 +495,19 @@ std::string TReferencePattern::GetMineralName() const
 
 void TReferencePattern::SetFormulaLine(std::string_view text)
 {
-    WriteFixedChars(Field(record_, layout::FormulaLine, layout::FormulaLineSize),
-                    static_cast<int>(layout::FormulaLineSize), text);
+    WriteFixedChars(Field(record_, layout::FormulaLine, layout::kFormulaLineSize),
+                    static_cast<int>(layout::kFormulaLineSize), text);
 }
 
 std::string TReferencePattern::GetFormulaLine() const
 {
-    return ReadFixedChars(Field(record_, layout::FormulaLine, layout::FormulaLineSize),
-                          static_cast<int>(layout::FormulaLineSize));
+    return ReadFixedChars(Field(record_, layout::FormulaLine, layout::kFormulaLineSize),
+                          static_cast<int>(layout::kFormulaLineSize));
 }
 
 std::string TReferencePattern::GetFirstFormula() const
 {
-    return TextUpToNul(record_, layout::FormulaText, layout::FormulaTextSize,
+    return TextUpToNul(record_, layout::FormulaText, layout::kFormulaTextSize,
                        ReadI16LE(record_, layout::FormulaOffsets));
 }
 
@@ -515,7 +515,7 @@ std::string TReferencePattern::GetSecondFormula() const
 {
     if (GetFormulaCount() <= 1)
         return {};
-    return TextUpToNul(record_, layout::FormulaText, layout::FormulaTextSize,
+    return TextUpToNul(record_, layout::FormulaText, layout::kFormulaTextSize,
                        ReadI16LE(record_, layout::FormulaOffsets + 2));
 }
 
@@ -547,7 +547,7 @@ int TReferencePattern::GetFormulaCount() const
 void TReferencePattern::AddElement(std::string_view symbol)
 {
     for (int n = 1; n < kElementCount; ++n) {
-        if (ElementSymbols[static_cast<std::size_t>(n)] == symbol) {
+        if (kElementSymbols[static_cast<std::size_t>(n)] == symbol) {
             const auto bit = static_cast<std::size_t>(n);
             record_[layout::Elements + bit / 8] |= static_cast<std::uint8_t>(1u << (bit % 8));
             return;
@@ -624,7 +624,7 @@ bool TReferencePattern::HasElement(int n) const
 PatternRecord ConvertOldPatternRecord(const OldPatternRecord& old)
 {
     constexpr std::size_t kOldCodeLength = 6;
-    constexpr std::size_t kShift = layout::ReferenceCodeSize - kOldCodeLength;
+    constexpr std::size_t kShift = layout::kReferenceCodeSize - kOldCodeLength;
     std::string oldCode;
     for (std::size_t i = 0; i < kOldCodeLength && old[i] != 0; ++i)
         oldCode.push_back(static_cast<char>(old[i]));
@@ -634,8 +634,8 @@ PatternRecord ConvertOldPatternRecord(const OldPatternRecord& old)
                                    oldCode.c_str()));
 
     PatternRecord record{};
-    WriteFixedChars(Field(record, layout::ReferenceCode, layout::ReferenceCodeSize),
-                    static_cast<int>(layout::ReferenceCodeSize),
+    WriteFixedChars(Field(record, layout::ReferenceCode, layout::kReferenceCodeSize),
+                    static_cast<int>(layout::kReferenceCodeSize),
                     std::string(OldCodeGroupPrefix(*n)) + oldCode);
     std::copy(old.begin() + kOldCodeLength, old.end(),
               record.begin() + static_cast<std::ptrdiff_t>(kOldCodeLength + kShift));

@@ -31,7 +31,7 @@ inline constexpr int kMineralNameType = 1;
 // "code=description". The first 29 rows are the default Subfiles.PDB.
 inline constexpr std::size_t kSubfileCount = 32;
 inline constexpr std::size_t kDefaultSubfileCount = 29;
-extern const std::array<std::string_view, kSubfileCount> SubfileTable;
+extern const std::array<std::string_view, kSubfileCount> kSubfileTable;
 
 // Bit 3 of the status marks a user pattern.
 inline constexpr std::int16_t kUserPatternStatus = 8;
@@ -53,7 +53,7 @@ enum class TextList {
     References,      // Literature.PDB, literature reference lines
     SupplementLines, // Literature.PDB, further lines carried unchanged
 };
-inline constexpr std::array<TextList, 4> AllTextLists = {
+inline constexpr std::array<TextList, 4> kAllTextLists = {
     TextList::CodedComments, TextList::Comments, TextList::References,
     TextList::SupplementLines};
 

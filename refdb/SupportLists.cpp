@@ -26,9 +26,9 @@ std::string SubfileCode(std::string_view line)
 
 std::optional<std::size_t> FirstWrongSubfileLine(const std::vector<std::string>& subfileLines)
 {
-    const std::size_t compared = std::min(subfileLines.size(), SubfileTable.size());
+    const std::size_t compared = std::min(subfileLines.size(), kSubfileTable.size());
     for (std::size_t i = 0; i < compared; ++i)
-        if (SubfileCode(subfileLines[i]) != SubfileCode(SubfileTable[i]))
+        if (SubfileCode(subfileLines[i]) != SubfileCode(kSubfileTable[i]))
             return i;
     return std::nullopt;
 }

@@ -25,9 +25,9 @@ std::vector<std::string_view> DatabaseFileNames()
 {
     std::vector<std::string_view> names = {kMainDataFileName,      kCommentFileName,
                                            kLiteratureFileName,    kSubfilesFileName,
-                                           IndexFileName,          StrongestLinesFileName,
-                                           CrystalIndexFileName,   kCodesFileName};
-    for (TextIndex index : RebuildTextIndexOrder)
+                                           kIndexFileName,          kStrongestLinesFileName,
+                                           kCrystalIndexFileName,   kCodesFileName};
+    for (TextIndex index : kRebuildTextIndexOrder)
         names.push_back(TextIndexFileName(index));
     return names;
 }

@@ -264,7 +264,7 @@ bool TTextIndexCache::Holds(TextIndex index) const
 std::size_t TTextIndexCache::HeldEntries() const
 {
     std::size_t entries = 0;
-    for (TextIndex index : SortTextIndexOrder)
+    for (TextIndex index : kSortTextIndexOrder)
         entries += HeldEntries(index);
     return entries;
 }

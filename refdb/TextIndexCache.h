@@ -102,7 +102,7 @@ private:
     };
 
     static TSlot& Settled(TSlot& slot);
-    std::array<std::optional<TSlot>, TextIndexCount> slots_;
+    std::array<std::optional<TSlot>, kTextIndexCount> slots_;
 };
 
 // The text index entries of added patterns kept while a rebuild is pending
@@ -111,7 +111,7 @@ private:
 // patterns keeps a few bytes per entry.
 class TPendingTextEntries {
 public:
-    using Texts = std::array<std::vector<std::string>, TextIndexCount>;
+    using Texts = std::array<std::vector<std::string>, kTextIndexCount>;
 
     bool Empty() const { return patterns_.empty(); }
     void Add(std::int32_t recordNumber, const Texts& texts);

@@ -21,26 +21,26 @@ using namespace kandor;
 
 namespace {
 
-constexpr std::array<std::string_view, 4> Revisions{"V5", "V3", "D3", "V4"};
-constexpr std::array<std::string_view, 6> ScanFileTypes{"RD", "A2", "BK", "PK", "2D", "SM"};
-constexpr std::string_view PeakListFileType = "DI";
-constexpr std::string_view ExtendedRevision = "V5";
-constexpr std::uint8_t NewHeaderFiller = 0xFF;
-constexpr std::array<int, 11> NewHeaderDoubles{94, 102, 110, 172, 180, 188, 196, 214, 222, 230, 239};
+constexpr std::array<std::string_view, 4> kRevisions{"V5", "V3", "D3", "V4"};
+constexpr std::array<std::string_view, 6> kScanFileTypes{"RD", "A2", "BK", "PK", "2D", "SM"};
+constexpr std::string_view kPeakListFileType = "DI";
+constexpr std::string_view kExtendedRevision = "V5";
+constexpr std::uint8_t kNewHeaderFiller = 0xFF;
+constexpr std::array<int, 11> kNewHeaderDoubles{94, 102, 110, 172, 180, 188, 196, 214, 222, 230, 239};
 
 struct TBlankField {
     int Offset;
     int Width;
 };
-constexpr std::array<TBlankField, 4> NewHeaderTexts{{{4, 40}, {44, 40}, {138, 8}, {146, 20}}};
+constexpr std::array<TBlankField, 4> kNewHeaderTexts{{{4, 40}, {44, 40}, {138, 8}, {146, 20}}};
 
-constexpr const char* CannotRead = "Cannot read information from the Kandor pattern.";
-constexpr const char* CannotWrite = "Cannot write information to the Kandor pattern.";
-constexpr const char* OutOfRange = "Index is out of range.";
-constexpr const char* TooSmall = "Corrupted - File size too small";
+constexpr const char* kCannotRead = "Cannot read information from the Kandor pattern.";
+constexpr const char* kCannotWrite = "Cannot write information to the Kandor pattern.";
+constexpr const char* kOutOfRange = "Index is out of range.";
+constexpr const char* kTooSmall = "Corrupted - File size too small";
 
 // Angles are stored in words of 1/200 degree.
-constexpr double WordsPerDegree = 200.0;
+constexpr double kWordsPerDegree = 200.0;
 
 template <std::size_t N>
 bool IsOneOf(const std::array<std::string_view, N>& values, std::string_view text)
@@ -82,19 +82,19 @@ void TKandorpattern::Fail(const std::string& text) const
 
 int TKandorpattern::HeaderLimit() const
 {
-    return extended_ ? ExtendedHeaderSize : HeaderSize;
+    return extended_ ? kExtendedHeaderSize : kHeaderSize;
 }
 
 void TKandorpattern::NewHeader()
 {
     valid_ = true;
     extended_ = false;
-    buffer_.assign(HeaderSize, NewHeaderFiller);
-    WriteString(RevisionOffset, 2, "V3");
-    WriteString(FileTypeOffset, 2, "RD");
-    for (const TBlankField& field : NewHeaderTexts)
+    buffer_.assign(kHeaderSize, kNewHeaderFiller);
+    WriteString(kRevisionOffset, 2, "V3");
+    WriteString(kFileTypeOffset, 2, "RD");
+    for (const TBlankField& field : kNewHeaderTexts)
         WriteString(field.Offset, field.Width, "");
-    for (const int offset : NewHeaderDoubles)
+    for (const int offset : kNewHeaderDoubles)
         WriteDouble(offset, UndefinedValue);
 }
 
@@ -110,7 +110,7 @@ void TKandorpattern::LoadFromFile(const std::string& fileName)
     if (!bytes)
         Fail("Kandor file not found.");
     if (bytes->size() < expectedSize)
-        Fail(CannotRead);
+        Fail(kCannotRead);
     buffer_ = std::move(*bytes);
     Validate();
 }
@@ -122,28 +122,28 @@ void TKandorpattern::Validate()
     isPeakList_ = false;
     peakCount_ = 0;
     pointCount_ = 0;
-    if (buffer_.size() < static_cast<std::size_t>(HeaderSize))
-        Fail(TooSmall);
-    const std::string revision = ReadBytesAsString(buffer_, RevisionOffset, 2);
-    const std::string fileType = ReadBytesAsString(buffer_, FileTypeOffset, 2);
-    if (!IsOneOf(Revisions, revision))
+    if (buffer_.size() < static_cast<std::size_t>(kHeaderSize))
+        Fail(kTooSmall);
+    const std::string revision = ReadBytesAsString(buffer_, kRevisionOffset, 2);
+    const std::string fileType = ReadBytesAsString(buffer_, kFileTypeOffset, 2);
+    if (!IsOneOf(kRevisions, revision))
         Fail("Incorrect revision: \"" + Printable(revision) + "\"");
-    if (fileType == PeakListFileType)
+    if (fileType == kPeakListFileType)
         isPeakList_ = true;
-    else if (!IsOneOf(ScanFileTypes, fileType))
+    else if (!IsOneOf(kScanFileTypes, fileType))
         Fail("Incorrect file type: \"" + Printable(fileType) + "\"");
     valid_ = true;
 
-    if (revision == ExtendedRevision && !isPeakList_) {
-        extended_ = buffer_.size() >= static_cast<std::size_t>(ExtendedHeaderSize);
+    if (revision == kExtendedRevision && !isPeakList_) {
+        extended_ = buffer_.size() >= static_cast<std::size_t>(kExtendedHeaderSize);
         if (!extended_) {
             valid_ = false;
-            Fail(TooSmall);
+            Fail(kTooSmall);
         }
     }
 
     if (isPeakList_) {
-        peakCount_ = static_cast<std::int16_t>(ReadWord(PeakCountOffset));
+        peakCount_ = static_cast<std::int16_t>(ReadWord(kPeakCountOffset));
         return;
     }
     pointCount_ = static_cast<long>((buffer_.size() - static_cast<std::size_t>(HeaderLimit())) / 2);
@@ -179,13 +179,13 @@ void TKandorpattern::CorrectScanEndPosition()
 void TKandorpattern::CheckReadable() const
 {
     if (!valid_)
-        Fail(CannotRead);
+        Fail(kCannotRead);
 }
 
 void TKandorpattern::CheckHeaderRange(int offset, int length) const
 {
     if (offset < 0 || offset > HeaderLimit() - length)
-        Fail(OutOfRange);
+        Fail(kOutOfRange);
 }
 
 std::uint8_t TKandorpattern::ReadByte(int offset) const
@@ -224,18 +224,18 @@ std::string TKandorpattern::ReadString(int offset, int width) const
 void TKandorpattern::WriteWord(int offset, std::uint16_t value)
 {
     if (!valid_)
-        Fail(CannotWrite);
+        Fail(kCannotWrite);
     if (offset < 0 || offset > HeaderLimit() - 2)
-        throw Exception(OutOfRange);
+        throw Exception(kOutOfRange);
     WriteU16LE(buffer_, static_cast<std::size_t>(offset), value);
 }
 
 void TKandorpattern::WriteDouble(int offset, double value)
 {
     if (!valid_)
-        Fail(CannotWrite);
+        Fail(kCannotWrite);
     if (offset < 0 || offset > HeaderLimit() - 8)
-        throw Exception(OutOfRange);
+        throw Exception(kOutOfRange);
     WriteF64LE(buffer_, static_cast<std::size_t>(offset), value);
 }
 
@@ -252,7 +252,7 @@ void TKandorpattern::WriteString(int offset, int width, const std::string& text)
 
 std::string TKandorpattern::Revision() const
 {
-    return ReadString(RevisionOffset, 2);
+    return ReadString(kRevisionOffset, 2);
 }
 
 bool TKandorpattern::RevisionAboveD3() const
@@ -260,17 +260,17 @@ bool TKandorpattern::RevisionAboveD3() const
     return Revision() > std::string("D3");
 }
 
-double TKandorpattern::WavelengthAlpha1() const { return ReadDouble(WavelengthAlpha1Offset); }
-double TKandorpattern::WavelengthAlpha2() const { return ReadDouble(WavelengthAlpha2Offset); }
-double TKandorpattern::IntensityRatio() const { return ReadDouble(IntensityRatioOffset); }
-bool TKandorpattern::HalfStepOffset() const { return ReadByte(HalfStepFlagOffset) != 0; }
-bool TKandorpattern::FixedSlit() const { return ReadByte(SlitOffset) == 'F'; }
+double TKandorpattern::WavelengthAlpha1() const { return ReadDouble(kWavelengthAlpha1Offset); }
+double TKandorpattern::WavelengthAlpha2() const { return ReadDouble(kWavelengthAlpha2Offset); }
+double TKandorpattern::IntensityRatio() const { return ReadDouble(kIntensityRatioOffset); }
+bool TKandorpattern::HalfStepOffset() const { return ReadByte(kHalfStepFlagOffset) != 0; }
+bool TKandorpattern::FixedSlit() const { return ReadByte(kSlitOffset) == 'F'; }
 
 double TKandorpattern::StepSize() const
 {
-    double step = ReadWord(StepWordOffset) / WordsPerDegree;
+    double step = ReadWord(kStepWordOffset) / kWordsPerDegree;
     if (RevisionAboveD3()) {
-        const double precise = ReadDouble(StepDoubleOffset);
+        const double precise = ReadDouble(kStepDoubleOffset);
         if (precise > 0.0)
             step = precise;
     }
@@ -279,7 +279,7 @@ double TKandorpattern::StepSize() const
 
 double TKandorpattern::RangeLimit(int wordOffset, int doubleOffset) const
 {
-    double value = ReadWord(wordOffset) / WordsPerDegree;
+    double value = ReadWord(wordOffset) / kWordsPerDegree;
     if (RevisionAboveD3()) {
         const double precise = ReadDouble(doubleOffset);
         if (precise != 0.0)
@@ -290,13 +290,13 @@ double TKandorpattern::RangeLimit(int wordOffset, int doubleOffset) const
 
 double TKandorpattern::StartPosition() const
 {
-    const double start = RangeLimit(StartWordOffset, StartDoubleOffset);
+    const double start = RangeLimit(kStartWordOffset, kStartDoubleOffset);
     return HalfStepOffset() ? start + StepSize() / 2.0 : start;
 }
 
 double TKandorpattern::EndPosition() const
 {
-    const double end = RangeLimit(EndWordOffset, EndDoubleOffset);
+    const double end = RangeLimit(kEndWordOffset, kEndDoubleOffset);
     return HalfStepOffset() ? end - StepSize() / 2.0 : end;
 }
 
@@ -304,18 +304,18 @@ void TKandorpattern::SetEndPosition(double value)
 {
     if (HalfStepOffset())
         value += StepSize() / 2.0;
-    WriteDouble(EndDoubleOffset, value);
+    WriteDouble(kEndDoubleOffset, value);
     if (value >= 0.0) {
         // Only the low 16 bits of the rounded value fit the word.
-        const auto rounded = RoundHalfEvenClamped<std::int64_t>(value * WordsPerDegree);
-        WriteWord(EndWordOffset, static_cast<std::uint16_t>(rounded & 0xFFFF));
+        const auto rounded = RoundHalfEvenClamped<std::int64_t>(value * kWordsPerDegree);
+        WriteWord(kEndWordOffset, static_cast<std::uint16_t>(rounded & 0xFFFF));
     }
 }
 
 int TKandorpattern::ReadPeakCount() const
 {
     try {
-        return static_cast<std::int16_t>(ReadWord(PeakCountOffset));
+        return static_cast<std::int16_t>(ReadWord(kPeakCountOffset));
     } catch (const Exception&) {
         return 0;
     }
@@ -326,22 +326,22 @@ KandorPeak TKandorpattern::GetPeak(int index) const
     if (!isPeakList_)
         Fail("The Kandor pattern isn't a peak list.");
     if (index < 0 || index >= peakCount_)
-        Fail(OutOfRange);
+        Fail(kOutOfRange);
     const std::size_t record = static_cast<std::size_t>(HeaderLimit()) +
-                               static_cast<std::size_t>(PeakRecordSize) * static_cast<std::size_t>(index);
+                               static_cast<std::size_t>(kPeakRecordSize) * static_cast<std::size_t>(index);
     // The header may announce more peaks than the file holds.
-    if (record + PeakRecordSize > buffer_.size())
+    if (record + kPeakRecordSize > buffer_.size())
         Fail(Format("Corrupted - Peak %d of %d lies beyond the end of the file", index + 1,
                     peakCount_));
     const auto word = [&](int n) {
         return ReadU16LE(buffer_, record + 2 * static_cast<std::size_t>(n));
     };
     KandorPeak peak;
-    peak.Position = static_cast<float>(word(PeakPositionWord) / WordsPerDegree);
-    peak.Width = static_cast<float>(word(PeakWidthWord) / WordsPerDegree);
-    peak.Height = DecodeSquared(word(PeakHeightWord));
-    peak.Background = DecodeSquared(word(PeakBackgroundWord));
-    peak.Figure = static_cast<float>(word(PeakFigureWord) / 10.0);
+    peak.Position = static_cast<float>(word(kPeakPositionWord) / kWordsPerDegree);
+    peak.Width = static_cast<float>(word(kPeakWidthWord) / kWordsPerDegree);
+    peak.Height = DecodeSquared(word(kPeakHeightWord));
+    peak.Background = DecodeSquared(word(kPeakBackgroundWord));
+    peak.Figure = static_cast<float>(word(kPeakFigureWord) / 10.0);
     return peak;
 }
 

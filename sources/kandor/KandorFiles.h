@@ -36,32 +36,32 @@ inline constexpr double UndefinedValue = -12345.6789;
 
 namespace kandor {
 
-inline constexpr int HeaderSize = 250;
-inline constexpr int ExtendedHeaderSize = 810;
-inline constexpr int PeakRecordSize = 12;
+inline constexpr int kHeaderSize = 250;
+inline constexpr int kExtendedHeaderSize = 810;
+inline constexpr int kPeakRecordSize = 12;
 
 // Header offsets.
-inline constexpr int RevisionOffset = 0;        // 2 characters
-inline constexpr int FileTypeOffset = 2;        // 2 characters
-inline constexpr int WavelengthAlpha1Offset = 94; // double
-inline constexpr int WavelengthAlpha2Offset = 102; // double
-inline constexpr int IntensityRatioOffset = 110; // double
-inline constexpr int HalfStepFlagOffset = 126;  // byte, nonzero: range lies half a step outside
-inline constexpr int SlitOffset = 127;          // character, "F" for a fixed slit
-inline constexpr int StepWordOffset = 128;      // word, step x 200
-inline constexpr int StartWordOffset = 130;     // word, start x 200
-inline constexpr int EndWordOffset = 132;       // word, end x 200
-inline constexpr int PeakCountOffset = 204;     // smallint
-inline constexpr int StepDoubleOffset = 214;    // double, used above revision "D3"
-inline constexpr int StartDoubleOffset = 222;   // double, used above revision "D3"
-inline constexpr int EndDoubleOffset = 230;     // double, used above revision "D3"
+inline constexpr int kRevisionOffset = 0;        // 2 characters
+inline constexpr int kFileTypeOffset = 2;        // 2 characters
+inline constexpr int kWavelengthAlpha1Offset = 94; // double
+inline constexpr int kWavelengthAlpha2Offset = 102; // double
+inline constexpr int kIntensityRatioOffset = 110; // double
+inline constexpr int kHalfStepFlagOffset = 126;  // byte, nonzero: range lies half a step outside
+inline constexpr int kSlitOffset = 127;          // character, "F" for a fixed slit
+inline constexpr int kStepWordOffset = 128;      // word, step x 200
+inline constexpr int kStartWordOffset = 130;     // word, start x 200
+inline constexpr int kEndWordOffset = 132;       // word, end x 200
+inline constexpr int kPeakCountOffset = 204;     // smallint
+inline constexpr int kStepDoubleOffset = 214;    // double, used above revision "D3"
+inline constexpr int kStartDoubleOffset = 222;   // double, used above revision "D3"
+inline constexpr int kEndDoubleOffset = 230;     // double, used above revision "D3"
 
 // Words of a peak record (in words from the record's start).
-inline constexpr int PeakPositionWord = 0;   // position x 200
-inline constexpr int PeakWidthWord = 1;      // width x 200
-inline constexpr int PeakHeightWord = 2;     // 10 x sqrt(height)
-inline constexpr int PeakBackgroundWord = 3; // 10 x sqrt(background)
-inline constexpr int PeakFigureWord = 4;     // figure x 10
+inline constexpr int kPeakPositionWord = 0;   // position x 200
+inline constexpr int kPeakWidthWord = 1;      // width x 200
+inline constexpr int kPeakHeightWord = 2;     // 10 x sqrt(height)
+inline constexpr int kPeakBackgroundWord = 3; // 10 x sqrt(background)
+inline constexpr int kPeakFigureWord = 4;     // figure x 10
 
 } // namespace kandor
 

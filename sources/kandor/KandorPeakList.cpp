@@ -7,8 +7,8 @@ namespace norrvik {
 
 namespace {
 
-constexpr double MinimumPosition = 0.001;
-constexpr double MaximumPosition = 179.999;
+constexpr double kMinimumPosition = 0.001;
+constexpr double kMaximumPosition = 179.999;
 
 } // namespace
 
@@ -16,9 +16,9 @@ void TKandorPeakList::AddPeak(bool marked, double position, double height, doubl
                               double width, double figure)
 {
     // Written so that a value that is not a number fails each test.
-    if (!(position >= MinimumPosition && position <= MaximumPosition))
+    if (!(position >= kMinimumPosition && position <= kMaximumPosition))
         throw EInvalidPeak(Format("The allowed range for the peak position is <%5.3f-%5.3f>.",
-                                  MinimumPosition, MaximumPosition));
+                                  kMinimumPosition, kMaximumPosition));
     if (!(height >= 0.0))
         throw EInvalidPeak("The peak height must be >= 0.");
     if (!(background >= 0.0))

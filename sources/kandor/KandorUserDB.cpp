@@ -18,14 +18,14 @@ using namespace kandor;
 namespace {
 
 // The line the index reader's size check is known by in messages.
-constexpr int IndexSizeAssertionLine = 202;
+constexpr int kIndexSizeAssertionLine = 202;
 
 // Bytes of the index file read at once: entries are asked for in order.
 constexpr std::uint64_t kIndexWindow = 64 * 1024;
 
 // Net intensities are scaled from this start value up to the strongest one.
-constexpr double InitialMaximum = -10000.0;
-constexpr double MinimumIntensity = 1.0;
+constexpr double kInitialMaximum = -10000.0;
+constexpr double kMinimumIntensity = 1.0;
 
 // A text field of an index record: every byte up to the first NUL or the
 // end of the field, unchanged.
@@ -52,7 +52,7 @@ void TKandorUserDB::SetDBName(const std::string& value)
 
 void TKandorUserDB::OpenIndexFile()
 {
-    const std::filesystem::path path = folder_.Locate(IndexFileName);
+    const std::filesystem::path path = folder_.Locate(kIndexFileName);
     indexPath_ = PathText(path);
     const std::uintmax_t size = RegularFileSize(path);
     indexSize_ = size;
@@ -64,16 +64,16 @@ void TKandorUserDB::OpenIndexFile()
         ThrowFileError("Cannot read file", indexPath_);
     indexFile_ = std::move(file);
 
-    if (size < static_cast<std::uintmax_t>(IndexHeaderSize))
+    if (size < static_cast<std::uintmax_t>(kIndexHeaderSize))
         ThrowCannotReadFile(indexPath_, Format("the file holds %zu bytes, too few for its entry count",
                                              static_cast<std::size_t>(size)));
-    std::vector<std::uint8_t> header(static_cast<std::size_t>(IndexHeaderSize));
+    std::vector<std::uint8_t> header(static_cast<std::size_t>(kIndexHeaderSize));
     ReadIndexBytes(0, header);
-    const int count = ReadI16LE(header, IndexEntryCountOffset);
+    const int count = ReadI16LE(header, kIndexEntryCountOffset);
     if (count < 0)
         ThrowCannotReadFile(indexPath_, Format("the entry count %d is negative", count));
-    const std::uintmax_t needed = static_cast<std::uintmax_t>(IndexHeaderSize) +
-                                  static_cast<std::uintmax_t>(IndexEntrySize) * static_cast<std::uintmax_t>(count);
+    const std::uintmax_t needed = static_cast<std::uintmax_t>(kIndexHeaderSize) +
+                                  static_cast<std::uintmax_t>(kIndexEntrySize) * static_cast<std::uintmax_t>(count);
     if (size < needed)
         ThrowCannotReadFile(indexPath_,
                           Format("the file holds %zu bytes, too few for its %d entries (%zu bytes)",
@@ -100,7 +100,7 @@ void TKandorUserDB::ReadIndexBytes(std::uint64_t offset, std::vector<std::uint8_
         // The size was checked at opening: a file that is shorter now
         // changed under the reader.
         if (window_.size() < bytes.size())
-            throw EAssertionFailed("Assertion failure", "KandorUserDB", IndexSizeAssertionLine);
+            throw EAssertionFailed("Assertion failure", "KandorUserDB", kIndexSizeAssertionLine);
     }
     const auto first = window_.begin() + static_cast<std::ptrdiff_t>(offset - windowStart_);
     std::copy(first, first + static_cast<std::ptrdiff_t>(bytes.size()), bytes.begin());
@@ -122,14 +122,14 @@ void TKandorUserDB::GetEntry(int index, TKandorReferencePattern& entry)
 
 void TKandorUserDB::ReadEntry(int index, TKandorReferencePattern& entry)
 {
-    std::vector<std::uint8_t> record(static_cast<std::size_t>(IndexEntrySize));
-    ReadIndexBytes(static_cast<std::uint64_t>(IndexHeaderSize) +
-                       static_cast<std::uint64_t>(IndexEntrySize) * static_cast<std::uint64_t>(index),
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(kIndexEntrySize));
+    ReadIndexBytes(static_cast<std::uint64_t>(kIndexHeaderSize) +
+                       static_cast<std::uint64_t>(kIndexEntrySize) * static_cast<std::uint64_t>(index),
                    record);
     entry = TKandorReferencePattern();
-    entry.BaseName = UntrimmedField(record, EntryBaseNameOffset, EntryBaseNameSize);
-    entry.Name = UntrimmedField(record, EntryNameOffset, EntryNameSize);
-    entry.Formula = UntrimmedField(record, EntryFormulaOffset, EntryFormulaSize);
+    entry.BaseName = UntrimmedField(record, kEntryBaseNameOffset, kEntryBaseNameSize);
+    entry.Name = UntrimmedField(record, kEntryNameOffset, kEntryNameSize);
+    entry.Formula = UntrimmedField(record, kEntryFormulaOffset, kEntryFormulaSize);
 }
 
 // The entry's pattern file: ".di" before ".rp". Index texts are 8-bit
@@ -158,9 +158,9 @@ void TKandorUserDB::LoadLines(TKandorReferencePattern& entry)
 
     TKandorPeakList peaks;
     peaks.LoadFromFile(PathText(*file));
-    const int lineCount = std::min(peaks.Count(), TKandorReferencePattern::MaxLines);
+    const int lineCount = std::min(peaks.Count(), TKandorReferencePattern::kMaxLines);
 
-    double maximum = InitialMaximum;
+    double maximum = kInitialMaximum;
     for (int i = 0; i < lineCount; ++i) {
         const TXRDPeak& peak = peaks.Peaks(i);
         KandorLine& line = entry.Lines[static_cast<std::size_t>(i)];
@@ -175,7 +175,7 @@ void TKandorUserDB::LoadLines(TKandorReferencePattern& entry)
     for (int i = 0; i < lineCount; ++i) {
         KandorLine& line = entry.Lines[static_cast<std::size_t>(i)];
         const double percent = scale > 0.0 ? line.Intensity / scale : 0.0;
-        line.Intensity = percent >= MinimumIntensity ? percent : MinimumIntensity;
+        line.Intensity = percent >= kMinimumIntensity ? percent : kMinimumIntensity;
     }
     entry.LineCount = lineCount;
 }

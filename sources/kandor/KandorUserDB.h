@@ -23,7 +23,7 @@ struct KandorLine {
 
 // One entry as delivered to callers.
 struct TKandorReferencePattern {
-    static constexpr int MaxLines = 255;
+    static constexpr int kMaxLines = 255;
 
     std::string BaseName; // base name of the pattern file, at most 8 characters
     std::string Formula;  // at most 20 characters
@@ -53,16 +53,16 @@ inline const std::string& EntryName(const TKandorReferencePattern& entry)
 
 namespace kandor {
 
-inline constexpr const char* IndexFileName = "PDDATABS.DAT";
-inline constexpr int IndexHeaderSize = 4;
-inline constexpr int IndexEntryCountOffset = 2; // smallint
-inline constexpr int IndexEntrySize = 50;
-inline constexpr int EntryBaseNameOffset = 0;
-inline constexpr int EntryBaseNameSize = 8;
-inline constexpr int EntryNameOffset = 10;
-inline constexpr int EntryNameSize = 20;
-inline constexpr int EntryFormulaOffset = 30;
-inline constexpr int EntryFormulaSize = 20;
+inline constexpr const char* kIndexFileName = "PDDATABS.DAT";
+inline constexpr int kIndexHeaderSize = 4;
+inline constexpr int kIndexEntryCountOffset = 2; // smallint
+inline constexpr int kIndexEntrySize = 50;
+inline constexpr int kEntryBaseNameOffset = 0;
+inline constexpr int kEntryBaseNameSize = 8;
+inline constexpr int kEntryNameOffset = 10;
+inline constexpr int kEntryNameSize = 20;
+inline constexpr int kEntryFormulaOffset = 30;
+inline constexpr int kEntryFormulaSize = 20;
 
 } // namespace kandor
 

@@ -14,7 +14,7 @@ namespace {
 
 // Peak positions below this are treated as this when dividing by sin(theta),
 // so that a peak at 0 degrees does not divide by zero.
-constexpr double MinimumDivisorPosition = 0.0001;
+constexpr double kMinimumDivisorPosition = 0.0001;
 
 template <typename T>
 void StoreIfDifferent(T& field, T value)
@@ -160,7 +160,7 @@ void TXRDPeakList::DivideBySinTheta()
 {
     for (auto& peak : peaks_) {
         const double position =
-            peak->Position() < MinimumDivisorPosition ? MinimumDivisorPosition : peak->Position();
+            peak->Position() < kMinimumDivisorPosition ? kMinimumDivisorPosition : peak->Position();
         const double s = SineOfDegrees(position / 2.0);
         peak->SetHeight(peak->Height() / s);
         peak->SetBackground(peak->Background() / s);

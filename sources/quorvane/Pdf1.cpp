@@ -17,47 +17,47 @@ namespace norrvik::pdf1 {
 namespace {
 
 // QUORVANE.IND: record 0 is the header, record k describes pattern k.
-constexpr std::size_t IndexRecordSize = 72;
-using IndexRecord = std::array<std::uint8_t, IndexRecordSize>;
+constexpr std::size_t kIndexRecordSize = 72;
+using IndexRecord = std::array<std::uint8_t, kIndexRecordSize>;
 
 // Header record.
-constexpr std::size_t HeaderPatternCount = 0;  // int32
-constexpr std::size_t HeaderReferenceFlag = 4; // byte, nonzero: PDF1 reference database
-constexpr std::size_t HeaderTagFirst = 5;      // two characters
-constexpr std::size_t HeaderSetValue = 7;      // int8, sign-extended
+constexpr std::size_t kHeaderPatternCount = 0;  // int32
+constexpr std::size_t kHeaderReferenceFlag = 4; // byte, nonzero: PDF1 reference database
+constexpr std::size_t kHeaderTagFirst = 5;      // two characters
+constexpr std::size_t kHeaderSetValue = 7;      // int8, sign-extended
 
 // Pattern record.
-constexpr std::size_t RecordNamesOffset = 0;    // int32, into QUORVANE.NAM
-constexpr std::size_t RecordFormulaOffset = 4;  // int32, into QUORVANE.FRM
-constexpr std::size_t RecordLinesOffset = 8;    // int32, into QUORVANE.DIS
-constexpr std::size_t RecordSubfileBits = 12;   // 32-bit set
-constexpr std::size_t RecordReserved16 = 16;    // int32
-constexpr std::size_t RecordReserved20 = 20;    // 16 bytes
-constexpr std::size_t RecordReserved36 = 36;    // 26 bytes
-constexpr std::size_t RecordSetChars = 62;      // 2 characters
-constexpr std::size_t RecordSerialChars = 64;   // 4 characters
-constexpr std::size_t RecordReserved68 = 68;    // byte
-constexpr std::size_t RecordReserved69 = 69;    // byte
-constexpr std::size_t RecordPresent = 70;       // byte, 0: empty slot
-constexpr std::size_t RecordDeleted = 71;       // "D": deleted
-static_assert(RecordDeleted + 1 == IndexRecordSize);
-static_assert(RecordReserved36 + 26 == RecordSetChars);
-static_assert(RecordReserved20 + 16 == RecordReserved36);
+constexpr std::size_t kRecordNamesOffset = 0;    // int32, into QUORVANE.NAM
+constexpr std::size_t kRecordFormulaOffset = 4;  // int32, into QUORVANE.FRM
+constexpr std::size_t kRecordLinesOffset = 8;    // int32, into QUORVANE.DIS
+constexpr std::size_t kRecordSubfileBits = 12;   // 32-bit set
+constexpr std::size_t kRecordReserved16 = 16;    // int32
+constexpr std::size_t kRecordReserved20 = 20;    // 16 bytes
+constexpr std::size_t kRecordReserved36 = 36;    // 26 bytes
+constexpr std::size_t kRecordSetChars = 62;      // 2 characters
+constexpr std::size_t kRecordSerialChars = 64;   // 4 characters
+constexpr std::size_t kRecordReserved68 = 68;    // byte
+constexpr std::size_t kRecordReserved69 = 69;    // byte
+constexpr std::size_t kRecordPresent = 70;       // byte, 0: empty slot
+constexpr std::size_t kRecordDeleted = 71;       // "D": deleted
+static_assert(kRecordDeleted + 1 == kIndexRecordSize);
+static_assert(kRecordReserved36 + 26 == kRecordSetChars);
+static_assert(kRecordReserved20 + 16 == kRecordReserved36);
 
 // Names and formula records: int16 length, then the text.
-constexpr std::size_t TextLengthSize = 2;
+constexpr std::size_t kTextLengthSize = 2;
 
 // Line lists: int16 count, then entries of a double d-spacing and an int16 intensity.
-constexpr std::size_t LineCountSize = 2;
-constexpr std::size_t LineEntrySize = 10;
-constexpr std::size_t LineIntensity = 8;
+constexpr std::size_t kLineCountSize = 2;
+constexpr std::size_t kLineEntrySize = 10;
+constexpr std::size_t kLineIntensity = 8;
 
 // QUORVANE.ILS: a skipped word, the set value, the byte count, the table.
-constexpr std::size_t IlsHeaderSize = 6;
-constexpr std::size_t IlsSetValue = 2;
-constexpr std::size_t IlsByteCount = 4;
-constexpr std::size_t SetTableBytes = SetTableSize * 4;
-static_assert(SetTableBytes == 396);
+constexpr std::size_t kIlsHeaderSize = 6;
+constexpr std::size_t kIlsSetValue = 2;
+constexpr std::size_t kIlsByteCount = 4;
+constexpr std::size_t kSetTableBytes = kSetTableSize * 4;
+static_assert(kSetTableBytes == 396);
 
 constexpr const char* BaseName = "QUORVANE";
 
@@ -86,7 +86,7 @@ std::string RecordName(const char* what, std::int32_t pattern)
 
 const TLine& TReferencePattern::Line(std::int32_t i) const
 {
-    if (i < 1 || i > MaxLines)
+    if (i < 1 || i > kMaxLines)
         i = 1;
     return lines_[static_cast<std::size_t>(i - 1)];
 }
@@ -264,14 +264,14 @@ void TReferenceDatabase::Open()
 
 void TReferenceDatabase::ReadHeader()
 {
-    if (files_->Ind.Size() < IndexRecordSize)
+    if (files_->Ind.Size() < kIndexRecordSize)
         throw EAssertionFailed("Assertion failure", __FILE__, __LINE__);
     IndexRecord header{};
     files_->Ind.ReadAt(0, header.data(), header.size(), "the header record");
-    patternCount_ = ReadI32LE(header, HeaderPatternCount);
-    isReferenceDatabase_ = ReadU8(header, HeaderReferenceFlag) != 0;
-    headerTag_ = ReadBytesAsString(header, HeaderTagFirst, 2);
-    setValue_ = ReadI8(header, HeaderSetValue);
+    patternCount_ = ReadI32LE(header, kHeaderPatternCount);
+    isReferenceDatabase_ = ReadU8(header, kHeaderReferenceFlag) != 0;
+    headerTag_ = ReadBytesAsString(header, kHeaderTagFirst, 2);
+    setValue_ = ReadI8(header, kHeaderSetValue);
 }
 
 void TReferenceDatabase::ReadSetTable()
@@ -282,14 +282,14 @@ void TReferenceDatabase::ReadSetTable()
         return;
     }
     TSourceFile ils(path, PathText(path));
-    std::array<std::uint8_t, IlsHeaderSize> header{};
+    std::array<std::uint8_t, kIlsHeaderSize> header{};
     ils.ReadAt(0, header.data(), header.size(), "the set table header");
-    setValue_ = ReadI16LE(header, IlsSetValue);
+    setValue_ = ReadI16LE(header, kIlsSetValue);
     // A negative count reads nothing; more than the table holds is cut to its size.
     const auto count = static_cast<std::size_t>(
-        std::clamp<int>(ReadI16LE(header, IlsByteCount), 0, static_cast<int>(SetTableBytes)));
-    std::array<std::uint8_t, SetTableBytes> table{};
-    ils.ReadAt(IlsHeaderSize, table.data(), count, "the set table");
+        std::clamp<int>(ReadI16LE(header, kIlsByteCount), 0, static_cast<int>(kSetTableBytes)));
+    std::array<std::uint8_t, kSetTableBytes> table{};
+    ils.ReadAt(kIlsHeaderSize, table.data(), count, "the set table");
     for (std::size_t i = 0; i < setTable_.size(); ++i)
         setTable_[i] = ReadI32LE(table, 4 * i);
 }
@@ -310,46 +310,46 @@ void TReferenceDatabase::Close()
 std::string TReferenceDatabase::ReadTextRecord(TSourceFile& file, std::int32_t offset, const char* what,
                                                std::int32_t index)
 {
-    std::array<std::uint8_t, TextLengthSize> lengthBytes{};
+    std::array<std::uint8_t, kTextLengthSize> lengthBytes{};
     file.ReadAt(offset, lengthBytes.data(), lengthBytes.size(), what, index);
     // The text area holds at most 400 bytes: a longer record is read up to
     // that size, a negative length gives an empty text.
     const auto length =
-        static_cast<std::size_t>(std::clamp<int>(ReadI16LE(lengthBytes, 0), 0, MaxRecordText));
+        static_cast<std::size_t>(std::clamp<int>(ReadI16LE(lengthBytes, 0), 0, kMaxRecordText));
     std::string text(length, '\0');
-    file.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(TextLengthSize),
+    file.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(kTextLengthSize),
                 reinterpret_cast<std::uint8_t*>(text.data()), length, what, index);
     return text;
 }
 
 void TReferenceDatabase::ReadNames(const IndexRecord& record, std::int32_t index)
 {
-    const std::string text = ReadTextRecord(files_->Nam, ReadI32LE(record, RecordNamesOffset),
+    const std::string text = ReadTextRecord(files_->Nam, ReadI32LE(record, kRecordNamesOffset),
                                             "the names record", index);
     ParseNames(text, scratch_.nameP_, scratch_.nameM_, scratch_.nameC_, scratch_.nameN_, scratch_.name_);
 }
 
 void TReferenceDatabase::ReadFormula(const IndexRecord& record, std::int32_t index)
 {
-    const std::string text = ReadTextRecord(files_->Frm, ReadI32LE(record, RecordFormulaOffset),
+    const std::string text = ReadTextRecord(files_->Frm, ReadI32LE(record, kRecordFormulaOffset),
                                             "the formula record", index);
     scratch_.formula_ = TextBeforeTilde(text);
 }
 
 void TReferenceDatabase::ReadLines(const IndexRecord& record, std::int32_t index)
 {
-    const std::int32_t offset = ReadI32LE(record, RecordLinesOffset);
+    const std::int32_t offset = ReadI32LE(record, kRecordLinesOffset);
     const char* const what = "the line list";
-    std::array<std::uint8_t, LineCountSize> countBytes{};
+    std::array<std::uint8_t, kLineCountSize> countBytes{};
     files_->Dis.ReadAt(offset, countBytes.data(), countBytes.size(), what, index);
     // A count below 1 gives no lines; more than a pattern holds are cut.
-    const auto count = static_cast<std::size_t>(std::clamp<int>(ReadI16LE(countBytes, 0), 0, MaxLines));
-    std::vector<std::uint8_t> entries(count * LineEntrySize);
-    files_->Dis.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(LineCountSize), entries.data(),
+    const auto count = static_cast<std::size_t>(std::clamp<int>(ReadI16LE(countBytes, 0), 0, kMaxLines));
+    std::vector<std::uint8_t> entries(count * kLineEntrySize);
+    files_->Dis.ReadAt(std::int64_t{offset} + static_cast<std::int64_t>(kLineCountSize), entries.data(),
                        entries.size(), what, index);
     for (std::size_t i = 0; i < count; ++i) {
-        scratch_.lines_[i].D = ReadF64LE(entries, i * LineEntrySize);
-        scratch_.lines_[i].Intensity = ReadI16LE(entries, i * LineEntrySize + LineIntensity);
+        scratch_.lines_[i].D = ReadF64LE(entries, i * kLineEntrySize);
+        scratch_.lines_[i].Intensity = ReadI16LE(entries, i * kLineEntrySize + kLineIntensity);
     }
     scratch_.lineCount_ = static_cast<std::int16_t>(count);
 }
@@ -360,20 +360,20 @@ void TReferenceDatabase::ReadPattern(std::int32_t index, TReferencePattern& patt
     NORRVIK_ASSERT(index >= 1, "Pattern index must be 1 or more");
     scratch_.Clear();
     IndexRecord record{};
-    files_->Ind.ReadAt(std::int64_t{index} * static_cast<std::int64_t>(IndexRecordSize), record.data(),
+    files_->Ind.ReadAt(std::int64_t{index} * static_cast<std::int64_t>(kIndexRecordSize), record.data(),
                        record.size(), "the index record", index);
-    scratch_.present_ = ReadU8(record, RecordPresent) != 0;
+    scratch_.present_ = ReadU8(record, kRecordPresent) != 0;
     if (scratch_.present_) {
-        std::copy_n(record.begin() + RecordReserved20, scratch_.reserved20_.size(), scratch_.reserved20_.begin());
-        std::copy_n(record.begin() + RecordReserved36, scratch_.reserved36_.size(), scratch_.reserved36_.begin());
-        scratch_.subfileBits_ = ReadU32LE(record, RecordSubfileBits);
-        scratch_.reserved16_ = ReadI32LE(record, RecordReserved16);
-        scratch_.deleted_ = ReadU8(record, RecordDeleted) == 'D';
-        scratch_.reserved68_ = ReadU8(record, RecordReserved68);
-        scratch_.reserved69_ = ReadU8(record, RecordReserved69);
+        std::copy_n(record.begin() + kRecordReserved20, scratch_.reserved20_.size(), scratch_.reserved20_.begin());
+        std::copy_n(record.begin() + kRecordReserved36, scratch_.reserved36_.size(), scratch_.reserved36_.begin());
+        scratch_.subfileBits_ = ReadU32LE(record, kRecordSubfileBits);
+        scratch_.reserved16_ = ReadI32LE(record, kRecordReserved16);
+        scratch_.deleted_ = ReadU8(record, kRecordDeleted) == 'D';
+        scratch_.reserved68_ = ReadU8(record, kRecordReserved68);
+        scratch_.reserved69_ = ReadU8(record, kRecordReserved69);
         scratch_.patternNumber_ = "  -    ";
-        scratch_.patternNumber_.replace(0, 2, ReadBytesAsString(record, RecordSetChars, 2));
-        scratch_.patternNumber_.replace(3, 4, ReadBytesAsString(record, RecordSerialChars, 4));
+        scratch_.patternNumber_.replace(0, 2, ReadBytesAsString(record, kRecordSetChars, 2));
+        scratch_.patternNumber_.replace(3, 4, ReadBytesAsString(record, kRecordSerialChars, 4));
         ReadNames(record, index);
         ReadFormula(record, index);
         ReadLines(record, index);

@@ -32,7 +32,7 @@ struct TLine {
 };
 
 // The most lines a pattern holds; a longer line list is cut to this.
-inline constexpr int MaxLines = 300;
+inline constexpr int kMaxLines = 300;
 
 // One pattern read from the file set.
 class TReferencePattern {
@@ -73,7 +73,7 @@ private:
     std::string nameC_;
     std::uint8_t reserved68_ = 0;
     bool deleted_ = false;
-    std::array<TLine, MaxLines> lines_{};
+    std::array<TLine, kMaxLines> lines_{};
     std::array<std::uint8_t, 16> reserved20_{};
     bool present_ = false;
     std::string formula_;
@@ -88,9 +88,9 @@ private:
 
 // Size of the text area of a names or formula record: a longer record is
 // read up to this many bytes.
-inline constexpr int MaxRecordText = 400;
+inline constexpr int kMaxRecordText = 400;
 // Entries of the set table.
-inline constexpr int SetTableSize = 99;
+inline constexpr int kSetTableSize = 99;
 
 // One file of the set, opened for reading at byte offsets.
 class TSourceFile;
@@ -120,7 +120,7 @@ public:
     bool IsReferenceDatabase() const { return isReferenceDatabase_; }
     const std::string& HeaderTag() const { return headerTag_; }
     std::int16_t SetValue() const { return setValue_; }
-    const std::array<std::int32_t, SetTableSize>& SetTable() const { return setTable_; }
+    const std::array<std::int32_t, kSetTableSize>& SetTable() const { return setTable_; }
 
     // Reads pattern record `index` (1..PatternCount) into `pattern`.
     void ReadPattern(std::int32_t index, TReferencePattern& pattern);
@@ -143,7 +143,7 @@ private:
     bool active_ = false;
     std::string databaseName_;
     std::unique_ptr<OpenFiles> files_;
-    std::array<std::int32_t, SetTableSize> setTable_{};
+    std::array<std::int32_t, kSetTableSize> setTable_{};
     bool isReferenceDatabase_ = false;
     std::int16_t setValue_ = 0;
     TReferencePattern scratch_;

@@ -6,7 +6,7 @@
 
 namespace norrvik {
 
-const std::array<std::string_view, kVeltroGroupCount> VeltroGroups = {
+const std::array<std::string_view, kVeltroGroupCount> kVeltroGroups = {
     "H2O", "OH",   "SO4",  "IO3",  "PO3",  "NH4",  "PO4", "NO3",  "NO2",
     "CO3", "CN",   "AsO4", "P2O7", "NH3",  "VO4",  "BO3", "NH2",  "CrO4",
     "MoO4", "UO2", "SeO4", "ClO4", "WO4",  "BeF4", "SeO3", "SiO4", "ReO4",
@@ -34,7 +34,7 @@ void AppendCode(std::string& formula, std::uint8_t code)
     if (code <= kVeltroLastElementCode)
         formula += ElementSymbol(code - kVeltroFirstElementCode);
     else
-        formula += VeltroGroups[code - kVeltroFirstGroupCode];
+        formula += kVeltroGroups[code - kVeltroFirstGroupCode];
 }
 
 } // namespace

@@ -17,7 +17,7 @@ inline constexpr std::uint8_t kVeltroFirstGroupCode = 229;
 inline constexpr std::size_t kVeltroGroupCount = 27;
 
 // The groups of codes 229..255, in code order.
-extern const std::array<std::string_view, kVeltroGroupCount> VeltroGroups;
+extern const std::array<std::string_view, kVeltroGroupCount> kVeltroGroups;
 
 // A decoded formula and the position of the byte after its ending zero
 // (`bytes.size()` when the formula runs to the end).

@@ -355,7 +355,7 @@ TEST(QuorvaneConversion, SourceErrorsReachTheCaller)
     // An index shorter than its header promises, in files named in lower case.
     QuorvaneFiles files = BuildQuorvaneFiles(UserDatabase({Pattern("00-0000", "a~M~", "C"),
                                                            Pattern("00-0000", "b~M~", "C")}));
-    files.Ind.resize(2 * QuorvaneIndexRecordSize);
+    files.Ind.resize(2 * kQuorvaneIndexRecordSize);
     WriteQuorvaneFiles(temp.Path() / "short", files, /*lowerCaseNames=*/true);
     try {
         ConvertQuorvaneDatabase(temp.Text("short"), temp.Text("target2"), success);

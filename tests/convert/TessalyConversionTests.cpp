@@ -143,7 +143,7 @@ TEST_P(CarryOver, CopiesEveryPatternAsItIsAndAddsNothingTheSecondTime)
             << oldCode;
         const TReferencePattern& from = source.FindPattern(oldCode);
         const TReferencePattern& to = target.FindPattern(newCode);
-        for (TextList list : AllTextLists)
+        for (TextList list : kAllTextLists)
             EXPECT_EQ(to.GetTextList(list), from.GetTextList(list)) << oldCode;
     }
     target.Close();

@@ -144,7 +144,7 @@ protected:
 
     void RewriteTextIndexes(std::mt19937& random)
     {
-        for (const TextIndex index : RebuildTextIndexOrder) {
+        for (const TextIndex index : kRebuildTextIndexOrder) {
             const std::filesystem::path path = folder_.Path() / std::string(TextIndexFileName(index));
             TIndexes entries = ParseTextIndex(test::ReadFileText(path), "");
             if (GetParam().IndexLayout == Layout::Shuffled)
@@ -161,7 +161,7 @@ protected:
         const std::size_t blockSize = GetParam().BlockSize;
         auto search = std::make_unique<TIndexSearch>(folder_.Text(), blockSize == kHeld ? kIndexBlockSize : blockSize);
         if (blockSize == kHeld)
-            for (const TextIndex index : RebuildTextIndexOrder)
+            for (const TextIndex index : kRebuildTextIndexOrder)
                 search->Index(index);
         return search;
     }

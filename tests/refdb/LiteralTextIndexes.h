@@ -23,7 +23,7 @@ public:
     explicit TLiteralTextIndexes(std::filesystem::path folder) : folder_(std::move(folder))
     {
         std::filesystem::create_directories(folder_);
-        for (TextIndex index : RebuildTextIndexOrder)
+        for (TextIndex index : kRebuildTextIndexOrder)
             WriteWholeFile(File(index), FormatTextIndex({}));
     }
 
@@ -31,7 +31,7 @@ public:
     void Added(TReferenceDatabase& database)
     {
         TReferencePattern& pattern = database.CurrentPattern();
-        for (TextIndex index : AddPatternTextIndexOrder)
+        for (TextIndex index : kAddPatternTextIndexOrder)
             for (const std::string& value : AddedIndexTexts(index, pattern))
                 AppendIndexEntryToFile(File(index), pattern.GetRecordNumber(), value);
         Sorted();
@@ -39,7 +39,7 @@ public:
 
     void Sorted()
     {
-        for (TextIndex index : SortTextIndexOrder)
+        for (TextIndex index : kSortTextIndexOrder)
             SortTextIndexFile(File(index));
     }
 
@@ -49,7 +49,7 @@ public:
         TReferenceDatabase database;
         database.SetDatabaseName(databaseFolder);
         database.Open();
-        for (TextIndex index : RebuildTextIndexOrder) {
+        for (TextIndex index : kRebuildTextIndexOrder) {
             TIndexes entries;
             for (std::int32_t n = 1; n <= database.PatternCount(); ++n)
                 for (const std::string& text : RebuildIndexTexts(index, database.GetPattern(n)))
@@ -78,7 +78,7 @@ public:
 
     void ExpectSameFiles(const std::filesystem::path& databaseFolder, const std::string& when) const
     {
-        for (TextIndex index : RebuildTextIndexOrder) {
+        for (TextIndex index : kRebuildTextIndexOrder) {
             const auto name = std::string(TextIndexFileName(index));
             EXPECT_EQ(ReadWholeFile(databaseFolder / name), ReadWholeFile(File(index))) << name << " " << when;
         }

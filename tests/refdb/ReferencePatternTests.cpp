@@ -143,10 +143,10 @@ TEST(PatternRecord, CarriedFieldsSitAtTheirOffsets)
     EXPECT_EQ(MessageOf([&] { pattern.GetCrystalValue(12); }), "Invalid index");
     EXPECT_EQ(MessageOf([&] { pattern.GetCrystalValue(0); }), "Invalid index");
 
-    EXPECT_EQ(SubfileTable[0], "I=Inorganic");
-    EXPECT_EQ(SubfileTable[3], "A=Alloy, metal or intermetalic");
-    EXPECT_EQ(SubfileTable[28], "ION=Ionic Conductors");
-    EXPECT_EQ(SubfileTable[31], "R11=Reserved 11");
+    EXPECT_EQ(kSubfileTable[0], "I=Inorganic");
+    EXPECT_EQ(kSubfileTable[3], "A=Alloy, metal or intermetalic");
+    EXPECT_EQ(kSubfileTable[28], "ION=Ionic Conductors");
+    EXPECT_EQ(kSubfileTable[31], "R11=Reserved 11");
 }
 
 TEST(PatternNames, FiveNamesFitTheAreaAndNoMore)

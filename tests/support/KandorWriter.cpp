@@ -12,10 +12,10 @@ namespace norrvik::test {
 
 namespace {
 
-constexpr std::size_t HeaderBytes = 250;
-constexpr std::size_t ExtensionBytes = 560;
-constexpr std::size_t PeakRecordBytes = 12;
-constexpr std::size_t IndexEntryBytes = 50;
+constexpr std::size_t kHeaderBytes = 250;
+constexpr std::size_t kExtensionBytes = 560;
+constexpr std::size_t kPeakRecordBytes = 12;
+constexpr std::size_t kIndexEntryBytes = 50;
 
 // Copies up to `width` characters; the rest of the field stays zero.
 void PutText(std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t width,
@@ -28,7 +28,7 @@ void PutText(std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t w
 
 std::vector<std::uint8_t> Header(const KandorHeader& header, std::int16_t peakCount)
 {
-    std::vector<std::uint8_t> bytes(header.Extended ? HeaderBytes + ExtensionBytes : HeaderBytes, 0);
+    std::vector<std::uint8_t> bytes(header.Extended ? kHeaderBytes + kExtensionBytes : kHeaderBytes, 0);
     PutText(bytes, 0, 2, header.Revision);
     PutText(bytes, 2, 2, header.FileType);
     WriteF64LE(bytes, 94, header.WavelengthAlpha1);
@@ -68,7 +68,7 @@ std::vector<std::uint8_t> KandorPeakListFile(const KandorHeader& header,
     std::vector<std::uint8_t> bytes = Header(header, static_cast<std::int16_t>(peaks.size()));
     for (const KandorPeakWords& peak : peaks) {
         const std::size_t at = bytes.size();
-        bytes.resize(at + PeakRecordBytes, 0);
+        bytes.resize(at + kPeakRecordBytes, 0);
         const std::uint16_t words[6] = {peak.Position, peak.Width,  peak.HeightRoot,
                                         peak.BackgroundRoot, peak.Figure, peak.Unused};
         for (std::size_t w = 0; w < 6; ++w)
@@ -95,7 +95,7 @@ std::vector<std::uint8_t> KandorIndexFile(const std::vector<KandorIndexEntry>& e
     WriteI16LE(bytes, 2, count.value_or(static_cast<std::int16_t>(entries.size())));
     for (const KandorIndexEntry& entry : entries) {
         const std::size_t at = bytes.size();
-        bytes.resize(at + IndexEntryBytes, 0);
+        bytes.resize(at + kIndexEntryBytes, 0);
         PutText(bytes, at, 8, entry.BaseName);
         PutText(bytes, at + 10, 20, entry.Name);
         PutText(bytes, at + 30, 20, entry.Formula);

@@ -13,10 +13,10 @@ namespace {
 
 // Each data file starts with a few filler bytes, so that no record sits at
 // offset 0 and a reader that ignores the offsets is caught.
-const std::vector<std::uint8_t> DataFileLead = {'Q', 'V', 0xAA, 0x55};
+const std::vector<std::uint8_t> kDataFileLead = {'Q', 'V', 0xAA, 0x55};
 
 // An offset of an absent slot: far past the end of any file.
-constexpr std::int32_t AbsentOffset = 0x7FFFFF00;
+constexpr std::int32_t kAbsentOffset = 0x7FFFFF00;
 
 void PutU8(std::vector<std::uint8_t>& out, std::size_t at, std::uint8_t value)
 {
@@ -72,7 +72,7 @@ std::int32_t AppendLineList(std::vector<std::uint8_t>& out, const QuorvanePatter
 void PutIndexRecord(std::vector<std::uint8_t>& ind, std::size_t slot, const QuorvanePattern& pattern,
                     std::int32_t names, std::int32_t formula, std::int32_t lines)
 {
-    const std::size_t base = slot * QuorvaneIndexRecordSize;
+    const std::size_t base = slot * kQuorvaneIndexRecordSize;
     PutLE(ind, base + 0, static_cast<std::uint32_t>(names), 4);
     PutLE(ind, base + 4, static_cast<std::uint32_t>(formula), 4);
     PutLE(ind, base + 8, static_cast<std::uint32_t>(lines), 4);
@@ -146,8 +146,8 @@ std::string QuorvaneNames(const std::vector<std::pair<char, std::string>>& items
 QuorvaneFiles BuildQuorvaneFiles(const QuorvaneDatabase& database)
 {
     QuorvaneFiles files;
-    files.Ind.assign((database.Patterns.size() + 1) * QuorvaneIndexRecordSize, 0);
-    files.Dis = files.Nam = files.Frm = DataFileLead;
+    files.Ind.assign((database.Patterns.size() + 1) * kQuorvaneIndexRecordSize, 0);
+    files.Dis = files.Nam = files.Frm = kDataFileLead;
 
     PutLE(files.Ind, 0, static_cast<std::uint32_t>(
                             database.PatternCount.value_or(static_cast<std::int32_t>(database.Patterns.size()))),
@@ -160,7 +160,7 @@ QuorvaneFiles BuildQuorvaneFiles(const QuorvaneDatabase& database)
     for (std::size_t k = 0; k < database.Patterns.size(); ++k) {
         const QuorvanePattern& pattern = database.Patterns[k];
         if (!pattern.Present) {
-            PutIndexRecord(files.Ind, k + 1, pattern, AbsentOffset, AbsentOffset, AbsentOffset);
+            PutIndexRecord(files.Ind, k + 1, pattern, kAbsentOffset, kAbsentOffset, kAbsentOffset);
             continue;
         }
         const std::int32_t names = AppendTextRecord(files.Nam, pattern.Names, pattern.NamesLength);

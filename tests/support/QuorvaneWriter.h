@@ -82,9 +82,9 @@ void WriteQuorvaneDatabase(const std::filesystem::path& folder, const QuorvaneDa
                            bool lowerCaseNames = false);
 
 // Byte offsets in QUORVANE.IND of the fields a test may want to damage.
-inline constexpr std::size_t QuorvaneIndexRecordSize = 72;
-inline constexpr std::size_t QuorvaneNamesOffsetField = 0;
-inline constexpr std::size_t QuorvaneFormulaOffsetField = 4;
-inline constexpr std::size_t QuorvaneLinesOffsetField = 8;
+inline constexpr std::size_t kQuorvaneIndexRecordSize = 72;
+inline constexpr std::size_t kQuorvaneNamesOffsetField = 0;
+inline constexpr std::size_t kQuorvaneFormulaOffsetField = 4;
+inline constexpr std::size_t kQuorvaneLinesOffsetField = 8;
 
 } // namespace norrvik::test

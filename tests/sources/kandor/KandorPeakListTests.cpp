@@ -14,7 +14,7 @@ using namespace norrvik::test;
 
 namespace {
 
-const std::string PositionMessage = "The allowed range for the peak position is <0.001-179.999>.";
+const std::string kPositionMessage = "The allowed range for the peak position is <0.001-179.999>.";
 
 } // namespace
 
@@ -22,15 +22,15 @@ TEST(KandorPeakList, RefusesPeaksItCannotHold)
 {
     TKandorPeakList list;
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(MessageOf([&] { list.AddPeak(false, 0.0, 1, 0, 0, -1); }), PositionMessage);
-    EXPECT_EQ(MessageOf([&] { list.AddPeak(false, 180.0, 1, 0, 0, -1); }), PositionMessage);
-    EXPECT_EQ(MessageOf([&] { list.AddPeak(false, nan, 1, 0, 0, -1); }), PositionMessage);
+    EXPECT_EQ(MessageOf([&] { list.AddPeak(false, 0.0, 1, 0, 0, -1); }), kPositionMessage);
+    EXPECT_EQ(MessageOf([&] { list.AddPeak(false, 180.0, 1, 0, 0, -1); }), kPositionMessage);
+    EXPECT_EQ(MessageOf([&] { list.AddPeak(false, nan, 1, 0, 0, -1); }), kPositionMessage);
     EXPECT_EQ(MessageOf([&] { list.AddPeak(false, 20.0, -0.5, 0, 0, -1); }), "The peak height must be >= 0.");
     EXPECT_EQ(MessageOf([&] { list.AddPeak(false, 20.0, nan, 0, 0, -1); }), "The peak height must be >= 0.");
     EXPECT_EQ(MessageOf([&] { list.AddPeak(false, 20.0, 1, -1, 0, -1); }), "The background must be >= 0.");
     EXPECT_EQ(list.Count(), 0);
     // Position is checked before height.
-    EXPECT_EQ(MessageOf([&] { list.AddPeak(false, 0.0, -1, -1, 0, -1); }), PositionMessage);
+    EXPECT_EQ(MessageOf([&] { list.AddPeak(false, 0.0, -1, -1, 0, -1); }), kPositionMessage);
 
     list.AddPeak(false, 0.005, 0, 0, -3, -7); // width and figure are not checked
     list.AddPeak(false, 179.999, 0, 0, 0, -1);
@@ -41,7 +41,7 @@ TEST(KandorPeakList, RefusesPeaksItCannotHold)
     // Copying from a plain list validates through the same rule.
     TXRDPeakList plain;
     plain.AddPeak(false, 0.0, 1, 0, 0, -1);
-    EXPECT_EQ(MessageOf([&] { list.Assign(plain); }), PositionMessage);
+    EXPECT_EQ(MessageOf([&] { list.Assign(plain); }), kPositionMessage);
 }
 
 TEST(KandorPeakList, LoadsFilePeaksInPositionOrder)
@@ -104,7 +104,7 @@ TEST(KandorPeakList, EmptyAndRefusedFiles)
     // A refused record ends the load naming the file; peaks before it stay.
     const std::string zero = PutFile(folder, "zero.di",
                                      KandorPeakListFile({}, {KandorPeakAt(20, 1), KandorPeakWords{}}));
-    EXPECT_EQ(MessageOf([&] { list.LoadFromFile(zero); }), PositionMessage + " (" + zero + ")");
+    EXPECT_EQ(MessageOf([&] { list.LoadFromFile(zero); }), kPositionMessage + " (" + zero + ")");
     EXPECT_EQ(list.Count(), 1);
     KandorPeakWords at180 = KandorPeakAt(20, 1);
     at180.Position = 36000;

@@ -357,20 +357,20 @@ TEST(QuorvaneDamagedFiles, ReadsPastAnEndNameTheFile)
     };
     const Case cases[] = {
         {"index shorter than the count promises", "QUORVANE.IND",
-         [](QuorvaneFiles& f) { f.Ind.resize(2 * QuorvaneIndexRecordSize + 10); }},
+         [](QuorvaneFiles& f) { f.Ind.resize(2 * kQuorvaneIndexRecordSize + 10); }},
         {"names record cut short", "QUORVANE.NAM", [](QuorvaneFiles& f) { f.Nam.resize(f.Nam.size() - 3); }},
         {"formula record cut short", "QUORVANE.FRM", [](QuorvaneFiles& f) { f.Frm.resize(f.Frm.size() - 1); }},
         {"line list cut short", "QUORVANE.DIS", [](QuorvaneFiles& f) { f.Dis.resize(f.Dis.size() - 4); }},
         {"names offset past the end", "QUORVANE.NAM",
          [](QuorvaneFiles& f) {
-             f.Ind[2 * QuorvaneIndexRecordSize + QuorvaneNamesOffsetField + 3] = 0x10;
+             f.Ind[2 * kQuorvaneIndexRecordSize + kQuorvaneNamesOffsetField + 3] = 0x10;
          }},
         {"negative line-list offset", "QUORVANE.DIS",
-         [](QuorvaneFiles& f) { f.Ind[2 * QuorvaneIndexRecordSize + QuorvaneLinesOffsetField + 3] = 0x80; }},
+         [](QuorvaneFiles& f) { f.Ind[2 * kQuorvaneIndexRecordSize + kQuorvaneLinesOffsetField + 3] = 0x80; }},
         {"formula offset at the very end", "QUORVANE.FRM",
          [](QuorvaneFiles& f) {
              const auto size = static_cast<std::uint8_t>(f.Frm.size());
-             f.Ind[2 * QuorvaneIndexRecordSize + QuorvaneFormulaOffsetField] = size;
+             f.Ind[2 * kQuorvaneIndexRecordSize + kQuorvaneFormulaOffsetField] = size;
          }},
     };
     for (const Case& c : cases) {

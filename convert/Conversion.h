@@ -39,6 +39,8 @@ struct TConversionSummary {
     std::vector<std::string> EntriesWithoutPatternFile;
     // Tessaly sources: every user pattern gone through, in source order.
     std::vector<TCodeMapping> CodeMappings;
+    // The run made the target database (undoing it deletes its files).
+    bool CreatedDatabase = false;
 };
 
 // A run that finishes one that stopped (the import log's run `Run`): the

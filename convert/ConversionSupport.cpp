@@ -251,6 +251,7 @@ TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::st
     MakeTargetFolder(newFolder_);
     lock_ = TDatabaseLock::Exclusive(newFolder_.Text);
     const bool created = !HoldsDatabase(newFolder_);
+    summary_->CreatedDatabase = created;
     // The target's own refusals come before its import log is read.
     CheckTargetCanBeWritten(newFolder_.Text, created ? TargetUse::CreateDatabase : TargetUse::AddToDatabase);
     recorder_.NoteStoppedRunBeforeOpen();

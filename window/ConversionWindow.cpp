@@ -201,8 +201,6 @@ void TConversionWindow::Run(const TFormatInfo* format, const TRunFolders& folder
                             const TResumePoint& resume)
 {
     const auto& [oldFolder, newFolder] = folders;
-    // Undoing a run that creates the database deletes its files.
-    const bool createdDatabase = !IsReferenceDatabaseFolder(IncludeTrailingPathDelimiter(newFolder));
     TConversionOutcome outcome;
     {
         TBusyScope busy(*this);
@@ -215,16 +213,16 @@ void TConversionWindow::Run(const TFormatInfo* format, const TRunFolders& folder
     }
     if (outcome.Success)
         lastRun_ = {choices.NewFolder, outcome.Summary.Added};
-    ShowOutcome(outcome, choices, createdDatabase);
+    ShowOutcome(outcome, choices);
     if (std::exchange(closeAfterRun_, false))
         view_.CloseWindow();
     if (outcome.Failure && !outcome.Cancelled() && !OfferRecovery(outcome, newFolder))
         std::rethrow_exception(outcome.Failure);
 }
 
-void TConversionWindow::ShowOutcome(const TConversionOutcome& outcome, const TWindowChoices& choices,
-                                    bool createdDatabase)
+void TConversionWindow::ShowOutcome(const TConversionOutcome& outcome, const TWindowChoices& choices)
 {
+    const bool createdDatabase = outcome.Summary.CreatedDatabase;
     std::string line;
     if (outcome.Success)
         line = windowtext::ResultLine(outcome.Summary);

@@ -97,7 +97,7 @@ private:
     // The result line and its details shown, or both cleared; the undo is
     // offered with them only when `offer` is given.
     void ShowResult(const std::string& line, const std::string& details, std::optional<TUndoOffer> offer = {});
-    void ShowOutcome(const TConversionOutcome& outcome, const TWindowChoices& choices, bool createdDatabase);
+    void ShowOutcome(const TConversionOutcome& outcome, const TWindowChoices& choices);
     bool OfferRecovery(const TConversionOutcome& outcome, const std::string& newFolder);
     void ShowIfDue(const TProgress& progress, bool cancellable);
     void OnProgress(const TProgress& progress);

@@ -615,6 +615,7 @@ TEST_F(MainWindow, DetailsOfARunAreOfferedBesideTheResultLine)
                      TConversionSummary* summary) {
         summary->EntriesWithoutLines = 1;
         summary->EntriesWithoutPatternFile = {"RUTILE.di"};
+        summary->CreatedDatabase = true;
         success = true;
     };
     auto form = MakeReadyForm({driver, driver, driver});

@@ -151,7 +151,7 @@ TEarlierImports EarlierImports(const TFormatInfo& format, const TConvertRequest&
     if (!IsUserDatabaseConversion(format, request.OldFolder))
         return {};
     try {
-        return FindEarlierImports(TTargetFolder(request.NewFolder), request.OldFolder);
+        return FindEarlierImports(TTypedFolder(request.NewFolder), request.OldFolder);
     } catch (const Exception&) {
         return {};
     }
@@ -381,7 +381,7 @@ private:
     // nothing is done when there is none.
     int RunResumed(const TFormatInfo& format, const TCommandContext& context)
     {
-        const std::optional<TStoppedRun> stopped = FindStoppedRun(format, TTargetFolder(request_.NewFolder), request_.OldFolder);
+        const std::optional<TStoppedRun> stopped = FindStoppedRun(format, TTypedFolder(request_.NewFolder), request_.OldFolder);
         if (!stopped) {
             context.Err << NothingToResumeText(request_.OldFolder, request_.NewFolder) << '\n';
             return kExitFailure;

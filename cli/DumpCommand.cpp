@@ -125,7 +125,7 @@ void DumpPattern(const TReferencePattern& pattern, std::ostream& out)
 void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, bool json,
                   std::ostream& out)
 {
-    const TDatabaseLock lock = TDatabaseLock::Shared(folder);
+    const TDatabaseLock lock = TDatabaseLock::Shared(TTypedFolder(folder));
     TReferenceDatabase database;
     database.SetDatabaseName(folder);
     database.Open();

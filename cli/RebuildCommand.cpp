@@ -31,7 +31,7 @@ public:
         RefuseFileAsDatabaseFolder(folder_);
         // Index files left half-written would be worse than waiting: Ctrl-C
         // does not stop a rebuild.
-        const TDatabaseLock lock = TDatabaseLock::Exclusive(folder_);
+        const TDatabaseLock lock = TDatabaseLock::Exclusive(TTypedFolder(folder_));
         TInterruptGuard interrupt;
         TTerminalProgress progress(context.Err, context.Options.DrawProgress, context.Options.ColumnsOf);
         TReferenceDatabase database;

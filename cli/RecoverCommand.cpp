@@ -17,7 +17,7 @@ namespace norrvik {
 
 int RunRecover(const std::string& folder, std::ostream& out, const ProgressCallback& progress)
 {
-    const TDatabaseLock lock = TDatabaseLock::Exclusive(folder);
+    const TDatabaseLock lock = TDatabaseLock::Exclusive(TTypedFolder(folder));
     const TRecoveryReport report = RecoverReferenceDatabase(folder, progress);
     for (const std::string& line : report.Lines)
         out << line << '\n';

@@ -82,7 +82,7 @@ public:
             RefuseFileAsDatabaseFolder(folder_);
             if (ReportFolderMissing(folder_, context.Err))
                 return kExitVerifyNotChecked;
-            const TDatabaseLock lock = TDatabaseLock::Shared(folder_);
+            const TDatabaseLock lock = TDatabaseLock::Shared(TTypedFolder(folder_));
             problems = CheckReferenceDatabase(folder_);
         } catch (const std::exception& error) {
             context.Err << MessageOf(error) << '\n';

@@ -44,7 +44,7 @@ bool HoldsStoredPatterns(const std::filesystem::path& folder)
 
 // Raises the store's own "doesn't contain" message for the first missing
 // required file, with the reason the folder is left alone.
-[[noreturn]] void RefuseToReplace(const TTargetFolder& newFolder)
+[[noreturn]] void RefuseToReplace(const TTypedFolder& newFolder)
 {
     TReferenceDatabase probe;
     probe.SetDatabaseName(newFolder.Text);
@@ -109,9 +109,9 @@ void FillConvertedPattern(TReferencePattern& pattern, const std::string& formula
 
 namespace {
 
-bool HoldsDatabase(const TTargetFolder& newFolder)
+bool HoldsDatabase(const TTypedFolder& newFolder)
 {
-    return IsReferenceDatabaseFolder(newFolder.Text);
+    return IsReferenceDatabaseFolder(newFolder);
 }
 
 } // namespace
@@ -119,14 +119,14 @@ bool HoldsDatabase(const TTargetFolder& newFolder)
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder,
                                                                std::optional<int> undoRun)
 {
-    return OpenOrCreateTargetDatabase(TTargetFolder(newFolder), undoRun);
+    return OpenOrCreateTargetDatabase(TTypedFolder(newFolder), undoRun);
 }
 
-std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const TTargetFolder& newFolder,
+std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const TTypedFolder& newFolder,
                                                                std::optional<int> undoRun)
 {
     const bool exists = HoldsDatabase(newFolder);
-    CheckTargetCanBeWritten(newFolder.Text, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
+    CheckTargetCanBeWritten(newFolder, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
     if (exists) {
         auto database = std::make_unique<TReferenceDatabase>();
         database->SetDatabaseName(newFolder.Text);
@@ -142,15 +142,15 @@ std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const TTargetFold
 
 void CheckTargetBeforeRun(const std::string& typed)
 {
-    const TTargetFolder newFolder(typed);
-    const TDatabaseLock lock = TDatabaseLock::Exclusive(newFolder.Text);
+    const TTypedFolder newFolder(typed);
+    const TDatabaseLock lock = TDatabaseLock::Exclusive(newFolder);
     const bool exists = HoldsDatabase(newFolder);
-    CheckTargetCanBeWritten(newFolder.Text, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
+    CheckTargetCanBeWritten(newFolder, exists ? TargetUse::AddToDatabase : TargetUse::CreateDatabase);
     if (!exists)
         CheckTargetCanBeCreated(newFolder);
 }
 
-void CheckTargetCanBeCreated(const TTargetFolder& newFolder)
+void CheckTargetCanBeCreated(const TTypedFolder& newFolder)
 {
     if (HoldsStoredPatterns(newFolder.Path))
         RefuseToReplace(newFolder);
@@ -195,7 +195,7 @@ bool LeadToOneFolder(const std::filesystem::path& first, const std::filesystem::
 
 } // namespace
 
-void RefuseSourceAsTarget(const std::string& oldFolder, const TTargetFolder& newFolder)
+void RefuseSourceAsTarget(const std::string& oldFolder, const TTypedFolder& newFolder)
 {
     if (LeadToOneFolder(PathFromText(oldFolder), newFolder.Path))
         throw Exception("Folder " + newFolder.Text + " is the folder of the old database (" + oldFolder +
@@ -206,7 +206,7 @@ void RefuseSourceAsTarget(const std::string& oldFolder, const TTargetFolder& new
 namespace {
 
 // The new folder, once it is known not to be the old one.
-const TTargetFolder& CheckedNewFolder(const std::string& oldFolder, const TTargetFolder& newFolder)
+const TTypedFolder& CheckedNewFolder(const std::string& oldFolder, const TTypedFolder& newFolder)
 {
     RefuseSourceAsTarget(oldFolder, newFolder);
     return newFolder;
@@ -214,7 +214,7 @@ const TTargetFolder& CheckedNewFolder(const std::string& oldFolder, const TTarge
 
 // Makes a folder that does not exist yet, so that it can be locked before
 // anything is written into it.
-void MakeTargetFolder(const TTargetFolder& newFolder)
+void MakeTargetFolder(const TTypedFolder& newFolder)
 {
     std::error_code error;
     std::filesystem::create_directories(newFolder.Path, error);
@@ -249,11 +249,11 @@ TConversionTarget::TConversionTarget(const std::string& oldFolder, const std::st
 {
     *summary_ = TConversionSummary{};
     MakeTargetFolder(newFolder_);
-    lock_ = TDatabaseLock::Exclusive(newFolder_.Text);
+    lock_ = TDatabaseLock::Exclusive(newFolder_);
     const bool created = !HoldsDatabase(newFolder_);
     summary_->CreatedDatabase = created;
     // The target's own refusals come before its import log is read.
-    CheckTargetCanBeWritten(newFolder_.Text, created ? TargetUse::CreateDatabase : TargetUse::AddToDatabase);
+    CheckTargetCanBeWritten(newFolder_, created ? TargetUse::CreateDatabase : TargetUse::AddToDatabase);
     recorder_.NoteStoppedRunBeforeOpen();
     // Undoing the run needs what it changes kept before its first change.
     database_ = OpenOrCreateTargetDatabase(newFolder_, recorder_.NextRunNumber());

@@ -8,7 +8,7 @@
 #include "convert/Conversion.h"
 #include "convert/Formats.h"
 #include "convert/ImportRecorder.h"
-#include "convert/TargetFolder.h"
+#include "common/TypedFolder.h"
 #include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceDatabase.h"
 #include "refdb/ReferencePattern.h"
@@ -60,7 +60,7 @@ std::filesystem::path NormalisedFolder(const std::filesystem::path& folder);
 // ignores it; folders that do not exist are compared by their absolute,
 // normalised paths): a conversion never writes a database into the folder
 // it reads.
-void RefuseSourceAsTarget(const std::string& oldFolder, const TTargetFolder& newFolder);
+void RefuseSourceAsTarget(const std::string& oldFolder, const TTypedFolder& newFolder);
 
 // The target side of one conversion run: locks the new folder for the whole
 // run (created first when missing; a folder another run holds is refused
@@ -108,7 +108,7 @@ private:
     void Finish();
     [[noreturn]] void CloseAfterFailure(std::exception_ptr failure);
 
-    TTargetFolder newFolder_;
+    TTypedFolder newFolder_;
     TDatabaseLock lock_; // released after the database has closed
     TImportRecorder recorder_; // outlives the database it observes
     std::unique_ptr<TReferenceDatabase> database_;
@@ -127,7 +127,7 @@ private:
 // in it is changed.
 // With `undoRun`, the run's first change keeps an undo point under that run
 // number (TReferenceDatabase::KeepUndoPoint).
-std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const TTargetFolder& newFolder,
+std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const TTypedFolder& newFolder,
                                                                std::optional<int> undoRun = std::nullopt);
 // The same for the folder text as typed.
 std::unique_ptr<TReferenceDatabase> OpenOrCreateTargetDatabase(const std::string& newFolder,
@@ -141,7 +141,7 @@ void CheckTargetBeforeRun(const std::string& newFolder);
 
 // Raises the refusal above for a folder that holds no complete database but
 // whose ReferenceDatabase.PDB holds patterns; does nothing otherwise.
-void CheckTargetCanBeCreated(const TTargetFolder& newFolder);
+void CheckTargetCanBeCreated(const TTypedFolder& newFolder);
 
 // True when the target already holds a pattern with this code. Any failure
 // of the look-up (no such code, no index yet, a damaged index) counts as

@@ -21,12 +21,12 @@ namespace {
 
 // The target database opened for reading, or nothing when the folder holds
 // none (a run would create one; the folder is left as it is).
-std::unique_ptr<TReferenceDatabase> OpenTargetForReading(const std::string& newFolder)
+std::unique_ptr<TReferenceDatabase> OpenTargetForReading(const TTypedFolder& newFolder)
 {
     if (!IsReferenceDatabaseFolder(newFolder))
         return nullptr;
     auto database = std::make_unique<TReferenceDatabase>();
-    database->SetDatabaseName(newFolder);
+    database->SetDatabaseName(newFolder.Text);
     database->Open();
     return database;
 }
@@ -111,7 +111,7 @@ void PreviewQuorvane(const std::string& oldFolder, TReferenceDatabase* target, T
 void PreviewTessaly(const std::string& oldFolder, TReferenceDatabase* target, const TCarryOverOptions& options,
                     TConversionPreview& preview)
 {
-    const TDatabaseLock sourceLock = TDatabaseLock::Shared(oldFolder);
+    const TDatabaseLock sourceLock = TDatabaseLock::Shared(TTypedFolder(oldFolder));
     TReferenceDatabase source;
     source.SetDatabaseName(oldFolder);
     source.Open();
@@ -144,10 +144,10 @@ void PreviewTessaly(const std::string& oldFolder, TReferenceDatabase* target, co
 TConversionPreview PreviewConversion(const TFormatInfo& format, const std::string& oldFolder,
                                     const std::string& typedNewFolder, const TCarryOverOptions& options)
 {
-    const TTargetFolder newFolder(typedNewFolder);
+    const TTypedFolder newFolder(typedNewFolder);
     RefuseSourceAsTarget(oldFolder, newFolder);
     TConversionPreview preview;
-    std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder.Text);
+    std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder);
     if (target == nullptr)
         CheckTargetCanBeCreated(newFolder);
     preview.TargetExists = target != nullptr;
@@ -189,7 +189,7 @@ bool IsUserDatabaseConversion(const TFormatInfo& format, const std::string& oldF
 
 long CountEarlierImports(const std::string& newFolder, const std::string& oldFolder)
 {
-    std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(newFolder);
+    std::unique_ptr<TReferenceDatabase> target = OpenTargetForReading(TTypedFolder(newFolder));
     return target != nullptr ? CountImportsIn(*target, oldFolder) : 0;
 }
 

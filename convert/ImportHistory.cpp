@@ -12,7 +12,7 @@ namespace norrvik {
 
 namespace {
 
-std::vector<TImportRun> RunsFrom(const TTargetFolder& newFolder, const std::string& oldFolder)
+std::vector<TImportRun> RunsFrom(const TTypedFolder& newFolder, const std::string& oldFolder)
 {
     const TImportSource source = DescribeImportSource(oldFolder);
     std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(newFolder.Path, LogDetail::Runs));
@@ -47,7 +47,7 @@ long PatternsStoredBy(const TImportRun& run)
     return run.StoredEntries();
 }
 
-TEarlierImports FindEarlierImports(const TTargetFolder& newFolder, const std::string& oldFolder)
+TEarlierImports FindEarlierImports(const TTypedFolder& newFolder, const std::string& oldFolder)
 {
     TEarlierImports earlier;
     for (const TImportRun& run : RunsFrom(newFolder, oldFolder)) {
@@ -61,10 +61,10 @@ TEarlierImports FindEarlierImports(const TTargetFolder& newFolder, const std::st
     return earlier;
 }
 
-std::optional<TStoppedRun> FindStoppedRun(const TFormatInfo& format, const TTargetFolder& newFolder,
+std::optional<TStoppedRun> FindStoppedRun(const TFormatInfo& format, const TTypedFolder& newFolder,
                                           const std::string& oldFolder)
 {
-    if (!IsUserDatabaseConversion(format, oldFolder) || !IsReferenceDatabaseFolder(newFolder.Text))
+    if (!IsUserDatabaseConversion(format, oldFolder) || !IsReferenceDatabaseFolder(newFolder))
         return std::nullopt;
     const std::vector<TImportRun> runs = CurrentImportRuns(ReadImportLog(newFolder.Path, LogDetail::Runs));
     if (runs.empty())

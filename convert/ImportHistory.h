@@ -6,7 +6,7 @@
 #include "convert/Conversion.h"
 #include "convert/Formats.h"
 #include "convert/ImportLog.h"
-#include "convert/TargetFolder.h"
+#include "common/TypedFolder.h"
 
 #include <optional>
 #include <string>
@@ -30,7 +30,7 @@ long PatternsStoredBy(const TImportRun& run);
 // whose comment lines name the folder (imports made before the log, or by
 // another program). 0 when the folder holds no database. Raises the store's
 // errors for a database that cannot be read.
-TEarlierImports FindEarlierImports(const TTargetFolder& newFolder, const std::string& oldFolder);
+TEarlierImports FindEarlierImports(const TTypedFolder& newFolder, const std::string& oldFolder);
 
 // The stopped run a conversion of `oldFolder` as `format` into `newFolder`
 // can finish: the last run into the database, when it read the same folder
@@ -40,7 +40,7 @@ struct TStoppedRun {
     TImportRun Run;
     TResumePoint Resume;
 };
-std::optional<TStoppedRun> FindStoppedRun(const TFormatInfo& format, const TTargetFolder& newFolder,
+std::optional<TStoppedRun> FindStoppedRun(const TFormatInfo& format, const TTypedFolder& newFolder,
                                           const std::string& oldFolder);
 
 } // namespace norrvik

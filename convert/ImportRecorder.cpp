@@ -12,7 +12,7 @@
 
 namespace norrvik {
 
-TImportRecorder::TImportRecorder(const TTargetFolder& newFolder) : folder_(newFolder), writer_(newFolder.Path) {}
+TImportRecorder::TImportRecorder(const TTypedFolder& newFolder) : folder_(newFolder), writer_(newFolder.Path) {}
 
 void TImportRecorder::NoteStoppedRunBeforeOpen()
 {

@@ -7,7 +7,7 @@
 #include "convert/Conversion.h"
 #include "convert/Formats.h"
 #include "convert/ImportLog.h"
-#include "convert/TargetFolder.h"
+#include "common/TypedFolder.h"
 #include "refdb/DatabaseRun.h"
 
 #include <string>
@@ -20,7 +20,7 @@ class TReferenceDatabase;
 class TImportRecorder : public TRunObserver {
 public:
     // The log of the database folder `newFolder`.
-    explicit TImportRecorder(const TTargetFolder& newFolder);
+    explicit TImportRecorder(const TTypedFolder& newFolder);
 
     // When the folder holds the marker of a stopped run (looked at before the
     // target is opened, which restores it): the restore is written into the
@@ -56,7 +56,7 @@ private:
     void WriteEnd(const TConversionSummary& summary, bool closed);
 
     std::string failure_; // why the log could not be written; empty while it can
-    TTargetFolder folder_;
+    TTypedFolder folder_;
     TImportLogWriter writer_;
     TImportRun run_;
     bool begun_ = false;

@@ -116,7 +116,7 @@ void ConvertTessalyDatabase(const std::string& oldFolder, const std::string& new
     TConversionTarget target(oldFolder, newFolder, progress, summary, SourceFormat::Tessaly);
     target.Run([&] {
         // Read as dump reads: a writer of the source is refused, readers are not.
-        const TDatabaseLock sourceLock = TDatabaseLock::Shared(oldFolder);
+        const TDatabaseLock sourceLock = TDatabaseLock::Shared(TTypedFolder(oldFolder));
         TReferenceDatabase source;
         source.SetDatabaseName(oldFolder);
         source.Open();

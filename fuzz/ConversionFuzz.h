@@ -22,7 +22,7 @@ using ConversionDriver = void (*)(const std::string&, const std::string&, bool&,
 
 inline void RequireSoundTarget(const std::string& target, const char* run)
 {
-    if (!IsReferenceDatabaseFolder(target))
+    if (!IsReferenceDatabaseFolder(TTypedFolder(target)))
         return; // the run failed before the database was made
     const auto problems = CheckReferenceDatabase(target);
     if (problems.empty())

@@ -32,6 +32,11 @@ TDatabaseFolder::TDatabaseFolder(std::string_view folder)
     SetName(folder);
 }
 
+TDatabaseFolder::TDatabaseFolder(const TTypedFolder& folder)
+    : name_(IncludeTrailingPathDelimiter(folder.Text)), folder_(folder.Path / "")
+{
+}
+
 void TDatabaseFolder::SetName(std::string_view folder)
 {
     TakeName(IncludeTrailingPathDelimiter(folder));

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "common/SourceFolder.h"
+#include "common/TypedFolder.h"
 
 #include <filesystem>
 #include <memory>
@@ -20,6 +21,8 @@ class TDatabaseFolder {
 public:
     TDatabaseFolder() = default;
     explicit TDatabaseFolder(std::string_view folder);
+    // The typed folder's path is taken as it is, not made again.
+    explicit TDatabaseFolder(const TTypedFolder& folder);
 
     // The folder, with a trailing path delimiter: as text for messages and
     // as the path made from that text once, for everything done in it.

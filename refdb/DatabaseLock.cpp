@@ -2,7 +2,6 @@
 #include "refdb/DatabaseLock.h"
 
 #include "common/Exceptions.h"
-#include "common/Files.h"
 #include "common/Format.h"
 
 namespace norrvik {
@@ -10,17 +9,17 @@ namespace norrvik {
 namespace {
 
 // Takes the lock, or refuses with `refusal`, in which %s names the folder.
-TFolderLock LockOrRefuse(const std::string& folder, TFolderLock::Mode mode, const char* refusal)
+TFolderLock LockOrRefuse(const TTypedFolder& folder, TFolderLock::Mode mode, const char* refusal)
 {
     TFolderLock lock;
-    if (lock.TryLock(PathFromText(folder), mode) == TFolderLock::Result::InUse)
-        throw Exception(Format(refusal, folder.c_str()));
+    if (lock.TryLock(folder.Path, mode) == TFolderLock::Result::InUse)
+        throw Exception(Format(refusal, folder.Text.c_str()));
     return lock;
 }
 
 } // namespace
 
-TDatabaseLock TDatabaseLock::Exclusive(const std::string& folder)
+TDatabaseLock TDatabaseLock::Exclusive(const TTypedFolder& folder)
 {
     return TDatabaseLock(LockOrRefuse(folder, TFolderLock::Mode::Exclusive,
                                       "Folder %s is being used by another conversion (or by a rebuild, recover, "
@@ -28,7 +27,7 @@ TDatabaseLock TDatabaseLock::Exclusive(const std::string& folder)
                                       "try again."));
 }
 
-TDatabaseLock TDatabaseLock::Shared(const std::string& folder)
+TDatabaseLock TDatabaseLock::Shared(const TTypedFolder& folder)
 {
     return TDatabaseLock(LockOrRefuse(folder, TFolderLock::Mode::Shared,
                                       "Folder %s is being used by another conversion, which is changing the "

@@ -8,8 +8,8 @@
 #pragma once
 
 #include "common/FolderLock.h"
+#include "common/TypedFolder.h"
 
-#include <string>
 #include <utility>
 
 namespace norrvik {
@@ -19,10 +19,10 @@ public:
     // Refuses with "Folder <folder> is being used by another conversion; ..."
     // when anyone else holds a lock on the folder. A folder that does not
     // exist is not locked (the operation reports it missing itself).
-    static TDatabaseLock Exclusive(const std::string& folder);
+    static TDatabaseLock Exclusive(const TTypedFolder& folder);
     // Refuses with "Folder <folder> is being changed by another conversion; ..."
     // while a writer holds the folder.
-    static TDatabaseLock Shared(const std::string& folder);
+    static TDatabaseLock Shared(const TTypedFolder& folder);
 
     TDatabaseLock() = default;
     bool Held() const { return lock_.Held(); }

@@ -177,7 +177,7 @@ std::optional<double> StrongestLinesMatch(const TStrongestLinesEntry& lines, con
 // ---------------------------------------------------------------------------
 
 TIndexSearch::TIndexSearch(const std::string& folder, std::size_t blockSize)
-    : lock_(TDatabaseLock::Shared(folder)), blockSize_(blockSize)
+    : lock_(TDatabaseLock::Shared(TTypedFolder(folder))), blockSize_(blockSize)
 {
     database_.SetDatabaseName(folder);
     database_.SetCodeIndexOnDemand(true); // the searches read the indexes themselves

@@ -134,7 +134,7 @@ std::string UserStoredCode(std::int32_t n)
     return Format("99000%4.4d", static_cast<int>(n));
 }
 
-bool IsReferenceDatabaseFolder(std::string_view folder)
+bool IsReferenceDatabaseFolder(const TTypedFolder& folder)
 {
     const TDatabaseFolder files(folder);
     for (std::string_view name : kReferenceDatabaseFileNames) {

@@ -4,6 +4,7 @@
 // the test whether a folder already holds a reference database.
 #pragma once
 
+#include "common/TypedFolder.h"
 #include "refdb/DatabaseFiles.h"
 
 #include <array>
@@ -75,6 +76,6 @@ std::string UserStoredCode(std::int32_t n);
 
 // True when the folder (a trailing path delimiter added when missing) holds
 // all nine files of kReferenceDatabaseFileNames; false at the first missing one.
-bool IsReferenceDatabaseFolder(std::string_view folder);
+bool IsReferenceDatabaseFolder(const TTypedFolder& folder);
 
 } // namespace norrvik

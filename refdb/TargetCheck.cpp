@@ -34,17 +34,17 @@ std::vector<std::string_view> DatabaseFileNames()
 
 } // namespace
 
-void CheckTargetCanBeWritten(const std::string& folder, TargetUse use)
+void CheckTargetCanBeWritten(const TTypedFolder& folder, TargetUse use)
 {
-    const std::filesystem::path folderPath = PathFromText(folder);
+    const std::filesystem::path& folderPath = folder.Path;
     std::error_code error;
     const auto status = std::filesystem::status(folderPath, error);
     if (status.type() == std::filesystem::file_type::not_found)
         return;
     if (error)
-        throw EInOutError(FileErrorMessage("Cannot write in folder", folder, error.message()));
+        throw EInOutError(FileErrorMessage("Cannot write in folder", folder.Text, error.message()));
     if (status.type() != std::filesystem::file_type::directory)
-        throw EInOutError(FileErrorMessage("Cannot write in folder", folder, "it is not a folder"));
+        throw EInOutError(FileErrorMessage("Cannot write in folder", folder.Text, "it is not a folder"));
 
     const TDatabaseFolder files(folder);
     // Links and special files are refused whatever the run does: even the

@@ -5,7 +5,7 @@
 // the folder or the file and says what is missing; nothing has been written.
 #pragma once
 
-#include <string>
+#include "common/TypedFolder.h"
 
 namespace norrvik {
 
@@ -19,6 +19,6 @@ enum class TargetUse {
 // way: a database file name held by a symbolic link, folder, pipe or device,
 // a file that may not be written, or a folder in which files cannot be made
 // and removed. A folder that does not exist yet passes (it is made later).
-void CheckTargetCanBeWritten(const std::string& folder, TargetUse use);
+void CheckTargetCanBeWritten(const TTypedFolder& folder, TargetUse use);
 
 } // namespace norrvik

@@ -373,8 +373,9 @@ void SealUndoPoint(const TDatabaseFolder& folder)
 
 TUndoResult UndoLastRun(const std::string& folderText, const std::function<void(const TUndoResult&)>& undone)
 {
-    const TDatabaseLock lock = TDatabaseLock::Exclusive(folderText);
-    const TDatabaseFolder folder(folderText);
+    const TTypedFolder typed(folderText);
+    const TDatabaseLock lock = TDatabaseLock::Exclusive(typed);
+    const TDatabaseFolder folder(typed);
     folder.CheckExists();
     const TDatabaseFolder undo = UndoFolder(folder);
     const TManifest manifest = SealedManifest(folder, undo);

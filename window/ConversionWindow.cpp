@@ -178,7 +178,7 @@ bool TConversionWindow::ConfirmReimport(const TFormatInfo& format, const TRunFol
         try {
             // A stopped last run is the one question: finishing it is what
             // the user most likely came back for.
-            const TTargetFolder target(newFolder);
+            const TTypedFolder target(newFolder);
             stopped = FindStoppedRun(format, target, oldFolder);
             if (!stopped)
                 earlier = FindEarlierImports(target, oldFolder);
@@ -280,9 +280,10 @@ bool TConversionWindow::OfferRecovery(const TConversionOutcome& outcome, const s
 {
     std::vector<std::string> problems;
     try {
-        if (!IsReferenceDatabaseFolder(newFolder))
+        const TTypedFolder typed(newFolder);
+        if (!IsReferenceDatabaseFolder(typed))
             return false;
-        const TDatabaseLock lock = TDatabaseLock::Shared(newFolder);
+        const TDatabaseLock lock = TDatabaseLock::Shared(typed);
         problems = CheckReferenceDatabase(newFolder);
     } catch (const Exception&) {
         return false; // not ours to look at now; the failure's message says enough
@@ -295,7 +296,7 @@ bool TConversionWindow::OfferRecovery(const TConversionOutcome& outcome, const s
     TRecoveryReport report;
     {
         TBusyScope busy(*this);
-        const TDatabaseLock lock = TDatabaseLock::Exclusive(newFolder);
+        const TDatabaseLock lock = TDatabaseLock::Exclusive(TTypedFolder(newFolder));
         report = RecoverReferenceDatabase(newFolder, [this](const TProgress& progress) { ShowIfDue(progress, false); });
     }
     ShowResult(RecoveredLine(newFolder, report, CheckReferenceDatabase(newFolder).size()), {});

@@ -48,18 +48,18 @@ TEST(DatabaseLock, ASecondWriterIsRefusedAtOnceAndReadersShare)
     ASSERT_EQ(ConvertKandor(temp.Path() / "old", folder), "");
     const auto before = test::ReadFile(folder / "ReferenceDatabase.PDB");
     {
-        const TDatabaseLock held = TDatabaseLock::Exclusive(folder.string());
+        const TDatabaseLock held = TDatabaseLock::Exclusive(TTypedFolder(folder.string()));
         const std::string message = ConvertKandor(temp.Path() / "old", folder);
         EXPECT_NE(message.find("Folder " + folder.string() + " is being used by another conversion"),
                   std::string::npos) << message;
         EXPECT_EQ(test::ReadFile(folder / "ReferenceDatabase.PDB"), before);
-        EXPECT_THROW(TDatabaseLock::Shared(folder.string()), Exception);
+        EXPECT_THROW(TDatabaseLock::Shared(TTypedFolder(folder.string())), Exception);
     }
-    const TDatabaseLock reader = TDatabaseLock::Shared(folder.string());
-    EXPECT_TRUE(TDatabaseLock::Shared(folder.string()).Held());
-    EXPECT_THROW(TDatabaseLock::Exclusive(folder.string()), Exception);
+    const TDatabaseLock reader = TDatabaseLock::Shared(TTypedFolder(folder.string()));
+    EXPECT_TRUE(TDatabaseLock::Shared(TTypedFolder(folder.string())).Held());
+    EXPECT_THROW(TDatabaseLock::Exclusive(TTypedFolder(folder.string())), Exception);
     // Nothing to lock in a folder that does not exist: the operation says it is missing.
-    EXPECT_FALSE(TDatabaseLock::Exclusive(temp.Text("none")).Held());
+    EXPECT_FALSE(TDatabaseLock::Exclusive(TTypedFolder(temp.Text("none"))).Held());
 }
 
 TEST(ConversionTarget, NoUserCodeLeftIsSaidBeforeThePatternIsWritten)

@@ -60,7 +60,7 @@ std::string Joined(const std::vector<std::string>& lines)
 // `before` (empty for a new target).
 void ExpectTargetIntact(const fs::path& target, const FolderImage& before)
 {
-    if (before.empty() && !IsReferenceDatabaseFolder(target.string()))
+    if (before.empty() && !IsReferenceDatabaseFolder(TTypedFolder(target.string())))
         return; // the run stopped before the new database was complete
     TReferenceDatabase database;
     database.SetDatabaseName(target.string());

@@ -134,20 +134,20 @@ TEST(ReferenceDatabaseFolder, NeedsAllNineFiles)
     const char* names[] = {"ReferenceDatabase.PDB", "ReferenceCode.PDB", "Name.PDB",
                            "MineralName.PDB",       "Formula.PDB",       "Color.PDB",
                            "StrongestLines.PDB",    "Author.PDB",        "Journal.PDB"};
-    EXPECT_FALSE(IsReferenceDatabaseFolder(folder.Text()));
+    EXPECT_FALSE(IsReferenceDatabaseFolder(TTypedFolder(folder.Text())));
     for (const char* name : names)
         test::WriteFile(folder.Path() / name, std::string());
-    EXPECT_TRUE(IsReferenceDatabaseFolder(folder.Text()));
-    EXPECT_TRUE(IsReferenceDatabaseFolder(folder.Text() + "/"));
+    EXPECT_TRUE(IsReferenceDatabaseFolder(TTypedFolder(folder.Text())));
+    EXPECT_TRUE(IsReferenceDatabaseFolder(TTypedFolder(folder.Text() + "/")));
 
     std::filesystem::remove(folder.Path() / "Journal.PDB");
-    EXPECT_FALSE(IsReferenceDatabaseFolder(folder.Text()));
+    EXPECT_FALSE(IsReferenceDatabaseFolder(TTypedFolder(folder.Text())));
     // A folder of that name is not a file.
     std::filesystem::create_directory(folder.Path() / "Journal.PDB");
-    EXPECT_FALSE(IsReferenceDatabaseFolder(folder.Text()));
+    EXPECT_FALSE(IsReferenceDatabaseFolder(TTypedFolder(folder.Text())));
     // Other index files of a database play no part.
     std::filesystem::remove(folder.Path() / "Journal.PDB");
     test::WriteFile(folder.Path() / "Journal.PDB", std::string());
-    EXPECT_TRUE(IsReferenceDatabaseFolder(folder.Text()));
+    EXPECT_TRUE(IsReferenceDatabaseFolder(TTypedFolder(folder.Text())));
     EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Index.PDB"));
 }

@@ -150,7 +150,7 @@ TEST(StoreParts, FilesInAnotherLetterCaseAreTheDatabase)
         fs::remove(dir.Path() / recase(kCrystalIndexFileName)); // made anew by the rebuild, under its exact name
         renamed.erase(recase(kCrystalIndexFileName));
         renamed.insert(std::string(kCrystalIndexFileName));
-        ASSERT_TRUE(IsReferenceDatabaseFolder(dir.Text()));
+        ASSERT_TRUE(IsReferenceDatabaseFolder(TTypedFolder(dir.Text())));
         TReferenceDatabase database;
         database.SetDatabaseName(dir.Text());
         database.SetReadOnly(false);

@@ -57,13 +57,13 @@ TEST(WindowsTargetFiles, AFileAnotherProgramHoldsIsNamedAndKept)
         HeldFile held(name, holder.access, holder.share);
         ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
         const std::string message =
-            MessageOf([&] { CheckTargetCanBeWritten(folder.Text(), TargetUse::AddToDatabase); });
+            MessageOf([&] { CheckTargetCanBeWritten(TTypedFolder(folder.Text()), TargetUse::AddToDatabase); });
         EXPECT_NE(message.find(PathText(name)), std::string::npos) << message;
         EXPECT_NE(message.find("close the program that holds it"), std::string::npos) << message;
         EXPECT_THROW(WriteWholeFile(name, "other"), EInOutError);
         EXPECT_EQ(test::ReadFileText(name), before);
     }
-    EXPECT_NO_THROW(CheckTargetCanBeWritten(folder.Text(), TargetUse::AddToDatabase));
+    EXPECT_NO_THROW(CheckTargetCanBeWritten(TTypedFolder(folder.Text()), TargetUse::AddToDatabase));
 }
 
 TEST(WindowsTargetFiles, AFileMarkedReadOnlyIsNamedAndKept)

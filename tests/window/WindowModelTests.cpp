@@ -145,7 +145,7 @@ TEST_F(WindowModel, RefusalsComeBeforeTheQuestions)
     // another run holds, or whose database file is a folder, is refused first.
     std::filesystem::create_directories(temp.Path() / "held");
     std::filesystem::create_directories(temp.Path() / "blocked" / "ReferenceDatabase.PDB");
-    const TDatabaseLock held = TDatabaseLock::Exclusive(temp.Text("held"));
+    const TDatabaseLock held = TDatabaseLock::Exclusive(TTypedFolder(temp.Text("held")));
     for (const char* target : {"held", "blocked"}) {
         view.Log.clear();
         TConversionWindow model = Model();

@@ -316,7 +316,7 @@ public:
     void Append(std::string& out, float value, Make make)
     {
         const auto bits = std::bit_cast<std::uint32_t>(value);
-        TKept& slot = kept_[(bits * 2654435761u) >> (32 - kSlotBits)];
+        TKept& slot = kept_[SlotOf(bits)];
         if (slot.Size == 0 || slot.Bits != bits) {
             std::string text;
             make(text, value);
@@ -331,8 +331,14 @@ public:
         out.append(slot.Text, slot.Size);
     }
 
+    // Asks for the slot of `value` to be brought into the cache: the slots
+    // are met in no order, and waiting for each one's memory is most of an
+    // Append that finds its text kept.
+    void Prefetch(float value) const { __builtin_prefetch(&kept_[SlotOf(std::bit_cast<std::uint32_t>(value))]); }
+
 private:
     static constexpr int kSlotBits = 16;
+    static std::size_t SlotOf(std::uint32_t bits) { return (bits * 2654435761u) >> (32 - kSlotBits); }
     struct TKept {
         std::uint32_t Bits = 0;
         std::uint8_t Size = 0; // 0: nothing kept
@@ -341,12 +347,19 @@ private:
     std::vector<TKept> kept_ = std::vector<TKept>(std::size_t{1} << kSlotBits);
 };
 
+// The texts of this thread's d-spacings.
+TFloatTexts& DSpacingTexts()
+{
+    thread_local TFloatTexts texts;
+    return texts;
+}
+
 } // namespace
 
 void AppendJsonDSpacing(std::string& out, float d)
 {
-    thread_local TFloatTexts texts;
-    texts.Append(out, d, [](std::string& text, float value) { AppendJsonNumber(text, ShortestDecimal(value)); });
+    DSpacingTexts().Append(out, d,
+                           [](std::string& text, float value) { AppendJsonNumber(text, ShortestDecimal(value)); });
 }
 
 namespace {
@@ -372,11 +385,20 @@ void AppendJsonShownList(std::string& out, const std::vector<std::string>& texts
     out.push_back(']');
 }
 
+// The d-spacings' kept texts are asked for this many lines ahead.
+constexpr std::size_t kPrefetchLines = 8;
+
 void AppendJsonLines(std::string& out, const TReferencePattern& pattern)
 {
+    const auto count = static_cast<std::size_t>(pattern.GetLineCount());
+    const PatternRecord& record = pattern.Record();
+    for (std::size_t i = 0; i < std::min(count, kPrefetchLines); ++i)
+        DSpacingTexts().Prefetch(ReadF32LE(record, layout::DOffset(i)));
     out.push_back('[');
-    for (std::size_t i = 0; i < static_cast<std::size_t>(pattern.GetLineCount()); ++i) {
-        const TLineFields line = LineAt(pattern.Record(), i);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + kPrefetchLines < count)
+            DSpacingTexts().Prefetch(ReadF32LE(record, layout::DOffset(i + kPrefetchLines)));
+        const TLineFields line = LineAt(record, i);
         const auto index = [&](std::string_view key, std::int16_t value) {
             out.append(key);
             if (line.IndicesGiven())

@@ -86,8 +86,10 @@ struct TLineFields {
 };
 
 // Line i (below the pattern's line count), read from the record at once:
-// a listing reads millions of them.
-TLineFields LineAt(const PatternRecord& record, std::size_t i)
+// a listing reads millions of them. Inline, so that the fields stay in
+// registers: read back from a returned struct, its 16-bit fields stall the
+// processor's store forwarding.
+[[gnu::always_inline]] inline TLineFields LineAt(const PatternRecord& record, std::size_t i)
 {
     return {ReadF32LE(record, layout::DOffset(i)), ReadI16LE(record, layout::IntensityOffset(i)),
             ReadI16LE(record, layout::HOffset(i)), ReadI16LE(record, layout::KOffset(i)),

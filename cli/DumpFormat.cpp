@@ -199,12 +199,14 @@ void AppendNames(std::string& out, const TReferencePattern& pattern)
     }
 }
 
-// One line of the table as "      %10.5f %6d[ %5d %5d %5d]\n" gives it,
-// made backwards in a buffer and appended at once.
-void AppendLineRow(std::string& out, const TLineFields& line)
+// The longest row LineRowBefore writes: six blanks, a d-spacing of at most
+// 22 characters, the intensity and three indices of six each, the newline.
+constexpr std::size_t kMaxLineRow = 6 + 22 + 4 * 6 + 1;
+
+// What follows a row's d-spacing, " %6d[ %5d %5d %5d]\n", written backwards
+// to end at `end`: where it begins.
+char* LineTailBefore(char* end, const TLineFields& line)
 {
-    char row[96];
-    char* const end = row + sizeof row;
     char* first = end;
     *--first = '\n';
     if (line.IndicesGiven())
@@ -214,16 +216,55 @@ void AppendLineRow(std::string& out, const TLineFields& line)
         }
     first = PaddedBefore(IntegerBefore(first, line.Intensity), first, 6);
     *--first = ' ';
+    return first;
+}
+
+// One line of the table as "      %10.5f %6d[ %5d %5d %5d]\n" gives it,
+// written backwards to end at `end`: where it begins, or nothing for a
+// d-spacing the own digit writer does not make.
+char* LineRowBefore(char* end, const TLineFields& line)
+{
+    char* first = LineTailBefore(end, line);
     char* const d = FixedFloatBefore(first, line.D, 5);
-    if (d == nullptr) {
-        out.append("      ");
-        AppendFixed(out, static_cast<double>(line.D), 10, 5);
-        out.append(first, end);
-        return;
-    }
+    if (d == nullptr)
+        return nullptr;
     first = PaddedBefore(d, first, 10) - 6;
     std::fill_n(first, 6, ' ');
-    out.append(first, end);
+    return first;
+}
+
+// The same row through printf's own formatting of the d-spacing.
+void AppendLineRowByPrintf(std::string& out, const TLineFields& line)
+{
+    char tail[kMaxLineRow];
+    const char* const first = LineTailBefore(tail + sizeof tail, line);
+    out.append("      ");
+    AppendFixed(out, static_cast<double>(line.D), 10, 5);
+    out.append(first, static_cast<std::size_t>(tail + sizeof tail - first));
+}
+
+// The rows of the table, made backwards from the last in one buffer and
+// appended at once (a listing writes millions of them); row by row where a
+// d-spacing needs printf.
+void AppendLineRows(std::string& out, const PatternRecord& record, std::size_t count)
+{
+    char rows[layout::kMaxLines * kMaxLineRow];
+    char* first = rows + sizeof rows;
+    for (std::size_t i = count; i-- > 0 && first != nullptr;)
+        first = LineRowBefore(first, LineAt(record, i));
+    if (first != nullptr) {
+        out.append(first, rows + sizeof rows);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const TLineFields line = LineAt(record, i);
+        char row[kMaxLineRow];
+        const char* const begin = LineRowBefore(row + sizeof row, line);
+        if (begin == nullptr)
+            AppendLineRowByPrintf(out, line);
+        else
+            out.append(begin, static_cast<std::size_t>(row + sizeof row - begin));
+    }
 }
 
 void AppendLines(std::string& out, const TReferencePattern& pattern)
@@ -235,8 +276,7 @@ void AppendLines(std::string& out, const TReferencePattern& pattern)
     if (count == 0)
         return;
     AppendLine(out, "           d (\u00C5)      I     h     k     l");
-    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i)
-        AppendLineRow(out, LineAt(pattern.Record(), i));
+    AppendLineRows(out, pattern.Record(), static_cast<std::size_t>(count));
 }
 
 void AppendTextLists(std::string& out, const TReferencePattern& pattern)

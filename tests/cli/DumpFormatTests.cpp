@@ -146,5 +146,29 @@ TEST(DumpFormat, PatternJsonIsThatOfTheJsonLibraryAndLinesThoseOfPrintf)
     }
 }
 
+// A full table of finite lines, made in one piece: every row as printf
+// gives it, in order.
+TEST(DumpFormat, TableOfLinesIsThatOfPrintf)
+{
+    const std::vector<float> cases = FloatCases();
+    TReferencePattern pattern;
+    std::string expected;
+    for (std::size_t i = 0; pattern.GetLineCount() < 204; ++i) {
+        const float d = cases[i];
+        if (!std::isfinite(d) || std::fabs(d) >= 70368744177664.0f)
+            continue;
+        const auto n = static_cast<std::int16_t>(i * 331);
+        pattern.AddLine(d, n, static_cast<std::int16_t>(i % 3 == 0 ? -128 : -n), 0, static_cast<std::int16_t>(i));
+        expected += Format("      %10.5f %6d", static_cast<double>(d), n);
+        const int last = pattern.GetLineCount() - 1;
+        if (IndicesGiven(pattern, last))
+            expected += Format(" %5d %5d %5d", pattern.GetH(last), pattern.GetK(last), pattern.GetL(last));
+        expected += "\n";
+    }
+    std::string text;
+    AppendPatternText(text, pattern);
+    EXPECT_EQ(text.substr(text.find("     l\n") + 7), expected);
+}
+
 } // namespace
 } // namespace norrvik

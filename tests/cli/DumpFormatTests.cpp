@@ -152,17 +152,17 @@ TEST(DumpFormat, TableOfLinesIsThatOfPrintf)
 {
     const std::vector<float> cases = FloatCases();
     TReferencePattern pattern;
+    for (std::size_t i = 0; pattern.GetLineCount() < 204; ++i)
+        if (std::isfinite(cases[i]) && std::fabs(cases[i]) < 70368744177664.0f) {
+            const auto n = static_cast<std::int16_t>(i * 331);
+            pattern.AddLine(cases[i], n, static_cast<std::int16_t>(i % 3 == 0 ? -128 : -n), 0,
+                            static_cast<std::int16_t>(i));
+        }
     std::string expected;
-    for (std::size_t i = 0; pattern.GetLineCount() < 204; ++i) {
-        const float d = cases[i];
-        if (!std::isfinite(d) || std::fabs(d) >= 70368744177664.0f)
-            continue;
-        const auto n = static_cast<std::int16_t>(i * 331);
-        pattern.AddLine(d, n, static_cast<std::int16_t>(i % 3 == 0 ? -128 : -n), 0, static_cast<std::int16_t>(i));
-        expected += Format("      %10.5f %6d", static_cast<double>(d), n);
-        const int last = pattern.GetLineCount() - 1;
-        if (IndicesGiven(pattern, last))
-            expected += Format(" %5d %5d %5d", pattern.GetH(last), pattern.GetK(last), pattern.GetL(last));
+    for (int i = 0; i < pattern.GetLineCount(); ++i) {
+        expected += Format("      %10.5f %6d", static_cast<double>(pattern.GetD(i)), pattern.GetIntensity(i));
+        if (IndicesGiven(pattern, i))
+            expected += Format(" %5d %5d %5d", pattern.GetH(i), pattern.GetK(i), pattern.GetL(i));
         expected += "\n";
     }
     std::string text;

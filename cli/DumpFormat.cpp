@@ -86,8 +86,10 @@ struct TLineFields {
 };
 
 // Line i (below the pattern's line count), read from the record at once:
-// a listing reads millions of them.
-TLineFields LineAt(const PatternRecord& record, std::size_t i)
+// a listing reads millions of them. Inline, so that the fields stay in
+// registers: read back from a returned struct, its 16-bit fields stall the
+// processor's store forwarding.
+[[gnu::always_inline]] inline TLineFields LineAt(const PatternRecord& record, std::size_t i)
 {
     return {ReadF32LE(record, layout::DOffset(i)), ReadI16LE(record, layout::IntensityOffset(i)),
             ReadI16LE(record, layout::HOffset(i)), ReadI16LE(record, layout::KOffset(i)),
@@ -197,12 +199,14 @@ void AppendNames(std::string& out, const TReferencePattern& pattern)
     }
 }
 
-// One line of the table as "      %10.5f %6d[ %5d %5d %5d]\n" gives it,
-// made backwards in a buffer and appended at once.
-void AppendLineRow(std::string& out, const TLineFields& line)
+// The longest row LineRowBefore writes: six blanks, a d-spacing of at most
+// 22 characters, the intensity and three indices of six each, the newline.
+constexpr std::size_t kMaxLineRow = 6 + 22 + 4 * 6 + 1;
+
+// What follows a row's d-spacing, " %6d[ %5d %5d %5d]\n", written backwards
+// to end at `end`: where it begins.
+char* LineTailBefore(char* end, const TLineFields& line)
 {
-    char row[96];
-    char* const end = row + sizeof row;
     char* first = end;
     *--first = '\n';
     if (line.IndicesGiven())
@@ -212,16 +216,55 @@ void AppendLineRow(std::string& out, const TLineFields& line)
         }
     first = PaddedBefore(IntegerBefore(first, line.Intensity), first, 6);
     *--first = ' ';
+    return first;
+}
+
+// One line of the table as "      %10.5f %6d[ %5d %5d %5d]\n" gives it,
+// written backwards to end at `end`: where it begins, or nothing for a
+// d-spacing the own digit writer does not make.
+char* LineRowBefore(char* end, const TLineFields& line)
+{
+    char* first = LineTailBefore(end, line);
     char* const d = FixedFloatBefore(first, line.D, 5);
-    if (d == nullptr) {
-        out.append("      ");
-        AppendFixed(out, static_cast<double>(line.D), 10, 5);
-        out.append(first, end);
-        return;
-    }
+    if (d == nullptr)
+        return nullptr;
     first = PaddedBefore(d, first, 10) - 6;
     std::fill_n(first, 6, ' ');
-    out.append(first, end);
+    return first;
+}
+
+// The same row through printf's own formatting of the d-spacing.
+void AppendLineRowByPrintf(std::string& out, const TLineFields& line)
+{
+    char tail[kMaxLineRow];
+    const char* const first = LineTailBefore(tail + sizeof tail, line);
+    out.append("      ");
+    AppendFixed(out, static_cast<double>(line.D), 10, 5);
+    out.append(first, static_cast<std::size_t>(tail + sizeof tail - first));
+}
+
+// The rows of the table, made backwards from the last in one buffer and
+// appended at once (a listing writes millions of them); row by row where a
+// d-spacing needs printf.
+void AppendLineRows(std::string& out, const PatternRecord& record, std::size_t count)
+{
+    char rows[layout::kMaxLines * kMaxLineRow];
+    char* first = rows + sizeof rows;
+    for (std::size_t i = count; i-- > 0 && first != nullptr;)
+        first = LineRowBefore(first, LineAt(record, i));
+    if (first != nullptr) {
+        out.append(first, rows + sizeof rows);
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const TLineFields line = LineAt(record, i);
+        char row[kMaxLineRow];
+        const char* const begin = LineRowBefore(row + sizeof row, line);
+        if (begin == nullptr)
+            AppendLineRowByPrintf(out, line);
+        else
+            out.append(begin, static_cast<std::size_t>(row + sizeof row - begin));
+    }
 }
 
 void AppendLines(std::string& out, const TReferencePattern& pattern)
@@ -233,8 +276,7 @@ void AppendLines(std::string& out, const TReferencePattern& pattern)
     if (count == 0)
         return;
     AppendLine(out, "           d (\u00C5)      I     h     k     l");
-    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i)
-        AppendLineRow(out, LineAt(pattern.Record(), i));
+    AppendLineRows(out, pattern.Record(), static_cast<std::size_t>(count));
 }
 
 void AppendTextLists(std::string& out, const TReferencePattern& pattern)
@@ -316,7 +358,7 @@ public:
     void Append(std::string& out, float value, Make make)
     {
         const auto bits = std::bit_cast<std::uint32_t>(value);
-        TKept& slot = kept_[(bits * 2654435761u) >> (32 - kSlotBits)];
+        TKept& slot = kept_[SlotOf(bits)];
         if (slot.Size == 0 || slot.Bits != bits) {
             std::string text;
             make(text, value);
@@ -331,8 +373,14 @@ public:
         out.append(slot.Text, slot.Size);
     }
 
+    // Asks for the slot of `value` to be brought into the cache: the slots
+    // are met in no order, and waiting for each one's memory is most of an
+    // Append that finds its text kept.
+    void Prefetch(float value) const { __builtin_prefetch(&kept_[SlotOf(std::bit_cast<std::uint32_t>(value))]); }
+
 private:
     static constexpr int kSlotBits = 16;
+    static std::size_t SlotOf(std::uint32_t bits) { return (bits * 2654435761u) >> (32 - kSlotBits); }
     struct TKept {
         std::uint32_t Bits = 0;
         std::uint8_t Size = 0; // 0: nothing kept
@@ -341,12 +389,19 @@ private:
     std::vector<TKept> kept_ = std::vector<TKept>(std::size_t{1} << kSlotBits);
 };
 
+// The texts of this thread's d-spacings.
+TFloatTexts& DSpacingTexts()
+{
+    thread_local TFloatTexts texts;
+    return texts;
+}
+
 } // namespace
 
 void AppendJsonDSpacing(std::string& out, float d)
 {
-    thread_local TFloatTexts texts;
-    texts.Append(out, d, [](std::string& text, float value) { AppendJsonNumber(text, ShortestDecimal(value)); });
+    DSpacingTexts().Append(out, d,
+                           [](std::string& text, float value) { AppendJsonNumber(text, ShortestDecimal(value)); });
 }
 
 namespace {
@@ -372,11 +427,20 @@ void AppendJsonShownList(std::string& out, const std::vector<std::string>& texts
     out.push_back(']');
 }
 
+// The d-spacings' kept texts are asked for this many lines ahead.
+constexpr std::size_t kPrefetchLines = 8;
+
 void AppendJsonLines(std::string& out, const TReferencePattern& pattern)
 {
+    const auto count = static_cast<std::size_t>(pattern.GetLineCount());
+    const PatternRecord& record = pattern.Record();
+    for (std::size_t i = 0; i < std::min(count, kPrefetchLines); ++i)
+        DSpacingTexts().Prefetch(ReadF32LE(record, layout::DOffset(i)));
     out.push_back('[');
-    for (std::size_t i = 0; i < static_cast<std::size_t>(pattern.GetLineCount()); ++i) {
-        const TLineFields line = LineAt(pattern.Record(), i);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i + kPrefetchLines < count)
+            DSpacingTexts().Prefetch(ReadF32LE(record, layout::DOffset(i + kPrefetchLines)));
+        const TLineFields line = LineAt(record, i);
         const auto index = [&](std::string_view key, std::int16_t value) {
             out.append(key);
             if (line.IndicesGiven())

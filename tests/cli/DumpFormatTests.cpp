@@ -146,5 +146,29 @@ TEST(DumpFormat, PatternJsonIsThatOfTheJsonLibraryAndLinesThoseOfPrintf)
     }
 }
 
+// A full table of finite lines, made in one piece: every row as printf
+// gives it, in order.
+TEST(DumpFormat, TableOfLinesIsThatOfPrintf)
+{
+    const std::vector<float> cases = FloatCases();
+    TReferencePattern pattern;
+    for (std::size_t i = 0; pattern.GetLineCount() < 204; ++i)
+        if (std::isfinite(cases[i]) && std::fabs(cases[i]) < 70368744177664.0f) {
+            const auto n = static_cast<std::int16_t>(i * 331);
+            pattern.AddLine(cases[i], n, static_cast<std::int16_t>(i % 3 == 0 ? -128 : -n), 0,
+                            static_cast<std::int16_t>(i));
+        }
+    std::string expected;
+    for (int i = 0; i < pattern.GetLineCount(); ++i) {
+        expected += Format("      %10.5f %6d", static_cast<double>(pattern.GetD(i)), pattern.GetIntensity(i));
+        if (IndicesGiven(pattern, i))
+            expected += Format(" %5d %5d %5d", pattern.GetH(i), pattern.GetK(i), pattern.GetL(i));
+        expected += "\n";
+    }
+    std::string text;
+    AppendPatternText(text, pattern);
+    EXPECT_EQ(text.substr(text.find("     l\n") + 7), expected);
+}
+
 } // namespace
 } // namespace norrvik

@@ -470,25 +470,24 @@ private:
         }
     }
 
-    std::optional<PatternRecord> LoadRecord(TRecordWorker& worker, std::int64_t n) const
+    // Record n read into `record` (in place: it is large); false, and the
+    // reason reported, when it cannot be.
+    bool LoadRecord(TRecordWorker& worker, std::int64_t n, PatternRecord& record) const
     {
         const std::uint64_t offset = static_cast<std::uint64_t>(n) * recordSize_;
         const auto unreadable = [&](const std::string& reason) {
             worker.Problem(kMainDataFileName,
                     Format("record %lld cannot be read: %s", static_cast<long long>(n), reason.c_str()));
-            return std::optional<PatternRecord>();
+            return false;
         };
-        if (recordSize_ == kPatternRecordSize) {
-            PatternRecord record{};
-            if (!ReadAt(*main_, offset, record, &worker.Main, mainSize_))
-                return unreadable("the file ends inside it");
-            return record;
-        }
+        if (recordSize_ == kPatternRecordSize)
+            return ReadAt(*main_, offset, record, &worker.Main, mainSize_) || unreadable("the file ends inside it");
         OldPatternRecord old{};
         if (!ReadAt(*main_, offset, old, &worker.Main, mainSize_))
             return unreadable("the file ends inside it");
         try {
-            return ConvertOldPatternRecord(old);
+            record = ConvertOldPatternRecord(old);
+            return true;
         } catch (const Exception& error) {
             return unreadable(error.what());
         }
@@ -609,11 +608,9 @@ private:
     // the worker's thread, touching only the worker and what is read-only.
     void CheckRecord(TRecordWorker& worker, std::int64_t n) const
     {
-        const auto record = LoadRecord(worker, n);
-        if (!record)
-            return;
         TReferencePattern pattern;
-        pattern.Record() = *record;
+        if (!LoadRecord(worker, n, pattern.Record()))
+            return;
         pattern.SetDatabaseLink(&worker.side);
         if (pattern.IsUserPattern())
             ++worker.UserPatterns;

@@ -82,7 +82,7 @@ namespace {
 
 // The text without the blanks and control characters at its start (`left`)
 // and at its end (`right`).
-std::string_view TrimmedView(std::string_view text, bool left, bool right)
+std::string_view TrimmedSides(std::string_view text, bool left, bool right)
 {
     std::size_t end = text.size();
     while (right && end > 0 && IsBlankOrControl(text[end - 1]))
@@ -97,26 +97,36 @@ std::string_view TrimmedView(std::string_view text, bool left, bool right)
 
 std::string TrimLeft(std::string_view text)
 {
-    return std::string(TrimmedView(text, true, false));
+    return std::string(TrimmedSides(text, true, false));
 }
 
 std::string TrimRight(std::string_view text)
 {
-    return std::string(TrimmedView(text, false, true));
+    return std::string(TrimmedSides(text, false, true));
 }
 
 // One string made, not one per side: the checker trims every index text.
 std::string Trim(std::string_view text)
 {
-    return std::string(TrimmedView(text, true, true));
+    return std::string(TrimmedSides(text, true, true));
+}
+
+std::string_view TrimmedView(std::string_view text)
+{
+    return TrimmedSides(text, true, true);
+}
+
+void MakeUpperCaseAscii(std::string& text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
 }
 
 std::string UpperCaseAscii(std::string_view text)
 {
     std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    MakeUpperCaseAscii(result);
     return result;
 }
 

@@ -78,33 +78,55 @@ std::size_t Utf8SequenceLengthAt(std::string_view text, std::size_t i)
 
 } // namespace
 
+namespace {
+
+// The text without the blanks and control characters at its start (`left`)
+// and at its end (`right`).
+std::string_view TrimmedSides(std::string_view text, bool left, bool right)
+{
+    std::size_t end = text.size();
+    while (right && end > 0 && IsBlankOrControl(text[end - 1]))
+        --end;
+    std::size_t first = 0;
+    while (left && first < end && IsBlankOrControl(text[first]))
+        ++first;
+    return text.substr(first, end - first);
+}
+
+} // namespace
+
 std::string TrimLeft(std::string_view text)
 {
-    std::size_t first = 0;
-    while (first < text.size() && IsBlankOrControl(text[first]))
-        ++first;
-    return std::string(text.substr(first));
+    return std::string(TrimmedSides(text, true, false));
 }
 
 std::string TrimRight(std::string_view text)
 {
-    std::size_t end = text.size();
-    while (end > 0 && IsBlankOrControl(text[end - 1]))
-        --end;
-    return std::string(text.substr(0, end));
+    return std::string(TrimmedSides(text, false, true));
 }
 
+// One string made, not one per side: the checker trims every index text.
 std::string Trim(std::string_view text)
 {
-    return TrimLeft(TrimRight(text));
+    return std::string(TrimmedSides(text, true, true));
+}
+
+std::string_view TrimmedView(std::string_view text)
+{
+    return TrimmedSides(text, true, true);
+}
+
+void MakeUpperCaseAscii(std::string& text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
 }
 
 std::string UpperCaseAscii(std::string_view text)
 {
     std::string result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    MakeUpperCaseAscii(result);
     return result;
 }
 

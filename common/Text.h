@@ -19,6 +19,8 @@ constexpr bool IsBlankOrControl(char c)
 
 // Removes every character with code <= 32 at both ends.
 std::string Trim(std::string_view text);
+// The part of the text Trim keeps, without a copy.
+std::string_view TrimmedView(std::string_view text);
 // Removes every character with code <= 32 at the start only.
 std::string TrimLeft(std::string_view text);
 // Removes every character with code <= 32 at the end only.
@@ -26,6 +28,8 @@ std::string TrimRight(std::string_view text);
 
 // Changes only the ASCII letters a..z into A..Z; every other byte stays.
 std::string UpperCaseAscii(std::string_view text);
+// The same, in the text itself.
+void MakeUpperCaseAscii(std::string& text);
 // Changes only the ASCII letters A..Z into a..z; every other byte stays.
 std::string LowerCaseAscii(std::string_view text);
 // True when the two texts are equal after ASCII upper-casing.

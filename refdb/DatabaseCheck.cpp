@@ -11,6 +11,7 @@
 #include "common/ReadAhead.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
+#include "refdb/CheckedTextIndex.h"
 #include "refdb/DatabaseFolder.h"
 #include "refdb/DatabaseHeader.h"
 #include "refdb/Indexes.h"
@@ -168,62 +169,6 @@ private:
     const std::vector<std::string>& codeLines_;
 };
 
-// The entries of one text index by record number, after its own checks,
-// each text as the sorted index holds it (upper case, trimmed; empty ones
-// left out). Kept compact, as the seven indexes of a large database are
-// held at once: the texts one after another in one string, and per entry
-// its record and where its text lies, ordered by record, then by text.
-class TTextIndexContent {
-public:
-    bool readable = false;
-
-    void Add(std::int32_t record, std::string_view text)
-    {
-        const std::string normalised = Trim(UpperCaseAscii(text));
-        if (normalised.empty())
-            return;
-        entries_.push_back({record, normalised.size(), texts_.size()});
-        texts_ += normalised;
-    }
-
-    // Orders the entries for TakeRecord, once all are added.
-    void Seal()
-    {
-        texts_.shrink_to_fit();
-        entries_.shrink_to_fit();
-        std::sort(entries_.begin(), entries_.end(), [this](const TEntry& a, const TEntry& b) {
-            return a.Record != b.Record ? a.Record < b.Record : TextOf(a) < TextOf(b);
-        });
-    }
-
-    // The texts of `record` in ascending order; each reader (its cursor
-    // `next`, 0 at first) takes records in ascending order, each once (the
-    // entries of records passed over are never taken).
-    std::vector<std::string> TakeRecord(std::int32_t record, std::size_t& next) const
-    {
-        while (next < entries_.size() && entries_[next].Record < record)
-            ++next;
-        std::vector<std::string> texts;
-        for (; next < entries_.size() && entries_[next].Record == record; ++next)
-            texts.emplace_back(TextOf(entries_[next]));
-        return texts;
-    }
-
-private:
-    struct TEntry {
-        std::int32_t Record;
-        std::size_t Size;
-        std::size_t Offset;
-    };
-    std::string_view TextOf(const TEntry& entry) const
-    {
-        return std::string_view(texts_).substr(entry.Offset, entry.Size);
-    }
-
-    std::string texts_;
-    std::vector<TEntry> entries_;
-};
-
 bool HasLowerCaseLetter(std::string_view text)
 {
     return std::any_of(text.begin(), text.end(), [](char c) { return c >= 'a' && c <= 'z'; });
@@ -246,20 +191,6 @@ std::string Quoted(const std::vector<std::string>& texts)
     for (const std::string& text : texts)
         out += (out.empty() ? "\"" : ", \"") + text + "\"";
     return out.empty() ? "none" : out;
-}
-
-// Texts as the sorted index holds them: upper case, trimmed, in a fixed order
-// so that two lists compare as multisets.
-std::vector<std::string> Normalised(std::vector<std::string> texts)
-{
-    std::vector<std::string> out;
-    for (std::string& text : texts) {
-        std::string t = Trim(UpperCaseAscii(text));
-        if (!t.empty())
-            out.push_back(std::move(t));
-    }
-    std::sort(out.begin(), out.end());
-    return out;
 }
 
 class TDatabaseChecker {
@@ -470,25 +401,24 @@ private:
         }
     }
 
-    std::optional<PatternRecord> LoadRecord(TRecordWorker& worker, std::int64_t n) const
+    // Record n read into `record` (in place: it is large); false, and the
+    // reason reported, when it cannot be.
+    bool LoadRecord(TRecordWorker& worker, std::int64_t n, PatternRecord& record) const
     {
         const std::uint64_t offset = static_cast<std::uint64_t>(n) * recordSize_;
         const auto unreadable = [&](const std::string& reason) {
             worker.Problem(kMainDataFileName,
                     Format("record %lld cannot be read: %s", static_cast<long long>(n), reason.c_str()));
-            return std::optional<PatternRecord>();
+            return false;
         };
-        if (recordSize_ == kPatternRecordSize) {
-            PatternRecord record{};
-            if (!ReadAt(*main_, offset, record, &worker.Main, mainSize_))
-                return unreadable("the file ends inside it");
-            return record;
-        }
+        if (recordSize_ == kPatternRecordSize)
+            return ReadAt(*main_, offset, record, &worker.Main, mainSize_) || unreadable("the file ends inside it");
         OldPatternRecord old{};
         if (!ReadAt(*main_, offset, old, &worker.Main, mainSize_))
             return unreadable("the file ends inside it");
         try {
-            return ConvertOldPatternRecord(old);
+            record = ConvertOldPatternRecord(old);
+            return true;
         } catch (const Exception& error) {
             return unreadable(error.what());
         }
@@ -530,13 +460,14 @@ private:
             const TTextIndexContent& content = textIndexes_[static_cast<std::size_t>(index)];
             if (!content.readable)
                 continue;
-            const std::vector<std::string> actual =
-                content.TakeRecord(n, worker.Next[static_cast<std::size_t>(index)]);
+            const auto actual = content.TakeRecord(n, worker.Next[static_cast<std::size_t>(index)]);
             const auto rebuilt = Normalised(RebuildIndexTexts(index, pattern));
-            if (actual == rebuilt || actual == Normalised(AddedIndexTexts(index, pattern)))
+            if (content.SameTexts(actual, rebuilt) ||
+                content.SameTexts(actual, Normalised(AddedIndexTexts(index, pattern))))
                 continue;
             worker.Problem(TextIndexFileName(index), Format("record %d has the entries %s, its pattern gives %s", n,
-                                                     Quoted(actual).c_str(), Quoted(rebuilt).c_str()));
+                                                     Quoted(content.Texts(actual)).c_str(),
+                                                     Quoted(rebuilt).c_str()));
         }
     }
 
@@ -609,11 +540,9 @@ private:
     // the worker's thread, touching only the worker and what is read-only.
     void CheckRecord(TRecordWorker& worker, std::int64_t n) const
     {
-        const auto record = LoadRecord(worker, n);
-        if (!record)
-            return;
         TReferencePattern pattern;
-        pattern.Record() = *record;
+        if (!LoadRecord(worker, n, pattern.Record()))
+            return;
         pattern.SetDatabaseLink(&worker.side);
         if (pattern.IsUserPattern())
             ++worker.UserPatterns;

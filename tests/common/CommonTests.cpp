@@ -93,6 +93,20 @@ TEST(Text, TrimRemovesEveryCharacterUpToSpace)
     EXPECT_EQ(Trim("   "), "");
 }
 
+// The view and the in-place change keep the text where it is: the
+// checker compares index texts through them.
+TEST(Text, TrimmedViewAndUpperCasingInPlaceAgreeWithTheCopies)
+{
+    const std::string text("\t\x01 quartz \x7f \x20", 13);
+    const std::string_view kept = TrimmedView(text);
+    EXPECT_EQ(kept, Trim(text));
+    EXPECT_EQ(kept.data(), text.data() + 3);
+    EXPECT_TRUE(TrimmedView("  \x1f ").empty());
+    std::string changed = "quartz.di \xe9";
+    MakeUpperCaseAscii(changed);
+    EXPECT_EQ(changed, UpperCaseAscii("quartz.di \xe9"));
+}
+
 TEST(Text, UpperCasingChangesOnlyAsciiLetters)
 {
     EXPECT_EQ(UpperCaseAscii("quartz.di \xe9"), "QUARTZ.DI \xe9");

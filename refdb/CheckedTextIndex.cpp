@@ -1,0 +1,79 @@
+// The checker's view of a text index and the texts of a pattern in its form.
+#include "refdb/CheckedTextIndex.h"
+
+#include "common/Text.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace norrvik {
+
+void TTextIndexContent::Add(std::int32_t record, std::string_view text)
+{
+    // Trimmed before the case changes (no letter is ever trimmed): one
+    // string made, not two, as every entry of every index passes here.
+    std::string normalised(TrimmedView(text));
+    if (normalised.empty())
+        return;
+    MakeUpperCaseAscii(normalised);
+    entries_.push_back({record, normalised.size(), texts_.size()});
+    texts_ += normalised;
+}
+
+void TTextIndexContent::Seal()
+{
+    texts_.shrink_to_fit();
+    entries_.shrink_to_fit();
+    std::sort(entries_.begin(), entries_.end(), [this](const TEntry& a, const TEntry& b) {
+        return a.Record != b.Record ? a.Record < b.Record : TextOf(a) < TextOf(b);
+    });
+}
+
+TTextIndexContent::TRecordEntries TTextIndexContent::TakeRecord(std::int32_t record, std::size_t& next) const
+{
+    while (next < entries_.size() && entries_[next].Record < record)
+        ++next;
+    const std::size_t first = next;
+    while (next < entries_.size() && entries_[next].Record == record)
+        ++next;
+    return {first, next};
+}
+
+bool TTextIndexContent::SameTexts(TRecordEntries taken, const std::vector<std::string>& texts) const
+{
+    return std::equal(entries_.begin() + static_cast<std::ptrdiff_t>(taken.First),
+                      entries_.begin() + static_cast<std::ptrdiff_t>(taken.End), texts.begin(), texts.end(),
+                      [this](const TEntry& entry, const std::string& text) { return TextOf(entry) == text; });
+}
+
+std::vector<std::string> TTextIndexContent::Texts(TRecordEntries taken) const
+{
+    std::vector<std::string> texts;
+    for (std::size_t i = taken.First; i < taken.End; ++i)
+        texts.emplace_back(TextOf(entries_[i]));
+    return texts;
+}
+
+// Each text changed in its own string: the checker normalises every text
+// of every pattern.
+std::vector<std::string> Normalised(std::vector<std::string> texts)
+{
+    std::size_t count = 0;
+    for (std::string& text : texts) {
+        const std::string_view kept = TrimmedView(text);
+        if (kept.empty())
+            continue;
+        const auto first = static_cast<std::size_t>(kept.data() - text.data());
+        text.erase(first + kept.size());
+        text.erase(0, first);
+        MakeUpperCaseAscii(text);
+        if (&texts[count] != &text)
+            texts[count] = std::move(text);
+        ++count;
+    }
+    texts.resize(count);
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+} // namespace norrvik

@@ -278,9 +278,9 @@ void TConversionWindow::Undo()
 
 bool TConversionWindow::OfferRecovery(const TConversionOutcome& outcome, const std::string& newFolder)
 {
+    const TTypedFolder typed(newFolder);
     std::vector<std::string> problems;
     try {
-        const TTypedFolder typed(newFolder);
         if (!IsReferenceDatabaseFolder(typed))
             return false;
         const TDatabaseLock lock = TDatabaseLock::Shared(typed);
@@ -296,7 +296,7 @@ bool TConversionWindow::OfferRecovery(const TConversionOutcome& outcome, const s
     TRecoveryReport report;
     {
         TBusyScope busy(*this);
-        const TDatabaseLock lock = TDatabaseLock::Exclusive(TTypedFolder(newFolder));
+        const TDatabaseLock lock = TDatabaseLock::Exclusive(typed);
         report = RecoverReferenceDatabase(newFolder, [this](const TProgress& progress) { ShowIfDue(progress, false); });
     }
     ShowResult(RecoveredLine(newFolder, report, CheckReferenceDatabase(newFolder).size()), {});

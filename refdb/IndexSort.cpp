@@ -159,16 +159,10 @@ public:
     }
 
     // The positions of lo..hi (ascending) whose rank is that of position p:
-    // first and one past the last. In an ascending range a pair is marked
-    // unordered exactly when its ranks are equal, so the run reaches from
-    // the last unmarked pair before p to the first one from p on (a search
-    // through the marks near p, not through the keys).
+    // first and one past the last.
     std::pair<std::ptrdiff_t, std::ptrdiff_t> EqualRunAround(std::ptrdiff_t lo, std::ptrdiff_t hi, std::ptrdiff_t p) const
     {
-        const std::ptrdiff_t first = unordered_.Previous(p - 1, lo, false) + 1;
-        const auto last = static_cast<std::ptrdiff_t>(
-            unordered_.Next(static_cast<std::size_t>(p), static_cast<std::size_t>(hi), false));
-        return {first, last + 1};
+        return {StartOfEqualRun(lo, p), EndOfEqualRun(p, hi) + 1};
     }
 
     // Reverses lo..hi (of one rank).
@@ -196,13 +190,16 @@ public:
     }
 
     // The first position from i on whose rank is not below `pivot` (the
-    // quicksort's upward scan; it stops at `hi` at the latest).
-    std::ptrdiff_t FirstNotBelow(std::ptrdiff_t i, std::uint64_t pivot, std::ptrdiff_t hi) const
+    // quicksort's upward scan; it stops at `hi` at the latest). `near` is a
+    // position that held the pivot's rank (the middle of the range).
+    std::ptrdiff_t FirstNotBelow(std::ptrdiff_t i, std::uint64_t pivot, std::ptrdiff_t hi, std::ptrdiff_t near) const
     {
         while (Rank(i) < pivot) {
             // i..stop ascend (not strictly): a binary search finds the stop.
             const auto stop = static_cast<std::ptrdiff_t>(
                 descending_.Next(static_cast<std::size_t>(i), static_cast<std::size_t>(hi)));
+            if (i < near && near <= stop && Rank(near) == pivot)
+                return StartOfEqualRun(i, near);
             const auto found = std::lower_bound(At(i), At(stop + 1), pivot,
                                                 [](std::uint64_t key, std::uint64_t p) { return RankOf(key) < p; });
             if (found != At(stop + 1))
@@ -214,10 +211,12 @@ public:
 
     // The last position from j down whose rank is not above `pivot` (the
     // downward scan; it stops at `lo` at the latest).
-    std::ptrdiff_t LastNotAbove(std::ptrdiff_t j, std::uint64_t pivot, std::ptrdiff_t lo) const
+    std::ptrdiff_t LastNotAbove(std::ptrdiff_t j, std::uint64_t pivot, std::ptrdiff_t lo, std::ptrdiff_t near) const
     {
         while (pivot < Rank(j)) {
             const std::ptrdiff_t start = descending_.Previous(j - 1, lo) + 1;
+            if (start <= near && near < j && Rank(near) == pivot)
+                return EndOfEqualRun(near, j);
             const auto found = std::upper_bound(At(start), At(j + 1), pivot,
                                                 [](std::uint64_t p, std::uint64_t key) { return p < RankOf(key); });
             if (found != At(start))
@@ -225,6 +224,22 @@ public:
             j = start - 1;
         }
         return j;
+    }
+
+    // Within a stretch that does not descend, through position p: the first
+    // (from `from` on) and the last (up to `to`) position of p's run of equal
+    // ranks. There a pair is marked unordered exactly when its ranks are
+    // equal, so the marks near p tell (the last unmarked pair before p, the
+    // first one from p on), where a search through the keys of a large range
+    // would read far apart places of memory.
+    std::ptrdiff_t StartOfEqualRun(std::ptrdiff_t from, std::ptrdiff_t p) const
+    {
+        return unordered_.Previous(p - 1, from, false) + 1;
+    }
+    std::ptrdiff_t EndOfEqualRun(std::ptrdiff_t p, std::ptrdiff_t to) const
+    {
+        return static_cast<std::ptrdiff_t>(
+            unordered_.Next(static_cast<std::size_t>(p), static_cast<std::size_t>(to), false));
     }
 
 private:
@@ -391,12 +406,13 @@ private:
 
     void Partition(std::ptrdiff_t lo, std::ptrdiff_t hi)
     {
-        const std::uint64_t pivot = marked_.Rank((lo + hi) / 2);
+        const std::ptrdiff_t middle = (lo + hi) / 2;
+        const std::uint64_t pivot = marked_.Rank(middle);
         std::ptrdiff_t i = lo;
         std::ptrdiff_t j = hi;
         do {
-            i = marked_.FirstNotBelow(i, pivot, hi);
-            j = marked_.LastNotAbove(j, pivot, lo);
+            i = marked_.FirstNotBelow(i, pivot, hi, middle);
+            j = marked_.LastNotAbove(j, pivot, lo, middle);
             if (j >= i) {
                 Exchange(i, j);
                 const std::ptrdiff_t next = i + 1;

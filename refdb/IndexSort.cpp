@@ -195,16 +195,24 @@ public:
     std::ptrdiff_t FirstNotBelow(std::ptrdiff_t i, std::uint64_t pivot, std::ptrdiff_t hi, std::ptrdiff_t near) const
     {
         while (Rank(i) < pivot) {
-            // i..stop ascend (not strictly): a binary search finds the stop.
+            // i..stop ascend (not strictly): the scan stops in them at the
+            // first key not below the pivot, if there is one.
             const auto stop = static_cast<std::ptrdiff_t>(
                 descending_.Next(static_cast<std::size_t>(i), static_cast<std::size_t>(hi)));
             if (i < near && near <= stop && Rank(near) == pivot)
                 return StartOfEqualRun(i, near);
-            const auto found = std::lower_bound(At(i), At(stop + 1), pivot,
-                                                [](std::uint64_t key, std::uint64_t p) { return RankOf(key) < p; });
-            if (found != At(stop + 1))
-                return found - keys_.begin();
-            i = stop + 1;
+            // The stretch's last key tells whether any is not below the
+            // pivot, and where when it has the pivot's rank.
+            const std::uint64_t last = Rank(stop);
+            if (last < pivot) {
+                i = stop + 1;
+                continue;
+            }
+            if (last == pivot)
+                return StartOfEqualRun(i, stop);
+            return std::lower_bound(At(i), At(stop), pivot,
+                                    [](std::uint64_t key, std::uint64_t p) { return RankOf(key) < p; }) -
+                   keys_.begin();
         }
         return i;
     }
@@ -217,11 +225,16 @@ public:
             const std::ptrdiff_t start = descending_.Previous(j - 1, lo) + 1;
             if (start <= near && near < j && Rank(near) == pivot)
                 return EndOfEqualRun(near, j);
-            const auto found = std::upper_bound(At(start), At(j + 1), pivot,
-                                                [](std::uint64_t p, std::uint64_t key) { return p < RankOf(key); });
-            if (found != At(start))
-                return (found - keys_.begin()) - 1;
-            j = start - 1;
+            const std::uint64_t first = Rank(start);
+            if (pivot < first) {
+                j = start - 1;
+                continue;
+            }
+            if (first == pivot)
+                return EndOfEqualRun(start, j);
+            return std::upper_bound(At(start + 1), At(j + 1), pivot,
+                                    [](std::uint64_t p, std::uint64_t key) { return p < RankOf(key); }) -
+                   keys_.begin() - 1;
         }
         return j;
     }

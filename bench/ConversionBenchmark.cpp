@@ -3,8 +3,8 @@
 // copying the produced target once and making the copy durable (fsync of
 // each file and of the folder). Adding to a large target is given in
 // milliseconds per added pattern (beyond reading and writing the target's
-// files once; each add timed three times, the fastest counted). Each timed run is a child process, so its peak memory is its
-// own.
+// files once; each add timed three times, the fastest counted). Each timed
+// run is a child process, so its peak memory is its own.
 //
 // Usage: norrvik_bench_convert [folder] [workload ...]
 //   kandor=N       N Kandor entries x 40 peaks into a new target

@@ -239,6 +239,9 @@ public:
         return j;
     }
 
+private:
+    std::vector<std::uint64_t>::iterator At(std::ptrdiff_t p) const { return keys_.begin() + p; }
+
     // Within a stretch that does not descend, through position p: the first
     // (from `from` on) and the last (up to `to`) position of p's run of equal
     // ranks. There a pair is marked unordered exactly when its ranks are
@@ -254,9 +257,6 @@ public:
         return static_cast<std::ptrdiff_t>(
             unordered_.Next(static_cast<std::size_t>(p), static_cast<std::size_t>(to), false));
     }
-
-private:
-    std::vector<std::uint64_t>::iterator At(std::ptrdiff_t p) const { return keys_.begin() + p; }
 
     void Mark(std::ptrdiff_t k)
     {

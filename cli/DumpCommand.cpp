@@ -5,6 +5,7 @@
 #include "cli/CommandSupport.h"
 #include "cli/DumpFormat.h"
 #include "cli/JsonOutput.h"
+#include "common/Parallel.h"
 #include "common/Text.h"
 #include "refdb/DatabaseLock.h"
 #include "refdb/ReferenceCodes.h"
@@ -13,35 +14,61 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <array>
+#include <exception>
 #include <utility>
+#include <vector>
 
 namespace norrvik {
 
 namespace {
 
-// The patterns' texts are gathered and written in pieces of about this
-// size: one write per pattern costs more than making its text.
-constexpr std::size_t kOutputPiece = 256 * 1024;
+// Patterns per piece at most (see WritePatternsSideBySide).
+constexpr std::int32_t kPiecePatterns = 512;
 
-// Appends pattern n by `append` to `text` and writes the text once it is a
-// whole piece. A pattern that cannot be read adds nothing: what the
-// patterns before it made is written, and the error goes on.
-template <typename Append>
-void AppendPatternOrFlush(std::string& text, std::ostream& out, Append append)
+// The patterns `from` .. `to` - 1 made into text, or those before the first
+// that cannot be made, with its error.
+struct TPiece {
+    std::string Text; // kept from round to round, its room with it
+    std::exception_ptr Failure;
+};
+
+// Makes `piece` from patterns from .. to - 1 by `append` with `reader`. A
+// pattern that cannot be made adds nothing and ends the piece.
+void MakePiece(TPiece& piece, std::size_t reader, std::int32_t from, std::int32_t to, const TPatternAppender& append)
 {
-    const std::size_t before = text.size();
-    try {
-        append(text);
-    } catch (...) {
-        text.resize(before);
-        out << text;
-        text.clear();
-        throw;
+    piece.Text.clear();
+    piece.Failure = nullptr;
+    for (std::int32_t n = from; n < to; ++n) {
+        const std::size_t before = piece.Text.size();
+        try {
+            append(piece.Text, reader, n);
+        } catch (...) {
+            piece.Text.resize(before);
+            piece.Failure = std::current_exception();
+            return;
+        }
     }
-    if (text.size() >= kOutputPiece) {
-        out << text;
-        text.clear();
+}
+
+// Patterns 1 .. count of the open `database` as `append` (text, pattern n)
+// makes each, read through `database` and a second reader of the same
+// folder.
+template <typename Append>
+void WritePatterns(TReferenceDatabase& database, std::ostream& out, Append append)
+{
+    const std::int32_t count = database.PatternCount();
+    TReferenceDatabase second;
+    if (count > 1) {
+        second.SetDatabaseName(database.DatabaseName());
+        second.SetCodeIndexOnDemand(true);
+        second.Open();
     }
+    const std::array<TReferenceDatabase*, 2> readers{&database, &second};
+    WritePatternsSideBySide(count, out, [&](std::string& text, std::size_t reader, std::int32_t n) {
+        append(text, *readers[reader], n);
+    });
 }
 
 // The database's texts are Windows-1252; the terminal wants UTF-8.
@@ -71,13 +98,11 @@ void DumpDatabaseJson(TReferenceDatabase& database, const std::optional<std::str
     try {
         if (code)
             out << one;
-        std::string patterns; // kept from piece to piece, its room with it
-        for (std::int32_t n = 1; !code && n <= database.PatternCount(); ++n)
-            AppendPatternOrFlush(patterns, out, [&](std::string& text) {
-                const TReferencePattern& pattern = database.GetPattern(n); // read before the comma is written
+        else
+            WritePatterns(database, out, [](std::string& text, TReferenceDatabase& reader, std::int32_t n) {
+                const TReferencePattern& pattern = reader.GetPattern(n); // read before the comma is written
                 AppendPatternJson(text.append(n > 1 ? "," : ""), pattern);
             });
-        out << patterns;
     } catch (const std::exception& error) {
         out << "]," << JsonText({{"error", MessageOf(error)}}).substr(1) << '\n';
         throw;
@@ -86,6 +111,25 @@ void DumpDatabaseJson(TReferenceDatabase& database, const std::optional<std::str
 }
 
 } // namespace
+
+void WritePatternsSideBySide(std::int32_t count, std::ostream& out, const TPatternAppender& append)
+{
+    const std::int32_t size = std::clamp((count + 1) / 2, 1, kPiecePatterns);
+    std::array<TPiece, 2> pieces;
+    for (std::int32_t first = 1; first <= count; first += 2 * size) {
+        const std::vector<std::exception_ptr> failures = RunTasksSideBySide(2, [&](std::size_t k) {
+            const std::int32_t from = first + static_cast<std::int32_t>(k) * size;
+            MakePiece(pieces[k], k, from, std::min(from + size, count + 1), append);
+        });
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            if (failures[k])
+                std::rethrow_exception(failures[k]);
+            out << pieces[k].Text;
+            if (pieces[k].Failure)
+                std::rethrow_exception(pieces[k].Failure);
+        }
+    }
+}
 
 // The fields of dump --json's pattern, for a caller that builds on them.
 nlohmann::json PatternJson(const TReferencePattern& pattern)
@@ -128,6 +172,7 @@ void DumpDatabase(const std::string& folder, const std::optional<std::string>& c
     const TDatabaseLock lock = TDatabaseLock::Shared(TTypedFolder(folder));
     TReferenceDatabase database;
     database.SetDatabaseName(folder);
+    database.SetCodeIndexOnDemand(!code); // the whole listing looks up no code
     database.Open();
     if (json) {
         DumpDatabaseJson(database, code, out);
@@ -140,12 +185,9 @@ void DumpDatabase(const std::string& folder, const std::optional<std::string>& c
         return;
     }
     DumpHeader(database, out);
-    const std::int32_t count = database.PatternCount();
-    std::string patterns; // kept from piece to piece, its room with it
-    for (std::int32_t n = 1; n <= count; ++n)
-        AppendPatternOrFlush(patterns, out,
-                             [&](std::string& text) { AppendPatternText(text, database.GetPattern(n)); });
-    out << patterns;
+    WritePatterns(database, out, [](std::string& text, TReferenceDatabase& reader, std::int32_t n) {
+        AppendPatternText(text, reader.GetPattern(n));
+    });
 }
 
 namespace {

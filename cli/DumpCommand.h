@@ -7,6 +7,8 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -22,6 +24,18 @@ class TReferencePattern;
 // with their messages.
 void DumpDatabase(const std::string& folder, const std::optional<std::string>& code, bool json,
                   std::ostream& out);
+
+// Appends pattern n to `text`, reading it through reader 0 or 1.
+using TPatternAppender = std::function<void(std::string& text, std::size_t reader, std::int32_t n)>;
+
+// Writes patterns 1 .. count as `append` makes each, in order. They are made
+// in pieces of up to 512 patterns (two pieces for two patterns or more),
+// two pieces side by side, one through each reader on its own thread, and
+// the two written before the next two are made; the writes stay on the
+// calling thread (a closed pipe stops it there). A pattern that cannot be
+// made ends the output after what the patterns before it made, and its
+// error goes on.
+void WritePatternsSideBySide(std::int32_t count, std::ostream& out, const TPatternAppender& append);
 
 // True for a reference code in one of the two forms a look-up takes: nine
 // digits (000020318) or eleven characters with dashes (00-002-0318).

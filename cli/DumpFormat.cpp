@@ -18,6 +18,8 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -347,46 +349,59 @@ void AppendJsonNumber(std::string& out, double value)
     out.append(digits, nlohmann::detail::to_chars(digits, digits + sizeof digits, value));
 }
 
+// The most characters AppendJsonNumber writes.
+constexpr std::size_t kMaxJsonNumber = 32;
+
 // Texts made of float values (a d-spacing as JSON shows it), the last ones
 // met kept by the float's bits: databases repeat their d-spacings often,
 // and making the shortest digits twice over is most of a line's cost. (The
 // JSON library's digits of a double are not always the shortest, so they
-// are not made from the float's own shortest digits.)
+// are not made from the float's own shortest digits.) Each value has a set
+// of two slots, in one cache line; the one met last comes first.
 class TFloatTexts {
 public:
+    // Writes the text of `value` at `out` (room for kMaxJsonNumber
+    // characters): where it ends. `make(text, value)` makes a text not kept.
     template <typename Make>
-    void Append(std::string& out, float value, Make make)
+    char* Put(char* out, float value, Make make)
     {
         const auto bits = std::bit_cast<std::uint32_t>(value);
-        TKept& slot = kept_[SlotOf(bits)];
-        if (slot.Size == 0 || slot.Bits != bits) {
-            std::string text;
-            make(text, value);
-            if (text.size() > sizeof slot.Text) {
-                out.append(text);
-                return;
+        TKept* const set = &kept_[SetOf(bits)];
+        if (set[0].Size == 0 || set[0].Bits != bits) {
+            if (set[1].Size != 0 && set[1].Bits == bits) {
+                std::swap(set[0], set[1]);
+            } else {
+                std::string text;
+                make(text, value);
+                if (text.size() > sizeof set[0].Text)
+                    return std::copy(text.begin(), text.end(), out);
+                set[1] = set[0];
+                set[0].Bits = bits;
+                set[0].Size = static_cast<std::uint8_t>(text.size());
+                std::copy(text.begin(), text.end(), set[0].Text);
             }
-            slot.Bits = bits;
-            slot.Size = static_cast<std::uint8_t>(text.size());
-            std::copy(text.begin(), text.end(), slot.Text);
         }
-        out.append(slot.Text, slot.Size);
+        std::memcpy(out, set[0].Text, sizeof set[0].Text);
+        return out + set[0].Size;
     }
 
-    // Asks for the slot of `value` to be brought into the cache: the slots
-    // are met in no order, and waiting for each one's memory is most of an
-    // Append that finds its text kept.
-    void Prefetch(float value) const { __builtin_prefetch(&kept_[SlotOf(std::bit_cast<std::uint32_t>(value))]); }
+    // Asks for the set of `value` to be brought into the cache: the sets
+    // are met in no order, and waiting for each one's memory is most of a
+    // Put that finds its text kept.
+    void Prefetch(float value) const { __builtin_prefetch(&kept_[SetOf(std::bit_cast<std::uint32_t>(value))]); }
 
 private:
-    static constexpr int kSlotBits = 16;
-    static std::size_t SlotOf(std::uint32_t bits) { return (bits * 2654435761u) >> (32 - kSlotBits); }
+    // 2^17 sets (4 MiB): a large database's d-spacings have some 100,000
+    // values, which a smaller table would keep making again.
+    static constexpr int kSetBits = 17;
+    static std::size_t SetOf(std::uint32_t bits) { return 2 * ((bits * 2654435761u) >> (32 - kSetBits)); }
     struct TKept {
         std::uint32_t Bits = 0;
         std::uint8_t Size = 0; // 0: nothing kept
-        char Text[27];
+        char Text[11];
     };
-    std::vector<TKept> kept_ = std::vector<TKept>(std::size_t{1} << kSlotBits);
+    static_assert(sizeof(TKept) == 16);
+    std::vector<TKept> kept_ = std::vector<TKept>(std::size_t{2} << kSetBits);
 };
 
 // The texts of this thread's d-spacings.
@@ -396,12 +411,20 @@ TFloatTexts& DSpacingTexts()
     return texts;
 }
 
+// The d-spacing's JSON text written at `out`: where it ends.
+char* PutJsonDSpacing(char* out, float d)
+{
+    return DSpacingTexts().Put(out, d, [](std::string& text, float value) {
+        AppendJsonNumber(text, ShortestDecimal(value));
+    });
+}
+
 } // namespace
 
 void AppendJsonDSpacing(std::string& out, float d)
 {
-    DSpacingTexts().Append(out, d,
-                           [](std::string& text, float value) { AppendJsonNumber(text, ShortestDecimal(value)); });
+    char text[kMaxJsonNumber];
+    out.append(text, PutJsonDSpacing(text, d));
 }
 
 namespace {
@@ -430,34 +453,65 @@ void AppendJsonShownList(std::string& out, const std::vector<std::string>& texts
 // The d-spacings' kept texts are asked for this many lines ahead.
 constexpr std::size_t kPrefetchLines = 8;
 
+// `text` written at `out` (a string literal, its closing NUL left out):
+// where it ends.
+template <std::size_t N>
+char* Put(char* out, const char (&text)[N])
+{
+    std::memcpy(out, text, N - 1);
+    return out + N - 1;
+}
+
+// A 16-bit field's digits (with its sign) written at `out`: where they end.
+char* PutInteger(char* out, std::int16_t value)
+{
+    const int magnitude = std::abs(value);
+    const int length = (value < 0 ? 1 : 0) +
+                       (magnitude < 10 ? 1 : magnitude < 100 ? 2 : magnitude < 1000 ? 3 : magnitude < 10000 ? 4 : 5);
+    IntegerBefore(out + length, value);
+    return out + length;
+}
+
+// The most characters one line object takes, with the comma before it.
+constexpr std::size_t kMaxJsonLine = 64 + kMaxJsonNumber;
+
+// One line's object {"d":..,"h":..,"intensity":..,"k":..,"l":..} (members
+// in name order) written at `out`: where it ends.
+char* PutJsonLine(char* out, const TLineFields& line)
+{
+    out = PutJsonDSpacing(Put(out, "{\"d\":"), line.D);
+    const bool given = line.IndicesGiven();
+    out = Put(out, ",\"h\":");
+    out = given ? PutInteger(out, line.H) : Put(out, "null");
+    out = PutInteger(Put(out, ",\"intensity\":"), line.Intensity);
+    out = Put(out, ",\"k\":");
+    out = given ? PutInteger(out, line.K) : Put(out, "null");
+    out = Put(out, ",\"l\":");
+    out = given ? PutInteger(out, line.L) : Put(out, "null");
+    *out++ = '}';
+    return out;
+}
+
+// The lines' array, made in one buffer and appended at once (a listing
+// writes millions of them).
 void AppendJsonLines(std::string& out, const TReferencePattern& pattern)
 {
     const auto count = static_cast<std::size_t>(pattern.GetLineCount());
     const PatternRecord& record = pattern.Record();
     for (std::size_t i = 0; i < std::min(count, kPrefetchLines); ++i)
         DSpacingTexts().Prefetch(ReadF32LE(record, layout::DOffset(i)));
-    out.push_back('[');
+    char lines[2 + layout::kMaxLines * kMaxJsonLine];
+    char* end = lines;
+    *end++ = '[';
     for (std::size_t i = 0; i < count; ++i) {
         if (i + kPrefetchLines < count)
             DSpacingTexts().Prefetch(ReadF32LE(record, layout::DOffset(i + kPrefetchLines)));
-        const TLineFields line = LineAt(record, i);
-        const auto index = [&](std::string_view key, std::int16_t value) {
-            out.append(key);
-            if (line.IndicesGiven())
-                AppendInteger(out, value);
-            else
-                out.append("null");
-        };
-        out.append(i > 0 ? ",{\"d\":" : "{\"d\":");
-        AppendJsonDSpacing(out, line.D);
-        index(",\"h\":", line.H);
-        out.append(",\"intensity\":");
-        AppendInteger(out, line.Intensity);
-        index(",\"k\":", line.K);
-        index(",\"l\":", line.L);
-        out.push_back('}');
+        if (i > 0)
+            *end++ = ',';
+        end = PutJsonLine(end, LineAt(record, i));
     }
-    out.push_back(']');
+    *end++ = ']';
+    out.append(lines, end);
 }
 
 void AppendJsonNames(std::string& out, const TReferencePattern& pattern)

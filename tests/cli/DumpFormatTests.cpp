@@ -1,9 +1,11 @@
 // dump's own formatting of numbers and patterns against printf and the JSON
 // library, on the values where the two could part: ties of the last
 // decimal, signed zeros, NaN and infinities, texts that need escaping and
-// bytes beyond ASCII.
+// bytes beyond ASCII; patterns made side by side written in order.
+#include "cli/DumpCommand.h"
 #include "cli/DumpFormat.h"
 #include "cli/JsonOutput.h"
+#include "common/Exceptions.h"
 #include "common/Format.h"
 #include "common/Text.h"
 #include "refdb/ReferencePattern.h"
@@ -15,6 +17,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <sstream>
 
 namespace norrvik {
 namespace {
@@ -168,6 +171,34 @@ TEST(DumpFormat, TableOfLinesIsThatOfPrintf)
     std::string text;
     AppendPatternText(text, pattern);
     EXPECT_EQ(text.substr(text.find("     l\n") + 7), expected);
+}
+
+// Patterns made in pieces side by side come out in order, and one that
+// cannot be made ends the output after those before it, in any piece.
+TEST(DumpFormat, PatternsMadeSideBySideAreWrittenInOrderUpToAFailure)
+{
+    for (const auto& [count, failing] : std::vector<std::pair<int, int>>{
+             {0, 0}, {1, 0}, {2, 2}, {9, 0}, {9, 3}, {9, 7}, {2000, 0}, {2000, 1}, {2000, 700}, {2000, 1999}}) {
+        std::ostringstream out;
+        std::string expected;
+        for (int n = 1; n <= count && n != failing; ++n)
+            expected += std::to_string(n) + ",";
+        const auto append = [&, failing = failing](std::string& text, std::size_t, std::int32_t n) {
+            text += std::to_string(n);
+            if (n == failing)
+                throw Exception("cannot be made");
+            text += ",";
+        };
+        EXPECT_EQ(failing != 0, [&] {
+            try {
+                WritePatternsSideBySide(count, out, append);
+            } catch (const Exception&) {
+                return true;
+            }
+            return false;
+        }());
+        EXPECT_EQ(out.str(), expected) << count << " " << failing;
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "common/Text.h"
 
 #include <algorithm>
+#include <numeric>
 #include <utility>
 
 namespace norrvik {
@@ -24,9 +25,54 @@ void TTextIndexContent::Seal()
 {
     texts_.shrink_to_fit();
     entries_.shrink_to_fit();
-    std::sort(entries_.begin(), entries_.end(), [this](const TEntry& a, const TEntry& b) {
-        return a.Record != b.Record ? a.Record < b.Record : TextOf(a) < TextOf(b);
-    });
+    const auto byText = [this](const TEntry& a, const TEntry& b) { return TextOf(a) < TextOf(b); };
+    if (!OrderByRecord()) {
+        std::sort(entries_.begin(), entries_.end(), [&](const TEntry& a, const TEntry& b) {
+            return a.Record != b.Record ? a.Record < b.Record : byText(a, b);
+        });
+        return;
+    }
+    for (auto first = entries_.begin(); first != entries_.end();) {
+        const auto end = std::find_if(first, entries_.end(), [&](const TEntry& e) { return e.Record != first->Record; });
+        if (end - first > 1)
+            std::sort(first, end, byText);
+        first = end;
+    }
+    TextsInEntryOrder();
+}
+
+void TTextIndexContent::TextsInEntryOrder()
+{
+    std::string ordered;
+    ordered.reserve(texts_.size());
+    for (TEntry& entry : entries_) {
+        const std::string_view text = TextOf(entry);
+        entry.Offset = ordered.size();
+        ordered += text;
+    }
+    texts_ = std::move(ordered);
+}
+
+bool TTextIndexContent::OrderByRecord()
+{
+    if (entries_.empty())
+        return true;
+    const auto [lowest, highest] = std::minmax_element(
+        entries_.begin(), entries_.end(), [](const TEntry& a, const TEntry& b) { return a.Record < b.Record; });
+    const std::int32_t low = lowest->Record;
+    const auto span = static_cast<std::size_t>(std::int64_t{highest->Record} - low + 1);
+    if (span > 2 * entries_.size() + 1024)
+        return false;
+    // Where each record's entries begin, counted first.
+    std::vector<std::size_t> starts(span + 1);
+    for (const TEntry& entry : entries_)
+        ++starts[static_cast<std::size_t>(entry.Record - low) + 1];
+    std::partial_sum(starts.begin(), starts.end(), starts.begin());
+    std::vector<TEntry> ordered(entries_.size());
+    for (const TEntry& entry : entries_)
+        ordered[starts[static_cast<std::size_t>(entry.Record - low)]++] = entry;
+    entries_ = std::move(ordered);
+    return true;
 }
 
 TTextIndexContent::TRecordEntries TTextIndexContent::TakeRecord(std::int32_t record, std::size_t& next) const

@@ -39,6 +39,14 @@ public:
     std::vector<std::string> Texts(TRecordEntries taken) const;
 
 private:
+    // Orders the entries by record, keeping their order within a record, in
+    // time linear in their count; false, and nothing changed, where their
+    // records span too many numbers for that (a damaged index).
+    bool OrderByRecord();
+    // Lays the texts out in the entries' order: the records are checked in
+    // order, and each text's memory then follows the last one's.
+    void TextsInEntryOrder();
+
     struct TEntry {
         std::int32_t Record;
         std::size_t Size;

@@ -338,7 +338,16 @@ private:
                                              SubfileCode(kSubfileTable[*wrong]).c_str()));
     }
 
+    // The file and its parsed lines are let go before the entries are
+    // ordered, which takes room of its own.
     TTextIndexContent ReadTextIndex(TextIndex index)
+    {
+        TTextIndexContent result = ReadTextIndexEntries(index);
+        result.Seal();
+        return result;
+    }
+
+    TTextIndexContent ReadTextIndexEntries(TextIndex index)
     {
         const std::string_view name = TextIndexFileName(index);
         TTextIndexContent result;
@@ -367,7 +376,6 @@ private:
                                      std::string(entry.Text).c_str()));
             result.Add(entry.RecordNumber, entry.Text);
         }
-        result.Seal();
         return result;
     }
 

@@ -1,6 +1,9 @@
 // The database checker: a sound database gives no problem, and each kind of
-// damage a copy, a transfer or a full disk can do is reported with its file.
+// damage a copy, a transfer or a full disk can do is reported with its file;
+// a text index's entries taken record by record as a pattern gives them.
 #include "refdb/DatabaseCheck.h"
+
+#include "refdb/CheckedTextIndex.h"
 
 #include "common/ByteOrder.h"
 #include "refdb/ReferenceDatabase.h"
@@ -250,6 +253,28 @@ TEST_F(DatabaseCheck, ReportsAreCappedPerFileAndSubfilesChecked)
 
     WriteFile(File("Subfiles.PDB"), "I=Inorganic\r\nM=Mineral\r\n");
     EXPECT_TRUE(HasProblem(Check(), "Subfiles.PDB", "line 2"));
+}
+
+// Entries come in the index's text order; each record's are taken in byte
+// order of their normalised texts, also where a damaged entry's record lies
+// far beyond the others.
+TEST(CheckedTextIndex, EntriesAreTakenByRecordInTheOrderAPatternGivesThem)
+{
+    for (const std::int32_t far : {4, 999999999}) {
+        TTextIndexContent content;
+        for (const auto& [record, text] : std::vector<std::pair<std::int32_t, std::string>>{
+                 {2, "b"}, {far, "q"}, {1, "zeta"}, {1, " alpha "}, {3, " "}, {2, "A"}, {1, "Mid"}, {3, "x"}})
+            content.Add(record, text);
+        content.Seal();
+        std::size_t next = 0;
+        const std::vector<std::vector<std::string>> expected = {{"zeta", " alpha ", "Mid"}, {"b", "A"}, {"x"}, {"q"}};
+        for (std::int32_t record = 1; record <= 4; ++record) {
+            const auto taken = content.TakeRecord(record == 4 ? far : record, next);
+            const std::vector<std::string> texts = Normalised(expected[static_cast<std::size_t>(record - 1)]);
+            EXPECT_TRUE(content.SameTexts(taken, texts)) << far << " " << record;
+            EXPECT_EQ(content.Texts(taken), texts);
+        }
+    }
 }
 
 } // namespace

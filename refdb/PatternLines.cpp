@@ -8,6 +8,7 @@
 #include "refdb/PatternAccess.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -96,6 +97,32 @@ std::uint64_t OrderedKey(float value)
     return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
 }
 
+// Puts the `first` smallest of `count` keys (all different) into the first
+// places, ascending; the rest are left in no order. For a few rows of many
+// (the strongest lines) in one pass that keeps them in order: most keys are
+// passed over at one comparison, where a heap would sift for them.
+void SmallestKeysFirst(std::uint64_t* keys, std::size_t first, std::size_t count)
+{
+    constexpr std::size_t kFewRows = 16;
+    if (first == 0 || first > kFewRows) {
+        std::partial_sort(keys, keys + first, keys + count);
+        return;
+    }
+    std::array<std::uint64_t, kFewRows> kept;
+    std::copy(keys, keys + first, kept.begin());
+    std::sort(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(first));
+    for (std::size_t i = first; i < count; ++i) {
+        const std::uint64_t key = keys[i];
+        if (key >= kept[first - 1])
+            continue;
+        std::size_t j = first - 1;
+        for (; j > 0 && kept[j - 1] > key; --j)
+            kept[j] = kept[j - 1];
+        kept[j] = key;
+    }
+    std::copy(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(first), keys);
+}
+
 // The stored line order is that of an exchange sort: every pair i < j is
 // exchanged when `exchange(line i, line j)` (its row i then holds the first
 // of the remaining lines in order). Puts the first `rows` of `lines` into
@@ -131,8 +158,7 @@ bool ExchangeSortValues(std::vector<TLineValues>& lines, std::size_t rows, Excha
         // after them, to tell whether it equals the last); all are sorted.
         const std::size_t sortedRows = std::min(rows + 1, count);
         if (sortedRows < count)
-            std::partial_sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(sortedRows),
-                              keys.begin() + static_cast<std::ptrdiff_t>(count));
+            SmallestKeysFirst(keys.data(), sortedRows, count);
         else
             std::sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(count));
         std::array<TLineValues, layout::kMaxLines> sorted;

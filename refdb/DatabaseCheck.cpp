@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <iterator>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -224,8 +225,7 @@ public:
         if (!ReadHeader())
             return problems_.Lines();
         CheckSubfiles();
-        for (const TextIndex index : kRebuildTextIndexOrder)
-            textIndexes_[static_cast<std::size_t>(index)] = ReadTextIndex(index);
+        ReadTextIndexes();
         OpenBinaryIndexes();
         CheckRecords();
         return problems_.Lines();
@@ -338,42 +338,86 @@ private:
                                              SubfileCode(kSubfileTable[*wrong]).c_str()));
     }
 
-    // The file and its parsed lines are let go before the entries are
-    // ordered, which takes room of its own.
-    TTextIndexContent ReadTextIndex(TextIndex index)
+    using TFound = std::vector<std::pair<std::string, std::string>>; // file, problem
+
+    // The seven text indexes, two read at a time side by side: the largest
+    // file first, the others smallest first, so that one thread reads the
+    // largest while the other reads the rest, and two large ones are seldom
+    // held at once. Their problems are reported in the order of the
+    // indexes, as reading them one after another reports them.
+    void ReadTextIndexes()
     {
-        TTextIndexContent result = ReadTextIndexEntries(index);
+        struct TRead {
+            TextIndex Index;
+            fs::path Path; // found here: finding a name's letter case is not for two threads
+            std::uintmax_t Size;
+            TFound Found;
+        };
+        std::vector<TRead> reads;
+        for (const TextIndex index : kRebuildTextIndexOrder) {
+            fs::path path = File(TextIndexFileName(index));
+            std::error_code error;
+            const std::uintmax_t size = fs::file_size(path, error);
+            reads.push_back({index, std::move(path), error ? 0 : size, {}});
+        }
+        std::vector<std::size_t> order(reads.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return reads[a].Size < reads[b].Size; });
+        std::rotate(order.begin(), order.end() - 1, order.end());
+        const std::vector<std::exception_ptr> failures = RunTasksSideBySide(order.size(), [&](std::size_t k) {
+            TRead& read = reads[order[k]];
+            textIndexes_[static_cast<std::size_t>(read.Index)] = ReadTextIndex(read.Index, read.Path, read.Found);
+        });
+        for (std::size_t i = 0; i < reads.size(); ++i) {
+            for (const auto& [file, text] : reads[i].Found)
+                Problem(file, text);
+            const auto task = static_cast<std::size_t>(std::find(order.begin(), order.end(), i) - order.begin());
+            if (failures[task])
+                std::rethrow_exception(failures[task]);
+        }
+    }
+
+    // The file and its parsed lines are let go before the entries are
+    // ordered, which takes room of its own. On a thread of its own: touches
+    // only what is read-only and `found`.
+    TTextIndexContent ReadTextIndex(TextIndex index, const fs::path& path, TFound& found) const
+    {
+        TTextIndexContent result = ReadTextIndexEntries(index, path, found);
         result.Seal();
         return result;
     }
 
-    TTextIndexContent ReadTextIndexEntries(TextIndex index)
+    TTextIndexContent ReadTextIndexEntries(TextIndex index, const fs::path& path, TFound& found) const
     {
-        const std::string_view name = TextIndexFileName(index);
+        const std::string name(TextIndexFileName(index));
+        const auto problem = [&](std::string text) { found.emplace_back(name, std::move(text)); };
         TTextIndexContent result;
-        const auto content = ReadTextReporting(name);
+        std::string unreadable;
+        const auto content = ReadText(path, unreadable);
+        if (!unreadable.empty())
+            problem(unreadable);
         if (!content)
             return result; // reported as missing or unreadable
         std::vector<TIndexEntryView> entries;
         try {
-            entries = ParseTextIndexViews(*content, PathText(File(name)));
+            entries = ParseTextIndexViews(*content, PathText(path));
         } catch (const Exception& error) {
-            Problem(name, error.what());
+            problem(error.what());
             return result;
         }
         const std::size_t entryLines = TextLineCount(*content) - 1;
         if (entryLines != entries.size())
-            Problem(name, Format("the count line says %zu entries, the file holds %zu entry lines",
-                                 entries.size(), entryLines));
+            problem(Format("the count line says %zu entries, the file holds %zu entry lines", entries.size(),
+                           entryLines));
         result.readable = true;
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const TIndexEntryView& entry = entries[i];
             if (entry.RecordNumber < 1 || entry.RecordNumber > patternCount_)
-                Problem(name, Format("entry %zu points at record %d, the database holds %d patterns", i + 1,
-                                     entry.RecordNumber, patternCount_));
+                problem(Format("entry %zu points at record %d, the database holds %d patterns", i + 1,
+                               entry.RecordNumber, patternCount_));
             if (HasLowerCaseLetter(entry.Text) || (i > 0 && IndexTextLess(entry.Text, entries[i - 1].Text)))
-                Problem(name, Format("not sorted: entry %zu (\"%s\") is out of order", i + 1,
-                                     std::string(entry.Text).c_str()));
+                problem(Format("not sorted: entry %zu (\"%s\") is out of order", i + 1, std::string(entry.Text).c_str()));
             result.Add(entry.RecordNumber, entry.Text);
         }
         return result;

@@ -52,9 +52,9 @@ void MakePiece(TPiece& piece, std::size_t reader, std::int32_t from, std::int32_
     }
 }
 
-// Patterns 1 .. count of the open `database` as `append` (text, pattern n)
-// makes each, read through `database` and a second reader of the same
-// folder.
+// Patterns 1 .. PatternCount of the open `database` as `append` (text,
+// reader, n) makes each, read through `database` and through a second
+// reader of the same folder for the helper thread.
 template <typename Append>
 void WritePatterns(TReferenceDatabase& database, std::ostream& out, Append append)
 {

@@ -357,7 +357,7 @@ constexpr std::size_t kMaxJsonNumber = 32;
 // and making the shortest digits twice over is most of a line's cost. (The
 // JSON library's digits of a double are not always the shortest, so they
 // are not made from the float's own shortest digits.) Each value has a set
-// of two slots, in one cache line; the one met last comes first.
+// of two slots side by side; the one met last comes first.
 class TFloatTexts {
 public:
     // Writes the text of `value` at `out` (room for kMaxJsonNumber
@@ -391,8 +391,9 @@ public:
     void Prefetch(float value) const { __builtin_prefetch(&kept_[SetOf(std::bit_cast<std::uint32_t>(value))]); }
 
 private:
-    // 2^17 sets (4 MiB): a large database's d-spacings have some 100,000
-    // values, which a smaller table would keep making again.
+    // 2^17 sets (4 MiB per thread): the d-spacings of a large database take
+    // a hundred thousand values and more (four or five decimals over a few
+    // angstrom), which a smaller table would keep making again.
     static constexpr int kSetBits = 17;
     static std::size_t SetOf(std::uint32_t bits) { return 2 * ((bits * 2654435761u) >> (32 - kSetBits)); }
     struct TKept {

@@ -87,16 +87,26 @@ struct TLineFields {
     }
 };
 
-// Line i (below the pattern's line count), read from the record at once:
-// a listing reads millions of them. Inline, so that the fields stay in
-// registers: read back from a returned struct, its 16-bit fields stall the
-// processor's store forwarding.
-[[gnu::always_inline]] inline TLineFields LineAt(const PatternRecord& record, std::size_t i)
-{
-    return {ReadF32LE(record, layout::DOffset(i)), ReadI16LE(record, layout::IntensityOffset(i)),
-            ReadI16LE(record, layout::HOffset(i)), ReadI16LE(record, layout::KOffset(i)),
-            ReadI16LE(record, layout::LOffset(i))};
-}
+// The line table of a record, its columns checked once: a listing reads
+// millions of lines.
+class TLineTable {
+public:
+    TLineTable(const PatternRecord& record, std::size_t count)
+        : d_(record, layout::DOffset(0), count), intensity_(record, layout::IntensityOffset(0), count),
+          h_(record, layout::HOffset(0), count), k_(record, layout::KOffset(0), count),
+          l_(record, layout::LOffset(0), count)
+    {
+    }
+
+    // Line i (below the count). Inline, so that the fields stay in
+    // registers: read back from a returned struct, its 16-bit fields stall
+    // the processor's store forwarding.
+    [[gnu::always_inline]] TLineFields operator[](std::size_t i) const { return {d_[i], intensity_[i], h_[i], k_[i], l_[i]}; }
+
+private:
+    TLittleEndianTable<float> d_;
+    TLittleEndianTable<std::int16_t> intensity_, h_, k_, l_;
+};
 
 // The digits of `value` (with its sign) written backwards so that they end
 // at `end`: where they begin. At most 20 characters.
@@ -250,16 +260,17 @@ void AppendLineRowByPrintf(std::string& out, const TLineFields& line)
 // d-spacing needs printf.
 void AppendLineRows(std::string& out, const PatternRecord& record, std::size_t count)
 {
+    const TLineTable lines(record, count);
     char rows[layout::kMaxLines * kMaxLineRow];
     char* first = rows + sizeof rows;
     for (std::size_t i = count; i-- > 0 && first != nullptr;)
-        first = LineRowBefore(first, LineAt(record, i));
+        first = LineRowBefore(first, lines[i]);
     if (first != nullptr) {
         out.append(first, rows + sizeof rows);
         return;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        const TLineFields line = LineAt(record, i);
+        const TLineFields line = lines[i];
         char row[kMaxLineRow];
         const char* const begin = LineRowBefore(row + sizeof row, line);
         if (begin == nullptr)
@@ -498,21 +509,22 @@ char* PutJsonLine(char* out, const TLineFields& line)
 void AppendJsonLines(std::string& out, const TReferencePattern& pattern)
 {
     const auto count = static_cast<std::size_t>(pattern.GetLineCount());
-    const PatternRecord& record = pattern.Record();
+    const TLineTable lines(pattern.Record(), count);
+    const TLittleEndianTable<float> ds(pattern.Record(), layout::DOffset(0), count);
     for (std::size_t i = 0; i < std::min(count, kPrefetchLines); ++i)
-        DSpacingTexts().Prefetch(ReadF32LE(record, layout::DOffset(i)));
-    char lines[2 + layout::kMaxLines * kMaxJsonLine];
-    char* end = lines;
+        DSpacingTexts().Prefetch(ds[i]);
+    char text[2 + layout::kMaxLines * kMaxJsonLine];
+    char* end = text;
     *end++ = '[';
     for (std::size_t i = 0; i < count; ++i) {
         if (i + kPrefetchLines < count)
-            DSpacingTexts().Prefetch(ReadF32LE(record, layout::DOffset(i + kPrefetchLines)));
+            DSpacingTexts().Prefetch(ds[i + kPrefetchLines]);
         if (i > 0)
             *end++ = ',';
-        end = PutJsonLine(end, LineAt(record, i));
+        end = PutJsonLine(end, lines[i]);
     }
     *end++ = ']';
-    out.append(lines, end);
+    out.append(text, end);
 }
 
 void AppendJsonNames(std::string& out, const TReferencePattern& pattern)

@@ -9,9 +9,11 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace norrvik {
 
@@ -88,6 +90,46 @@ inline double ReadF64LE(ConstBytes bytes, std::size_t offset)
 {
     return std::bit_cast<double>(ReadU64LE(bytes, offset));
 }
+
+// A table of `count` little-endian values of T (an integer or float type)
+// at `offset`, its whole range checked once: a loop over millions of table
+// rows reads each value with one load. Rows past the end are refused.
+template <typename T>
+class TLittleEndianTable {
+public:
+    TLittleEndianTable(ConstBytes bytes, std::size_t offset, std::size_t count)
+        : values_((CheckByteRange(bytes.size(), offset, sizeof(T) * count), bytes.subspan(offset, sizeof(T) * count)))
+    {
+    }
+
+    std::size_t size() const { return values_.size() / sizeof(T); }
+
+    T operator[](std::size_t row) const
+    {
+        static_assert(sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8);
+        using Bits = std::conditional_t<sizeof(T) == 2, std::uint16_t,
+                                        std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>;
+        if (row >= size())
+            ThrowByteRangeError(values_.size(), sizeof(T) * row, sizeof(T));
+        Bits bits;
+        std::memcpy(&bits, values_.data() + sizeof(T) * row, sizeof bits);
+        if constexpr (std::endian::native == std::endian::big)
+            bits = ByteSwapped(bits);
+        return std::bit_cast<T>(bits);
+    }
+
+private:
+    template <typename Bits>
+    static Bits ByteSwapped(Bits bits)
+    {
+        Bits swapped = 0;
+        for (std::size_t i = 0; i < sizeof bits; ++i, bits >>= 8)
+            swapped = static_cast<Bits>(swapped << 8 | (bits & 0xff));
+        return swapped;
+    }
+
+    ConstBytes values_;
+};
 
 inline void WriteU8(MutableBytes bytes, std::size_t offset, std::uint8_t value)
 {

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <random>
@@ -51,6 +52,25 @@ TEST(ByteOrder, NoAccessOutsideTheBuffer)
     EXPECT_THROW(WriteU16LE(bytes, 3, 1), EAssertionFailed);
     EXPECT_THROW(ReadBytesAsString(bytes, 2, static_cast<std::size_t>(-1)), EAssertionFailed);
     EXPECT_NO_THROW(ReadU32LE(bytes, 0));
+    EXPECT_THROW(TLittleEndianTable<std::int16_t>(bytes, 2, 2), EAssertionFailed);
+    EXPECT_THROW(TLittleEndianTable<std::int16_t>(bytes, 1, 1)[1], EAssertionFailed);
+}
+
+// A table reads each row as the single accessors read it.
+TEST(ByteOrder, TableRowsAreThoseOfTheSingleAccessors)
+{
+    std::array<std::uint8_t, 24> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(0x9D * i + 7);
+    const TLittleEndianTable<float> floats(bytes, 3, 5);
+    const TLittleEndianTable<std::int16_t> shorts(bytes, 1, 11);
+    const TLittleEndianTable<std::uint64_t> longs(bytes, 0, 3);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(floats[i]), ReadU32LE(bytes, 3 + 4 * i));
+    for (std::size_t i = 0; i < 11; ++i)
+        EXPECT_EQ(shorts[i], ReadI16LE(bytes, 1 + 2 * i));
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(longs[i], ReadU64LE(bytes, 8 * i));
 }
 
 TEST(FixedChars, ShorterValuesGetOneTerminatorFullWidthNone)

@@ -43,11 +43,14 @@ struct TLineValues {
 
 std::vector<TLineValues> ReadLines(const PatternRecord& record, std::size_t count)
 {
+    const TLittleEndianTable<std::uint32_t> d(record, DOffset(0), count);
+    const TLittleEndianTable<std::int16_t> intensity(record, IntensityOffset(0), count);
+    const TLittleEndianTable<std::int16_t> h(record, HOffset(0), count);
+    const TLittleEndianTable<std::int16_t> k(record, KOffset(0), count);
+    const TLittleEndianTable<std::int16_t> l(record, LOffset(0), count);
     std::vector<TLineValues> lines(count);
     for (std::size_t i = 0; i < count; ++i)
-        lines[i] = {ReadF32LE(record, DOffset(i)), ReadU32LE(record, DOffset(i)),
-                    ReadI16LE(record, IntensityOffset(i)), ReadI16LE(record, HOffset(i)),
-                    ReadI16LE(record, KOffset(i)), ReadI16LE(record, LOffset(i))};
+        lines[i] = {std::bit_cast<float>(d[i]), d[i], intensity[i], h[i], k[i], l[i]};
     return lines;
 }
 

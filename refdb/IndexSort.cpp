@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <optional>
 #include <tuple>
 #include <unordered_map>
 #include <utility>
@@ -457,8 +458,59 @@ private:
 
 } // namespace
 
+namespace {
+
+// At most this many keys appended since the marks' sort are merged in by
+// MergeAppendedOfOwnRanks.
+constexpr std::size_t kFewAppended = 64;
+
+// When every rank differs, the quicksort's result is the only ascending
+// order, whatever exchanges it makes on the way there. Where the marks show
+// the keys they describe strictly increasing and the few keys appended
+// since have ranks of their own, those are merged into place, moving only
+// the keys after the first place taken, and the marks become those of a
+// strictly increasing array: whether a key moved. Nothing where that does
+// not hold, the keys and marks as they were.
+std::optional<bool> MergeAppendedOfOwnRanks(std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks)
+{
+    const std::size_t described = marks.Keys;
+    const std::size_t count = keys.size();
+    if (described == 0 || described >= count || count - described > kFewAppended ||
+        TPairBits(marks.Unordered).Next(0, described - 1) != described - 1)
+        return std::nullopt;
+    const auto byRank = [](std::uint64_t a, std::uint64_t b) { return RankOf(a) < RankOf(b); };
+    const auto prefix = keys.begin() + static_cast<std::ptrdiff_t>(described);
+    std::array<std::uint64_t, kFewAppended> appended{};
+    const auto appendedEnd = std::copy(prefix, keys.end(), appended.begin());
+    const bool inOrder = std::is_sorted(appended.begin(), appendedEnd, byRank) &&
+                         std::adjacent_find(appended.begin(), appendedEnd, [](std::uint64_t a, std::uint64_t b) {
+                             return RankOf(a) == RankOf(b);
+                         }) == appendedEnd &&
+                         byRank(*(prefix - 1), appended[0]);
+    std::sort(appended.begin(), appendedEnd, byRank);
+    for (auto a = appended.begin(); a != appendedEnd; ++a)
+        if ((a != appended.begin() && RankOf(*(a - 1)) == RankOf(*a)) ||
+            std::binary_search(keys.begin(), prefix, *a, byRank))
+            return std::nullopt;
+    // From the end: each place takes the larger of the two lists' last keys;
+    // the held keys before the smallest appended one stay where they are.
+    auto held = prefix;
+    auto left = appendedEnd;
+    for (auto place = keys.end(); left != appended.begin();)
+        *--place = held != keys.begin() && byRank(*(left - 1), *(held - 1)) ? *--held : *--left;
+    const std::size_t words = (count - 1) / 64 + 1;
+    marks.Unordered.assign(words, 0);
+    marks.Descending.assign(words, 0);
+    marks.Keys = count;
+    return !inOrder;
+}
+
+} // namespace
+
 bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys, TRankedKeyMarks& marks)
 {
+    if (const std::optional<bool> moved = MergeAppendedOfOwnRanks(keys, marks))
+        return *moved;
     return TRankedQuickSort(keys, marks).Run();
 }
 

@@ -129,7 +129,7 @@ TEST(TextIndexCacheTest, GenericQuickSortMakesTheSameExchanges)
 // exchange (the payload of each key is its first position): sorted arrays
 // with many equal ranks and one to three values appended, or one value put
 // at every position, arrays in no order at all, and add after add with the
-// marks kept from sort to sort.
+// marks kept from sort to sort, also where every rank differs.
 TEST(TextIndexCacheTest, RankedQuickSortMakesTheExchangesOfTheLiteralOne)
 {
     const auto literal = [](std::vector<std::uint64_t>& keys) {
@@ -159,6 +159,26 @@ TEST(TextIndexCacheTest, RankedQuickSortMakesTheExchangesOfTheLiteralOne)
             const std::uint64_t rank = add % 7 == 0 ? (add % 2 == 0 ? 1 : last) : 1 + random() % last;
             keys.push_back((rank << 32) | keys.size());
             expected.push_back(keys.back());
+            literal(expected);
+            QuickSortRankedKeys(keys, marks);
+            ASSERT_EQ(keys, expected) << "add " << add << ", seed " << seed;
+        }
+    }
+    // Every rank different (as reference codes): add after add of a new
+    // rank, now and then three at once, and last one of a rank held already.
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        std::vector<std::uint64_t> keys;
+        for (std::uint64_t n = 0; n < 3000; ++n)
+            keys.push_back(((1000 * n + 1000) << 32) | n);
+        std::vector<std::uint64_t> expected = keys;
+        TRankedKeyMarks marks;
+        for (int add = 0; add < 40; ++add) {
+            for (int k = 0; k <= (add % 5 == 0 ? 2 : 0); ++k) {
+                const std::uint64_t rank = add == 39 ? 1000 * (1 + random() % 3000) : random() % 3002000;
+                keys.push_back((rank << 32) | keys.size());
+                expected.push_back(keys.back());
+            }
             literal(expected);
             QuickSortRankedKeys(keys, marks);
             ASSERT_EQ(keys, expected) << "add " << add << ", seed " << seed;

@@ -2,7 +2,9 @@
 // runs IndexQuickSort's exchanges over ranked keys, with marks of the
 // adjacent pairs kept through every exchange (PairBits, MarkedKeys) so that
 // ranges already in order, and the runs of equal ranks within them, are
-// passed over or rearranged at once (TRankedQuickSort).
+// passed over or rearranged at once (TRankedQuickSort), and a few keys of
+// ranks of their own appended to keys in strictly increasing order merged
+// into place (MergeAppendedOfOwnRanks).
 #include "refdb/IndexSort.h"
 
 #include "common/Exceptions.h"

@@ -70,8 +70,11 @@ void IndexQuickSort(std::vector<T>& items, Less less)
 // the values are mostly in order already (a sorted index with a few entries
 // appended): a range that is strictly increasing is left as it stands, as
 // the quicksort makes no exchange in it; the scans for the partition jump
-// over ascending stretches by binary search. The cost is that of the ranges
-// that hold equal ranks or values out of order, not of the whole array.
+// over ascending stretches by binary search; where every rank differs, a
+// few values appended to a strictly increasing array are merged into place
+// (the one ascending order is then the result, whatever the exchanges). The
+// cost is that of the ranges that hold equal ranks or values out of order,
+// not of the whole array.
 // Returns false when no value changed its place.
 bool QuickSortRankedKeys(std::vector<std::uint64_t>& keys);
 

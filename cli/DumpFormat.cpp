@@ -102,6 +102,8 @@ public:
     // registers: read back from a returned struct, its 16-bit fields stall
     // the processor's store forwarding.
     [[gnu::always_inline]] TLineFields operator[](std::size_t i) const { return {d_[i], intensity_[i], h_[i], k_[i], l_[i]}; }
+    // The d-spacing of line i alone.
+    float D(std::size_t i) const { return d_[i]; }
 
 private:
     TLittleEndianTable<float> d_;
@@ -510,15 +512,14 @@ void AppendJsonLines(std::string& out, const TReferencePattern& pattern)
 {
     const auto count = static_cast<std::size_t>(pattern.GetLineCount());
     const TLineTable lines(pattern.Record(), count);
-    const TLittleEndianTable<float> ds(pattern.Record(), layout::DOffset(0), count);
     for (std::size_t i = 0; i < std::min(count, kPrefetchLines); ++i)
-        DSpacingTexts().Prefetch(ds[i]);
+        DSpacingTexts().Prefetch(lines.D(i));
     char text[2 + layout::kMaxLines * kMaxJsonLine];
     char* end = text;
     *end++ = '[';
     for (std::size_t i = 0; i < count; ++i) {
         if (i + kPrefetchLines < count)
-            DSpacingTexts().Prefetch(ds[i + kPrefetchLines]);
+            DSpacingTexts().Prefetch(lines.D(i + kPrefetchLines));
         if (i > 0)
             *end++ = ',';
         end = PutJsonLine(end, lines[i]);

@@ -26,17 +26,17 @@ void TTextIndexContent::Seal()
     texts_.shrink_to_fit();
     entries_.shrink_to_fit();
     const auto byText = [this](const TEntry& a, const TEntry& b) { return TextOf(a) < TextOf(b); };
-    if (!OrderByRecord()) {
+    if (OrderByRecord()) {
+        for (auto first = entries_.begin(); first != entries_.end();) {
+            const auto end =
+                std::find_if(first, entries_.end(), [&](const TEntry& e) { return e.Record != first->Record; });
+            std::sort(first, end, byText);
+            first = end;
+        }
+    } else {
         std::sort(entries_.begin(), entries_.end(), [&](const TEntry& a, const TEntry& b) {
             return a.Record != b.Record ? a.Record < b.Record : byText(a, b);
         });
-        return;
-    }
-    for (auto first = entries_.begin(); first != entries_.end();) {
-        const auto end = std::find_if(first, entries_.end(), [&](const TEntry& e) { return e.Record != first->Record; });
-        if (end - first > 1)
-            std::sort(first, end, byText);
-        first = end;
     }
     TextsInEntryOrder();
 }

@@ -100,30 +100,44 @@ std::uint64_t OrderedKey(float value)
     return (bits & 0x80000000u) != 0 ? ~bits : bits | 0x80000000u;
 }
 
+// The `Width` smallest of `count` keys, ascending, put into the first
+// places (the rest left in no order): each key goes through a fixed row of
+// compare-and-keep steps over the smallest so far, without a branch. The
+// keys come in no order, and a branch on each would be mispredicted about
+// every other time; a row as wide as the keys asked for stays in registers.
+template <std::size_t Width>
+void SmallestKeysFirstByRow(std::uint64_t* keys, std::size_t count)
+{
+    // kept[j] takes the smaller of kept[j] and of the larger of kept[j - 1]
+    // and the key: the key moves in at its place, the larger ones one on.
+    std::array<std::uint64_t, Width> kept;
+    kept.fill(~std::uint64_t{0});
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t key = keys[i];
+        for (std::size_t j = Width - 1; j > 0; --j)
+            kept[j] = std::min(kept[j], std::max(kept[j - 1], key));
+        kept[0] = std::min(kept[0], key);
+    }
+    std::copy(kept.begin(), kept.end(), keys);
+}
+
+// SmallestKeysFirstByRow for `first` of 1 .. sizeof...(Widths), each width
+// its own row; false for any other.
+template <std::size_t... Widths>
+bool SmallestKeysFirstByRows(std::uint64_t* keys, std::size_t first, std::size_t count,
+                             std::index_sequence<Widths...>)
+{
+    return ((first == Widths + 1 && (SmallestKeysFirstByRow<Widths + 1>(keys, count), true)) || ...);
+}
+
 // Puts the `first` smallest of `count` keys (all different) into the first
-// places, ascending; the rest are left in no order. For a few rows of many
-// (the strongest lines) in one pass that keeps them in order: most keys are
-// passed over at one comparison, where a heap would sift for them.
+// places, ascending; the rest are left in no order. A few (the strongest
+// lines) go by a row of their number, more by a partial sort.
 void SmallestKeysFirst(std::uint64_t* keys, std::size_t first, std::size_t count)
 {
     constexpr std::size_t kFewRows = 16;
-    if (first == 0 || first > kFewRows) {
+    if (first > count || !SmallestKeysFirstByRows(keys, first, count, std::make_index_sequence<kFewRows>()))
         std::partial_sort(keys, keys + first, keys + count);
-        return;
-    }
-    std::array<std::uint64_t, kFewRows> kept;
-    std::copy(keys, keys + first, kept.begin());
-    std::sort(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(first));
-    for (std::size_t i = first; i < count; ++i) {
-        const std::uint64_t key = keys[i];
-        if (key >= kept[first - 1])
-            continue;
-        std::size_t j = first - 1;
-        for (; j > 0 && kept[j - 1] > key; --j)
-            kept[j] = kept[j - 1];
-        kept[j] = key;
-    }
-    std::copy(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(first), keys);
 }
 
 // The stored line order is that of an exchange sort: every pair i < j is

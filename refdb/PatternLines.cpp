@@ -130,13 +130,15 @@ bool SmallestKeysFirstByRows(std::uint64_t* keys, std::size_t first, std::size_t
     return ((first == Widths + 1 && (SmallestKeysFirstByRow<Widths + 1>(keys, count), true)) || ...);
 }
 
-// Puts the `first` smallest of `count` keys (all different) into the first
-// places, ascending; the rest are left in no order. A few (the strongest
-// lines) go by a row of their number, more by a partial sort.
+// Puts the `first` smallest of `count` keys (all different; all of them
+// when fewer) into the first places, ascending; the rest are left in no
+// order. A few (the strongest lines) go by a row of their number, more by a
+// partial sort.
 void SmallestKeysFirst(std::uint64_t* keys, std::size_t first, std::size_t count)
 {
     constexpr std::size_t kFewRows = 16;
-    if (first > count || !SmallestKeysFirstByRows(keys, first, count, std::make_index_sequence<kFewRows>()))
+    first = std::min(first, count);
+    if (!SmallestKeysFirstByRows(keys, first, count, std::make_index_sequence<kFewRows>()))
         std::partial_sort(keys, keys + first, keys + count);
 }
 

@@ -373,6 +373,11 @@ Measured AddToCopy(const fs::path& base, const fs::path& prepared, const AddedSo
     return InChild([&] { Convert(added.Convert, source, target); });
 }
 
+// Each add, command, and the plain reads and copies they are set against,
+// is timed this many times and the fastest counted: a run of a tenth of a
+// second moves by half its time with whatever else the machine does.
+constexpr int kTimedRuns = 3;
+
 // The fastest of `times` runs of `measure` (wall and processor time each
 // their own least; the largest peak), or a failed one.
 Measured Fastest(int times, const std::function<Measured()>& measure)
@@ -409,8 +414,8 @@ void AddCase(const fs::path& base, int targetSize, int count, const AddedSource&
     const fs::path& prepared = *ready;
     // Each the fastest of three: the time of writing the target's files
     // varies by more than a few hundred added patterns take.
-    const Measured one = Fastest(3, [&] { return AddToCopy(base, prepared, added, 1); });
-    const Measured run = Fastest(3, [&] { return AddToCopy(base, prepared, added, count); });
+    const Measured one = Fastest(kTimedRuns, [&] { return AddToCopy(base, prepared, added, 1); });
+    const Measured run = Fastest(kTimedRuns, [&] { return AddToCopy(base, prepared, added, count); });
     if (!run.Ok || !one.Ok || count < 2) {
         std::printf("%-28s FAILED\n", title.c_str());
         return;
@@ -567,8 +572,7 @@ void PrintCommandRow(const std::string& title, const Measured& run, const std::s
                 against.c_str(), run.PeakMiB);
 }
 
-// The fastest of `times` runs of `work`, in seconds: a run of a tenth of a
-// second moves by half its time with whatever else the machine does.
+// The fastest of `times` runs of `work` in this process, in seconds.
 double FastestSeconds(int times, const std::function<void()>& work)
 {
     double best = 0;
@@ -581,10 +585,6 @@ double FastestSeconds(int times, const std::function<void()>& work)
     return best;
 }
 
-// The commands and the plain reads and copies they are set against are
-// each timed three times, the fastest counted.
-constexpr int kCommandRuns = 3;
-
 // `verify` against reading every file of the target once (its pages in
 // memory, as the check leaves them).
 void VerifyCase(const fs::path& base, int targetSize)
@@ -593,8 +593,8 @@ void VerifyCase(const fs::path& base, int targetSize)
     if (!prepared)
         return;
     const Measured run =
-        Fastest(kCommandRuns, [&] { return CommandInChild({"verify", prepared->string()}, "/dev/null"); });
-    const double read = FastestSeconds(kCommandRuns, [&] { ReadEveryByte(*prepared); });
+        Fastest(kTimedRuns, [&] { return CommandInChild({"verify", prepared->string()}, "/dev/null"); });
+    const double read = FastestSeconds(kTimedRuns, [&] { ReadEveryByte(*prepared); });
     PrintCommandRow(norrvik::Format("verify %d", targetSize), run,
                     norrvik::Format("reading its files %6.2f s   ratio %5.1f   index files %7.1f MiB", read,
                                     run.Seconds / read, IndexFilesMiB(*prepared)));
@@ -639,8 +639,8 @@ void DumpCase(const fs::path& base, int targetSize)
             arguments.emplace_back("--json");
         const fs::path kept = base / "dump-output";
         const bool written = CommandInChild(arguments, kept).Ok;
-        const Measured run = Fastest(kCommandRuns, [&] { return CommandInChild(arguments, "/dev/null"); });
-        const double copy = FastestSeconds(kCommandRuns, [&] { PlainCopyToNull(kept); });
+        const Measured run = Fastest(kTimedRuns, [&] { return CommandInChild(arguments, "/dev/null"); });
+        const double copy = FastestSeconds(kTimedRuns, [&] { PlainCopyToNull(kept); });
         std::error_code error;
         const double mib = static_cast<double>(fs::file_size(kept, error)) / (1024.0 * 1024.0);
         fs::remove(kept);

@@ -343,10 +343,10 @@ void TImportLogWriter::WriteEntries(int run, const std::vector<TImportEntry>& en
 {
     if (entries.empty())
         return;
-    std::string lines;
+    entryLines_.clear();
     for (const TImportEntry& entry : entries)
-        AppendEntryLine(lines, run, entry);
-    AppendLines(lines);
+        AppendEntryLine(entryLines_, run, entry);
+    AppendLines(entryLines_);
 }
 
 void TImportLogWriter::WriteEnd(const TImportRun& run)

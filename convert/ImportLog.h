@@ -133,6 +133,10 @@ private:
     void AppendLines(const std::string& lines);
 
     std::filesystem::path path_;
+    // The entry lines of one commit, kept with their room from commit to
+    // commit: a conversion commits every few thousand patterns, and fresh
+    // memory each time costs more than the lines take to make.
+    std::string entryLines_;
 };
 
 } // namespace norrvik

@@ -1,6 +1,9 @@
 // The import log through the program: the re-import guard knows a folder
-// however it is typed, and history lists what each run did.
+// however it is typed, and history lists what each run did; each commit's
+// entry lines are written once.
 #include "CliRun.h"
+
+#include "convert/ImportLog.h"
 
 #include "support/TempFolder.h"
 
@@ -8,6 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace norrvik {
 namespace {
@@ -70,6 +75,25 @@ TEST(ImportLog, TheGuardKnowsTheFolderHoweverItIsTypedAndHistoryListsTheRun)
     EXPECT_EQ(run["entries"][0]["code"], "99-000-0001");
     EXPECT_EQ(run["entries"][0]["result"], "added");
     EXPECT_EQ(RunCommand({"history", "--run", "2", target}).Status, 1);
+}
+
+// The writer keeps its buffer of entry lines from commit to commit: each
+// commit writes its own lines, none of an earlier one again.
+TEST(ImportLog, EachCommitWritesItsOwnEntryLines)
+{
+    test::TempFolder temp;
+    TImportLogWriter writer(temp.Path());
+    TImportRun run;
+    run.Number = 1;
+    writer.WriteBegin(run);
+    const auto entry = [](long n) { return TImportEntry{n, "p" + std::to_string(n), "99-000-000" + std::to_string(n)}; };
+    writer.WriteEntries(1, {entry(1), entry(2)});
+    writer.WriteEntries(1, {entry(3)});
+    const std::vector<TImportRun> runs = ReadImportLog(temp.Path());
+    ASSERT_EQ(runs.size(), 1u);
+    ASSERT_EQ(runs[0].Entries.size(), 3u);
+    for (long n = 1; n <= 3; ++n)
+        EXPECT_EQ(runs[0].Entries[static_cast<std::size_t>(n - 1)].Code, entry(n).Code);
 }
 
 } // namespace

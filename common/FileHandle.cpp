@@ -6,6 +6,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Format.h"
+#include "common/LargeBuffers.h"
 #include "common/PlatformFiles.h"
 #include "common/TemporaryNames.h"
 
@@ -113,7 +114,9 @@ std::optional<std::string> ReadWholeRegularFile(const std::filesystem::path& pat
     std::optional<TFileHandle> file = TFileHandle::OpenIfExists(path, FileOpening::Read);
     if (!file)
         return std::nullopt;
-    std::string content(file->Size(), '\0');
+    std::string content;
+    ReserveLarge(content, file->Size());
+    content.resize(file->Size());
     const std::size_t read = file->ReadSomeAt(
         0, MutableBytes(reinterpret_cast<std::uint8_t*>(content.data()), content.size()));
     content.resize(read);

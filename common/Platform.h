@@ -9,6 +9,8 @@
 //   common/FolderLock.h   the lock on a database folder (TFolderLock)
 //   common/StopSignals.h  the requests to stop a run (TStopSignals)
 //   common/Parallel.h     work on a helper thread (RunTasksSideBySide)
+//   common/LargeBuffers.h buffers of many megabytes on large pages
+//                         (AdviseLargePages, declared here)
 //
 // Each has one implementation per platform, chosen at build time by
 // common/CMakeLists.txt: common/posix/*Posix.cpp (Linux and the other POSIX
@@ -22,6 +24,7 @@
 // see the README.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -91,6 +94,14 @@ bool WriteToStandardStream(const std::string& text, bool toError);
 // The number of this process: a forked child has another one, and none of
 // its parent's threads.
 std::uint64_t CurrentProcessId();
+
+// Asks the system to back the memory from `data` on, `bytes` long and not
+// yet written, with large pages where it has them. Fresh memory is given a
+// page at its first write, and each such fault costs microseconds: a buffer
+// of hundreds of megabytes would take a hundred thousand of them (Linux:
+// transparent huge pages for the 2 MiB stretches within it; elsewhere
+// nothing). Advice only: the memory and what it holds stay as they are.
+void AdviseLargePages(void* data, std::size_t bytes);
 
 class TNewThreadsTakeNoSignals {
 public:

@@ -1,6 +1,7 @@
 // The checker's view of a text index and the texts of a pattern in its form.
 #include "refdb/CheckedTextIndex.h"
 
+#include "common/LargeBuffers.h"
 #include "common/Text.h"
 
 #include <algorithm>
@@ -8,6 +9,12 @@
 #include <utility>
 
 namespace norrvik {
+
+void TTextIndexContent::Reserve(std::size_t entries, std::size_t textBytes)
+{
+    ReserveLarge(entries_, entries);
+    ReserveLarge(texts_, textBytes);
+}
 
 void TTextIndexContent::Add(std::int32_t record, std::string_view text)
 {
@@ -23,8 +30,7 @@ void TTextIndexContent::Add(std::int32_t record, std::string_view text)
 
 void TTextIndexContent::Seal()
 {
-    texts_.shrink_to_fit();
-    entries_.shrink_to_fit();
+    // Room reserved and never written takes no memory: nothing is shrunk.
     const auto byText = [this](const TEntry& a, const TEntry& b) { return TextOf(a) < TextOf(b); };
     if (OrderByRecord()) {
         for (auto first = entries_.begin(); first != entries_.end();) {
@@ -44,7 +50,7 @@ void TTextIndexContent::Seal()
 void TTextIndexContent::TextsInEntryOrder()
 {
     std::string ordered;
-    ordered.reserve(texts_.size());
+    ReserveLarge(ordered, texts_.size());
     for (TEntry& entry : entries_) {
         const std::string_view text = TextOf(entry);
         entry.Offset = ordered.size();
@@ -64,11 +70,15 @@ bool TTextIndexContent::OrderByRecord()
     if (span > 2 * entries_.size() + 1024)
         return false;
     // Where each record's entries begin, counted first.
-    std::vector<std::size_t> starts(span + 1);
+    std::vector<std::size_t> starts;
+    ReserveLarge(starts, span + 1);
+    starts.resize(span + 1);
     for (const TEntry& entry : entries_)
         ++starts[static_cast<std::size_t>(entry.Record - low) + 1];
     std::partial_sum(starts.begin(), starts.end(), starts.begin());
-    std::vector<TEntry> ordered(entries_.size());
+    std::vector<TEntry> ordered;
+    ReserveLarge(ordered, entries_.size());
+    ordered.resize(entries_.size());
     for (const TEntry& entry : entries_)
         ordered[starts[static_cast<std::size_t>(entry.Record - low)]++] = entry;
     entries_ = std::move(ordered);

@@ -20,6 +20,9 @@ class TTextIndexContent {
 public:
     bool readable = false;
 
+    // Room for `entries` entries and `textBytes` bytes of their texts, taken
+    // before they are added: the index's own file bounds both.
+    void Reserve(std::size_t entries, std::size_t textBytes);
     void Add(std::int32_t record, std::string_view text);
     // Orders the entries for TakeRecord, once all are added.
     void Seal();

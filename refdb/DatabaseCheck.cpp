@@ -7,6 +7,7 @@
 #include "common/FileHandle.h"
 #include "common/Files.h"
 #include "common/Format.h"
+#include "common/LargeBuffers.h"
 #include "common/Parallel.h"
 #include "common/ReadAhead.h"
 #include "common/Text.h"
@@ -411,6 +412,7 @@ private:
             problem(Format("the count line says %zu entries, the file holds %zu entry lines", entries.size(),
                            entryLines));
         result.readable = true;
+        result.Reserve(entries.size(), content->size());
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const TIndexEntryView& entry = entries[i];
             if (entry.RecordNumber < 1 || entry.RecordNumber > patternCount_)
@@ -575,6 +577,7 @@ private:
                 TRecordWorker& worker = workers[k];
                 for (const auto& [file, text] : worker.Problems)
                     Problem(file, text);
+                ReserveLargeFor(rangeUses_, worker.RangeUses.size());
                 rangeUses_.insert(rangeUses_.end(), worker.RangeUses.begin(), worker.RangeUses.end());
                 userPatterns += worker.UserPatterns;
                 worker.Problems.clear();
@@ -650,9 +653,10 @@ std::vector<std::string> CheckReferenceDatabase(const std::string& folder, const
 
 std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>& uses)
 {
-    std::vector<std::size_t> order(uses.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
+    std::vector<std::size_t> order;
+    ReserveLarge(order, uses.size());
+    for (std::size_t i = 0; i < uses.size(); ++i)
+        order.push_back(i);
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return uses[a].Record > uses[b].Record; });
     // Per side file, the line ranges already kept: first line -> (end, record),
@@ -662,7 +666,9 @@ std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>&
         std::int64_t Record;
     };
     std::array<std::map<std::int64_t, TClaim>, 2> claimed;
-    std::vector<std::int64_t> owners(uses.size(), 0);
+    std::vector<std::int64_t> owners;
+    ReserveLarge(owners, uses.size());
+    owners.resize(uses.size(), 0);
     for (const std::size_t i : order) {
         const TTextRangeUse& use = uses[i];
         if (use.Count <= 0)

@@ -4,6 +4,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Files.h"
+#include "common/LargeBuffers.h"
 #include "common/Parallel.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
@@ -91,8 +92,13 @@ void TIndexMaintenance::ReadTextIndex(TIndexes& entries, TextIndex index)
     if (!content)
         return;
     entries = ParseTextIndex(*content, PathText(path));
-    if (FormatTextIndex(entries) == *content)
-        textIndexCache_.Set(index, entries);
+    if (FormatTextIndex(entries) == *content) {
+        // The held copy with the room the run's added entries take.
+        TIndexes held;
+        ReserveLarge(held, IndexCapacityFor(entries.size()));
+        held.assign(entries.begin(), entries.end());
+        textIndexCache_.Set(index, std::move(held));
+    }
 }
 
 // ---------------------------------------------------------------------------

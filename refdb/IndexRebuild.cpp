@@ -5,6 +5,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Files.h"
+#include "common/LargeBuffers.h"
 #include "common/Parallel.h"
 #include "common/Text.h"
 #include "refdb/DatabaseFiles.h"
@@ -73,9 +74,9 @@ TIndexMaintenance::TRebuiltIndexes TIndexMaintenance::CollectRebuiltIndexes(TSto
     const std::int32_t patternCount = patterns.StoredPatternCount();
     // The binary indexes' sizes are known: no room beyond them is taken.
     const auto records = static_cast<std::size_t>(std::max(patternCount, 0));
-    rebuilt.Index.reserve(records * kIndexRecordSize);
-    rebuilt.Crystal.reserve(records * kCrystalIndexRecordSize);
-    rebuilt.StrongestLines.reserve(records * kStrongestLinesRecordSize);
+    ReserveLarge(rebuilt.Index, records * kIndexRecordSize);
+    ReserveLarge(rebuilt.Crystal, records * kCrystalIndexRecordSize);
+    ReserveLarge(rebuilt.StrongestLines, records * kStrongestLinesRecordSize);
     for (std::int32_t n = 1; n <= patternCount; ++n) {
         TReferencePattern& pattern = patterns.LoadStoredPattern(n);
         if (onIndexPatternMsg_)
@@ -99,8 +100,10 @@ TIndexMaintenance::TRebuiltIndexes TIndexMaintenance::CollectRebuiltIndexes(TSto
 void TIndexMaintenance::CollectPatternEntries(TRebuiltIndexes& rebuilt, std::int32_t n, TReferencePattern& pattern)
 {
     for (TextIndex index : kRebuildTextIndexOrder) {
+        std::string& content = rebuilt.Texts[TextIndexSlot(index)];
         for (const std::string& text : RebuildIndexTexts(index, pattern)) {
-            AppendIndexEntryLine(rebuilt.Texts[TextIndexSlot(index)], n, text);
+            ReserveLargeFor(content, kIndexEntryLineFrame + text.size());
+            AppendIndexEntryLine(content, n, text);
             ++rebuilt.Counts[TextIndexSlot(index)];
         }
     }

@@ -5,6 +5,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Format.h"
+#include "common/LargeBuffers.h"
 #include "common/LengthPrefixedString.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
@@ -402,12 +403,11 @@ std::string FormatIndexEntryLine(std::int32_t recordNumber, std::string_view tex
 
 std::string FormatTextIndex(const TIndexes& entries)
 {
-    // 11 digits and sign, the blank and the line end bound every line's frame.
-    std::size_t size = 16;
+    std::size_t size = kIndexEntryLineFrame;
     for (const TIndexedString& entry : entries)
-        size += entry.Text.size() + 16;
+        size += entry.Text.size() + kIndexEntryLineFrame;
     std::string content;
-    content.reserve(size);
+    ReserveLarge(content, size);
     content.append(FormatIndexCount(entries.size()));
     content.append("\r\n");
     for (const TIndexedString& entry : entries)
@@ -473,7 +473,7 @@ TIndexes ParseTextIndex(std::string_view content, const std::string& fullPath)
 {
     TIndexes entries;
     ParseTextIndexEntries(
-        content, fullPath, [&](std::size_t count) { entries.reserve(IndexCapacityFor(count)); },
+        content, fullPath, [&](std::size_t count) { ReserveLarge(entries, IndexCapacityFor(count)); },
         [&](std::int32_t recordNumber, std::string_view text) {
             TIndexedString entry;
             entry.RecordNumber = recordNumber;
@@ -487,7 +487,7 @@ std::vector<TIndexEntryView> ParseTextIndexViews(std::string_view content, const
 {
     std::vector<TIndexEntryView> entries;
     ParseTextIndexEntries(
-        content, fullPath, [&](std::size_t count) { entries.reserve(count); },
+        content, fullPath, [&](std::size_t count) { ReserveLarge(entries, count); },
         [&](std::int32_t recordNumber, std::string_view text) { entries.push_back({text, recordNumber}); });
     return entries;
 }

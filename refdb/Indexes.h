@@ -156,6 +156,9 @@ std::string FormatIndexCount(std::size_t count);
 
 // One entry line: "<record number> <text>\r\n".
 std::string FormatIndexEntryLine(std::int32_t recordNumber, std::string_view text);
+// The most bytes of an entry line beside its text: the record number's 11
+// digits and sign, the blank and the line end.
+inline constexpr std::size_t kIndexEntryLineFrame = 16;
 // Appends the entry line to `out` (no temporary string).
 void AppendIndexEntryLine(std::string& out, std::int32_t recordNumber, std::string_view text);
 

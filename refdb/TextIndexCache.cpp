@@ -3,6 +3,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Files.h"
+#include "common/LargeBuffers.h"
 #include "common/Text.h"
 #include "refdb/RecordFile.h"
 #include "refdb/Recovery.h"
@@ -163,7 +164,7 @@ std::optional<std::vector<std::uint64_t>> KeysOfSortedEntries(const TIndexes& en
     if (entries.size() >= kRankEnd)
         return std::nullopt;
     std::vector<std::uint64_t> keys;
-    keys.reserve(IndexCapacityFor(entries.size()));
+    ReserveLarge(keys, IndexCapacityFor(entries.size()));
     keys.resize(entries.size());
     std::uint64_t rank = 0;
     for (std::size_t n = 0; n < entries.size(); ++n) {
@@ -298,7 +299,7 @@ TIndexes TTextIndexCache::Entries(TextIndex index)
         return {};
     Settled(*slot);
     TIndexes entries;
-    entries.reserve(slot->Entries.size());
+    ReserveLarge(entries, slot->Entries.size());
     for (std::uint64_t key : slot->Keys)
         entries.push_back(slot->Entries[PlaceOfKey(key)]);
     for (std::size_t n = slot->Keys.size(); n < slot->Entries.size(); ++n)
@@ -312,11 +313,11 @@ std::string TTextIndexCache::FileContent(TextIndex index)
     if (!slot)
         return FormatTextIndex({});
     Settled(*slot);
-    std::size_t size = 16;
+    std::size_t size = kIndexEntryLineFrame;
     for (const TIndexedString& entry : slot->Entries)
-        size += entry.Text.size() + 16;
+        size += entry.Text.size() + kIndexEntryLineFrame;
     std::string content;
-    content.reserve(size);
+    ReserveLarge(content, size);
     content.append(FormatIndexCount(slot->Entries.size()));
     content.append("\r\n");
     const auto append = [&content](const TIndexedString& entry) {

@@ -1,9 +1,10 @@
 // The platform layer's paths, folder identity, command line, console and
-// thread signal mask on POSIX systems.
+// thread signal mask and the advice on large buffers on POSIX systems.
 #include "common/Platform.h"
 
 #include <csignal>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +32,19 @@ std::optional<TFolderIdentity> IdentityOfFolder(const std::filesystem::path& pat
 std::vector<std::string> CommandLineArguments(int argc, char** argv)
 {
     return std::vector<std::string>(argv, argv + argc);
+}
+
+void AdviseLargePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE // Linux; the other POSIX systems have no such advice
+    // Only whole 2 MiB stretches can be huge pages.
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    const auto first = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t begin = (first + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (first + bytes) & ~(kHugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE); // refused: small pages, as before
+#endif
 }
 
 void UseUtf8Console() {}

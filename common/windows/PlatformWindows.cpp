@@ -58,6 +58,12 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
     return arguments;
 }
 
+void AdviseLargePages(void*, std::size_t)
+{
+    // Large pages on Windows need a privilege that ordinary accounts lack,
+    // and are given only at allocation: small pages, as before.
+}
+
 void UseUtf8Console()
 {
     ::SetConsoleOutputCP(CP_UTF8);

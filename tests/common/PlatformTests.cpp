@@ -1,7 +1,9 @@
 // The platform layer's paths: one folder however it is spelt (and on
 // Windows whatever the letter case or delimiter), the trailing delimiter
-// that is already there, 8-bit names from old databases.
+// that is already there, 8-bit names from old databases; buffers grown on
+// large pages.
 #include "common/Files.h"
+#include "common/LargeBuffers.h"
 #include "common/Platform.h"
 #include "support/TempFolder.h"
 
@@ -9,8 +11,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace norrvik {
 namespace {
@@ -58,6 +62,35 @@ TEST(Platform, DelimitersAndEightBitNames)
     const fs::path name = PathFromText("\xC4RZ.di");
     EXPECT_EQ(PathText(name), windows ? "\xC3\x84RZ.di" : "\xC4RZ.di");
     EXPECT_EQ(PathText(PathFromText("\xC3\x84RZ.di")), "\xC3\x84RZ.di");
+}
+
+// Grown through advised blocks past the size from which the advice is
+// taken, texts and elements owning memory keep all they held, in order; the
+// advice on written memory, at any alignment, changes none of it.
+TEST(Platform, LargeBuffersKeepWhatTheyHold)
+{
+    const auto piece = [](std::size_t n) { return std::to_string(n) + std::string(n % 40, 'x'); };
+    std::string text;
+    std::string expected;
+    std::vector<std::string> owned;
+    const std::size_t count = 3 * kLargeBufferBytes / 64;
+    for (std::size_t n = 0; n < count; ++n) {
+        ReserveLargeFor(text, piece(n).size());
+        text += piece(n);
+        expected += piece(n);
+        ReserveLargeFor(owned, 1);
+        owned.push_back(piece(n));
+    }
+    AdviseLargePages(text.data() + 1, text.size() - 1);
+    EXPECT_EQ(text, expected);
+    ASSERT_EQ(owned.size(), count);
+    for (std::size_t n = 0; n < count; n += 997)
+        EXPECT_EQ(owned[n], piece(n));
+    EXPECT_EQ(owned.back(), piece(count - 1));
+    std::vector<std::uint64_t> keys{7};
+    ReserveLarge(keys, kLargeBufferBytes);
+    EXPECT_GE(keys.capacity(), kLargeBufferBytes);
+    EXPECT_EQ(keys, std::vector<std::uint64_t>{7});
 }
 
 } // namespace

@@ -91,9 +91,10 @@ TEST(ImportLog, EachCommitWritesItsOwnEntryLines)
     writer.WriteEntries(1, {entry(3)});
     const std::vector<TImportRun> runs = ReadImportLog(temp.Path());
     ASSERT_EQ(runs.size(), 1u);
-    ASSERT_EQ(runs[0].Entries.size(), 3u);
-    for (long n = 1; n <= 3; ++n)
-        EXPECT_EQ(runs[0].Entries[static_cast<std::size_t>(n - 1)].Code, entry(n).Code);
+    std::vector<std::string> codes;
+    for (const TImportEntry& written : runs[0].Entries)
+        codes.push_back(written.Code);
+    EXPECT_EQ(codes, (std::vector<std::string>{entry(1).Code, entry(2).Code, entry(3).Code}));
 }
 
 } // namespace

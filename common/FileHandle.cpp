@@ -115,8 +115,7 @@ std::optional<std::string> ReadWholeRegularFile(const std::filesystem::path& pat
     if (!file)
         return std::nullopt;
     std::string content;
-    ReserveLarge(content, file->Size());
-    content.resize(file->Size());
+    ResizeLarge(content, file->Size());
     const std::size_t read = file->ReadSomeAt(
         0, MutableBytes(reinterpret_cast<std::uint8_t*>(content.data()), content.size()));
     content.resize(read);

@@ -27,6 +27,15 @@ void ReserveLarge(Buffer& buffer, std::size_t count)
         AdviseLargePages(buffer.data(), bytes);
 }
 
+// `count` elements (value-initialised beyond those held), in room reserved
+// by ReserveLarge.
+template <typename Buffer>
+void ResizeLarge(Buffer& buffer, std::size_t count)
+{
+    ReserveLarge(buffer, count);
+    buffer.resize(count);
+}
+
 // Room for `more` elements beyond the size, grown by doubling as the
 // containers grow, into a block advised before what the buffer holds is
 // moved there.

@@ -71,14 +71,12 @@ bool TTextIndexContent::OrderByRecord()
         return false;
     // Where each record's entries begin, counted first.
     std::vector<std::size_t> starts;
-    ReserveLarge(starts, span + 1);
-    starts.resize(span + 1);
+    ResizeLarge(starts, span + 1);
     for (const TEntry& entry : entries_)
         ++starts[static_cast<std::size_t>(entry.Record - low) + 1];
     std::partial_sum(starts.begin(), starts.end(), starts.begin());
     std::vector<TEntry> ordered;
-    ReserveLarge(ordered, entries_.size());
-    ordered.resize(entries_.size());
+    ResizeLarge(ordered, entries_.size());
     for (const TEntry& entry : entries_)
         ordered[starts[static_cast<std::size_t>(entry.Record - low)]++] = entry;
     entries_ = std::move(ordered);

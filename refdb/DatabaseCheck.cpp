@@ -654,9 +654,8 @@ std::vector<std::string> CheckReferenceDatabase(const std::string& folder, const
 std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>& uses)
 {
     std::vector<std::size_t> order;
-    ReserveLarge(order, uses.size());
-    for (std::size_t i = 0; i < uses.size(); ++i)
-        order.push_back(i);
+    ResizeLarge(order, uses.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return uses[a].Record > uses[b].Record; });
     // Per side file, the line ranges already kept: first line -> (end, record),
@@ -667,8 +666,7 @@ std::vector<std::int64_t> SharedTextLineOwners(const std::vector<TTextRangeUse>&
     };
     std::array<std::map<std::int64_t, TClaim>, 2> claimed;
     std::vector<std::int64_t> owners;
-    ReserveLarge(owners, uses.size());
-    owners.resize(uses.size(), 0);
+    ResizeLarge(owners, uses.size()); // 0: owned by none
     for (const std::size_t i : order) {
         const TTextRangeUse& use = uses[i];
         if (use.Count <= 0)

@@ -338,9 +338,12 @@ public:
     bool Run()
     {
         while (!pending_.empty()) {
-            const TRange range = pending_.back();
+            TRange range = pending_.back();
             pending_.pop_back();
-            Sort(range);
+            // A range's first part is the next one sorted in any case: it is
+            // taken at once rather than pushed.
+            for (bool more = true; more;)
+                more = Sort(range);
         }
         return moved_;
     }
@@ -355,28 +358,34 @@ private:
         bool Ascending;
     };
 
-    void Sort(const TRange& range)
+    // Sorts `range`, or splits it: then its second part is pending and its
+    // first part, to be sorted next, replaces it (true).
+    bool Sort(TRange& range)
     {
         const auto [lo, hi, knownAscending] = range;
         // No exchange happens in a strictly increasing range, at any depth.
         if (marked_.StrictlyIncreasing(lo, hi))
-            return;
+            return false;
         const bool ascending = knownAscending || marked_.Ascending(lo, hi);
         if (ascending && hi - lo < 10) {
             ReverseEqualRuns(lo, hi);
-            return;
+            return false;
         }
         if (ascending && marked_.Rank(lo) == marked_.Rank(hi)) {
             if (const std::vector<std::uint32_t>* order = EqualRangeOrder(static_cast<std::size_t>(hi - lo + 1))) {
                 marked_.Rearrange(lo, *order);
                 moved_ = true; // two values at least: the range is not strictly increasing
-                return;
+                return false;
             }
         }
-        if (hi - lo < 10)
+        if (hi - lo < 10) {
             ExchangeSort(lo, hi);
-        else
-            ascending ? SplitAscending(lo, hi) : Partition(lo, hi);
+            return false;
+        }
+        const auto [first, second] = ascending ? SplitAscending(lo, hi) : Partition(lo, hi);
+        Push(second);
+        range = first;
+        return first.Hi > first.Lo;
     }
 
     // A small ascending range: exchanges happen within each run of equal
@@ -409,18 +418,19 @@ private:
     // The scans meet the pivot's run of equal ranks from both ends and
     // exchange it pair by pair until they cross: it is reversed, and the
     // ranges go on from the pairs last exchanged (the first exchange happens
-    // in any case, be it of the pivot with itself).
-    void SplitAscending(std::ptrdiff_t lo, std::ptrdiff_t hi)
+    // in any case, be it of the pivot with itself). The two parts, first the
+    // one sorted first.
+    std::pair<TRange, TRange> SplitAscending(std::ptrdiff_t lo, std::ptrdiff_t hi)
     {
         const auto [first, end] = marked_.EqualRunAround(lo, hi, (lo + hi) / 2);
         const std::ptrdiff_t exchanges = std::max<std::ptrdiff_t>(1, (end - first) / 2);
         marked_.Reverse(first, end - 1);
         moved_ = moved_ || end - first > 1;
-        Push({first + exchanges, hi, true});
-        Push({lo, end - 1 - exchanges, true});
+        return {TRange{lo, end - 1 - exchanges, true}, TRange{first + exchanges, hi, true}};
     }
 
-    void Partition(std::ptrdiff_t lo, std::ptrdiff_t hi)
+    // The two parts of lo..hi after its partition, first the one sorted first.
+    std::pair<TRange, TRange> Partition(std::ptrdiff_t lo, std::ptrdiff_t hi)
     {
         const std::ptrdiff_t middle = (lo + hi) / 2;
         const std::uint64_t pivot = marked_.Rank(middle);
@@ -436,8 +446,7 @@ private:
                 moved_ = moved_ || i != next;
             }
         } while (j > i);
-        Push({i, hi, false});
-        Push({lo, j, false});
+        return {TRange{lo, j, false}, TRange{i, hi, false}};
     }
 
     // A range of one value or none makes no exchange: it is not kept.

@@ -401,13 +401,18 @@ std::string FormatIndexEntryLine(std::int32_t recordNumber, std::string_view tex
     return line;
 }
 
-std::string FormatTextIndex(const TIndexes& entries)
+std::size_t TextIndexFileBytesAtMost(const TIndexes& entries)
 {
-    std::size_t size = kIndexEntryLineFrame;
+    std::size_t size = kIndexEntryLineFrame; // the count line
     for (const TIndexedString& entry : entries)
         size += entry.Text.size() + kIndexEntryLineFrame;
+    return size;
+}
+
+std::string FormatTextIndex(const TIndexes& entries)
+{
     std::string content;
-    ReserveLarge(content, size);
+    ReserveLarge(content, TextIndexFileBytesAtMost(entries));
     content.append(FormatIndexCount(entries.size()));
     content.append("\r\n");
     for (const TIndexedString& entry : entries)

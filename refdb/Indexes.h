@@ -159,6 +159,9 @@ std::string FormatIndexEntryLine(std::int32_t recordNumber, std::string_view tex
 // The most bytes of an entry line beside its text: the record number's 11
 // digits and sign, the blank and the line end.
 inline constexpr std::size_t kIndexEntryLineFrame = 16;
+// At least the bytes of the file FormatTextIndex makes of these entries, in
+// any order: room for its content.
+std::size_t TextIndexFileBytesAtMost(const TIndexes& entries);
 // Appends the entry line to `out` (no temporary string).
 void AppendIndexEntryLine(std::string& out, std::int32_t recordNumber, std::string_view text);
 

@@ -313,11 +313,8 @@ std::string TTextIndexCache::FileContent(TextIndex index)
     if (!slot)
         return FormatTextIndex({});
     Settled(*slot);
-    std::size_t size = kIndexEntryLineFrame;
-    for (const TIndexedString& entry : slot->Entries)
-        size += entry.Text.size() + kIndexEntryLineFrame;
     std::string content;
-    ReserveLarge(content, size);
+    ReserveLarge(content, TextIndexFileBytesAtMost(slot->Entries));
     content.append(FormatIndexCount(slot->Entries.size()));
     content.append("\r\n");
     const auto append = [&content](const TIndexedString& entry) {
